@@ -1,0 +1,106 @@
+#pragma once
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QStringList>
+#include <QWidget>
+
+#include <array>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+// The window state shared by every handler of Form1. The working values
+// (NomeFileDialogo, FileCorrente, Indice, LimiteOrdine, PosPunto, Estensione,
+// UnitaSorgente, UnitaDestinazione) carry no meaning from one handler to the
+// next.
+struct StatoFinestra
+{
+    QString NomeSezione;
+    QString NomeFileDialogo;
+    QString FileCorrente;
+    // The selected names without folder, at 1..NumFile; element 0 is scratch.
+    QStringList ElencoFile;
+    // Last-modified times parallel to ElencoFile, rebuilt at each date ordering.
+    QList<QDateTime> ElencoDate;
+    int CorrOre = 0; // -12..+12
+    int CorrMin = 0; // 0..59
+    int CorrSec = 0; // 0..59
+    int Indice = 0;
+    int NumFile = 0;
+    int PosPunto = 0;
+    QString Estensione;
+    int LimiteOrdine = 0;
+    QString UnitaSorgente;
+    QString UnitaDestinazione;
+    bool NomeCambiato = false;
+    bool Spostare = false;
+    bool OrdinePerNome = false;
+    bool InCaricamento = false;
+    bool RimuoviEstensione = false;
+};
+
+// The one window of the program. Its handlers and operations are defined in
+// the folder of their subsystem.
+class Form1 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit Form1(QWidget *parent = nullptr);
+
+    // Tests set the selection and the clock offset here directly.
+    StatoFinestra &stato() { return m_stato; }
+
+private:
+    void creaControlli();
+    void collegaEventi();
+
+    // Start-up and shut-down.
+    void Form_Load();
+    QString LeggiImpostazione(const QString &chiave, const QString &predefinito) const;
+    void ScriviImpostazione(const QString &chiave, const QString &valore) const;
+
+    // Suffix numbering.
+    void AggiornaSuffisso();
+    QString UltimoNumero(const QString &cartella, const QString &nomeBase) const;
+
+    // Copy and move engine.
+    void Copia_Click();
+    void Sposta_Click();
+    void EseguiTrasferimento();
+    void Trasferisci();
+    void MostraSuffisso(const QString &numero);
+    static void ImpostaDataFile(const QString &nomeFile, const QDateTime &ora);
+
+    StatoFinestra m_stato;
+    QElapsedTimer m_ultimoRidisegno;
+
+    QLabel *Label4 = nullptr;
+    QLabel *Label2 = nullptr;
+    QLineEdit *SrcPath = nullptr;
+    QPushButton *SfogliaS = nullptr;
+    QPushButton *Copia = nullptr;
+    QLabel *SrcInfo = nullptr;
+    QLabel *Label3 = nullptr;
+    QLineEdit *NomeBase = nullptr;
+    QLabel *Suffisso = nullptr;
+    QPushButton *Sposta = nullptr;
+    QLabel *Label1 = nullptr;
+    QLineEdit *DestPath = nullptr;
+    QPushButton *SfogliaD = nullptr;
+    QPushButton *Termina = nullptr;
+    QRadioButton *OptionData = nullptr;
+    QRadioButton *OptionNome = nullptr;
+    QCheckBox *CorrOra = nullptr;
+    std::array<QPushButton *, 3> OraPiu {};
+    QLineEdit *DiffOra = nullptr;
+    QLineEdit *Text1 = nullptr;
+    QLineEdit *DiffMin = nullptr;
+    QLineEdit *Text3 = nullptr;
+    QLineEdit *DiffSec = nullptr;
+    std::array<QPushButton *, 3> OraMeno {};
+};

@@ -1,0 +1,57 @@
+#include "naming/suffisso.h"
+
+#include "app/form1.h"
+#include "platform/folderlisting.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+
+#include <algorithm>
+
+namespace {
+
+bool soloCifre(QStringView testo)
+{
+    return std::all_of(testo.begin(), testo.end(),
+                       [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
+}
+
+} // namespace
+
+QString numeroSuffisso(qint64 numero)
+{
+    return QString::number(numero).rightJustified(3, QLatin1Char('0'));
+}
+
+void Form1::AggiornaSuffisso()
+{
+    const QString nome = NomeBase->text();
+    const QString cartella = DestPath->text();
+    if (nome.isEmpty() || cartella.isEmpty())
+        Suffisso->setText(QStringLiteral("000"));
+    else if (nome == QLatin1String("*"))
+        Suffisso->clear();
+    else
+        Suffisso->setText(UltimoNumero(cartella, nome));
+    m_stato.OrdinePerNome = OptionNome->isChecked();
+}
+
+// The highest running number that the folder's files of this base name carry:
+// the three or more digits that follow the base name, up to the next "." or
+// the end of the name. Letter case does not matter, as in the listing.
+QString Form1::UltimoNumero(const QString &cartella, const QString &nomeBase) const
+{
+    qint64 massimo = 0;
+    platform::FolderListing elenco(cartella + nomeBase + QLatin1Char('*'));
+    for (QString nome = elenco.next(); !nome.isEmpty(); nome = elenco.next()) {
+        const QStringView resto = QStringView(nome).sliced(nomeBase.size());
+        const qsizetype punto = resto.indexOf(QLatin1Char('.'));
+        const QStringView cifre = punto < 0 ? resto : resto.first(punto);
+        bool numerico = false;
+        const qint64 numero = cifre.toLongLong(&numerico);
+        if (cifre.size() >= 3 && soloCifre(cifre) && numerico)
+            massimo = std::max(massimo, numero);
+    }
+    return numeroSuffisso(massimo);
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+namespace platform {
+
+// Tells the user that an operation failed: a modal message box over parent.
+void reportFailure(QWidget *parent, const QString &text);
+
+// Tests collect the text instead of showing a box; an empty sink restores the box.
+void setFailureSink(std::function<void(const QString &)> sink);
+
+} // namespace platform

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <exception>
+
+namespace platform {
+
+// A file operation that the system refused. It carries what was attempted,
+// on which paths, and the system's own words for the reason.
+class FileError : public std::exception
+{
+public:
+    enum class Operation { List, Copy, Rename, Delete, SetAttributes, ReadTime };
+
+    FileError(Operation operation, QStringList paths, int errorCode);
+
+    Operation operation() const { return m_operation; }
+    const QStringList &paths() const { return m_paths; }
+    int errorCode() const { return m_errorCode; }
+    QString systemText() const;
+    // The text shown to the user, in Italian.
+    QString message() const;
+    const char *what() const noexcept override { return m_what.constData(); }
+
+private:
+    Operation m_operation;
+    QStringList m_paths;
+    int m_errorCode;
+    QByteArray m_what;
+};
+
+enum class Durability {
+    Normal,
+    // The copy is on disk, and so is its name, when the call returns: the
+    // caller is about to delete the only other copy.
+    Flushed,
+};
+
+// Copies the content, permission bits and modification time of source to a
+// new file named target. Never replaces an existing file and never leaves a
+// partial file under target.
+void copyFile(const QString &source, const QString &target, Durability durability);
+
+// Renames source to target without replacing an existing target. Across
+// file systems the file is copied (flushed) and the source then deleted.
+void moveFile(const QString &source, const QString &target);
+
+void removeFile(const QString &path);
+
+// Lets the owner write the file: what clearing read-only means here.
+void makeWritable(const QString &path);
+
+// The file's modification time, local time, to the second.
+QDateTime fileTime(const QString &path);
+
+// True for a regular file (or a link to one) whose name does not start with ".".
+bool isOrdinaryFile(const QString &path);
+
+// Sets only the modification time of an existing file, to the second. A file
+// that cannot be opened for writing keeps its time, silently.
+void setFileTime(const QString &path, const QDateTime &time);
+
+} // namespace platform

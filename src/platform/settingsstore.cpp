@@ -1,0 +1,33 @@
+#include "platform/settingsstore.h"
+
+#include <QSettings>
+
+namespace platform {
+
+namespace {
+
+QSettings store(const QString &application)
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, application);
+}
+
+QString keyOf(const QString &section, const QString &key)
+{
+    return section + QLatin1Char('/') + key;
+}
+
+} // namespace
+
+QString readSetting(const QString &application, const QString &section, const QString &key,
+                    const QString &defaultValue)
+{
+    return store(application).value(keyOf(section, key), defaultValue).toString();
+}
+
+void writeSetting(const QString &application, const QString &section, const QString &key,
+                  const QString &value)
+{
+    store(application).setValue(keyOf(section, key), value);
+}
+
+} // namespace platform

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "app/form1.h"
+
+#include <QDateTime>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <sys/stat.h>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace test {
+
+// Writes a file with the given content and, when valid, modification time.
+QString writeFile(const QString &folder, const QString &name, const QByteArray &content = "foto",
+                  const QDateTime &time = {});
+QByteArray contentOf(const QString &path);
+void setTime(const QString &path, const QDateTime &time, long nanoseconds = 0);
+struct stat statOf(const QString &path);
+// Every name in the folder, hidden ones included, sorted.
+QStringList entriesOf(const QString &folder);
+QString slashed(const QString &folder);
+
+// Points the settings store at a fresh folder and collects failure reports
+// instead of showing them. One per test function keeps tests independent.
+class Sandbox
+{
+public:
+    Sandbox();
+    ~Sandbox();
+    QString configFile() const;
+    QStringList reports;
+
+private:
+    QTemporaryDir m_config;
+};
+
+// The real window, driven as a user would, with the selection and the clock
+// offset set directly where no control sets them yet.
+class Window
+{
+public:
+    Window();
+    Form1 &form() { return *m_form; }
+    StatoFinestra &state() { return m_form->stato(); }
+
+    QLineEdit *lineEdit(const char *name) const;
+    QLabel *label(const char *name) const;
+    QPushButton *button(const char *name) const;
+    void setText(const char *name, const QString &text);
+    QString text(const char *name) const;
+    void click(const char *name);
+    void check(const char *name, bool checked = true);
+    void select(const QStringList &names);
+    // Sets folders, base name and selection, the usual start of a run.
+    void prepare(const QString &source, const QString &destination, const QStringList &names,
+                 const QString &baseName = QStringLiteral("Img_"));
+
+private:
+    std::unique_ptr<Form1> m_form;
+};
+
+} // namespace test

@@ -1,0 +1,268 @@
+#include "support.h"
+
+#include "platform/fileops.h"
+#include "platform/folderlisting.h"
+
+#include <QDir>
+#include <QTest>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace platform;
+
+class TestPlatform : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void matching_data();
+    void matching();
+    void listingTakesOrdinaryFilesOnly();
+    void listingOfMissingFolderIsEmpty();
+    void copyKeepsContentTimeAndPermissions();
+    void copyNeverReplaces_data();
+    void copyNeverReplaces();
+    void copyFailingPartWayLeavesNothing();
+    void moveWithinFileSystemRenames();
+    void moveAcrossFileSystemsCopiesThenDeletes();
+    void failuresCarryOperationPathsAndReason();
+    void fileTimeRoundTripsAcrossSeasons_data();
+    void fileTimeRoundTripsAcrossSeasons();
+    void fileTimeWriterLeavesOtherTimes();
+};
+
+void TestPlatform::matching_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<bool>("matches");
+
+    QTest::newRow("three digits") << "Img_001.jpg" << "Img_???.*" << true;
+    QTest::newRow("letter case") << "IMG_002.JPG" << "Img_???.*" << true;
+    QTest::newRow("further dots") << "Img_003.tar.gz" << "Img_???.*" << true;
+    QTest::newRow("two digits") << "Img_01.jpg" << "Img_???.*" << true;
+    QTest::newRow("no extension") << "Img_005" << "Img_???.*" << true;
+    QTest::newRow("four digits") << "Img_0001.jpg" << "Img_???.*" << false;
+    QTest::newRow("other base") << "Foto_001.jpg" << "Img_???.*" << false;
+    QTest::newRow("all files") << "DSC_0100.JPG" << "*.*" << true;
+    QTest::newRow("all files, no dot") << "LEGGIMI" << "*.*" << true;
+    QTest::newRow("type") << "mare.GIF" << "*.gif" << true;
+    QTest::newRow("other type") << "mare.gif.bak" << "*.gif" << false;
+    QTest::newRow("star matches nothing") << "Img_" << "Img_*" << true;
+    QTest::newRow("accented, case blind") << "Città_001.jpg" << "CITTÀ_*" << true;
+    QTest::newRow("question mark inside") << "Img_a1.jpg" << "Img_?1.jpg" << true;
+    QTest::newRow("question mark needs a character") << "Img_1.jpg" << "Img_?1.jpg" << false;
+    QTest::newRow("literal tail") << "Img_001.jpgx" << "Img_???.jpg" << false;
+    QTest::newRow("many stars") << QString(200, QLatin1Char('a')) << "*a*a*a*a*a*a*a*a*a*b" << false;
+}
+
+void TestPlatform::matching()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, pattern);
+    QFETCH(bool, matches);
+    QCOMPARE(matchesPattern(name, pattern), matches);
+}
+
+void TestPlatform::listingTakesOrdinaryFilesOnly()
+{
+    QTemporaryDir dir;
+    test::writeFile(dir.path(), QStringLiteral("IMG_001.JPG"));
+    test::writeFile(dir.path(), QStringLiteral("Img_002.jpg"));
+    test::writeFile(dir.path(), QStringLiteral(".Img_003.jpg"));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Img_004.d")));
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("Img_002.jpg")),
+                        dir.filePath(QStringLiteral("Img_005.jpg"))));
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("assente")),
+                        dir.filePath(QStringLiteral("Img_006.jpg"))));
+    QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("Img_007.jpg"))).constData(),
+                      0600),
+             0);
+    test::writeFile(dir.path(), QStringLiteral("Foto_008.jpg"));
+
+    FolderListing listing(test::slashed(dir.path()) + QStringLiteral("img_???.*"));
+    QStringList names;
+    for (QString name = listing.next(); !name.isEmpty(); name = listing.next())
+        names.append(name);
+    names.sort();
+    QCOMPARE(names, QStringList({ "IMG_001.JPG", "Img_002.jpg", "Img_005.jpg" }));
+    QCOMPARE(listing.next(), QString());
+}
+
+void TestPlatform::listingOfMissingFolderIsEmpty()
+{
+    QTemporaryDir dir;
+    const QString file = test::writeFile(dir.path(), QStringLiteral("foto.jpg"));
+    QCOMPARE(FolderListing(dir.filePath(QStringLiteral("assente/*.*"))).next(), QString());
+    QCOMPARE(FolderListing(file + QStringLiteral("/*.*")).next(), QString());
+}
+
+void TestPlatform::copyKeepsContentTimeAndPermissions()
+{
+    QTemporaryDir dir;
+    const QByteArray content(3 << 20, 'x');
+    const QString source = test::writeFile(dir.path(), QStringLiteral("a.jpg"), content);
+    test::setTime(source, QDateTime(QDate(2026, 7, 15), QTime(10, 20, 30)), 123456789);
+    QVERIFY(QFile::setPermissions(source, QFile::ReadOwner | QFile::ReadGroup));
+    const QString target = dir.filePath(QStringLiteral("b.jpg"));
+
+    for (Durability durability : { Durability::Normal, Durability::Flushed }) {
+        QFile::remove(target);
+        copyFile(source, target, durability);
+        QCOMPARE(test::contentOf(target), content);
+        QCOMPARE(test::statOf(target).st_mtim.tv_sec, test::statOf(source).st_mtim.tv_sec);
+        QCOMPARE(test::statOf(target).st_mtim.tv_nsec, 123456789L);
+        QCOMPARE(test::statOf(target).st_mode & 0777, mode_t(0440));
+        QCOMPARE(test::entriesOf(dir.path()), QStringList({ "a.jpg", "b.jpg" }));
+    }
+}
+
+void TestPlatform::copyNeverReplaces_data()
+{
+    QTest::addColumn<bool>("move");
+    QTest::newRow("copy") << false;
+    QTest::newRow("rename") << true;
+}
+
+void TestPlatform::copyNeverReplaces()
+{
+    QFETCH(bool, move);
+    QTemporaryDir dir;
+    const QString source = test::writeFile(dir.path(), QStringLiteral("nuova.jpg"), "nuova");
+    const QDateTime old(QDate(2020, 1, 2), QTime(3, 4, 5));
+    const QString target = test::writeFile(dir.path(), QStringLiteral("Img_001.jpg"), "vecchia", old);
+
+    try {
+        if (move)
+            moveFile(source, target);
+        else
+            copyFile(source, target, Durability::Flushed);
+        QFAIL("an existing file was replaced");
+    } catch (const FileError &error) {
+        QCOMPARE(error.errorCode(), EEXIST);
+    }
+    QCOMPARE(test::contentOf(target), QByteArray("vecchia"));
+    QCOMPARE(fileTime(target), old);
+    QCOMPARE(test::contentOf(source), QByteArray("nuova"));
+    QCOMPARE(test::entriesOf(dir.path()), QStringList({ "Img_001.jpg", "nuova.jpg" }));
+}
+
+void TestPlatform::copyFailingPartWayLeavesNothing()
+{
+    QTemporaryDir dir;
+    const QString source = test::writeFile(dir.path(), QStringLiteral("grande.jpg"),
+                                           QByteArray(1 << 20, 'g'));
+    const QString folder = dir.filePath(QStringLiteral("dest"));
+    QVERIFY(QDir().mkdir(folder));
+
+    // A file size limit makes the kernel refuse the copy after its first bytes.
+    rlimit saved {};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 256 << 10;
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    int errorCode = 0;
+    try {
+        copyFile(source, folder + QStringLiteral("/Img_001.jpg"), Durability::Flushed);
+    } catch (const FileError &error) {
+        errorCode = error.errorCode();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    QCOMPARE(errorCode, EFBIG);
+    QCOMPARE(test::entriesOf(folder), QStringList());
+    QCOMPARE(test::contentOf(source).size(), 1 << 20);
+}
+
+void TestPlatform::moveWithinFileSystemRenames()
+{
+    QTemporaryDir dir;
+    const QString source = test::writeFile(dir.path(), QStringLiteral("a.jpg"));
+    const ino_t inode = test::statOf(source).st_ino;
+    const QString target = dir.filePath(QStringLiteral("b.jpg"));
+    moveFile(source, target);
+    QCOMPARE(test::statOf(target).st_ino, inode);
+    QVERIFY(!QFile::exists(source));
+}
+
+void TestPlatform::moveAcrossFileSystemsCopiesThenDeletes()
+{
+    QTemporaryDir memory(QStringLiteral("/dev/shm/copia-test-XXXXXX"));
+    QTemporaryDir disk;
+    if (!memory.isValid() || test::statOf(memory.path()).st_dev == test::statOf(disk.path()).st_dev)
+        QSKIP("/dev/shm and the temporary folder are one file system here");
+    const QDateTime time(QDate(2026, 8, 1), QTime(12, 0, 0));
+    const QString source = test::writeFile(memory.path(), QStringLiteral("a.jpg"), "mare", time);
+    const QString target = disk.filePath(QStringLiteral("Img_001.jpg"));
+    moveFile(source, target);
+    QVERIFY(!QFile::exists(source));
+    QCOMPARE(test::contentOf(target), QByteArray("mare"));
+    QCOMPARE(fileTime(target), time);
+}
+
+void TestPlatform::failuresCarryOperationPathsAndReason()
+{
+    QTemporaryDir dir;
+    const QString missing = dir.filePath(QStringLiteral("sparita.jpg"));
+    const QString target = dir.filePath(QStringLiteral("Img_001.jpg"));
+    try {
+        copyFile(missing, target, Durability::Normal);
+        QFAIL("copying a missing file succeeded");
+    } catch (const FileError &error) {
+        QCOMPARE(error.operation(), FileError::Operation::Copy);
+        QCOMPARE(error.paths(), QStringList({ missing, target }));
+        QCOMPARE(error.errorCode(), ENOENT);
+        QVERIFY(error.message().contains(missing));
+        QVERIFY(error.message().contains(target));
+        QVERIFY(error.message().endsWith(qt_error_string(ENOENT)));
+    }
+    QVERIFY_THROWS_EXCEPTION(FileError, removeFile(missing));
+    QVERIFY_THROWS_EXCEPTION(FileError, fileTime(missing));
+    QVERIFY_THROWS_EXCEPTION(FileError, makeWritable(missing));
+}
+
+void TestPlatform::fileTimeRoundTripsAcrossSeasons_data()
+{
+    QTest::addColumn<QDateTime>("time");
+    QTest::newRow("summer") << QDateTime(QDate(2026, 7, 15), QTime(10, 0, 0));
+    QTest::newRow("winter") << QDateTime(QDate(2026, 12, 6), QTime(11, 15, 7));
+    QTest::newRow("leap day") << QDateTime(QDate(2028, 2, 29), QTime(23, 59, 59));
+}
+
+// The tests run in Europe/Rome: a summer time written in winter, or the
+// other way round, must read back unchanged.
+void TestPlatform::fileTimeRoundTripsAcrossSeasons()
+{
+    QFETCH(QDateTime, time);
+    QTemporaryDir dir;
+    const QString file = test::writeFile(dir.path(), QStringLiteral("a.jpg"));
+    setFileTime(file, time);
+    QCOMPARE(fileTime(file), time);
+    QCOMPARE(fileTime(file).time().msec(), 0);
+}
+
+void TestPlatform::fileTimeWriterLeavesOtherTimes()
+{
+    QTemporaryDir dir;
+    const QString file = test::writeFile(dir.path(), QStringLiteral("a.jpg"), "contenuto");
+    const timespec accessed { 1700000000, 0 };
+    const timespec times[2] = { accessed, { 1700000000, 0 } };
+    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(file).constData(), times, 0), 0);
+    setFileTime(file, QDateTime(QDate(2026, 12, 6), QTime(11, 15, 7)));
+    QCOMPARE(test::statOf(file).st_atim.tv_sec, accessed.tv_sec);
+    QCOMPARE(test::statOf(file).st_mtim.tv_nsec, 0L);
+    QCOMPARE(test::contentOf(file), QByteArray("contenuto"));
+
+    // A missing file is neither created nor reported.
+    const QString missing = dir.filePath(QStringLiteral("assente.jpg"));
+    setFileTime(missing, QDateTime::currentDateTime());
+    QVERIFY(!QFile::exists(missing));
+}
+
+QTEST_MAIN(TestPlatform)
+#include "tst_platform.moc"
