@@ -15,8 +15,8 @@
 
 namespace test {
 
-QString writeFile(const QString &folder, const QString &name, const QByteArray &content,
-                  const QDateTime &time)
+QString writeFile(
+    const QString &folder, const QString &name, const QByteArray &content, const QDateTime &time)
 {
     const QString path = QDir(folder).filePath(name);
     QFile file(path);
@@ -43,7 +43,7 @@ void setTime(const QString &path, const QDateTime &time, long nanoseconds)
 
 struct stat statOf(const QString &path)
 {
-    struct stat status {};
+    struct stat status { };
     if (::stat(QFile::encodeName(path).constData(), &status) != 0)
         status.st_ino = 0;
     return status;
@@ -51,9 +51,10 @@ struct stat statOf(const QString &path)
 
 QStringList entriesOf(const QString &folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
-                                          | QDir::NoDotAndDotDot,
-                                  QDir::Name);
+    QStringList names = QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    names.sort();
+    return names;
 }
 
 QString slashed(const QString &folder)
@@ -77,7 +78,8 @@ QString Sandbox::configFile() const
     return m_config.filePath(QStringLiteral("Vobi.conf"));
 }
 
-Window::Window() : m_form(std::make_unique<Form1>())
+Window::Window()
+    : m_form(std::make_unique<Form1>())
 {
     m_form->show();
     if (!QTest::qWaitForWindowExposed(m_form.get()))
@@ -144,7 +146,7 @@ void Window::select(const QStringList &names)
 }
 
 void Window::prepare(const QString &source, const QString &destination, const QStringList &names,
-                     const QString &baseName)
+    const QString &baseName)
 {
     setText("SrcPath", slashed(source));
     setText("DestPath", slashed(destination));

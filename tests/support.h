@@ -17,7 +17,7 @@ namespace test {
 
 // Writes a file with the given content and, when valid, modification time.
 QString writeFile(const QString &folder, const QString &name, const QByteArray &content = "foto",
-                  const QDateTime &time = {});
+    const QDateTime &time = {});
 QByteArray contentOf(const QString &path);
 void setTime(const QString &path, const QDateTime &time, long nanoseconds = 0);
 struct stat statOf(const QString &path);
@@ -27,8 +27,7 @@ QString slashed(const QString &folder);
 
 // Points the settings store at a fresh folder and collects failure reports
 // instead of showing them. One per test function keeps tests independent.
-class Sandbox
-{
+class Sandbox {
 public:
     Sandbox();
     ~Sandbox();
@@ -41,8 +40,7 @@ private:
 
 // The real window, driven as a user would, with the selection and the clock
 // offset set directly where no control sets them yet.
-class Window
-{
+class Window {
 public:
     Window();
     Form1 &form() { return *m_form; }
@@ -58,7 +56,7 @@ public:
     void select(const QStringList &names);
     // Sets folders, base name and selection, the usual start of a run.
     void prepare(const QString &source, const QString &destination, const QStringList &names,
-                 const QString &baseName = QStringLiteral("Img_"));
+        const QString &baseName = QStringLiteral("Img_"));
 
 private:
     std::unique_ptr<Form1> m_form;

@@ -13,8 +13,7 @@
 
 using namespace platform;
 
-class TestPlatform : public QObject
-{
+class TestPlatform : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -40,23 +39,40 @@ void TestPlatform::matching_data()
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<bool>("matches");
 
-    QTest::newRow("three digits") << "Img_001.jpg" << "Img_???.*" << true;
-    QTest::newRow("letter case") << "IMG_002.JPG" << "Img_???.*" << true;
-    QTest::newRow("further dots") << "Img_003.tar.gz" << "Img_???.*" << true;
-    QTest::newRow("two digits") << "Img_01.jpg" << "Img_???.*" << true;
-    QTest::newRow("no extension") << "Img_005" << "Img_???.*" << true;
-    QTest::newRow("four digits") << "Img_0001.jpg" << "Img_???.*" << false;
-    QTest::newRow("other base") << "Foto_001.jpg" << "Img_???.*" << false;
-    QTest::newRow("all files") << "DSC_0100.JPG" << "*.*" << true;
-    QTest::newRow("all files, no dot") << "LEGGIMI" << "*.*" << true;
-    QTest::newRow("type") << "mare.GIF" << "*.gif" << true;
-    QTest::newRow("other type") << "mare.gif.bak" << "*.gif" << false;
-    QTest::newRow("star matches nothing") << "Img_" << "Img_*" << true;
-    QTest::newRow("accented, case blind") << "Città_001.jpg" << "CITTÀ_*" << true;
-    QTest::newRow("question mark inside") << "Img_a1.jpg" << "Img_?1.jpg" << true;
-    QTest::newRow("question mark needs a character") << "Img_1.jpg" << "Img_?1.jpg" << false;
-    QTest::newRow("literal tail") << "Img_001.jpgx" << "Img_???.jpg" << false;
-    QTest::newRow("many stars") << QString(200, QLatin1Char('a')) << "*a*a*a*a*a*a*a*a*a*b" << false;
+    QTest::newRow("three digits") << "Img_001.jpg"
+                                  << "Img_???.*" << true;
+    QTest::newRow("letter case") << "IMG_002.JPG"
+                                 << "Img_???.*" << true;
+    QTest::newRow("further dots") << "Img_003.tar.gz"
+                                  << "Img_???.*" << true;
+    QTest::newRow("two digits") << "Img_01.jpg"
+                                << "Img_???.*" << true;
+    QTest::newRow("no extension") << "Img_005"
+                                  << "Img_???.*" << true;
+    QTest::newRow("four digits") << "Img_0001.jpg"
+                                 << "Img_???.*" << false;
+    QTest::newRow("other base") << "Foto_001.jpg"
+                                << "Img_???.*" << false;
+    QTest::newRow("all files") << "DSC_0100.JPG"
+                               << "*.*" << true;
+    QTest::newRow("all files, no dot") << "LEGGIMI"
+                                       << "*.*" << true;
+    QTest::newRow("type") << "mare.GIF"
+                          << "*.gif" << true;
+    QTest::newRow("other type") << "mare.gif.bak"
+                                << "*.gif" << false;
+    QTest::newRow("star matches nothing") << "Img_"
+                                          << "Img_*" << true;
+    QTest::newRow("accented, case blind") << "Città_001.jpg"
+                                          << "CITTÀ_*" << true;
+    QTest::newRow("question mark inside") << "Img_a1.jpg"
+                                          << "Img_?1.jpg" << true;
+    QTest::newRow("question mark needs a character") << "Img_1.jpg"
+                                                     << "Img_?1.jpg" << false;
+    QTest::newRow("literal tail") << "Img_001.jpgx"
+                                  << "Img_???.jpg" << false;
+    QTest::newRow("many stars") << QString(200, QLatin1Char('a')) << "*a*a*a*a*a*a*a*a*a*b"
+                                << false;
 }
 
 void TestPlatform::matching()
@@ -74,13 +90,13 @@ void TestPlatform::listingTakesOrdinaryFilesOnly()
     test::writeFile(dir.path(), QStringLiteral("Img_002.jpg"));
     test::writeFile(dir.path(), QStringLiteral(".Img_003.jpg"));
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Img_004.d")));
-    QVERIFY(QFile::link(dir.filePath(QStringLiteral("Img_002.jpg")),
-                        dir.filePath(QStringLiteral("Img_005.jpg"))));
-    QVERIFY(QFile::link(dir.filePath(QStringLiteral("assente")),
-                        dir.filePath(QStringLiteral("Img_006.jpg"))));
-    QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("Img_007.jpg"))).constData(),
-                      0600),
-             0);
+    QVERIFY(QFile::link(
+        dir.filePath(QStringLiteral("Img_002.jpg")), dir.filePath(QStringLiteral("Img_005.jpg"))));
+    QVERIFY(QFile::link(
+        dir.filePath(QStringLiteral("assente")), dir.filePath(QStringLiteral("Img_006.jpg"))));
+    QCOMPARE(
+        ::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("Img_007.jpg"))).constData(), 0600),
+        0);
     test::writeFile(dir.path(), QStringLiteral("Foto_008.jpg"));
 
     FolderListing listing(test::slashed(dir.path()) + QStringLiteral("img_???.*"));
@@ -133,7 +149,8 @@ void TestPlatform::copyNeverReplaces()
     QTemporaryDir dir;
     const QString source = test::writeFile(dir.path(), QStringLiteral("nuova.jpg"), "nuova");
     const QDateTime old(QDate(2020, 1, 2), QTime(3, 4, 5));
-    const QString target = test::writeFile(dir.path(), QStringLiteral("Img_001.jpg"), "vecchia", old);
+    const QString target =
+        test::writeFile(dir.path(), QStringLiteral("Img_001.jpg"), "vecchia", old);
 
     try {
         if (move)
@@ -153,8 +170,8 @@ void TestPlatform::copyNeverReplaces()
 void TestPlatform::copyFailingPartWayLeavesNothing()
 {
     QTemporaryDir dir;
-    const QString source = test::writeFile(dir.path(), QStringLiteral("grande.jpg"),
-                                           QByteArray(1 << 20, 'g'));
+    const QString source =
+        test::writeFile(dir.path(), QStringLiteral("grande.jpg"), QByteArray(1 << 20, 'g'));
     const QString folder = dir.filePath(QStringLiteral("dest"));
     QVERIFY(QDir().mkdir(folder));
 

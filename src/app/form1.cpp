@@ -45,7 +45,7 @@ Controllo *crea(QWidget *finestra, const char *nome, const QString &testo, const
 
 template<typename Controllo>
 Controllo *crea(QWidget *finestra, const char *nome, const QString &testo, const QRect &posizione,
-                const QFont &font)
+    const QFont &font)
 {
     auto *controllo = crea<Controllo>(finestra, nome, testo, posizione);
     controllo->setFont(font);
@@ -61,7 +61,7 @@ void coloraSfondo(QLineEdit *casella, const QColor &sfondo)
 
 // The boxes of the offset row only show the values, which live in the state.
 QLineEdit *casellaOrario(QWidget *finestra, const char *nome, const QString &testo,
-                         const QRect &posizione, const QFont &font, Qt::Alignment allineamento)
+    const QRect &posizione, const QFont &font, Qt::Alignment allineamento)
 {
     auto *casella = crea<QLineEdit>(finestra, nome, testo, posizione, font);
     casella->setReadOnly(true);
@@ -77,7 +77,8 @@ QLineEdit *casellaOrario(QWidget *finestra, const char *nome, const QString &tes
 
 } // namespace
 
-Form1::Form1(QWidget *parent) : QWidget(parent)
+Form1::Form1(QWidget *parent)
+    : QWidget(parent)
 {
     setWindowTitle(QStringLiteral("Copia e Rinomina"));
     setFont(sansSerif(9.75, false));
@@ -90,86 +91,85 @@ Form1::Form1(QWidget *parent) : QWidget(parent)
 void Form1::creaControlli()
 {
     Label4 = crea<QLabel>(this, "Label4",
-                          QStringLiteral("Copia i file assegnando un nome base e suffisso numerico"),
-                          daTwips(360, 240, 7455, 375), sansSerif(12, true));
+        QStringLiteral("Copia i file assegnando un nome base e suffisso numerico"),
+        daTwips(360, 240, 7455, 375), sansSerif(12, true));
     Label4->setAlignment(Qt::AlignCenter);
 
-    Label2 = crea<QLabel>(this, "Label2", QStringLiteral("Da:"), daTwips(360, 840, 492, 252),
-                          sansSerif(9.75, true));
+    Label2 = crea<QLabel>(
+        this, "Label2", QStringLiteral("Da:"), daTwips(360, 840, 492, 252), sansSerif(9.75, true));
     Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    SrcPath = crea<QLineEdit>(this, "SrcPath", QString(), daTwips(960, 840, 4935, 255),
-                              sansSerif(8.25, true));
+    SrcPath = crea<QLineEdit>(
+        this, "SrcPath", QString(), daTwips(960, 840, 4935, 255), sansSerif(8.25, true));
     SrcPath->setReadOnly(true);
     SfogliaS = crea<QPushButton>(this, "SfogliaS", QStringLiteral("Sfoglia"),
-                                 daTwips(5880, 840, 855, 285), sansSerif(8.25, true));
-    Copia = crea<QPushButton>(this, "Copia", QStringLiteral("Copia"),
-                              daTwips(6960, 840, 1095, 495), sansSerif(9.75, true));
-    SrcInfo = crea<QLabel>(this, "SrcInfo", QString(), daTwips(960, 1152, 4932, 252),
-                           sansSerif(8.25, true));
+        daTwips(5880, 840, 855, 285), sansSerif(8.25, true));
+    Copia = crea<QPushButton>(this, "Copia", QStringLiteral("Copia"), daTwips(6960, 840, 1095, 495),
+        sansSerif(9.75, true));
+    SrcInfo = crea<QLabel>(
+        this, "SrcInfo", QString(), daTwips(960, 1152, 4932, 252), sansSerif(8.25, true));
     SrcInfo->setAlignment(Qt::AlignCenter);
 
     Label3 = crea<QLabel>(this, "Label3", QStringLiteral("Nome:"), daTwips(72, 1440, 852, 252),
-                          sansSerif(9.75, true));
+        sansSerif(9.75, true));
     Label3->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    NomeBase = crea<QLineEdit>(this, "NomeBase", QStringLiteral("_"),
-                               daTwips(960, 1440, 4935, 255), sansSerif(8.25, true));
+    NomeBase = crea<QLineEdit>(this, "NomeBase", QStringLiteral("_"), daTwips(960, 1440, 4935, 255),
+        sansSerif(8.25, true));
     NomeBase->setAlignment(Qt::AlignRight);
-    Suffisso = crea<QLabel>(this, "Suffisso", QStringLiteral("000"),
-                            daTwips(5880, 1440, 612, 252), sansSerif(9.75, true));
+    Suffisso = crea<QLabel>(this, "Suffisso", QStringLiteral("000"), daTwips(5880, 1440, 612, 252),
+        sansSerif(9.75, true));
     Suffisso->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     Sposta = crea<QPushButton>(this, "Sposta", QStringLiteral("Sposta"),
-                               daTwips(6960, 1440, 1095, 495), sansSerif(9.75, true));
+        daTwips(6960, 1440, 1095, 495), sansSerif(9.75, true));
 
-    Label1 = crea<QLabel>(this, "Label1", QStringLiteral("A:"), daTwips(360, 2040, 492, 252),
-                          sansSerif(9.75, true));
+    Label1 = crea<QLabel>(
+        this, "Label1", QStringLiteral("A:"), daTwips(360, 2040, 492, 252), sansSerif(9.75, true));
     Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    DestPath = crea<QLineEdit>(this, "DestPath", QString(), daTwips(960, 2040, 4935, 255),
-                               sansSerif(8.25, true));
+    DestPath = crea<QLineEdit>(
+        this, "DestPath", QString(), daTwips(960, 2040, 4935, 255), sansSerif(8.25, true));
     DestPath->setReadOnly(true);
     SfogliaD = crea<QPushButton>(this, "SfogliaD", QStringLiteral("Sfoglia"),
-                                 daTwips(5880, 2040, 855, 285), sansSerif(8.25, true));
+        daTwips(5880, 2040, 855, 285), sansSerif(8.25, true));
     Termina = crea<QPushButton>(this, "Termina", QStringLiteral("Termina"),
-                                daTwips(6960, 2040, 1095, 495), sansSerif(9.75, true));
+        daTwips(6960, 2040, 1095, 495), sansSerif(9.75, true));
 
-    OptionData = crea<QRadioButton>(this, "OptionData", QStringLiteral("Ordina per Data/Ora"),
-                                    daTwips(1440, 2640, 2292, 255));
+    OptionData = crea<QRadioButton>(
+        this, "OptionData", QStringLiteral("Ordina per Data/Ora"), daTwips(1440, 2640, 2292, 255));
     OptionData->setChecked(true);
-    OptionNome = crea<QRadioButton>(this, "OptionNome", QStringLiteral("Ordina per Nome"),
-                                    daTwips(4680, 2640, 2052, 255));
+    OptionNome = crea<QRadioButton>(
+        this, "OptionNome", QStringLiteral("Ordina per Nome"), daTwips(4680, 2640, 2052, 255));
 
-    CorrOra = crea<QCheckBox>(
-            this, "CorrOra",
-            QStringLiteral(
-                    "Correggi Ore:Min:Sec  per compensare  differenze di impostazione fotocamere."),
-            daTwips(1440, 3120, 3972, 492));
+    CorrOra = crea<QCheckBox>(this, "CorrOra",
+        QStringLiteral(
+            "Correggi Ore:Min:Sec  per compensare  differenze di impostazione fotocamere."),
+        daTwips(1440, 3120, 3972, 492));
 
     const QFont frecce = sansSerif(7.5, true);
     const std::array<int, 3> sinistra { 5520, 5880, 6240 };
     const std::array<const char *, 3> nomiPiu { "OraPiu_0", "OraPiu_1", "OraPiu_2" };
     const std::array<const char *, 3> nomiMeno { "OraMeno_0", "OraMeno_1", "OraMeno_2" };
     for (size_t i = 0; i < 3; ++i) {
-        OraPiu[i] = crea<QPushButton>(this, nomiPiu[i], QStringLiteral("▲"),
-                                      daTwips(sinistra[i], 3030, 240, 240), frecce);
-        OraMeno[i] = crea<QPushButton>(this, nomiMeno[i], QStringLiteral("▼"),
-                                       daTwips(sinistra[i], 3480, 240, 216), frecce);
+        OraPiu[i] = crea<QPushButton>(
+            this, nomiPiu[i], QStringLiteral("▲"), daTwips(sinistra[i], 3030, 240, 240), frecce);
+        OraMeno[i] = crea<QPushButton>(
+            this, nomiMeno[i], QStringLiteral("▼"), daTwips(sinistra[i], 3480, 240, 216), frecce);
     }
 
     DiffOra = casellaOrario(this, "DiffOra", QStringLiteral("00"), daTwips(5400, 3255, 372, 228),
-                            arial(9, false), Qt::AlignRight);
+        arial(9, false), Qt::AlignRight);
     Text1 = casellaOrario(this, "Text1", QStringLiteral(":"), daTwips(5760, 3255, 132, 228),
-                          arial(10.5, true), Qt::AlignCenter);
+        arial(10.5, true), Qt::AlignCenter);
     DiffMin = casellaOrario(this, "DiffMin", QStringLiteral("00"), daTwips(5880, 3255, 255, 228),
-                            arial(9, false), Qt::AlignCenter);
+        arial(9, false), Qt::AlignCenter);
     Text3 = casellaOrario(this, "Text3", QStringLiteral(":"), daTwips(6120, 3240, 132, 228),
-                          arial(10.5, true), Qt::AlignCenter);
+        arial(10.5, true), Qt::AlignCenter);
     DiffSec = casellaOrario(this, "DiffSec", QStringLiteral("00"), daTwips(6240, 3255, 320, 228),
-                            arial(9, false), Qt::AlignLeft);
+        arial(9, false), Qt::AlignLeft);
 
     for (QLineEdit *casella : { SrcPath, NomeBase, DestPath })
         coloraSfondo(casella, Qt::white);
 
     const QString suSorgente = QStringLiteral(
-            "Indicare la cartella contenente i file ed eventualmente selezionare i file da copiare.");
+        "Indicare la cartella contenente i file ed eventualmente selezionare i file da copiare.");
     const QString suDestinazione = QStringLiteral("Indicare la cartella in cui copiare i file");
     SrcPath->setToolTip(suSorgente);
     SfogliaS->setToolTip(suSorgente);
@@ -177,8 +177,8 @@ void Form1::creaControlli()
     SfogliaD->setToolTip(suDestinazione);
     NomeBase->setToolTip(QStringLiteral("Inserire il nome di base da assegnare ai file"));
     SrcInfo->setToolTip(QStringLiteral("Indica i file attualmente selezionati"));
-    Suffisso->setToolTip(QStringLiteral(
-            "File presenti con il nome base impostato, nella cartella destinazione."));
+    Suffisso->setToolTip(
+        QStringLiteral("File presenti con il nome base impostato, nella cartella destinazione."));
 }
 
 void Form1::collegaEventi()

@@ -17,8 +17,7 @@ class QRadioButton;
 // (NomeFileDialogo, FileCorrente, Indice, LimiteOrdine, PosPunto, Estensione,
 // UnitaSorgente, UnitaDestinazione) carry no meaning from one handler to the
 // next.
-struct StatoFinestra
-{
+struct StatoFinestra {
     QString NomeSezione;
     QString NomeFileDialogo;
     QString FileCorrente;
@@ -45,8 +44,7 @@ struct StatoFinestra
 
 // The one window of the program. Its handlers and operations are defined in
 // the folder of their subsystem.
-class Form1 : public QWidget
-{
+class Form1 : public QWidget {
     Q_OBJECT
 
 public:

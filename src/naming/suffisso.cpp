@@ -14,7 +14,7 @@ namespace {
 bool soloCifre(QStringView testo)
 {
     return std::all_of(testo.begin(), testo.end(),
-                       [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
+        [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
 }
 
 } // namespace

@@ -62,10 +62,12 @@ using Operation = FileError::Operation;
 }
 
 // Owns a file descriptor. close() is called explicitly where its result matters.
-class Descriptor
-{
+class Descriptor {
 public:
-    explicit Descriptor(int fd = -1) : m_fd(fd) { }
+    explicit Descriptor(int fd = -1)
+        : m_fd(fd)
+    {
+    }
     ~Descriptor()
     {
         if (m_fd >= 0)
@@ -73,7 +75,10 @@ public:
     }
     Descriptor(const Descriptor &) = delete;
     Descriptor &operator=(const Descriptor &) = delete;
-    Descriptor(Descriptor &&other) noexcept : m_fd(std::exchange(other.m_fd, -1)) { }
+    Descriptor(Descriptor &&other) noexcept
+        : m_fd(std::exchange(other.m_fd, -1))
+    {
+    }
 
     int get() const { return m_fd; }
     bool isValid() const { return m_fd >= 0; }
@@ -107,8 +112,7 @@ void flushFolder(const QByteArray &folder, const QStringList &paths)
 
 // The file a copy writes into before it is published under its name: unnamed
 // where the file system allows it, else under a hidden temporary name.
-struct PendingFile
-{
+struct PendingFile {
     Descriptor fd;
     QByteArray temporaryName;
 };
@@ -174,8 +178,8 @@ void copyContent(int in, int out, const QStringList &paths)
         }
         if (errno == EINTR)
             continue;
-        const bool unsupported = errno == ENOSYS || errno == EXDEV || errno == EOPNOTSUPP
-                || errno == EINVAL;
+        const bool unsupported =
+            errno == ENOSYS || errno == EXDEV || errno == EOPNOTSUPP || errno == EINVAL;
         if (copiedAny || !unsupported)
             fail(Operation::Copy, paths);
         copyByReading(in, out, paths);
@@ -306,8 +310,8 @@ bool isOrdinaryFile(const QString &path)
 
 void setFileTime(const QString &path, const QDateTime &time)
 {
-    Descriptor fd(::open(QFile::encodeName(path).constData(),
-                         O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    Descriptor fd(
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!fd.isValid())
         return;
     const timespec times[2] = { { 0, UTIME_OMIT }, { time_t(time.toSecsSinceEpoch()), 0 } };

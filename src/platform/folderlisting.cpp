@@ -39,8 +39,8 @@ bool matchesPattern(const QString &name, const QString &pattern)
     rest[n] = true;
     for (qsizetype j = m - 1; j >= 0; --j) {
         const QChar p = pattern[j];
-        const bool finalDotStar = j == m - 2 && p == QLatin1Char('.')
-                && pattern[m - 1] == QLatin1Char('*');
+        const bool finalDotStar =
+            j == m - 2 && p == QLatin1Char('.') && pattern[m - 1] == QLatin1Char('*');
         const bool mayBeEmpty = p == QLatin1Char('?') && endsRunBeforeDot(pattern, j);
         for (qsizetype i = n; i >= 0; --i) {
             const bool atEnd = i == n;
@@ -49,7 +49,7 @@ bool matchesPattern(const QString &name, const QString &pattern)
                 matches = rest[i] || (!atEnd && here[i + 1]);
             else if (p == QLatin1Char('?'))
                 matches = (!atEnd && rest[i + 1])
-                        || (mayBeEmpty && (atEnd || name[i] == QLatin1Char('.')) && rest[i]);
+                    || (mayBeEmpty && (atEnd || name[i] == QLatin1Char('.')) && rest[i]);
             else
                 matches = !atEnd && sameLetter(name[i], p) && rest[i + 1];
             here[i] = matches || (finalDotStar && atEnd);
@@ -59,8 +59,7 @@ bool matchesPattern(const QString &name, const QString &pattern)
     return rest[0];
 }
 
-struct FolderListing::Private
-{
+struct FolderListing::Private {
     DIR *dir = nullptr;
     QString folder;
     QString namePattern;
@@ -76,7 +75,8 @@ struct FolderListing::Private
     }
 };
 
-FolderListing::FolderListing(const QString &pattern) : d(std::make_unique<Private>())
+FolderListing::FolderListing(const QString &pattern)
+    : d(std::make_unique<Private>())
 {
     const qsizetype slash = pattern.lastIndexOf(QLatin1Char('/'));
     d->folder = pattern.left(slash + 1);

@@ -19,13 +19,13 @@ QString keyOf(const QString &section, const QString &key)
 } // namespace
 
 QString readSetting(const QString &application, const QString &section, const QString &key,
-                    const QString &defaultValue)
+    const QString &defaultValue)
 {
     return store(application).value(keyOf(section, key), defaultValue).toString();
 }
 
-void writeSetting(const QString &application, const QString &section, const QString &key,
-                  const QString &value)
+void writeSetting(
+    const QString &application, const QString &section, const QString &key, const QString &value)
 {
     store(application).setValue(keyOf(section, key), value);
 }

@@ -7,8 +7,8 @@ namespace platform {
 // The per-user settings store: one file per application in the user's
 // configuration folder, one group per section.
 QString readSetting(const QString &application, const QString &section, const QString &key,
-                    const QString &defaultValue);
-void writeSetting(const QString &application, const QString &section, const QString &key,
-                  const QString &value);
+    const QString &defaultValue);
+void writeSetting(
+    const QString &application, const QString &section, const QString &key, const QString &value);
 
 } // namespace platform

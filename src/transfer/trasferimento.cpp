@@ -56,11 +56,10 @@ void Form1::Trasferisci()
     if (nomeBaseVuoto(nome) || sorgente.isEmpty() || destinazione.isEmpty())
         return;
     if (nome.contains(QDir::separator())) {
-        platform::reportFailure(
-                this,
-                QStringLiteral("Il nome base «%1» contiene «%2»: i file finirebbero fuori dalla "
-                               "cartella di destinazione.\n\nNessun file è stato copiato o spostato.")
-                        .arg(nome, QDir::separator()));
+        platform::reportFailure(this,
+            QStringLiteral("Il nome base «%1» contiene «%2»: i file finirebbero fuori dalla "
+                           "cartella di destinazione.\n\nNessun file è stato copiato o spostato.")
+                .arg(nome, QDir::separator()));
         return;
     }
 
@@ -71,10 +70,10 @@ void Form1::Trasferisci()
     m_stato.UnitaSorgente = unita(sorgente);
     m_stato.UnitaDestinazione = unita(destinazione);
     const bool rinomina = m_stato.Spostare && m_stato.UnitaDestinazione == m_stato.UnitaSorgente;
-    const auto durata = m_stato.Spostare ? platform::Durability::Flushed
-                                         : platform::Durability::Normal;
+    const auto durata =
+        m_stato.Spostare ? platform::Durability::Flushed : platform::Durability::Normal;
     const bool correggi = CorrOra->isChecked()
-            && (m_stato.CorrOre != 0 || m_stato.CorrMin != 0 || m_stato.CorrSec != 0);
+        && (m_stato.CorrOre != 0 || m_stato.CorrMin != 0 || m_stato.CorrSec != 0);
     if (m_stato.OrdinePerNome)
         Suffisso->setText(QStringLiteral("000"));
 
@@ -100,8 +99,8 @@ void Form1::Trasferisci()
         }
         if (correggi)
             ImpostaDataFile(nuovoNome,
-                            oraCorretta(platform::fileTime(nuovoNome), m_stato.CorrOre,
-                                        m_stato.CorrMin, m_stato.CorrSec));
+                oraCorretta(platform::fileTime(nuovoNome), m_stato.CorrOre, m_stato.CorrMin,
+                    m_stato.CorrSec));
     }
     if (m_stato.OrdinePerNome)
         platform::makeWritable(nuovoNome);

@@ -1,0 +1,398 @@
+#include "support.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+const QDateTime Earlier(QDate(2026, 6, 1), QTime(9, 0, 0));
+const QDateTime Later(QDate(2026, 6, 1), QTime(9, 0, 5));
+
+} // namespace
+
+class TestTrasferimento : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void dateOrderContinuesAfterHighestNumber();
+    void nameOrderStartsAtOneAndFreesLastFile();
+    void newNames_data();
+    void newNames();
+    void numbersGoPast999();
+    void moveWithinFileSystemKeepsInode();
+    void moveAcrossFileSystems();
+    void existingNameEndsRun_data();
+    void existingNameEndsRun();
+    void failingFileEndsRun_data();
+    void failingFileEndsRun();
+    void copyFailingPartWayLeavesNothing();
+    void baseNameWithSeparatorIsRefused();
+    void runDoesNothingWithoutNameOrFolders_data();
+    void runDoesNothingWithoutNameOrFolders();
+    void emptySelectionOnlyRefreshesNumber();
+    void clockCorrection_data();
+    void clockCorrection();
+    void hiddenNewFileKeepsItsTime();
+
+private:
+    QString copyOf(const QStringList &names, bool move = false);
+
+    std::unique_ptr<test::Sandbox> m_sandbox;
+    std::unique_ptr<QTemporaryDir> m_source;
+    std::unique_ptr<QTemporaryDir> m_destination;
+    std::unique_ptr<test::Window> m_window;
+};
+
+void TestTrasferimento::initTestCase()
+{
+    // Daylight saving must be in force for the season tests to mean anything.
+    QCOMPARE(QDateTime(QDate(2026, 7, 1), QTime(12, 0)).offsetFromUtc(), 7200);
+}
+
+void TestTrasferimento::init()
+{
+    m_sandbox = std::make_unique<test::Sandbox>();
+    m_source = std::make_unique<QTemporaryDir>();
+    m_destination = std::make_unique<QTemporaryDir>();
+    m_window = std::make_unique<test::Window>();
+}
+
+void TestTrasferimento::cleanup()
+{
+    m_window.reset();
+    m_sandbox.reset();
+}
+
+// Runs Copia (or Sposta) on the given selection from source to destination.
+QString TestTrasferimento::copyOf(const QStringList &names, bool move)
+{
+    m_window->prepare(m_source->path(), m_destination->path(), names);
+    m_window->click(move ? "Sposta" : "Copia");
+    return m_window->text("Suffisso");
+}
+
+void TestTrasferimento::dateOrderContinuesAfterHighestNumber()
+{
+    test::writeFile(m_destination->path(), QStringLiteral("Img_007.jpg"), "vecchia");
+    test::writeFile(m_source->path(), QStringLiteral("DSC_0100.JPG"), "primo", Earlier);
+    test::writeFile(m_source->path(), QStringLiteral("DSC_0101.JPG"), "secondo", Later);
+
+    QCOMPARE(copyOf({ "DSC_0100.JPG", "DSC_0101.JPG" }), QStringLiteral("009"));
+    const QString destination = m_destination->path();
+    QCOMPARE(
+        test::entriesOf(destination), QStringList({ "Img_007.jpg", "Img_008.jpg", "Img_009.jpg" }));
+    QCOMPARE(test::contentOf(destination + QStringLiteral("/Img_008.jpg")), QByteArray("primo"));
+    QCOMPARE(test::contentOf(destination + QStringLiteral("/Img_009.jpg")), QByteArray("secondo"));
+    QCOMPARE(test::statOf(destination + QStringLiteral("/Img_009.jpg")).st_mtim.tv_sec,
+        Later.toSecsSinceEpoch());
+    QCOMPARE(test::entriesOf(m_source->path()), QStringList({ "DSC_0100.JPG", "DSC_0101.JPG" }));
+    QVERIFY(m_sandbox->reports.isEmpty());
+}
+
+void TestTrasferimento::nameOrderStartsAtOneAndFreesLastFile()
+{
+    test::writeFile(m_destination->path(), QStringLiteral("Img_007.jpg"));
+    for (const char *name : { "DSC_0100.JPG", "DSC_0101.JPG" }) {
+        const QString path = test::writeFile(m_source->path(), QLatin1String(name));
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup));
+    }
+    m_window->check("OptionNome");
+
+    QCOMPARE(copyOf({ "DSC_0100.JPG", "DSC_0101.JPG" }), QStringLiteral("002"));
+    const QString first = m_destination->filePath(QStringLiteral("Img_001.jpg"));
+    const QString last = m_destination->filePath(QStringLiteral("Img_002.jpg"));
+    QCOMPARE(test::statOf(first).st_mode & 0777, mode_t(0440));
+    QCOMPARE(test::statOf(last).st_mode & 0777, mode_t(0640));
+}
+
+void TestTrasferimento::newNames_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<bool>("withoutExtension");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("extension in lower case") << "DSC_0100.JPG" << false << "Img_001.jpg";
+    QTest::newRow("first dot counts") << "IMG.0012.JPG" << false << "Img_001.0012.jpg";
+    QTest::newRow("no dot") << "LEGGIMI" << false << "Img_001";
+    QTest::newRow("leading dot") << ".Nascosto" << false << "Img_001.nascosto";
+    QTest::newRow("spaces and accents") << "Città di mare.Jpeg" << false << "Img_001.jpeg";
+    QTest::newRow("several dots") << "a.b.c.TAR.GZ" << false << "Img_001.b.c.tar.gz";
+    QTest::newRow("extension removed") << "DSC_0100.JPG" << true << "Img_001";
+}
+
+void TestTrasferimento::newNames()
+{
+    QFETCH(QString, source);
+    QFETCH(bool, withoutExtension);
+    QFETCH(QString, expected);
+    test::writeFile(m_source->path(), source, "foto");
+    m_window->state().RimuoviEstensione = withoutExtension;
+    copyOf({ source });
+    QCOMPARE(test::entriesOf(m_destination->path()), QStringList({ expected }));
+    QCOMPARE(test::contentOf(m_destination->filePath(expected)), QByteArray("foto"));
+}
+
+void TestTrasferimento::numbersGoPast999()
+{
+    test::writeFile(m_destination->path(), QStringLiteral("Img_999.jpg"));
+    test::writeFile(m_source->path(), QStringLiteral("a.jpg"), "a", Earlier);
+    test::writeFile(m_source->path(), QStringLiteral("b.jpg"), "b", Later);
+    QCOMPARE(copyOf({ "a.jpg" }), QStringLiteral("1000"));
+    // The next run counts the four-digit number as in use.
+    QCOMPARE(copyOf({ "b.jpg" }), QStringLiteral("1001"));
+    QCOMPARE(
+        test::contentOf(m_destination->filePath(QStringLiteral("Img_1001.jpg"))), QByteArray("b"));
+}
+
+void TestTrasferimento::moveWithinFileSystemKeepsInode()
+{
+    const QString source = test::writeFile(m_source->path(), QStringLiteral("DSC_0100.JPG"));
+    const ino_t inode = test::statOf(source).st_ino;
+    QCOMPARE(copyOf({ "DSC_0100.JPG" }, true), QStringLiteral("001"));
+    QCOMPARE(test::statOf(m_destination->filePath(QStringLiteral("Img_001.jpg"))).st_ino, inode);
+    QCOMPARE(test::entriesOf(m_source->path()), QStringList());
+}
+
+void TestTrasferimento::moveAcrossFileSystems()
+{
+    m_source = std::make_unique<QTemporaryDir>(QStringLiteral("/dev/shm/copia-test-XXXXXX"));
+    if (!m_source->isValid()
+        || test::statOf(m_source->path()).st_dev == test::statOf(m_destination->path()).st_dev)
+        QSKIP("/dev/shm and the temporary folder are one file system here");
+    test::writeFile(m_source->path(), QStringLiteral("a.jpg"), "mare", Earlier);
+    test::writeFile(m_source->path(), QStringLiteral("b.jpg"), "monti", Later);
+
+    QCOMPARE(copyOf({ "a.jpg", "b.jpg" }, true), QStringLiteral("002"));
+    QCOMPARE(test::entriesOf(m_source->path()), QStringList());
+    QCOMPARE(test::contentOf(m_destination->filePath(QStringLiteral("Img_002.jpg"))),
+        QByteArray("monti"));
+    QCOMPARE(test::statOf(m_destination->filePath(QStringLiteral("Img_002.jpg"))).st_mtim.tv_sec,
+        Later.toSecsSinceEpoch());
+    QVERIFY(m_sandbox->reports.isEmpty());
+}
+
+void TestTrasferimento::existingNameEndsRun_data()
+{
+    QTest::addColumn<bool>("move");
+    QTest::newRow("copy") << false;
+    QTest::newRow("move") << true;
+}
+
+// In name order numbering starts again at 001, onto names already in use.
+void TestTrasferimento::existingNameEndsRun()
+{
+    QFETCH(bool, move);
+    const QString existing =
+        test::writeFile(m_destination->path(), QStringLiteral("Img_001.jpg"), "vecchia", Earlier);
+    test::writeFile(m_source->path(), QStringLiteral("a.jpg"), "nuova");
+    test::writeFile(m_source->path(), QStringLiteral("b.jpg"), "nuova");
+    m_window->check("OptionNome");
+
+    QCOMPARE(copyOf({ "a.jpg", "b.jpg" }, move), QStringLiteral("001"));
+    QCOMPARE(test::contentOf(existing), QByteArray("vecchia"));
+    QCOMPARE(test::statOf(existing).st_mtim.tv_sec, Earlier.toSecsSinceEpoch());
+    QCOMPARE(test::entriesOf(m_destination->path()), QStringList({ "Img_001.jpg" }));
+    QCOMPARE(test::entriesOf(m_source->path()), QStringList({ "a.jpg", "b.jpg" }));
+    QCOMPARE(m_sandbox->reports.size(), 1);
+    QVERIFY(m_sandbox->reports.first().contains(existing));
+}
+
+void TestTrasferimento::failingFileEndsRun_data()
+{
+    QTest::addColumn<QString>("destination");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QStringList>("arrived");
+
+    QTest::newRow("source deleted after selection")
+        << QString() << QStringList({ "a.jpg", "sparita.jpg", "b.jpg" })
+        << QStringList({ "Img_001.jpg" });
+    QTest::newRow("destination missing")
+        << QStringLiteral("assente") << QStringList({ "a.jpg", "b.jpg" }) << QStringList();
+    QTest::newRow("destination names a file")
+        << QStringLiteral("file.txt") << QStringList({ "a.jpg", "b.jpg" }) << QStringList();
+}
+
+void TestTrasferimento::failingFileEndsRun()
+{
+    QFETCH(QString, destination);
+    QFETCH(QStringList, names);
+    QFETCH(QStringList, arrived);
+    test::writeFile(m_source->path(), QStringLiteral("a.jpg"));
+    test::writeFile(m_source->path(), QStringLiteral("b.jpg"));
+    test::writeFile(m_destination->path(), QStringLiteral("file.txt"));
+    const QString folder = test::slashed(m_destination->filePath(destination));
+    m_window->prepare(m_source->path(), folder, names);
+    m_window->click("Copia");
+
+    QCOMPARE(m_window->text("Suffisso"),
+        QStringLiteral("%1").arg(arrived.size() + 1, 3, 10, QLatin1Char('0')));
+    QStringList expected = QStringList({ "file.txt" }) + arrived;
+    expected.sort();
+    QCOMPARE(test::entriesOf(m_destination->path()), expected);
+    QCOMPARE(m_sandbox->reports.size(), 1);
+    QVERIFY(m_sandbox->reports.first().contains(m_source->filePath(names.at(arrived.size()))));
+}
+
+void TestTrasferimento::copyFailingPartWayLeavesNothing()
+{
+    m_source = std::make_unique<QTemporaryDir>(QStringLiteral("/dev/shm/copia-test-XXXXXX"));
+    if (!m_source->isValid()
+        || test::statOf(m_source->path()).st_dev == test::statOf(m_destination->path()).st_dev)
+        QSKIP("a move needs two file systems to copy, and /dev/shm is not another one here");
+    test::writeFile(m_source->path(), QStringLiteral("grande.jpg"), QByteArray(1 << 20, 'g'));
+
+    // The move has to copy; a file size limit makes the copy fail part way.
+    rlimit saved {};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 256 << 10;
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    copyOf({ "grande.jpg" }, true);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    QCOMPARE(m_sandbox->reports.size(), 1);
+    QCOMPARE(test::entriesOf(m_destination->path()), QStringList());
+    QCOMPARE(test::contentOf(m_source->filePath(QStringLiteral("grande.jpg"))).size(), 1 << 20);
+}
+
+void TestTrasferimento::baseNameWithSeparatorIsRefused()
+{
+    test::writeFile(m_source->path(), QStringLiteral("a.jpg"));
+    QVERIFY(QDir(m_destination->path()).mkdir(QStringLiteral("sotto")));
+    m_window->prepare(
+        m_source->path(), m_destination->path(), { "a.jpg" }, QStringLiteral("../sotto/Img_"));
+    m_window->click("Sposta");
+    QCOMPARE(m_sandbox->reports.size(), 1);
+    QCOMPARE(test::entriesOf(m_destination->filePath(QStringLiteral("sotto"))), QStringList());
+    QCOMPARE(test::entriesOf(m_source->path()), QStringList({ "a.jpg" }));
+    QCOMPARE(m_window->text("Suffisso"), QStringLiteral("000"));
+}
+
+void TestTrasferimento::runDoesNothingWithoutNameOrFolders_data()
+{
+    QTest::addColumn<QString>("baseName");
+    QTest::addColumn<bool>("withSource");
+    QTest::addColumn<bool>("withDestination");
+
+    QTest::newRow("empty base name") << "" << true << true;
+    QTest::newRow("underscore") << "_" << true << true;
+    QTest::newRow("star") << "*" << true << true;
+    QTest::newRow("no source folder") << "Img_" << false << true;
+    QTest::newRow("no destination folder") << "Img_" << true << false;
+}
+
+void TestTrasferimento::runDoesNothingWithoutNameOrFolders()
+{
+    QFETCH(QString, baseName);
+    QFETCH(bool, withSource);
+    QFETCH(bool, withDestination);
+    test::writeFile(m_source->path(), QStringLiteral("a.jpg"));
+    test::writeFile(m_destination->path(), QStringLiteral("Img_005.jpg"));
+    m_window->prepare(m_source->path(), m_destination->path(), { "a.jpg" }, baseName);
+    if (!withSource)
+        m_window->setText("SrcPath", QString());
+    if (!withDestination)
+        m_window->setText("DestPath", QString());
+
+    for (const char *button : { "Copia", "Sposta" })
+        m_window->click(button);
+    QCOMPARE(m_window->text("Suffisso"), QStringLiteral("000"));
+    QCOMPARE(test::entriesOf(m_source->path()), QStringList({ "a.jpg" }));
+    QCOMPARE(test::entriesOf(m_destination->path()), QStringList({ "Img_005.jpg" }));
+    QVERIFY(m_sandbox->reports.isEmpty());
+}
+
+void TestTrasferimento::emptySelectionOnlyRefreshesNumber()
+{
+    test::writeFile(m_destination->path(), QStringLiteral("Img_005.jpg"));
+    QCOMPARE(copyOf({}), QStringLiteral("005"));
+    QCOMPARE(test::entriesOf(m_destination->path()), QStringList({ "Img_005.jpg" }));
+}
+
+void TestTrasferimento::clockCorrection_data()
+{
+    QTest::addColumn<QDateTime>("fileTime");
+    QTest::addColumn<bool>("on");
+    QTest::addColumn<int>("hours");
+    QTest::addColumn<int>("minutes");
+    QTest::addColumn<int>("seconds");
+    QTest::addColumn<QDateTime>("expected");
+
+    const auto at = [](int y, int mo, int d, int h, int mi, int s) {
+        return QDateTime(QDate(y, mo, d), QTime(h, mi, s));
+    };
+    QTest::newRow("hours and minutes")
+        << at(2026, 12, 6, 9, 5, 7) << true << 2 << 10 << 0 << at(2026, 12, 6, 11, 15, 7);
+    QTest::newRow("past midnight")
+        << at(2026, 12, 6, 23, 30, 0) << true << 1 << 0 << 0 << at(2026, 12, 7, 0, 30, 0);
+    QTest::newRow("past the hour")
+        << at(2026, 12, 6, 10, 50, 0) << true << 0 << 15 << 0 << at(2026, 12, 6, 11, 5, 0);
+    QTest::newRow("back past midnight")
+        << at(2026, 12, 6, 9, 5, 0) << true << -10 << 0 << 0 << at(2026, 12, 5, 23, 5, 0);
+    QTest::newRow("into the next year")
+        << at(2026, 12, 31, 23, 59, 30) << true << 0 << 0 << 45 << at(2027, 1, 1, 0, 0, 15);
+    QTest::newRow("back into February")
+        << at(2027, 3, 1, 0, 10, 0) << true << -1 << 0 << 0 << at(2027, 2, 28, 23, 10, 0);
+    QTest::newRow("signed hours, plain minutes")
+        << at(2026, 12, 6, 12, 0, 0) << true << -1 << 30 << 0 << at(2026, 12, 6, 11, 30, 0);
+    QTest::newRow("summer file in winter")
+        << at(2026, 7, 15, 10, 0, 0) << true << 0 << 0 << 1 << at(2026, 7, 15, 10, 0, 1);
+    QTest::newRow("all zero writes nothing")
+        << at(2026, 7, 15, 10, 0, 0) << true << 0 << 0 << 0 << QDateTime();
+    QTest::newRow("switched off writes nothing")
+        << at(2026, 7, 15, 10, 0, 0) << false << 2 << 0 << 0 << QDateTime();
+}
+
+void TestTrasferimento::clockCorrection()
+{
+    QFETCH(QDateTime, fileTime);
+    QFETCH(bool, on);
+    QFETCH(int, hours);
+    QFETCH(int, minutes);
+    QFETCH(int, seconds);
+    QFETCH(QDateTime, expected);
+    const QString source = test::writeFile(m_source->path(), QStringLiteral("a.jpg"));
+    test::setTime(source, fileTime, 250'000'000);
+    m_window->check("CorrOra", on);
+    m_window->state().CorrOre = hours;
+    m_window->state().CorrMin = minutes;
+    m_window->state().CorrSec = seconds;
+
+    copyOf({ "a.jpg" });
+    const auto written =
+        test::statOf(m_destination->filePath(QStringLiteral("Img_001.jpg"))).st_mtim;
+    if (expected.isValid()) {
+        QCOMPARE(QDateTime::fromSecsSinceEpoch(written.tv_sec), expected);
+        QCOMPARE(written.tv_nsec, 0L);
+    } else {
+        // Untouched: the copy's time, to the nanosecond.
+        QCOMPARE(written.tv_sec, fileTime.toSecsSinceEpoch());
+        QCOMPARE(written.tv_nsec, 250'000'000L);
+    }
+}
+
+void TestTrasferimento::hiddenNewFileKeepsItsTime()
+{
+    test::writeFile(m_source->path(), QStringLiteral("a.jpg"), "foto", Earlier);
+    m_window->check("CorrOra");
+    m_window->state().CorrOre = 3;
+    m_window->prepare(
+        m_source->path(), m_destination->path(), { "a.jpg" }, QStringLiteral(".Img_"));
+    m_window->click("Copia");
+    QCOMPARE(test::statOf(m_destination->filePath(QStringLiteral(".Img_001.jpg"))).st_mtim.tv_sec,
+        Earlier.toSecsSinceEpoch());
+}
+
+QTEST_MAIN(TestTrasferimento)
+#include "tst_trasferimento.moc"
