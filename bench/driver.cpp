@@ -40,7 +40,8 @@ int main(int argc, char *argv[])
     const QString mode = args.value(1);
     if (!(args.size() == 4 && (mode == QLatin1String("copy") || mode == QLatin1String("move")))
         && !(args.size() == 3 && mode == QLatin1String("scan"))) {
-        std::fprintf(stderr, "usage: copia-bench copy|move SOURCE DESTINATION | scan DESTINATION\n");
+        std::fprintf(
+            stderr, "usage: copia-bench copy|move SOURCE DESTINATION | scan DESTINATION\n");
         return 2;
     }
 

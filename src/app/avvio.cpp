@@ -1,9 +1,57 @@
 #include "app/form1.h"
 #include "app/impostazioni.h"
+#include "platform/fileops.h"
+#include "platform/folderlisting.h"
 
 #include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
 
+// Restores the remembered settings, selects every file of the remembered
+// source folder and orders it. A step that fails is skipped silently.
 void Form1::Form_Load()
 {
     m_stato.NomeSezione = nomeSezione(QCoreApplication::applicationFilePath());
+    m_stato.InCaricamento = true;
+    SrcPath->setText(LeggiImpostazione(QStringLiteral("Sorgente"), QString()));
+    DestPath->setText(LeggiImpostazione(QStringLiteral("Destinazione"), QString()));
+    NomeBase->setText(LeggiImpostazione(QStringLiteral("NomeBase"), QStringLiteral("Img_")));
+    m_stato.OrdinePerNome =
+        booleanoDaTesto(LeggiImpostazione(QStringLiteral("OrdineNome"), testoBooleano(false)));
+    OptionNome->setChecked(m_stato.OrdinePerNome);
+    m_stato.CorrOre = 0;
+    DiffOra->setText(QStringLiteral("00"));
+    m_stato.InCaricamento = false;
+    m_stato.NumFile = 0;
+    m_stato.RimuoviEstensione = false;
+    try {
+        AggiornaSuffisso();
+    } catch (const platform::FileError &) {
+        // The destination cannot be read now; the running number stays 000.
+    }
+
+    if (SrcPath->text().isEmpty()) {
+        SrcInfo->setText(QStringLiteral("Nessun file selezionato"));
+        return;
+    }
+    SelezionaTuttiIFile();
+    OrdinaElenco();
+    SrcInfo->setText(QStringLiteral("Tutti i file (%1)").arg(m_stato.NumFile));
+}
+
+// A folder that cannot be read gives no names; one that fails part way
+// keeps the names listed before the failure.
+void Form1::SelezionaTuttiIFile()
+{
+    m_stato.ElencoFile = QStringList { QString() };
+    try {
+        platform::FolderListing elenco(SrcPath->text() + QStringLiteral("*.*"));
+        for (m_stato.FileCorrente = elenco.next(); !m_stato.FileCorrente.isEmpty();
+             m_stato.FileCorrente = elenco.next())
+            m_stato.ElencoFile.append(m_stato.FileCorrente);
+    } catch (const platform::FileError &) {
+    }
+    m_stato.Indice = int(m_stato.ElencoFile.size()) - 1;
+    m_stato.NumFile = m_stato.Indice;
 }

@@ -1,10 +1,15 @@
 #include "app/form1.h"
 
+#include "copia-e-rinomina.xpm"
+
 #include <QCheckBox>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 
 namespace {
 
@@ -15,9 +20,12 @@ QRect daTwips(int left, int top, int width, int height)
     return QRect(pixel(left), pixel(top), pixel(width), pixel(height));
 }
 
+// Where the family is missing, Arial's metric twin keeps the captions
+// within their controls, as the layout was drawn for those widths.
 QFont carattere(const QString &famiglia, qreal punti, bool grassetto)
 {
-    QFont font(famiglia);
+    QFont font;
+    font.setFamilies({ famiglia, QStringLiteral("Arial"), QStringLiteral("Liberation Sans") });
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(punti);
     font.setBold(grassetto);
@@ -81,9 +89,11 @@ Form1::Form1(QWidget *parent)
     : QWidget(parent)
 {
     setWindowTitle(QStringLiteral("Copia e Rinomina"));
+    setWindowIcon(QPixmap(copia_e_rinomina_xpm));
     setFont(sansSerif(9.75, false));
     setFixedSize(daTwips(0, 0, 8355, 3945).size());
     creaControlli();
+    impostaOrdineFocus();
     collegaEventi();
     Form_Load();
 }
@@ -134,14 +144,18 @@ void Form1::creaControlli()
 
     OptionData = crea<QRadioButton>(
         this, "OptionData", QStringLiteral("Ordina per Data/Ora"), daTwips(1440, 2640, 2292, 255));
-    OptionData->setChecked(true);
     OptionNome = crea<QRadioButton>(
         this, "OptionNome", QStringLiteral("Ordina per Nome"), daTwips(4680, 2640, 2052, 255));
+    // Checked once both exist, so that the group's Tab stop is the checked one.
+    OptionData->setChecked(true);
 
     CorrOra = crea<QCheckBox>(this, "CorrOra",
         QStringLiteral(
             "Correggi Ore:Min:Sec  per compensare  differenze di impostazione fotocamere."),
         daTwips(1440, 3120, 3972, 492));
+    CorrOra->installEventFilter(this);
+    OptionData->installEventFilter(this);
+    OptionNome->installEventFilter(this);
 
     const QFont frecce = sansSerif(7.5, true);
     const std::array<int, 3> sinistra { 5520, 5880, 6240 };
@@ -181,9 +195,77 @@ void Form1::creaControlli()
         QStringLiteral("File presenti con il nome base impostato, nella cartella destinazione."));
 }
 
+bool Form1::eventFilter(QObject *oggetto, QEvent *evento)
+{
+    if (oggetto == CorrOra && evento->type() == QEvent::Paint) {
+        disegnaCorrOra();
+        return true;
+    }
+    if ((oggetto == OptionData || oggetto == OptionNome) && evento->type() == QEvent::FocusIn)
+        entraNelGruppoOrdine(static_cast<QFocusEvent *>(evento)->reason());
+    return QWidget::eventFilter(oggetto, evento);
+}
+
+// QCheckBox draws its caption on one line; this one wraps onto two, as the
+// layout was drawn for.
+void Form1::disegnaCorrOra()
+{
+    QStylePainter pittore(CorrOra);
+    QStyleOptionButton opzione;
+    opzione.initFrom(CorrOra);
+    opzione.state |= CorrOra->isChecked() ? QStyle::State_On : QStyle::State_Off;
+    if (CorrOra->isDown())
+        opzione.state |= QStyle::State_Sunken;
+    QRect indicatore = style()->subElementRect(QStyle::SE_CheckBoxIndicator, &opzione, CorrOra);
+    indicatore.moveTop((CorrOra->height() - indicatore.height()) / 2);
+    const int spazio = style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, &opzione, CorrOra);
+    const QRect testo = CorrOra->rect().adjusted(indicatore.right() + 1 + spazio, 0, 0, 0);
+    const int allineamento = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap;
+    opzione.rect = indicatore;
+    pittore.drawPrimitive(QStyle::PE_IndicatorCheckBox, opzione);
+    pittore.drawItemText(testo, allineamento, CorrOra->palette(), CorrOra->isEnabled(),
+        CorrOra->text(), QPalette::WindowText);
+    if (CorrOra->hasFocus()) {
+        QStyleOptionFocusRect fuoco;
+        fuoco.initFrom(CorrOra);
+        fuoco.rect = pittore.boundingRect(testo, allineamento, CorrOra->text());
+        pittore.drawPrimitive(QStyle::PE_FrameFocusRect, fuoco);
+    }
+}
+
+// The Tab key enters the pair of order options at the selected one, as on
+// every desktop; Qt would stop at whichever comes first.
+void Form1::entraNelGruppoOrdine(Qt::FocusReason motivo)
+{
+    if (motivo != Qt::TabFocusReason && motivo != Qt::BacktabFocusReason)
+        return;
+    QRadioButton *scelto = OptionNome->isChecked() ? OptionNome : OptionData;
+    if (!scelto->hasFocus())
+        scelto->setFocus(motivo);
+}
+
+void Form1::impostaOrdineFocus()
+{
+    const QList<QWidget *> ordine { SfogliaS, SfogliaD, NomeBase, Copia, Sposta, Termina, SrcPath,
+        DestPath, OptionNome, OptionData, DiffOra, OraPiu[1], OraMeno[0], CorrOra, Text1, DiffMin,
+        OraMeno[1], OraPiu[0], DiffSec, Text3, OraPiu[2], OraMeno[2] };
+    for (qsizetype i = 1; i < ordine.size(); ++i)
+        setTabOrder(ordine.at(i - 1), ordine.at(i));
+    SfogliaS->setFocus();
+}
+
+// Only these events have handlers; the window itself handles none.
 void Form1::collegaEventi()
 {
+    connect(Termina, &QPushButton::clicked, this, &QWidget::close);
+    connect(OptionData, &QRadioButton::clicked, this, &Form1::OptionData_Click);
+    connect(OptionNome, &QRadioButton::clicked, this, &Form1::OptionNome_Click);
+    connect(NomeBase, &QLineEdit::textChanged, this, &Form1::NomeBase_Change);
     connect(Copia, &QPushButton::clicked, this, &Form1::Copia_Click);
     connect(Sposta, &QPushButton::clicked, this, &Form1::Sposta_Click);
-    connect(Termina, &QPushButton::clicked, this, &QWidget::close);
+    connect(CorrOra, &QCheckBox::toggled, this, &Form1::CorrOra_Click);
+    for (int i = 0; i < 3; ++i) {
+        connect(OraPiu[size_t(i)], &QPushButton::clicked, this, [this, i] { OraPiu_Click(i); });
+        connect(OraMeno[size_t(i)], &QPushButton::clicked, this, [this, i] { OraMeno_Click(i); });
+    }
 }

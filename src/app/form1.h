@@ -53,14 +53,32 @@ public:
     // Tests set the selection and the clock offset here directly.
     StatoFinestra &stato() { return m_stato; }
 
+protected:
+    bool eventFilter(QObject *oggetto, QEvent *evento) override;
+
 private:
     void creaControlli();
+    void impostaOrdineFocus();
+    void disegnaCorrOra();
+    void entraNelGruppoOrdine(Qt::FocusReason motivo);
     void collegaEventi();
 
     // Start-up and shut-down.
     void Form_Load();
+    void SelezionaTuttiIFile();
     QString LeggiImpostazione(const QString &chiave, const QString &predefinito) const;
     void ScriviImpostazione(const QString &chiave, const QString &valore) const;
+
+    // Ordering of the selection.
+    void OptionData_Click();
+    void OptionNome_Click();
+    void CambiaOrdine();
+    void OrdinaElenco();
+    void OrdinaNomi();
+    void OrdinaDate();
+
+    // Base name field.
+    void NomeBase_Change();
 
     // Suffix numbering.
     void AggiornaSuffisso();
@@ -73,6 +91,12 @@ private:
     void Trasferisci();
     void MostraSuffisso(const QString &numero);
     static void ImpostaDataFile(const QString &nomeFile, const QDateTime &ora);
+
+    // Clock correction.
+    void CorrOra_Click();
+    void OraPiu_Click(int indice);
+    void OraMeno_Click(int indice);
+    void MostraCorrezione();
 
     StatoFinestra m_stato;
     QElapsedTimer m_ultimoRidisegno;

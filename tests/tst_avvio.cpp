@@ -1,0 +1,229 @@
+#include "support.h"
+
+#include "app/impostazioni.h"
+#include "platform/settingsstore.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QRadioButton>
+#include <QTest>
+
+namespace {
+
+QDateTime at(int hour, int minute, int second = 0)
+{
+    return QDateTime(QDate(2026, 8, 10), QTime(hour, minute, second));
+}
+
+} // namespace
+
+class TestAvvio : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void restoresSettings();
+    void selectsEveryFileOfSourceFolder_data();
+    void selectsEveryFileOfSourceFolder();
+    void startUpWritesNothing();
+    void dateOrder();
+    void nameOrderByCharacterCode();
+    void equalTimesKeepPreviousOrder();
+    void vanishedFileLeavesOrderUnchanged();
+    void optionSavesChoiceWithEmptySelection();
+    void moreThanAThousandFiles();
+
+private:
+    void remember(const char *key, const QString &value);
+    QStringList selection() const;
+
+    std::unique_ptr<test::Sandbox> m_sandbox;
+    std::unique_ptr<QTemporaryDir> m_source;
+    std::unique_ptr<test::Window> m_window;
+};
+
+void TestAvvio::init()
+{
+    m_sandbox = std::make_unique<test::Sandbox>();
+    m_source = std::make_unique<QTemporaryDir>();
+}
+
+void TestAvvio::cleanup()
+{
+    m_window.reset();
+    m_sandbox.reset();
+}
+
+void TestAvvio::remember(const char *key, const QString &value)
+{
+    platform::writeSetting(QStringLiteral("Vobi"),
+        nomeSezione(QCoreApplication::applicationFilePath()), QLatin1String(key), value);
+}
+
+QStringList TestAvvio::selection() const
+{
+    const StatoFinestra &state = m_window->state();
+    return state.ElencoFile.mid(1, state.NumFile);
+}
+
+void TestAvvio::restoresSettings()
+{
+    QTemporaryDir destination;
+    test::writeFile(destination.path(), QStringLiteral("Mare_004.jpg"));
+    remember("Destinazione", test::slashed(destination.path()));
+    remember("NomeBase", QStringLiteral("Mare_"));
+    m_window = std::make_unique<test::Window>();
+    QCOMPARE(m_window->text("DestPath"), test::slashed(destination.path()));
+    QCOMPARE(m_window->text("NomeBase"), QStringLiteral("Mare_"));
+    QCOMPARE(m_window->text("Suffisso"), QStringLiteral("004"));
+    QCOMPARE(m_window->text("SrcInfo"), QStringLiteral("Nessun file selezionato"));
+    QVERIFY(m_window->state().NomeCambiato);
+}
+
+void TestAvvio::selectsEveryFileOfSourceFolder_data()
+{
+    QTest::addColumn<QString>("orderText");
+    QTest::addColumn<bool>("byName");
+    QTest::newRow("date order") << "False" << false;
+    QTest::newRow("name order") << "True" << true;
+    QTest::newRow("name order, any case") << "true" << true;
+    QTest::newRow("not a boolean") << "forse" << false;
+}
+
+void TestAvvio::selectsEveryFileOfSourceFolder()
+{
+    QFETCH(QString, orderText);
+    QFETCH(bool, byName);
+    test::writeFile(m_source->path(), QStringLiteral("a.jpg"), "a", at(12, 0));
+    test::writeFile(m_source->path(), QStringLiteral("b.jpg"), "b", at(11, 0));
+    test::writeFile(m_source->path(), QStringLiteral("c.jpg"), "c", at(10, 0));
+    test::writeFile(m_source->path(), QStringLiteral(".nascosto.jpg"));
+    QVERIFY(QDir(m_source->path()).mkdir(QStringLiteral("cartella")));
+    remember("Sorgente", test::slashed(m_source->path()));
+    remember("OrdineNome", orderText);
+
+    m_window = std::make_unique<test::Window>();
+    QCOMPARE(m_window->text("SrcPath"), test::slashed(m_source->path()));
+    QCOMPARE(m_window->state().NumFile, 3);
+    QCOMPARE(m_window->state().ElencoFile.size(), 4);
+    QCOMPARE(selection(),
+        byName ? QStringList({ "a.jpg", "b.jpg", "c.jpg" })
+               : QStringList({ "c.jpg", "b.jpg", "a.jpg" }));
+    QCOMPARE(m_window->text("SrcInfo"), QStringLiteral("Tutti i file (3)"));
+    QCOMPARE(m_window->form().findChild<QRadioButton *>(QStringLiteral("OptionNome"))->isChecked(),
+        byName);
+    QCOMPARE(m_window->state().OrdinePerNome, byName);
+}
+
+void TestAvvio::startUpWritesNothing()
+{
+    test::writeFile(m_source->path(), QStringLiteral("a.jpg"));
+    remember("Sorgente", test::slashed(m_source->path()));
+    remember("OrdineNome", QStringLiteral("True"));
+    QFile config(m_sandbox->configFile());
+    QVERIFY(config.open(QIODevice::ReadOnly));
+    const QByteArray before = config.readAll();
+    config.close();
+
+    m_window = std::make_unique<test::Window>();
+    m_window.reset();
+    QVERIFY(config.open(QIODevice::ReadOnly));
+    QCOMPARE(config.readAll(), before);
+}
+
+void TestAvvio::dateOrder()
+{
+    test::writeFile(m_source->path(), QStringLiteral("recente.jpg"), "", at(18, 0));
+    test::writeFile(m_source->path(), QStringLiteral("centrale.jpg"), "", at(12, 0));
+    test::writeFile(m_source->path(), QStringLiteral("antica.jpg"), "", at(6, 0));
+    remember("Sorgente", test::slashed(m_source->path()));
+    remember("OrdineNome", QStringLiteral("True"));
+    m_window = std::make_unique<test::Window>();
+    QCOMPARE(selection(), QStringList({ "antica.jpg", "centrale.jpg", "recente.jpg" }));
+
+    m_window->check("OptionData");
+    QCOMPARE(selection(), QStringList({ "antica.jpg", "centrale.jpg", "recente.jpg" }));
+    QCOMPARE(platform::readSetting(QStringLiteral("Vobi"),
+                 nomeSezione(QCoreApplication::applicationFilePath()), QStringLiteral("OrdineNome"),
+                 QString()),
+        QStringLiteral("False"));
+}
+
+void TestAvvio::nameOrderByCharacterCode()
+{
+    const QStringList names { "a.jpg", "Z.JPG", "IMG_2.JPG", "IMG_10.JPG", "_x.jpg", "9.jpg" };
+    for (const QString &name : names)
+        test::writeFile(m_source->path(), name);
+    remember("Sorgente", test::slashed(m_source->path()));
+    m_window = std::make_unique<test::Window>();
+    m_window->check("OptionNome");
+    QCOMPARE(selection(),
+        QStringList({ "9.jpg", "IMG_10.JPG", "IMG_2.JPG", "Z.JPG", "_x.jpg", "a.jpg" }));
+}
+
+void TestAvvio::equalTimesKeepPreviousOrder()
+{
+    // Equal to the second; the nanoseconds, in the other order, must not break the tie.
+    const std::pair<const char *, long> tied[] = { { "a.jpg", 900'000'000 }, { "b.jpg", 500 },
+        { "d.jpg", 0 } };
+    for (const auto &[name, nanoseconds] : tied)
+        test::setTime(
+            test::writeFile(m_source->path(), QLatin1String(name)), at(12, 0), nanoseconds);
+    test::writeFile(m_source->path(), QStringLiteral("c.jpg"), "", at(9, 0));
+    remember("Sorgente", test::slashed(m_source->path()));
+    remember("OrdineNome", QStringLiteral("True"));
+    m_window = std::make_unique<test::Window>();
+
+    m_window->check("OptionData");
+    QCOMPARE(selection(), QStringList({ "c.jpg", "a.jpg", "b.jpg", "d.jpg" }));
+}
+
+void TestAvvio::vanishedFileLeavesOrderUnchanged()
+{
+    test::writeFile(m_source->path(), QStringLiteral("a.jpg"), "", at(12, 0));
+    test::writeFile(m_source->path(), QStringLiteral("b.jpg"), "", at(11, 0));
+    test::writeFile(m_source->path(), QStringLiteral("c.jpg"), "", at(10, 0));
+    remember("Sorgente", test::slashed(m_source->path()));
+    remember("OrdineNome", QStringLiteral("True"));
+    m_window = std::make_unique<test::Window>();
+    QVERIFY(QFile::remove(m_source->filePath(QStringLiteral("c.jpg"))));
+
+    m_window->check("OptionData");
+    QCOMPARE(selection(), QStringList({ "a.jpg", "b.jpg", "c.jpg" }));
+    QVERIFY(!m_window->state().OrdinePerNome);
+    QVERIFY(m_sandbox->reports.isEmpty());
+}
+
+void TestAvvio::optionSavesChoiceWithEmptySelection()
+{
+    remember("Sorgente", test::slashed(m_source->filePath(QStringLiteral("assente"))));
+    m_window = std::make_unique<test::Window>();
+    QCOMPARE(m_window->state().NumFile, 0);
+    QCOMPARE(m_window->text("SrcInfo"), QStringLiteral("Tutti i file (0)"));
+
+    m_window->check("OptionNome");
+    QVERIFY(m_window->state().OrdinePerNome);
+    QCOMPARE(platform::readSetting(QStringLiteral("Vobi"),
+                 nomeSezione(QCoreApplication::applicationFilePath()), QStringLiteral("OrdineNome"),
+                 QString()),
+        QStringLiteral("True"));
+}
+
+void TestAvvio::moreThanAThousandFiles()
+{
+    QStringList names;
+    for (int i = 0; i < 1500; ++i) {
+        names.append(QStringLiteral("DSC_%1.JPG").arg(i, 4, 10, QLatin1Char('0')));
+        test::writeFile(m_source->path(), names.last(), "", at(10, i / 60, i % 60));
+    }
+    remember("Sorgente", test::slashed(m_source->path()));
+    m_window = std::make_unique<test::Window>();
+    QCOMPARE(m_window->state().NumFile, 1500);
+    QCOMPARE(selection(), names);
+    QCOMPARE(m_window->text("SrcInfo"), QStringLiteral("Tutti i file (1500)"));
+}
+
+QTEST_MAIN(TestAvvio)
+#include "tst_avvio.moc"

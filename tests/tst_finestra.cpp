@@ -1,0 +1,236 @@
+#include "support.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+class TestFinestra : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void firstRun();
+    void controls_data();
+    void controls();
+    void tabOrder_data();
+    void tabOrder();
+    void clockCorrectionSteps_data();
+    void clockCorrectionSteps();
+    void terminaClosesWithoutWriting();
+};
+
+void TestFinestra::firstRun()
+{
+    test::Sandbox sandbox;
+    test::Window window;
+    Form1 &form = window.form();
+    QCOMPARE(form.windowTitle(), QStringLiteral("Copia e Rinomina"));
+    QCOMPARE(form.size(), QSize(557, 263));
+    QCOMPARE(form.minimumSize(), form.maximumSize());
+    QVERIFY(!form.windowIcon().isNull());
+    QVERIFY(!form.findChild<QCheckBox *>(QStringLiteral("CorrOra"))->isChecked());
+    QVERIFY(form.findChild<QRadioButton *>(QStringLiteral("OptionData"))->isChecked());
+    QVERIFY(!form.findChild<QRadioButton *>(QStringLiteral("OptionNome"))->isChecked());
+    QCOMPARE(window.text("DiffOra") + window.text("Text1") + window.text("DiffMin")
+            + window.text("Text3") + window.text("DiffSec"),
+        QStringLiteral("00:00:00"));
+    QCOMPARE(window.text("Suffisso"), QStringLiteral("000"));
+    QCOMPARE(window.text("SrcPath"), QString());
+    QCOMPARE(window.text("DestPath"), QString());
+    QCOMPARE(window.text("NomeBase"), QStringLiteral("Img_"));
+    QCOMPARE(window.text("SrcInfo"), QStringLiteral("Nessun file selezionato"));
+    QCOMPARE(window.state().NumFile, 0);
+    QVERIFY(window.state().NomeCambiato);
+    QCOMPARE(QApplication::focusWidget(), window.button("SfogliaS"));
+    for (const char *name :
+        { "SrcPath", "DestPath", "DiffOra", "Text1", "DiffMin", "Text3", "DiffSec" })
+        QVERIFY2(window.lineEdit(name)->isReadOnly(), name);
+    QVERIFY(!window.lineEdit("NomeBase")->isReadOnly());
+    QVERIFY(!QFile::exists(sandbox.configFile()));
+}
+
+void TestFinestra::controls_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("twips");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<qreal>("points");
+    QTest::addColumn<bool>("bold");
+    QTest::addColumn<QString>("toolTip");
+
+    const QString source = QStringLiteral(
+        "Indicare la cartella contenente i file ed eventualmente selezionare i file da copiare.");
+    const QString destination = QStringLiteral("Indicare la cartella in cui copiare i file");
+    const auto row = [](const char *name, int l, int t, int w, int h, const QString &caption,
+                         qreal points, bool bold, const QString &tip = QString()) {
+        QTest::newRow(name) << QString::fromLatin1(name) << QRect(l, t, w, h) << caption << points
+                            << bold << tip;
+    };
+    row("Label4", 360, 240, 7455, 375, "Copia i file assegnando un nome base e suffisso numerico",
+        12, true);
+    row("Label2", 360, 840, 492, 252, "Da:", 9.75, true);
+    row("SrcPath", 960, 840, 4935, 255, "", 8.25, true, source);
+    row("SfogliaS", 5880, 840, 855, 285, "Sfoglia", 8.25, true, source);
+    row("Copia", 6960, 840, 1095, 495, "Copia", 9.75, true);
+    row("SrcInfo", 960, 1152, 4932, 252, "Nessun file selezionato", 8.25, true,
+        "Indica i file attualmente selezionati");
+    row("Label3", 72, 1440, 852, 252, "Nome:", 9.75, true);
+    row("NomeBase", 960, 1440, 4935, 255, "Img_", 8.25, true,
+        "Inserire il nome di base da assegnare ai file");
+    row("Suffisso", 5880, 1440, 612, 252, "000", 9.75, true,
+        "File presenti con il nome base impostato, nella cartella destinazione.");
+    row("Sposta", 6960, 1440, 1095, 495, "Sposta", 9.75, true);
+    row("Label1", 360, 2040, 492, 252, "A:", 9.75, true);
+    row("DestPath", 960, 2040, 4935, 255, "", 8.25, true, destination);
+    row("SfogliaD", 5880, 2040, 855, 285, "Sfoglia", 8.25, true, destination);
+    row("Termina", 6960, 2040, 1095, 495, "Termina", 9.75, true);
+    row("OptionData", 1440, 2640, 2292, 255, "Ordina per Data/Ora", 9.75, false);
+    row("OptionNome", 4680, 2640, 2052, 255, "Ordina per Nome", 9.75, false);
+    row("CorrOra", 1440, 3120, 3972, 492,
+        "Correggi Ore:Min:Sec  per compensare  differenze di impostazione fotocamere.", 9.75,
+        false);
+    row("OraPiu_0", 5520, 3030, 240, 240, "▲", 7.5, true);
+    row("OraPiu_1", 5880, 3030, 240, 240, "▲", 7.5, true);
+    row("OraPiu_2", 6240, 3030, 240, 240, "▲", 7.5, true);
+    row("DiffOra", 5400, 3255, 372, 228, "00", 9, false);
+    row("Text1", 5760, 3255, 132, 228, ":", 10.5, true);
+    row("DiffMin", 5880, 3255, 255, 228, "00", 9, false);
+    row("Text3", 6120, 3240, 132, 228, ":", 10.5, true);
+    row("DiffSec", 6240, 3255, 320, 228, "00", 9, false);
+    row("OraMeno_0", 5520, 3480, 240, 216, "▼", 7.5, true);
+    row("OraMeno_1", 5880, 3480, 240, 216, "▼", 7.5, true);
+    row("OraMeno_2", 6240, 3480, 240, 216, "▼", 7.5, true);
+}
+
+void TestFinestra::controls()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, twips);
+    QFETCH(QString, caption);
+    QFETCH(qreal, points);
+    QFETCH(bool, bold);
+    QFETCH(QString, toolTip);
+    test::Sandbox sandbox;
+    test::Window window;
+    auto *control = window.form().findChild<QWidget *>(name);
+    QVERIFY(control);
+    const auto pixels = [](int t) { return qRound(t / 15.0); };
+    QCOMPARE(control->geometry(),
+        QRect(pixels(twips.x()), pixels(twips.y()), pixels(twips.width()), pixels(twips.height())));
+    QString text;
+    if (auto *label = qobject_cast<QLabel *>(control))
+        text = label->text();
+    else if (auto *edit = qobject_cast<QLineEdit *>(control))
+        text = edit->text();
+    else
+        text = qobject_cast<QAbstractButton *>(control)->text();
+    QCOMPARE(text, caption);
+    QCOMPARE(control->font().pointSizeF(), points);
+    QCOMPARE(control->font().bold(), bold);
+    QCOMPARE(control->toolTip(), toolTip);
+}
+
+void TestFinestra::tabOrder_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::newRow("date order") << "OptionData";
+    QTest::newRow("name order") << "OptionNome";
+}
+
+// The pair of order options is one stop, at the selected option.
+void TestFinestra::tabOrder()
+{
+    QFETCH(QString, option);
+    test::Sandbox sandbox;
+    test::Window window;
+    window.check(option.toLatin1().constData());
+    window.button("SfogliaS")->setFocus();
+    QApplication::setActiveWindow(&window.form());
+    QVERIFY(QTest::qWaitForWindowActive(&window.form()));
+    const QStringList expected { "SfogliaS", "SfogliaD", "NomeBase", "Copia", "Sposta", "Termina",
+        "SrcPath", "DestPath", option, "DiffOra", "OraPiu_1", "OraMeno_0", "CorrOra", "Text1",
+        "DiffMin", "OraMeno_1", "OraPiu_0", "DiffSec", "Text3", "OraPiu_2", "OraMeno_2",
+        "SfogliaS" };
+    QStringList visited { QApplication::focusWidget()->objectName() };
+    for (qsizetype i = 1; i < expected.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited.append(QApplication::focusWidget()->objectName());
+    }
+    QCOMPARE(visited, expected);
+}
+
+void TestFinestra::clockCorrectionSteps_data()
+{
+    QTest::addColumn<QStringList>("clicks");
+    QTest::addColumn<QString>("shown");
+
+    const auto times = [](const char *button, int count) {
+        return QStringList(count, QString::fromLatin1(button));
+    };
+    QTest::newRow("off: buttons do nothing")
+        << QStringList({ "OraPiu_0", "OraMeno_1", "OraPiu_2" }) << "00:00:00";
+    QTest::newRow("one hour back") << QStringList({ "CorrOra", "OraMeno_0" }) << "-01:00:00";
+    QTest::newRow("twelve back") << QStringList("CorrOra") + times("OraMeno_0", 12) << "-12:00:00";
+    QTest::newRow("thirteen back wraps to +12")
+        << QStringList("CorrOra") + times("OraMeno_0", 13) << "+12:00:00";
+    QTest::newRow("+12 up gives 00")
+        << QStringList("CorrOra") + times("OraMeno_0", 13) + times("OraPiu_0", 1) << "00:00:00";
+    QTest::newRow("eleven up") << QStringList("CorrOra") + times("OraPiu_0", 11) << "+11:00:00";
+    QTest::newRow("twelve up") << QStringList("CorrOra") + times("OraPiu_0", 12) << "+12:00:00";
+    QTest::newRow("thirteen up wraps to 00")
+        << QStringList("CorrOra") + times("OraPiu_0", 13) << "00:00:00";
+    QTest::newRow("minutes from 00 down") << QStringList({ "CorrOra", "OraMeno_1" }) << "00:59:00";
+    QTest::newRow("minutes from 59 up, hours stay")
+        << QStringList({ "CorrOra", "OraMeno_1", "OraPiu_1" }) << "00:00:00";
+    QTest::newRow("minutes up") << QStringList("CorrOra") + times("OraPiu_1", 7) << "00:07:00";
+    QTest::newRow("seconds from 00 down") << QStringList({ "CorrOra", "OraMeno_2" }) << "00:00:59";
+    QTest::newRow("seconds from 59 up")
+        << QStringList({ "CorrOra", "OraMeno_2", "OraPiu_2" }) << "00:00:00";
+    QTest::newRow("switching off clears")
+        << QStringList({ "CorrOra", "OraPiu_0", "OraPiu_0", "OraPiu_1", "OraPiu_2", "CorrOra" })
+        << "00:00:00";
+    QTest::newRow("switching on again restores nothing")
+        << QStringList({ "CorrOra", "OraPiu_0", "CorrOra", "CorrOra" }) << "00:00:00";
+}
+
+void TestFinestra::clockCorrectionSteps()
+{
+    QFETCH(QStringList, clicks);
+    QFETCH(QString, shown);
+    test::Sandbox sandbox;
+    test::Window window;
+    for (const QString &name : clicks)
+        window.click(name.toLatin1().constData());
+    QCOMPARE(window.text("DiffOra") + QLatin1Char(':') + window.text("DiffMin") + QLatin1Char(':')
+            + window.text("DiffSec"),
+        shown);
+    // The fields are what the boxes show.
+    const StatoFinestra &state = window.state();
+    const int hours = shown.left(3).toInt();
+    QCOMPARE(state.CorrOre, hours);
+    QCOMPARE(state.CorrMin, shown.mid(shown.indexOf(QLatin1Char(':')) + 1, 2).toInt());
+    QCOMPARE(state.CorrSec, shown.right(2).toInt());
+}
+
+void TestFinestra::terminaClosesWithoutWriting()
+{
+    test::Sandbox sandbox;
+    test::Window window;
+    window.check("OptionNome");
+    QFile config(sandbox.configFile());
+    QVERIFY(config.open(QIODevice::ReadOnly));
+    const QByteArray before = config.readAll();
+    config.close();
+    QVERIFY(before.contains("OrdineNome=True"));
+
+    window.click("Termina");
+    QVERIFY(!window.form().isVisible());
+    QVERIFY(config.open(QIODevice::ReadOnly));
+    QCOMPARE(config.readAll(), before);
+}
+
+QTEST_MAIN(TestFinestra)
+#include "tst_finestra.moc"
