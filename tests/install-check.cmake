@@ -1,0 +1,28 @@
+# Installs into a scratch prefix and checks that the desktop finds the program.
+cmake_policy(VERSION 3.25)
+set(prefix "${BUILD_DIR}/install-check")
+file(REMOVE_RECURSE "${prefix}")
+execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}"
+                RESULT_VARIABLE result OUTPUT_QUIET)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "cmake --install failed")
+endif()
+foreach(file bin/copia-e-rinomina share/applications/copia-e-rinomina.desktop
+             share/pixmaps/copia-e-rinomina.xpm)
+    if(NOT EXISTS "${prefix}/${file}")
+        message(FATAL_ERROR "not installed: ${file}")
+    endif()
+endforeach()
+
+file(READ "${prefix}/share/applications/copia-e-rinomina.desktop" entry)
+function(require line)
+    string(FIND "${entry}" "${line}\n" found)
+    if(found EQUAL -1)
+        message(FATAL_ERROR "the desktop entry lacks ${line}")
+    endif()
+endfunction()
+require("Name=Copia e Rinomina")
+require("Exec=copia-e-rinomina")
+require("Icon=copia-e-rinomina")
+require("Categories=Graphics;Photography;")
+file(REMOVE_RECURSE "${prefix}")
