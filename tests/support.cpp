@@ -11,6 +11,7 @@
 #include <QSettings>
 #include <QTest>
 
+#include <csignal>
 #include <fcntl.h>
 
 namespace test {
@@ -60,6 +61,30 @@ QStringList entriesOf(const QString &folder)
 QString slashed(const QString &folder)
 {
     return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+std::unique_ptr<QTemporaryDir> folderOnOtherFileSystem()
+{
+    auto folder = std::make_unique<QTemporaryDir>(QStringLiteral("/dev/shm/copia-test-XXXXXX"));
+    if (!folder->isValid() || statOf(folder->path()).st_dev == statOf(QDir::tempPath()).st_dev)
+        return nullptr;
+    return folder;
+}
+
+FileSizeLimit::FileSizeLimit(rlim_t bytes)
+{
+    ::getrlimit(RLIMIT_FSIZE, &m_saved);
+    m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = m_saved;
+    limited.rlim_cur = bytes;
+    if (::setrlimit(RLIMIT_FSIZE, &limited) != 0)
+        qFatal("cannot limit the file size");
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    ::setrlimit(RLIMIT_FSIZE, &m_saved);
+    std::signal(SIGXFSZ, m_oldHandler);
 }
 
 Sandbox::Sandbox()

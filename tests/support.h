@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 class QLabel;
@@ -24,6 +25,24 @@ struct stat statOf(const QString &path);
 // Every name in the folder, hidden ones included, sorted.
 QStringList entriesOf(const QString &folder);
 QString slashed(const QString &folder);
+
+// A folder on another file system than the temporary folder, or null
+// where /dev/shm is not one.
+std::unique_ptr<QTemporaryDir> folderOnOtherFileSystem();
+
+// Limits the size of the files this process writes, so that a copy fails
+// part way; the limit ends with the guard.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    rlimit m_saved {};
+    void (*m_oldHandler)(int) = nullptr;
+};
 
 // Points the settings store at a fresh folder and collects failure reports
 // instead of showing them. One per test function keeps tests independent.

@@ -37,6 +37,7 @@ private Q_SLOTS:
 
 private:
     void remember(const char *key, const QString &value);
+    QString storedOrder() const;
     QStringList selection() const;
 
     std::unique_ptr<test::Sandbox> m_sandbox;
@@ -60,6 +61,13 @@ void TestAvvio::remember(const char *key, const QString &value)
 {
     platform::writeSetting(QStringLiteral("Vobi"),
         nomeSezione(QCoreApplication::applicationFilePath()), QLatin1String(key), value);
+}
+
+QString TestAvvio::storedOrder() const
+{
+    return platform::readSetting(QStringLiteral("Vobi"),
+        nomeSezione(QCoreApplication::applicationFilePath()), QStringLiteral("OrdineNome"),
+        QString());
 }
 
 QStringList TestAvvio::selection() const
@@ -135,20 +143,17 @@ void TestAvvio::startUpWritesNothing()
 
 void TestAvvio::dateOrder()
 {
-    test::writeFile(m_source->path(), QStringLiteral("recente.jpg"), "", at(18, 0));
-    test::writeFile(m_source->path(), QStringLiteral("centrale.jpg"), "", at(12, 0));
-    test::writeFile(m_source->path(), QStringLiteral("antica.jpg"), "", at(6, 0));
+    test::writeFile(m_source->path(), QStringLiteral("a-recente.jpg"), "", at(18, 0));
+    test::writeFile(m_source->path(), QStringLiteral("b-centrale.jpg"), "", at(12, 0));
+    test::writeFile(m_source->path(), QStringLiteral("c-antica.jpg"), "", at(6, 0));
     remember("Sorgente", test::slashed(m_source->path()));
     remember("OrdineNome", QStringLiteral("True"));
     m_window = std::make_unique<test::Window>();
-    QCOMPARE(selection(), QStringList({ "antica.jpg", "centrale.jpg", "recente.jpg" }));
+    QCOMPARE(selection(), QStringList({ "a-recente.jpg", "b-centrale.jpg", "c-antica.jpg" }));
 
     m_window->check("OptionData");
-    QCOMPARE(selection(), QStringList({ "antica.jpg", "centrale.jpg", "recente.jpg" }));
-    QCOMPARE(platform::readSetting(QStringLiteral("Vobi"),
-                 nomeSezione(QCoreApplication::applicationFilePath()), QStringLiteral("OrdineNome"),
-                 QString()),
-        QStringLiteral("False"));
+    QCOMPARE(selection(), QStringList({ "c-antica.jpg", "b-centrale.jpg", "a-recente.jpg" }));
+    QCOMPARE(storedOrder(), QStringLiteral("False"));
 }
 
 void TestAvvio::nameOrderByCharacterCode()
@@ -205,10 +210,7 @@ void TestAvvio::optionSavesChoiceWithEmptySelection()
 
     m_window->check("OptionNome");
     QVERIFY(m_window->state().OrdinePerNome);
-    QCOMPARE(platform::readSetting(QStringLiteral("Vobi"),
-                 nomeSezione(QCoreApplication::applicationFilePath()), QStringLiteral("OrdineNome"),
-                 QString()),
-        QStringLiteral("True"));
+    QCOMPARE(storedOrder(), QStringLiteral("True"));
 }
 
 void TestAvvio::moreThanAThousandFiles()

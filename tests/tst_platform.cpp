@@ -6,9 +6,7 @@
 #include <QDir>
 #include <QTest>
 
-#include <csignal>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace platform;
@@ -175,21 +173,14 @@ void TestPlatform::copyFailingPartWayLeavesNothing()
     const QString folder = dir.filePath(QStringLiteral("dest"));
     QVERIFY(QDir().mkdir(folder));
 
-    // A file size limit makes the kernel refuse the copy after its first bytes.
-    rlimit saved {};
-    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = saved;
-    limited.rlim_cur = 256 << 10;
-    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
     int errorCode = 0;
     try {
+        // The kernel refuses the copy after its first bytes.
+        const test::FileSizeLimit limit(256 << 10);
         copyFile(source, folder + QStringLiteral("/Img_001.jpg"), Durability::Flushed);
     } catch (const FileError &error) {
         errorCode = error.errorCode();
     }
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
 
     QCOMPARE(errorCode, EFBIG);
     QCOMPARE(test::entriesOf(folder), QStringList());
@@ -209,12 +200,12 @@ void TestPlatform::moveWithinFileSystemRenames()
 
 void TestPlatform::moveAcrossFileSystemsCopiesThenDeletes()
 {
-    QTemporaryDir memory(QStringLiteral("/dev/shm/copia-test-XXXXXX"));
-    QTemporaryDir disk;
-    if (!memory.isValid() || test::statOf(memory.path()).st_dev == test::statOf(disk.path()).st_dev)
+    const auto memory = test::folderOnOtherFileSystem();
+    if (!memory)
         QSKIP("/dev/shm and the temporary folder are one file system here");
+    QTemporaryDir disk;
     const QDateTime time(QDate(2026, 8, 1), QTime(12, 0, 0));
-    const QString source = test::writeFile(memory.path(), QStringLiteral("a.jpg"), "mare", time);
+    const QString source = test::writeFile(memory->path(), QStringLiteral("a.jpg"), "mare", time);
     const QString target = disk.filePath(QStringLiteral("Img_001.jpg"));
     moveFile(source, target);
     QVERIFY(!QFile::exists(source));

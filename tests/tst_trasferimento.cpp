@@ -5,9 +5,6 @@
 #include <QLabel>
 #include <QTest>
 
-#include <csignal>
-#include <sys/resource.h>
-
 namespace {
 
 const QDateTime Earlier(QDate(2026, 6, 1), QTime(9, 0, 0));
@@ -164,9 +161,8 @@ void TestTrasferimento::moveWithinFileSystemKeepsInode()
 
 void TestTrasferimento::moveAcrossFileSystems()
 {
-    m_source = std::make_unique<QTemporaryDir>(QStringLiteral("/dev/shm/copia-test-XXXXXX"));
-    if (!m_source->isValid()
-        || test::statOf(m_source->path()).st_dev == test::statOf(m_destination->path()).st_dev)
+    m_source = test::folderOnOtherFileSystem();
+    if (!m_source)
         QSKIP("/dev/shm and the temporary folder are one file system here");
     test::writeFile(m_source->path(), QStringLiteral("a.jpg"), "mare", Earlier);
     test::writeFile(m_source->path(), QStringLiteral("b.jpg"), "monti", Later);
@@ -244,22 +240,16 @@ void TestTrasferimento::failingFileEndsRun()
 
 void TestTrasferimento::copyFailingPartWayLeavesNothing()
 {
-    m_source = std::make_unique<QTemporaryDir>(QStringLiteral("/dev/shm/copia-test-XXXXXX"));
-    if (!m_source->isValid()
-        || test::statOf(m_source->path()).st_dev == test::statOf(m_destination->path()).st_dev)
+    m_source = test::folderOnOtherFileSystem();
+    if (!m_source)
         QSKIP("a move needs two file systems to copy, and /dev/shm is not another one here");
     test::writeFile(m_source->path(), QStringLiteral("grande.jpg"), QByteArray(1 << 20, 'g'));
 
-    // The move has to copy; a file size limit makes the copy fail part way.
-    rlimit saved {};
-    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = saved;
-    limited.rlim_cur = 256 << 10;
-    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-    copyOf({ "grande.jpg" }, true);
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
+    {
+        // The move has to copy, and the copy fails part way.
+        const test::FileSizeLimit limit(256 << 10);
+        copyOf({ "grande.jpg" }, true);
+    }
 
     QCOMPARE(m_sandbox->reports.size(), 1);
     QCOMPARE(test::entriesOf(m_destination->path()), QStringList());

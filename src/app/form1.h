@@ -93,6 +93,14 @@ private:
     static void ImpostaDataFile(const QString &nomeFile, const QDateTime &ora);
 
     // Clock correction.
+    struct PassoCorrezione {
+        int *campo = nullptr;
+        int minimo = 0;
+        int massimo = 0;
+        int oltreIlMassimo = 0;
+        int oltreIlMinimo = 0;
+    };
+    PassoCorrezione passoCorrezione(int indice);
     void CorrOra_Click();
     void OraPiu_Click(int indice);
     void OraMeno_Click(int indice);

@@ -43,41 +43,36 @@ void Form1::CorrOra_Click()
     MostraCorrezione();
 }
 
-// One step up; hours wrap from +12 to 0, minutes and seconds from 59 to 0.
-void Form1::OraPiu_Click(int indice)
+// The field that an offset button steps, and how it wraps: hours go from +12
+// up to 0 and from -12 down to +12; minutes and seconds wrap within 0..59.
+Form1::PassoCorrezione Form1::passoCorrezione(int indice)
 {
-    if (!CorrOra->isChecked())
-        return;
     switch (indice) {
     case 0:
-        m_stato.CorrOre = m_stato.CorrOre < 12 ? m_stato.CorrOre + 1 : 0;
-        break;
+        return { &m_stato.CorrOre, -12, 12, 0, 12 };
     case 1:
-        m_stato.CorrMin = m_stato.CorrMin < 59 ? m_stato.CorrMin + 1 : 0;
-        break;
+        return { &m_stato.CorrMin, 0, 59, 0, 59 };
     case 2:
-        m_stato.CorrSec = m_stato.CorrSec < 59 ? m_stato.CorrSec + 1 : 0;
-        break;
+        return { &m_stato.CorrSec, 0, 59, 0, 59 };
     }
+    return {};
+}
+
+void Form1::OraPiu_Click(int indice)
+{
+    const PassoCorrezione passo = passoCorrezione(indice);
+    if (!CorrOra->isChecked() || !passo.campo)
+        return;
+    *passo.campo = *passo.campo < passo.massimo ? *passo.campo + 1 : passo.oltreIlMassimo;
     MostraCorrezione();
 }
 
-// One step down; hours wrap from -12 to +12, minutes and seconds from 0 to 59.
 void Form1::OraMeno_Click(int indice)
 {
-    if (!CorrOra->isChecked())
+    const PassoCorrezione passo = passoCorrezione(indice);
+    if (!CorrOra->isChecked() || !passo.campo)
         return;
-    switch (indice) {
-    case 0:
-        m_stato.CorrOre = m_stato.CorrOre > -12 ? m_stato.CorrOre - 1 : 12;
-        break;
-    case 1:
-        m_stato.CorrMin = m_stato.CorrMin > 0 ? m_stato.CorrMin - 1 : 59;
-        break;
-    case 2:
-        m_stato.CorrSec = m_stato.CorrSec > 0 ? m_stato.CorrSec - 1 : 59;
-        break;
-    }
+    *passo.campo = *passo.campo > passo.minimo ? *passo.campo - 1 : passo.oltreIlMinimo;
     MostraCorrezione();
 }
 
