@@ -1,7 +1,6 @@
 #include "app/form1.h"
 #include "app/impostazioni.h"
 #include "platform/fileops.h"
-#include "platform/folderlisting.h"
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -35,23 +34,10 @@ void Form1::Form_Load()
         SrcInfo->setText(QStringLiteral("Nessun file selezionato"));
         return;
     }
-    SelezionaTuttiIFile();
-    OrdinaElenco();
-    SrcInfo->setText(QStringLiteral("Tutti i file (%1)").arg(m_stato.NumFile));
-}
-
-// A folder that cannot be read gives no names; one that fails part way
-// keeps the names listed before the failure.
-void Form1::SelezionaTuttiIFile()
-{
     m_stato.ElencoFile = QStringList { QString() };
-    try {
-        platform::FolderListing elenco(SrcPath->text() + QStringLiteral("*.*"));
-        for (m_stato.FileCorrente = elenco.next(); !m_stato.FileCorrente.isEmpty();
-             m_stato.FileCorrente = elenco.next())
-            m_stato.ElencoFile.append(m_stato.FileCorrente);
-    } catch (const platform::FileError &) {
-    }
+    AggiungiFileElencati(SrcPath->text() + QStringLiteral("*.*"));
     m_stato.Indice = int(m_stato.ElencoFile.size()) - 1;
     m_stato.NumFile = m_stato.Indice;
+    OrdinaElenco();
+    SrcInfo->setText(QStringLiteral("Tutti i file (%1)").arg(m_stato.NumFile));
 }

@@ -2,8 +2,12 @@
 
 #include "copia-e-rinomina.xpm"
 
+#include "platform/commondialog.h"
+
+#include <QApplication>
 #include <QCheckBox>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -96,6 +100,17 @@ Form1::Form1(QWidget *parent)
     impostaOrdineFocus();
     collegaEventi();
     Form_Load();
+}
+
+// Focus moves while the controls go; this window's handlers must no longer hear of it.
+Form1::~Form1()
+{
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
+}
+
+void Form1::sostituisciDialogo(std::unique_ptr<platform::CommonDialog> dialogo)
+{
+    Dialogo = std::move(dialogo);
 }
 
 void Form1::creaControlli()
@@ -201,6 +216,8 @@ bool Form1::eventFilter(QObject *oggetto, QEvent *evento)
         disegnaCorrOra();
         return true;
     }
+    if (oggetto == NomeBase && evento->type() == QEvent::KeyPress)
+        return NomeBase_KeyPress(static_cast<QKeyEvent *>(evento));
     if ((oggetto == OptionData || oggetto == OptionNome) && evento->type() == QEvent::FocusIn)
         entraNelGruppoOrdine(static_cast<QFocusEvent *>(evento)->reason());
     return QWidget::eventFilter(oggetto, evento);
@@ -258,9 +275,20 @@ void Form1::impostaOrdineFocus()
 void Form1::collegaEventi()
 {
     connect(Termina, &QPushButton::clicked, this, &QWidget::close);
+    connect(SfogliaS, &QPushButton::clicked, this, &Form1::SfogliaS_Click);
+    connect(SfogliaD, &QPushButton::clicked, this, &Form1::SfogliaD_Click);
     connect(OptionData, &QRadioButton::clicked, this, &Form1::OptionData_Click);
     connect(OptionNome, &QRadioButton::clicked, this, &Form1::OptionNome_Click);
     connect(NomeBase, &QLineEdit::textChanged, this, &Form1::NomeBase_Change);
+    NomeBase->installEventFilter(this);
+    // Reported once the field has handled the focus change itself, so that
+    // the selection set here is the one that stays.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *prima, QWidget *dopo) {
+        if (prima == NomeBase)
+            NomeBase_LostFocus();
+        if (dopo == NomeBase)
+            NomeBase_GotFocus();
+    });
     connect(Copia, &QPushButton::clicked, this, &Form1::Copia_Click);
     connect(Sposta, &QPushButton::clicked, this, &Form1::Sposta_Click);
     connect(CorrOra, &QCheckBox::toggled, this, &Form1::CorrOra_Click);

@@ -6,12 +6,18 @@
 #include <QWidget>
 
 #include <array>
+#include <memory>
 
 class QCheckBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+
+namespace platform {
+class CommonDialog;
+}
 
 // The window state shared by every handler of Form1. The working values
 // (NomeFileDialogo, FileCorrente, Indice, LimiteOrdine, PosPunto, Estensione,
@@ -49,9 +55,12 @@ class Form1 : public QWidget {
 
 public:
     explicit Form1(QWidget *parent = nullptr);
+    ~Form1() override;
 
     // Tests set the selection and the clock offset here directly.
     StatoFinestra &stato() { return m_stato; }
+    // Tests answer the file dialogs with canned answers.
+    void sostituisciDialogo(std::unique_ptr<platform::CommonDialog> dialogo);
 
 protected:
     bool eventFilter(QObject *oggetto, QEvent *evento) override;
@@ -65,9 +74,14 @@ private:
 
     // Start-up and shut-down.
     void Form_Load();
-    void SelezionaTuttiIFile();
+    void AggiungiFileElencati(const QString &schema);
     QString LeggiImpostazione(const QString &chiave, const QString &predefinito) const;
     void ScriviImpostazione(const QString &chiave, const QString &valore) const;
+
+    // Source file picker.
+    void SfogliaS_Click();
+    void SelezionaFileScelti();
+    void SelezionaFileSingoloOTipo(QString &estensione);
 
     // Ordering of the selection.
     void OptionData_Click();
@@ -77,8 +91,12 @@ private:
     void OrdinaNomi();
     void OrdinaDate();
 
-    // Base name field.
+    // Destination folder picker and base name field.
+    void SfogliaD_Click();
+    bool NomeBase_KeyPress(const QKeyEvent *tasto);
+    void NomeBase_GotFocus();
     void NomeBase_Change();
+    void NomeBase_LostFocus();
 
     // Suffix numbering.
     void AggiornaSuffisso();
@@ -133,4 +151,5 @@ private:
     QLineEdit *Text3 = nullptr;
     QLineEdit *DiffSec = nullptr;
     std::array<QPushButton *, 3> OraMeno {};
+    std::unique_ptr<platform::CommonDialog> Dialogo;
 };

@@ -1,0 +1,39 @@
+#include "app/form1.h"
+#include "platform/commondialog.h"
+#include "platform/fileops.h"
+
+#include <QLineEdit>
+
+// A save dialog serves as the folder picker: the user moves into the folder
+// and confirms the proposed name, which is then thrown away. Its two filter
+// entries double as the choice of keeping or removing the extension.
+void Form1::SfogliaD_Click()
+{
+    const QString proposto = NomeBase->text() + QStringLiteral("xxx");
+    Dialogo->DialogTitle = QStringLiteral("Seleziona la cartella in cui copiare.");
+    Dialogo->InitDir = DestPath->text();
+    Dialogo->FileName = proposto;
+    Dialogo->Flags = platform::OFN_NOVALIDATE;
+    Dialogo->Filter = QStringLiteral("Mantieni Estensione (") + proposto
+        + QStringLiteral(".*)|*.*|Rimuovi Estensione ||");
+    Dialogo->FilterIndex = 0;
+    Dialogo->CancelError = true;
+    try {
+        Dialogo->ShowSave(this);
+    } catch (const platform::DialogCancelled &) {
+        return;
+    }
+
+    m_stato.RimuoviEstensione = Dialogo->FilterIndex == 2;
+    m_stato.NomeFileDialogo = Dialogo->FileName;
+    m_stato.Indice = int(m_stato.NomeFileDialogo.lastIndexOf(QLatin1Char('/'))) + 1;
+    if (m_stato.Indice <= 1)
+        return;
+    DestPath->setText(m_stato.NomeFileDialogo.left(m_stato.Indice));
+    ScriviImpostazione(QStringLiteral("Destinazione"), DestPath->text());
+    try {
+        AggiornaSuffisso();
+    } catch (const platform::FileError &) {
+        // A folder that cannot be read leaves the running number as it was.
+    }
+}

@@ -1,0 +1,119 @@
+#include "platform/commondialog.h"
+
+#include <QAbstractItemView>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace platform {
+
+namespace {
+
+struct FilterEntry {
+    QString label;
+    QString pattern;
+};
+
+QList<FilterEntry> filterEntries(const QString &filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QList<FilterEntry> entries;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        if (!parts.at(i).isEmpty() || !parts.at(i + 1).isEmpty())
+            entries.append({ parts.at(i), parts.at(i + 1) });
+    }
+    return entries;
+}
+
+// Qt reads a filter's patterns from the last parentheses of its text and
+// shows only what stands before them, so each label keeps its own text.
+QStringList qtNameFilters(const QList<FilterEntry> &entries)
+{
+    QStringList filters;
+    for (const FilterEntry &entry : entries)
+        filters.append(entry.label + QStringLiteral(" (") + entry.pattern + QLatin1Char(')'));
+    return filters;
+}
+
+// The extension that a filter such as "*.jpg" gives a typed name without one.
+QString defaultExtension(const QString &pattern)
+{
+    const QString extension = pattern.mid(1);
+    const bool plain = pattern.startsWith(QLatin1String("*."))
+        && !extension.contains(QLatin1Char('*')) && !extension.contains(QLatin1Char('?'))
+        && !extension.contains(QLatin1Char(';'));
+    return plain ? extension : QString();
+}
+
+} // namespace
+
+void CommonDialog::ShowOpen(QWidget *parent)
+{
+    show(parent, false);
+}
+
+void CommonDialog::ShowSave(QWidget *parent)
+{
+    show(parent, true);
+}
+
+void CommonDialog::show(QWidget *parent, bool save)
+{
+    QFileDialog dialog(parent, DialogTitle, InitDir.isEmpty() ? QDir::homePath() : InitDir);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !(Flags & OFN_OVERWRITEPROMPT));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    // Any name is accepted, as a typed name need not exist: the open dialog's
+    // preset stands for all files of the chosen type.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    if (!save && (Flags & OFN_ALLOWMULTISELECT)) {
+        // Qt allows several files only where each must exist; its list and
+        // detail views take several here all the same.
+        for (auto *view : dialog.findChildren<QAbstractItemView *>()) {
+            if (view->objectName() == QLatin1String("listView")
+                || view->objectName() == QLatin1String("treeView"))
+                view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        }
+    }
+
+    const QList<FilterEntry> entries = filterEntries(Filter);
+    if (!entries.isEmpty()) {
+        dialog.setNameFilters(qtNameFilters(entries));
+        const qsizetype preselected = std::clamp<qsizetype>(FilterIndex, 1, entries.size()) - 1;
+        dialog.selectNameFilter(dialog.nameFilters().at(preselected));
+    }
+    if (!FileName.isEmpty())
+        dialog.selectFile(FileName);
+
+    if (dialog.exec() != QDialog::Accepted) {
+        if (CancelError)
+            throw DialogCancelled();
+        FileName.clear();
+        FileTitle.clear();
+        return;
+    }
+
+    const QStringList files = dialog.selectedFiles();
+    FilterIndex =
+        int(std::max<qsizetype>(dialog.nameFilters().indexOf(dialog.selectedNameFilter()), 0)) + 1;
+    if (files.size() > 1) {
+        FileName = QFileInfo(files.first()).absolutePath();
+        for (const QString &file : files)
+            FileName += QChar(0) + QFileInfo(file).fileName();
+        FileTitle.clear();
+        return;
+    }
+    FileName = files.value(0);
+    FileTitle = QFileInfo(FileName).fileName();
+    const QString extension =
+        entries.isEmpty() ? QString() : defaultExtension(entries.at(FilterIndex - 1).pattern);
+    if (!save && !FileTitle.contains(QLatin1Char('.')) && !extension.isEmpty()) {
+        FileName += extension;
+        FileTitle += extension;
+    }
+}
+
+} // namespace platform

@@ -1,0 +1,100 @@
+#include "app/form1.h"
+#include "platform/commondialog.h"
+#include "platform/fileops.h"
+#include "platform/folderlisting.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
+namespace {
+
+const QString Preimpostato = QStringLiteral("Tutti i file del tipo selezionato");
+
+const QString FiltroSorgente = QStringLiteral(
+    "Immagini JPEG (*.jpg)|*.jpg|Immagini BMP (*.bmp)|*.bmp|Immagini TIFF (*.tif)|*.tif|"
+    "Immagini GIF (*.gif)|*.gif|Tutti i file (*.*)|*.*");
+
+// The extension of a picture type of the filter list; none for all files.
+QString estensioneDelFiltro(int indice)
+{
+    static const QStringList estensioni { QStringLiteral(".jpg"), QStringLiteral(".bmp"),
+        QStringLiteral(".tif"), QStringLiteral(".gif") };
+    return estensioni.value(indice - 1);
+}
+
+QString conSeparatore(const QString &cartella)
+{
+    return cartella.endsWith(QLatin1Char('/')) ? cartella : cartella + QLatin1Char('/');
+}
+
+} // namespace
+
+// One dialog chooses both the folder and what to take from it: one file,
+// several, or, by confirming the preset name, every file of the chosen type.
+void Form1::SfogliaS_Click()
+{
+    QString estensione;
+    Dialogo->FileName = Preimpostato;
+    Dialogo->DialogTitle = QStringLiteral("Seleziona i file da copiare o spostare.");
+    Dialogo->InitDir = SrcPath->text();
+    Dialogo->Flags = platform::OFN_EXPLORER | platform::OFN_ALLOWMULTISELECT;
+    Dialogo->Filter = FiltroSorgente;
+    Dialogo->FilterIndex = 1;
+    Dialogo->CancelError = true;
+    m_stato.ElencoFile = QStringList { QString() };
+    try {
+        Dialogo->ShowOpen(this);
+        m_stato.FileCorrente = Dialogo->FileTitle;
+        m_stato.NomeFileDialogo = Dialogo->FileName;
+        estensione = estensioneDelFiltro(Dialogo->FilterIndex);
+        if (m_stato.FileCorrente.isEmpty())
+            SelezionaFileScelti();
+        else
+            SelezionaFileSingoloOTipo(estensione);
+        ScriviImpostazione(QStringLiteral("Sorgente"), SrcPath->text());
+        AggiornaSuffisso();
+    } catch (const platform::DialogCancelled &) {
+        // Cancel leaves an empty selection and the folder as it was.
+    } catch (const platform::FileError &) {
+        // The destination cannot be read now; the running number stays as it was.
+    }
+    m_stato.NumFile = int(m_stato.ElencoFile.size()) - 1;
+    OrdinaElenco();
+    SrcInfo->setText(
+        QStringLiteral("%1 file %2 selezionati").arg(m_stato.NumFile).arg(estensione.toUpper()));
+    repaint();
+}
+
+// Several files come back as the folder, then each name after a NUL.
+void Form1::SelezionaFileScelti()
+{
+    const QStringList parti = m_stato.NomeFileDialogo.split(QChar(0));
+    m_stato.ElencoFile = parti;
+    SrcPath->setText(conSeparatore(parti.first()));
+}
+
+void Form1::SelezionaFileSingoloOTipo(QString &estensione)
+{
+    const QString &percorso = m_stato.NomeFileDialogo;
+    const qsizetype inizio = percorso.indexOf(QLatin1Char('/') + m_stato.FileCorrente);
+    SrcPath->setText(percorso.left(inizio) + QLatin1Char('/'));
+    if (m_stato.FileCorrente != Preimpostato + estensione) {
+        m_stato.ElencoFile.append(m_stato.FileCorrente);
+        return;
+    }
+    if (estensione.isEmpty())
+        estensione = QStringLiteral(".*");
+    AggiungiFileElencati(SrcPath->text() + QLatin1Char('*') + estensione);
+}
+
+// A listing that fails keeps the names listed before the failure.
+void Form1::AggiungiFileElencati(const QString &schema)
+{
+    try {
+        platform::FolderListing elenco(schema);
+        for (m_stato.FileCorrente = elenco.next(); !m_stato.FileCorrente.isEmpty();
+             m_stato.FileCorrente = elenco.next())
+            m_stato.ElencoFile.append(m_stato.FileCorrente);
+    } catch (const platform::FileError &) {
+    }
+}
