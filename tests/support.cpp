@@ -103,6 +103,26 @@ QString Sandbox::configFile() const
     return m_config.filePath(QStringLiteral("Vobi.conf"));
 }
 
+void CannedDialog::answer()
+{
+    shown.append(*this);
+    if (cancel)
+        throw platform::DialogCancelled();
+    FileName = answerFileName;
+    FileTitle = answerFileTitle;
+    FilterIndex = answerFilterIndex;
+}
+
+CannedDialog &Window::cannedDialog()
+{
+    if (!m_dialog) {
+        auto dialog = std::make_unique<CannedDialog>();
+        m_dialog = dialog.get();
+        m_form->sostituisciDialogo(std::move(dialog));
+    }
+    return *m_dialog;
+}
+
 Window::Window()
     : m_form(std::make_unique<Form1>())
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/form1.h"
+#include "platform/commondialog.h"
 
 #include <QDateTime>
 #include <QStringList>
@@ -57,6 +58,23 @@ private:
     QTemporaryDir m_config;
 };
 
+// Answers the window's file dialogs with a canned answer and keeps the
+// settings each use was shown with.
+class CannedDialog : public platform::CommonDialog {
+public:
+    QString answerFileName;
+    QString answerFileTitle;
+    int answerFilterIndex = 1;
+    bool cancel = false;
+    QList<platform::CommonDialog> shown;
+
+    void ShowOpen(QWidget *) override { answer(); }
+    void ShowSave(QWidget *) override { answer(); }
+
+private:
+    void answer();
+};
+
 // The real window, driven as a user would, with the selection and the clock
 // offset set directly where no control sets them yet.
 class Window {
@@ -64,6 +82,8 @@ public:
     Window();
     Form1 &form() { return *m_form; }
     StatoFinestra &state() { return m_form->stato(); }
+    // Replaces the file dialogs with canned answers.
+    CannedDialog &cannedDialog();
 
     QLineEdit *lineEdit(const char *name) const;
     QLabel *label(const char *name) const;
@@ -79,6 +99,7 @@ public:
 
 private:
     std::unique_ptr<Form1> m_form;
+    CannedDialog *m_dialog = nullptr;
 };
 
 } // namespace test

@@ -1,6 +1,7 @@
 #include "platform/commondialog.h"
 
 #include <QAbstractItemView>
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -97,8 +98,10 @@ void CommonDialog::show(QWidget *parent, bool save)
     }
 
     const QStringList files = dialog.selectedFiles();
-    FilterIndex =
-        int(std::max<qsizetype>(dialog.nameFilters().indexOf(dialog.selectedNameFilter()), 0)) + 1;
+    // The entry's position, which the filter's text does not tell reliably:
+    // Qt returns it with or without its patterns, depending on the version.
+    if (const auto *types = dialog.findChild<QComboBox *>(QStringLiteral("fileTypeCombo")))
+        FilterIndex = types->currentIndex() + 1;
     if (files.size() > 1) {
         FileName = QFileInfo(files.first()).absolutePath();
         for (const QString &file : files)
@@ -108,8 +111,7 @@ void CommonDialog::show(QWidget *parent, bool save)
     }
     FileName = files.value(0);
     FileTitle = QFileInfo(FileName).fileName();
-    const QString extension =
-        entries.isEmpty() ? QString() : defaultExtension(entries.at(FilterIndex - 1).pattern);
+    const QString extension = defaultExtension(entries.value(FilterIndex - 1).pattern);
     if (!save && !FileTitle.contains(QLatin1Char('.')) && !extension.isEmpty()) {
         FileName += extension;
         FileTitle += extension;

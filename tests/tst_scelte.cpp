@@ -1,0 +1,360 @@
+#include "support.h"
+
+#include "app/impostazioni.h"
+#include "platform/settingsstore.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+const QString Preset = QStringLiteral("Tutti i file del tipo selezionato");
+
+QString stored(const char *key)
+{
+    return platform::readSetting(QStringLiteral("Vobi"),
+        nomeSezione(QCoreApplication::applicationFilePath()), QLatin1String(key),
+        QStringLiteral("(assente)"));
+}
+
+void remember(const char *key, const QString &value)
+{
+    platform::writeSetting(QStringLiteral("Vobi"),
+        nomeSezione(QCoreApplication::applicationFilePath()), QLatin1String(key), value);
+}
+
+} // namespace
+
+class TestScelte : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void sourcePicker_data();
+    void sourcePicker();
+    void sourcePickerAtRootKeepsOneSeparator();
+    void destinationPicker_data();
+    void destinationPicker();
+    void destinationExtensionChoiceIsSetAfresh();
+    void dialogSettings();
+    void baseNameSelectionOnFocus_data();
+    void baseNameSelectionOnFocus();
+    void baseNameEnterMovesOnAndStores();
+    void baseNameNeverStored_data();
+    void baseNameNeverStored();
+    void baseNameUnchangedWritesNothing();
+};
+
+void TestScelte::sourcePicker_data()
+{
+    QTest::addColumn<QString>("kind"); // cancel, one, several or preset
+    QTest::addColumn<QStringList>("chosen");
+    QTest::addColumn<int>("filter");
+    QTest::addColumn<QStringList>("selected");
+    QTest::addColumn<QString>("caption");
+
+    QTest::newRow("cancel") << "cancel" << QStringList() << 1 << QStringList()
+                            << "0 file  selezionati";
+    QTest::newRow("one file") << "one" << QStringList("b.jpg") << 1 << QStringList("b.jpg")
+                              << "1 file .JPG selezionati";
+    QTest::newRow("one file, caption shows the filter")
+        << "one" << QStringList("c.PNG") << 5 << QStringList("c.PNG") << "1 file  selezionati";
+    QTest::newRow("three files") << "several" << QStringList({ "c.PNG", "a.jpg", "b.jpg" }) << 1
+                                 << QStringList({ "a.jpg", "b.jpg", "c.PNG" })
+                                 << "3 file .JPG selezionati";
+    QTest::newRow("several, all files filter")
+        << "several" << QStringList({ "a.jpg", "x.gif" }) << 5 << QStringList({ "a.jpg", "x.gif" })
+        << "2 file  selezionati";
+    QTest::newRow("preset, JPEG") << "preset" << QStringList(Preset + ".jpg") << 1
+                                  << QStringList({ "D.JPG", Preset + ".jpg", "a.jpg", "b.jpg" })
+                                  << "4 file .JPG selezionati";
+    QTest::newRow("preset, GIF") << "preset" << QStringList(Preset + ".gif") << 4
+                                 << QStringList("x.gif") << "1 file .GIF selezionati";
+    QTest::newRow("preset, all files")
+        << "preset" << QStringList(Preset) << 5
+        << QStringList({ "D.JPG", Preset + ".jpg", "a.jpg", "b.jpg", "c.PNG", "x.gif" })
+        << "6 file .* selezionati";
+    QTest::newRow("preset in other letter case")
+        << "preset" << QStringList("tutti i file del tipo selezionato.jpg") << 1
+        << QStringList("tutti i file del tipo selezionato.jpg") << "1 file .JPG selezionati";
+}
+
+void TestScelte::sourcePicker()
+{
+    QFETCH(QString, kind);
+    QFETCH(QStringList, chosen);
+    QFETCH(int, filter);
+    QFETCH(QStringList, selected);
+    QFETCH(QString, caption);
+    test::Sandbox sandbox;
+    QTemporaryDir previous;
+    QTemporaryDir folder;
+    QTemporaryDir destination;
+    for (const char *name : { "a.jpg", "b.jpg", "D.JPG", "c.PNG", "x.gif" })
+        test::writeFile(folder.path(), QLatin1String(name));
+    test::writeFile(folder.path(), Preset + QStringLiteral(".jpg"));
+    test::writeFile(destination.path(), QStringLiteral("Img_004.jpg"));
+    remember("Sorgente", test::slashed(previous.path()));
+    remember("Destinazione", test::slashed(destination.path()));
+    remember("OrdineNome", QStringLiteral("True"));
+
+    test::Window window;
+    // A confirmed choice refreshes the running number; a cancelled one does not.
+    test::writeFile(destination.path(), QStringLiteral("Img_006.jpg"));
+    test::CannedDialog &dialog = window.cannedDialog();
+    dialog.cancel = kind == QLatin1String("cancel");
+    dialog.answerFilterIndex = filter;
+    if (kind == QLatin1String("several")) {
+        dialog.answerFileName = folder.path() + QChar(0) + chosen.join(QChar(0));
+    } else if (!chosen.isEmpty()) {
+        dialog.answerFileName = folder.filePath(chosen.first());
+        dialog.answerFileTitle = chosen.first();
+    }
+    window.click("SfogliaS");
+
+    QCOMPARE(window.state().NumFile, int(selected.size()));
+    QCOMPARE(window.state().ElencoFile.mid(1), selected);
+    QCOMPARE(window.text("SrcInfo"), caption);
+    const QString source = test::slashed(dialog.cancel ? previous.path() : folder.path());
+    QCOMPARE(window.text("SrcPath"), source);
+    QCOMPARE(stored("Sorgente"), source);
+    QCOMPARE(window.text("Suffisso"), QLatin1String(dialog.cancel ? "004" : "006"));
+}
+
+void TestScelte::sourcePickerAtRootKeepsOneSeparator()
+{
+    test::Sandbox sandbox;
+    test::Window window;
+    window.cannedDialog().answerFileName = QStringLiteral("/") + QChar(0) + QStringLiteral("a.jpg")
+        + QChar(0) + QStringLiteral("b.jpg");
+    window.click("SfogliaS");
+    QCOMPARE(window.text("SrcPath"), QStringLiteral("/"));
+    QCOMPARE(window.state().NumFile, 2);
+}
+
+void TestScelte::destinationPicker_data()
+{
+    QTest::addColumn<QString>("answer"); // relative to the temporary folder; empty: cancel
+    QTest::addColumn<int>("filter");
+    QTest::addColumn<QString>("destination"); // relative; "old" is the one before
+    QTest::addColumn<bool>("withoutExtension");
+    QTest::addColumn<QString>("number");
+
+    QTest::newRow("cancel") << "" << 1 << "old" << false << "002";
+    QTest::newRow("keep extension") << "Mare/Img_xxx" << 1 << "Mare/" << false << "007";
+    QTest::newRow("remove extension") << "Mare/Img_xxx" << 2 << "Mare/" << true << "007";
+    QTest::newRow("typed name discarded") << "Mare/qualsiasi.txt" << 1 << "Mare/" << false << "007";
+    QTest::newRow("no separator") << "!Img_xxx" << 2 << "old" << true << "002";
+    QTest::newRow("separator first only") << "!/Img_xxx" << 2 << "old" << true << "002";
+}
+
+void TestScelte::destinationPicker()
+{
+    QFETCH(QString, answer);
+    QFETCH(int, filter);
+    QFETCH(QString, destination);
+    QFETCH(bool, withoutExtension);
+    QFETCH(QString, number);
+    test::Sandbox sandbox;
+    QTemporaryDir root;
+    QVERIFY(QDir(root.path()).mkpath(QStringLiteral("Mare")));
+    QVERIFY(QDir(root.path()).mkpath(QStringLiteral("old")));
+    test::writeFile(root.filePath(QStringLiteral("Mare")), QStringLiteral("Img_007.jpg"));
+    test::writeFile(root.filePath(QStringLiteral("old")), QStringLiteral("Img_002.jpg"));
+    remember("Destinazione", root.filePath(QStringLiteral("old/")));
+
+    test::Window window;
+    test::CannedDialog &dialog = window.cannedDialog();
+    dialog.cancel = answer.isEmpty();
+    dialog.answerFileName =
+        answer.startsWith(QLatin1Char('!')) ? answer.mid(1) : root.filePath(answer);
+    dialog.answerFilterIndex = filter;
+    window.click("SfogliaD");
+
+    const QString expected =
+        root.filePath(destination == QLatin1String("old") ? "old/" : destination);
+    QCOMPARE(window.text("DestPath"), expected);
+    QCOMPARE(stored("Destinazione"), expected);
+    QCOMPARE(window.state().RimuoviEstensione, withoutExtension);
+    QCOMPARE(window.text("Suffisso"), number);
+}
+
+void TestScelte::destinationExtensionChoiceIsSetAfresh()
+{
+    test::Sandbox sandbox;
+    QTemporaryDir root;
+    test::Window window;
+    test::CannedDialog &dialog = window.cannedDialog();
+    dialog.answerFileName = root.filePath(QStringLiteral("Img_xxx"));
+    dialog.answerFilterIndex = 2;
+    window.click("SfogliaD");
+    QVERIFY(window.state().RimuoviEstensione);
+    dialog.answerFilterIndex = 1;
+    window.click("SfogliaD");
+    QVERIFY(!window.state().RimuoviEstensione);
+    // Each use preselects the first entry again.
+    QCOMPARE(dialog.shown.last().FilterIndex, 0);
+}
+
+void TestScelte::dialogSettings()
+{
+    test::Sandbox sandbox;
+    QTemporaryDir source;
+    remember("Sorgente", test::slashed(source.path()));
+    remember("Destinazione", QStringLiteral("/media/foto/"));
+    test::Window window;
+    test::CannedDialog &dialog = window.cannedDialog();
+    dialog.cancel = true;
+    window.click("SfogliaS");
+    window.click("SfogliaD");
+    window.setText("NomeBase", QString());
+    window.click("SfogliaD");
+
+    QCOMPARE(dialog.shown.size(), 3);
+    const platform::CommonDialog &open = dialog.shown.at(0);
+    QCOMPARE(open.DialogTitle, QStringLiteral("Seleziona i file da copiare o spostare."));
+    QCOMPARE(open.InitDir, test::slashed(source.path()));
+    QCOMPARE(open.FileName, Preset);
+    QCOMPARE(open.Flags, 0x80200);
+    QCOMPARE(open.Filter,
+        QStringLiteral("Immagini JPEG (*.jpg)|*.jpg|Immagini BMP (*.bmp)|*.bmp|Immagini TIFF "
+                       "(*.tif)|*.tif|Immagini GIF (*.gif)|*.gif|Tutti i file (*.*)|*.*"));
+    QCOMPARE(open.FilterIndex, 1);
+    QVERIFY(open.CancelError);
+
+    const platform::CommonDialog &save = dialog.shown.at(1);
+    QCOMPARE(save.DialogTitle, QStringLiteral("Seleziona la cartella in cui copiare."));
+    QCOMPARE(save.InitDir, QStringLiteral("/media/foto/"));
+    QCOMPARE(save.FileName, QStringLiteral("Img_xxx"));
+    QCOMPARE(save.Flags, 0x100);
+    QCOMPARE(
+        save.Filter, QStringLiteral("Mantieni Estensione (Img_xxx.*)|*.*|Rimuovi Estensione ||"));
+    QCOMPARE(save.FilterIndex, 0);
+    QVERIFY(save.CancelError);
+
+    QCOMPARE(dialog.shown.at(2).FileName, QStringLiteral("xxx"));
+    QCOMPARE(dialog.shown.at(2).Filter,
+        QStringLiteral("Mantieni Estensione (xxx.*)|*.*|Rimuovi Estensione ||"));
+}
+
+void TestScelte::baseNameSelectionOnFocus_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("selected");
+    QTest::newRow("underscore") << "Img_" << 3;
+    QTest::newRow("dash") << "Img-" << 3;
+    QTest::newRow("blank") << "Img " << 3;
+    QTest::newRow("no separator") << "Img" << 3;
+    QTest::newRow("separator only") << "_" << 0;
+    QTest::newRow("empty") << "" << 0;
+}
+
+void TestScelte::baseNameSelectionOnFocus()
+{
+    QFETCH(QString, name);
+    QFETCH(int, selected);
+    test::Sandbox sandbox;
+    test::Window window;
+    QLineEdit *field = window.lineEdit("NomeBase");
+    field->setText(name);
+    window.button("SfogliaD")->setFocus();
+    QTest::keyClick(window.button("SfogliaD"), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), field);
+    QCOMPARE(field->selectedText(), name.left(selected));
+    QCOMPARE(field->selectionStart(), selected ? 0 : -1);
+}
+
+void TestScelte::baseNameEnterMovesOnAndStores()
+{
+    test::Sandbox sandbox;
+    QTemporaryDir destination;
+    test::writeFile(destination.path(), QStringLiteral("Mare_003.jpg"));
+    remember("Destinazione", test::slashed(destination.path()));
+    test::Window window;
+    QLineEdit *field = window.lineEdit("NomeBase");
+    window.button("SfogliaD")->setFocus();
+    QTest::keyClick(window.button("SfogliaD"), Qt::Key_Tab);
+    QTest::keyClicks(field, QStringLiteral("Mare"));
+    QTest::keyClick(field, Qt::Key_Return);
+
+    QCOMPARE(field->text(), QStringLiteral("Mare_"));
+    QCOMPARE(QApplication::focusWidget(), window.button("Copia"));
+    QCOMPARE(window.text("Suffisso"), QStringLiteral("003"));
+    QCOMPARE(stored("NomeBase"), QStringLiteral("Mare_"));
+    QVERIFY(!window.state().NomeCambiato);
+    QCOMPARE(window.text("DestPath"), test::slashed(destination.path()));
+}
+
+void TestScelte::baseNameNeverStored_data()
+{
+    QTest::addColumn<bool>("edit");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<QString>("remembered");
+    QTest::newRow("empty") << true << ""
+                           << "000"
+                           << "(assente)";
+    QTest::newRow("underscore") << true << "_"
+                                << "000"
+                                << "(assente)";
+    QTest::newRow("star") << true << "*"
+                          << ""
+                          << "(assente)";
+    // Start-up filling the field counts as an edit.
+    QTest::newRow("restored, untouched") << false << "Img_"
+                                         << "000"
+                                         << "Img_";
+}
+
+void TestScelte::baseNameNeverStored()
+{
+    QFETCH(bool, edit);
+    QFETCH(QString, name);
+    QFETCH(QString, number);
+    QFETCH(QString, remembered);
+    test::Sandbox sandbox;
+    QTemporaryDir destination;
+    remember("Destinazione", test::slashed(destination.path()));
+    test::Window window;
+    QLineEdit *field = window.lineEdit("NomeBase");
+    field->setFocus();
+    if (edit) {
+        field->selectAll();
+        QTest::keyClick(field, Qt::Key_Delete);
+        QTest::keyClicks(field, name);
+    }
+    window.button("Copia")->setFocus();
+
+    QCOMPARE(field->text(), name);
+    QCOMPARE(window.text("Suffisso"), number);
+    QCOMPARE(stored("NomeBase"), remembered);
+    QVERIFY(!window.state().NomeCambiato);
+}
+
+void TestScelte::baseNameUnchangedWritesNothing()
+{
+    test::Sandbox sandbox;
+    QTemporaryDir destination;
+    remember("NomeBase", QStringLiteral("Mare_"));
+    remember("Destinazione", test::slashed(destination.path()));
+    test::Window window;
+    QLineEdit *field = window.lineEdit("NomeBase");
+    field->setFocus();
+    window.button("Copia")->setFocus();
+    QFile config(sandbox.configFile());
+    QVERIFY(config.open(QIODevice::ReadOnly));
+    const QByteArray before = config.readAll();
+    config.close();
+
+    test::writeFile(destination.path(), QStringLiteral("Mare_009.jpg"));
+    field->setFocus();
+    window.button("Copia")->setFocus();
+    QCOMPARE(window.text("Suffisso"), QStringLiteral("009"));
+    QVERIFY(config.open(QIODevice::ReadOnly));
+    QCOMPARE(config.readAll(), before);
+}
+
+QTEST_MAIN(TestScelte)
+#include "tst_scelte.moc"
