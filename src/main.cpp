@@ -1,10 +1,19 @@
 #include "app/form1.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // The window speaks Italian, and so do the dialogs that Qt provides.
+    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+    QTranslator traduzioneQt;
+    if (traduzioneQt.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(&traduzioneQt);
     Form1 finestra;
     finestra.show();
     return app.exec();

@@ -20,13 +20,16 @@ namespace {
 
 const QString Preset = QStringLiteral("Tutti i file del tipo selezionato");
 
-// Once the dialog is open, does what a user would in it.
+// Once the dialog is open, does what a user would in it. A dialog that the
+// steps leave open, when one of their checks fails, is cancelled.
 void whenOpen(std::function<void(QFileDialog *)> steps)
 {
     QTimer::singleShot(0, [steps] {
         auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
         QVERIFY(dialog);
         steps(dialog);
+        if (dialog->isVisible())
+            dialog->reject();
     });
 }
 
@@ -35,11 +38,11 @@ QLineEdit *nameField(QFileDialog *dialog)
     return dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
 }
 
+// Enters a name or a path as if typed, without the completer's list in the way.
 void type(QFileDialog *dialog, const QString &text)
 {
     QLineEdit *field = nameField(dialog);
-    field->selectAll();
-    QTest::keyClicks(field, text);
+    field->setText(text);
     QTest::keyClick(field, Qt::Key_Return);
 }
 
@@ -57,8 +60,10 @@ private Q_SLOTS:
     void openPreset();
     void openTypedNameWithoutExtension_data();
     void openTypedNameWithoutExtension();
+    void proposedNameStaysAcrossFolders();
     void cancel();
     void saveShowsTwoEntriesAndNeverPrompts();
+    void windowPicksThroughTheRealDialog();
 
 private:
     CommonDialog openDialog() const;
@@ -187,6 +192,21 @@ void TestDialogo::openTypedNameWithoutExtension()
     QCOMPARE(dialog.FilterIndex, filter);
 }
 
+void TestDialogo::proposedNameStaysAcrossFolders()
+{
+    QVERIFY(QDir(m_folder->path()).mkdir(QStringLiteral("Mare")));
+    CommonDialog dialog = openDialog();
+    const QString folder = m_folder->path();
+    whenOpen([folder](QFileDialog *open) {
+        type(open, folder + QStringLiteral("/Mare/"));
+        QCOMPARE(open->directory().absolutePath(), folder + QStringLiteral("/Mare"));
+        QCOMPARE(nameField(open)->text(), Preset);
+        QTest::keyClick(nameField(open), Qt::Key_Return);
+    });
+    dialog.ShowOpen(nullptr);
+    QCOMPARE(dialog.FileName, folder + QStringLiteral("/Mare/") + Preset + QStringLiteral(".jpg"));
+}
+
 void TestDialogo::cancel()
 {
     CommonDialog dialog = openDialog();
@@ -232,6 +252,29 @@ void TestDialogo::saveShowsTwoEntriesAndNeverPrompts()
     QVERIFY(!prompted);
     QCOMPARE(dialog.FileName, m_folder->filePath(QStringLiteral("a.jpg")));
     QCOMPARE(dialog.FilterIndex, 2);
+}
+
+// The whole way from the buttons through the real dialogs to the selection.
+void TestDialogo::windowPicksThroughTheRealDialog()
+{
+    test::Window window;
+    const QString folder = m_folder->path();
+    whenOpen([folder](QFileDialog *open) {
+        open->setDirectory(folder);
+        QTest::keyClick(nameField(open), Qt::Key_Return);
+    });
+    window.click("SfogliaS");
+    QCOMPARE(window.text("SrcPath"), test::slashed(folder));
+    QCOMPARE(window.text("SrcInfo"), QStringLiteral("2 file .JPG selezionati"));
+
+    whenOpen([folder](QFileDialog *save) {
+        save->setDirectory(folder);
+        save->selectNameFilter(save->nameFilters().at(1));
+        QTest::keyClick(nameField(save), Qt::Key_Return);
+    });
+    window.click("SfogliaD");
+    QCOMPARE(window.text("DestPath"), test::slashed(folder));
+    QVERIFY(window.state().RimuoviEstensione);
 }
 
 QTEST_MAIN(TestDialogo)

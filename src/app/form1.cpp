@@ -91,6 +91,7 @@ QLineEdit *casellaOrario(QWidget *finestra, const char *nome, const QString &tes
 
 Form1::Form1(QWidget *parent)
     : QWidget(parent)
+    , Dialogo(std::make_unique<platform::CommonDialog>())
 {
     setWindowTitle(QStringLiteral("Copia e Rinomina"));
     setWindowIcon(QPixmap(copia_e_rinomina_xpm));

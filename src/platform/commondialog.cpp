@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 
 #include <algorithm>
 
@@ -86,8 +87,15 @@ void CommonDialog::show(QWidget *parent, bool save)
         const qsizetype preselected = std::clamp<qsizetype>(FilterIndex, 1, entries.size()) - 1;
         dialog.selectNameFilter(dialog.nameFilters().at(preselected));
     }
-    if (!FileName.isEmpty())
+    if (!FileName.isEmpty()) {
         dialog.selectFile(FileName);
+        // The proposed name comes back in each folder the user moves to, so
+        // that confirming it there needs no typing.
+        if (auto *model = dialog.findChild<QFileSystemModel *>()) {
+            QObject::connect(model, &QFileSystemModel::rootPathChanged, &dialog,
+                [&dialog, proposed = FileName] { dialog.selectFile(proposed); });
+        }
+    }
 
     if (dialog.exec() != QDialog::Accepted) {
         if (CancelError)
