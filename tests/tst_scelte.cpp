@@ -35,6 +35,7 @@ private Q_SLOTS:
     void sourcePicker_data();
     void sourcePicker();
     void sourcePickerAtRootKeepsOneSeparator();
+    void sourcePickerHasNoCapacityLimit();
     void destinationPicker_data();
     void destinationPicker();
     void destinationExtensionChoiceIsSetAfresh();
@@ -132,6 +133,22 @@ void TestScelte::sourcePickerAtRootKeepsOneSeparator()
     window.click("SfogliaS");
     QCOMPARE(window.text("SrcPath"), QStringLiteral("/"));
     QCOMPARE(window.state().NumFile, 2);
+}
+
+void TestScelte::sourcePickerHasNoCapacityLimit()
+{
+    test::Sandbox sandbox;
+    QTemporaryDir folder;
+    for (int i = 0; i < 1200; ++i)
+        test::writeFile(
+            folder.path(), QStringLiteral("DSC_%1.JPG").arg(i, 4, 10, QLatin1Char('0')));
+    test::Window window;
+    window.cannedDialog().answerFileName = folder.filePath(Preset + QStringLiteral(".jpg"));
+    window.cannedDialog().answerFileTitle = Preset + QStringLiteral(".jpg");
+    window.click("SfogliaS");
+    QCOMPARE(window.state().NumFile, 1200);
+    QCOMPARE(window.state().ElencoFile.size(), 1201);
+    QCOMPARE(window.text("SrcInfo"), QStringLiteral("1200 file .JPG selezionati"));
 }
 
 void TestScelte::destinationPicker_data()
