@@ -44,7 +44,8 @@ void setTime(const QString &path, const QDateTime &time, long nanoseconds)
 
 struct stat statOf(const QString &path)
 {
-    struct stat status { };
+    struct stat status
+    { };
     if (::stat(QFile::encodeName(path).constData(), &status) != 0)
         status.st_ino = 0;
     return status;

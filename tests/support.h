@@ -33,7 +33,8 @@ std::unique_ptr<QTemporaryDir> folderOnOtherFileSystem();
 
 // Limits the size of the files this process writes, so that a copy fails
 // part way; the limit ends with the guard.
-class FileSizeLimit {
+class FileSizeLimit
+{
 public:
     explicit FileSizeLimit(rlim_t bytes);
     ~FileSizeLimit();
@@ -47,7 +48,8 @@ private:
 
 // Points the settings store at a fresh folder and collects failure reports
 // instead of showing them. One per test function keeps tests independent.
-class Sandbox {
+class Sandbox
+{
 public:
     Sandbox();
     ~Sandbox();
@@ -60,7 +62,8 @@ private:
 
 // Answers the window's file dialogs with a canned answer and keeps the
 // settings each use was shown with.
-class CannedDialog : public platform::CommonDialog {
+class CannedDialog : public platform::CommonDialog
+{
 public:
     QString answerFileName;
     QString answerFileTitle;
@@ -77,7 +80,8 @@ private:
 
 // The real window, driven as a user would, with the selection and the clock
 // offset set directly where no control sets them yet.
-class Window {
+class Window
+{
 public:
     Window();
     Form1 &form() { return *m_form; }

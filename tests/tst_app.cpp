@@ -5,7 +5,8 @@
 
 #include <QTest>
 
-class TestApp : public QObject {
+class TestApp : public QObject
+{
     Q_OBJECT
 
 private Q_SLOTS:

@@ -17,7 +17,8 @@ QDateTime at(int hour, int minute, int second = 0)
 
 } // namespace
 
-class TestAvvio : public QObject {
+class TestAvvio : public QObject
+{
     Q_OBJECT
 
 private Q_SLOTS:

@@ -48,7 +48,8 @@ void type(QFileDialog *dialog, const QString &text)
 
 } // namespace
 
-class TestDialogo : public QObject {
+class TestDialogo : public QObject
+{
     Q_OBJECT
 
 private Q_SLOTS:

@@ -8,7 +8,8 @@
 #include <QRadioButton>
 #include <QTest>
 
-class TestFinestra : public QObject {
+class TestFinestra : public QObject
+{
     Q_OBJECT
 
 private Q_SLOTS:

@@ -11,7 +11,8 @@
 
 using namespace platform;
 
-class TestPlatform : public QObject {
+class TestPlatform : public QObject
+{
     Q_OBJECT
 
 private Q_SLOTS:

@@ -28,7 +28,8 @@ void remember(const char *key, const QString &value)
 
 } // namespace
 
-class TestScelte : public QObject {
+class TestScelte : public QObject
+{
     Q_OBJECT
 
 private Q_SLOTS:

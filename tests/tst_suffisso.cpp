@@ -3,7 +3,8 @@
 #include <QDir>
 #include <QTest>
 
-class TestSuffisso : public QObject {
+class TestSuffisso : public QObject
+{
     Q_OBJECT
 
 private Q_SLOTS:

@@ -12,7 +12,8 @@ const QDateTime Later(QDate(2026, 6, 1), QTime(9, 0, 5));
 
 } // namespace
 
-class TestTrasferimento : public QObject {
+class TestTrasferimento : public QObject
+{
     Q_OBJECT
 
 private Q_SLOTS:

@@ -23,7 +23,8 @@ class CommonDialog;
 // (NomeFileDialogo, FileCorrente, Indice, LimiteOrdine, PosPunto, Estensione,
 // UnitaSorgente, UnitaDestinazione) carry no meaning from one handler to the
 // next.
-struct StatoFinestra {
+struct StatoFinestra
+{
     QString NomeSezione;
     QString NomeFileDialogo;
     QString FileCorrente;
@@ -50,7 +51,8 @@ struct StatoFinestra {
 
 // The one window of the program. Its handlers and operations are defined in
 // the folder of their subsystem.
-class Form1 : public QWidget {
+class Form1 : public QWidget
+{
     Q_OBJECT
 
 public:
@@ -74,7 +76,6 @@ private:
 
     // Start-up and shut-down.
     void Form_Load();
-    void AggiungiFileElencati(const QString &schema);
     QString LeggiImpostazione(const QString &chiave, const QString &predefinito) const;
     void ScriviImpostazione(const QString &chiave, const QString &valore) const;
 
@@ -82,6 +83,7 @@ private:
     void SfogliaS_Click();
     void SelezionaFileScelti();
     void SelezionaFileSingoloOTipo(QString &estensione);
+    void AggiungiFileElencati(const QString &schema);
 
     // Ordering of the selection.
     void OptionData_Click();
@@ -111,7 +113,8 @@ private:
     static void ImpostaDataFile(const QString &nomeFile, const QDateTime &ora);
 
     // Clock correction.
-    struct PassoCorrezione {
+    struct PassoCorrezione
+    {
         int *campo = nullptr;
         int minimo = 0;
         int massimo = 0;

@@ -13,7 +13,8 @@ namespace platform {
 
 namespace {
 
-struct FilterEntry {
+struct FilterEntry
+{
     QString label;
     QString pattern;
 };

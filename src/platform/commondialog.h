@@ -17,14 +17,16 @@ enum : int {
 };
 
 // Thrown by ShowOpen and ShowSave on Cancel when CancelError is set.
-class DialogCancelled : public std::exception {
+class DialogCancelled : public std::exception
+{
 public:
     const char *what() const noexcept override { return "dialog cancelled"; }
 };
 
 // The common file dialog: set its fields, show it, read the answer back from
 // the same fields. Tests replace ShowOpen and ShowSave with canned answers.
-class CommonDialog {
+class CommonDialog
+{
 public:
     virtual ~CommonDialog() = default;
 

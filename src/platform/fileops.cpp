@@ -16,8 +16,7 @@ FileError::FileError(Operation operation, QStringList paths, int errorCode)
     , m_paths(std::move(paths))
     , m_errorCode(errorCode)
     , m_what(message().toUtf8())
-{
-}
+{ }
 
 QString FileError::systemText() const
 {
@@ -62,12 +61,12 @@ using Operation = FileError::Operation;
 }
 
 // Owns a file descriptor. close() is called explicitly where its result matters.
-class Descriptor {
+class Descriptor
+{
 public:
     explicit Descriptor(int fd = -1)
         : m_fd(fd)
-    {
-    }
+    { }
     ~Descriptor()
     {
         if (m_fd >= 0)
@@ -77,8 +76,7 @@ public:
     Descriptor &operator=(const Descriptor &) = delete;
     Descriptor(Descriptor &&other) noexcept
         : m_fd(std::exchange(other.m_fd, -1))
-    {
-    }
+    { }
 
     int get() const { return m_fd; }
     bool isValid() const { return m_fd >= 0; }
@@ -112,7 +110,8 @@ void flushFolder(const QByteArray &folder, const QStringList &paths)
 
 // The file a copy writes into before it is published under its name: unnamed
 // where the file system allows it, else under a hidden temporary name.
-struct PendingFile {
+struct PendingFile
+{
     Descriptor fd;
     QByteArray temporaryName;
 };

@@ -10,7 +10,8 @@ namespace platform {
 
 // A file operation that the system refused. It carries what was attempted,
 // on which paths, and the system's own words for the reason.
-class FileError : public std::exception {
+class FileError : public std::exception
+{
 public:
     enum class Operation { List, Copy, Rename, Delete, SetAttributes, ReadTime };
 

@@ -59,7 +59,8 @@ bool matchesPattern(const QString &name, const QString &pattern)
     return rest[0];
 }
 
-struct FolderListing::Private {
+struct FolderListing::Private
+{
     DIR *dir = nullptr;
     QString folder;
     QString namePattern;

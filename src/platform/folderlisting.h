@@ -16,7 +16,8 @@ bool matchesPattern(const QString &name, const QString &pattern);
 // a time, in the order the file system keeps them. The pattern is the folder
 // text followed by the name pattern, e.g. "/foto/Img_???.*". Ordinary files
 // are regular files and links to them whose names do not start with ".".
-class FolderListing {
+class FolderListing
+{
 public:
     // A folder that does not exist lists nothing; a folder that cannot be
     // read throws FileError.

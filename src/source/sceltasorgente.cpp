@@ -95,6 +95,5 @@ void Form1::AggiungiFileElencati(const QString &schema)
         for (m_stato.FileCorrente = elenco.next(); !m_stato.FileCorrente.isEmpty();
              m_stato.FileCorrente = elenco.next())
             m_stato.ElencoFile.append(m_stato.FileCorrente);
-    } catch (const platform::FileError &) {
-    }
+    } catch (const platform::FileError &) { }
 }
