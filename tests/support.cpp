@@ -1,8 +1,11 @@
 #include "support.h"
 
+#include "app/impostazioni.h"
 #include "platform/failurereport.h"
+#include "platform/settingsstore.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -62,6 +65,19 @@ QStringList entriesOf(const QString &folder)
 QString slashed(const QString &folder)
 {
     return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+void remember(const char *key, const QString &value)
+{
+    platform::writeSetting(QStringLiteral("Vobi"),
+        nomeSezione(QCoreApplication::applicationFilePath()), QLatin1String(key), value);
+}
+
+QString stored(const char *key)
+{
+    return platform::readSetting(QStringLiteral("Vobi"),
+        nomeSezione(QCoreApplication::applicationFilePath()), QLatin1String(key),
+        QStringLiteral("(assente)"));
 }
 
 std::unique_ptr<QTemporaryDir> folderOnOtherFileSystem()

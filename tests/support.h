@@ -27,6 +27,11 @@ struct stat statOf(const QString &path);
 QStringList entriesOf(const QString &folder);
 QString slashed(const QString &folder);
 
+// The window's own settings, in the section of this test program.
+void remember(const char *key, const QString &value);
+// The stored text, or "(assente)" when the key is absent.
+QString stored(const char *key);
+
 // A folder on another file system than the temporary folder, or null
 // where /dev/shm is not one.
 std::unique_ptr<QTemporaryDir> folderOnOtherFileSystem();

@@ -1,9 +1,6 @@
 #include "support.h"
 
-#include "app/impostazioni.h"
-#include "platform/settingsstore.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QRadioButton>
 #include <QTest>
@@ -37,8 +34,6 @@ private Q_SLOTS:
     void moreThanAThousandFiles();
 
 private:
-    void remember(const char *key, const QString &value);
-    QString storedOrder() const;
     QStringList selection() const;
 
     std::unique_ptr<test::Sandbox> m_sandbox;
@@ -58,19 +53,6 @@ void TestAvvio::cleanup()
     m_sandbox.reset();
 }
 
-void TestAvvio::remember(const char *key, const QString &value)
-{
-    platform::writeSetting(QStringLiteral("Vobi"),
-        nomeSezione(QCoreApplication::applicationFilePath()), QLatin1String(key), value);
-}
-
-QString TestAvvio::storedOrder() const
-{
-    return platform::readSetting(QStringLiteral("Vobi"),
-        nomeSezione(QCoreApplication::applicationFilePath()), QStringLiteral("OrdineNome"),
-        QString());
-}
-
 QStringList TestAvvio::selection() const
 {
     const StatoFinestra &state = m_window->state();
@@ -81,8 +63,8 @@ void TestAvvio::restoresSettings()
 {
     QTemporaryDir destination;
     test::writeFile(destination.path(), QStringLiteral("Mare_004.jpg"));
-    remember("Destinazione", test::slashed(destination.path()));
-    remember("NomeBase", QStringLiteral("Mare_"));
+    test::remember("Destinazione", test::slashed(destination.path()));
+    test::remember("NomeBase", QStringLiteral("Mare_"));
     m_window = std::make_unique<test::Window>();
     QCOMPARE(m_window->text("DestPath"), test::slashed(destination.path()));
     QCOMPARE(m_window->text("NomeBase"), QStringLiteral("Mare_"));
@@ -110,8 +92,8 @@ void TestAvvio::selectsEveryFileOfSourceFolder()
     test::writeFile(m_source->path(), QStringLiteral("c.jpg"), "c", at(10, 0));
     test::writeFile(m_source->path(), QStringLiteral(".nascosto.jpg"));
     QVERIFY(QDir(m_source->path()).mkdir(QStringLiteral("cartella")));
-    remember("Sorgente", test::slashed(m_source->path()));
-    remember("OrdineNome", orderText);
+    test::remember("Sorgente", test::slashed(m_source->path()));
+    test::remember("OrdineNome", orderText);
 
     m_window = std::make_unique<test::Window>();
     QCOMPARE(m_window->text("SrcPath"), test::slashed(m_source->path()));
@@ -129,8 +111,8 @@ void TestAvvio::selectsEveryFileOfSourceFolder()
 void TestAvvio::startUpWritesNothing()
 {
     test::writeFile(m_source->path(), QStringLiteral("a.jpg"));
-    remember("Sorgente", test::slashed(m_source->path()));
-    remember("OrdineNome", QStringLiteral("True"));
+    test::remember("Sorgente", test::slashed(m_source->path()));
+    test::remember("OrdineNome", QStringLiteral("True"));
     QFile config(m_sandbox->configFile());
     QVERIFY(config.open(QIODevice::ReadOnly));
     const QByteArray before = config.readAll();
@@ -147,14 +129,14 @@ void TestAvvio::dateOrder()
     test::writeFile(m_source->path(), QStringLiteral("a-recente.jpg"), "", at(18, 0));
     test::writeFile(m_source->path(), QStringLiteral("b-centrale.jpg"), "", at(12, 0));
     test::writeFile(m_source->path(), QStringLiteral("c-antica.jpg"), "", at(6, 0));
-    remember("Sorgente", test::slashed(m_source->path()));
-    remember("OrdineNome", QStringLiteral("True"));
+    test::remember("Sorgente", test::slashed(m_source->path()));
+    test::remember("OrdineNome", QStringLiteral("True"));
     m_window = std::make_unique<test::Window>();
     QCOMPARE(selection(), QStringList({ "a-recente.jpg", "b-centrale.jpg", "c-antica.jpg" }));
 
     m_window->check("OptionData");
     QCOMPARE(selection(), QStringList({ "c-antica.jpg", "b-centrale.jpg", "a-recente.jpg" }));
-    QCOMPARE(storedOrder(), QStringLiteral("False"));
+    QCOMPARE(test::stored("OrdineNome"), QStringLiteral("False"));
 }
 
 void TestAvvio::nameOrderByCharacterCode()
@@ -162,7 +144,7 @@ void TestAvvio::nameOrderByCharacterCode()
     const QStringList names { "a.jpg", "Z.JPG", "IMG_2.JPG", "IMG_10.JPG", "_x.jpg", "9.jpg" };
     for (const QString &name : names)
         test::writeFile(m_source->path(), name);
-    remember("Sorgente", test::slashed(m_source->path()));
+    test::remember("Sorgente", test::slashed(m_source->path()));
     m_window = std::make_unique<test::Window>();
     m_window->check("OptionNome");
     QCOMPARE(selection(),
@@ -178,8 +160,8 @@ void TestAvvio::equalTimesKeepPreviousOrder()
         test::setTime(
             test::writeFile(m_source->path(), QLatin1String(name)), at(12, 0), nanoseconds);
     test::writeFile(m_source->path(), QStringLiteral("c.jpg"), "", at(9, 0));
-    remember("Sorgente", test::slashed(m_source->path()));
-    remember("OrdineNome", QStringLiteral("True"));
+    test::remember("Sorgente", test::slashed(m_source->path()));
+    test::remember("OrdineNome", QStringLiteral("True"));
     m_window = std::make_unique<test::Window>();
 
     m_window->check("OptionData");
@@ -191,8 +173,8 @@ void TestAvvio::vanishedFileLeavesOrderUnchanged()
     test::writeFile(m_source->path(), QStringLiteral("a.jpg"), "", at(12, 0));
     test::writeFile(m_source->path(), QStringLiteral("b.jpg"), "", at(11, 0));
     test::writeFile(m_source->path(), QStringLiteral("c.jpg"), "", at(10, 0));
-    remember("Sorgente", test::slashed(m_source->path()));
-    remember("OrdineNome", QStringLiteral("True"));
+    test::remember("Sorgente", test::slashed(m_source->path()));
+    test::remember("OrdineNome", QStringLiteral("True"));
     m_window = std::make_unique<test::Window>();
     QVERIFY(QFile::remove(m_source->filePath(QStringLiteral("c.jpg"))));
 
@@ -204,14 +186,14 @@ void TestAvvio::vanishedFileLeavesOrderUnchanged()
 
 void TestAvvio::optionSavesChoiceWithEmptySelection()
 {
-    remember("Sorgente", test::slashed(m_source->filePath(QStringLiteral("assente"))));
+    test::remember("Sorgente", test::slashed(m_source->filePath(QStringLiteral("assente"))));
     m_window = std::make_unique<test::Window>();
     QCOMPARE(m_window->state().NumFile, 0);
     QCOMPARE(m_window->text("SrcInfo"), QStringLiteral("Tutti i file (0)"));
 
     m_window->check("OptionNome");
     QVERIFY(m_window->state().OrdinePerNome);
-    QCOMPARE(storedOrder(), QStringLiteral("True"));
+    QCOMPARE(test::stored("OrdineNome"), QStringLiteral("True"));
 }
 
 void TestAvvio::moreThanAThousandFiles()
@@ -221,7 +203,7 @@ void TestAvvio::moreThanAThousandFiles()
         names.append(QStringLiteral("DSC_%1.JPG").arg(i, 4, 10, QLatin1Char('0')));
         test::writeFile(m_source->path(), names.last(), "", at(10, i / 60, i % 60));
     }
-    remember("Sorgente", test::slashed(m_source->path()));
+    test::remember("Sorgente", test::slashed(m_source->path()));
     m_window = std::make_unique<test::Window>();
     QCOMPARE(m_window->state().NumFile, 1500);
     QCOMPARE(selection(), names);

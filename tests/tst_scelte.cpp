@@ -1,10 +1,6 @@
 #include "support.h"
 
-#include "app/impostazioni.h"
-#include "platform/settingsstore.h"
-
 #include <QApplication>
-#include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -12,19 +8,6 @@
 namespace {
 
 const QString Preset = QStringLiteral("Tutti i file del tipo selezionato");
-
-QString stored(const char *key)
-{
-    return platform::readSetting(QStringLiteral("Vobi"),
-        nomeSezione(QCoreApplication::applicationFilePath()), QLatin1String(key),
-        QStringLiteral("(assente)"));
-}
-
-void remember(const char *key, const QString &value)
-{
-    platform::writeSetting(QStringLiteral("Vobi"),
-        nomeSezione(QCoreApplication::applicationFilePath()), QLatin1String(key), value);
-}
 
 } // namespace
 
@@ -98,9 +81,9 @@ void TestScelte::sourcePicker()
         test::writeFile(folder.path(), QLatin1String(name));
     test::writeFile(folder.path(), Preset + QStringLiteral(".jpg"));
     test::writeFile(destination.path(), QStringLiteral("Img_004.jpg"));
-    remember("Sorgente", test::slashed(previous.path()));
-    remember("Destinazione", test::slashed(destination.path()));
-    remember("OrdineNome", QStringLiteral("True"));
+    test::remember("Sorgente", test::slashed(previous.path()));
+    test::remember("Destinazione", test::slashed(destination.path()));
+    test::remember("OrdineNome", QStringLiteral("True"));
 
     test::Window window;
     // A confirmed choice refreshes the running number; a cancelled one does not.
@@ -121,7 +104,7 @@ void TestScelte::sourcePicker()
     QCOMPARE(window.text("SrcInfo"), caption);
     const QString source = test::slashed(dialog.cancel ? previous.path() : folder.path());
     QCOMPARE(window.text("SrcPath"), source);
-    QCOMPARE(stored("Sorgente"), source);
+    QCOMPARE(test::stored("Sorgente"), source);
     QCOMPARE(window.text("Suffisso"), QLatin1String(dialog.cancel ? "004" : "006"));
 }
 
@@ -181,7 +164,7 @@ void TestScelte::destinationPicker()
     QVERIFY(QDir(root.path()).mkpath(QStringLiteral("old")));
     test::writeFile(root.filePath(QStringLiteral("Mare")), QStringLiteral("Img_007.jpg"));
     test::writeFile(root.filePath(QStringLiteral("old")), QStringLiteral("Img_002.jpg"));
-    remember("Destinazione", root.filePath(QStringLiteral("old/")));
+    test::remember("Destinazione", root.filePath(QStringLiteral("old/")));
 
     test::Window window;
     test::CannedDialog &dialog = window.cannedDialog();
@@ -194,7 +177,7 @@ void TestScelte::destinationPicker()
     const QString expected =
         root.filePath(destination == QLatin1String("old") ? "old/" : destination);
     QCOMPARE(window.text("DestPath"), expected);
-    QCOMPARE(stored("Destinazione"), expected);
+    QCOMPARE(test::stored("Destinazione"), expected);
     QCOMPARE(window.state().RimuoviEstensione, withoutExtension);
     QCOMPARE(window.text("Suffisso"), number);
 }
@@ -220,8 +203,8 @@ void TestScelte::dialogSettings()
 {
     test::Sandbox sandbox;
     QTemporaryDir source;
-    remember("Sorgente", test::slashed(source.path()));
-    remember("Destinazione", QStringLiteral("/media/foto/"));
+    test::remember("Sorgente", test::slashed(source.path()));
+    test::remember("Destinazione", QStringLiteral("/media/foto/"));
     test::Window window;
     test::CannedDialog &dialog = window.cannedDialog();
     dialog.cancel = true;
@@ -289,7 +272,7 @@ void TestScelte::baseNameEnterMovesOnAndStores()
     test::Sandbox sandbox;
     QTemporaryDir destination;
     test::writeFile(destination.path(), QStringLiteral("Mare_003.jpg"));
-    remember("Destinazione", test::slashed(destination.path()));
+    test::remember("Destinazione", test::slashed(destination.path()));
     test::Window window;
     QLineEdit *field = window.lineEdit("NomeBase");
     window.button("SfogliaD")->setFocus();
@@ -300,7 +283,7 @@ void TestScelte::baseNameEnterMovesOnAndStores()
     QCOMPARE(field->text(), QStringLiteral("Mare_"));
     QCOMPARE(QApplication::focusWidget(), window.button("Copia"));
     QCOMPARE(window.text("Suffisso"), QStringLiteral("003"));
-    QCOMPARE(stored("NomeBase"), QStringLiteral("Mare_"));
+    QCOMPARE(test::stored("NomeBase"), QStringLiteral("Mare_"));
     QVERIFY(!window.state().NomeCambiato);
     QCOMPARE(window.text("DestPath"), test::slashed(destination.path()));
 }
@@ -334,7 +317,7 @@ void TestScelte::baseNameNeverStored()
     QFETCH(QString, remembered);
     test::Sandbox sandbox;
     QTemporaryDir destination;
-    remember("Destinazione", test::slashed(destination.path()));
+    test::remember("Destinazione", test::slashed(destination.path()));
     test::Window window;
     QLineEdit *field = window.lineEdit("NomeBase");
     field->setFocus();
@@ -347,7 +330,7 @@ void TestScelte::baseNameNeverStored()
 
     QCOMPARE(field->text(), name);
     QCOMPARE(window.text("Suffisso"), number);
-    QCOMPARE(stored("NomeBase"), remembered);
+    QCOMPARE(test::stored("NomeBase"), remembered);
     QVERIFY(!window.state().NomeCambiato);
 }
 
@@ -355,8 +338,8 @@ void TestScelte::baseNameUnchangedWritesNothing()
 {
     test::Sandbox sandbox;
     QTemporaryDir destination;
-    remember("NomeBase", QStringLiteral("Mare_"));
-    remember("Destinazione", test::slashed(destination.path()));
+    test::remember("NomeBase", QStringLiteral("Mare_"));
+    test::remember("Destinazione", test::slashed(destination.path()));
     test::Window window;
     QLineEdit *field = window.lineEdit("NomeBase");
     field->setFocus();
