@@ -1,6 +1,5 @@
 #include "support.h"
 
-
 #include <QDir>
 #include <QRadioButton>
 #include <QTest>
