@@ -4,6 +4,9 @@
 #include "platform/folderlisting.h"
 
 #include <QDir>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <fcntl.h>
@@ -24,6 +27,7 @@ private Q_SLOTS:
     void copyNeverReplaces_data();
     void copyNeverReplaces();
     void copyFailingPartWayLeavesNothing();
+    void copyWhereFilesCannotBeUnnamed();
     void moveWithinFileSystemRenames();
     void moveAcrossFileSystemsCopiesThenDeletes();
     void failuresCarryOperationPathsAndReason();
@@ -186,6 +190,42 @@ void TestPlatform::copyFailingPartWayLeavesNothing()
     QCOMPARE(errorCode, EFBIG);
     QCOMPARE(test::entriesOf(folder), QStringList());
     QCOMPARE(test::contentOf(source).size(), 1 << 20);
+}
+
+// Memory cards (FAT, exFAT) cannot hold a file without a name; the copy is
+// then written under a hidden temporary name. bindfs, a FUSE file system,
+// lacks unnamed files in the same way.
+void TestPlatform::copyWhereFilesCannotBeUnnamed()
+{
+    QTemporaryDir backing;
+    QTemporaryDir card;
+    if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("bindfs")).isEmpty())
+        QSKIP("needs root and bindfs to mount a file system without unnamed files");
+    QCOMPARE(QProcess::execute(QStringLiteral("bindfs"), { backing.path(), card.path() }), 0);
+    const auto unmount =
+        qScopeGuard([&card] { QProcess::execute(QStringLiteral("umount"), { card.path() }); });
+
+    QTemporaryDir dir;
+    const QDateTime time(QDate(2026, 8, 1), QTime(9, 30, 0));
+    const QString source =
+        test::writeFile(dir.path(), QStringLiteral("a.jpg"), QByteArray(1 << 20, 'a'), time);
+    const QString target = card.filePath(QStringLiteral("Img_001.jpg"));
+    copyFile(source, target, Durability::Flushed);
+    QCOMPARE(test::contentOf(target), QByteArray(1 << 20, 'a'));
+    QCOMPARE(fileTime(target), time);
+    const QDateTime corrected = time.addSecs(7200);
+    setFileTime(target, corrected);
+    QCOMPARE(fileTime(target), corrected);
+
+    QVERIFY_THROWS_EXCEPTION(FileError, copyFile(source, target, Durability::Normal));
+    QCOMPARE(test::contentOf(target), QByteArray(1 << 20, 'a'));
+    QCOMPARE(fileTime(target), corrected);
+    {
+        const test::FileSizeLimit limit(256 << 10);
+        QVERIFY_THROWS_EXCEPTION(FileError,
+            copyFile(source, card.filePath(QStringLiteral("Img_002.jpg")), Durability::Normal));
+    }
+    QCOMPARE(test::entriesOf(card.path()), QStringList({ "Img_001.jpg" }));
 }
 
 void TestPlatform::moveWithinFileSystemRenames()

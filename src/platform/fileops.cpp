@@ -240,7 +240,9 @@ void copyFile(const QString &source, const QString &target, Durability durabilit
         copyContent(in.get(), out.fd.get(), paths);
         if (::fchmod(out.fd.get(), status.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO)) != 0)
             fail(Operation::Copy, paths);
-        const timespec times[2] = { { 0, UTIME_OMIT }, status.st_mtim };
+        // Both times are given: some FUSE file systems lose the modification
+        // time when the access time is left out.
+        const timespec times[2] = { status.st_atim, status.st_mtim };
         if (::futimens(out.fd.get(), times) != 0)
             fail(Operation::Copy, paths);
         if (durability == Durability::Flushed && ::fsync(out.fd.get()) != 0)
@@ -311,9 +313,12 @@ void setFileTime(const QString &path, const QDateTime &time)
 {
     Descriptor fd(
         ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (!fd.isValid())
+    struct stat status;
+    if (!fd.isValid() || ::fstat(fd.get(), &status) != 0)
         return;
-    const timespec times[2] = { { 0, UTIME_OMIT }, { time_t(time.toSecsSinceEpoch()), 0 } };
+    // The access time is given as it stands rather than left out, which some
+    // FUSE file systems mishandle.
+    const timespec times[2] = { status.st_atim, { time_t(time.toSecsSinceEpoch()), 0 } };
     // Nothing is reported: a file whose time cannot be set keeps the one it has.
     ::futimens(fd.get(), times);
 }
