@@ -339,6 +339,8 @@ void TestTrasferimento::clockCorrection_data()
         << at(2026, 12, 6, 12, 0, 0) << true << -1 << 30 << 0 << at(2026, 12, 6, 11, 30, 0);
     QTest::newRow("summer file in winter")
         << at(2026, 7, 15, 10, 0, 0) << true << 0 << 0 << 1 << at(2026, 7, 15, 10, 0, 1);
+    QTest::newRow("into the hour skipped in spring")
+        << at(2026, 3, 29, 1, 30, 0) << true << 1 << 0 << 0 << at(2026, 3, 29, 3, 30, 0);
     QTest::newRow("all zero writes nothing")
         << at(2026, 7, 15, 10, 0, 0) << true << 0 << 0 << 0 << QDateTime();
     QTest::newRow("switched off writes nothing")
