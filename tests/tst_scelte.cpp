@@ -30,6 +30,7 @@ private Q_SLOTS:
     void baseNameNeverStored_data();
     void baseNameNeverStored();
     void baseNameUnchangedWritesNothing();
+    void baseNameTypingSurvivesSwitchingPrograms();
 };
 
 void TestScelte::sourcePicker_data()
@@ -355,6 +356,25 @@ void TestScelte::baseNameUnchangedWritesNothing()
     QCOMPARE(window.text("Suffisso"), QStringLiteral("009"));
     QVERIFY(config.open(QIODevice::ReadOnly));
     QCOMPARE(config.readAll(), before);
+}
+
+void TestScelte::baseNameTypingSurvivesSwitchingPrograms()
+{
+    test::Sandbox sandbox;
+    test::Window window;
+    QApplication::setActiveWindow(&window.form());
+    QLineEdit *field = window.lineEdit("NomeBase");
+    window.button("SfogliaD")->setFocus();
+    QTest::keyClick(window.button("SfogliaD"), Qt::Key_Tab);
+    QTest::keyClicks(field, QStringLiteral("Mar"));
+
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    QApplication::setActiveWindow(&window.form());
+    QCOMPARE(QApplication::focusWidget(), field);
+    QTest::keyClicks(field, QStringLiteral("e"));
+    QCOMPARE(field->text(), QStringLiteral("Mare_"));
 }
 
 QTEST_MAIN(TestScelte)

@@ -283,8 +283,12 @@ void Form1::collegaEventi()
     connect(NomeBase, &QLineEdit::textChanged, this, &Form1::NomeBase_Change);
     NomeBase->installEventFilter(this);
     // Reported once the field has handled the focus change itself, so that
-    // the selection set here is the one that stays.
+    // the selection set here is the one that stays. Switching to another
+    // program and back moves the focus to and from no widget: that is no
+    // move within the window, and must not reselect what the user is typing.
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget *prima, QWidget *dopo) {
+        if (!prima || !dopo)
+            return;
         if (prima == NomeBase)
             NomeBase_LostFocus();
         if (dopo == NomeBase)
