@@ -24,12 +24,12 @@ QRect daTwips(int left, int top, int width, int height)
     return QRect(pixel(left), pixel(top), pixel(width), pixel(height));
 }
 
-// Where the family is missing, Arial's metric twin keeps the captions
-// within their controls, as the layout was drawn for those widths.
+// Where the family is missing, Liberation Sans, metric twin of Arial, keeps
+// the captions within their controls, as the layout was drawn for those widths.
 QFont carattere(const QString &famiglia, qreal punti, bool grassetto)
 {
     QFont font;
-    font.setFamilies({ famiglia, QStringLiteral("Arial"), QStringLiteral("Liberation Sans") });
+    font.setFamilies({ famiglia, QStringLiteral("Liberation Sans") });
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(punti);
     font.setBold(grassetto);
@@ -64,10 +64,11 @@ Controllo *crea(QWidget *finestra, const char *nome, const QString &testo, const
     return controllo;
 }
 
-void coloraSfondo(QLineEdit *casella, const QColor &sfondo)
+void colora(QLineEdit *casella, const QColor &sfondo, const QColor &testo)
 {
     QPalette palette = casella->palette();
     palette.setColor(QPalette::Base, sfondo);
+    palette.setColor(QPalette::Text, testo);
     casella->setPalette(palette);
 }
 
@@ -80,10 +81,7 @@ QLineEdit *casellaOrario(QWidget *finestra, const char *nome, const QString &tes
     casella->setFrame(false);
     casella->setAlignment(allineamento);
     casella->setTextMargins(0, 0, 0, 0);
-    QPalette palette = casella->palette();
-    palette.setColor(QPalette::Base, QColor(224, 224, 224));
-    palette.setColor(QPalette::Text, Qt::black);
-    casella->setPalette(palette);
+    colora(casella, QColor(224, 224, 224), Qt::black);
     return casella;
 }
 
@@ -169,9 +167,6 @@ void Form1::creaControlli()
         QStringLiteral(
             "Correggi Ore:Min:Sec  per compensare  differenze di impostazione fotocamere."),
         daTwips(1440, 3120, 3972, 492));
-    CorrOra->installEventFilter(this);
-    OptionData->installEventFilter(this);
-    OptionNome->installEventFilter(this);
 
     const QFont frecce = sansSerif(7.5, true);
     const std::array<int, 3> sinistra { 5520, 5880, 6240 };
@@ -196,7 +191,7 @@ void Form1::creaControlli()
         arial(9, false), Qt::AlignLeft);
 
     for (QLineEdit *casella : { SrcPath, NomeBase, DestPath })
-        coloraSfondo(casella, Qt::white);
+        colora(casella, Qt::white, casella->palette().color(QPalette::Text));
 
     const QString suSorgente = QStringLiteral(
         "Indicare la cartella contenente i file ed eventualmente selezionare i file da copiare.");
@@ -281,7 +276,11 @@ void Form1::collegaEventi()
     connect(OptionData, &QRadioButton::clicked, this, &Form1::OptionData_Click);
     connect(OptionNome, &QRadioButton::clicked, this, &Form1::OptionNome_Click);
     connect(NomeBase, &QLineEdit::textChanged, this, &Form1::NomeBase_Change);
-    NomeBase->installEventFilter(this);
+    // The window draws the correction's caption, takes Enter in the base name
+    // and leads Tab into the order options; see eventFilter().
+    for (QWidget *controllo :
+        std::initializer_list<QWidget *> { CorrOra, NomeBase, OptionData, OptionNome })
+        controllo->installEventFilter(this);
     // Reported once the field has handled the focus change itself, so that
     // the selection set here is the one that stays. Switching to another
     // program and back moves the focus to and from no widget: that is no
