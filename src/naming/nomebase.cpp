@@ -1,4 +1,5 @@
 #include "app/form1.h"
+#include "naming/suffisso.h"
 #include "platform/fileops.h"
 
 #include <QKeyEvent>
@@ -32,7 +33,7 @@ void Form1::NomeBase_Change()
     m_stato.NomeCambiato = true;
 }
 
-// The names that stand for no base name are never remembered.
+// An edited name is remembered, unless it stands for no base name.
 void Form1::NomeBase_LostFocus()
 {
     try {
@@ -43,7 +44,6 @@ void Form1::NomeBase_LostFocus()
     if (!m_stato.NomeCambiato)
         return;
     m_stato.NomeCambiato = false;
-    const QString nome = NomeBase->text();
-    if (nome != QLatin1String("*") && !nome.isEmpty() && nome != QLatin1String("_"))
-        ScriviImpostazione(QStringLiteral("NomeBase"), nome);
+    if (!nomeBaseVuoto(NomeBase->text()))
+        ScriviImpostazione(QStringLiteral("NomeBase"), NomeBase->text());
 }

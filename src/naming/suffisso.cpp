@@ -24,6 +24,11 @@ QString numeroSuffisso(qint64 numero)
     return QString::number(numero).rightJustified(3, QLatin1Char('0'));
 }
 
+bool nomeBaseVuoto(const QString &nome)
+{
+    return nome.isEmpty() || nome == QLatin1String("_") || nome == QLatin1String("*");
+}
+
 void Form1::AggiornaSuffisso()
 {
     const QString nome = NomeBase->text();

@@ -20,16 +20,17 @@ QDateTime oraCorretta(const QDateTime &ora, int ore, int minuti, int secondi)
 
 namespace {
 
+// "00": at least two digits.
+QString dueCifre(int valore)
+{
+    return QStringLiteral("%1").arg(valore, 2, 10, QLatin1Char('0'));
+}
+
 // "+00;-00;00": a sign before positive and negative hours, none for zero.
 QString testoOre(int ore)
 {
-    const QString cifre = QStringLiteral("%1").arg(std::abs(ore), 2, 10, QLatin1Char('0'));
+    const QString cifre = dueCifre(std::abs(ore));
     return ore > 0 ? QLatin1Char('+') + cifre : ore < 0 ? QLatin1Char('-') + cifre : cifre;
-}
-
-QString testoMinuti(int valore)
-{
-    return QStringLiteral("%1").arg(valore, 2, 10, QLatin1Char('0'));
 }
 
 } // namespace
@@ -82,6 +83,6 @@ void Form1::OraMeno_Click(int indice)
 void Form1::MostraCorrezione()
 {
     DiffOra->setText(testoOre(m_stato.CorrOre));
-    DiffMin->setText(testoMinuti(m_stato.CorrMin));
-    DiffSec->setText(testoMinuti(m_stato.CorrSec));
+    DiffMin->setText(dueCifre(m_stato.CorrMin));
+    DiffSec->setText(dueCifre(m_stato.CorrSec));
 }

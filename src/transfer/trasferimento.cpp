@@ -18,12 +18,6 @@ QString unita(const QString &cartella)
     return duePunti < 0 ? QString() : cartella.left(duePunti + 1);
 }
 
-// "" and "_" are the field's empty states; "*" gives no running number.
-bool nomeBaseVuoto(const QString &nome)
-{
-    return nome.isEmpty() || nome == QLatin1String("_") || nome == QLatin1String("*");
-}
-
 } // namespace
 
 void Form1::Copia_Click()
