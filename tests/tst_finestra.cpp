@@ -6,7 +6,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QTest>
+
+#include <algorithm>
 
 class TestFinestra : public QObject
 {
@@ -18,6 +21,8 @@ private Q_SLOTS:
     void controls();
     void tabOrder_data();
     void tabOrder();
+    void darkTheme_data();
+    void darkTheme();
     void clockCorrectionSteps_data();
     void clockCorrectionSteps();
     void terminaClosesWithoutWriting();
@@ -137,30 +142,81 @@ void TestFinestra::controls()
 void TestFinestra::tabOrder_data()
 {
     QTest::addColumn<QString>("option");
-    QTest::newRow("date order") << "OptionData";
-    QTest::newRow("name order") << "OptionNome";
+    QTest::addColumn<bool>("backwards");
+    QTest::newRow("date order, Tab") << "OptionData" << false;
+    QTest::newRow("date order, Shift+Tab") << "OptionData" << true;
+    QTest::newRow("name order, Tab") << "OptionNome" << false;
+    QTest::newRow("name order, Shift+Tab") << "OptionNome" << true;
 }
 
-// The pair of order options is one stop, at the selected option.
+// The pair of order options is one stop, at the selected option, from either side.
 void TestFinestra::tabOrder()
 {
     QFETCH(QString, option);
+    QFETCH(bool, backwards);
     test::Sandbox sandbox;
     test::Window window;
     window.check(option.toLatin1().constData());
     window.button("SfogliaS")->setFocus();
     QApplication::setActiveWindow(&window.form());
     QVERIFY(QTest::qWaitForWindowActive(&window.form()));
-    const QStringList expected { "SfogliaS", "SfogliaD", "NomeBase", "Copia", "Sposta", "Termina",
+    QStringList expected { "SfogliaS", "SfogliaD", "NomeBase", "Copia", "Sposta", "Termina",
         "SrcPath", "DestPath", option, "DiffOra", "OraPiu_1", "OraMeno_0", "CorrOra", "Text1",
         "DiffMin", "OraMeno_1", "OraPiu_0", "DiffSec", "Text3", "OraPiu_2", "OraMeno_2",
         "SfogliaS" };
+    if (backwards)
+        std::reverse(expected.begin(), expected.end());
     QStringList visited { QApplication::focusWidget()->objectName() };
     for (qsizetype i = 1; i < expected.size(); ++i) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        if (backwards)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+        else
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         visited.append(QApplication::focusWidget()->objectName());
     }
     QCOMPARE(visited, expected);
+}
+
+void TestFinestra::darkTheme_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QColor>("background");
+    QTest::addColumn<QColor>("text");
+    for (const char *name : { "SrcPath", "DestPath", "NomeBase" })
+        QTest::newRow(name) << QString::fromLatin1(name) << QColor(Qt::white) << QColor(Qt::black);
+    for (const char *name : { "DiffOra", "Text1", "DiffMin", "Text3", "DiffSec" })
+        QTest::newRow(name) << QString::fromLatin1(name) << QColor(224, 224, 224)
+                            << QColor(Qt::black);
+    // No colour given: the control takes the theme's.
+    for (const char *name :
+        { "Label4", "SrcInfo", "Suffisso", "SfogliaS", "OptionData", "CorrOra", "OraPiu_0" })
+        QTest::newRow(name) << QString::fromLatin1(name) << QColor() << QColor();
+}
+
+// A field with a fixed background has text of its own that reads on it.
+void TestFinestra::darkTheme()
+{
+    QFETCH(QString, name);
+    QFETCH(QColor, background);
+    QFETCH(QColor, text);
+    const QPalette dark(QColor(50, 50, 50));
+    QVERIFY(dark.color(QPalette::Text).lightness() > 200);
+    const QPalette before = QApplication::palette();
+    QApplication::setPalette(dark);
+    const auto restore = qScopeGuard([&] { QApplication::setPalette(before); });
+    test::Sandbox sandbox;
+    test::Window window;
+    const QPalette shown = window.form().findChild<QWidget *>(name)->palette();
+    for (const auto group : { QPalette::Active, QPalette::Inactive }) {
+        if (background.isValid()) {
+            QCOMPARE(shown.color(group, QPalette::Base), background);
+            QCOMPARE(shown.color(group, QPalette::Text), text);
+            continue;
+        }
+        for (const auto role : { QPalette::Window, QPalette::WindowText, QPalette::Base,
+                 QPalette::Text, QPalette::Button, QPalette::ButtonText })
+            QCOMPARE(shown.color(group, role), dark.color(group, role));
+    }
 }
 
 void TestFinestra::clockCorrectionSteps_data()

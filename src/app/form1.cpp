@@ -190,8 +190,9 @@ void Form1::creaControlli()
     DiffSec = casellaOrario(this, "DiffSec", QStringLiteral("00"), daTwips(6240, 3255, 320, 228),
         arial(9, false), Qt::AlignLeft);
 
+    // A white field takes dark text of its own: the theme's text may be light.
     for (QLineEdit *casella : { SrcPath, NomeBase, DestPath })
-        colora(casella, Qt::white, casella->palette().color(QPalette::Text));
+        colora(casella, Qt::white, Qt::black);
 
     const QString suSorgente = QStringLiteral(
         "Indicare la cartella contenente i file ed eventualmente selezionare i file da copiare.");
@@ -246,14 +247,22 @@ void Form1::disegnaCorrOra()
     }
 }
 
-// The Tab key enters the pair of order options at the selected one, as on
-// every desktop; Qt would stop at whichever comes first.
+// Tab and Shift+Tab enter the pair of order options at the selected one and
+// leave it with the next press, as on every desktop; Qt would stop at each.
 void Form1::entraNelGruppoOrdine(Qt::FocusReason motivo)
 {
     if (motivo != Qt::TabFocusReason && motivo != Qt::BacktabFocusReason)
         return;
     QRadioButton *scelto = OptionNome->isChecked() ? OptionNome : OptionData;
-    if (!scelto->hasFocus())
+    QWidget *entrato = focusWidget();
+    if (entrato == scelto)
+        return;
+    // The two stand side by side in the focus chain: arriving from the
+    // selected one means the walk is on its way out of the pair.
+    const bool avanti = motivo == Qt::TabFocusReason;
+    if ((avanti ? entrato->previousInFocusChain() : entrato->nextInFocusChain()) == scelto)
+        focusNextPrevChild(avanti);
+    else
         scelto->setFocus(motivo);
 }
 
