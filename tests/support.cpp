@@ -10,8 +10,10 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <csignal>
@@ -86,6 +88,115 @@ std::unique_ptr<QTemporaryDir> folderOnOtherFileSystem()
     if (!folder->isValid() || statOf(folder->path()).st_dev == statOf(QDir::tempPath()).st_dev)
         return nullptr;
     return folder;
+}
+
+Medium::Medium(const QString &kind)
+{
+    m_mountPoint = m_work.filePath(QStringLiteral("media"));
+    if (::geteuid() != 0)
+        m_whyNot = QStringLiteral("needs root to mount %1").arg(kind);
+    else if (!QDir().mkdir(m_mountPoint))
+        m_whyNot = QStringLiteral("cannot make a mount point");
+    else
+        m_mounted = mount(kind);
+}
+
+bool Medium::mount(const QString &kind)
+{
+    if (kind == QLatin1String("tmpfs"))
+        return run(QStringLiteral("mount"),
+            { QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                QStringLiteral("size=64m"), QStringLiteral("tmpfs"), m_mountPoint });
+    if (kind == QLatin1String("bindfs")) {
+        const QString backing = m_work.filePath(QStringLiteral("backing"));
+        return QDir().mkdir(backing) && run(QStringLiteral("bindfs"), { backing, m_mountPoint });
+    }
+
+    const QString image = m_work.filePath(QStringLiteral("card.img"));
+    QFile file(image);
+    if (!file.open(QIODevice::WriteOnly) || !file.resize(64 << 20)) {
+        m_whyNot = QStringLiteral("cannot make a card image");
+        return false;
+    }
+    file.close();
+    if (kind == QLatin1String("fat32"))
+        return run(QStringLiteral("mkfs.vfat"),
+                   { QStringLiteral("-F"), QStringLiteral("32"), image })
+            && run(QStringLiteral("fusefat"),
+                { QStringLiteral("-o"), QStringLiteral("rw+"), image, m_mountPoint });
+    // exfat-fuse run by root wants a block device.
+    return run(QStringLiteral("mkfs.exfat"), { image })
+        && run(QStringLiteral("losetup"),
+            { QStringLiteral("--find"), QStringLiteral("--show"), image }, &m_loopDevice)
+        && run(QStringLiteral("mount.exfat-fuse"), { m_loopDevice, m_mountPoint });
+}
+
+Medium::~Medium()
+{
+    if (m_mounted && !run(QStringLiteral("umount"), { m_mountPoint }))
+        run(QStringLiteral("umount"), { QStringLiteral("--lazy"), m_mountPoint });
+    if (!m_loopDevice.isEmpty())
+        run(QStringLiteral("losetup"), { QStringLiteral("--detach"), m_loopDevice });
+}
+
+bool Medium::makeReadOnly()
+{
+    return run(QStringLiteral("mount"),
+        { QStringLiteral("-o"), QStringLiteral("remount,ro"), m_mountPoint });
+}
+
+bool Medium::run(const QString &program, const QStringList &arguments, QString *output)
+{
+    if (QStandardPaths::findExecutable(program).isEmpty()
+        && QStandardPaths::findExecutable(
+            program, { QStringLiteral("/usr/sbin"), QStringLiteral("/sbin") })
+               .isEmpty()) {
+        m_whyNot = QStringLiteral("%1 is not installed").arg(program);
+        return false;
+    }
+    QProcess process;
+    // fusefat reads back an hour off what it wrote in any other zone.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TZ"), QStringLiteral("UTC"));
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    if (!process.waitForFinished(60'000) || process.exitStatus() != QProcess::NormalExit
+        || process.exitCode() != 0) {
+        m_whyNot =
+            QStringLiteral("%1 failed: %2")
+                .arg(program, QString::fromLocal8Bit(process.readAllStandardError()).trimmed());
+        return false;
+    }
+    if (output)
+        *output = QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
+    return true;
+}
+
+void rerunAsUnprivilegedUser()
+{
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    if (setpriv.isEmpty())
+        QSKIP("needs setpriv to run as a user who is not root");
+    const QStringList asNobody { QStringLiteral("--reuid=nobody"),
+        QStringLiteral("--regid=nogroup"), QStringLiteral("--clear-groups") };
+    const QString program = QCoreApplication::applicationFilePath();
+    if (QProcess::execute(setpriv,
+            asNobody + QStringList { QStringLiteral("test"), QStringLiteral("-x"), program })
+        != 0)
+        QSKIP("the user nobody cannot run the test program from this folder");
+    QString function = QString::fromLatin1(QTest::currentTestFunction());
+    if (const char *tag = QTest::currentDataTag())
+        function += QLatin1Char(':') + QString::fromLatin1(tag);
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), QDir::tempPath());
+    environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    child.setProcessEnvironment(environment);
+    child.start(setpriv, asNobody + QStringList { program, function });
+    QVERIFY(child.waitForFinished(120'000));
+    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+        "the run as a user who is not root failed; its output is above");
 }
 
 FileSizeLimit::FileSizeLimit(rlim_t bytes)

@@ -36,6 +36,40 @@ QString stored(const char *key);
 // where /dev/shm is not one.
 std::unique_ptr<QTemporaryDir> folderOnOtherFileSystem();
 
+// A file system mounted for one test on a fresh folder, and unmounted with
+// the object: "tmpfs", "bindfs" (FUSE, without unnamed files) or the card
+// images "exfat" and "fat32" through their FUSE drivers. Needs root.
+class Medium
+{
+public:
+    explicit Medium(const QString &kind);
+    ~Medium();
+    Medium(const Medium &) = delete;
+    Medium &operator=(const Medium &) = delete;
+
+    bool isMounted() const { return m_mounted; }
+    // Why the medium could not be mounted, to skip with.
+    QString whyNot() const { return m_whyNot; }
+    QString path() const { return m_mountPoint; }
+    QString filePath(const QString &name) const { return m_mountPoint + QLatin1Char('/') + name; }
+    bool makeReadOnly();
+
+private:
+    bool run(const QString &program, const QStringList &arguments, QString *output = nullptr);
+    bool mount(const QString &kind);
+
+    QTemporaryDir m_work;
+    QString m_mountPoint;
+    QString m_loopDevice;
+    bool m_mounted = false;
+    QString m_whyNot;
+};
+
+// Runs the current test function and data row again in a child process as
+// an unprivileged user, for checks that root would pass regardless. Call it
+// first thing when running as root, and return after it.
+void rerunAsUnprivilegedUser();
+
 // Limits the size of the files this process writes, so that a copy fails
 // part way; the limit ends with the guard.
 class FileSizeLimit

@@ -3,7 +3,10 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
+#include <QScopeGuard>
 #include <QTest>
+
+#include <unistd.h>
 
 namespace {
 
@@ -40,6 +43,9 @@ private Q_SLOTS:
     void clockCorrection_data();
     void clockCorrection();
     void hiddenNewFileKeepsItsTime();
+    void moveFromReadOnlyCardLeavesOriginals();
+    void asUserNotRoot_data();
+    void asUserNotRoot();
 
 private:
     QString copyOf(const QStringList &names, bool move = false);
@@ -385,6 +391,73 @@ void TestTrasferimento::hiddenNewFileKeepsItsTime()
     m_window->click("Copia");
     QCOMPARE(test::statOf(m_destination->filePath(QStringLiteral(".Img_001.jpg"))).st_mtim.tv_sec,
         Earlier.toSecsSinceEpoch());
+}
+
+// A write-protected card: no photo can leave it, so none may arrive either,
+// however often Sposta is pressed.
+void TestTrasferimento::moveFromReadOnlyCardLeavesOriginals()
+{
+    test::Medium card(QStringLiteral("tmpfs"));
+    if (!card.isMounted())
+        QSKIP(qPrintable(card.whyNot()));
+    test::writeFile(card.path(), QStringLiteral("a.jpg"), "mare", Earlier);
+    test::writeFile(card.path(), QStringLiteral("b.jpg"), "monti", Later);
+    QVERIFY(card.makeReadOnly());
+
+    m_window->prepare(card.path(), m_destination->path(), { "a.jpg", "b.jpg" });
+    for (int click = 1; click <= 2; ++click) {
+        m_window->click("Sposta");
+        QCOMPARE(m_window->text("Suffisso"), QStringLiteral("001"));
+        QCOMPARE(test::entriesOf(card.path()), QStringList({ "a.jpg", "b.jpg" }));
+        QCOMPARE(test::entriesOf(m_destination->path()), QStringList());
+        QCOMPARE(m_sandbox->reports.size(), click);
+        QVERIFY(m_sandbox->reports.last().contains(QStringLiteral("non è stata spostata")));
+    }
+}
+
+void TestTrasferimento::asUserNotRoot_data()
+{
+    QTest::addColumn<bool>("move");
+    QTest::newRow("read-only photo gets its correction") << false;
+    QTest::newRow("original that cannot be deleted stays alone") << true;
+}
+
+// Root may write and delete anything, so these run as another user.
+void TestTrasferimento::asUserNotRoot()
+{
+    if (::geteuid() == 0) {
+        test::rerunAsUnprivilegedUser();
+        return;
+    }
+    QFETCH(bool, move);
+    m_source = test::folderOnOtherFileSystem();
+    if (!m_source)
+        QSKIP("a move needs two file systems to copy, and /dev/shm is not another one here");
+    const QString photo =
+        test::writeFile(m_source->path(), QStringLiteral("a.jpg"), "foto", Earlier);
+    QVERIFY(QFile::setPermissions(photo, QFile::ReadOwner | QFile::ReadGroup));
+    const auto writable = qScopeGuard([this] {
+        QFile::setPermissions(
+            m_source->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    });
+    QVERIFY(QFile::setPermissions(m_source->path(), QFile::ReadOwner | QFile::ExeOwner));
+    m_window->check("CorrOra");
+    m_window->state().CorrOre = 1;
+
+    QCOMPARE(copyOf({ "a.jpg" }, move), QStringLiteral("001"));
+    const QString arrived = m_destination->filePath(QStringLiteral("Img_001.jpg"));
+    if (move) {
+        QCOMPARE(test::entriesOf(m_destination->path()), QStringList());
+        QCOMPARE(m_sandbox->reports.size(), 1);
+        QVERIFY(m_sandbox->reports.first().contains(QStringLiteral("non è stata spostata")));
+        copyOf({ "a.jpg" }, move);
+        QCOMPARE(test::entriesOf(m_destination->path()), QStringList());
+    } else {
+        QVERIFY(m_sandbox->reports.isEmpty());
+        QCOMPARE(test::statOf(arrived).st_mode & 0777, mode_t(0440));
+        QCOMPARE(test::statOf(arrived).st_mtim.tv_sec, Earlier.addSecs(3600).toSecsSinceEpoch());
+    }
+    QCOMPARE(test::contentOf(photo), QByteArray("foto"));
 }
 
 QTEST_MAIN(TestTrasferimento)

@@ -1,10 +1,14 @@
 #include "platform/fileops.h"
 
 #include <QFile>
+#include <QRandomGenerator>
+#include <QScopeGuard>
 
 #include <cerrno>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -47,6 +51,14 @@ QString FileError::message() const
     case Operation::ReadTime:
         what = QStringLiteral("Impossibile leggere la data di «%1».").arg(first);
         break;
+    case Operation::SetTime:
+        what = QStringLiteral("Impossibile correggere la data di «%1».").arg(first);
+        break;
+    case Operation::Move:
+        what = QStringLiteral("La foto «%1» non è stata spostata in «%2», perché non è stato "
+                              "possibile eliminare l'originale.")
+                   .arg(first, second);
+        break;
     }
     return what + QStringLiteral("\n\n") + systemText();
 }
@@ -77,6 +89,11 @@ public:
     Descriptor(Descriptor &&other) noexcept
         : m_fd(std::exchange(other.m_fd, -1))
     { }
+    Descriptor &operator=(Descriptor &&other) noexcept
+    {
+        std::swap(m_fd, other.m_fd);
+        return *this;
+    }
 
     int get() const { return m_fd; }
     bool isValid() const { return m_fd >= 0; }
@@ -108,27 +125,128 @@ void flushFolder(const QByteArray &folder, const QStringList &paths)
         fail(Operation::Copy, paths, error);
 }
 
+// The hidden names of the files a copy writes before it publishes them.
+const QByteArray TemporaryPrefix = QByteArrayLiteral(".copia-e-rinomina-");
+
+// Errors with which a file system says it has no hard links.
+bool cannotLink(int error)
+{
+    return error == EPERM || error == EOPNOTSUPP || error == ENOSYS;
+}
+
+// Errors with which a file system says it keeps no permission bits.
+bool keepsNoPermissions(int error)
+{
+    return error == ENOSYS || error == EOPNOTSUPP || error == EPERM;
+}
+
+// Renames without ever replacing an existing file, by the best means the
+// file system has; returns 0 or the error. On failure both names are as they
+// were.
+int renameWithoutReplacing(const char *from, const char *to)
+{
+    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    if (::link(from, to) == 0) {
+        if (::unlink(from) == 0)
+            return 0;
+        const int error = errno;
+        ::unlink(to);
+        return error;
+    }
+    if (!cannotLink(errno))
+        return errno;
+    // No hard links either, as on FAT and exFAT: the new name is reserved
+    // exclusively, and only that empty reservation is then replaced.
+    struct stat before;
+    if (::stat(from, &before) != 0)
+        return errno;
+    Descriptor reservation(::open(to, O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!reservation.isValid())
+        return errno;
+    reservation.close();
+    if (::rename(from, to) != 0) {
+        const int error = errno;
+        ::unlink(to);
+        return error;
+    }
+    // Some FAT drivers stamp a renamed file with the time of the rename.
+    const timespec times[2] = { before.st_atim, before.st_mtim };
+    return ::utimensat(AT_FDCWD, to, times, 0) == 0 ? 0 : errno;
+}
+
 // The file a copy writes into before it is published under its name: unnamed
-// where the file system allows it, else under a hidden temporary name.
+// where the file system allows it, else under a hidden temporary name. A
+// second descriptor holds a lock on a named one while it is in use, so that
+// another run's clean-up leaves it alone.
 struct PendingFile
 {
     Descriptor fd;
+    Descriptor lock;
     QByteArray temporaryName;
+
+    PendingFile() = default;
+    PendingFile(PendingFile &&) = default;
+    ~PendingFile()
+    {
+        if (!temporaryName.isEmpty())
+            ::unlink(temporaryName.constData());
+    }
 };
 
-PendingFile createPendingFile(const QByteArray &folder, const QStringList &paths)
+// Takes the lock of a temporary file, and checks that the name still leads
+// to it: a clean-up may have removed it between its creation and the lock.
+bool lockTemporary(PendingFile &file)
 {
-    Descriptor unnamed(::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
-    if (unnamed.isValid())
-        return { std::move(unnamed), {} };
+    file.lock =
+        Descriptor(::open(file.temporaryName.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    // A file that cannot be reopened, or a medium without locks, is never
+    // removed by a clean-up either, which locks before it removes.
+    if (!file.lock.isValid())
+        return true;
+    if (::flock(file.lock.get(), LOCK_EX | LOCK_NB) != 0)
+        return errno != EWOULDBLOCK;
+    struct stat opened;
+    struct stat named;
+    return ::fstat(file.lock.get(), &opened) == 0
+        && ::stat(file.temporaryName.constData(), &named) == 0 && opened.st_ino == named.st_ino
+        && opened.st_dev == named.st_dev;
+}
+
+PendingFile createTemporary(const QByteArray &folder, mode_t mode, const QStringList &paths)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        PendingFile file;
+        const QByteArray name = folder + '/' + TemporaryPrefix
+            + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+        file.fd = Descriptor(
+            ::open(name.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, mode));
+        if (!file.fd.isValid()) {
+            if (errno == EEXIST)
+                continue;
+            fail(Operation::Copy, paths);
+        }
+        file.temporaryName = name;
+        if (lockTemporary(file))
+            return file;
+        file.temporaryName.clear();
+    }
+    fail(Operation::Copy, paths, EEXIST);
+}
+
+// The new file gets the source's permission bits less the umask, which the
+// kernel takes off at creation, as cp does.
+PendingFile createPendingFile(const QByteArray &folder, mode_t mode, const QStringList &paths)
+{
+    PendingFile file;
+    file.fd = Descriptor(::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
+    if (file.fd.isValid())
+        return file;
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
         fail(Operation::Copy, paths);
-
-    QByteArray name = folder + "/.copia-e-rinomina-XXXXXX";
-    Descriptor named(::mkostemp(name.data(), O_CLOEXEC));
-    if (!named.isValid())
-        fail(Operation::Copy, paths);
-    return { std::move(named), name };
+    return createTemporary(folder, mode, paths);
 }
 
 void writeAll(int fd, const char *data, size_t size, const QStringList &paths)
@@ -186,6 +304,32 @@ void copyContent(int in, int out, const QStringList &paths)
     }
 }
 
+// Gives the written file the source's times and, for a move, puts it on
+// disk. Some FUSE file systems write what they cached when the file is
+// closed and stamp it then, so a named file gets its times by name once
+// closed; its lock stays held by the second descriptor.
+void finishContent(
+    PendingFile &file, const struct stat &source, Durability durability, const QStringList &paths)
+{
+    // Both times are given: some FUSE file systems lose the modification
+    // time when the access time is left out.
+    const timespec times[2] = { source.st_atim, source.st_mtim };
+    const bool flushed = durability == Durability::Flushed;
+    if (file.temporaryName.isEmpty()) {
+        if (::futimens(file.fd.get(), times) != 0 || (flushed && ::fsync(file.fd.get()) != 0))
+            fail(Operation::Copy, paths);
+        return;
+    }
+    if (flushed && ::fsync(file.fd.get()) != 0)
+        fail(Operation::Copy, paths);
+    if (const int error = file.fd.close())
+        fail(Operation::Copy, paths, error);
+    if (::utimensat(AT_FDCWD, file.temporaryName.constData(), times, AT_SYMLINK_NOFOLLOW) != 0)
+        fail(Operation::Copy, paths);
+    if (flushed && file.lock.isValid() && ::fsync(file.lock.get()) != 0)
+        fail(Operation::Copy, paths);
+}
+
 // Gives the finished file its name, never replacing an existing file. On
 // failure nothing is left under target.
 void publish(PendingFile &file, const QByteArray &target, const QStringList &paths)
@@ -201,19 +345,9 @@ void publish(PendingFile &file, const QByteArray &target, const QStringList &pat
         }
         return;
     }
-
-    if (const int error = file.fd.close())
+    if (const int error =
+            renameWithoutReplacing(file.temporaryName.constData(), target.constData()))
         fail(Operation::Copy, paths, error);
-    const char *temporary = file.temporaryName.constData();
-    if (::renameat2(AT_FDCWD, temporary, AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0) {
-        file.temporaryName.clear();
-        return;
-    }
-    if (errno != EINVAL && errno != ENOSYS)
-        fail(Operation::Copy, paths);
-    if (::link(temporary, target.constData()) != 0)
-        fail(Operation::Copy, paths);
-    ::unlink(temporary);
     file.temporaryName.clear();
 }
 
@@ -235,47 +369,51 @@ void copyFile(const QString &source, const QString &target, Durability durabilit
         fail(Operation::Copy, paths, S_ISDIR(status.st_mode) ? EISDIR : EINVAL);
 
     const QByteArray folder = folderOf(to);
-    PendingFile out = createPendingFile(folder, paths);
-    try {
-        copyContent(in.get(), out.fd.get(), paths);
-        if (::fchmod(out.fd.get(), status.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO)) != 0)
-            fail(Operation::Copy, paths);
-        // Both times are given: some FUSE file systems lose the modification
-        // time when the access time is left out.
-        const timespec times[2] = { status.st_atim, status.st_mtim };
-        if (::futimens(out.fd.get(), times) != 0)
-            fail(Operation::Copy, paths);
-        if (durability == Durability::Flushed && ::fsync(out.fd.get()) != 0)
-            fail(Operation::Copy, paths);
-        publish(out, to, paths);
-    } catch (const FileError &) {
-        if (!out.temporaryName.isEmpty())
-            ::unlink(out.temporaryName.constData());
-        throw;
-    }
+    PendingFile out = createPendingFile(folder, status.st_mode & 0777, paths);
+    copyContent(in.get(), out.fd.get(), paths);
+    finishContent(out, status, durability, paths);
+    publish(out, to, paths);
     if (durability == Durability::Flushed)
         flushFolder(folder, paths);
 }
 
 void moveFile(const QString &source, const QString &target)
 {
-    const QByteArray from = QFile::encodeName(source);
-    const QByteArray to = QFile::encodeName(target);
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
-        return;
-    int error = errno;
-    if (error == EINVAL || error == ENOSYS) {
-        // A file system without a rename that refuses to replace.
-        if (::link(from.constData(), to.constData()) == 0) {
-            removeFile(source);
-            return;
-        }
-        error = errno;
-    }
-    if (error != EXDEV)
+    const int error = renameWithoutReplacing(
+        QFile::encodeName(source).constData(), QFile::encodeName(target).constData());
+    if (error == EXDEV)
+        moveByCopying(source, target);
+    else if (error != 0)
         fail(Operation::Rename, { source, target }, error);
+}
+
+void moveByCopying(const QString &source, const QString &target)
+{
     copyFile(source, target, Durability::Flushed);
-    removeFile(source);
+    if (::unlink(QFile::encodeName(source).constData()) == 0)
+        return;
+    const int error = errno;
+    ::unlink(QFile::encodeName(target).constData());
+    fail(Operation::Move, { source, target }, error);
+}
+
+void removeStaleTemporaries(const QString &folder)
+{
+    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return;
+    const auto closing = qScopeGuard([dir] { ::closedir(dir); });
+    while (const dirent *entry = ::readdir(dir)) {
+        if (!QByteArrayView(entry->d_name).startsWith(TemporaryPrefix))
+            continue;
+        Descriptor file(
+            ::openat(::dirfd(dir), entry->d_name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+        struct stat status;
+        // A run still writing the file holds its lock.
+        if (file.isValid() && ::fstat(file.get(), &status) == 0 && S_ISREG(status.st_mode)
+            && ::flock(file.get(), LOCK_EX | LOCK_NB) == 0)
+            ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
 }
 
 void removeFile(const QString &path)
@@ -284,12 +422,15 @@ void removeFile(const QString &path)
         fail(Operation::Delete, { path });
 }
 
+// A medium that keeps no permission bits (FAT) has nothing to clear.
 void makeWritable(const QString &path)
 {
     const QByteArray name = QFile::encodeName(path);
     struct stat status;
-    if (::stat(name.constData(), &status) != 0
-        || ::chmod(name.constData(), (status.st_mode & 07777) | S_IWUSR) != 0)
+    if (::stat(name.constData(), &status) != 0)
+        fail(Operation::SetAttributes, { path });
+    if (::chmod(name.constData(), (status.st_mode & 07777) | S_IWUSR) != 0
+        && !keepsNoPermissions(errno))
         fail(Operation::SetAttributes, { path });
 }
 
@@ -309,18 +450,18 @@ bool isOrdinaryFile(const QString &path)
     return ::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
+// By name, so that the owner's read-only files get their time too.
 void setFileTime(const QString &path, const QDateTime &time)
 {
-    Descriptor fd(
-        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    const QByteArray name = QFile::encodeName(path);
     struct stat status;
-    if (!fd.isValid() || ::fstat(fd.get(), &status) != 0)
-        return;
+    if (::stat(name.constData(), &status) != 0)
+        fail(Operation::SetTime, { path });
     // The access time is given as it stands rather than left out, which some
     // FUSE file systems mishandle.
     const timespec times[2] = { status.st_atim, { time_t(time.toSecsSinceEpoch()), 0 } };
-    // Nothing is reported: a file whose time cannot be set keeps the one it has.
-    ::futimens(fd.get(), times);
+    if (::utimensat(AT_FDCWD, name.constData(), times, 0) != 0)
+        fail(Operation::SetTime, { path });
 }
 
 } // namespace platform

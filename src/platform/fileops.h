@@ -13,7 +13,7 @@ namespace platform {
 class FileError : public std::exception
 {
 public:
-    enum class Operation { List, Copy, Rename, Delete, SetAttributes, ReadTime };
+    enum class Operation { List, Copy, Rename, Move, Delete, SetAttributes, ReadTime, SetTime };
 
     FileError(Operation operation, QStringList paths, int errorCode);
 
@@ -39,14 +39,23 @@ enum class Durability {
     Flushed,
 };
 
-// Copies the content, permission bits and modification time of source to a
-// new file named target. Never replaces an existing file and never leaves a
-// partial file under target.
+// Copies the content, permission bits (less the umask) and modification
+// time of source to a new file named target. Never replaces an existing file
+// and never leaves a partial file under target, on any file system.
 void copyFile(const QString &source, const QString &target, Durability durability);
 
 // Renames source to target without replacing an existing target. Across
-// file systems the file is copied (flushed) and the source then deleted.
+// file systems the file is moved by copying.
 void moveFile(const QString &source, const QString &target);
+
+// Copies source to target, flushed to disk, then deletes source. When source
+// cannot be deleted the copy is removed again: the file either moves or
+// stays where it was.
+void moveByCopying(const QString &source, const QString &target);
+
+// Removes the hidden temporary files that a run killed part way left in the
+// folder; those another run is still writing are kept.
+void removeStaleTemporaries(const QString &folder);
 
 void removeFile(const QString &path);
 
@@ -59,8 +68,8 @@ QDateTime fileTime(const QString &path);
 // True for a regular file (or a link to one) whose name does not start with ".".
 bool isOrdinaryFile(const QString &path);
 
-// Sets only the modification time of an existing file, to the second. A file
-// that cannot be opened for writing keeps its time, silently.
+// Sets only the modification time of an existing file, to the second; the
+// owner may set it on a read-only file too.
 void setFileTime(const QString &path, const QDateTime &time);
 
 } // namespace platform

@@ -64,12 +64,11 @@ void Form1::Trasferisci()
     m_stato.UnitaSorgente = unita(sorgente);
     m_stato.UnitaDestinazione = unita(destinazione);
     const bool rinomina = m_stato.Spostare && m_stato.UnitaDestinazione == m_stato.UnitaSorgente;
-    const auto durata =
-        m_stato.Spostare ? platform::Durability::Flushed : platform::Durability::Normal;
     const bool correggi = CorrOra->isChecked()
         && (m_stato.CorrOre != 0 || m_stato.CorrMin != 0 || m_stato.CorrSec != 0);
     if (m_stato.OrdinePerNome)
         Suffisso->setText(QStringLiteral("000"));
+    platform::removeStaleTemporaries(destinazione);
 
     QString nuovoNome;
     m_ultimoRidisegno.invalidate();
@@ -84,13 +83,12 @@ void Form1::Trasferisci()
             m_stato.Estensione.clear();
         nuovoNome = destinazione + nome + Suffisso->text() + m_stato.Estensione;
 
-        if (rinomina) {
+        if (rinomina)
             platform::moveFile(sorgente + file, nuovoNome);
-        } else {
-            platform::copyFile(sorgente + file, nuovoNome, durata);
-            if (m_stato.Spostare)
-                platform::removeFile(sorgente + file);
-        }
+        else if (m_stato.Spostare)
+            platform::moveByCopying(sorgente + file, nuovoNome);
+        else
+            platform::copyFile(sorgente + file, nuovoNome, platform::Durability::Normal);
         if (correggi)
             ImpostaDataFile(nuovoNome,
                 oraCorretta(platform::fileTime(nuovoNome), m_stato.CorrOre, m_stato.CorrMin,
@@ -112,7 +110,8 @@ void Form1::MostraSuffisso(const QString &numero)
 }
 
 // Writes the time as the file's last-modified time. A file that is not an
-// ordinary one, or an invalid time, is left alone.
+// ordinary one, or an invalid time, is left alone; a time that cannot be
+// written ends the run at that file.
 void Form1::ImpostaDataFile(const QString &nomeFile, const QDateTime &ora)
 {
     if (!ora.isValid() || !platform::isOrdinaryFile(nomeFile))
