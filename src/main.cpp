@@ -8,6 +8,8 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // Lets a Wayland desktop match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.vobi.CopiaERinomina"));
     // The window speaks Italian, and so do the dialogs that Qt provides.
     QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
     QTranslator traduzioneQt;
