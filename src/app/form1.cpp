@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -220,6 +221,19 @@ bool Form1::eventFilter(QObject *oggetto, QEvent *evento)
     return QWidget::eventFilter(oggetto, evento);
 }
 
+// Closing during a run waits for the file in progress to be complete; the
+// run then ends and closes the window. Nothing is stored: each setting was
+// stored when it changed.
+void Form1::closeEvent(QCloseEvent *evento)
+{
+    if (m_trasferimentoInCorso) {
+        m_chiusuraRichiesta = true;
+        evento->ignore();
+        return;
+    }
+    QWidget::closeEvent(evento);
+}
+
 // QCheckBox draws its caption on one line; this one wraps onto two, as the
 // layout was drawn for.
 void Form1::disegnaCorrOra()
@@ -276,7 +290,7 @@ void Form1::impostaOrdineFocus()
     SfogliaS->setFocus();
 }
 
-// Only these events have handlers; the window itself handles none.
+// Only these events have handlers, and the closing of the window (closeEvent).
 void Form1::collegaEventi()
 {
     connect(Termina, &QPushButton::clicked, this, &QWidget::close);
@@ -295,7 +309,7 @@ void Form1::collegaEventi()
     // program and back moves the focus to and from no widget: that is no
     // move within the window, and must not reselect what the user is typing.
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget *prima, QWidget *dopo) {
-        if (!prima || !dopo)
+        if (!prima || !dopo || m_trasferimentoInCorso)
             return;
         if (prima == NomeBase)
             NomeBase_LostFocus();

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QStringList>
 #include <QWidget>
 
@@ -66,6 +65,7 @@ public:
 
 protected:
     bool eventFilter(QObject *oggetto, QEvent *evento) override;
+    void closeEvent(QCloseEvent *evento) override;
 
 private:
     void creaControlli();
@@ -108,8 +108,9 @@ private:
     void Copia_Click();
     void Sposta_Click();
     void EseguiTrasferimento();
+    QList<QWidget *> BloccaControlli();
+    void SbloccaControlli(const QList<QWidget *> &bloccati, QWidget *fuoco);
     void Trasferisci();
-    void MostraSuffisso(const QString &numero);
     static void ImpostaDataFile(const QString &nomeFile, const QDateTime &ora);
 
     // Clock correction.
@@ -128,7 +129,9 @@ private:
     void MostraCorrezione();
 
     StatoFinestra m_stato;
-    QElapsedTimer m_ultimoRidisegno;
+    bool m_trasferimentoInCorso = false;
+    // Termina, or closing the window, during a run.
+    bool m_chiusuraRichiesta = false;
 
     QLabel *Label4 = nullptr;
     QLabel *Label2 = nullptr;

@@ -1,5 +1,6 @@
 #include "app/form1.h"
 #include "naming/suffisso.h"
+#include "platform/background.h"
 #include "platform/failurereport.h"
 #include "platform/fileops.h"
 #include "transfer/correzione.h"
@@ -8,6 +9,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 
 namespace {
 
@@ -35,11 +37,43 @@ void Form1::Sposta_Click()
 // A failed file operation ends the run at that file; nothing is undone.
 void Form1::EseguiTrasferimento()
 {
+    QWidget *fuoco = focusWidget();
+    const QList<QWidget *> bloccati = BloccaControlli();
+    QString errore;
     try {
         Trasferisci();
-    } catch (const platform::FileError &errore) {
-        platform::reportFailure(this, errore.message());
+    } catch (const platform::FileError &eccezione) {
+        errore = eccezione.message();
     }
+    SbloccaControlli(bloccati, fuoco);
+    if (!errore.isEmpty())
+        platform::reportFailure(this, errore);
+    if (m_chiusuraRichiesta)
+        close();
+}
+
+// While a run goes on the window keeps painting, but only Termina answers:
+// nothing the user does is acted on now or queued for later.
+QList<QWidget *> Form1::BloccaControlli()
+{
+    QList<QWidget *> bloccati;
+    for (QWidget *controllo : findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (controllo != Termina && controllo->isEnabled()) {
+            controllo->setEnabled(false);
+            bloccati.append(controllo);
+        }
+    }
+    m_trasferimentoInCorso = true;
+    return bloccati;
+}
+
+void Form1::SbloccaControlli(const QList<QWidget *> &bloccati, QWidget *fuoco)
+{
+    m_trasferimentoInCorso = false;
+    for (QWidget *controllo : bloccati)
+        controllo->setEnabled(true);
+    if (fuoco)
+        fuoco->setFocus();
 }
 
 void Form1::Trasferisci()
@@ -68,13 +102,18 @@ void Form1::Trasferisci()
         && (m_stato.CorrOre != 0 || m_stato.CorrMin != 0 || m_stato.CorrSec != 0);
     if (m_stato.OrdinePerNome)
         Suffisso->setText(QStringLiteral("000"));
-    platform::removeStaleTemporaries(destinazione);
+    platform::runInBackground([&destinazione] { platform::removeStaleTemporaries(destinazione); });
 
+    // The file work runs aside and reads nothing of the window.
+    const bool spostare = m_stato.Spostare;
+    const int ore = m_stato.CorrOre;
+    const int minuti = m_stato.CorrMin;
+    const int secondi = m_stato.CorrSec;
     QString nuovoNome;
-    m_ultimoRidisegno.invalidate();
     for (m_stato.Indice = 1; m_stato.Indice <= m_stato.NumFile; ++m_stato.Indice) {
+        const QString origine = sorgente + m_stato.ElencoFile.at(m_stato.Indice);
         const QString &file = m_stato.ElencoFile.at(m_stato.Indice);
-        MostraSuffisso(numeroSuffisso(Suffisso->text().toLongLong() + 1));
+        Suffisso->setText(numeroSuffisso(Suffisso->text().toLongLong() + 1));
 
         m_stato.PosPunto = int(file.indexOf(QLatin1Char('.'))) + 1;
         if (m_stato.PosPunto > 0 && !m_stato.RimuoviEstensione)
@@ -83,30 +122,23 @@ void Form1::Trasferisci()
             m_stato.Estensione.clear();
         nuovoNome = destinazione + nome + Suffisso->text() + m_stato.Estensione;
 
-        if (rinomina)
-            platform::moveFile(sorgente + file, nuovoNome);
-        else if (m_stato.Spostare)
-            platform::moveByCopying(sorgente + file, nuovoNome);
-        else
-            platform::copyFile(sorgente + file, nuovoNome, platform::Durability::Normal);
-        if (correggi)
-            ImpostaDataFile(nuovoNome,
-                oraCorretta(platform::fileTime(nuovoNome), m_stato.CorrOre, m_stato.CorrMin,
-                    m_stato.CorrSec));
+        platform::runInBackground([=] {
+            if (rinomina)
+                platform::moveFile(origine, nuovoNome);
+            else if (spostare)
+                platform::moveByCopying(origine, nuovoNome);
+            else
+                platform::copyFile(origine, nuovoNome, platform::Durability::Normal);
+            if (correggi)
+                ImpostaDataFile(
+                    nuovoNome, oraCorretta(platform::fileTime(nuovoNome), ore, minuti, secondi));
+        });
+        // Termina ends the run once the file in progress is complete.
+        if (m_chiusuraRichiesta)
+            break;
     }
     if (m_stato.OrdinePerNome)
-        platform::makeWritable(nuovoNome);
-}
-
-void Form1::MostraSuffisso(const QString &numero)
-{
-    Suffisso->setText(numero);
-    // The run holds the event loop, so the count is painted by hand, at most
-    // once per screen frame.
-    if (!m_ultimoRidisegno.isValid() || m_ultimoRidisegno.elapsed() >= 16) {
-        Suffisso->repaint();
-        m_ultimoRidisegno.start();
-    }
+        platform::runInBackground([&nuovoNome] { platform::makeWritable(nuovoNome); });
 }
 
 // Writes the time as the file's last-modified time. A file that is not an

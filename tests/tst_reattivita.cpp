@@ -1,0 +1,169 @@
+#include "support.h"
+
+#include "platform/background.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScopeGuard>
+#include <QSemaphore>
+#include <QTest>
+
+#include <functional>
+
+namespace {
+
+// Holds the run's n-th piece of file work (the first is the clean-up of the
+// destination, then one a file) and runs the test's checks on the
+// user-interface thread while it is held.
+class HeldWork
+{
+public:
+    HeldWork(int held, std::function<void()> whileHeld)
+    {
+        platform::setWorkGate([this, held, whileHeld] {
+            if (++m_count != held)
+                return;
+            QMetaObject::invokeMethod(qApp, [this, whileHeld] {
+                const auto release = qScopeGuard([this] { m_released.release(); });
+                whileHeld();
+            });
+            m_released.acquire();
+        });
+    }
+    ~HeldWork() { platform::setWorkGate({}); }
+
+private:
+    int m_count = 0;
+    QSemaphore m_released;
+};
+
+// Records what Suffisso showed each time it was painted.
+class PaintLog : public QObject
+{
+public:
+    QStringList painted;
+
+    bool eventFilter(QObject *object, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painted.append(static_cast<QLabel *>(object)->text());
+        return false;
+    }
+};
+
+} // namespace
+
+class TestReattivita : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void windowAnswersButIgnoresInputDuringRun();
+    void closingStopsAfterFileInProgress_data();
+    void closingStopsAfterFileInProgress();
+
+private:
+    void prepareThreePhotos();
+
+    std::unique_ptr<test::Sandbox> m_sandbox;
+    std::unique_ptr<QTemporaryDir> m_source;
+    std::unique_ptr<QTemporaryDir> m_destination;
+    std::unique_ptr<test::Window> m_window;
+};
+
+void TestReattivita::init()
+{
+    m_sandbox = std::make_unique<test::Sandbox>();
+    m_source = std::make_unique<QTemporaryDir>();
+    m_destination = std::make_unique<QTemporaryDir>();
+    m_window = std::make_unique<test::Window>();
+}
+
+void TestReattivita::cleanup()
+{
+    m_window.reset();
+    m_sandbox.reset();
+}
+
+void TestReattivita::prepareThreePhotos()
+{
+    const QDateTime time(QDate(2026, 6, 1), QTime(9, 0, 0));
+    QStringList names;
+    for (int i = 0; i < 3; ++i) {
+        names.append(QStringLiteral("DSC_%1.JPG").arg(i));
+        test::writeFile(
+            m_source->path(), names.last(), QByteArray(1 << 20, char('a' + i)), time.addSecs(i));
+    }
+    m_window->prepare(m_source->path(), m_destination->path(), names);
+}
+
+void TestReattivita::windowAnswersButIgnoresInputDuringRun()
+{
+    prepareThreePhotos();
+    test::CannedDialog &dialog = m_window->cannedDialog();
+    PaintLog log;
+    m_window->label("Suffisso")->installEventFilter(&log);
+    bool held = false;
+    const HeldWork work(2, [&] {
+        held = true;
+        QCoreApplication::processEvents();
+        QCOMPARE(log.painted.value(log.painted.size() - 1), QStringLiteral("001"));
+        for (const char *control : { "Copia", "Sposta", "SfogliaS", "SfogliaD", "OptionNome" })
+            m_window->click(control);
+        QTest::keyClicks(m_window->lineEdit("NomeBase"), QStringLiteral("Mare"));
+    });
+
+    m_window->click("Copia");
+    QVERIFY(held);
+    QCoreApplication::processEvents();
+    QCOMPARE(test::entriesOf(m_destination->path()),
+        QStringList({ "Img_001.jpg", "Img_002.jpg", "Img_003.jpg" }));
+    QCOMPARE(m_window->text("Suffisso"), QStringLiteral("003"));
+    QCOMPARE(m_window->text("NomeBase"), QStringLiteral("Img_"));
+    QVERIFY(dialog.shown.isEmpty());
+    QVERIFY(!m_window->form().findChild<QRadioButton *>(QStringLiteral("OptionNome"))->isChecked());
+    QCOMPARE(test::stored("OrdineNome"), QStringLiteral("(assente)"));
+    QVERIFY(m_window->button("Copia")->isEnabled());
+    QVERIFY(m_sandbox->reports.isEmpty());
+}
+
+void TestReattivita::closingStopsAfterFileInProgress_data()
+{
+    QTest::addColumn<bool>("byTermina");
+    QTest::newRow("Termina") << true;
+    QTest::newRow("the window's close button") << false;
+}
+
+void TestReattivita::closingStopsAfterFileInProgress()
+{
+    QFETCH(bool, byTermina);
+    prepareThreePhotos();
+    Form1 &form = m_window->form();
+    bool stillOpen = false;
+    const HeldWork work(2, [&] {
+        if (byTermina)
+            m_window->click("Termina");
+        else
+            form.close();
+        stillOpen = form.isVisible();
+    });
+
+    m_window->click("Sposta");
+    QVERIFY(stillOpen);
+    QVERIFY(!form.isVisible());
+    QCOMPARE(test::entriesOf(m_destination->path()), QStringList({ "Img_001.jpg" }));
+    QCOMPARE(test::contentOf(m_destination->filePath(QStringLiteral("Img_001.jpg"))),
+        QByteArray(1 << 20, 'a'));
+    QCOMPARE(test::entriesOf(m_source->path()), QStringList({ "DSC_1.JPG", "DSC_2.JPG" }));
+    QCOMPARE(m_window->text("Suffisso"), QStringLiteral("001"));
+    QVERIFY(m_sandbox->reports.isEmpty());
+    QVERIFY(!QFile::exists(m_sandbox->configFile()));
+}
+
+QTEST_MAIN(TestReattivita)
+#include "tst_reattivita.moc"
