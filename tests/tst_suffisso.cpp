@@ -1,6 +1,8 @@
 #include "support.h"
 
 #include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
 class TestSuffisso : public QObject
@@ -10,6 +12,7 @@ class TestSuffisso : public QObject
 private Q_SLOTS:
     void highestNumberInUse_data();
     void highestNumberInUse();
+    void starAloneGivesNoNumber();
 };
 
 void TestSuffisso::highestNumberInUse_data()
@@ -33,6 +36,12 @@ void TestSuffisso::highestNumberInUse_data()
     QTest::newRow("digits must follow the base")
         << "Img_" << QStringList({ "Img_x123.jpg", "Img_12a.jpg" }) << "000";
     QTest::newRow("empty folder") << "Img_" << QStringList() << "000";
+    QTest::newRow("star is a character")
+        << "Img*" << QStringList({ "Img*005.jpg", "ImgX007.jpg", "Img" }) << "005";
+    QTest::newRow("question mark is a character")
+        << "Img?" << QStringList({ "IMG?004.JPG", "ImgA009.jpg", "Img" }) << "004";
+    QTest::newRow("names no longer than the base")
+        << "Img_" << QStringList({ "Img", "Img_", "img_" }) << "000";
 }
 
 void TestSuffisso::highestNumberInUse()
@@ -58,6 +67,19 @@ void TestSuffisso::highestNumberInUse()
     window.click("Copia");
     QCOMPARE(window.text("Suffisso"), QStringLiteral("000"));
     QVERIFY(sandbox.reports.isEmpty());
+}
+
+// "*" names no files, even where a file's name starts with it.
+void TestSuffisso::starAloneGivesNoNumber()
+{
+    test::Sandbox sandbox;
+    QTemporaryDir destination;
+    test::writeFile(destination.path(), QStringLiteral("*005.jpg"));
+    test::Window window;
+    window.prepare(destination.path(), destination.path(), {}, QStringLiteral("*"));
+    window.lineEdit("NomeBase")->setFocus();
+    window.button("Copia")->setFocus();
+    QCOMPARE(window.text("Suffisso"), QString());
 }
 
 QTEST_MAIN(TestSuffisso)

@@ -29,6 +29,7 @@ private Q_SLOTS:
     void newNames_data();
     void newNames();
     void numbersGoPast999();
+    void baseNameWithWildcardCharacters();
     void moveWithinFileSystemKeepsInode();
     void moveAcrossFileSystems();
     void existingNameEndsRun_data();
@@ -155,6 +156,17 @@ void TestTrasferimento::numbersGoPast999()
     QCOMPARE(copyOf({ "b.jpg" }), QStringLiteral("1001"));
     QCOMPARE(
         test::contentOf(m_destination->filePath(QStringLiteral("Img_1001.jpg"))), QByteArray("b"));
+}
+
+void TestTrasferimento::baseNameWithWildcardCharacters()
+{
+    test::writeFile(m_destination->path(), QStringLiteral("Img*005.jpg"));
+    test::writeFile(m_destination->path(), QStringLiteral("ImgX007.jpg"));
+    test::writeFile(m_source->path(), QStringLiteral("a.jpg"), "a");
+    m_window->prepare(m_source->path(), m_destination->path(), { "a.jpg" }, QStringLiteral("Img*"));
+    m_window->click("Copia");
+    QCOMPARE(
+        test::contentOf(m_destination->filePath(QStringLiteral("Img*006.jpg"))), QByteArray("a"));
 }
 
 void TestTrasferimento::moveWithinFileSystemKeepsInode()

@@ -44,12 +44,15 @@ void Form1::AggiornaSuffisso()
 
 // The highest running number that the folder's files of this base name carry:
 // the three or more digits that follow the base name, up to the next "." or
-// the end of the name. Letter case does not matter, as in the listing.
+// the end of the name. The base name is taken as it is, letter case aside: a
+// "*" or "?" in it is a character like any other, not a wildcard.
 QString Form1::UltimoNumero(const QString &cartella, const QString &nomeBase) const
 {
     qint64 massimo = 0;
-    platform::FolderListing elenco(cartella + nomeBase + QLatin1Char('*'));
+    platform::FolderListing elenco(cartella + QLatin1Char('*'));
     for (QString nome = elenco.next(); !nome.isEmpty(); nome = elenco.next()) {
+        if (!nome.startsWith(nomeBase, Qt::CaseInsensitive))
+            continue;
         const QStringView resto = QStringView(nome).sliced(nomeBase.size());
         const qsizetype punto = resto.indexOf(QLatin1Char('.'));
         const QStringView cifre = punto < 0 ? resto : resto.first(punto);
