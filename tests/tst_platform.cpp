@@ -1,5 +1,6 @@
 #include "support.h"
 
+#include "platform/filenames.h"
 #include "platform/fileops.h"
 #include "platform/folderlisting.h"
 
@@ -22,6 +23,8 @@ private Q_SLOTS:
     void matching();
     void listingTakesOrdinaryFilesOnly();
     void listingOfMissingFolderIsEmpty();
+    void namesThatAreNotUtf8_data();
+    void namesThatAreNotUtf8();
     void copyKeepsContentTimeAndPermissions();
     void copyNeverReplaces_data();
     void copyNeverReplaces();
@@ -118,6 +121,53 @@ void TestPlatform::listingOfMissingFolderIsEmpty()
     const QString file = test::writeFile(dir.path(), QStringLiteral("foto.jpg"));
     QCOMPARE(FolderListing(dir.filePath(QStringLiteral("assente/*.*"))).next(), QString());
     QCOMPARE(FolderListing(file + QStringLiteral("/*.*")).next(), QString());
+}
+
+void TestPlatform::namesThatAreNotUtf8_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("UTF-8") << QByteArray("Citt\xc3\xa0 \xf0\x9f\x93\xb7.jpg")
+                           << QStringLiteral("Citt\u00e0 \U0001F4F7.jpg");
+    QTest::newRow("0xff 0xfe") << QByteArray("DSC\xff\xfe.JPG")
+                               << QStringLiteral("DSC\uFFFD\uFFFD.JPG");
+    QTest::newRow("cut short") << QByteArray("a\xe2\x82.jpg")
+                               << QStringLiteral("a\uFFFD\uFFFD.jpg");
+    QTest::newRow("overlong") << QByteArray("\xc0\xae.jpg") << QStringLiteral("\uFFFD\uFFFD.jpg");
+    QTest::newRow("surrogate") << QByteArray("\xed\xb2\x80.jpg")
+                               << QStringLiteral("\uFFFD\uFFFD\uFFFD.jpg");
+    QTest::newRow("past U+10FFFF")
+        << QByteArray("\xf4\x90\x80\x80.jpg") << QStringLiteral("\uFFFD\uFFFD\uFFFD\uFFFD.jpg");
+    QTest::newRow("a character of the escapes")
+        << QByteArray("\xee\xbe\x80.jpg") << QStringLiteral("\uFFFD\uFFFD\uFFFD.jpg");
+    QTest::newRow("byte order mark")
+        << QByteArray("\xef\xbb\xbfZ.jpg") << QStringLiteral("\uFEFFZ.jpg");
+}
+
+// Listed, read and named again by their very bytes; shown as best a display can.
+void TestPlatform::namesThatAreNotUtf8()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, shown);
+    QTemporaryDir dir;
+    const QString folder = test::slashed(dir.path());
+    const QDateTime time(QDate(2026, 8, 1), QTime(9, 30, 1));
+    const QString photo = test::writeFile(dir.path(), QStringLiteral("foto"), "foto", time);
+    const QByteArray path = QFile::encodeName(folder) + bytes;
+    QCOMPARE(::rename(QFile::encodeName(photo).constData(), path.constData()), 0);
+    // QTemporaryDir cannot name it to remove it.
+    const auto removing = qScopeGuard([&path] { ::unlink(path.constData()); });
+
+    FolderListing listing(folder + QStringLiteral("*.JPG"));
+    const QString name = listing.next();
+    QCOMPARE(encodeFileName(name), bytes);
+    QCOMPARE(displayFileName(name), shown);
+    QCOMPARE(fileTime(folder + name), time);
+    // As Qt's file dialog gives it back.
+    QCOMPARE(pathOnDisk(folder + QFile::decodeName(bytes)), folder + name);
+    const FileError failure(FileError::Operation::Copy, { folder + name, folder }, ENOENT);
+    QVERIFY(failure.message().contains(folder + shown));
 }
 
 void TestPlatform::copyKeepsContentTimeAndPermissions()

@@ -30,6 +30,8 @@ private Q_SLOTS:
     void newNames();
     void numbersGoPast999();
     void baseNameWithWildcardCharacters();
+    void nameThatIsNotUtf8_data();
+    void nameThatIsNotUtf8();
     void moveWithinFileSystemKeepsInode();
     void moveAcrossFileSystems();
     void existingNameEndsRun_data();
@@ -167,6 +169,50 @@ void TestTrasferimento::baseNameWithWildcardCharacters()
     m_window->click("Copia");
     QCOMPARE(
         test::contentOf(m_destination->filePath(QStringLiteral("Img*006.jpg"))), QByteArray("a"));
+}
+
+void TestTrasferimento::nameThatIsNotUtf8_data()
+{
+    QTest::addColumn<bool>("move");
+    QTest::newRow("copy") << false;
+    QTest::newRow("move") << true;
+}
+
+// Listed at start-up, ordered by its date, then copied or moved and corrected
+// under the very bytes of its name.
+void TestTrasferimento::nameThatIsNotUtf8()
+{
+    QFETCH(bool, move);
+    const QByteArray source = QFile::encodeName(test::slashed(m_source->path()));
+    const QByteArray destination = QFile::encodeName(test::slashed(m_destination->path()));
+    test::writeFile(m_source->path(), QStringLiteral("a.jpg"), "a", Earlier);
+    test::writeFile(m_source->path(), QStringLiteral("b"), "b", Later);
+    test::writeFile(m_source->path(), QStringLiteral("c.jpg"), "c", Later.addSecs(60));
+    const QByteArray odd = source + "DSC\xff\xfe.J\xfeG";
+    const QByteArray arrivedOdd = destination + "Img_002.j\xfeg";
+    QCOMPARE(::rename((source + "b").constData(), odd.constData()), 0);
+    // QTemporaryDir cannot name them to remove them.
+    const auto removing = qScopeGuard([&] {
+        ::unlink(odd.constData());
+        ::unlink(arrivedOdd.constData());
+    });
+    test::remember("Sorgente", test::slashed(m_source->path()));
+    m_window = std::make_unique<test::Window>();
+    m_window->setText("DestPath", test::slashed(m_destination->path()));
+    m_window->check("CorrOra");
+    m_window->state().CorrOre = 1;
+
+    m_window->click(move ? "Sposta" : "Copia");
+    QVERIFY(m_sandbox->reports.isEmpty());
+    QCOMPARE(m_window->text("Suffisso"), QStringLiteral("003"));
+    QCOMPARE(::access(odd.constData(), F_OK) == 0, !move);
+    // Arrived under its own bytes, the extension in lower case.
+    QCOMPARE(::rename(arrivedOdd.constData(), (destination + "b").constData()), 0);
+    const QString arrived = m_destination->filePath(QStringLiteral("b"));
+    QCOMPARE(test::contentOf(arrived), QByteArray("b"));
+    QCOMPARE(test::statOf(arrived).st_mtim.tv_sec, Later.addSecs(3600).toSecsSinceEpoch());
+    QCOMPARE(
+        test::entriesOf(m_destination->path()), QStringList({ "Img_001.jpg", "Img_003.jpg", "b" }));
 }
 
 void TestTrasferimento::moveWithinFileSystemKeepsInode()

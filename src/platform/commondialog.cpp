@@ -1,5 +1,7 @@
 #include "platform/commondialog.h"
 
+#include "platform/filenames.h"
+
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QDir>
@@ -106,7 +108,11 @@ void CommonDialog::show(QWidget *parent, bool save)
         return;
     }
 
-    const QStringList files = dialog.selectedFiles();
+    QStringList files = dialog.selectedFiles();
+    if (!save) {
+        for (QString &file : files)
+            file = pathOnDisk(file);
+    }
     // The entry's position, which the filter's text does not tell reliably:
     // Qt returns it with or without its patterns, depending on the version.
     if (const auto *types = dialog.findChild<QComboBox *>(QStringLiteral("fileTypeCombo")))

@@ -1,6 +1,7 @@
 #include "platform/fileops.h"
 
-#include <QFile>
+#include "platform/filenames.h"
+
 #include <QRandomGenerator>
 #include <QScopeGuard>
 
@@ -29,8 +30,8 @@ QString FileError::systemText() const
 
 QString FileError::message() const
 {
-    const QString first = m_paths.value(0);
-    const QString second = m_paths.value(1);
+    const QString first = displayFileName(m_paths.value(0));
+    const QString second = displayFileName(m_paths.value(1));
     QString what;
     switch (m_operation) {
     case Operation::List:
@@ -356,8 +357,8 @@ void publish(PendingFile &file, const QByteArray &target, const QStringList &pat
 void copyFile(const QString &source, const QString &target, Durability durability)
 {
     const QStringList paths { source, target };
-    const QByteArray from = QFile::encodeName(source);
-    const QByteArray to = QFile::encodeName(target);
+    const QByteArray from = encodeFileName(source);
+    const QByteArray to = encodeFileName(target);
 
     Descriptor in(::open(from.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!in.isValid())
@@ -380,7 +381,7 @@ void copyFile(const QString &source, const QString &target, Durability durabilit
 void moveFile(const QString &source, const QString &target)
 {
     const int error = renameWithoutReplacing(
-        QFile::encodeName(source).constData(), QFile::encodeName(target).constData());
+        encodeFileName(source).constData(), encodeFileName(target).constData());
     if (error == EXDEV)
         moveByCopying(source, target);
     else if (error != 0)
@@ -390,16 +391,16 @@ void moveFile(const QString &source, const QString &target)
 void moveByCopying(const QString &source, const QString &target)
 {
     copyFile(source, target, Durability::Flushed);
-    if (::unlink(QFile::encodeName(source).constData()) == 0)
+    if (::unlink(encodeFileName(source).constData()) == 0)
         return;
     const int error = errno;
-    ::unlink(QFile::encodeName(target).constData());
+    ::unlink(encodeFileName(target).constData());
     fail(Operation::Move, { source, target }, error);
 }
 
 void removeStaleTemporaries(const QString &folder)
 {
-    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    DIR *dir = ::opendir(encodeFileName(folder).constData());
     if (!dir)
         return;
     const auto closing = qScopeGuard([dir] { ::closedir(dir); });
@@ -418,14 +419,14 @@ void removeStaleTemporaries(const QString &folder)
 
 void removeFile(const QString &path)
 {
-    if (::unlink(QFile::encodeName(path).constData()) != 0)
+    if (::unlink(encodeFileName(path).constData()) != 0)
         fail(Operation::Delete, { path });
 }
 
 // A medium that keeps no permission bits (FAT) has nothing to clear.
 void makeWritable(const QString &path)
 {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = encodeFileName(path);
     struct stat status;
     if (::stat(name.constData(), &status) != 0)
         fail(Operation::SetAttributes, { path });
@@ -437,7 +438,7 @@ void makeWritable(const QString &path)
 QDateTime fileTime(const QString &path)
 {
     struct stat status;
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+    if (::stat(encodeFileName(path).constData(), &status) != 0)
         fail(Operation::ReadTime, { path });
     return QDateTime::fromSecsSinceEpoch(status.st_mtim.tv_sec);
 }
@@ -447,13 +448,13 @@ bool isOrdinaryFile(const QString &path)
     if (path.mid(path.lastIndexOf(QLatin1Char('/')) + 1).startsWith(QLatin1Char('.')))
         return false;
     struct stat status;
-    return ::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISREG(status.st_mode);
+    return ::stat(encodeFileName(path).constData(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
 // By name, so that the owner's read-only files get their time too.
 void setFileTime(const QString &path, const QDateTime &time)
 {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = encodeFileName(path);
     struct stat status;
     if (::stat(name.constData(), &status) != 0)
         fail(Operation::SetTime, { path });

@@ -21,7 +21,8 @@ public:
     const QStringList &paths() const { return m_paths; }
     int errorCode() const { return m_errorCode; }
     QString systemText() const;
-    // The text shown to the user, in Italian.
+    // The text shown to the user, in Italian, with U+FFFD for each byte of a
+    // name that is not UTF-8.
     QString message() const;
     const char *what() const noexcept override { return m_what.constData(); }
 

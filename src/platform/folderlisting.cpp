@@ -1,8 +1,8 @@
 #include "platform/folderlisting.h"
 
+#include "platform/filenames.h"
 #include "platform/fileops.h"
 
-#include <QFile>
 #include <QVarLengthArray>
 
 #include <cerrno>
@@ -82,7 +82,7 @@ FolderListing::FolderListing(const QString &pattern)
     const qsizetype slash = pattern.lastIndexOf(QLatin1Char('/'));
     d->folder = pattern.left(slash + 1);
     d->namePattern = pattern.mid(slash + 1);
-    const QByteArray folder = d->folder.isEmpty() ? QByteArray(".") : QFile::encodeName(d->folder);
+    const QByteArray folder = d->folder.isEmpty() ? QByteArray(".") : encodeFileName(d->folder);
     d->dir = ::opendir(folder.constData());
     if (!d->dir && errno != ENOENT && errno != ENOTDIR)
         throw FileError(FileError::Operation::List, { d->folder }, errno);
@@ -108,7 +108,7 @@ QString FolderListing::next()
         }
         if (entry->d_name[0] == '.')
             continue;
-        const QString name = QFile::decodeName(entry->d_name);
+        const QString name = decodeFileName(entry->d_name);
         if (matchesPattern(name, d->namePattern) && d->isRegularFile(entry))
             return name;
     }

@@ -1,0 +1,138 @@
+#include "platform/filenames.h"
+
+#include "platform/fileops.h"
+#include "platform/folderlisting.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <sys/stat.h>
+
+namespace platform {
+
+namespace {
+
+// The escapes stand in the private use area: Qt's text functions keep them as
+// they are, where a lone surrogate, the other usual escape, is lost to
+// toLower() once it meets a letter to change.
+constexpr char16_t EscapeBase = 0xEF00;
+
+bool isEscape(char32_t c)
+{
+    return c >= EscapeBase + 0x80u && c <= EscapeBase + 0xFFu;
+}
+
+// The length of the well-formed UTF-8 sequence that starts the bytes, or 0:
+// no overlong forms, no surrogates, nothing past U+10FFFF.
+qsizetype sequenceLength(QByteArrayView bytes)
+{
+    const uchar lead = uchar(bytes[0]);
+    if (lead < 0x80)
+        return 1;
+    qsizetype length = 0;
+    uchar low = 0x80; // the range of the second byte
+    uchar high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : low;
+        high = lead == 0xED ? 0x9F : high;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : low;
+        high = lead == 0xF4 ? 0x8F : high;
+    } else {
+        return 0;
+    }
+    if (bytes.size() < length || uchar(bytes[1]) < low || uchar(bytes[1]) > high)
+        return 0;
+    for (qsizetype i = 2; i < length; ++i) {
+        if ((uchar(bytes[i]) & 0xC0) != 0x80)
+            return 0;
+    }
+    return length;
+}
+
+char32_t codePoint(QByteArrayView sequence)
+{
+    const uchar lead = uchar(sequence[0]);
+    char32_t code = sequence.size() == 1 ? lead : lead & (0x7F >> sequence.size());
+    for (qsizetype i = 1; i < sequence.size(); ++i)
+        code = (code << 6) | (uchar(sequence[i]) & 0x3F);
+    return code;
+}
+
+} // namespace
+
+// Decoded by hand rather than by Qt, which would also drop a leading byte
+// order mark. A name that really holds a character of the escapes' range has
+// its bytes escaped too, so that no two names decode alike.
+QString decodeFileName(QByteArrayView bytes)
+{
+    QString name;
+    name.reserve(bytes.size());
+    for (qsizetype i = 0; i < bytes.size();) {
+        const qsizetype length = sequenceLength(bytes.sliced(i));
+        const char32_t code = length > 0 ? codePoint(bytes.sliced(i, length)) : 0;
+        if (length == 0 || isEscape(code)) {
+            name += QChar(EscapeBase + uchar(bytes[i]));
+            ++i;
+        } else {
+            name += QChar::fromUcs4(code);
+            i += length;
+        }
+    }
+    return name;
+}
+
+QByteArray encodeFileName(QStringView name)
+{
+    QByteArray bytes;
+    qsizetype start = 0; // of the text not yet encoded
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        if (!isEscape(name[i].unicode()))
+            continue;
+        bytes += name.sliced(start, i - start).toUtf8();
+        bytes += char(name[i].unicode() - EscapeBase);
+        start = i + 1;
+    }
+    if (start == 0)
+        return name.toUtf8();
+    bytes += name.sliced(start).toUtf8();
+    return bytes;
+}
+
+QString displayFileName(QString name)
+{
+    for (QChar &c : name) {
+        if (isEscape(c.unicode()))
+            c = QChar::ReplacementCharacter;
+    }
+    return name;
+}
+
+QString pathOnDisk(const QString &shownPath)
+{
+    struct stat status;
+    if (::lstat(encodeFileName(shownPath).constData(), &status) == 0 || errno != ENOENT)
+        return shownPath;
+    const QString folder = shownPath.left(shownPath.lastIndexOf(QLatin1Char('/')) + 1);
+    const QString shownName = shownPath.mid(folder.size());
+    QString found;
+    try {
+        FolderListing listing(folder + QLatin1Char('*'));
+        for (QString name = listing.next(); !name.isEmpty(); name = listing.next()) {
+            if (QFile::decodeName(encodeFileName(name)) != shownName)
+                continue;
+            if (!found.isEmpty())
+                return shownPath;
+            found = name;
+        }
+    } catch (const FileError &) {
+        return shownPath;
+    }
+    return found.isEmpty() ? shownPath : folder + found;
+}
+
+} // namespace platform
