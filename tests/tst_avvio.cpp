@@ -28,7 +28,7 @@ private Q_SLOTS:
     void dateOrder();
     void nameOrderByCharacterCode();
     void equalTimesKeepPreviousOrder();
-    void vanishedFileLeavesOrderUnchanged();
+    void vanishedFileGoesLast();
     void optionSavesChoiceWithEmptySelection();
     void moreThanAThousandFiles();
 
@@ -167,20 +167,30 @@ void TestAvvio::equalTimesKeepPreviousOrder()
     QCOMPARE(selection(), QStringList({ "c.jpg", "a.jpg", "b.jpg", "d.jpg" }));
 }
 
-void TestAvvio::vanishedFileLeavesOrderUnchanged()
+// The others keep their true order; the run then stops at the vanished one.
+void TestAvvio::vanishedFileGoesLast()
 {
-    test::writeFile(m_source->path(), QStringLiteral("a.jpg"), "", at(12, 0));
-    test::writeFile(m_source->path(), QStringLiteral("b.jpg"), "", at(11, 0));
-    test::writeFile(m_source->path(), QStringLiteral("c.jpg"), "", at(10, 0));
+    test::writeFile(m_source->path(), QStringLiteral("a.jpg"), "a", at(12, 0));
+    test::writeFile(m_source->path(), QStringLiteral("b.jpg"), "b", at(11, 0));
+    test::writeFile(m_source->path(), QStringLiteral("c.jpg"), "c", at(10, 0));
     test::remember("Sorgente", test::slashed(m_source->path()));
     test::remember("OrdineNome", QStringLiteral("True"));
     m_window = std::make_unique<test::Window>();
-    QVERIFY(QFile::remove(m_source->filePath(QStringLiteral("c.jpg"))));
+    QVERIFY(QFile::remove(m_source->filePath(QStringLiteral("b.jpg"))));
 
     m_window->check("OptionData");
-    QCOMPARE(selection(), QStringList({ "a.jpg", "b.jpg", "c.jpg" }));
+    QCOMPARE(selection(), QStringList({ "c.jpg", "a.jpg", "b.jpg" }));
     QVERIFY(!m_window->state().OrdinePerNome);
     QVERIFY(m_sandbox->reports.isEmpty());
+
+    QTemporaryDir destination;
+    m_window->setText("DestPath", test::slashed(destination.path()));
+    m_window->click("Copia");
+    QCOMPARE(test::contentOf(destination.filePath(QStringLiteral("Img_001.jpg"))), QByteArray("c"));
+    QCOMPARE(test::contentOf(destination.filePath(QStringLiteral("Img_002.jpg"))), QByteArray("a"));
+    QCOMPARE(test::entriesOf(destination.path()).size(), 2);
+    QCOMPARE(m_sandbox->reports.size(), 1);
+    QVERIFY(m_sandbox->reports.first().contains(m_source->filePath(QStringLiteral("b.jpg"))));
 }
 
 void TestAvvio::optionSavesChoiceWithEmptySelection()

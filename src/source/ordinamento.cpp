@@ -42,7 +42,7 @@ void Form1::OptionNome_Click()
     CambiaOrdine();
 }
 
-// Both order options save the choice first, so a failed ordering still keeps it.
+// Both order options save the choice first.
 void Form1::CambiaOrdine()
 {
     if (m_stato.InCaricamento)
@@ -56,14 +56,10 @@ void Form1::OrdinaElenco()
 {
     if (m_stato.NumFile <= 1)
         return;
-    try {
-        if (m_stato.OrdinePerNome)
-            OrdinaNomi();
-        else
-            OrdinaDate();
-    } catch (const platform::FileError &) {
-        // A file that vanished since it was selected: the order stays as it was.
-    }
+    if (m_stato.OrdinePerNome)
+        OrdinaNomi();
+    else
+        OrdinaDate();
 }
 
 // By character code, letter case included: Z.JPG before a.jpg, IMG_10 before IMG_2.
@@ -76,17 +72,27 @@ void Form1::OrdinaNomi()
     }));
 }
 
-// All dates are read before anything moves, once per ordering.
+// All dates are read before anything moves, once per ordering. A file whose
+// date cannot be read (it vanished since it was selected) goes to the end,
+// where the run stops and says so, instead of the others losing their order.
 void Form1::OrdinaDate()
 {
     const QString cartella = SrcPath->text();
     m_stato.ElencoDate = QList<QDateTime>(m_stato.NumFile + 1);
-    for (int i = 1; i <= m_stato.NumFile; ++i)
-        m_stato.ElencoDate[i] = platform::fileTime(cartella + m_stato.ElencoFile.at(i));
+    for (int i = 1; i <= m_stato.NumFile; ++i) {
+        try {
+            m_stato.ElencoDate[i] = platform::fileTime(cartella + m_stato.ElencoFile.at(i));
+        } catch (const platform::FileError &) {
+            // Its date stays invalid, which sorts last.
+        }
+    }
 
     const QList<QDateTime> &date = m_stato.ElencoDate;
-    const auto ordine = ordineStabile(
-        m_stato.NumFile, [&date](qsizetype a, qsizetype b) { return date.at(a) < date.at(b); });
+    const auto ordine = ordineStabile(m_stato.NumFile, [&date](qsizetype a, qsizetype b) {
+        if (date.at(a).isValid() != date.at(b).isValid())
+            return date.at(a).isValid();
+        return date.at(a) < date.at(b);
+    });
     riordina(m_stato.ElencoFile, ordine);
     riordina(m_stato.ElencoDate, ordine);
 }
