@@ -22,6 +22,8 @@ private Q_SLOTS:
     void cleanup();
 
     void restoresSettings();
+    void baseNameAtStart_data();
+    void baseNameAtStart();
     void selectsEveryFileOfSourceFolder_data();
     void selectsEveryFileOfSourceFolder();
     void startUpWritesNothing();
@@ -70,6 +72,29 @@ void TestAvvio::restoresSettings()
     QCOMPARE(m_window->text("Suffisso"), QStringLiteral("004"));
     QCOMPARE(m_window->text("SrcInfo"), QStringLiteral("Nessun file selezionato"));
     QVERIFY(m_window->state().NomeCambiato);
+}
+
+void TestAvvio::baseNameAtStart_data()
+{
+    QTest::addColumn<bool>("unreadable");
+    QTest::addColumn<QString>("baseName");
+    QTest::newRow("first run") << false << "Img_";
+    // As the window was designed: no run starts with it.
+    QTest::newRow("settings that cannot be read") << true << "_";
+}
+
+void TestAvvio::baseNameAtStart()
+{
+    QFETCH(bool, unreadable);
+    QFETCH(QString, baseName);
+    if (unreadable)
+        QVERIFY(QDir().mkdir(m_sandbox->configFile()));
+    m_window = std::make_unique<test::Window>();
+    QCOMPARE(m_window->text("NomeBase"), baseName);
+    QCOMPARE(m_window->text("SrcPath"), QString());
+    QCOMPARE(m_window->text("DestPath"), QString());
+    QCOMPARE(m_window->text("Suffisso"), QStringLiteral("000"));
+    QVERIFY(!m_window->state().OrdinePerNome);
 }
 
 void TestAvvio::selectsEveryFileOfSourceFolder_data()

@@ -13,11 +13,15 @@ void Form1::Form_Load()
 {
     m_stato.NomeSezione = nomeSezione(QCoreApplication::applicationFilePath());
     m_stato.InCaricamento = true;
-    SrcPath->setText(LeggiImpostazione(QStringLiteral("Sorgente"), QString()));
-    DestPath->setText(LeggiImpostazione(QStringLiteral("Destinazione"), QString()));
-    NomeBase->setText(LeggiImpostazione(QStringLiteral("NomeBase"), QStringLiteral("Img_")));
-    m_stato.OrdinePerNome =
-        booleanoDaTesto(LeggiImpostazione(QStringLiteral("OrdineNome"), testoBooleano(false)));
+    // Settings that cannot be read leave the controls as they were designed:
+    // "_" in the base name, with which no run starts.
+    if (impostazioniLeggibili()) {
+        SrcPath->setText(LeggiImpostazione(QStringLiteral("Sorgente"), QString()));
+        DestPath->setText(LeggiImpostazione(QStringLiteral("Destinazione"), QString()));
+        NomeBase->setText(LeggiImpostazione(QStringLiteral("NomeBase"), QStringLiteral("Img_")));
+        m_stato.OrdinePerNome =
+            booleanoDaTesto(LeggiImpostazione(QStringLiteral("OrdineNome"), testoBooleano(false)));
+    }
     OptionNome->setChecked(m_stato.OrdinePerNome);
     m_stato.CorrOre = 0;
     DiffOra->setText(QStringLiteral("00"));

@@ -29,6 +29,11 @@ bool booleanoDaTesto(const QString &testo)
     return testo.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0;
 }
 
+bool impostazioniLeggibili()
+{
+    return platform::canReadSettings(Applicazione);
+}
+
 QString Form1::LeggiImpostazione(const QString &chiave, const QString &predefinito) const
 {
     return platform::readSetting(Applicazione, m_stato.NomeSezione, chiave, predefinito);

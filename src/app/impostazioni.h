@@ -10,3 +10,6 @@ QString nomeSezione(const QString &eseguibile);
 // letter case; any other text reads as false.
 QString testoBooleano(bool valore);
 bool booleanoDaTesto(const QString &testo);
+
+// False when the remembered settings cannot be read at all.
+bool impostazioniLeggibili();

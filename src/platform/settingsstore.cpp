@@ -30,4 +30,9 @@ void writeSetting(
     store(application).setValue(keyOf(section, key), value);
 }
 
+bool canReadSettings(const QString &application)
+{
+    return store(application).status() != QSettings::AccessError;
+}
+
 } // namespace platform

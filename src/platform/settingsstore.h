@@ -11,4 +11,8 @@ QString readSetting(const QString &application, const QString &section, const QS
 void writeSetting(
     const QString &application, const QString &section, const QString &key, const QString &value);
 
+// False when the store is there but cannot be read, for instance when its
+// file is a folder; a store not written yet reads as empty.
+bool canReadSettings(const QString &application);
+
 } // namespace platform
