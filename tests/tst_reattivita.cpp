@@ -15,16 +15,15 @@
 
 namespace {
 
-// Holds the run's n-th piece of file work (the first is the clean-up of the
-// destination, then one a file) and runs the test's checks on the
-// user-interface thread while it is held.
+// Holds the run's work before the given file (0 is the first) and runs the
+// test's checks on the user-interface thread while it is held.
 class HeldWork
 {
 public:
     HeldWork(int held, std::function<void()> whileHeld)
     {
-        platform::setWorkGate([this, held, whileHeld] {
-            if (++m_count != held)
+        platform::setWorkGate([this, held, whileHeld](int file) {
+            if (file != held)
                 return;
             QMetaObject::invokeMethod(qApp, [this, whileHeld] {
                 const auto release = qScopeGuard([this] { m_released.release(); });
@@ -36,7 +35,6 @@ public:
     ~HeldWork() { platform::setWorkGate({}); }
 
 private:
-    int m_count = 0;
     QSemaphore m_released;
 };
 
@@ -109,7 +107,7 @@ void TestReattivita::windowAnswersButIgnoresInputDuringRun()
     PaintLog log;
     m_window->label("Suffisso")->installEventFilter(&log);
     bool held = false;
-    const HeldWork work(2, [&] {
+    const HeldWork work(0, [&] {
         held = true;
         QCoreApplication::processEvents();
         QCOMPARE(log.painted.value(log.painted.size() - 1), QStringLiteral("001"));
@@ -145,7 +143,7 @@ void TestReattivita::closingStopsAfterFileInProgress()
     prepareThreePhotos();
     Form1 &form = m_window->form();
     bool stillOpen = false;
-    const HeldWork work(2, [&] {
+    const HeldWork work(0, [&] {
         if (byTermina)
             m_window->click("Termina");
         else

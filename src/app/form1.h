@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <array>
+#include <atomic>
 #include <memory>
 
 class QCheckBox;
@@ -130,8 +131,8 @@ private:
 
     StatoFinestra m_stato;
     bool m_trasferimentoInCorso = false;
-    // Termina, or closing the window, during a run.
-    bool m_chiusuraRichiesta = false;
+    // Termina, or closing the window, during a run; the run's work reads it.
+    std::atomic<bool> m_chiusuraRichiesta = false;
 
     QLabel *Label4 = nullptr;
     QLabel *Label2 = nullptr;

@@ -6,6 +6,7 @@
 #include <QtConcurrent>
 
 #include <exception>
+#include <sys/resource.h>
 
 namespace platform {
 
@@ -18,25 +19,40 @@ QThreadPool &worker()
     return pool;
 }
 
-std::function<void()> &workGate()
+// The window comes first: the worker thread yields the processor to it.
+void yieldToWindow()
 {
-    static std::function<void()> gate;
+    static thread_local const bool lowered = ::setpriority(PRIO_PROCESS, 0, 10) == 0;
+    Q_UNUSED(lowered);
+}
+
+std::function<void(int)> &workGate()
+{
+    static std::function<void(int)> gate;
     return gate;
 }
 
 } // namespace
 
-void runInBackground(const std::function<void()> &work)
+void runInBackground(const std::function<void(const Progress &)> &work, const Progress &onProgress)
 {
+    // Steps arrive here as queued calls, ahead of the end of the work.
+    QObject receiver;
+    const Progress progress = [&receiver, &onProgress, gate = workGate()](int step) {
+        QMetaObject::invokeMethod(
+            &receiver, [&onProgress, step] { onProgress(step); }, Qt::QueuedConnection);
+        if (gate)
+            gate(step);
+    };
+
     std::exception_ptr failure;
     QFutureWatcher<void> watcher;
     QEventLoop loop;
     QObject::connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
-    watcher.setFuture(QtConcurrent::run(&worker(), [&work, &failure, gate = workGate()] {
+    watcher.setFuture(QtConcurrent::run(&worker(), [&work, &progress, &failure] {
+        yieldToWindow();
         try {
-            if (gate)
-                gate();
-            work();
+            work(progress);
         } catch (...) {
             failure = std::current_exception();
         }
@@ -44,13 +60,14 @@ void runInBackground(const std::function<void()> &work)
     if (!watcher.isFinished())
         loop.exec();
     // The loop also ends when the application exits: the work still
-    // completes whole before anything else happens.
+    // completes whole, and the window hears of all of it.
     watcher.waitForFinished();
+    QCoreApplication::sendPostedEvents(&receiver);
     if (failure)
         std::rethrow_exception(failure);
 }
 
-void setWorkGate(std::function<void()> gate)
+void setWorkGate(std::function<void(int)> gate)
 {
     workGate() = std::move(gate);
 }

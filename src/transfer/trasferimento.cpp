@@ -102,43 +102,52 @@ void Form1::Trasferisci()
         && (m_stato.CorrOre != 0 || m_stato.CorrMin != 0 || m_stato.CorrSec != 0);
     if (m_stato.OrdinePerNome)
         Suffisso->setText(QStringLiteral("000"));
-    platform::runInBackground([&destinazione] { platform::removeStaleTemporaries(destinazione); });
 
-    // The file work runs aside and reads nothing of the window.
-    const bool spostare = m_stato.Spostare;
-    const int ore = m_stato.CorrOre;
-    const int minuti = m_stato.CorrMin;
-    const int secondi = m_stato.CorrSec;
-    QString nuovoNome;
+    // The new names are formed here, from the window; the file work then runs
+    // aside, reads nothing of the window, and tells it which file is next.
+    const qint64 primo = Suffisso->text().toLongLong() + 1;
+    QStringList numeri;
+    QStringList origini;
+    QStringList nuoviNomi;
     for (m_stato.Indice = 1; m_stato.Indice <= m_stato.NumFile; ++m_stato.Indice) {
-        const QString origine = sorgente + m_stato.ElencoFile.at(m_stato.Indice);
         const QString &file = m_stato.ElencoFile.at(m_stato.Indice);
-        Suffisso->setText(numeroSuffisso(Suffisso->text().toLongLong() + 1));
-
         m_stato.PosPunto = int(file.indexOf(QLatin1Char('.'))) + 1;
         if (m_stato.PosPunto > 0 && !m_stato.RimuoviEstensione)
             m_stato.Estensione = file.mid(m_stato.PosPunto - 1).toLower();
         else
             m_stato.Estensione.clear();
-        nuovoNome = destinazione + nome + Suffisso->text() + m_stato.Estensione;
-
-        platform::runInBackground([=] {
-            if (rinomina)
-                platform::moveFile(origine, nuovoNome);
-            else if (spostare)
-                platform::moveByCopying(origine, nuovoNome);
-            else
-                platform::copyFile(origine, nuovoNome, platform::Durability::Normal);
-            if (correggi)
-                ImpostaDataFile(
-                    nuovoNome, oraCorretta(platform::fileTime(nuovoNome), ore, minuti, secondi));
-        });
-        // Termina ends the run once the file in progress is complete.
-        if (m_chiusuraRichiesta)
-            break;
+        numeri.append(numeroSuffisso(primo + m_stato.Indice - 1));
+        origini.append(sorgente + file);
+        nuoviNomi.append(destinazione + nome + numeri.last() + m_stato.Estensione);
     }
-    if (m_stato.OrdinePerNome)
-        platform::runInBackground([&nuovoNome] { platform::makeWritable(nuovoNome); });
+
+    const auto trasferisciFile = [rinomina, spostare = m_stato.Spostare, correggi,
+                                     ore = m_stato.CorrOre, minuti = m_stato.CorrMin,
+                                     secondi = m_stato.CorrSec](
+                                     const QString &origine, const QString &nuovoNome) {
+        if (rinomina)
+            platform::moveFile(origine, nuovoNome);
+        else if (spostare)
+            platform::moveByCopying(origine, nuovoNome);
+        else
+            platform::copyFile(origine, nuovoNome, platform::Durability::Normal);
+        if (correggi)
+            ImpostaDataFile(
+                nuovoNome, oraCorretta(platform::fileTime(nuovoNome), ore, minuti, secondi));
+    };
+    platform::runInBackground(
+        [&, perNome = m_stato.OrdinePerNome](const platform::Progress &avanza) {
+            platform::removeStaleTemporaries(destinazione);
+            qsizetype fatti = 0;
+            // Termina ends the run once the file in progress is complete.
+            for (; fatti < nuoviNomi.size() && !m_chiusuraRichiesta; ++fatti) {
+                avanza(int(fatti));
+                trasferisciFile(origini.at(fatti), nuoviNomi.at(fatti));
+            }
+            if (perNome && fatti > 0)
+                platform::makeWritable(nuoviNomi.at(fatti - 1));
+        },
+        [&](int file) { Suffisso->setText(numeri.at(file)); });
 }
 
 // Writes the time as the file's last-modified time. A file that is not an
