@@ -53,12 +53,14 @@ void Form1::EseguiTrasferimento()
 }
 
 // While a run goes on the window keeps painting, but only Termina answers:
-// nothing the user does is acted on now or queued for later.
+// nothing the user does is acted on now or queued for later. The labels take
+// no input, and stay as they are to show the count.
 QList<QWidget *> Form1::BloccaControlli()
 {
     QList<QWidget *> bloccati;
     for (QWidget *controllo : findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
-        if (controllo != Termina && controllo->isEnabled()) {
+        if (controllo != Termina && controllo->focusPolicy() != Qt::NoFocus
+            && controllo->isEnabled()) {
             controllo->setEnabled(false);
             bloccati.append(controllo);
         }
