@@ -103,7 +103,8 @@ private:
 
     // Suffix numbering.
     void AggiornaSuffisso();
-    QString UltimoNumero(const QString &cartella, const QString &nomeBase) const;
+    static QString UltimoNumero(const QString &cartella, const QString &nomeBase);
+    static QString UltimoNumeroAParte(const QString &cartella, const QString &nomeBase);
 
     // Copy and move engine.
     void Copia_Click();

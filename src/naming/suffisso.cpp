@@ -1,6 +1,7 @@
 #include "naming/suffisso.h"
 
 #include "app/form1.h"
+#include "platform/background.h"
 #include "platform/folderlisting.h"
 
 #include <QLabel>
@@ -37,16 +38,28 @@ void Form1::AggiornaSuffisso()
         Suffisso->setText(QStringLiteral("000"));
     else if (nome == QLatin1String("*"))
         Suffisso->clear();
+    else if (m_trasferimentoInCorso)
+        Suffisso->setText(UltimoNumeroAParte(cartella, nome));
     else
         Suffisso->setText(UltimoNumero(cartella, nome));
     m_stato.OrdinePerNome = OptionNome->isChecked();
+}
+
+// During a run a large or slow destination is read aside, so that the window
+// stays alive while it is listed.
+QString Form1::UltimoNumeroAParte(const QString &cartella, const QString &nomeBase)
+{
+    QString numero;
+    platform::runInBackground(
+        [&](const platform::Progress &) { numero = UltimoNumero(cartella, nomeBase); }, {});
+    return numero;
 }
 
 // The highest running number that the folder's files of this base name carry:
 // the three or more digits that follow the base name, up to the next "." or
 // the end of the name. The base name is taken as it is, letter case aside: a
 // "*" or "?" in it is a character like any other, not a wildcard.
-QString Form1::UltimoNumero(const QString &cartella, const QString &nomeBase) const
+QString Form1::UltimoNumero(const QString &cartella, const QString &nomeBase)
 {
     qint64 massimo = 0;
     platform::FolderListing elenco(cartella + QLatin1Char('*'));
