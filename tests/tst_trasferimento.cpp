@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
+#include <QPushButton>
 #include <QScopeGuard>
 #include <QTest>
 
@@ -301,6 +302,9 @@ void TestTrasferimento::failingFileEndsRun()
     QCOMPARE(test::entriesOf(m_destination->path()), expected);
     QCOMPARE(m_sandbox->reports.size(), 1);
     QVERIFY(m_sandbox->reports.first().contains(m_source->filePath(names.at(arrived.size()))));
+    // The window stays open, its controls back as they were.
+    QVERIFY(m_window->form().isVisible());
+    QVERIFY(m_window->button("Copia")->isEnabled());
 }
 
 void TestTrasferimento::copyFailingPartWayLeavesNothing()
