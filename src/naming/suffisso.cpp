@@ -51,7 +51,7 @@ QString Form1::UltimoNumeroAParte(const QString &cartella, const QString &nomeBa
 {
     QString numero;
     platform::runInBackground(
-        [&](const platform::Progress &) { numero = UltimoNumero(cartella, nomeBase); }, {});
+        [&](const platform::Progress &) { numero = UltimoNumero(cartella, nomeBase); });
     return numero;
 }
 

@@ -13,7 +13,8 @@ using Progress = std::function<void(int step)>;
 // its Progress runs onProgress here, in order, without holding up the work.
 // Returns once the work is done and every step has been shown, rethrowing
 // what the work threw. The work must not touch widgets.
-void runInBackground(const std::function<void(const Progress &)> &work, const Progress &onProgress);
+void runInBackground(
+    const std::function<void(const Progress &)> &work, const Progress &onProgress = {});
 
 // For tests: runs on the worker thread at each step the work reports, once
 // the window has been told, so that a test can hold the work there.

@@ -129,16 +129,11 @@ void flushFolder(const QByteArray &folder, const QStringList &paths)
 // The hidden names of the files a copy writes before it publishes them.
 const QByteArray TemporaryPrefix = QByteArrayLiteral(".copia-e-rinomina-");
 
-// Errors with which a file system says it has no hard links.
-bool cannotLink(int error)
+// Errors with which a file system says it cannot do this at all, as FAT
+// has no hard links and keeps no permission bits.
+bool unsupportedHere(int error)
 {
     return error == EPERM || error == EOPNOTSUPP || error == ENOSYS;
-}
-
-// Errors with which a file system says it keeps no permission bits.
-bool keepsNoPermissions(int error)
-{
-    return error == ENOSYS || error == EOPNOTSUPP || error == EPERM;
 }
 
 // Renames without ever replacing an existing file, by the best means the
@@ -157,7 +152,7 @@ int renameWithoutReplacing(const char *from, const char *to)
         ::unlink(to);
         return error;
     }
-    if (!cannotLink(errno))
+    if (!unsupportedHere(errno))
         return errno;
     // No hard links either, as on FAT and exFAT: the new name is reserved
     // exclusively, and only that empty reservation is then replaced.
@@ -431,7 +426,7 @@ void makeWritable(const QString &path)
     if (::stat(name.constData(), &status) != 0)
         fail(Operation::SetAttributes, { path });
     if (::chmod(name.constData(), (status.st_mode & 07777) | S_IWUSR) != 0
-        && !keepsNoPermissions(errno))
+        && !unsupportedHere(errno))
         fail(Operation::SetAttributes, { path });
 }
 
