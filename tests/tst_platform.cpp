@@ -165,7 +165,7 @@ void TestPlatform::namesThatAreNotUtf8()
     QCOMPARE(displayFileName(name), shown);
     QCOMPARE(fileTime(folder + name), time);
     // As Qt's file dialog gives it back.
-    QCOMPARE(pathOnDisk(folder + QFile::decodeName(bytes)), folder + name);
+    QCOMPARE(pathFromQt(folder + QFile::decodeName(bytes)), folder + name);
     const FileError failure(FileError::Operation::Copy, { folder + name, folder }, ENOENT);
     QVERIFY(failure.message().contains(folder + shown));
 }

@@ -1,5 +1,6 @@
 #include "app/form1.h"
 #include "app/impostazioni.h"
+#include "platform/filenames.h"
 #include "platform/fileops.h"
 
 #include <QCoreApplication>
@@ -16,8 +17,12 @@ void Form1::Form_Load()
     // Settings that cannot be read leave the controls as they were designed:
     // "_" in the base name, with which no run starts.
     if (impostazioniLeggibili()) {
-        SrcPath->setText(LeggiImpostazione(QStringLiteral("Sorgente"), QString()));
-        DestPath->setText(LeggiImpostazione(QStringLiteral("Destinazione"), QString()));
+        // Folders are remembered as Qt text, as the dialogs gave them (earlier
+        // versions stored the dialogs' text as it was, too).
+        SrcPath->setText(
+            platform::pathFromQt(LeggiImpostazione(QStringLiteral("Sorgente"), QString())));
+        DestPath->setText(
+            platform::pathFromQt(LeggiImpostazione(QStringLiteral("Destinazione"), QString())));
         NomeBase->setText(LeggiImpostazione(QStringLiteral("NomeBase"), QStringLiteral("Img_")));
         m_stato.OrdinePerNome =
             booleanoDaTesto(LeggiImpostazione(QStringLiteral("OrdineNome"), testoBooleano(false)));

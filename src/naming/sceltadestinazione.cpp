@@ -1,5 +1,6 @@
 #include "app/form1.h"
 #include "platform/commondialog.h"
+#include "platform/filenames.h"
 #include "platform/fileops.h"
 
 #include <QLineEdit>
@@ -30,7 +31,7 @@ void Form1::SfogliaD_Click()
     if (m_stato.Indice <= 1)
         return;
     DestPath->setText(m_stato.NomeFileDialogo.left(m_stato.Indice));
-    ScriviImpostazione(QStringLiteral("Destinazione"), DestPath->text());
+    ScriviImpostazione(QStringLiteral("Destinazione"), platform::pathToQt(DestPath->text()));
     try {
         AggiornaSuffisso();
     } catch (const platform::FileError &) {

@@ -66,7 +66,8 @@ void CommonDialog::ShowSave(QWidget *parent)
 
 void CommonDialog::show(QWidget *parent, bool save)
 {
-    QFileDialog dialog(parent, DialogTitle, InitDir.isEmpty() ? QDir::homePath() : InitDir);
+    QFileDialog dialog(
+        parent, DialogTitle, InitDir.isEmpty() ? QDir::homePath() : pathToQt(InitDir));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !(Flags & OFN_OVERWRITEPROMPT));
@@ -109,10 +110,8 @@ void CommonDialog::show(QWidget *parent, bool save)
     }
 
     QStringList files = dialog.selectedFiles();
-    if (!save) {
-        for (QString &file : files)
-            file = pathOnDisk(file);
-    }
+    for (QString &file : files)
+        file = pathFromQt(file);
     // The entry's position, which the filter's text does not tell reliably:
     // Qt returns it with or without its patterns, depending on the version.
     if (const auto *types = dialog.findChild<QComboBox *>(QStringLiteral("fileTypeCombo")))

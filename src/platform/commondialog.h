@@ -25,6 +25,8 @@ public:
 
 // The common file dialog: set its fields, show it, read the answer back from
 // the same fields. Tests replace ShowOpen and ShowSave with canned answers.
+// Paths in the fields are in the program's own form (filenames.h), whatever
+// Qt's widgets show.
 class CommonDialog
 {
 public:

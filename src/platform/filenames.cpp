@@ -1,11 +1,9 @@
 #include "platform/filenames.h"
 
-#include "platform/fileops.h"
-#include "platform/folderlisting.h"
-
 #include <QFile>
 
 #include <cerrno>
+#include <dirent.h>
 #include <sys/stat.h>
 
 namespace platform {
@@ -112,27 +110,58 @@ QString displayFileName(QString name)
     return name;
 }
 
-QString pathOnDisk(const QString &shownPath)
+namespace {
+
+// Anything but "no such name" counts as there: only a missing name is looked for.
+bool isThere(const QByteArray &path)
 {
     struct stat status;
-    if (::lstat(encodeFileName(shownPath).constData(), &status) == 0 || errno != ENOENT)
-        return shownPath;
-    const QString folder = shownPath.left(shownPath.lastIndexOf(QLatin1Char('/')) + 1);
-    const QString shownName = shownPath.mid(folder.size());
-    QString found;
-    try {
-        FolderListing listing(folder + QLatin1Char('*'));
-        for (QString name = listing.next(); !name.isEmpty(); name = listing.next()) {
-            if (QFile::decodeName(encodeFileName(name)) != shownName)
-                continue;
-            if (!found.isEmpty())
-                return shownPath;
-            found = name;
-        }
-    } catch (const FileError &) {
-        return shownPath;
+    return ::lstat(path.constData(), &status) == 0 || errno != ENOENT;
+}
+
+// The one name of the folder that Qt shows as shown; none if none or several do.
+QByteArray nameShownAs(const QByteArray &folder, const QString &shown)
+{
+    DIR *dir = ::opendir(folder.isEmpty() ? "." : folder.constData());
+    if (!dir)
+        return {};
+    QByteArray found;
+    int matches = 0;
+    while (const dirent *entry = ::readdir(dir)) {
+        if (QFile::decodeName(entry->d_name) == shown && ++matches == 1)
+            found = entry->d_name;
     }
-    return found.isEmpty() ? shownPath : folder + found;
+    ::closedir(dir);
+    return matches == 1 ? found : QByteArray();
+}
+
+} // namespace
+
+// Worked in bytes, as Qt reaches the disk, and decoded once at the end.
+QString pathFromQt(const QString &qtPath)
+{
+    const QByteArray bytes = QFile::encodeName(qtPath);
+    if (bytes.isEmpty() || isThere(bytes))
+        return decodeFileName(bytes);
+    QByteArray path;
+    const QStringList components = qtPath.split(QLatin1Char('/'));
+    for (qsizetype i = 0; i < components.size(); ++i) {
+        if (i > 0)
+            path += '/';
+        QByteArray component = QFile::encodeName(components.at(i));
+        if (!component.isEmpty() && !isThere(path + component)) {
+            const QByteArray onDisk = nameShownAs(path, components.at(i));
+            if (!onDisk.isEmpty())
+                component = onDisk;
+        }
+        path += component;
+    }
+    return decodeFileName(path);
+}
+
+QString pathToQt(const QString &path)
+{
+    return QFile::decodeName(encodeFileName(path));
 }
 
 } // namespace platform

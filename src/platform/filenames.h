@@ -16,10 +16,12 @@ QByteArray encodeFileName(QStringView name);
 // The name as a display can show it: U+FFFD for each byte that is not UTF-8.
 QString displayFileName(QString name);
 
-// Qt's own file widgets show the bytes of a name that are not UTF-8 as
-// U+FFFD, and such a path names no file. This finds the file of the folder
-// that the path stands for; a path that names a file, or that stands for
-// none or for several, comes back as it is.
-QString pathOnDisk(const QString &shownPath);
+// Paths as Qt gives and takes them (its dialogs, the settings file) are
+// plain text: a character of U+EF80..U+EFFF is itself there, and each byte
+// that is not UTF-8 shows as U+FFFD. pathFromQt turns such a path into the
+// program's form; a component that names nothing becomes the one name of its
+// folder that Qt shows so, if there is exactly one. pathToQt is the way back.
+QString pathFromQt(const QString &qtPath);
+QString pathToQt(const QString &path);
 
 } // namespace platform

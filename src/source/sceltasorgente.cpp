@@ -1,5 +1,6 @@
 #include "app/form1.h"
 #include "platform/commondialog.h"
+#include "platform/filenames.h"
 #include "platform/fileops.h"
 #include "platform/folderlisting.h"
 
@@ -51,7 +52,7 @@ void Form1::SfogliaS_Click()
             SelezionaFileScelti();
         else
             SelezionaFileSingoloOTipo(estensione);
-        ScriviImpostazione(QStringLiteral("Sorgente"), SrcPath->text());
+        ScriviImpostazione(QStringLiteral("Sorgente"), platform::pathToQt(SrcPath->text()));
         AggiornaSuffisso();
     } catch (const platform::DialogCancelled &) {
         // Cancel leaves an empty selection and the folder as it was.
