@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTest>
+#include <QTimeZone>
 
 #include <unistd.h>
 
@@ -409,6 +410,18 @@ void TestTrasferimento::clockCorrection_data()
         << at(2026, 7, 15, 10, 0, 0) << true << 0 << 0 << 1 << at(2026, 7, 15, 10, 0, 1);
     QTest::newRow("into the hour skipped in spring")
         << at(2026, 3, 29, 1, 30, 0) << true << 1 << 0 << 0 << at(2026, 3, 29, 3, 30, 0);
+    // Around a change of daylight saving time photos keep their order and distance.
+    const auto utc = [](int y, int mo, int d, int h, int mi, int s) {
+        return QDateTime(QDate(y, mo, d), QTime(h, mi, s), QTimeZone::utc()).toLocalTime();
+    };
+    QTest::newRow("autumn, 02:30 summer time")
+        << utc(2024, 10, 27, 0, 30, 0) << true << 1 << 0 << 1 << utc(2024, 10, 27, 1, 30, 1);
+    QTest::newRow("autumn, 02:30 winter time")
+        << utc(2024, 10, 27, 1, 30, 0) << true << 1 << 0 << 1 << utc(2024, 10, 27, 2, 30, 1);
+    QTest::newRow("spring, 01:30")
+        << at(2024, 3, 31, 1, 30, 0) << true << 1 << 0 << 1 << at(2024, 3, 31, 3, 30, 1);
+    QTest::newRow("spring, 01:59:59")
+        << at(2024, 3, 31, 1, 59, 59) << true << 1 << 0 << 1 << at(2024, 3, 31, 4, 0, 0);
     QTest::newRow("all zero writes nothing")
         << at(2026, 7, 15, 10, 0, 0) << true << 0 << 0 << 0 << QDateTime();
     QTest::newRow("switched off writes nothing")
@@ -522,5 +535,5 @@ void TestTrasferimento::asUserNotRoot()
     QCOMPARE(test::contentOf(photo), QByteArray("foto"));
 }
 
-QTEST_MAIN(TestTrasferimento)
+COPIA_TEST_MAIN(TestTrasferimento)
 #include "tst_trasferimento.moc"

@@ -9,6 +9,7 @@
 #include <QRadioButton>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -69,10 +70,12 @@ QString Form1::UltimoNumero(const QString &cartella, const QString &nomeBase)
         const QStringView resto = QStringView(nome).sliced(nomeBase.size());
         const qsizetype punto = resto.indexOf(QLatin1Char('.'));
         const QStringView cifre = punto < 0 ? resto : resto.first(punto);
+        if (cifre.size() < 3 || !soloCifre(cifre))
+            continue;
+        // A number too large to hold is the largest there can be.
         bool numerico = false;
         const qint64 numero = cifre.toLongLong(&numerico);
-        if (cifre.size() >= 3 && soloCifre(cifre) && numerico)
-            massimo = std::max(massimo, numero);
+        massimo = std::max(massimo, numerico ? numero : std::numeric_limits<qint64>::max());
     }
     return numeroSuffisso(massimo);
 }

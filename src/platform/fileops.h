@@ -13,9 +13,21 @@ namespace platform {
 class FileError : public std::exception
 {
 public:
-    enum class Operation { List, Copy, Rename, Move, Delete, SetAttributes, ReadTime, SetTime };
+    enum class Operation {
+        List,
+        Copy,
+        Rename,
+        // A move whose original could not be deleted; its copy was removed.
+        Move,
+        // A move whose copy could not be completed once published; it was removed.
+        MoveUndone,
+        SetAttributes,
+        ReadTime,
+        // The time that a file now in place could not get.
+        SetTime,
+    };
 
-    FileError(Operation operation, QStringList paths, int errorCode);
+    FileError(Operation operation, QStringList paths, int errorCode, QDateTime time = {});
 
     Operation operation() const { return m_operation; }
     const QStringList &paths() const { return m_paths; }
@@ -30,6 +42,7 @@ private:
     Operation m_operation;
     QStringList m_paths;
     int m_errorCode;
+    QDateTime m_time;
     QByteArray m_what;
 };
 
@@ -46,19 +59,19 @@ enum class Durability {
 void copyFile(const QString &source, const QString &target, Durability durability);
 
 // Renames source to target without replacing an existing target. Across
-// file systems the file is moved by copying.
+// file systems, and for a link, whose photo stays, the file is moved by copying.
 void moveFile(const QString &source, const QString &target);
 
 // Copies source to target, flushed to disk, then deletes source. When source
-// cannot be deleted the copy is removed again: the file either moves or
-// stays where it was.
+// cannot be deleted, or the copy cannot be completed, the copy is removed
+// again: the file either moves or stays where it was.
 void moveByCopying(const QString &source, const QString &target);
 
-// Removes the hidden temporary files that a run killed part way left in the
-// folder; those another run is still writing are kept.
-void removeStaleTemporaries(const QString &folder);
-
-void removeFile(const QString &path);
+// Readies a folder for a run into it: removes the hidden files, and the empty
+// reservations, that a run killed part way left there (those another run is
+// still writing are kept), and forgets what was learned of its medium, which
+// the run finds out afresh.
+void prepareDestination(const QString &folder);
 
 // Lets the owner write the file: what clearing read-only means here.
 void makeWritable(const QString &path);

@@ -9,13 +9,9 @@
 
 QDateTime oraCorretta(const QDateTime &ora, int ore, int minuti, int secondi)
 {
-    const qint64 scarto = ore * 3600LL + minuti * 60LL + secondi;
-    // Count on the clock face, as a camera does, free of any zone rule.
-    const QDateTime orologio = QDateTime(ora.date(), ora.time(), Qt::UTC).addSecs(scarto);
-    const QDateTime corretta(orologio.date(), orologio.time(), Qt::LocalTime);
-    // A clock time skipped by the change to summer time does not exist here;
-    // the span is then added to the moment itself.
-    return corretta.isValid() ? corretta : ora.addSecs(scarto);
+    // Added to the moment, not to the clock face, so that photos keep their
+    // order and their distance across a change of daylight saving time.
+    return ora.addSecs(ore * 3600LL + minuti * 60LL + secondi);
 }
 
 namespace {

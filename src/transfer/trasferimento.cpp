@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <limits>
+
 namespace {
 
 // The drive prefix of a folder text: up to and including its first ":".
@@ -93,6 +95,10 @@ void Form1::Trasferisci()
         return;
     }
 
+    // What a killed run left goes first, so that its empty reservations count
+    // for nothing in the running number.
+    platform::runInBackground(
+        [&](const platform::Progress &) { platform::prepareDestination(destinazione); });
     AggiornaSuffisso();
     if (m_stato.NumFile <= 0)
         return;
@@ -104,10 +110,16 @@ void Form1::Trasferisci()
         && (m_stato.CorrOre != 0 || m_stato.CorrMin != 0 || m_stato.CorrSec != 0);
     if (m_stato.OrdinePerNome)
         Suffisso->setText(QStringLiteral("000"));
+    const qint64 ultimo = Suffisso->text().toLongLong();
+    if (ultimo > std::numeric_limits<qint64>::max() - m_stato.NumFile) {
+        platform::reportFailure(
+            this, QStringLiteral("Il numero progressivo supera il massimo possibile."));
+        return;
+    }
 
     // The new names are formed here, from the window; the file work then runs
     // aside, reads nothing of the window, and tells it which file is next.
-    const qint64 primo = Suffisso->text().toLongLong() + 1;
+    const qint64 primo = ultimo + 1;
     QStringList numeri;
     QStringList origini;
     QStringList nuoviNomi;
@@ -139,7 +151,6 @@ void Form1::Trasferisci()
     };
     platform::runInBackground(
         [&, perNome = m_stato.OrdinePerNome](const platform::Progress &avanza) {
-            platform::removeStaleTemporaries(destinazione);
             qsizetype fatti = 0;
             // Termina ends the run once the file in progress is complete.
             for (; fatti < nuoviNomi.size() && !m_chiusuraRichiesta; ++fatti) {

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <cerrno>
+#include <unistd.h>
+#include <utility>
+
+// Small helpers over the system calls, shared by the platform's file code.
+namespace platform {
+
+// Owns a file descriptor. close() is called explicitly where its result matters.
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd = -1)
+        : m_fd(fd)
+    { }
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    Descriptor(Descriptor &&other) noexcept
+        : m_fd(std::exchange(other.m_fd, -1))
+    { }
+    Descriptor &operator=(Descriptor &&other) noexcept
+    {
+        std::swap(m_fd, other.m_fd);
+        return *this;
+    }
+
+    int get() const { return m_fd; }
+    bool isValid() const { return m_fd >= 0; }
+    // Closes now; returns 0 or the error of close().
+    int close()
+    {
+        const int result = ::close(std::exchange(m_fd, -1));
+        return result == 0 ? 0 : errno;
+    }
+
+private:
+    int m_fd;
+};
+
+// The folder part of a path, without its final separator.
+inline QByteArray folderOf(const QByteArray &path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    if (slash < 0)
+        return ".";
+    return slash == 0 ? QByteArray("/") : path.left(slash);
+}
+
+inline QByteArray nameOf(const QByteArray &path)
+{
+    return path.mid(path.lastIndexOf('/') + 1);
+}
+
+// Errors with which a file system says it cannot do this at all, as FAT
+// has no hard links and keeps no permission bits.
+inline bool unsupportedHere(int error)
+{
+    return error == EPERM || error == EOPNOTSUPP || error == ENOSYS;
+}
+
+} // namespace platform

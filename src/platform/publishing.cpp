@@ -1,0 +1,326 @@
+#include "platform/publishing.h"
+
+#include "platform/filenames.h"
+
+#include <QMutex>
+#include <QRandomGenerator>
+#include <QScopeGuard>
+
+#include <climits>
+#include <ctime>
+#include <dirent.h>
+#include <fcntl.h>
+#include <map>
+#include <optional>
+#include <sys/file.h>
+
+namespace platform {
+
+namespace {
+
+using Operation = FileError::Operation;
+
+[[noreturn]] void fail(Operation operation, const QStringList &paths, int errorCode = errno)
+{
+    throw FileError(operation, paths, errorCode);
+}
+
+// The hidden names of the files a copy writes before it publishes them.
+const QByteArray TemporaryPrefix = QByteArrayLiteral(".copia-e-rinomina-");
+
+// Locks do not reach across the mounts of a shared folder, nor across
+// machines: a temporary is stale only once nobody has written it for this long.
+constexpr time_t StaleAfterSeconds = 10 * 60;
+
+// A hidden name for a file that stands for target until it is published:
+// the final name follows a random part and a ".". A target without a name,
+// or a name too long for the file system, keeps only the random part.
+QByteArray temporaryNameFor(const QByteArray &target)
+{
+    const QByteArray hidden =
+        TemporaryPrefix + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+    const QByteArray telling = hidden + '.' + nameOf(target);
+    const bool tells = !nameOf(target).isEmpty() && telling.size() <= NAME_MAX;
+    return folderOf(target) + '/' + (tells ? telling : hidden);
+}
+
+// The final name that a temporary stood for, or an empty one.
+QByteArray reservedBy(const QByteArray &temporaryName)
+{
+    const QByteArray name = nameOf(temporaryName);
+    if (!name.startsWith(TemporaryPrefix))
+        return {};
+    const qsizetype dot = name.indexOf('.', TemporaryPrefix.size());
+    return dot < 0 ? QByteArray() : name.mid(dot + 1);
+}
+
+// Takes the lock of a temporary file, and checks that the name still leads
+// to it: a clean-up may have removed it between its creation and the lock.
+bool lockTemporary(PendingFile &file)
+{
+    file.lock =
+        Descriptor(::open(file.temporaryName.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    // A medium that cannot reopen the file cannot lock it either; the age of
+    // the file then keeps a clean-up away.
+    if (!file.lock.isValid())
+        return errno != ENOENT;
+    if (::flock(file.lock.get(), LOCK_EX | LOCK_NB) != 0)
+        return errno != EWOULDBLOCK;
+    struct stat opened;
+    struct stat named;
+    return ::fstat(file.lock.get(), &opened) == 0
+        && ::stat(file.temporaryName.constData(), &named) == 0 && opened.st_ino == named.st_ino
+        && opened.st_dev == named.st_dev;
+}
+
+// A hidden, locked file of its own for target; one that vanishes before it
+// is locked is given up for another name.
+PendingFile createTemporary(
+    const QByteArray &target, mode_t mode, Operation operation, const QStringList &paths)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        PendingFile file;
+        const QByteArray name = temporaryNameFor(target);
+        file.fd = Descriptor(
+            ::open(name.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, mode));
+        if (!file.fd.isValid()) {
+            if (errno == EEXIST)
+                continue;
+            fail(operation, paths);
+        }
+        file.temporaryName = name;
+        if (lockTemporary(file))
+            return file;
+        file.temporaryName.clear();
+    }
+    fail(operation, paths, EEXIST);
+}
+
+// Whether a plain rename in the folder replaces an existing name, found out
+// with two hidden files of its own. A folder that cannot tell is taken to
+// replace, which the reservation keeps safe.
+bool probePlainRenameReplaces(const QByteArray &folder, const QStringList &paths)
+{
+    PendingFile first = createTemporary(folder + '/', 0600, Operation::Copy, paths);
+    PendingFile second = createTemporary(folder + '/', 0600, Operation::Copy, paths);
+    first.fd.close();
+    second.fd.close();
+    if (::rename(first.temporaryName.constData(), second.temporaryName.constData()) == 0)
+        return true;
+    return errno != EEXIST;
+}
+
+// What a run learned of each destination's medium, until its next run.
+struct LearnedMedia
+{
+    QMutex mutex;
+    std::map<std::pair<dev_t, ino_t>, bool> renameReplaces;
+};
+
+LearnedMedia &learnedMedia()
+{
+    static LearnedMedia media;
+    return media;
+}
+
+std::optional<std::pair<dev_t, ino_t>> folderIdentity(const QByteArray &folder)
+{
+    struct stat status;
+    if (::stat(folder.constData(), &status) != 0)
+        return std::nullopt;
+    return std::pair(status.st_dev, status.st_ino);
+}
+
+bool plainRenameReplaces(const QByteArray &folder, const QStringList &paths)
+{
+    const auto identity = folderIdentity(folder);
+    if (!identity)
+        return true;
+    LearnedMedia &media = learnedMedia();
+    QMutexLocker locker(&media.mutex);
+    const auto known = media.renameReplaces.find(*identity);
+    if (known != media.renameReplaces.end())
+        return known->second;
+    const bool replaces = probePlainRenameReplaces(folder, paths);
+    media.renameReplaces.emplace(*identity, replaces);
+    return replaces;
+}
+
+// Where a plain rename replaces, the final name is first reserved
+// exclusively, and only that reservation is replaced. A hidden marker whose
+// name tells the reserved name lets the clean-up after a killed run remove an
+// empty reservation with it: a copy's temporary is that marker already.
+void renameOverReservation(
+    const QByteArray &from, const QByteArray &to, Operation operation, const QStringList &paths)
+{
+    std::optional<PendingFile> marker;
+    if (reservedBy(from) != nameOf(to) || folderOf(from) != folderOf(to))
+        marker.emplace(createTemporary(to, 0600, operation, paths));
+
+    Descriptor reservation(::open(to.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600));
+    struct stat reserved;
+    if (!reservation.isValid() || ::fstat(reservation.get(), &reserved) != 0)
+        fail(operation, paths);
+    reservation.close();
+    // Only the empty file made here may be replaced. Another program can
+    // still write the name between this check and the rename, a window of
+    // one system call that such a medium leaves open.
+    struct stat current;
+    if (::lstat(to.constData(), &current) != 0 || current.st_dev != reserved.st_dev
+        || current.st_ino != reserved.st_ino || current.st_size != 0)
+        fail(operation, paths, EEXIST);
+    if (::rename(from.constData(), to.constData()) != 0) {
+        const int error = errno;
+        ::unlink(to.constData());
+        fail(operation, paths, error);
+    }
+}
+
+// Removes the empty reservation that a killed run made for name, if any.
+void removeEmptyReservation(int folder, const QByteArray &name)
+{
+    struct stat status;
+    if (!name.isEmpty() && ::fstatat(folder, name.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0
+        && S_ISREG(status.st_mode) && status.st_size == 0)
+        ::unlinkat(folder, name.constData(), 0);
+}
+
+} // namespace
+
+PendingFile::~PendingFile()
+{
+    if (!temporaryName.isEmpty())
+        ::unlink(temporaryName.constData());
+}
+
+PendingFile createPendingFile(const QByteArray &target, mode_t mode, const QStringList &paths)
+{
+    // An unnamed file is published through /proc, which a container or a
+    // rescue system may lack.
+    if (::access("/proc/self/fd", X_OK) == 0) {
+        PendingFile file;
+        file.fd = Descriptor(
+            ::open(folderOf(target).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
+        if (file.fd.isValid())
+            return file;
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+            fail(Operation::Copy, paths);
+    }
+    return createTemporary(target, mode, Operation::Copy, paths);
+}
+
+// Some FUSE file systems write what they cached when the file is closed and
+// stamp it then, so a named file gets its times by name once closed; its
+// lock stays held by the second descriptor.
+void finishContent(
+    PendingFile &file, const struct stat &source, Durability durability, const QStringList &paths)
+{
+    // Both times are given: some FUSE file systems lose the modification
+    // time when the access time is left out.
+    const timespec times[2] = { source.st_atim, source.st_mtim };
+    const bool flushed = durability == Durability::Flushed;
+    if (file.temporaryName.isEmpty()) {
+        if (::futimens(file.fd.get(), times) != 0 || (flushed && ::fsync(file.fd.get()) != 0))
+            fail(Operation::Copy, paths);
+        return;
+    }
+    if (flushed && ::fsync(file.fd.get()) != 0)
+        fail(Operation::Copy, paths);
+    if (const int error = file.fd.close())
+        fail(Operation::Copy, paths, error);
+    if (::utimensat(AT_FDCWD, file.temporaryName.constData(), times, AT_SYMLINK_NOFOLLOW) != 0)
+        fail(Operation::Copy, paths);
+    if (flushed && file.lock.isValid() && ::fsync(file.lock.get()) != 0)
+        fail(Operation::Copy, paths);
+}
+
+void publish(PendingFile &file, const QByteArray &target, const QStringList &paths)
+{
+    if (file.temporaryName.isEmpty()) {
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(file.fd.get());
+        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, target.constData(), AT_SYMLINK_FOLLOW)
+            != 0)
+            fail(Operation::Copy, paths);
+        if (const int error = file.fd.close()) {
+            ::unlink(target.constData());
+            fail(Operation::Copy, paths, error);
+        }
+        return;
+    }
+    try {
+        renameWithoutReplacing(file.temporaryName, target, Operation::Copy, paths);
+    } catch (const FileError &error) {
+        // Published all the same: the temporary name is gone.
+        if (error.operation() == Operation::SetTime)
+            file.temporaryName.clear();
+        throw;
+    }
+    file.temporaryName.clear();
+}
+
+void renameWithoutReplacing(
+    const QByteArray &from, const QByteArray &to, Operation operation, const QStringList &paths)
+{
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return;
+    if (errno != EINVAL && errno != ENOSYS)
+        fail(operation, paths);
+    if (::link(from.constData(), to.constData()) == 0) {
+        if (::unlink(from.constData()) == 0)
+            return;
+        const int error = errno;
+        ::unlink(to.constData());
+        fail(operation, paths, error);
+    }
+    if (!unsupportedHere(errno))
+        fail(operation, paths);
+
+    // No hard links either, as on FAT and exFAT: a plain rename, which some
+    // drivers let replace an existing name and others refuse.
+    struct stat before;
+    if (::stat(from.constData(), &before) != 0)
+        fail(operation, paths);
+    if (plainRenameReplaces(folderOf(to), paths))
+        renameOverReservation(from, to, operation, paths);
+    else if (::rename(from.constData(), to.constData()) != 0)
+        fail(operation, paths);
+    // Some FAT drivers stamp a renamed file with the time of the rename.
+    const timespec times[2] = { before.st_atim, before.st_mtim };
+    if (::utimensat(AT_FDCWD, to.constData(), times, 0) != 0)
+        throw FileError(Operation::SetTime, { paths.last() }, errno,
+            QDateTime::fromSecsSinceEpoch(before.st_mtim.tv_sec));
+}
+
+void prepareDestination(const QString &folder)
+{
+    const QByteArray path = encodeFileName(folder);
+    if (const auto identity = folderIdentity(path)) {
+        LearnedMedia &media = learnedMedia();
+        QMutexLocker locker(&media.mutex);
+        media.renameReplaces.erase(*identity);
+    }
+
+    DIR *dir = ::opendir(path.constData());
+    if (!dir)
+        return;
+    const auto closing = qScopeGuard([dir] { ::closedir(dir); });
+    const time_t now = ::time(nullptr);
+    while (const dirent *entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (!name.startsWith(TemporaryPrefix))
+            continue;
+        Descriptor file(
+            ::openat(::dirfd(dir), entry->d_name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+        struct stat status;
+        // A run still writing the file holds its lock, or has written it lately.
+        if (!file.isValid() || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)
+            || ::flock(file.get(), LOCK_EX | LOCK_NB) != 0
+            || now - status.st_mtime < StaleAfterSeconds)
+            continue;
+        // The reservation first: a temporary left alone is found again next time.
+        removeEmptyReservation(::dirfd(dir), reservedBy(name));
+        ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+}
+
+} // namespace platform

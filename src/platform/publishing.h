@@ -1,0 +1,50 @@
+#pragma once
+
+#include "platform/fileops.h"
+#include "platform/posix.h"
+
+#include <QByteArray>
+#include <QStringList>
+
+#include <sys/stat.h>
+
+// How a new file gets its final name without ever replacing another: the
+// file a copy writes first, and the renames that publish it.
+namespace platform {
+
+// The file a copy writes before it is published: unnamed where the file
+// system has unnamed files, else a hidden temporary whose name tells which
+// final name it is for. A second descriptor holds a lock on a named one while
+// it is in use, so that another run's clean-up leaves it alone.
+struct PendingFile
+{
+    Descriptor fd;
+    Descriptor lock;
+    QByteArray temporaryName;
+
+    PendingFile() = default;
+    PendingFile(PendingFile &&) = default;
+    ~PendingFile();
+};
+
+// Creates the pending file of target in target's folder, with the given
+// permission bits less the umask, as cp does.
+PendingFile createPendingFile(const QByteArray &target, mode_t mode, const QStringList &paths);
+
+// Gives the written file the source's times and, when flushed, puts it on disk.
+void finishContent(
+    PendingFile &file, const struct stat &source, Durability durability, const QStringList &paths);
+
+// Gives the finished file its final name, never replacing an existing file.
+// On failure nothing is left under target, but for a time that could not be
+// kept (FileError::Operation::SetTime): the file is then in place.
+void publish(PendingFile &file, const QByteArray &target, const QStringList &paths);
+
+// Renames without ever replacing an existing file, by the best means the
+// file system has, keeping the file's times. Fails with the given operation
+// and both names as they were; or, once renamed, with Operation::SetTime
+// when the medium's new time cannot be put back.
+void renameWithoutReplacing(const QByteArray &from, const QByteArray &to,
+    FileError::Operation operation, const QStringList &paths);
+
+} // namespace platform
