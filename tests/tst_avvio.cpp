@@ -1,8 +1,14 @@
 #include "support.h"
 
+#include "platform/filenames.h"
+
 #include <QDir>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QTest>
+
+#include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -22,6 +28,8 @@ private Q_SLOTS:
     void cleanup();
 
     void restoresSettings();
+    void foldersKeepTheirNames_data();
+    void foldersKeepTheirNames();
     void baseNameAtStart_data();
     void baseNameAtStart();
     void selectsEveryFileOfSourceFolder_data();
@@ -72,6 +80,47 @@ void TestAvvio::restoresSettings()
     QCOMPARE(m_window->text("Suffisso"), QStringLiteral("004"));
     QCOMPARE(m_window->text("SrcInfo"), QStringLiteral("Nessun file selezionato"));
     QVERIFY(m_window->state().NomeCambiato);
+}
+
+void TestAvvio::foldersKeepTheirNames_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QString>("photo");
+    QTest::newRow("U+EFA9") << QByteArray("/x\xee\xbe\xa9") << "Img_004.jpg";
+    // Remembered as Qt shows it, U+FFFD.
+    QTest::newRow("the byte 0xA9") << QByteArray("/x\xa9") << "Img_007.jpg";
+}
+
+// Sibling folders, one named with U+EFA9 and one with the byte 0xA9, which
+// the program's own form writes as U+EFA9: the remembered one is used.
+void TestAvvio::foldersKeepTheirNames()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QString, photo);
+    const QString parent = m_source->path();
+    QVERIFY(QDir(parent).mkdir(QStringLiteral("x\uEFA9")));
+    test::writeFile(parent + QStringLiteral("/x\uEFA9"), QStringLiteral("Img_004.jpg"));
+    QVERIFY(QDir(parent).mkdir(QStringLiteral("grezza")));
+    test::writeFile(parent + QStringLiteral("/grezza"), QStringLiteral("Img_007.jpg"));
+    const QByteArray raw = QFile::encodeName(parent) + "/x\xa9";
+    QCOMPARE(::rename(QFile::encodeName(parent + QStringLiteral("/grezza")).constData(),
+                 raw.constData()),
+        0);
+    // QTemporaryDir cannot name it to remove it.
+    const auto removing = qScopeGuard([&raw] {
+        ::unlink((raw + "/Img_007.jpg").constData());
+        ::rmdir(raw.constData());
+    });
+    const QByteArray bytes = QFile::encodeName(parent) + name;
+    test::remember("Sorgente", test::slashed(QFile::decodeName(bytes)));
+    test::remember("Destinazione", test::slashed(QFile::decodeName(bytes)));
+
+    m_window = std::make_unique<test::Window>();
+    const QString folder = test::slashed(platform::decodeFileName(bytes));
+    QCOMPARE(m_window->text("SrcPath"), folder);
+    QCOMPARE(selection(), QStringList({ photo }));
+    QCOMPARE(m_window->text("DestPath"), folder);
+    QCOMPARE(m_window->text("Suffisso"), photo.mid(4, 3));
 }
 
 void TestAvvio::baseNameAtStart_data()

@@ -1,6 +1,7 @@
 #include "support.h"
 
 #include "platform/commondialog.h"
+#include "platform/filenames.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -9,10 +10,13 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 
 #include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using platform::CommonDialog;
 
@@ -64,6 +68,7 @@ private Q_SLOTS:
     void proposedNameStaysAcrossFolders();
     void cancel();
     void saveShowsTwoEntriesAndNeverPrompts();
+    void windowPicksThroughTheRealDialog_data();
     void windowPicksThroughTheRealDialog();
 
 private:
@@ -255,27 +260,56 @@ void TestDialogo::saveShowsTwoEntriesAndNeverPrompts()
     QCOMPARE(dialog.FilterIndex, 2);
 }
 
-// The whole way from the buttons through the real dialogs to the selection.
+void TestDialogo::windowPicksThroughTheRealDialog_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QStringList>("photos");
+    QTest::newRow("plain") << QByteArray() << QStringList({ "a.jpg", "b.jpg" });
+    // Its empty sibling's name has the byte 0xA9, which the program's form writes as U+EFA9.
+    QTest::newRow("U+EFA9") << QByteArray("/x\xee\xbe\xa9") << QStringList({ "reale.jpg" });
+}
+
+// The whole way from the buttons through the real dialogs to the selection,
+// the settings and back at the next start.
 void TestDialogo::windowPicksThroughTheRealDialog()
 {
-    test::Window window;
-    const QString folder = m_folder->path();
-    whenOpen([folder](QFileDialog *open) {
-        open->setDirectory(folder);
-        QTest::keyClick(nameField(open), Qt::Key_Return);
-    });
-    window.click("SfogliaS");
-    QCOMPARE(window.text("SrcPath"), test::slashed(folder));
-    QCOMPARE(window.text("SrcInfo"), QStringLiteral("2 file .JPG selezionati"));
+    QFETCH(QByteArray, name);
+    QFETCH(QStringList, photos);
+    const QString parent = m_folder->path();
+    QVERIFY(QDir(parent).mkdir(QStringLiteral("x\uEFA9")));
+    test::writeFile(parent + QStringLiteral("/x\uEFA9"), QStringLiteral("reale.jpg"));
+    const QByteArray raw = QFile::encodeName(parent) + "/x\xa9";
+    QCOMPARE(::mkdir(raw.constData(), 0700), 0);
+    // QTemporaryDir cannot name it to remove it.
+    const auto removing = qScopeGuard([&raw] { ::rmdir(raw.constData()); });
+    const QByteArray bytes = QFile::encodeName(parent) + name;
+    const QString folder = test::slashed(platform::decodeFileName(bytes));
+    const QString shown = test::slashed(QFile::decodeName(bytes));
 
-    whenOpen([folder](QFileDialog *save) {
-        save->setDirectory(folder);
+    test::Window window;
+    // Opened where the source box points.
+    window.setText("SrcPath", folder);
+    whenOpen([](QFileDialog *open) { QTest::keyClick(nameField(open), Qt::Key_Return); });
+    window.click("SfogliaS");
+    QCOMPARE(window.text("SrcPath"), folder);
+    QStringList selected = window.state().ElencoFile.mid(1);
+    selected.sort();
+    QCOMPARE(selected, photos);
+    QCOMPARE(window.text("SrcInfo"), QStringLiteral("%1 file .JPG selezionati").arg(photos.size()));
+
+    whenOpen([shown](QFileDialog *save) {
+        save->setDirectory(shown);
         save->selectNameFilter(save->nameFilters().at(1));
         QTest::keyClick(nameField(save), Qt::Key_Return);
     });
     window.click("SfogliaD");
-    QCOMPARE(window.text("DestPath"), test::slashed(folder));
+    QCOMPARE(window.text("DestPath"), folder);
     QVERIFY(window.state().RimuoviEstensione);
+    QCOMPARE(test::stored("Destinazione"), shown);
+
+    test::Window again;
+    QCOMPARE(again.text("SrcPath"), folder);
+    QCOMPARE(again.text("DestPath"), folder);
 }
 
 QTEST_MAIN(TestDialogo)
