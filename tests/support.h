@@ -3,10 +3,13 @@
 #include "app/form1.h"
 #include "platform/commondialog.h"
 
+#include <QApplication>
 #include <QDateTime>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 
+#include <functional>
 #include <memory>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -16,6 +19,13 @@ class QLineEdit;
 class QPushButton;
 
 namespace test {
+
+// What a test program returns when every case passed but one skipped, which
+// CTest shows as skipped (SKIP_RETURN_CODE) where Qt Test's 0 shows as passed.
+constexpr int skipped = 77;
+// Runs the program's tests as run does and returns their failures, or
+// skipped. For COPIA_TEST_MAIN.
+int runReportingSkips(int argc, char *argv[], const std::function<int(int &, char **)> &run);
 
 // Writes a file with the given content and, when valid, modification time.
 QString writeFile(const QString &folder, const QString &name, const QByteArray &content = "foto",
@@ -37,8 +47,9 @@ QString stored(const char *key);
 std::unique_ptr<QTemporaryDir> folderOnOtherFileSystem();
 
 // A file system mounted for one test on a fresh folder, and unmounted with
-// the object: "tmpfs", "bindfs" (FUSE, without unnamed files) or the card
-// images "exfat" and "fat32" through their FUSE drivers. Needs root.
+// the object: "tmpfs", "bindfs" (FUSE, without unnamed files), the card
+// images "exfat" and "fat32" through their FUSE drivers, or "quirky:FAULTS",
+// a card driver with the faults that tests/quirkyfs.cpp lists. Needs root.
 class Medium
 {
 public:
@@ -146,3 +157,16 @@ private:
 };
 
 } // namespace test
+
+// QTEST_MAIN, but a skipped case makes the program return test::skipped.
+#define COPIA_TEST_MAIN(TestObject)                                                                \
+    int main(int argc, char *argv[])                                                               \
+    {                                                                                              \
+        return test::runReportingSkips(argc, argv, [](int &count, char **arguments) {              \
+            QApplication app(count, arguments);                                                    \
+            app.setAttribute(Qt::AA_Use96Dpi, true);                                               \
+            TestObject tests;                                                                      \
+            QTEST_SET_MAIN_SOURCE_PATH                                                             \
+            return QTest::qExec(&tests, count, arguments);                                         \
+        });                                                                                        \
+    }

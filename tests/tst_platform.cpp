@@ -31,6 +31,8 @@ private Q_SLOTS:
     void copyFailingPartWayLeavesNothing();
     void everyMedium_data();
     void everyMedium();
+    void faultyCard_data();
+    void faultyCard();
     void staleTemporariesAreRemoved();
     void moveWithinFileSystemRenames();
     void moveAcrossFileSystemsCopiesThenDeletes();
@@ -254,6 +256,62 @@ void TestPlatform::everyMedium_data()
     // Without unnamed files, a rename that refuses to replace, or hard links.
     QTest::newRow("exFAT") << "exfat" << 1 << false;
     QTest::newRow("FAT32") << "fat32" << 2 << false;
+    // The same, with a plain rename that will not replace either.
+    QTest::newRow("rename refuses") << "quirky:refuse-replace" << 1 << true;
+    QTest::newRow("rename replaces") << "quirky:" << 1 << true;
+}
+
+void TestPlatform::faultyCard_data()
+{
+    QTest::addColumn<QString>("faults");
+    QTest::addColumn<bool>("move");
+    QTest::addColumn<int>("operation");
+    QTest::addColumn<QByteArray>("left"); // under the new name; null for nothing
+
+    const auto operation = [](FileError::Operation value) { return int(value); };
+    QTest::newRow("another program writes the reservation")
+        << "meddle" << false << operation(FileError::Operation::Copy) << QByteArray("altro");
+    QTest::newRow("copy whose time is refused is in place")
+        << "refuse-replace,no-times" << false << operation(FileError::Operation::SetTime)
+        << QByteArray("foto");
+    QTest::newRow("move whose time is refused stays")
+        << "refuse-replace,no-times" << true << operation(FileError::Operation::MoveUndone)
+        << QByteArray();
+    QTest::newRow("move whose folder cannot be flushed stays")
+        << "no-folder-sync" << true << operation(FileError::Operation::MoveUndone) << QByteArray();
+}
+
+// Faults after the new name is reserved or published: no other program's
+// file is replaced, a moved photo stays in one place, and the report tells.
+void TestPlatform::faultyCard()
+{
+    QFETCH(QString, faults);
+    QFETCH(bool, move);
+    QFETCH(int, operation);
+    QFETCH(QByteArray, left);
+    const test::Medium card(QStringLiteral("quirky:") + faults);
+    if (!card.isMounted())
+        QSKIP(qPrintable(card.whyNot()));
+    QTemporaryDir disk;
+    const QString photo = test::writeFile(disk.path(), QStringLiteral("a.jpg"), "foto");
+    const QString target = card.filePath(QStringLiteral("Img_001.jpg"));
+    prepareDestination(test::slashed(card.path()));
+    try {
+        if (move)
+            moveByCopying(photo, target);
+        else
+            copyFile(photo, target, Durability::Normal);
+        QFAIL("the fault went unnoticed");
+    } catch (const FileError &error) {
+        QCOMPARE(int(error.operation()), operation);
+        if (error.operation() == FileError::Operation::SetTime)
+            QVERIFY(error.message().contains(QStringLiteral("è al suo posto")));
+    }
+    QCOMPARE(test::entriesOf(card.path()),
+        left.isNull() ? QStringList() : QStringList({ "Img_001.jpg" }));
+    if (!left.isNull())
+        QCOMPARE(test::contentOf(target), left);
+    QCOMPARE(test::contentOf(photo), QByteArray("foto"));
 }
 
 // Onto a card, within it and off it again: right names, contents and times,
@@ -279,6 +337,7 @@ void TestPlatform::everyMedium()
     QVERIFY(QFile::setPermissions(photo, QFileDevice::Permissions(0x7777)));
 
     const QString first = card.filePath(QStringLiteral("Img_001.jpg"));
+    prepareDestination(test::slashed(card.path()));
     copyFile(photo, first, Durability::Normal);
     QCOMPARE(test::contentOf(first), content);
     QVERIFY(timeKept(first));
@@ -361,6 +420,14 @@ void TestPlatform::moveWithinFileSystemRenames()
     moveFile(source, target);
     QCOMPARE(test::statOf(target).st_ino, inode);
     QVERIFY(!QFile::exists(source));
+
+    // A link goes as its photo, which stays; renamed, a relative link would dangle.
+    QVERIFY(QFile::link(QStringLiteral("b.jpg"), dir.filePath(QStringLiteral("link.jpg"))));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("dest")));
+    const QString moved = dir.filePath(QStringLiteral("dest/Img_001.jpg"));
+    moveFile(dir.filePath(QStringLiteral("link.jpg")), moved);
+    QCOMPARE(test::contentOf(moved), test::contentOf(target));
+    QCOMPARE(test::entriesOf(dir.path()), QStringList({ "b.jpg", "dest" }));
 }
 
 void TestPlatform::moveAcrossFileSystemsCopiesThenDeletes()

@@ -40,6 +40,10 @@ void TestSuffisso::highestNumberInUse_data()
         << "Img*" << QStringList({ "Img*005.jpg", "ImgX007.jpg", "Img" }) << "005";
     QTest::newRow("question mark is a character")
         << "Img?" << QStringList({ "IMG?004.JPG", "ImgA009.jpg", "Img" }) << "004";
+    QTest::newRow("largest 64-bit number")
+        << "Img_" << QStringList({ "Img_9223372036854775807.jpg" }) << "9223372036854775807";
+    QTest::newRow("past the largest 64-bit number")
+        << "Img_" << QStringList({ "Img_99999999999999999999.jpg" }) << "9223372036854775807";
     QTest::newRow("names no longer than the base")
         << "Img_" << QStringList({ "Img", "Img_", "img_" }) << "000";
 }
@@ -82,5 +86,5 @@ void TestSuffisso::starAloneGivesNoNumber()
     QCOMPARE(window.text("Suffisso"), QString());
 }
 
-QTEST_MAIN(TestSuffisso)
+COPIA_TEST_MAIN(TestSuffisso)
 #include "tst_suffisso.moc"

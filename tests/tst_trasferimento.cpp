@@ -31,6 +31,7 @@ private Q_SLOTS:
     void newNames_data();
     void newNames();
     void numbersGoPast999();
+    void killedRunIsClearedFirst();
     void baseNameWithWildcardCharacters();
     void nameThatIsNotUtf8_data();
     void nameThatIsNotUtf8();
@@ -160,6 +161,30 @@ void TestTrasferimento::numbersGoPast999()
     QCOMPARE(copyOf({ "b.jpg" }), QStringLiteral("1001"));
     QCOMPARE(
         test::contentOf(m_destination->filePath(QStringLiteral("Img_1001.jpg"))), QByteArray("b"));
+
+    // Numbers end at the largest 64-bit one: a run that would pass it starts no file.
+    test::writeFile(m_destination->path(), QStringLiteral("Img_9223372036854775806.jpg"));
+    QCOMPARE(copyOf({ "a.jpg", "b.jpg" }), QStringLiteral("9223372036854775806"));
+    QCOMPARE(m_sandbox->reports,
+        QStringList({ QStringLiteral("Il numero progressivo supera il massimo possibile.") }));
+    QCOMPARE(test::entriesOf(m_destination->path()).size(), 4);
+}
+
+// A run killed between reserving a name and publishing its photo left the
+// empty reservation and its hidden file: both go, and the number is reused.
+void TestTrasferimento::killedRunIsClearedFirst()
+{
+    const QDateTime longAgo = QDateTime::currentDateTime().addSecs(-3600);
+    test::writeFile(m_destination->path(), QStringLiteral("Img_007.jpg"));
+    test::writeFile(m_destination->path(), QStringLiteral("Img_008.jpg"), "");
+    test::writeFile(
+        m_destination->path(), QStringLiteral(".copia-e-rinomina-k.Img_008.jpg"), "fo", longAgo);
+    test::writeFile(m_source->path(), QStringLiteral("a.jpg"), "foto");
+
+    QCOMPARE(copyOf({ "a.jpg" }), QStringLiteral("008"));
+    QCOMPARE(test::entriesOf(m_destination->path()), QStringList({ "Img_007.jpg", "Img_008.jpg" }));
+    QCOMPARE(test::contentOf(m_destination->filePath(QStringLiteral("Img_008.jpg"))),
+        QByteArray("foto"));
 }
 
 void TestTrasferimento::baseNameWithWildcardCharacters()

@@ -67,10 +67,10 @@ void moveFile(const QString &source, const QString &target);
 // again: the file either moves or stays where it was.
 void moveByCopying(const QString &source, const QString &target);
 
-// Readies a folder for a run into it: removes the hidden files, and the empty
-// reservations, that a run killed part way left there (those another run is
-// still writing are kept), and forgets what was learned of its medium, which
-// the run finds out afresh.
+// Readies a folder for a run into it, before any other call of the run:
+// removes the hidden files, and the empty reservations, that a run killed
+// part way left there (those another run is still writing are kept), and
+// forgets what was learned of the media, which the run finds out afresh.
 void prepareDestination(const QString &folder);
 
 // Lets the owner write the file: what clearing read-only means here.

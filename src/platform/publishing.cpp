@@ -293,12 +293,14 @@ void renameWithoutReplacing(
 
 void prepareDestination(const QString &folder)
 {
-    const QByteArray path = encodeFileName(folder);
-    if (const auto identity = folderIdentity(path)) {
+    // A folder's identity may pass to another once its medium is unmounted.
+    {
         LearnedMedia &media = learnedMedia();
         QMutexLocker locker(&media.mutex);
-        media.renameReplaces.erase(*identity);
+        media.renameReplaces.clear();
     }
+
+    const QByteArray path = encodeFileName(folder);
 
     DIR *dir = ::opendir(path.constData());
     if (!dir)

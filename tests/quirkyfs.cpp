@@ -1,0 +1,219 @@
+// A FUSE file system over a folder that behaves like a memory card's driver,
+// with faults to order: no unnamed files, no hard links, no rename that
+// refuses to replace by flag, and, as asked on the command line,
+//   refuse-replace  a plain rename onto an existing name fails, as fusefat 0.3 does
+//   meddle          another program writes each new visible file as it is closed
+//   no-times        visible files refuse a new time
+//   no-folder-sync  a folder cannot be flushed
+// Usage: quirkyfs FAULTS[,FAULTS] BACKING MOUNTPOINT [FUSE OPTIONS]
+
+#define FUSE_USE_VERSION 31
+
+#include <fuse.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <string>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+namespace {
+
+std::string backing;
+bool refuseReplace = false;
+bool meddle = false;
+bool noTimes = false;
+bool noFolderSync = false;
+
+// Marks, in a file handle, a file to be written by "another program" on close.
+constexpr uint64_t Meddled = uint64_t(1) << 32;
+
+std::string real(const char *path)
+{
+    return backing + path;
+}
+
+bool hidden(const char *path)
+{
+    const char *name = std::strrchr(path, '/');
+    return name && name[1] == '.';
+}
+
+int result(int value)
+{
+    return value < 0 ? -errno : 0;
+}
+
+int descriptor(const fuse_file_info *info)
+{
+    return int(info->fh & 0xffffffff);
+}
+
+void *init(fuse_conn_info *, fuse_config *config)
+{
+    config->use_ino = 1;
+    config->hard_remove = 1;
+    config->entry_timeout = 0;
+    config->attr_timeout = 0;
+    config->negative_timeout = 0;
+    return nullptr;
+}
+
+int getattr(const char *path, struct stat *status, fuse_file_info *info)
+{
+    return result(info ? ::fstat(descriptor(info), status) : ::lstat(real(path).c_str(), status));
+}
+
+int readdir(const char *path, void *buffer, fuse_fill_dir_t fill, off_t, fuse_file_info *,
+    fuse_readdir_flags)
+{
+    DIR *dir = ::opendir(real(path).c_str());
+    if (!dir)
+        return -errno;
+    while (const dirent *entry = ::readdir(dir)) {
+        struct stat status = {};
+        status.st_ino = entry->d_ino;
+        status.st_mode = mode_t(entry->d_type) << 12;
+        if (fill(buffer, entry->d_name, &status, 0, fuse_fill_dir_flags(0)))
+            break;
+    }
+    ::closedir(dir);
+    return 0;
+}
+
+int rename(const char *from, const char *to, unsigned int flags)
+{
+    struct stat status;
+    if (flags != 0)
+        return -EINVAL;
+    if (refuseReplace && ::lstat(real(to).c_str(), &status) == 0)
+        return -EEXIST;
+    return result(::rename(real(from).c_str(), real(to).c_str()));
+}
+
+int open(const char *path, fuse_file_info *info)
+{
+    const int fd = ::open(real(path).c_str(), info->flags);
+    info->fh = uint64_t(fd);
+    return result(fd);
+}
+
+int create(const char *path, mode_t mode, fuse_file_info *info)
+{
+    const int fd = ::open(real(path).c_str(), info->flags, mode);
+    info->fh = uint64_t(fd) | (meddle && !hidden(path) ? Meddled : 0);
+    return result(fd);
+}
+
+// On flush, which close() waits for; the release that follows comes later.
+int flush(const char *, fuse_file_info *info)
+{
+    if ((info->fh & Meddled) && ::pwrite(descriptor(info), "altro", 5, 0) != 5)
+        return -EIO;
+    return 0;
+}
+
+int release(const char *, fuse_file_info *info)
+{
+    return result(::close(descriptor(info)));
+}
+
+int read(const char *, char *buffer, size_t size, off_t offset, fuse_file_info *info)
+{
+    const ssize_t got = ::pread(descriptor(info), buffer, size, offset);
+    return got < 0 ? -errno : int(got);
+}
+
+int write(const char *, const char *buffer, size_t size, off_t offset, fuse_file_info *info)
+{
+    const ssize_t written = ::pwrite(descriptor(info), buffer, size, offset);
+    return written < 0 ? -errno : int(written);
+}
+
+int utimens(const char *path, const timespec times[2], fuse_file_info *)
+{
+    if (noTimes && !hidden(path))
+        return -EPERM;
+    return result(::utimensat(AT_FDCWD, real(path).c_str(), times, AT_SYMLINK_NOFOLLOW));
+}
+
+int fsyncdir(const char *path, int, fuse_file_info *)
+{
+    if (noFolderSync)
+        return -EIO;
+    const int fd = ::open(real(path).c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return -errno;
+    const int synced = ::fsync(fd);
+    ::close(fd);
+    return result(synced);
+}
+
+fuse_operations operations()
+{
+    fuse_operations ops = {};
+    ops.init = init;
+    ops.getattr = getattr;
+    ops.readdir = readdir;
+    ops.rename = rename;
+    ops.open = open;
+    ops.create = create;
+    ops.flush = flush;
+    ops.release = release;
+    ops.read = read;
+    ops.write = write;
+    ops.utimens = utimens;
+    ops.fsyncdir = fsyncdir;
+    ops.mkdir = [](const char *path, mode_t mode) {
+        return result(::mkdir(real(path).c_str(), mode));
+    };
+    ops.unlink = [](const char *path) { return result(::unlink(real(path).c_str())); };
+    ops.rmdir = [](const char *path) { return result(::rmdir(real(path).c_str())); };
+    // FAT has no hard links.
+    ops.link = [](const char *, const char *) { return -EPERM; };
+    ops.chmod = [](const char *path, mode_t mode, fuse_file_info *) {
+        return result(::chmod(real(path).c_str(), mode));
+    };
+    ops.chown = [](const char *path, uid_t user, gid_t group, fuse_file_info *) {
+        return result(::lchown(real(path).c_str(), user, group));
+    };
+    ops.truncate = [](const char *path, off_t size, fuse_file_info *info) {
+        return result(
+            info ? ::ftruncate(descriptor(info), size) : ::truncate(real(path).c_str(), size));
+    };
+    ops.fsync = [](const char *, int, fuse_file_info *info) {
+        return result(::fsync(descriptor(info)));
+    };
+    ops.statfs = [](const char *path, struct statvfs *status) {
+        return result(::statvfs(real(path).c_str(), status));
+    };
+    return ops;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: quirkyfs FAULTS BACKING MOUNTPOINT [FUSE OPTIONS]\n");
+        return 2;
+    }
+    const std::string faults = std::string(",") + argv[1] + ",";
+    refuseReplace = faults.find(",refuse-replace,") != std::string::npos;
+    meddle = faults.find(",meddle,") != std::string::npos;
+    noTimes = faults.find(",no-times,") != std::string::npos;
+    noFolderSync = faults.find(",no-folder-sync,") != std::string::npos;
+    char resolved[PATH_MAX];
+    if (!::realpath(argv[2], resolved)) {
+        std::perror(argv[2]);
+        return 1;
+    }
+    backing = resolved;
+    argv[2] = argv[0];
+    const fuse_operations ops = operations();
+    return fuse_main(argc - 2, argv + 2, &ops, nullptr);
+}
