@@ -81,5 +81,5 @@ void TestApp::settingsReadBackAsWritten()
     QVERIFY(file.readAll().contains("[Copia-e-rinomina]"));
 }
 
-QTEST_MAIN(TestApp)
+COPIA_TEST_MAIN(TestApp)
 #include "tst_app.moc"

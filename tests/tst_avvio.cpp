@@ -293,5 +293,5 @@ void TestAvvio::moreThanAThousandFiles()
     QCOMPARE(m_window->text("SrcInfo"), QStringLiteral("Tutti i file (1500)"));
 }
 
-QTEST_MAIN(TestAvvio)
+COPIA_TEST_MAIN(TestAvvio)
 #include "tst_avvio.moc"

@@ -312,5 +312,5 @@ void TestDialogo::windowPicksThroughTheRealDialog()
     QCOMPARE(again.text("DestPath"), folder);
 }
 
-QTEST_MAIN(TestDialogo)
+COPIA_TEST_MAIN(TestDialogo)
 #include "tst_dialogo.moc"

@@ -163,5 +163,5 @@ void TestReattivita::closingStopsAfterFileInProgress()
     QVERIFY(!QFile::exists(m_sandbox->configFile()));
 }
 
-QTEST_MAIN(TestReattivita)
+COPIA_TEST_MAIN(TestReattivita)
 #include "tst_reattivita.moc"

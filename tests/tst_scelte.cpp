@@ -377,5 +377,5 @@ void TestScelte::baseNameTypingSurvivesSwitchingPrograms()
     QCOMPARE(field->text(), QStringLiteral("Mare_"));
 }
 
-QTEST_MAIN(TestScelte)
+COPIA_TEST_MAIN(TestScelte)
 #include "tst_scelte.moc"
