@@ -4,12 +4,71 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <algorithm>
+
+namespace {
+
+// Set in the child that "-xvfb" starts when no X server could be had.
+const char NoX[] = "TST_FINESTRA_NO_X";
+
+// Presses a key on the X server, as the user's keyboard would.
+bool press(const char *keys)
+{
+    return QProcess::execute(
+               QStringLiteral("xdotool"), { QStringLiteral("key"), QLatin1String(keys) })
+        == 0;
+}
+
+// "-xvfb" runs the given test functions in a child on a private X server;
+// where none can be had, the child skips them.
+int onPrivateX(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QProcess server;
+    QString whyNot;
+    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty())
+        whyNot = QStringLiteral("Xvfb is not installed");
+    else if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+        whyNot = QStringLiteral("xdotool is not installed");
+    if (whyNot.isEmpty()) {
+        // Xvfb writes its display number once it takes clients.
+        server.start(QStringLiteral("Xvfb"),
+            { QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
+                QStringLiteral("1024x768x24") });
+        while (!server.canReadLine() && server.waitForReadyRead(30000)) { }
+        if (server.canReadLine()) {
+            environment.insert(QStringLiteral("DISPLAY"),
+                QLatin1Char(':') + QString::fromLatin1(server.readLine().trimmed()));
+            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        } else {
+            whyNot = QStringLiteral("Xvfb did not start: ")
+                + QString::fromLocal8Bit(server.readAllStandardError()).trimmed();
+        }
+    }
+    if (!whyNot.isEmpty()) {
+        environment.insert(QLatin1String(NoX), whyNot);
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    }
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(), app.arguments().mid(2));
+    child.waitForFinished(-1);
+    server.terminate();
+    server.waitForFinished();
+    return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : 1;
+}
+
+} // namespace
 
 class TestFinestra : public QObject
 {
@@ -142,39 +201,54 @@ void TestFinestra::controls()
 void TestFinestra::tabOrder_data()
 {
     QTest::addColumn<QString>("option");
-    QTest::addColumn<bool>("backwards");
-    QTest::newRow("date order, Tab") << "OptionData" << false;
-    QTest::newRow("date order, Shift+Tab") << "OptionData" << true;
-    QTest::newRow("name order, Tab") << "OptionNome" << false;
-    QTest::newRow("name order, Shift+Tab") << "OptionNome" << true;
+    QTest::addColumn<bool>("backwardsFirst");
+    QTest::newRow("date order, Tab then Shift+Tab") << "OptionData" << false;
+    QTest::newRow("date order, Shift+Tab then Tab") << "OptionData" << true;
+    QTest::newRow("name order, Tab then Shift+Tab") << "OptionNome" << false;
+    QTest::newRow("name order, Shift+Tab then Tab") << "OptionNome" << true;
 }
 
-// The pair of order options is one stop, at the selected option, from either side.
+// The pair of order options is one stop, at the selected option, from either
+// side, round after round. Run with "-xvfb" (see main), the keys come from a
+// real X server.
 void TestFinestra::tabOrder()
 {
     QFETCH(QString, option);
-    QFETCH(bool, backwards);
+    QFETCH(bool, backwardsFirst);
+    if (qEnvironmentVariableIsSet(NoX))
+        QSKIP(qPrintable(
+            QStringLiteral("no X server for the real keyboard: ") + qEnvironmentVariable(NoX)));
+    const bool realX = QGuiApplication::platformName() == QLatin1String("xcb");
     test::Sandbox sandbox;
+    // Set as at start-up: a click would give the option its Tab stop itself.
+    test::remember(
+        "OrdineNome", QLatin1String(option == QLatin1String("OptionNome") ? "True" : "False"));
     test::Window window;
-    window.check(option.toLatin1().constData());
-    window.button("SfogliaS")->setFocus();
-    QApplication::setActiveWindow(&window.form());
+    QVERIFY(window.form().findChild<QRadioButton *>(option)->isChecked());
+    window.form().activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&window.form()));
-    QStringList expected { "SfogliaS", "SfogliaD", "NomeBase", "Copia", "Sposta", "Termina",
+    const QStringList round { "SfogliaS", "SfogliaD", "NomeBase", "Copia", "Sposta", "Termina",
         "SrcPath", "DestPath", option, "DiffOra", "OraPiu_1", "OraMeno_0", "CorrOra", "Text1",
         "DiffMin", "OraMeno_1", "OraPiu_0", "DiffSec", "Text3", "OraPiu_2", "OraMeno_2",
         "SfogliaS" };
-    if (backwards)
-        std::reverse(expected.begin(), expected.end());
-    QStringList visited { QApplication::focusWidget()->objectName() };
-    for (qsizetype i = 1; i < expected.size(); ++i) {
+    for (const bool backwards : { backwardsFirst, !backwardsFirst }) {
+        QStringList expected = round;
         if (backwards)
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
-        else
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        visited.append(QApplication::focusWidget()->objectName());
+            std::reverse(expected.begin(), expected.end());
+        QStringList visited { QApplication::focusWidget()->objectName() };
+        for (qsizetype i = 1; i < expected.size(); ++i) {
+            QWidget *before = QApplication::focusWidget();
+            if (realX)
+                QVERIFY(press(backwards ? "shift+Tab" : "Tab"));
+            else if (backwards)
+                QTest::keyClick(before, Qt::Key_Backtab, Qt::ShiftModifier);
+            else
+                QTest::keyClick(before, Qt::Key_Tab);
+            QTRY_VERIFY(QApplication::focusWidget() != before);
+            visited.append(QApplication::focusWidget()->objectName());
+        }
+        QCOMPARE(visited, expected);
     }
-    QCOMPARE(visited, expected);
 }
 
 void TestFinestra::darkTheme_data()
@@ -289,5 +363,17 @@ void TestFinestra::terminaClosesWithoutWriting()
     QCOMPARE(config.readAll(), before);
 }
 
-QTEST_MAIN(TestFinestra)
+// COPIA_TEST_MAIN, and "-xvfb" first.
+int main(int argc, char *argv[])
+{
+    if (argc > 1 && qstrcmp(argv[1], "-xvfb") == 0)
+        return onPrivateX(argc, argv);
+    return test::runReportingSkips(argc, argv, [](int &count, char **arguments) {
+        QApplication app(count, arguments);
+        app.setAttribute(Qt::AA_Use96Dpi, true);
+        TestFinestra tests;
+        QTEST_SET_MAIN_SOURCE_PATH
+        return QTest::qExec(&tests, count, arguments);
+    });
+}
 #include "tst_finestra.moc"

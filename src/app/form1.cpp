@@ -216,8 +216,9 @@ bool Form1::eventFilter(QObject *oggetto, QEvent *evento)
     }
     if (oggetto == NomeBase && evento->type() == QEvent::KeyPress)
         return NomeBase_KeyPress(static_cast<QKeyEvent *>(evento));
-    if ((oggetto == OptionData || oggetto == OptionNome) && evento->type() == QEvent::FocusIn)
-        entraNelGruppoOrdine(static_cast<QFocusEvent *>(evento)->reason());
+    if ((oggetto == OptionData || oggetto == OptionNome) && evento->type() == QEvent::FocusIn
+        && entraNelGruppoOrdine(static_cast<QFocusEvent *>(evento)->reason()))
+        return true;
     return QWidget::eventFilter(oggetto, evento);
 }
 
@@ -263,14 +264,18 @@ void Form1::disegnaCorrOra()
 
 // Tab and Shift+Tab enter the pair of order options at the selected one and
 // leave it with the next press, as on every desktop; Qt would stop at each.
-void Form1::entraNelGruppoOrdine(Qt::FocusReason motivo)
+// Returns true when the focus went on past the option that got it. That
+// option must then not handle its focus event: a radio button that does takes
+// the pair's one Tab stop for itself, and the next round would pass over the
+// selected option.
+bool Form1::entraNelGruppoOrdine(Qt::FocusReason motivo)
 {
     if (motivo != Qt::TabFocusReason && motivo != Qt::BacktabFocusReason)
-        return;
+        return false;
     QRadioButton *scelto = OptionNome->isChecked() ? OptionNome : OptionData;
     QWidget *entrato = focusWidget();
     if (entrato == scelto)
-        return;
+        return false;
     // The two stand side by side in the focus chain: arriving from the
     // selected one means the walk is on its way out of the pair.
     const bool avanti = motivo == Qt::TabFocusReason;
@@ -278,6 +283,7 @@ void Form1::entraNelGruppoOrdine(Qt::FocusReason motivo)
         focusNextPrevChild(avanti);
     else
         scelto->setFocus(motivo);
+    return true;
 }
 
 void Form1::impostaOrdineFocus()

@@ -72,7 +72,7 @@ private:
     void creaControlli();
     void impostaOrdineFocus();
     void disegnaCorrOra();
-    void entraNelGruppoOrdine(Qt::FocusReason motivo);
+    bool entraNelGruppoOrdine(Qt::FocusReason motivo);
     void collegaEventi();
 
     // Start-up and shut-down.
