@@ -62,6 +62,8 @@ private Q_SLOTS:
     void init();
     void cleanup();
     void windowAnswersButIgnoresInputDuringRun();
+    void keyboardDuringRun_data();
+    void keyboardDuringRun();
     void closingStopsAfterFileInProgress_data();
     void closingStopsAfterFileInProgress();
 
@@ -128,6 +130,64 @@ void TestReattivita::windowAnswersButIgnoresInputDuringRun()
     QCOMPARE(test::stored("OrdineNome"), QStringLiteral("(assente)"));
     QVERIFY(m_window->button("Copia")->isEnabled());
     QVERIFY(m_sandbox->reports.isEmpty());
+}
+
+void TestReattivita::keyboardDuringRun_data()
+{
+    QTest::addColumn<QList<int>>("keys"); // 0 is a switch to another program and back
+    QTest::addColumn<bool>("stops");
+    QTest::newRow("Space and Enter do nothing")
+        << QList<int> { Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space } << false;
+    QTest::newRow("nor after switching programs") << QList<int> { 0, Qt::Key_Space } << false;
+    QTest::newRow("Tab leads to Termina") << QList<int> { Qt::Key_Tab, Qt::Key_Space } << true;
+    QTest::newRow("Shift+Tab leads to Termina")
+        << QList<int> { Qt::Key_Backtab, Qt::Key_Space } << true;
+}
+
+// The run starts with Space on Copia, as the keys go from the keyboard: to
+// whatever has the focus.
+void TestReattivita::keyboardDuringRun()
+{
+    QFETCH(QList<int>, keys);
+    QFETCH(bool, stops);
+    prepareThreePhotos();
+    Form1 &form = m_window->form();
+    QPushButton *copia = m_window->button("Copia");
+    copia->setFocus();
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    const auto press = [&form](int key) {
+        QTest::keyClick(form.windowHandle(), Qt::Key(key),
+            key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+    };
+    const auto onNoControl = [&form] {
+        QWidget *focus = QApplication::focusWidget();
+        return focus == &form || !form.isAncestorOf(focus);
+    };
+    QWidget other;
+    const HeldWork work(0, [&] {
+        QVERIFY(onNoControl());
+        for (const int key : keys) {
+            if (key == 0) {
+                other.show();
+                other.activateWindow();
+                QVERIFY(QTest::qWaitForWindowActive(&other));
+                form.activateWindow();
+                QVERIFY(QTest::qWaitForWindowActive(&form));
+                QVERIFY(onNoControl());
+                continue;
+            }
+            press(key);
+            if (key == Qt::Key_Tab || key == Qt::Key_Backtab)
+                QCOMPARE(QApplication::focusWidget(), m_window->button("Termina"));
+        }
+    });
+
+    press(Qt::Key_Space);
+    QCOMPARE(test::entriesOf(m_destination->path()).size(), stops ? 1 : 3);
+    QCOMPARE(form.isVisible(), !stops);
+    if (!stops)
+        QCOMPARE(QApplication::focusWidget(), copia);
 }
 
 void TestReattivita::closingStopsAfterFileInProgress_data()

@@ -59,6 +59,11 @@ void Form1::EseguiTrasferimento()
 // no input, and stay as they are to show the count.
 QList<QWidget *> Form1::BloccaControlli()
 {
+    // The window itself holds the focus, and keeps it across a switch to
+    // another program and back: a disabled button would hand it on to
+    // Termina, which a Space meant for Copia would then press. Tab still
+    // leads to Termina, the one control left.
+    setFocus(Qt::OtherFocusReason);
     QList<QWidget *> bloccati;
     for (QWidget *controllo : findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
         if (controllo != Termina && controllo->focusPolicy() != Qt::NoFocus
@@ -78,6 +83,8 @@ void Form1::SbloccaControlli(const QList<QWidget *> &bloccati, QWidget *fuoco)
         controllo->setEnabled(true);
     if (fuoco)
         fuoco->setFocus();
+    else if (QWidget *dove = focusWidget())
+        dove->clearFocus();
 }
 
 void Form1::Trasferisci()
