@@ -362,7 +362,8 @@ void TestScelte::baseNameTypingSurvivesSwitchingPrograms()
 {
     test::Sandbox sandbox;
     test::Window window;
-    QApplication::setActiveWindow(&window.form());
+    window.form().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window.form()));
     QLineEdit *field = window.lineEdit("NomeBase");
     window.button("SfogliaD")->setFocus();
     QTest::keyClick(window.button("SfogliaD"), Qt::Key_Tab);
@@ -370,8 +371,11 @@ void TestScelte::baseNameTypingSurvivesSwitchingPrograms()
 
     QWidget other;
     other.show();
-    QApplication::setActiveWindow(&other);
-    QApplication::setActiveWindow(&window.form());
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    QVERIFY(!QApplication::focusWidget());
+    window.form().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window.form()));
     QCOMPARE(QApplication::focusWidget(), field);
     QTest::keyClicks(field, QStringLiteral("e"));
     QCOMPARE(field->text(), QStringLiteral("Mare_"));
