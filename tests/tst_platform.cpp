@@ -181,15 +181,12 @@ void TestPlatform::copyKeepsContentTimeAndPermissions()
     QVERIFY(QFile::setPermissions(source, QFile::ReadOwner | QFile::ReadGroup));
     const QString target = dir.filePath(QStringLiteral("b.jpg"));
 
-    for (Durability durability : { Durability::Normal, Durability::Flushed }) {
-        QFile::remove(target);
-        copyFile(source, target, durability);
-        QCOMPARE(test::contentOf(target), content);
-        QCOMPARE(test::statOf(target).st_mtim.tv_sec, test::statOf(source).st_mtim.tv_sec);
-        QCOMPARE(test::statOf(target).st_mtim.tv_nsec, 123456789L);
-        QCOMPARE(test::statOf(target).st_mode & 0777, mode_t(0440));
-        QCOMPARE(test::entriesOf(dir.path()), QStringList({ "a.jpg", "b.jpg" }));
-    }
+    copyFile(source, target);
+    QCOMPARE(test::contentOf(target), content);
+    QCOMPARE(test::statOf(target).st_mtim.tv_sec, test::statOf(source).st_mtim.tv_sec);
+    QCOMPARE(test::statOf(target).st_mtim.tv_nsec, 123456789L);
+    QCOMPARE(test::statOf(target).st_mode & 0777, mode_t(0440));
+    QCOMPARE(test::entriesOf(dir.path()), QStringList({ "a.jpg", "b.jpg" }));
 }
 
 void TestPlatform::copyNeverReplaces_data()
@@ -212,7 +209,7 @@ void TestPlatform::copyNeverReplaces()
         if (move)
             moveFile(source, target);
         else
-            copyFile(source, target, Durability::Flushed);
+            copyFile(source, target);
         QFAIL("an existing file was replaced");
     } catch (const FileError &error) {
         QCOMPARE(error.errorCode(), EEXIST);
@@ -235,7 +232,7 @@ void TestPlatform::copyFailingPartWayLeavesNothing()
     try {
         // The kernel refuses the copy after its first bytes.
         const test::FileSizeLimit limit(256 << 10);
-        copyFile(source, folder + QStringLiteral("/Img_001.jpg"), Durability::Flushed);
+        copyFile(source, folder + QStringLiteral("/Img_001.jpg"));
     } catch (const FileError &error) {
         errorCode = error.errorCode();
     }
@@ -300,7 +297,7 @@ void TestPlatform::faultyCard()
         if (move)
             moveByCopying(photo, target);
         else
-            copyFile(photo, target, Durability::Normal);
+            copyFile(photo, target);
         QFAIL("the fault went unnoticed");
     } catch (const FileError &error) {
         QCOMPARE(int(error.operation()), operation);
@@ -338,12 +335,12 @@ void TestPlatform::everyMedium()
 
     const QString first = card.filePath(QStringLiteral("Img_001.jpg"));
     prepareDestination(test::slashed(card.path()));
-    copyFile(photo, first, Durability::Normal);
+    copyFile(photo, first);
     QCOMPARE(test::contentOf(first), content);
     QVERIFY(timeKept(first));
     if (keepsPermissions)
         QCOMPARE(test::statOf(first).st_mode & 0777, mode_t(0755));
-    QVERIFY_THROWS_EXCEPTION(FileError, copyFile(photo, first, Durability::Flushed));
+    QVERIFY_THROWS_EXCEPTION(FileError, copyFile(photo, first));
 
     const QString moved = test::writeFile(disk.path(), QStringLiteral("b.jpg"), "b", time);
     moveFile(moved, card.filePath(QStringLiteral("Img_002.jpg")));
@@ -369,8 +366,8 @@ void TestPlatform::everyMedium()
 
     {
         const test::FileSizeLimit limit(256 << 10);
-        QVERIFY_THROWS_EXCEPTION(FileError,
-            copyFile(photo, card.filePath(QStringLiteral("Img_004.jpg")), Durability::Flushed));
+        QVERIFY_THROWS_EXCEPTION(
+            FileError, copyFile(photo, card.filePath(QStringLiteral("Img_004.jpg"))));
     }
     // What a run killed between reserving a name and publishing leaves.
     const QDateTime longAgo = QDateTime::currentDateTime().addSecs(-3600);
@@ -451,7 +448,7 @@ void TestPlatform::failuresCarryOperationPathsAndReason()
     const QString missing = dir.filePath(QStringLiteral("sparita.jpg"));
     const QString target = dir.filePath(QStringLiteral("Img_001.jpg"));
     try {
-        copyFile(missing, target, Durability::Normal);
+        copyFile(missing, target);
         QFAIL("copying a missing file succeeded");
     } catch (const FileError &error) {
         QCOMPARE(error.operation(), FileError::Operation::Copy);

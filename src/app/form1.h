@@ -113,7 +113,6 @@ private:
     QList<QWidget *> BloccaControlli();
     void SbloccaControlli(const QList<QWidget *> &bloccati, QWidget *fuoco);
     void Trasferisci();
-    static void ImpostaDataFile(const QString &nomeFile, const QDateTime &ora);
 
     // Clock correction.
     struct PassoCorrezione

@@ -3,8 +3,11 @@
 #include "platform/filenames.h"
 #include "platform/publishing.h"
 
+#include <xxhash.h>
+
 #include <cerrno>
 #include <fcntl.h>
+#include <new>
 #include <sys/stat.h>
 #include <vector>
 
@@ -54,13 +57,20 @@ QString FileError::message() const
                               "possibile eliminare l'originale.")
                    .arg(first, second);
         break;
+    case Operation::Verify:
+        what = QStringLiteral("La copia di «%1» in «%2» non corrisponde all'originale: il supporto "
+                              "di destinazione o il lettore potrebbe essere difettoso. L'originale "
+                              "non è stato toccato.")
+                   .arg(first, second);
+        break;
     case Operation::MoveUndone:
         what = QStringLiteral("La foto «%1» non è stata spostata in «%2»: la copia non è stata "
                               "registrata per intero ed è stata tolta; l'originale è al suo posto.")
                    .arg(first, second);
         break;
     }
-    return what + QStringLiteral("\n\n") + systemText();
+    // A copy that reads back other bytes than were written has no system error.
+    return m_errorCode == 0 ? what : what + QStringLiteral("\n\n") + systemText();
 }
 
 namespace {
@@ -81,6 +91,8 @@ int flushFolder(const QByteArray &folder)
     return fd.close();
 }
 
+constexpr size_t BufferSize = 1 << 20;
+
 void writeAll(int fd, const char *data, size_t size, const QStringList &paths)
 {
     while (size > 0) {
@@ -95,68 +107,141 @@ void writeAll(int fd, const char *data, size_t size, const QStringList &paths)
     }
 }
 
-void copyByReading(int in, int out, const QStringList &paths)
+struct HashState
 {
-    std::vector<char> buffer(1 << 20);
+    void operator()(XXH3_state_t *state) const { XXH3_freeState(state); }
+};
+using Hasher = std::unique_ptr<XXH3_state_t, HashState>;
+
+Hasher newHasher()
+{
+    Hasher hasher(XXH3_createState());
+    if (!hasher || XXH3_128bits_reset(hasher.get()) != XXH_OK)
+        throw std::bad_alloc();
+    return hasher;
+}
+
+// The bytes pass through one buffer, where they are hashed as they are
+// written: hashing costs far less than the medium's own speed, and the hash
+// is of the very bytes written.
+XXH128_hash_t copyContent(int in, int out, const QStringList &paths)
+{
+    const Hasher hasher = newHasher();
+    std::vector<char> buffer(BufferSize);
     for (;;) {
         const ssize_t got = ::read(in, buffer.data(), buffer.size());
         if (got == 0)
-            return;
+            return XXH3_128bits_digest(hasher.get());
         if (got < 0) {
             if (errno == EINTR)
                 continue;
             fail(Operation::Copy, paths);
         }
+        XXH3_128bits_update(hasher.get(), buffer.data(), size_t(got));
         writeAll(out, buffer.data(), size_t(got), paths);
     }
 }
 
-// Copies inside the kernel. The read/write loop stands in only where the
-// kernel cannot copy between these files, and only before the first byte:
-// after a partial copy every error is final.
-void copyContent(int in, int out, const QStringList &paths)
+// The hash of the file as the medium holds it: its pages are dropped from
+// memory first, so that the read reaches the medium, not the cache.
+XXH128_hash_t hashFromMedium(int fd, const QStringList &paths)
 {
-    bool copiedAny = false;
-    for (;;) {
-        const ssize_t copied = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
-        if (copied == 0)
-            return;
-        if (copied > 0) {
-            copiedAny = true;
-            continue;
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    const Hasher hasher = newHasher();
+    std::vector<char> buffer(BufferSize);
+    for (off_t offset = 0;;) {
+        const ssize_t got = ::pread(fd, buffer.data(), buffer.size(), offset);
+        if (got == 0)
+            return XXH3_128bits_digest(hasher.get());
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            fail(Operation::Verify, paths);
         }
-        if (errno == EINTR)
-            continue;
-        const bool unsupported =
-            errno == ENOSYS || errno == EXDEV || errno == EOPNOTSUPP || errno == EINVAL;
-        if (copiedAny || !unsupported)
-            fail(Operation::Copy, paths);
-        copyByReading(in, out, paths);
-        return;
+        XXH3_128bits_update(hasher.get(), buffer.data(), size_t(got));
+        offset += got;
     }
 }
 
 } // namespace
 
-void copyFile(const QString &source, const QString &target, Durability durability)
+struct PendingCopy::Private
 {
-    const QStringList paths { source, target };
-    const QByteArray from = encodeFileName(source);
-    const QByteArray to = encodeFileName(target);
+    QStringList paths; // source, target
+    QByteArray target;
+    struct stat source;
+    PendingFile file;
+    XXH128_hash_t hash;
+};
 
-    Descriptor in(::open(from.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (!in.isValid())
-        fail(Operation::Copy, paths);
-    struct stat status;
-    if (::fstat(in.get(), &status) != 0)
-        fail(Operation::Copy, paths);
-    if (!S_ISREG(status.st_mode))
-        fail(Operation::Copy, paths, S_ISDIR(status.st_mode) ? EISDIR : EINVAL);
+PendingCopy::PendingCopy(std::unique_ptr<Private> d)
+    : d(std::move(d))
+{ }
 
-    PendingFile out = createPendingFile(to, status.st_mode & 0777, paths);
-    copyContent(in.get(), out.fd.get(), paths);
-    finishContent(out, status, durability, paths);
-    publish(out, to, paths);
+PendingCopy::PendingCopy(PendingCopy &&) noexcept = default;
+PendingCopy &PendingCopy::operator=(PendingCopy &&) noexcept = default;
+PendingCopy::~PendingCopy() = default;
+
+PendingCopy writeCopy(const QString &source, const QString &target)
+{
+    auto d = std::make_unique<PendingCopy::Private>();
+    d->paths = QStringList { source, target };
+    d->target = encodeFileName(target);
+    Descriptor in(
+        ::open(encodeFileName(source).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!in.isValid() || ::fstat(in.get(), &d->source) != 0)
+        fail(Operation::Copy, d->paths);
+    if (!S_ISREG(d->source.st_mode))
+        fail(Operation::Copy, d->paths, S_ISDIR(d->source.st_mode) ? EISDIR : EINVAL);
+
+    d->file = createPendingFile(d->target, d->source.st_mode & 0777, d->paths);
+    d->hash = copyContent(in.get(), d->file.fd.get(), d->paths);
+    if (::fdatasync(d->file.fd.get()) != 0)
+        fail(Operation::Copy, d->paths);
+    return PendingCopy(std::move(d));
+}
+
+void publishCopy(PendingCopy &copy)
+{
+    PendingCopy::Private &d = *copy.d;
+    closeAfterWriting(d.file, d.paths);
+    const Descriptor reader = openToReadBack(d.file);
+    if (!reader.isValid())
+        fail(Operation::Verify, d.paths);
+    if (!XXH128_isEqual(hashFromMedium(reader.get(), d.paths), d.hash))
+        fail(Operation::Verify, d.paths, 0);
+    finishContent(d.file, d.source, d.paths);
+    publish(d.file, d.target, d.paths);
+}
+
+// Whatever fails once the copy is published takes the copy away again, so
+// that the photo stays in one place: where it was.
+void publishMove(PendingCopy &copy)
+{
+    const QStringList paths = copy.d->paths;
+    const QByteArray to = copy.d->target;
+    const auto undo = [&](Operation operation, int error) {
+        ::unlink(to.constData());
+        fail(operation, paths, error);
+    };
+    try {
+        publishCopy(copy);
+    } catch (const FileError &error) {
+        // Only a time that could not be kept comes after the copy is published.
+        if (error.operation() != Operation::SetTime)
+            throw;
+        undo(Operation::MoveUndone, error.errorCode());
+    }
+    if (const int error = flushFolder(folderOf(to)))
+        undo(Operation::MoveUndone, error);
+    if (::unlink(encodeFileName(paths.first()).constData()) != 0)
+        undo(Operation::Move, errno);
+}
+
+void copyFile(const QString &source, const QString &target)
+{
+    PendingCopy copy = writeCopy(source, target);
+    publishCopy(copy);
 }
 
 // A link is moved as the photo it leads to, which stays where it is: renamed,
@@ -178,28 +263,10 @@ void moveFile(const QString &source, const QString &target)
     }
 }
 
-// Whatever fails once the copy is published takes the copy away again, so
-// that the photo stays in one place: where it was.
 void moveByCopying(const QString &source, const QString &target)
 {
-    const QStringList paths { source, target };
-    const QByteArray to = encodeFileName(target);
-    const auto undo = [&](Operation operation, int error) {
-        ::unlink(to.constData());
-        fail(operation, paths, error);
-    };
-    try {
-        copyFile(source, target, Durability::Flushed);
-    } catch (const FileError &error) {
-        // Only a time that could not be kept comes after the copy is published.
-        if (error.operation() != Operation::SetTime)
-            throw;
-        undo(Operation::MoveUndone, error.errorCode());
-    }
-    if (const int error = flushFolder(folderOf(to)))
-        undo(Operation::MoveUndone, error);
-    if (::unlink(encodeFileName(source).constData()) != 0)
-        undo(Operation::Move, errno);
+    PendingCopy copy = writeCopy(source, target);
+    publishMove(copy);
 }
 
 // A medium that keeps no permission bits (FAT) has nothing to clear.
@@ -220,6 +287,15 @@ QDateTime fileTime(const QString &path)
     if (::stat(encodeFileName(path).constData(), &status) != 0)
         fail(Operation::ReadTime, { path });
     return QDateTime::fromSecsSinceEpoch(status.st_mtim.tv_sec);
+}
+
+bool onOtherFileSystems(const QString &folder, const QString &otherFolder)
+{
+    struct stat one;
+    struct stat other;
+    return ::stat(encodeFileName(folder).constData(), &one) == 0
+        && ::stat(encodeFileName(otherFolder).constData(), &other) == 0
+        && one.st_dev != other.st_dev;
 }
 
 bool isOrdinaryFile(const QString &path)

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <exception>
+#include <memory>
 
 namespace platform {
 
@@ -21,6 +22,8 @@ public:
         Move,
         // A move whose copy could not be completed once published; it was removed.
         MoveUndone,
+        // A copy that did not read back as the source's bytes; it was removed.
+        Verify,
         SetAttributes,
         ReadTime,
         // The time that a file now in place could not get.
@@ -46,25 +49,50 @@ private:
     QByteArray m_what;
 };
 
-enum class Durability {
-    Normal,
-    // The copy is on disk, and so is its name, when the call returns: the
-    // caller is about to delete the only other copy.
-    Flushed,
+// A copy written beside its new name and flushed to the medium, hashed as it
+// was written; not yet read back nor published. It is removed with the object
+// unless published.
+class PendingCopy
+{
+public:
+    PendingCopy(PendingCopy &&) noexcept;
+    PendingCopy &operator=(PendingCopy &&) noexcept;
+    ~PendingCopy();
+
+private:
+    struct Private;
+    explicit PendingCopy(std::unique_ptr<Private> d);
+    std::unique_ptr<Private> d;
+
+    friend PendingCopy writeCopy(const QString &source, const QString &target);
+    friend void publishCopy(PendingCopy &copy);
+    friend void publishMove(PendingCopy &copy);
 };
 
-// Copies the content, permission bits (less the umask) and modification
-// time of source to a new file named target. Never replaces an existing file
-// and never leaves a partial file under target, on any file system.
-void copyFile(const QString &source, const QString &target, Durability durability);
+// Writes the content and permission bits (less the umask) of source into a
+// new file beside target, and flushes it.
+PendingCopy writeCopy(const QString &source, const QString &target);
+
+// Reads the copy back from the medium and, when it holds the very bytes of
+// the source, gives it the source's modification time and publishes it under
+// its new name; otherwise it is removed and the failure says so. Never
+// replaces an existing file and never leaves a partial file under target,
+// on any file system.
+void publishCopy(PendingCopy &copy);
+
+// publishCopy, then deletes the source. When the source cannot be deleted,
+// or the copy cannot be completed, the copy is removed again: the file either
+// moves or stays where it was.
+void publishMove(PendingCopy &copy);
+
+// writeCopy, then publishCopy.
+void copyFile(const QString &source, const QString &target);
 
 // Renames source to target without replacing an existing target. Across
 // file systems, and for a link, whose photo stays, the file is moved by copying.
 void moveFile(const QString &source, const QString &target);
 
-// Copies source to target, flushed to disk, then deletes source. When source
-// cannot be deleted, or the copy cannot be completed, the copy is removed
-// again: the file either moves or stays where it was.
+// writeCopy, then publishMove.
 void moveByCopying(const QString &source, const QString &target);
 
 // Readies a folder for a run into it, before any other call of the run:
@@ -78,6 +106,10 @@ void makeWritable(const QString &path);
 
 // The file's modification time, local time, to the second.
 QDateTime fileTime(const QString &path);
+
+// Whether the two folders are known to be on different file systems, where a
+// move copies.
+bool onOtherFileSystems(const QString &folder, const QString &otherFolder);
 
 // True for a regular file (or a link to one) whose name does not start with ".".
 bool isOrdinaryFile(const QString &path);

@@ -82,7 +82,7 @@ PendingFile createTemporary(
         PendingFile file;
         const QByteArray name = temporaryNameFor(target);
         file.fd = Descriptor(
-            ::open(name.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, mode));
+            ::open(name.constData(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOFOLLOW, mode));
         if (!file.fd.isValid()) {
             if (errno == EEXIST)
                 continue;
@@ -199,8 +199,8 @@ PendingFile createPendingFile(const QByteArray &target, mode_t mode, const QStri
     // rescue system may lack.
     if (::access("/proc/self/fd", X_OK) == 0) {
         PendingFile file;
-        file.fd = Descriptor(
-            ::open(folderOf(target).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
+        file.fd =
+            Descriptor(::open(folderOf(target).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode));
         if (file.fd.isValid())
             return file;
         if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
@@ -209,28 +209,40 @@ PendingFile createPendingFile(const QByteArray &target, mode_t mode, const QStri
     return createTemporary(target, mode, Operation::Copy, paths);
 }
 
-// Some FUSE file systems write what they cached when the file is closed and
-// stamp it then, so a named file gets its times by name once closed; its
-// lock stays held by the second descriptor.
-void finishContent(
-    PendingFile &file, const struct stat &source, Durability durability, const QStringList &paths)
+// Some FUSE file systems write what they cached only when the file is
+// closed, and stamp it then: a named file is closed before it is read back
+// or gets its times, and its lock stays held by the second descriptor.
+void closeAfterWriting(PendingFile &file, const QStringList &paths)
+{
+    if (file.temporaryName.isEmpty())
+        return;
+    if (const int error = file.fd.close())
+        fail(Operation::Copy, paths, error);
+}
+
+// A named file is opened afresh: some FUSE drivers read back wrong bytes, or
+// none, through a descriptor opened before the file was written and closed.
+Descriptor openToReadBack(const PendingFile &file)
+{
+    if (file.temporaryName.isEmpty())
+        return Descriptor(::dup(file.fd.get()));
+    return Descriptor(
+        ::open(file.temporaryName.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+}
+
+void finishContent(PendingFile &file, const struct stat &source, const QStringList &paths)
 {
     // Both times are given: some FUSE file systems lose the modification
     // time when the access time is left out.
     const timespec times[2] = { source.st_atim, source.st_mtim };
-    const bool flushed = durability == Durability::Flushed;
     if (file.temporaryName.isEmpty()) {
-        if (::futimens(file.fd.get(), times) != 0 || (flushed && ::fsync(file.fd.get()) != 0))
+        if (::futimens(file.fd.get(), times) != 0 || ::fsync(file.fd.get()) != 0)
             fail(Operation::Copy, paths);
         return;
     }
-    if (flushed && ::fsync(file.fd.get()) != 0)
-        fail(Operation::Copy, paths);
-    if (const int error = file.fd.close())
-        fail(Operation::Copy, paths, error);
     if (::utimensat(AT_FDCWD, file.temporaryName.constData(), times, AT_SYMLINK_NOFOLLOW) != 0)
         fail(Operation::Copy, paths);
-    if (flushed && file.lock.isValid() && ::fsync(file.lock.get()) != 0)
+    if (file.lock.isValid() && ::fsync(file.lock.get()) != 0)
         fail(Operation::Copy, paths);
 }
 

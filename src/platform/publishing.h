@@ -24,16 +24,22 @@ struct PendingFile
 
     PendingFile() = default;
     PendingFile(PendingFile &&) = default;
+    PendingFile &operator=(PendingFile &&) = default;
     ~PendingFile();
 };
 
-// Creates the pending file of target in target's folder, with the given
-// permission bits less the umask, as cp does.
+// Creates the pending file of target in target's folder, open to write and
+// read back, with the given permission bits less the umask, as cp does.
 PendingFile createPendingFile(const QByteArray &target, mode_t mode, const QStringList &paths);
 
-// Gives the written file the source's times and, when flushed, puts it on disk.
-void finishContent(
-    PendingFile &file, const struct stat &source, Durability durability, const QStringList &paths);
+// Ends the writing of the file: from here on it is only read back.
+void closeAfterWriting(PendingFile &file, const QStringList &paths);
+
+// A descriptor to read the written file back through, or an invalid one.
+Descriptor openToReadBack(const PendingFile &file);
+
+// Gives the written file the source's times, on disk.
+void finishContent(PendingFile &file, const struct stat &source, const QStringList &paths);
 
 // Gives the finished file its final name, never replacing an existing file.
 // On failure nothing is left under target, but for a time that could not be

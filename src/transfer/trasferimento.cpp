@@ -3,7 +3,7 @@
 #include "platform/background.h"
 #include "platform/failurereport.h"
 #include "platform/fileops.h"
-#include "transfer/correzione.h"
+#include "transfer/esecuzione.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -112,9 +112,6 @@ void Form1::Trasferisci()
 
     m_stato.UnitaSorgente = unita(sorgente);
     m_stato.UnitaDestinazione = unita(destinazione);
-    const bool rinomina = m_stato.Spostare && m_stato.UnitaDestinazione == m_stato.UnitaSorgente;
-    const bool correggi = CorrOra->isChecked()
-        && (m_stato.CorrOre != 0 || m_stato.CorrMin != 0 || m_stato.CorrSec != 0);
     if (m_stato.OrdinePerNome)
         Suffisso->setText(QStringLiteral("000"));
     const qint64 ultimo = Suffisso->text().toLongLong();
@@ -124,12 +121,20 @@ void Form1::Trasferisci()
         return;
     }
 
-    // The new names are formed here, from the window; the file work then runs
+    // The plan is made here, from the window; the engine then carries it out
     // aside, reads nothing of the window, and tells it which file is next.
+    PianoTrasferimento piano;
+    piano.spostare = m_stato.Spostare;
+    piano.rinomina = m_stato.Spostare && m_stato.UnitaDestinazione == m_stato.UnitaSorgente
+        && !platform::onOtherFileSystems(sorgente, destinazione);
+    if (CorrOra->isChecked()) {
+        piano.correzioneOre = m_stato.CorrOre;
+        piano.correzioneMinuti = m_stato.CorrMin;
+        piano.correzioneSecondi = m_stato.CorrSec;
+    }
+    piano.liberaUltimo = m_stato.OrdinePerNome;
     const qint64 primo = ultimo + 1;
     QStringList numeri;
-    QStringList origini;
-    QStringList nuoviNomi;
     for (m_stato.Indice = 1; m_stato.Indice <= m_stato.NumFile; ++m_stato.Indice) {
         const QString &file = m_stato.ElencoFile.at(m_stato.Indice);
         m_stato.PosPunto = int(file.indexOf(QLatin1Char('.'))) + 1;
@@ -138,44 +143,11 @@ void Form1::Trasferisci()
         else
             m_stato.Estensione.clear();
         numeri.append(numeroSuffisso(primo + m_stato.Indice - 1));
-        origini.append(sorgente + file);
-        nuoviNomi.append(destinazione + nome + numeri.last() + m_stato.Estensione);
+        piano.origini.append(sorgente + file);
+        piano.nuoviNomi.append(destinazione + nome + numeri.last() + m_stato.Estensione);
     }
 
-    const auto trasferisciFile = [rinomina, spostare = m_stato.Spostare, correggi,
-                                     ore = m_stato.CorrOre, minuti = m_stato.CorrMin,
-                                     secondi = m_stato.CorrSec](
-                                     const QString &origine, const QString &nuovoNome) {
-        if (rinomina)
-            platform::moveFile(origine, nuovoNome);
-        else if (spostare)
-            platform::moveByCopying(origine, nuovoNome);
-        else
-            platform::copyFile(origine, nuovoNome, platform::Durability::Normal);
-        if (correggi)
-            ImpostaDataFile(
-                nuovoNome, oraCorretta(platform::fileTime(nuovoNome), ore, minuti, secondi));
-    };
     platform::runInBackground(
-        [&, perNome = m_stato.OrdinePerNome](const platform::Progress &avanza) {
-            qsizetype fatti = 0;
-            // Termina ends the run once the file in progress is complete.
-            for (; fatti < nuoviNomi.size() && !m_chiusuraRichiesta; ++fatti) {
-                avanza(int(fatti));
-                trasferisciFile(origini.at(fatti), nuoviNomi.at(fatti));
-            }
-            if (perNome && fatti > 0)
-                platform::makeWritable(nuoviNomi.at(fatti - 1));
-        },
+        [&](const platform::Progress &avanza) { eseguiPiano(piano, avanza, m_chiusuraRichiesta); },
         [&](int file) { Suffisso->setText(numeri.at(file)); });
-}
-
-// Writes the time as the file's last-modified time. A file that is not an
-// ordinary one, or an invalid time, is left alone; a time that cannot be
-// written ends the run at that file.
-void Form1::ImpostaDataFile(const QString &nomeFile, const QDateTime &ora)
-{
-    if (!ora.isValid() || !platform::isOrdinaryFile(nomeFile))
-        return;
-    platform::setFileTime(nomeFile, ora);
 }

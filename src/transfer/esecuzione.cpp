@@ -1,0 +1,87 @@
+#include "transfer/esecuzione.h"
+
+#include "platform/fileops.h"
+#include "transfer/correzione.h"
+
+#include <future>
+
+namespace {
+
+// Writes the time as the file's last-modified time. A file that is not an
+// ordinary one, or an invalid time, is left alone; a time that cannot be
+// written ends the run at that file.
+void impostaDataFile(const QString &nomeFile, const QDateTime &ora)
+{
+    if (!ora.isValid() || !platform::isOrdinaryFile(nomeFile))
+        return;
+    platform::setFileTime(nomeFile, ora);
+}
+
+void correggi(const PianoTrasferimento &piano, const QString &nuovoNome)
+{
+    if (piano.correzioneOre == 0 && piano.correzioneMinuti == 0 && piano.correzioneSecondi == 0)
+        return;
+    impostaDataFile(nuovoNome,
+        oraCorretta(platform::fileTime(nuovoNome), piano.correzioneOre, piano.correzioneMinuti,
+            piano.correzioneSecondi));
+}
+
+// Reads the copy back, publishes it, for a move deletes the original, and corrects its time.
+void completaCopia(
+    const PianoTrasferimento &piano, platform::PendingCopy &copia, const QString &nuovoNome)
+{
+    if (piano.spostare)
+        platform::publishMove(copia);
+    else
+        platform::publishCopy(copia);
+    correggi(piano, nuovoNome);
+}
+
+} // namespace
+
+void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)> &avanza,
+    const std::atomic<bool> &ferma)
+{
+    // The copy read back on a thread of its own while the next one is written.
+    std::future<void> inVerifica;
+    int posizioneInVerifica = -1;
+    const auto attendiVerifica = [&] {
+        if (!inVerifica.valid())
+            return;
+        try {
+            inVerifica.get();
+        } catch (...) {
+            avanza(posizioneInVerifica);
+            throw;
+        }
+    };
+
+    int fatti = 0;
+    for (; fatti < piano.nuoviNomi.size() && !ferma; ++fatti) {
+        avanza(fatti);
+        const QString &origine = piano.origini.at(fatti);
+        const QString &nuovoNome = piano.nuoviNomi.at(fatti);
+        if (piano.rinomina) {
+            platform::moveFile(origine, nuovoNome);
+            correggi(piano, nuovoNome);
+            continue;
+        }
+        std::optional<platform::PendingCopy> copia;
+        try {
+            copia.emplace(platform::writeCopy(origine, nuovoNome));
+        } catch (...) {
+            // A failure of the file before comes first.
+            attendiVerifica();
+            throw;
+        }
+        attendiVerifica();
+        posizioneInVerifica = fatti;
+        inVerifica = std::async(
+            std::launch::async, [&piano, copia = std::move(*copia), nuovoNome]() mutable {
+                completaCopia(piano, copia, nuovoNome);
+            });
+    }
+    attendiVerifica();
+    if (piano.liberaUltimo && fatti > 0)
+        platform::makeWritable(piano.nuoviNomi.at(fatti - 1));
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+
+// What one run does: each file's path and new path, and how it goes there.
+// The window makes it from its controls; the engine carries it out.
+struct PianoTrasferimento
+{
+    QStringList origini;
+    // At the same positions as origini.
+    QStringList nuoviNomi;
+    bool spostare = false;
+    // A move within one file system: each file is renamed, no byte is copied.
+    bool rinomina = false;
+    // The clock correction; all zero leaves each file's time as it is.
+    int correzioneOre = 0;
+    int correzioneMinuti = 0;
+    int correzioneSecondi = 0;
+    // Name order leaves the last new file writable by its owner.
+    bool liberaUltimo = false;
+};
+
+// Carries out the plan on the calling thread, file by file. Each copy is read
+// back from the medium and published while the next file is copied already.
+// avanza hears the position of each file as it starts, and again of a file
+// that fails once the next one started. ferma stops the run before the next
+// file; the file in progress, and one in verification, complete whole. Throws
+// platform::FileError at the first file that fails: the files before it are
+// done, those after it untouched.
+void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)> &avanza,
+    const std::atomic<bool> &ferma);
