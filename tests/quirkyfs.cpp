@@ -5,6 +5,9 @@
 //   meddle          another program writes each new visible file as it is closed
 //   no-times        visible files refuse a new time
 //   no-folder-sync  a folder cannot be flushed
+//   corrupt=TEXT    the first byte written to a file whose name holds TEXT is
+//                   stored flipped, while the page cache keeps what was written
+// It counts the bytes it hands out to readers in the file BACKING.reads.
 // Usage: quirkyfs FAULTS[,FAULTS] BACKING MOUNTPOINT [FUSE OPTIONS]
 
 #define FUSE_USE_VERSION 31
@@ -20,6 +23,7 @@
 #include <string>
 #include <sys/statvfs.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -28,6 +32,8 @@ bool refuseReplace = false;
 bool meddle = false;
 bool noTimes = false;
 bool noFolderSync = false;
+std::string corrupted; // the text a corrupted name holds
+uint64_t bytesRead = 0;
 
 // Marks, in a file handle, a file to be written by "another program" on close.
 constexpr uint64_t Meddled = uint64_t(1) << 32;
@@ -53,13 +59,17 @@ int descriptor(const fuse_file_info *info)
     return int(info->fh & 0xffffffff);
 }
 
-void *init(fuse_conn_info *, fuse_config *config)
+void *init(fuse_conn_info *connection, fuse_config *config)
 {
+    // Written pages stay in the cache, whatever the file's new time: only a
+    // reader that drops them reaches what is stored.
+    connection->want &= ~FUSE_CAP_AUTO_INVAL_DATA;
     config->use_ino = 1;
     config->hard_remove = 1;
     config->entry_timeout = 0;
     config->attr_timeout = 0;
     config->negative_timeout = 0;
+    config->kernel_cache = 1;
     return nullptr;
 }
 
@@ -125,12 +135,24 @@ int release(const char *, fuse_file_info *info)
 int read(const char *, char *buffer, size_t size, off_t offset, fuse_file_info *info)
 {
     const ssize_t got = ::pread(descriptor(info), buffer, size, offset);
-    return got < 0 ? -errno : int(got);
+    if (got < 0)
+        return -errno;
+    bytesRead += uint64_t(got);
+    const std::string count = std::to_string(bytesRead) + "\n";
+    const int fd = ::open((backing + ".reads").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd >= 0) {
+        [[maybe_unused]] const ssize_t written = ::write(fd, count.data(), count.size());
+        ::close(fd);
+    }
+    return int(got);
 }
 
-int write(const char *, const char *buffer, size_t size, off_t offset, fuse_file_info *info)
+int write(const char *path, const char *buffer, size_t size, off_t offset, fuse_file_info *info)
 {
-    const ssize_t written = ::pwrite(descriptor(info), buffer, size, offset);
+    std::string stored(buffer, size);
+    if (!corrupted.empty() && offset == 0 && size > 0 && std::strstr(path, corrupted.c_str()))
+        stored[0] = char(~stored[0]);
+    const ssize_t written = ::pwrite(descriptor(info), stored.data(), size, offset);
     return written < 0 ? -errno : int(written);
 }
 
@@ -207,13 +229,19 @@ int main(int argc, char *argv[])
     meddle = faults.find(",meddle,") != std::string::npos;
     noTimes = faults.find(",no-times,") != std::string::npos;
     noFolderSync = faults.find(",no-folder-sync,") != std::string::npos;
+    if (const size_t at = faults.find(",corrupt="); at != std::string::npos)
+        corrupted = faults.substr(at + 9, faults.find(',', at + 9) - at - 9);
     char resolved[PATH_MAX];
     if (!::realpath(argv[2], resolved)) {
         std::perror(argv[2]);
         return 1;
     }
     backing = resolved;
-    argv[2] = argv[0];
+    // One thread, so that the count of bytes read is kept in order.
+    std::vector<char *> arguments { argv[0] };
+    arguments.insert(arguments.end(), argv + 3, argv + argc);
+    char singleThread[] = "-s";
+    arguments.push_back(singleThread);
     const fuse_operations ops = operations();
-    return fuse_main(argc - 2, argv + 2, &ops, nullptr);
+    return fuse_main(int(arguments.size()), arguments.data(), &ops, nullptr);
 }

@@ -20,18 +20,22 @@
 #include <algorithm>
 #include <csignal>
 #include <fcntl.h>
+#include <pwd.h>
+#include <unistd.h>
 #include <vector>
 
 namespace test {
 
 int runReportingSkips(int argc, char *argv[], const std::function<int(int &, char **)> &run)
 {
-    // A second, plain log of the run tells whether a case skipped.
-    QTemporaryFile log(QDir::tempPath() + QStringLiteral("/copia-test-log-XXXXXX"));
-    if (!log.open())
+    // A second, plain log of the run tells whether a case skipped. Its file
+    // loses its name at once, so that not even a crash leaves it behind.
+    QTemporaryFile log;
+    if (!log.open() || ::unlink(QFile::encodeName(log.fileName()).constData()) != 0)
         qFatal("cannot make the test log");
     std::vector<QByteArray> texts(argv, argv + argc);
-    std::vector<QByteArray> logs { "-o", QFile::encodeName(log.fileName()) + ",txt" };
+    std::vector<QByteArray> logs { "-o",
+        "/proc/self/fd/" + QByteArray::number(log.handle()) + ",txt" };
     // Naming a log replaces the one on the screen, unless the caller chose its own.
     if (std::find(texts.begin(), texts.end(), "-o") == texts.end())
         logs.insert(logs.end(), { "-o", "-,txt" });
@@ -172,6 +176,12 @@ Medium::~Medium()
         run(QStringLiteral("losetup"), { QStringLiteral("--detach"), m_loopDevice });
 }
 
+qint64 Medium::bytesRead() const
+{
+    QFile count(m_work.filePath(QStringLiteral("backing.reads")));
+    return count.open(QIODevice::ReadOnly) ? count.readAll().trimmed().toLongLong() : 0;
+}
+
 bool Medium::makeReadOnly()
 {
     return run(QStringLiteral("mount"),
@@ -223,8 +233,15 @@ void rerunAsUnprivilegedUser()
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedChannels);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("HOME"), QDir::tempPath());
-    environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    // A home and runtime folder that go with the test, or Qt would make a
+    // /tmp/runtime-nobody that outlives it.
+    QTemporaryDir home;
+    const passwd *nobody = ::getpwnam("nobody");
+    QVERIFY(home.isValid() && nobody
+        && ::chown(QFile::encodeName(home.path()).constData(), nobody->pw_uid, nobody->pw_gid)
+            == 0);
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
     child.setProcessEnvironment(environment);
     child.start(setpriv, asNobody + QStringList { program, function });
     QVERIFY(child.waitForFinished(120'000));

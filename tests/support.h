@@ -64,6 +64,8 @@ public:
     QString path() const { return m_mountPoint; }
     QString filePath(const QString &name) const { return m_mountPoint + QLatin1Char('/') + name; }
     bool makeReadOnly();
+    // The bytes a "quirky:" medium has handed out to readers.
+    qint64 bytesRead() const;
 
 private:
     bool run(const QString &program, const QStringList &arguments, QString *output = nullptr);

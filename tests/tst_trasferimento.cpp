@@ -50,6 +50,8 @@ private Q_SLOTS:
     void clockCorrection();
     void hiddenNewFileKeepsItsTime();
     void moveFromReadOnlyCardLeavesOriginals();
+    void everyCopyIsReadBack_data();
+    void everyCopyIsReadBack();
     void asUserNotRoot_data();
     void asUserNotRoot();
 
@@ -512,6 +514,58 @@ void TestTrasferimento::moveFromReadOnlyCardLeavesOriginals()
         QCOMPARE(test::entriesOf(m_destination->path()), QStringList());
         QCOMPARE(m_sandbox->reports.size(), click);
         QVERIFY(m_sandbox->reports.last().contains(QStringLiteral("non è stata spostata")));
+    }
+}
+
+void TestTrasferimento::everyCopyIsReadBack_data()
+{
+    QTest::addColumn<QString>("faults");
+    QTest::addColumn<bool>("move");
+    QTest::addColumn<QStringList>("arrived");
+    QTest::addColumn<QStringList>("leftAtSource");
+
+    const QStringList all { "a.jpg", "b.jpg", "c.jpg" };
+    QTest::newRow("copy, all sound")
+        << "" << false << QStringList({ "Img_001.jpg", "Img_002.jpg", "Img_003.jpg" }) << all;
+    QTest::newRow("copy, second stored wrong")
+        << "corrupt=Img_002" << false << QStringList({ "Img_001.jpg" }) << all;
+    QTest::newRow("move, second stored wrong")
+        << "corrupt=Img_002" << true << QStringList({ "Img_001.jpg" })
+        << QStringList({ "b.jpg", "c.jpg" });
+}
+
+// A card that stores other bytes than it was given, while memory still holds
+// the right ones: the run stops at that photo, which is not left behind, and
+// its original stays.
+void TestTrasferimento::everyCopyIsReadBack()
+{
+    QFETCH(QString, faults);
+    QFETCH(bool, move);
+    QFETCH(QStringList, arrived);
+    QFETCH(QStringList, leftAtSource);
+    const test::Medium card(QStringLiteral("quirky:") + faults);
+    if (!card.isMounted())
+        QSKIP(qPrintable(card.whyNot()));
+    const QStringList names { "a.jpg", "b.jpg", "c.jpg" };
+    for (qsizetype i = 0; i < names.size(); ++i)
+        test::writeFile(m_source->path(), names.at(i), QByteArray(256 << 10, char('a' + i)),
+            Earlier.addSecs(i));
+
+    m_window->prepare(m_source->path(), card.path(), names);
+    m_window->click(move ? "Sposta" : "Copia");
+    QCOMPARE(test::entriesOf(card.path()), arrived);
+    QCOMPARE(test::entriesOf(m_source->path()), leftAtSource);
+    for (qsizetype i = 0; i < arrived.size(); ++i)
+        QCOMPARE(
+            test::contentOf(card.filePath(arrived.at(i))), QByteArray(256 << 10, char('a' + i)));
+    if (arrived.size() == names.size()) {
+        QVERIFY(m_sandbox->reports.isEmpty());
+        QVERIFY(card.bytesRead() >= 3 * (256 << 10));
+    } else {
+        QCOMPARE(m_window->text("Suffisso"), QStringLiteral("002"));
+        QCOMPARE(m_sandbox->reports.size(), 1);
+        QVERIFY(
+            m_sandbox->reports.first().contains(QStringLiteral("non corrisponde all'originale")));
     }
 }
 
