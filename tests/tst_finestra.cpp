@@ -1,5 +1,6 @@
 #include "support.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -91,6 +92,8 @@ private Q_SLOTS:
     void clockCorrectionSteps_data();
     void clockCorrectionSteps();
     void terminaClosesWithoutWriting();
+    void accessibleNames_data();
+    void accessibleNames();
 };
 
 void TestFinestra::firstRun()
@@ -367,6 +370,79 @@ void TestFinestra::terminaClosesWithoutWriting()
     QVERIFY(!window.form().isVisible());
     QVERIFY(config.open(QIODevice::ReadOnly));
     QCOMPARE(config.readAll(), before);
+}
+
+void TestFinestra::accessibleNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("accessibleName");
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<QAccessible::Role>("role");
+
+    const QString source = QStringLiteral(
+        "Indicare la cartella contenente i file ed eventualmente selezionare i file da copiare.");
+    const QString destination = QStringLiteral("Indicare la cartella in cui copiare i file");
+    const auto row = [](const char *name, const QString &accessibleName, QAccessible::Role role,
+                         const QString &description = QString()) {
+        QTest::newRow(*name ? name : "window")
+            << QString::fromLatin1(name) << accessibleName << description << role;
+    };
+    // The window itself, which has no object name.
+    row("", "Copia e Rinomina", QAccessible::Window);
+    row("SrcPath", "Cartella di origine", QAccessible::EditableText, source);
+    row("SfogliaS", "Sfoglia origine", QAccessible::PushButton, source);
+    row("Copia", "Copia", QAccessible::PushButton);
+    row("NomeBase", "Nome base", QAccessible::EditableText,
+        "Inserire il nome di base da assegnare ai file");
+    row("Suffisso", "Ultimo numero", QAccessible::StaticText,
+        "File presenti con il nome base impostato, nella cartella destinazione.");
+    row("Sposta", "Sposta", QAccessible::PushButton);
+    row("DestPath", "Cartella di destinazione", QAccessible::EditableText, destination);
+    row("SfogliaD", "Sfoglia destinazione", QAccessible::PushButton, destination);
+    row("Termina", "Termina", QAccessible::PushButton);
+    row("OptionData", "Ordina per Data/Ora", QAccessible::RadioButton);
+    row("OptionNome", "Ordina per Nome", QAccessible::RadioButton);
+    row("CorrOra", "Correggi Ore:Min:Sec  per compensare  differenze di impostazione fotocamere.",
+        QAccessible::CheckBox);
+    row("OraPiu_0", "Ore più", QAccessible::PushButton, "Aggiunge un'ora alla correzione");
+    row("OraMeno_0", "Ore meno", QAccessible::PushButton, "Toglie un'ora dalla correzione");
+    row("OraPiu_1", "Minuti più", QAccessible::PushButton, "Aggiunge un minuto alla correzione");
+    row("OraMeno_1", "Minuti meno", QAccessible::PushButton, "Toglie un minuto dalla correzione");
+    row("OraPiu_2", "Secondi più", QAccessible::PushButton, "Aggiunge un secondo alla correzione");
+    row("OraMeno_2", "Secondi meno", QAccessible::PushButton, "Toglie un secondo dalla correzione");
+    row("DiffOra", "Ore", QAccessible::EditableText, "Ore della correzione");
+    row("Text1", "Separatore ore minuti", QAccessible::EditableText);
+    row("DiffMin", "Minuti", QAccessible::EditableText, "Minuti della correzione");
+    row("Text3", "Separatore minuti secondi", QAccessible::EditableText);
+    row("DiffSec", "Secondi", QAccessible::EditableText, "Secondi della correzione");
+}
+
+// What a screen reader says of each control, and that no two controls the
+// focus can reach sound alike.
+void TestFinestra::accessibleNames()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, accessibleName);
+    QFETCH(QString, description);
+    QFETCH(QAccessible::Role, role);
+    test::Sandbox sandbox;
+    test::Window window;
+    QWidget *control = name.isEmpty() ? &window.form() : window.form().findChild<QWidget *>(name);
+    QVERIFY(control);
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(control);
+    QVERIFY(accessible);
+    QCOMPARE(accessible->text(QAccessible::Name), accessibleName);
+    QCOMPARE(accessible->text(QAccessible::Description), description);
+    QCOMPARE(accessible->role(), role);
+
+    QStringList focusable;
+    for (QWidget *other : window.form().findChildren<QWidget *>()) {
+        if (other->focusPolicy() & Qt::TabFocus)
+            focusable.append(QAccessible::queryAccessibleInterface(other)->text(QAccessible::Name));
+    }
+    QCOMPARE(focusable.size(), 22);
+    QVERIFY(!focusable.contains(QString()));
+    QCOMPARE(QSet<QString>(focusable.cbegin(), focusable.cend()).size(), focusable.size());
 }
 
 // COPIA_TEST_MAIN, and "-xvfb" first.

@@ -4,6 +4,8 @@
 
 #include "platform/commondialog.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -84,6 +86,55 @@ QLineEdit *casellaOrario(QWidget *finestra, const char *nome, const QString &tes
     casella->setTextMargins(0, 0, 0, 0);
     colora(casella, QColor(224, 224, 224), Qt::black);
     return casella;
+}
+
+// Screen readers present the window as a frame, like any program's main
+// window; Qt would give a plain widget the role of a filler.
+QAccessibleInterface *finestraAccessibile(const QString &classe, QObject *oggetto)
+{
+    if (classe == QLatin1String("Form1") && oggetto->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget *>(oggetto), QAccessible::Window);
+    return nullptr;
+}
+
+// Names for screen readers where the caption is missing (the fields), shared
+// (the two Sfoglia) or a symbol (the arrows, the separators); the tooltips
+// describe the rest.
+void nominaControlli(QWidget *finestra)
+{
+    struct Nome
+    {
+        const char *controllo;
+        const char *nome;
+        const char *descrizione;
+    };
+    static const Nome nomi[] = {
+        { "SrcPath", "Cartella di origine", nullptr },
+        { "SfogliaS", "Sfoglia origine", nullptr },
+        { "NomeBase", "Nome base", nullptr },
+        { "Suffisso", "Ultimo numero", nullptr },
+        { "DestPath", "Cartella di destinazione", nullptr },
+        { "SfogliaD", "Sfoglia destinazione", nullptr },
+        { "OraPiu_0", "Ore più", "Aggiunge un'ora alla correzione" },
+        { "OraMeno_0", "Ore meno", "Toglie un'ora dalla correzione" },
+        { "OraPiu_1", "Minuti più", "Aggiunge un minuto alla correzione" },
+        { "OraMeno_1", "Minuti meno", "Toglie un minuto dalla correzione" },
+        { "OraPiu_2", "Secondi più", "Aggiunge un secondo alla correzione" },
+        { "OraMeno_2", "Secondi meno", "Toglie un secondo dalla correzione" },
+        { "DiffOra", "Ore", "Ore della correzione" },
+        { "Text1", "Separatore ore minuti", nullptr },
+        { "DiffMin", "Minuti", "Minuti della correzione" },
+        { "Text3", "Separatore minuti secondi", nullptr },
+        { "DiffSec", "Secondi", "Secondi della correzione" },
+    };
+    for (const Nome &nome : nomi) {
+        auto *controllo = finestra->findChild<QWidget *>(QLatin1String(nome.controllo));
+        controllo->setAccessibleName(QString::fromUtf8(nome.nome));
+        if (nome.descrizione)
+            controllo->setAccessibleDescription(QString::fromUtf8(nome.descrizione));
+    }
+    static const bool installata = (QAccessible::installFactory(finestraAccessibile), true);
+    Q_UNUSED(installata);
 }
 
 } // namespace
@@ -206,6 +257,7 @@ void Form1::creaControlli()
     SrcInfo->setToolTip(QStringLiteral("Indica i file attualmente selezionati"));
     Suffisso->setToolTip(
         QStringLiteral("File presenti con il nome base impostato, nella cartella destinazione."));
+    nominaControlli(this);
 }
 
 bool Form1::eventFilter(QObject *oggetto, QEvent *evento)
