@@ -2,6 +2,7 @@
 
 #include "app/impostazioni.h"
 #include "platform/settingsstore.h"
+#include "transfer/controllo.h"
 
 #include <QTest>
 
@@ -15,6 +16,10 @@ private Q_SLOTS:
     void booleanText_data();
     void booleanText();
     void settingsReadBackAsWritten();
+    void progressText_data();
+    void progressText();
+    void namesFatRefuses_data();
+    void namesFatRefuses();
 };
 
 void TestApp::sectionName_data()
@@ -79,6 +84,60 @@ void TestApp::settingsReadBackAsWritten()
     QFile file(sandbox.configFile());
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll().contains("[Copia-e-rinomina]"));
+}
+
+void TestApp::progressText_data()
+{
+    QTest::addColumn<int>("done");
+    QTest::addColumn<qint64>("bytesDone");
+    QTest::addColumn<qint64>("milliseconds");
+    QTest::addColumn<QString>("expected");
+    // Ten files, 1,000 bytes in all.
+    QTest::newRow("at the start") << 0 << qint64(0) << qint64(0) << "0/10";
+    QTest::newRow("too early to tell") << 3 << qint64(300) << qint64(1999) << "3/10";
+    QTest::newRow("no file done yet") << 0 << qint64(0) << qint64(5000) << "0/10";
+    QTest::newRow("half way") << 5 << qint64(500) << qint64(10000) << "5/10 · 0:10";
+    QTest::newRow("minutes") << 1 << qint64(100) << qint64(20000) << "1/10 · 3:00";
+    QTest::newRow("hours") << 1 << qint64(1) << qint64(10000) << "1/10 · 2:46:30";
+    QTest::newRow("done") << 10 << qint64(1000) << qint64(9000) << "10/10 · 0:00";
+}
+
+void TestApp::progressText()
+{
+    QFETCH(int, done);
+    QFETCH(qint64, bytesDone);
+    QFETCH(qint64, milliseconds);
+    QFETCH(QString, expected);
+    QCOMPARE(testoAvanzamento(done, 10, bytesDone, 1000, milliseconds), expected);
+}
+
+void TestApp::namesFatRefuses_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("plain") << "Img_001.jpg"
+                           << "";
+    QTest::newRow("colon") << "Img:001.jpg"
+                           << "carattere «:»";
+    QTest::newRow("question mark") << "Img?001.jpg"
+                                   << "carattere «?»";
+    QTest::newRow("backslash") << "Img\\001.jpg"
+                               << "carattere «\\»";
+    QTest::newRow("control character") << "Img\t001.jpg"
+                                       << "carattere di controllo";
+    QTest::newRow("final dot") << "Img_001."
+                               << "finisce con un punto";
+    QTest::newRow("final blank") << "Img_001 "
+                                 << "finisce con uno spazio";
+    QTest::newRow("accents are fine") << "Città_001.jpg"
+                                      << "";
+}
+
+void TestApp::namesFatRefuses()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, reason);
+    QCOMPARE(motivoNomeRifiutato(name), reason);
 }
 
 COPIA_TEST_MAIN(TestApp)

@@ -5,6 +5,7 @@
 #include "platform/folderlisting.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QTest>
 
@@ -31,6 +32,7 @@ private Q_SLOTS:
     void copyFailingPartWayLeavesNothing();
     void everyMedium_data();
     void everyMedium();
+    void vanishedCard();
     void faultyCard_data();
     void faultyCard();
     void staleTemporariesAreRemoved();
@@ -256,6 +258,27 @@ void TestPlatform::everyMedium_data()
     // The same, with a plain rename that will not replace either.
     QTest::newRow("rename refuses") << "quirky:refuse-replace" << 1 << true;
     QTest::newRow("rename replaces") << "quirky:" << 1 << true;
+}
+
+// A card pulled out during a run: its driver no longer answers.
+void TestPlatform::vanishedCard()
+{
+    const test::Medium card(QStringLiteral("quirky:"));
+    if (!card.isMounted())
+        QSKIP(qPrintable(card.whyNot()));
+    QTemporaryDir disk;
+    const QString photo = test::writeFile(disk.path(), QStringLiteral("a.jpg"));
+    QCOMPARE(QProcess::execute(QStringLiteral("pkill"),
+                 { QStringLiteral("-KILL"), QStringLiteral("-f"), card.path() }),
+        0);
+    QTRY_VERIFY(!QFileInfo::exists(card.filePath(QStringLiteral("."))));
+    try {
+        copyFile(photo, card.filePath(QStringLiteral("Img_001.jpg")));
+        QFAIL("a copy onto a card that is gone succeeded");
+    } catch (const FileError &error) {
+        QVERIFY(error.message().endsWith(QStringLiteral(
+            "non risponde più: la scheda o il disco potrebbe essere stato rimosso.")));
+    }
 }
 
 void TestPlatform::faultyCard_data()

@@ -113,6 +113,7 @@ void TestReattivita::windowAnswersButIgnoresInputDuringRun()
         held = true;
         QCoreApplication::processEvents();
         QCOMPARE(log.painted.value(log.painted.size() - 1), QStringLiteral("001"));
+        QCOMPARE(m_window->form().windowTitle(), QStringLiteral("0/3 – Copia e Rinomina"));
         for (const char *control : { "Copia", "Sposta", "SfogliaS", "SfogliaD", "OptionNome" })
             m_window->click(control);
         QTest::keyClicks(m_window->lineEdit("NomeBase"), QStringLiteral("Mare"));
@@ -124,6 +125,7 @@ void TestReattivita::windowAnswersButIgnoresInputDuringRun()
     QCOMPARE(test::entriesOf(m_destination->path()),
         QStringList({ "Img_001.jpg", "Img_002.jpg", "Img_003.jpg" }));
     QCOMPARE(m_window->text("Suffisso"), QStringLiteral("003"));
+    QCOMPARE(m_window->form().windowTitle(), QStringLiteral("Copia e Rinomina"));
     QCOMPARE(m_window->text("NomeBase"), QStringLiteral("Img_"));
     QVERIFY(dialog.shown.isEmpty());
     QVERIFY(!m_window->form().findChild<QRadioButton *>(QStringLiteral("OptionNome"))->isChecked());

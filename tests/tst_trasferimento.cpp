@@ -1,8 +1,11 @@
 #include "support.h"
 
+#include "platform/fileops.h"
+
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTest>
@@ -37,8 +40,8 @@ private Q_SLOTS:
     void nameThatIsNotUtf8();
     void moveWithinFileSystemKeepsInode();
     void moveAcrossFileSystems();
-    void existingNameEndsRun_data();
-    void existingNameEndsRun();
+    void refusedRuns_data();
+    void refusedRuns();
     void failingFileEndsRun_data();
     void failingFileEndsRun();
     void copyFailingPartWayLeavesNothing();
@@ -270,30 +273,106 @@ void TestTrasferimento::moveAcrossFileSystems()
     QVERIFY(m_sandbox->reports.isEmpty());
 }
 
-void TestTrasferimento::existingNameEndsRun_data()
+void TestTrasferimento::refusedRuns_data()
 {
+    QTest::addColumn<QString>("medium"); // mounted as the destination; none for a folder
+    QTest::addColumn<QString>("folder"); // the destination within it
+    QTest::addColumn<QString>("existing"); // a file already there
+    QTest::addColumn<QString>("baseName");
+    QTest::addColumn<qint64>("size"); // of the photo, written sparse
     QTest::addColumn<bool>("move");
-    QTest::newRow("copy") << false;
-    QTest::newRow("move") << true;
+    QTest::addColumn<bool>("removed"); // the medium is unmounted once chosen
+    QTest::addColumn<QString>("message"); // %1 stands for the destination folder
+
+    const qint64 small = 4;
+    QTest::newRow("name in use, name order")
+        << ""
+        << ""
+        << "Img_001.jpg"
+        << "Img_" << small << false << false
+        << "Nella destinazione esiste già «Img_001.jpg»: nessun file è stato copiato.";
+    QTest::newRow("name in use, move")
+        << ""
+        << ""
+        << "Img_001.jpg"
+        << "Img_" << small << true << false
+        << "Nella destinazione esiste già «Img_001.jpg»: nessun file è stato spostato.";
+    QTest::newRow("name in use in other letters, FAT32")
+        << "fat32"
+        << ""
+        << "IMG_001.JPG"
+        << "img_" << small << false << false
+        << "Nella destinazione esiste già «img_001.jpg»: nessun file è stato copiato.";
+    QTest::newRow("colon onto FAT32")
+        << "fat32"
+        << ""
+        << ""
+        << "Img:" << small << false << false
+        << "Il nome «Img:001.jpg» non può essere scritto su questo supporto (carattere «:»): "
+           "nessun file è stato copiato.";
+    QTest::newRow("4 GiB onto FAT32")
+        << "fat32"
+        << ""
+        << ""
+        << "Img_" << (qint64(4) << 30) << false << false
+        << "Il file «a.jpg» (4,0 GB) è troppo grande per questo supporto, che non tiene file di "
+           "4,0 GB o più: nessun file è stato copiato.";
+    QTest::newRow("tmpfs too small")
+        << "tmpfs"
+        << ""
+        << ""
+        << "Img_" << (qint64(100) << 20) << false << false
+        << "Nella destinazione «%1» lo spazio libero non basta: servono 101,0 MB, ce ne sono "
+           "64,0 MB: nessun file è stato copiato.";
+    QTest::newRow("missing folder")
+        << ""
+        << "assente/"
+        << ""
+        << "Img_" << small << false << false
+        << "La cartella di destinazione «%1» non esiste più: nessun file è stato copiato.";
+    QTest::newRow("card removed, its folder left")
+        << "tmpfs"
+        << ""
+        << ""
+        << "Img_" << small << true << true
+        << "La cartella di destinazione «%1» non è più sul supporto su cui era quando è stata "
+           "scelta: la scheda o il disco potrebbe essere stato rimosso: nessun file è stato "
+           "spostato.";
 }
 
-// In name order numbering starts again at 001, onto names already in use.
-void TestTrasferimento::existingNameEndsRun()
+// Runs that could not finish are refused before any file is touched.
+void TestTrasferimento::refusedRuns()
 {
+    QFETCH(QString, medium);
+    QFETCH(QString, folder);
+    QFETCH(QString, existing);
+    QFETCH(QString, baseName);
+    QFETCH(qint64, size);
     QFETCH(bool, move);
-    const QString existing =
-        test::writeFile(m_destination->path(), QStringLiteral("Img_001.jpg"), "vecchia", Earlier);
-    test::writeFile(m_source->path(), QStringLiteral("a.jpg"), "nuova");
-    test::writeFile(m_source->path(), QStringLiteral("b.jpg"), "nuova");
+    QFETCH(bool, removed);
+    QFETCH(QString, message);
+    std::optional<test::Medium> card;
+    if (!medium.isEmpty()) {
+        card.emplace(medium);
+        if (!card->isMounted())
+            QSKIP(qPrintable(card->whyNot()));
+    }
+    const QString root = card ? card->path() : m_destination->path();
+    if (!existing.isEmpty())
+        test::writeFile(root, existing, "vecchia");
+    QFile photo(test::writeFile(m_source->path(), QStringLiteral("a.jpg")));
+    QVERIFY(photo.resize(size));
+    const QString destination = test::slashed(root) + folder;
     m_window->check("OptionNome");
+    m_window->prepare(m_source->path(), destination, { "a.jpg" }, baseName);
+    if (removed)
+        QCOMPARE(QProcess::execute(QStringLiteral("umount"), { root }), 0);
+    const QStringList before = test::entriesOf(root);
 
-    QCOMPARE(copyOf({ "a.jpg", "b.jpg" }, move), QStringLiteral("001"));
-    QCOMPARE(test::contentOf(existing), QByteArray("vecchia"));
-    QCOMPARE(test::statOf(existing).st_mtim.tv_sec, Earlier.toSecsSinceEpoch());
-    QCOMPARE(test::entriesOf(m_destination->path()), QStringList({ "Img_001.jpg" }));
-    QCOMPARE(test::entriesOf(m_source->path()), QStringList({ "a.jpg", "b.jpg" }));
-    QCOMPARE(m_sandbox->reports.size(), 1);
-    QVERIFY(m_sandbox->reports.first().contains(existing));
+    m_window->click(move ? "Sposta" : "Copia");
+    QCOMPARE(m_sandbox->reports, QStringList({ message.arg(destination) }));
+    QCOMPARE(test::entriesOf(root), before);
+    QCOMPARE(test::entriesOf(m_source->path()), QStringList({ "a.jpg" }));
 }
 
 void TestTrasferimento::failingFileEndsRun_data()
@@ -305,10 +384,6 @@ void TestTrasferimento::failingFileEndsRun_data()
     QTest::newRow("source deleted after selection")
         << QString() << QStringList({ "a.jpg", "sparita.jpg", "b.jpg" })
         << QStringList({ "Img_001.jpg" });
-    QTest::newRow("destination missing")
-        << QStringLiteral("assente") << QStringList({ "a.jpg", "b.jpg" }) << QStringList();
-    QTest::newRow("destination names a file")
-        << QStringLiteral("file.txt") << QStringList({ "a.jpg", "b.jpg" }) << QStringList();
 }
 
 void TestTrasferimento::failingFileEndsRun()
@@ -509,12 +584,17 @@ void TestTrasferimento::moveFromReadOnlyCardLeavesOriginals()
     m_window->prepare(card.path(), m_destination->path(), { "a.jpg", "b.jpg" });
     for (int click = 1; click <= 2; ++click) {
         m_window->click("Sposta");
-        QCOMPARE(m_window->text("Suffisso"), QStringLiteral("001"));
+        QCOMPARE(m_window->text("Suffisso"), QStringLiteral("000"));
         QCOMPARE(test::entriesOf(card.path()), QStringList({ "a.jpg", "b.jpg" }));
         QCOMPARE(test::entriesOf(m_destination->path()), QStringList());
         QCOMPARE(m_sandbox->reports.size(), click);
-        QVERIFY(m_sandbox->reports.last().contains(QStringLiteral("non è stata spostata")));
+        QVERIFY(m_sandbox->reports.last().contains(QStringLiteral("non si può scrivere")));
     }
+    // Should the card turn read-only during the run, the copy goes again.
+    const QString copy = m_destination->filePath(QStringLiteral("Img_001.jpg"));
+    QVERIFY_THROWS_EXCEPTION(
+        platform::FileError, platform::moveByCopying(card.filePath(QStringLiteral("a.jpg")), copy));
+    QCOMPARE(test::entriesOf(m_destination->path()), QStringList());
 }
 
 void TestTrasferimento::everyCopyIsReadBack_data()
@@ -598,12 +678,14 @@ void TestTrasferimento::asUserNotRoot()
     m_window->check("CorrOra");
     m_window->state().CorrOre = 1;
 
-    QCOMPARE(copyOf({ "a.jpg" }, move), QStringLiteral("001"));
+    // A move is refused before it starts.
+    QCOMPARE(copyOf({ "a.jpg" }, move), move ? QStringLiteral("000") : QStringLiteral("001"));
     const QString arrived = m_destination->filePath(QStringLiteral("Img_001.jpg"));
     if (move) {
         QCOMPARE(test::entriesOf(m_destination->path()), QStringList());
         QCOMPARE(m_sandbox->reports.size(), 1);
-        QVERIFY(m_sandbox->reports.first().contains(QStringLiteral("non è stata spostata")));
+        QVERIFY(
+            m_sandbox->reports.first().contains(QStringLiteral("nessun file è stato spostato")));
         copyOf({ "a.jpg" }, move);
         QCOMPARE(test::entriesOf(m_destination->path()), QStringList());
     } else {

@@ -3,6 +3,7 @@
 #include "copia-e-rinomina.xpm"
 
 #include "platform/commondialog.h"
+#include "platform/media.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -373,6 +374,11 @@ void Form1::collegaEventi()
             NomeBase_LostFocus();
         if (dopo == NomeBase)
             NomeBase_GotFocus();
+    });
+    connect(SrcPath, &QLineEdit::textChanged, this,
+        [this](const QString &cartella) { m_supportoSorgente = platform::fileSystemOf(cartella); });
+    connect(DestPath, &QLineEdit::textChanged, this, [this](const QString &cartella) {
+        m_supportoDestinazione = platform::fileSystemOf(cartella);
     });
     connect(Copia, &QPushButton::clicked, this, &Form1::Copia_Click);
     connect(Sposta, &QPushButton::clicked, this, &Form1::Sposta_Click);

@@ -7,6 +7,7 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <optional>
 
 class QCheckBox;
 class QKeyEvent;
@@ -133,6 +134,10 @@ private:
     bool m_trasferimentoInCorso = false;
     // Termina, or closing the window, during a run; the run's work reads it.
     std::atomic<bool> m_chiusuraRichiesta = false;
+    // The file systems the folders were on when they were chosen or read at
+    // start-up: a card unmounted since leaves its mount point on another one.
+    std::optional<quint64> m_supportoSorgente;
+    std::optional<quint64> m_supportoDestinazione;
 
     QLabel *Label4 = nullptr;
     QLabel *Label2 = nullptr;

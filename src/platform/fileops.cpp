@@ -70,7 +70,21 @@ QString FileError::message() const
         break;
     }
     // A copy that reads back other bytes than were written has no system error.
-    return m_errorCode == 0 ? what : what + QStringLiteral("\n\n") + systemText();
+    if (m_errorCode == 0)
+        return what;
+    // A card pulled out, or a drive gone: the driver's words tell a
+    // photographer nothing.
+    if (m_errorCode == ENOTCONN || m_errorCode == ENODEV || m_errorCode == ENXIO
+        || m_errorCode == EIO) {
+        const QString medium = m_paths.size() > 1
+            ? QStringLiteral("«%1» o quello di «%2»").arg(first, second)
+            : QStringLiteral("«%1»").arg(first);
+        return what
+            + QStringLiteral("\n\nIl supporto di %1 non risponde più: la scheda o il disco "
+                             "potrebbe essere stato rimosso.")
+                  .arg(medium);
+    }
+    return what + QStringLiteral("\n\n") + systemText();
 }
 
 namespace {

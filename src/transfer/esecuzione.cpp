@@ -26,21 +26,28 @@ void correggi(const PianoTrasferimento &piano, const QString &nuovoNome)
             piano.correzioneSecondi));
 }
 
+void contaFatto(const PianoTrasferimento &piano, int posizione, Avanzamento &avanzamento)
+{
+    avanzamento.byte += piano.dimensioni.value(posizione);
+    ++avanzamento.fatti;
+}
+
 // Reads the copy back, publishes it, for a move deletes the original, and corrects its time.
-void completaCopia(
-    const PianoTrasferimento &piano, platform::PendingCopy &copia, const QString &nuovoNome)
+void completaCopia(const PianoTrasferimento &piano, int posizione, platform::PendingCopy &copia,
+    Avanzamento &avanzamento)
 {
     if (piano.spostare)
         platform::publishMove(copia);
     else
         platform::publishCopy(copia);
-    correggi(piano, nuovoNome);
+    correggi(piano, piano.nuoviNomi.at(posizione));
+    contaFatto(piano, posizione, avanzamento);
 }
 
 } // namespace
 
 void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)> &avanza,
-    const std::atomic<bool> &ferma)
+    const std::atomic<bool> &ferma, Avanzamento &avanzamento)
 {
     // The copy read back on a thread of its own while the next one is written.
     std::future<void> inVerifica;
@@ -64,6 +71,7 @@ void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)>
         if (piano.rinomina) {
             platform::moveFile(origine, nuovoNome);
             correggi(piano, nuovoNome);
+            contaFatto(piano, fatti, avanzamento);
             continue;
         }
         std::optional<platform::PendingCopy> copia;
@@ -76,9 +84,9 @@ void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)>
         }
         attendiVerifica();
         posizioneInVerifica = fatti;
-        inVerifica = std::async(
-            std::launch::async, [&piano, copia = std::move(*copia), nuovoNome]() mutable {
-                completaCopia(piano, copia, nuovoNome);
+        inVerifica = std::async(std::launch::async,
+            [&piano, &avanzamento, posizione = fatti, copia = std::move(*copia)]() mutable {
+                completaCopia(piano, posizione, copia, avanzamento);
             });
     }
     attendiVerifica();

@@ -1,17 +1,24 @@
 #include "app/form1.h"
 #include "naming/suffisso.h"
 #include "platform/background.h"
+#include "platform/desktop.h"
 #include "platform/failurereport.h"
+#include "platform/filenames.h"
 #include "platform/fileops.h"
+#include "transfer/controllo.h"
 #include "transfer/esecuzione.h"
 
 #include <QCheckBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QTimer>
 
 #include <limits>
+#include <numeric>
 
 namespace {
 
@@ -147,7 +154,60 @@ void Form1::Trasferisci()
         piano.nuoviNomi.append(destinazione + nome + numeri.last() + m_stato.Estensione);
     }
 
-    platform::runInBackground(
-        [&](const platform::Progress &avanza) { eseguiPiano(piano, avanza, m_chiusuraRichiesta); },
-        [&](int file) { Suffisso->setText(numeri.at(file)); });
+    piano.supportoOrigine = m_supportoSorgente;
+    piano.supportoDestinazione = m_supportoDestinazione;
+    QString rifiuto;
+    platform::runInBackground([&](const platform::Progress &) { rifiuto = controllaPiano(piano); });
+    if (!rifiuto.isEmpty()) {
+        platform::reportFailure(this, rifiuto);
+        return;
+    }
+
+    // The title and the taskbar tell how far the run has gone, four times a second.
+    Avanzamento avanzamento;
+    const qint64 byteTotali =
+        std::accumulate(piano.dimensioni.begin(), piano.dimensioni.end(), 0LL);
+    const int totale = int(piano.nuoviNomi.size());
+    const QString titolo = windowTitle();
+    const auto ripristina = qScopeGuard([this, titolo] {
+        setWindowTitle(titolo);
+        platform::hideTaskbarProgress();
+    });
+    QElapsedTimer trascorso;
+    trascorso.start();
+    const auto mostraAvanzamento = [&] {
+        setWindowTitle(testoAvanzamento(avanzamento.fatti, totale, avanzamento.byte, byteTotali,
+                           trascorso.elapsed())
+            + QStringLiteral(" – ") + titolo);
+        platform::showTaskbarProgress(byteTotali > 0 ? double(avanzamento.byte) / byteTotali
+                                                     : double(avanzamento.fatti) / totale);
+    };
+    QTimer aggiornamento;
+    connect(&aggiornamento, &QTimer::timeout, this, mostraAvanzamento);
+    aggiornamento.start(250);
+    mostraAvanzamento();
+
+    // A long run that ends while the user is elsewhere says so on the desktop.
+    const auto annuncia = [&](const QString &testo) {
+        if (trascorso.elapsed() >= 10'000 && !isActiveWindow())
+            platform::notifyRunEnded(this, testo);
+    };
+    try {
+        platform::runInBackground(
+            [&](const platform::Progress &avanza) {
+                eseguiPiano(piano, avanza, m_chiusuraRichiesta, avanzamento);
+            },
+            [&](int file) { Suffisso->setText(numeri.at(file)); });
+    } catch (const platform::FileError &errore) {
+        const QString file = platform::displayFileName(errore.paths().value(0));
+        annuncia((m_stato.Spostare ? QStringLiteral("Spostamento interrotto a «%1»: %2")
+                                   : QStringLiteral("Copia interrotta a «%1»: %2"))
+                     .arg(file.mid(file.lastIndexOf(QLatin1Char('/')) + 1),
+                         errore.message().section(QLatin1Char('\n'), 0, 0)));
+        throw;
+    }
+    annuncia(QStringLiteral("%1 foto %2 in «%3»")
+                 .arg(avanzamento.fatti)
+                 .arg(m_stato.Spostare ? QStringLiteral("spostate") : QStringLiteral("copiate"),
+                     platform::displayFileName(QDir::cleanPath(destinazione))));
 }

@@ -1,0 +1,150 @@
+#include "transfer/controllo.h"
+
+#include "platform/media.h"
+
+#include <QLocale>
+#include <QSet>
+
+namespace {
+
+QString cartellaDi(const QString &percorso)
+{
+    return percorso.left(percorso.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+QString nomeDi(const QString &percorso)
+{
+    return percorso.mid(percorso.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+QString dimensione(qint64 byte)
+{
+    return QLocale(QLocale::Italian).formattedDataSize(byte, 1, QLocale::DataSizeTraditionalFormat);
+}
+
+// Why a folder of the run cannot be used, or an empty text.
+QString motivoCartella(const QString &cartella, const std::optional<platform::Medium> &supporto,
+    const std::optional<quint64> &supportoScelto, const QString &ruolo)
+{
+    if (!supporto)
+        return QStringLiteral("La cartella %1 «%2» non esiste più").arg(ruolo, cartella);
+    if (supportoScelto && *supportoScelto != supporto->identity)
+        return QStringLiteral("La cartella %1 «%2» non è più sul supporto su cui era quando è "
+                              "stata scelta: la scheda o il disco potrebbe essere stato rimosso")
+            .arg(ruolo, cartella);
+    if (!supporto->writable)
+        return QStringLiteral("Nella cartella %1 «%2» non si può scrivere").arg(ruolo, cartella);
+    return {};
+}
+
+// The first reason of a plan's files and names, or an empty text.
+QString motivoFile(PianoTrasferimento &piano, const QString &destinazione,
+    const platform::Medium &supporto, qint64 &byteDaScrivere)
+{
+    const auto chiave = [&supporto](const QString &nome) {
+        return supporto.fatNames ? nome.toCaseFolded() : nome;
+    };
+    QSet<QString> presenti;
+    for (const QString &nome : platform::namesIn(destinazione))
+        presenti.insert(chiave(nome));
+
+    piano.dimensioni.clear();
+    for (qsizetype i = 0; i < piano.origini.size(); ++i) {
+        // A file gone since it was chosen ends the run when its turn comes.
+        const qint64 byte = std::max<qint64>(platform::fileSize(piano.origini.at(i)), 0);
+        piano.dimensioni.append(byte);
+        const QString nome = nomeDi(piano.nuoviNomi.at(i));
+        if (presenti.contains(chiave(nome)))
+            return QStringLiteral("Nella destinazione esiste già «%1»").arg(nome);
+        const QString motivo = supporto.fatNames ? motivoNomeRifiutato(nome) : QString();
+        if (!motivo.isEmpty())
+            return QStringLiteral("Il nome «%1» non può essere scritto su questo supporto (%2)")
+                .arg(nome, motivo);
+        if (piano.rinomina)
+            continue;
+        if (supporto.largestFile >= 0 && byte > supporto.largestFile)
+            return QStringLiteral("Il file «%1» (%2) è troppo grande per questo supporto, che non "
+                                  "tiene file di %3 o più")
+                .arg(nomeDi(piano.origini.at(i)), dimensione(byte),
+                    dimensione(supporto.largestFile + 1));
+        byteDaScrivere += byte;
+    }
+    return {};
+}
+
+QString motivoPiano(PianoTrasferimento &piano)
+{
+    const QString destinazione = cartellaDi(piano.nuoviNomi.first());
+    const std::optional<platform::Medium> supporto = platform::mediumOf(destinazione);
+    QString motivo = motivoCartella(
+        destinazione, supporto, piano.supportoDestinazione, QStringLiteral("di destinazione"));
+    if (!motivo.isEmpty())
+        return motivo;
+    if (piano.spostare) {
+        // The originals go from their folder, which must allow it.
+        const QString origine = cartellaDi(piano.origini.first());
+        motivo = motivoCartella(origine, platform::mediumOf(origine), piano.supportoOrigine,
+            QStringLiteral("di origine"));
+        if (!motivo.isEmpty())
+            return motivo;
+    }
+    qint64 byteDaScrivere = 0;
+    motivo = motivoFile(piano, destinazione, *supporto, byteDaScrivere);
+    if (!motivo.isEmpty())
+        return motivo;
+    // Room for the names and the clusters the files leave part empty.
+    const qint64 servono = byteDaScrivere + byteDaScrivere / 100;
+    if (servono > supporto->freeBytes)
+        return QStringLiteral("Nella destinazione «%1» lo spazio libero non basta: servono %2, "
+                              "ce ne sono %3")
+            .arg(destinazione, dimensione(servono), dimensione(supporto->freeBytes));
+    return {};
+}
+
+} // namespace
+
+QString controllaPiano(PianoTrasferimento &piano)
+{
+    if (piano.nuoviNomi.isEmpty())
+        return {};
+    const QString motivo = motivoPiano(piano);
+    if (motivo.isEmpty())
+        return {};
+    return motivo
+        + (piano.spostare ? QStringLiteral(": nessun file è stato spostato.")
+                          : QStringLiteral(": nessun file è stato copiato."));
+}
+
+QString motivoNomeRifiutato(const QString &nome)
+{
+    static const QString vietati = QStringLiteral("\"*/:<>?\\|");
+    for (const QChar c : nome) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            return QStringLiteral("carattere di controllo");
+        if (vietati.contains(c))
+            return QStringLiteral("carattere «%1»").arg(c);
+    }
+    if (nome.endsWith(QLatin1Char('.')))
+        return QStringLiteral("finisce con un punto");
+    if (nome.endsWith(QLatin1Char(' ')))
+        return QStringLiteral("finisce con uno spazio");
+    return {};
+}
+
+QString testoAvanzamento(
+    int fatti, int totale, qint64 byteFatti, qint64 byteTotali, qint64 millisecondi)
+{
+    const QString conto = QStringLiteral("%1/%2").arg(fatti).arg(totale);
+    if (millisecondi < 2000 || fatti < 1 || byteFatti <= 0)
+        return conto;
+    const qint64 secondi = qint64(
+        double(std::max<qint64>(byteTotali - byteFatti, 0)) * millisecondi / byteFatti / 1000);
+    const QString minutiSecondi =
+        QStringLiteral("%1:%2").arg(secondi / 60 % 60).arg(secondi % 60, 2, 10, QLatin1Char('0'));
+    const QString resto = secondi < 3600
+        ? minutiSecondi
+        : QStringLiteral("%1:%2")
+              .arg(secondi / 3600)
+              .arg(minutiSecondi.rightJustified(5, QLatin1Char('0')));
+    return conto + QStringLiteral(" · ") + resto;
+}

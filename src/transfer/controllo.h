@@ -1,0 +1,20 @@
+#pragma once
+
+#include "transfer/esecuzione.h"
+
+#include <QString>
+
+// Why the run of the plan could not finish, found before any file is touched
+// from what the file systems tell of names, sizes and space; an empty text
+// when nothing stands in its way. Fills in the plan's sizes.
+QString controllaPiano(PianoTrasferimento &piano);
+
+// Why FAT and exFAT refuse a file name, as "carattere «:»"; an empty text
+// when they take it.
+QString motivoNomeRifiutato(const QString &nome);
+
+// How far a run has gone, as "12/600", and from the moment an estimate is
+// steady (2 s into the run and one file done) with the time left, from the
+// bytes done over the time gone by: "12/600 · 3:05".
+QString testoAvanzamento(
+    int fatti, int totale, qint64 byteFatti, qint64 byteTotali, qint64 millisecondi);
