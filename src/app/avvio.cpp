@@ -50,3 +50,13 @@ void Form1::Form_Load()
     OrdinaElenco();
     SrcInfo->setText(QStringLiteral("Tutti i file (%1)").arg(m_stato.NumFile));
 }
+
+QString Form1::LeggiImpostazione(const QString &chiave, const QString &predefinito) const
+{
+    return leggiImpostazione(m_stato.NomeSezione, chiave, predefinito);
+}
+
+void Form1::ScriviImpostazione(const QString &chiave, const QString &valore) const
+{
+    scriviImpostazione(m_stato.NomeSezione, chiave, valore);
+}

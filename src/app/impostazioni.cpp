@@ -1,6 +1,5 @@
 #include "app/impostazioni.h"
 
-#include "app/form1.h"
 #include "platform/settingsstore.h"
 
 #include <QFileInfo>
@@ -34,12 +33,12 @@ bool impostazioniLeggibili()
     return platform::canReadSettings(Applicazione);
 }
 
-QString Form1::LeggiImpostazione(const QString &chiave, const QString &predefinito) const
+QString leggiImpostazione(const QString &sezione, const QString &chiave, const QString &predefinito)
 {
-    return platform::readSetting(Applicazione, m_stato.NomeSezione, chiave, predefinito);
+    return platform::readSetting(Applicazione, sezione, chiave, predefinito);
 }
 
-void Form1::ScriviImpostazione(const QString &chiave, const QString &valore) const
+void scriviImpostazione(const QString &sezione, const QString &chiave, const QString &valore)
 {
-    platform::writeSetting(Applicazione, m_stato.NomeSezione, chiave, valore);
+    platform::writeSetting(Applicazione, sezione, chiave, valore);
 }

@@ -13,3 +13,8 @@ bool booleanoDaTesto(const QString &testo);
 
 // False when the remembered settings cannot be read at all.
 bool impostazioniLeggibili();
+
+// The remembered settings of the program, in the given section.
+QString leggiImpostazione(
+    const QString &sezione, const QString &chiave, const QString &predefinito);
+void scriviImpostazione(const QString &sezione, const QString &chiave, const QString &valore);

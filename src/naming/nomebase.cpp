@@ -1,5 +1,5 @@
 #include "app/form1.h"
-#include "naming/suffisso.h"
+#include "naming/numerazione.h"
 #include "platform/fileops.h"
 
 #include <QKeyEvent>

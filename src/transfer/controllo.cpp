@@ -1,9 +1,12 @@
 #include "transfer/controllo.h"
 
+#include "naming/numerazione.h"
 #include "platform/media.h"
 
 #include <QLocale>
 #include <QSet>
+
+#include <limits>
 
 namespace {
 
@@ -102,6 +105,18 @@ QString motivoPiano(PianoTrasferimento &piano)
 }
 
 } // namespace
+
+QString numeraPiano(PianoTrasferimento &piano, const QString &destinazione, const QString &nomeBase,
+    qint64 ultimo, bool senzaEstensione)
+{
+    if (ultimo > std::numeric_limits<qint64>::max() - piano.origini.size())
+        return QStringLiteral("Il numero progressivo supera il massimo possibile.");
+    piano.nuoviNomi.clear();
+    for (qsizetype i = 0; i < piano.origini.size(); ++i)
+        piano.nuoviNomi.append(destinazione
+            + nuovoNome(nomeDi(piano.origini.at(i)), nomeBase, ultimo + 1 + i, senzaEstensione));
+    return {};
+}
 
 QString controllaPiano(PianoTrasferimento &piano)
 {

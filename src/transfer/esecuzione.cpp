@@ -3,6 +3,9 @@
 #include "platform/fileops.h"
 #include "transfer/correzione.h"
 
+#include <QSet>
+
+#include <algorithm>
 #include <future>
 
 namespace {
@@ -45,6 +48,23 @@ void completaCopia(const PianoTrasferimento &piano, int posizione, platform::Pen
 }
 
 } // namespace
+
+QString unita(const QString &cartella)
+{
+    const qsizetype duePunti = cartella.indexOf(QLatin1Char(':'));
+    return duePunti < 0 ? QString() : cartella.left(duePunti + 1);
+}
+
+bool siRinomina(const QStringList &origini, const QString &destinazione)
+{
+    QSet<QString> cartelle;
+    for (const QString &origine : origini)
+        cartelle.insert(origine.left(origine.lastIndexOf(QLatin1Char('/')) + 1));
+    return std::all_of(cartelle.begin(), cartelle.end(), [&](const QString &cartella) {
+        return unita(cartella) == unita(destinazione)
+            && !platform::onOtherFileSystems(cartella, destinazione);
+    });
+}
 
 void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)> &avanza,
     const std::atomic<bool> &ferma, Avanzamento &avanzamento)

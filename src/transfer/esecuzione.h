@@ -36,6 +36,13 @@ struct Avanzamento
     std::atomic<qint64> byte = 0;
 };
 
+// The drive prefix of a folder text: up to and including its first ":".
+QString unita(const QString &cartella);
+
+// Whether a move of the files into the destination renames them: each is on
+// the destination's drive and file system, so that no byte is copied.
+bool siRinomina(const QStringList &origini, const QString &destinazione);
+
 // Carries out the plan on the calling thread, file by file. Each copy is read
 // back from the medium and published while the next file is copied already.
 // avanza hears the position of each file as it starts, and again of a file

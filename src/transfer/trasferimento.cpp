@@ -1,5 +1,5 @@
 #include "app/form1.h"
-#include "naming/suffisso.h"
+#include "naming/numerazione.h"
 #include "platform/background.h"
 #include "platform/desktop.h"
 #include "platform/failurereport.h"
@@ -17,19 +17,7 @@
 #include <QScopeGuard>
 #include <QTimer>
 
-#include <limits>
 #include <numeric>
-
-namespace {
-
-// The drive prefix of a folder text: up to and including its first ":".
-QString unita(const QString &cartella)
-{
-    const qsizetype duePunti = cartella.indexOf(QLatin1Char(':'));
-    return duePunti < 0 ? QString() : cartella.left(duePunti + 1);
-}
-
-} // namespace
 
 void Form1::Copia_Click()
 {
@@ -121,38 +109,29 @@ void Form1::Trasferisci()
     m_stato.UnitaDestinazione = unita(destinazione);
     if (m_stato.OrdinePerNome)
         Suffisso->setText(QStringLiteral("000"));
-    const qint64 ultimo = Suffisso->text().toLongLong();
-    if (ultimo > std::numeric_limits<qint64>::max() - m_stato.NumFile) {
-        platform::reportFailure(
-            this, QStringLiteral("Il numero progressivo supera il massimo possibile."));
-        return;
-    }
 
     // The plan is made here, from the window; the engine then carries it out
     // aside, reads nothing of the window, and tells it which file is next.
     PianoTrasferimento piano;
+    for (int i = 1; i <= m_stato.NumFile; ++i)
+        piano.origini.append(sorgente + m_stato.ElencoFile.at(i));
+    const qint64 ultimo = Suffisso->text().toLongLong();
+    const QString oltre = numeraPiano(piano, destinazione, nome, ultimo, m_stato.RimuoviEstensione);
+    if (!oltre.isEmpty()) {
+        platform::reportFailure(this, oltre);
+        return;
+    }
     piano.spostare = m_stato.Spostare;
-    piano.rinomina = m_stato.Spostare && m_stato.UnitaDestinazione == m_stato.UnitaSorgente
-        && !platform::onOtherFileSystems(sorgente, destinazione);
+    piano.rinomina = m_stato.Spostare && siRinomina(piano.origini, destinazione);
     if (CorrOra->isChecked()) {
         piano.correzioneOre = m_stato.CorrOre;
         piano.correzioneMinuti = m_stato.CorrMin;
         piano.correzioneSecondi = m_stato.CorrSec;
     }
     piano.liberaUltimo = m_stato.OrdinePerNome;
-    const qint64 primo = ultimo + 1;
     QStringList numeri;
-    for (m_stato.Indice = 1; m_stato.Indice <= m_stato.NumFile; ++m_stato.Indice) {
-        const QString &file = m_stato.ElencoFile.at(m_stato.Indice);
-        m_stato.PosPunto = int(file.indexOf(QLatin1Char('.'))) + 1;
-        if (m_stato.PosPunto > 0 && !m_stato.RimuoviEstensione)
-            m_stato.Estensione = file.mid(m_stato.PosPunto - 1).toLower();
-        else
-            m_stato.Estensione.clear();
-        numeri.append(numeroSuffisso(primo + m_stato.Indice - 1));
-        piano.origini.append(sorgente + file);
-        piano.nuoviNomi.append(destinazione + nome + numeri.last() + m_stato.Estensione);
-    }
+    for (int i = 1; i <= m_stato.NumFile; ++i)
+        numeri.append(numeroSuffisso(ultimo + i));
 
     piano.supportoOrigine = m_supportoSorgente;
     piano.supportoDestinazione = m_supportoDestinazione;

@@ -1,0 +1,54 @@
+#include "naming/numerazione.h"
+
+#include "platform/folderlisting.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+bool soloCifre(QStringView testo)
+{
+    return std::all_of(testo.begin(), testo.end(),
+        [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
+}
+
+} // namespace
+
+QString numeroSuffisso(qint64 numero)
+{
+    return QString::number(numero).rightJustified(3, QLatin1Char('0'));
+}
+
+bool nomeBaseVuoto(const QString &nome)
+{
+    return nome.isEmpty() || nome == QLatin1String("_") || nome == QLatin1String("*");
+}
+
+qint64 ultimoNumero(const QString &cartella, const QString &nomeBase)
+{
+    qint64 massimo = 0;
+    platform::FolderListing elenco(cartella + QLatin1Char('*'));
+    for (QString nome = elenco.next(); !nome.isEmpty(); nome = elenco.next()) {
+        if (!nome.startsWith(nomeBase, Qt::CaseInsensitive))
+            continue;
+        const QStringView resto = QStringView(nome).sliced(nomeBase.size());
+        const qsizetype punto = resto.indexOf(QLatin1Char('.'));
+        const QStringView cifre = punto < 0 ? resto : resto.first(punto);
+        if (cifre.size() < 3 || !soloCifre(cifre))
+            continue;
+        bool numerico = false;
+        const qint64 numero = cifre.toLongLong(&numerico);
+        massimo = std::max(massimo, numerico ? numero : std::numeric_limits<qint64>::max());
+    }
+    return massimo;
+}
+
+QString nuovoNome(
+    const QString &nomeFile, const QString &nomeBase, qint64 numero, bool senzaEstensione)
+{
+    const qsizetype punto = nomeFile.indexOf(QLatin1Char('.'));
+    const QString estensione =
+        punto < 0 || senzaEstensione ? QString() : nomeFile.mid(punto).toLower();
+    return nomeBase + numeroSuffisso(numero) + estensione;
+}
