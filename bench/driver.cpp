@@ -4,6 +4,10 @@
 //   copia-bench copy|move SOURCE DESTINATION   every file of SOURCE, by name
 //   copia-bench scan DESTINATION               a run with nothing selected
 //   copia-bench startup                        start-up from the stored settings
+//   copia-bench uncache FOLDER...              flushes every file of the folders and
+//                                              drops it from the page cache
+//   copia-bench resident FOLDER...             prints how many KiB of their files
+//                                              the page cache holds
 //
 // Prints the seconds the click took (for start-up, until the window is
 // painted), the peak resident memory in KiB, the number of files start-up
@@ -16,13 +20,19 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLineEdit>
 #include <QTimer>
 #include <QWindow>
 
 #include <algorithm>
 #include <cstdio>
+#include <fcntl.h>
+#include <string_view>
+#include <sys/mman.h>
 #include <sys/resource.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -84,10 +94,68 @@ int startUp()
     return 0;
 }
 
+// Calls work with a read-only descriptor of every file directly in the
+// folders; stops at the first file that cannot be opened.
+template<typename Work> bool forEachFile(int argc, char *argv[], Work work)
+{
+    for (int i = 2; i < argc; ++i) {
+        const QDir folder(QString::fromLocal8Bit(argv[i]));
+        for (const QString &name : folder.entryList(QDir::Files | QDir::Hidden)) {
+            const QByteArray path = QFile::encodeName(folder.filePath(name));
+            const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0) {
+                std::perror(path.constData());
+                return false;
+            }
+            work(fd);
+            ::close(fd);
+        }
+    }
+    return true;
+}
+
+// Dirty pages are not dropped, so each file is flushed first.
+int uncache(int argc, char *argv[])
+{
+    return forEachFile(argc, argv,
+               [](int fd) {
+                   ::fdatasync(fd);
+                   ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+               })
+        ? 0
+        : 1;
+}
+
+int resident(int argc, char *argv[])
+{
+    const long page = ::sysconf(_SC_PAGESIZE);
+    long long pages = 0;
+    const bool ok = forEachFile(argc, argv, [&](int fd) {
+        const off_t size = ::lseek(fd, 0, SEEK_END);
+        if (size <= 0)
+            return;
+        void *map = ::mmap(nullptr, size_t(size), PROT_READ, MAP_SHARED, fd, 0);
+        if (map == MAP_FAILED)
+            return;
+        std::vector<unsigned char> inCore(size_t((size + page - 1) / page));
+        if (::mincore(map, size_t(size), inCore.data()) == 0)
+            pages +=
+                std::count_if(inCore.begin(), inCore.end(), [](unsigned char c) { return c & 1; });
+        ::munmap(map, size_t(size));
+    });
+    std::printf("%lld\n", pages * page / 1024);
+    return ok ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    // Neither needs a window; they run between the timed runs.
+    if (argc >= 3 && std::string_view(argv[1]) == "uncache")
+        return uncache(argc, argv);
+    if (argc >= 3 && std::string_view(argv[1]) == "resident")
+        return resident(argc, argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -98,7 +166,8 @@ int main(int argc, char *argv[])
     if (!(args.size() == 4 && (mode == QLatin1String("copy") || mode == QLatin1String("move")))
         && !(args.size() == 3 && mode == QLatin1String("scan"))) {
         std::fprintf(stderr,
-            "usage: copia-bench copy|move SOURCE DESTINATION | scan DESTINATION | startup\n");
+            "usage: copia-bench copy|move SOURCE DESTINATION | scan DESTINATION | startup\n"
+            "       copia-bench uncache|resident FOLDER...\n");
         return 2;
     }
 
