@@ -2,6 +2,8 @@
 
 #include "platform/folderlisting.h"
 
+#include <QDir>
+
 #include <algorithm>
 #include <limits>
 
@@ -23,6 +25,15 @@ QString numeroSuffisso(qint64 numero)
 bool nomeBaseVuoto(const QString &nome)
 {
     return nome.isEmpty() || nome == QLatin1String("_") || nome == QLatin1String("*");
+}
+
+QString motivoNomeBase(const QString &nome)
+{
+    if (!nome.contains(QDir::separator()))
+        return {};
+    return QStringLiteral("Il nome base «%1» contiene «%2»: i file finirebbero fuori dalla "
+                          "cartella di destinazione.\n\nNessun file è stato copiato o spostato.")
+        .arg(nome, QDir::separator());
 }
 
 qint64 ultimoNumero(const QString &cartella, const QString &nomeBase)

@@ -10,6 +10,10 @@ QString numeroSuffisso(qint64 numero);
 // number: none of them names files, and none is remembered.
 bool nomeBaseVuoto(const QString &nome);
 
+// Why a run refuses this base name before any file is touched: a path
+// separator in it would put files outside the destination. Empty when none.
+QString motivoNomeBase(const QString &nome);
+
 // The highest running number that the folder's files of this base name carry:
 // the three or more digits that follow the base name, up to the next "." or
 // the end of the name; a number too large to hold counts as the largest. The

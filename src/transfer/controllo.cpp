@@ -84,12 +84,19 @@ QString motivoPiano(PianoTrasferimento &piano)
     if (!motivo.isEmpty())
         return motivo;
     if (piano.spostare) {
-        // The originals go from their folder, which must allow it.
-        const QString origine = cartellaDi(piano.origini.first());
-        motivo = motivoCartella(origine, platform::mediumOf(origine), piano.supportoOrigine,
-            QStringLiteral("di origine"));
-        if (!motivo.isEmpty())
-            return motivo;
+        // The originals go from their folders, which must allow it; the
+        // terminal takes them from several.
+        QSet<QString> cartelle;
+        for (const QString &percorso : piano.origini) {
+            const QString origine = cartellaDi(percorso);
+            if (cartelle.contains(origine))
+                continue;
+            cartelle.insert(origine);
+            motivo = motivoCartella(origine, platform::mediumOf(origine), piano.supportoOrigine,
+                QStringLiteral("di origine"));
+            if (!motivo.isEmpty())
+                return motivo;
+        }
     }
     qint64 byteDaScrivere = 0;
     motivo = motivoFile(piano, destinazione, *supporto, byteDaScrivere);

@@ -89,11 +89,8 @@ void Form1::Trasferisci()
     const QString destinazione = DestPath->text();
     if (nomeBaseVuoto(nome) || sorgente.isEmpty() || destinazione.isEmpty())
         return;
-    if (nome.contains(QDir::separator())) {
-        platform::reportFailure(this,
-            QStringLiteral("Il nome base «%1» contiene «%2»: i file finirebbero fuori dalla "
-                           "cartella di destinazione.\n\nNessun file è stato copiato o spostato.")
-                .arg(nome, QDir::separator()));
+    if (const QString motivo = motivoNomeBase(nome); !motivo.isEmpty()) {
+        platform::reportFailure(this, motivo);
         return;
     }
 
