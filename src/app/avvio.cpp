@@ -2,6 +2,7 @@
 #include "app/impostazioni.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
+#include "transfer/giornale.h"
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -12,6 +13,9 @@
 // source folder and orders it. A step that fails is skipped silently.
 void Form1::Form_Load()
 {
+    // A move that a kill cut short is finished before the folders are read,
+    // so that its original is not listed again; the window says nothing of it.
+    completaCorseInterrotte();
     m_stato.NomeSezione = nomeSezione(QCoreApplication::applicationFilePath());
     m_stato.InCaricamento = true;
     // Settings that cannot be read leave the controls as they were designed:

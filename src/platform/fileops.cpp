@@ -177,6 +177,14 @@ XXH128_hash_t hashFromMedium(int fd, const QStringList &paths)
     }
 }
 
+QByteArray hexOf(const XXH128_hash_t &hash)
+{
+    XXH128_canonical_t canonical;
+    XXH128_canonicalFromHash(&canonical, hash);
+    return QByteArray(reinterpret_cast<const char *>(canonical.digest), sizeof canonical.digest)
+        .toHex();
+}
+
 } // namespace
 
 struct PendingCopy::Private
@@ -186,6 +194,7 @@ struct PendingCopy::Private
     struct stat source;
     PendingFile file;
     XXH128_hash_t hash;
+    qint64 written = 0;
 };
 
 PendingCopy::PendingCopy(std::unique_ptr<Private> d)
@@ -195,6 +204,21 @@ PendingCopy::PendingCopy(std::unique_ptr<Private> d)
 PendingCopy::PendingCopy(PendingCopy &&) noexcept = default;
 PendingCopy &PendingCopy::operator=(PendingCopy &&) noexcept = default;
 PendingCopy::~PendingCopy() = default;
+
+QByteArray PendingCopy::hashHex() const
+{
+    return hexOf(d->hash);
+}
+
+qint64 PendingCopy::size() const
+{
+    return d->written;
+}
+
+QDateTime PendingCopy::sourceTime() const
+{
+    return QDateTime::fromSecsSinceEpoch(d->source.st_mtim.tv_sec);
+}
 
 PendingCopy writeCopy(const QString &source, const QString &target)
 {
@@ -210,8 +234,10 @@ PendingCopy writeCopy(const QString &source, const QString &target)
 
     d->file = createPendingFile(d->target, d->source.st_mode & 0777, d->paths);
     d->hash = copyContent(in.get(), d->file.fd.get(), d->paths);
-    if (::fdatasync(d->file.fd.get()) != 0)
+    struct stat written;
+    if (::fdatasync(d->file.fd.get()) != 0 || ::fstat(d->file.fd.get(), &written) != 0)
         fail(Operation::Copy, d->paths);
+    d->written = written.st_size;
     return PendingCopy(std::move(d));
 }
 
@@ -332,6 +358,25 @@ void setFileTime(const QString &path, const QDateTime &time)
     const timespec times[2] = { status.st_atim, { time_t(time.toSecsSinceEpoch()), 0 } };
     if (::utimensat(AT_FDCWD, name.constData(), times, 0) != 0)
         throw FileError(Operation::SetTime, { path }, errno, time);
+}
+
+QByteArray hashOfFile(const QString &path)
+{
+    const Descriptor fd(
+        ::open(encodeFileName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!fd.isValid())
+        return {};
+    const Hasher hasher = newHasher();
+    std::vector<char> buffer(BufferSize);
+    for (;;) {
+        const ssize_t got = ::read(fd.get(), buffer.data(), buffer.size());
+        if (got == 0)
+            return hexOf(XXH3_128bits_digest(hasher.get()));
+        if (got < 0 && errno != EINTR)
+            return {};
+        if (got > 0)
+            XXH3_128bits_update(hasher.get(), buffer.data(), size_t(got));
+    }
 }
 
 } // namespace platform

@@ -59,6 +59,12 @@ public:
     PendingCopy &operator=(PendingCopy &&) noexcept;
     ~PendingCopy();
 
+    // What the journal of a run keeps: the XXH3-128 hash of the bytes written,
+    // in hex, their count, and the source's modification time.
+    QByteArray hashHex() const;
+    qint64 size() const;
+    QDateTime sourceTime() const;
+
 private:
     struct Private;
     explicit PendingCopy(std::unique_ptr<Private> d);
@@ -117,5 +123,9 @@ bool isOrdinaryFile(const QString &path);
 // Sets only the modification time of an existing file, to the second; the
 // owner may set it on a read-only file too.
 void setFileTime(const QString &path, const QDateTime &time);
+
+// The XXH3-128 hash of a file's content in hex, as PendingCopy::hashHex
+// gives it; empty when the file cannot be read.
+QByteArray hashOfFile(const QString &path);
 
 } // namespace platform

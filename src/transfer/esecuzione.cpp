@@ -1,7 +1,9 @@
 #include "transfer/esecuzione.h"
 
 #include "platform/fileops.h"
+#include "platform/media.h"
 #include "transfer/correzione.h"
+#include "transfer/giornale.h"
 
 #include <QSet>
 
@@ -20,9 +22,14 @@ void impostaDataFile(const QString &nomeFile, const QDateTime &ora)
     platform::setFileTime(nomeFile, ora);
 }
 
+bool siCorregge(const PianoTrasferimento &piano)
+{
+    return piano.correzioneOre != 0 || piano.correzioneMinuti != 0 || piano.correzioneSecondi != 0;
+}
+
 void correggi(const PianoTrasferimento &piano, const QString &nuovoNome)
 {
-    if (piano.correzioneOre == 0 && piano.correzioneMinuti == 0 && piano.correzioneSecondi == 0)
+    if (!siCorregge(piano))
         return;
     impostaDataFile(nuovoNome,
         oraCorretta(platform::fileTime(nuovoNome), piano.correzioneOre, piano.correzioneMinuti,
@@ -45,6 +52,36 @@ void completaCopia(const PianoTrasferimento &piano, int posizione, platform::Pen
         platform::publishCopy(copia);
     correggi(piano, piano.nuoviNomi.at(posizione));
     contaFatto(piano, posizione, avanzamento);
+}
+
+// The journal's entry of a file, with its original time and the one it gets.
+VoceGiornale voceGiornale(const PianoTrasferimento &piano, int posizione, qint64 dimensione,
+    const QByteArray &hash, const QDateTime &ora)
+{
+    VoceGiornale voce;
+    voce.posizione = posizione;
+    voce.origine = piano.origini.at(posizione);
+    voce.nuovoNome = piano.nuoviNomi.at(posizione);
+    voce.spostato = piano.spostare;
+    voce.dimensione = dimensione;
+    voce.hash = hash;
+    voce.oraOriginale = ora;
+    voce.oraNuova = siCorregge(piano) && ora.isValid()
+        ? oraCorretta(ora, piano.correzioneOre, piano.correzioneMinuti, piano.correzioneSecondi)
+        : ora;
+    return voce;
+}
+
+VoceGiornale voceRinomina(const PianoTrasferimento &piano, int posizione)
+{
+    const QString &origine = piano.origini.at(posizione);
+    QDateTime ora;
+    try {
+        ora = platform::fileTime(origine);
+    } catch (const platform::FileError &) {
+        // The rename itself tells what is wrong with the file.
+    }
+    return voceGiornale(piano, posizione, platform::fileSize(origine), {}, ora);
 }
 
 } // namespace
@@ -70,6 +107,7 @@ void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)>
     const std::atomic<bool> &ferma, Avanzamento &avanzamento)
 {
     // The copy read back on a thread of its own while the next one is written.
+    Giornale giornale;
     std::future<void> inVerifica;
     int posizioneInVerifica = -1;
     const auto attendiVerifica = [&] {
@@ -81,6 +119,7 @@ void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)>
             avanza(posizioneInVerifica);
             throw;
         }
+        giornale.concludi(posizioneInVerifica);
     };
 
     int fatti = 0;
@@ -89,8 +128,10 @@ void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)>
         const QString &origine = piano.origini.at(fatti);
         const QString &nuovoNome = piano.nuoviNomi.at(fatti);
         if (piano.rinomina) {
+            giornale.registra(voceRinomina(piano, fatti));
             platform::moveFile(origine, nuovoNome);
             correggi(piano, nuovoNome);
+            giornale.concludi(fatti);
             contaFatto(piano, fatti, avanzamento);
             continue;
         }
@@ -102,6 +143,8 @@ void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)>
             attendiVerifica();
             throw;
         }
+        giornale.registra(
+            voceGiornale(piano, fatti, copia->size(), copia->hashHex(), copia->sourceTime()));
         attendiVerifica();
         posizioneInVerifica = fatti;
         inVerifica = std::async(std::launch::async,
