@@ -1,4 +1,5 @@
 #include "app/form1.h"
+#include "cli/riga.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -7,6 +8,9 @@
 
 int main(int argc, char *argv[])
 {
+    // With arguments the program works in the terminal, with no display.
+    if (argc > 1)
+        return eseguiRigaDiComando(argc, argv);
     QApplication app(argc, argv);
     // Lets a Wayland desktop match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.vobi.CopiaERinomina"));

@@ -1,0 +1,42 @@
+#include "platform/console.h"
+
+#include "platform/filenames.h"
+
+#include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+std::atomic<bool> *stopFlag = nullptr;
+
+extern "C" void onInterrupt(int)
+{
+    if (stopFlag)
+        stopFlag->store(true);
+    std::signal(SIGINT, SIG_DFL);
+}
+
+} // namespace
+
+bool standardErrorIsTerminal()
+{
+    return ::isatty(STDERR_FILENO) == 1;
+}
+
+bool isFolder(const QString &path)
+{
+    struct stat status;
+    return ::stat(encodeFileName(path).constData(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+void stopOnInterrupt(std::atomic<bool> &stop)
+{
+    static_assert(std::atomic<bool>::is_always_lock_free);
+    stopFlag = &stop;
+    std::signal(SIGINT, onInterrupt);
+}
+
+} // namespace platform

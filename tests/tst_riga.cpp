@@ -1,0 +1,302 @@
+#include "support.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+QDateTime at(int hour, int minute, int second = 0)
+{
+    return QDateTime(QDate(2026, 6, 1), QTime(hour, minute, second));
+}
+
+struct Run
+{
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+} // namespace
+
+class TestRiga : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+
+    void sameAsWindow_data();
+    void sameAsWindow();
+    void twoSourcesMergeInTimeOrder();
+    void previewTouchesNothing();
+    void undoTakesBackTheLastRun();
+    void wrongUse_data();
+    void wrongUse();
+
+private:
+    Run terminal(const QStringList &arguments, const QString &folder = {});
+    QString path(const QString &relative) const { return m_root->filePath(relative); }
+    // Photos whose names and times give different orders, one without
+    // extension, and a destination that each base name of the table continues.
+    void fill(const QString &card, const QString &destination);
+
+    QTemporaryDir m_state;
+    std::unique_ptr<QTemporaryDir> m_config;
+    std::unique_ptr<QTemporaryDir> m_root;
+};
+
+void TestRiga::initTestCase()
+{
+    // The window's runs write their journal here too, not in the user's home.
+    qputenv("XDG_STATE_HOME", m_state.path().toUtf8());
+}
+
+void TestRiga::init()
+{
+    m_config = std::make_unique<QTemporaryDir>();
+    m_root = std::make_unique<QTemporaryDir>();
+}
+
+void TestRiga::fill(const QString &card, const QString &destination)
+{
+    QVERIFY(QDir().mkpath(path(card)) && QDir().mkpath(path(destination)));
+    test::writeFile(path(card), u"DSC_0003.JPG"_s, "primo", at(10, 0));
+    test::writeFile(path(card), u"dsc_0001.jpg"_s, "secondo", at(10, 0, 2));
+    test::writeFile(path(card), u"IMG_1.Jpeg"_s, "terzo", at(9, 59));
+    test::writeFile(path(card), u"Z.png"_s, "quarto", at(23, 30));
+    test::writeFile(path(card), u"senza"_s, "quinto", at(10, 1));
+    for (const char *name : { "Img_007.jpg", "2020.05_011.jpg", "Foto-003" })
+        test::writeFile(path(destination), QLatin1String(name), "vecchia", at(8, 0));
+}
+
+// The real program, with no display at all: a window would abort it.
+Run TestRiga::terminal(const QStringList &arguments, const QString &folder)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM" })
+        environment.remove(QLatin1String(name));
+    environment.insert(u"XDG_CONFIG_HOME"_s, m_config->path());
+    environment.insert(u"XDG_STATE_HOME"_s, m_state.path());
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(folder.isEmpty() ? m_root->path() : folder);
+    process.start(QStringLiteral(COPIA_EXE), arguments);
+    if (!process.waitForFinished(120'000) || process.exitStatus() != QProcess::NormalExit)
+        qFatal("copia-e-rinomina did not end: %s", process.readAllStandardError().constData());
+    return { process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError() };
+}
+
+void TestRiga::sameAsWindow_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("byName");
+    QTest::addColumn<QList<int>>("window");
+    QTest::addColumn<QString>("span");
+    QTest::addColumn<QString>("baseName");
+    QTest::addColumn<bool>("noExtension");
+
+    QTest::newRow("date order continues") << "copia" << false << QList<int>() << ""
+                                          << "Img_" << false;
+    QTest::newRow("an hour and a half back")
+        << "copia" << false << QList<int> { -2, 30, 0 } << "-1:30:00"
+        << "2020.05_" << false;
+    QTest::newRow("most forward, by name")
+        << "copia" << true << QList<int> { 12, 59, 59 } << "+12:59:59"
+        << "2020.05_" << false;
+    QTest::newRow("without extension") << "copia" << false << QList<int> { 0, 0, 5 } << "0:00:05"
+                                       << "Foto-" << true;
+    QTest::newRow("move") << "sposta" << false << QList<int> { 3, 0, 0 } << "3:00:00"
+                          << "Img_" << false;
+    QTest::newRow("move by name") << "sposta" << true << QList<int>() << ""
+                                  << "Foto-" << false;
+}
+
+// The same photos and choices through the window and through the terminal.
+void TestRiga::sameAsWindow()
+{
+    QFETCH(QString, command);
+    QFETCH(bool, byName);
+    QFETCH(QList<int>, window);
+    QFETCH(QString, span);
+    QFETCH(QString, baseName);
+    QFETCH(bool, noExtension);
+    fill(u"card-w"_s, u"dest-w"_s);
+    fill(u"card-t"_s, u"dest-t"_s);
+    {
+        test::Sandbox sandbox;
+        test::Window form;
+        form.setText("DestPath", path(u"dest-w/"_s));
+        form.setText("NomeBase", baseName);
+        form.check("OptionNome", byName);
+        // Every file of the folder, as the dialog's preset takes it.
+        const QString preset = u"Tutti i file del tipo selezionato"_s;
+        form.cannedDialog().answerFileName = path(u"card-w/"_s) + preset;
+        form.cannedDialog().answerFileTitle = preset;
+        form.cannedDialog().answerFilterIndex = 5;
+        form.click("SfogliaS");
+        QCOMPARE(form.state().NumFile, 5);
+        form.state().RimuoviEstensione = noExtension;
+        form.check("CorrOra", !window.isEmpty());
+        if (!window.isEmpty()) {
+            form.state().CorrOre = window.at(0);
+            form.state().CorrMin = window.at(1);
+            form.state().CorrSec = window.at(2);
+        }
+        form.click(command == "sposta"_L1 ? "Sposta" : "Copia");
+        QCOMPARE(sandbox.reports, QStringList());
+    }
+
+    QStringList arguments { command, u"card-t"_s, u"dest-t"_s, u"-n"_s, baseName, u"--ordine"_s,
+        byName ? u"nome"_s : u"data"_s };
+    if (!span.isEmpty())
+        arguments << u"--correggi="_s + span;
+    if (noExtension)
+        arguments << u"-e"_s;
+    const Run run = terminal(arguments);
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.out, QByteArray());
+    QCOMPARE(run.status, 0);
+
+    const QStringList written = test::entriesOf(path(u"dest-t"_s));
+    QCOMPARE(written.size(), 8);
+    QCOMPARE(written, test::entriesOf(path(u"dest-w"_s)));
+    QCOMPARE(test::entriesOf(path(u"card-t"_s)), test::entriesOf(path(u"card-w"_s)));
+    for (const QString &name : written) {
+        const struct stat byWindow = test::statOf(path(u"dest-w/"_s + name));
+        const struct stat byTerminal = test::statOf(path(u"dest-t/"_s + name));
+        QCOMPARE(
+            test::contentOf(path(u"dest-t/"_s + name)), test::contentOf(path(u"dest-w/"_s + name)));
+        QCOMPARE(byTerminal.st_mtim.tv_sec, byWindow.st_mtim.tv_sec);
+        QCOMPARE(byTerminal.st_mtim.tv_nsec, byWindow.st_mtim.tv_nsec);
+        QCOMPARE(byTerminal.st_mode, byWindow.st_mode);
+    }
+}
+
+void TestRiga::twoSourcesMergeInTimeOrder()
+{
+    QVERIFY(QDir().mkpath(path(u"canon"_s)) && QDir().mkpath(path(u"nikon"_s)));
+    test::writeFile(path(u"canon"_s), u"IMG_1.JPG"_s, "canon 10:00", at(10, 0));
+    test::writeFile(path(u"canon"_s), u"IMG_2.JPG"_s, "canon 10:02", at(10, 2));
+    test::writeFile(path(u"canon"_s), u"IMG_3.JPG"_s, "canon 10:04", at(10, 4));
+    test::writeFile(path(u"nikon"_s), u"IMG_1.JPG"_s, "nikon 10:01", at(10, 1));
+    test::writeFile(path(u"nikon"_s), u"IMG_2.JPG"_s, "nikon 10:04", at(10, 4));
+    test::writeFile(m_root->path(), u"Gita_004.jpg"_s);
+
+    // By name, equal names keep the order of the arguments.
+    const Run preview =
+        terminal({ "copia", "nikon", "canon/", ".", "-n", "Gita_", "-o", "nome", "--prova" });
+    QCOMPARE(preview.status, 0);
+    QCOMPARE(preview.out,
+        "nikon/IMG_1.JPG\t./Gita_001.jpg\ncanon/IMG_1.JPG\t./Gita_002.jpg\n"
+        "nikon/IMG_2.JPG\t./Gita_003.jpg\ncanon/IMG_2.JPG\t./Gita_004.jpg\n"
+        "canon/IMG_3.JPG\t./Gita_005.jpg\n"_ba);
+
+    // By time the cameras interleave; at 10:04 the first argument goes first.
+    const Run run = terminal({ "copia", "-n", "Gita_", "nikon", "canon", ".", "-o", "data" });
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.status, 0);
+    const QStringList expected { "canon 10:00", "nikon 10:01", "canon 10:02", "nikon 10:04",
+        "canon 10:04" };
+    for (int i = 0; i < expected.size(); ++i)
+        QCOMPARE(test::contentOf(path(u"Gita_%1.jpg"_s.arg(5 + i, 3, 10, QLatin1Char('0')))),
+            expected.at(i).toUtf8());
+}
+
+// Nor the settings, whose remembered base name and order it takes.
+void TestRiga::previewTouchesNothing()
+{
+    fill(u"card"_s, u"dest"_s);
+    const QString settings = m_config->filePath(u"Vobi.conf"_s);
+    test::writeFile(
+        m_config->path(), u"Vobi.conf"_s, "[Copia-e-rinomina]\nNomeBase=Foto-\nOrdineNome=true\n");
+    const auto snapshot = [&] {
+        QStringList files { test::entriesOf(m_state.path()).join(u' ') };
+        for (const QString &folder : { path(u"card"_s), path(u"dest"_s), m_config->path() }) {
+            for (const QString &name : test::entriesOf(folder)) {
+                const QString file = folder + u'/' + name;
+                files << file + u' ' + QString::number(test::statOf(file).st_mtim.tv_sec) + u'.'
+                        + QString::number(test::statOf(file).st_mtim.tv_nsec)
+                        + QString::fromUtf8(test::contentOf(file));
+            }
+        }
+        return files;
+    };
+    const QStringList before = snapshot();
+
+    const Run run = terminal({ "sposta", "card/senza", "card/Z.png", "./card/IMG_1.Jpeg", "dest",
+        "--prova", "-c", "-12:59:59" });
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.out,
+        "./card/IMG_1.Jpeg\tdest/Foto-001.jpeg\ncard/Z.png\tdest/Foto-002.png\n"
+        "card/senza\tdest/Foto-003\n"_ba);
+    const Run json = terminal({ "copia", "card", "dest", "--prova", "--json", "-o", "data" });
+    QCOMPARE(json.status, 0);
+    const QJsonArray files = QJsonDocument::fromJson(json.out)[u"file"_s].toArray();
+    QCOMPARE(files.size(), 5);
+    QCOMPARE(files.at(0)[u"origine"_s].toString(), u"card/IMG_1.Jpeg"_s);
+    QCOMPARE(files.at(0)[u"nuovo"_s].toString(), u"dest/Foto-004.jpeg"_s);
+    QCOMPARE(snapshot(), before);
+}
+
+void TestRiga::undoTakesBackTheLastRun()
+{
+    fill(u"card"_s, u"dest"_s);
+    const QStringList before = test::entriesOf(path(u"dest"_s));
+    QCOMPARE(terminal({ "copia", "card", "dest" }).status, 0);
+    QCOMPARE(test::entriesOf(path(u"dest"_s)).size(), before.size() + 5);
+
+    // From another folder, which the journal's whole paths do not mind.
+    const Run preview = terminal({ "annulla", "--prova" }, QDir::tempPath());
+    QCOMPARE(preview.status, 0);
+    QCOMPARE(preview.out.count('\n'), 5);
+    QCOMPARE(test::entriesOf(path(u"dest"_s)).size(), before.size() + 5);
+    QCOMPARE(terminal({ "annulla" }, QDir::tempPath()).status, 0);
+    QCOMPARE(test::entriesOf(path(u"dest"_s)), before);
+}
+
+void TestRiga::wrongUse_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("no destination")
+        << QStringList { "copia", "card" } << "manca la destinazione, dopo le sorgenti";
+    QTest::newRow("correction too large") << QStringList { "copia", "card", "dest", "-c",
+        "13:00:00" } << "--correggi vuole [+|-]H:MM:SS, al più 12:59:59, non «13:00:00»";
+    QTest::newRow("correction without seconds") << QStringList { "copia", "card", "dest",
+        "--correggi=-1:30" } << "--correggi vuole [+|-]H:MM:SS, al più 12:59:59, non «-1:30»";
+    QTest::newRow("unknown option")
+        << QStringList { "copia", "card", "dest", "--veloce" } << "opzione sconosciuta «--veloce»";
+    QTest::newRow("missing source")
+        << QStringList { "copia", "scheda", "dest" } << "«scheda» non è un file né una cartella";
+}
+
+void TestRiga::wrongUse()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+    fill(u"card"_s, u"dest"_s);
+    const QStringList before = test::entriesOf(path(u"dest"_s));
+
+    const Run run = terminal(arguments);
+    QCOMPARE(run.status, 2);
+    const QList<QByteArray> lines = run.err.split('\n');
+    QCOMPARE(QString::fromUtf8(lines.first()), u"copia-e-rinomina: "_s + message);
+    QCOMPARE(lines.at(1), "Uso:"_ba);
+    QCOMPARE(run.out, QByteArray());
+    QCOMPARE(test::entriesOf(path(u"dest"_s)), before);
+}
+
+COPIA_TEST_MAIN(TestRiga)
+
+#include "tst_riga.moc"
