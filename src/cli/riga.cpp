@@ -574,16 +574,16 @@ int trasferisci(const Richiesta &richiesta)
 
 int eseguiRigaDiComando(int argc, char **argv)
 {
-    QCoreApplication applicazione(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("copia-e-rinomina"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(COPIA_VERSIONE));
-    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
-    // The arguments' bytes, each in the program's form of a path, so that a
-    // name that is not UTF-8 reaches its very file.
+    // The arguments' bytes, read before Qt sees them, each in the program's
+    // form of a path, so that a name that is not UTF-8 reaches its very file.
     QStringList argomenti;
     for (int i = 0; i < argc; ++i)
         argomenti.append(platform::decodeFileName(argv[i]));
 
+    QCoreApplication applicazione(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("copia-e-rinomina"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(COPIA_VERSIONE));
+    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
     try {
         bool aiuto = false;
         bool versione = false;
