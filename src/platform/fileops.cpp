@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <functional>
 #include <new>
 #include <sys/stat.h>
 #include <vector>
@@ -135,25 +136,39 @@ Hasher newHasher()
     return hasher;
 }
 
-// The bytes pass through one buffer, where they are hashed as they are
-// written: hashing costs far less than the medium's own speed, and the hash
-// is of the very bytes written.
-XXH128_hash_t copyContent(int in, int out, const QStringList &paths)
+// Reads the file from its start to its end through one buffer, hashing each
+// piece and handing it on; returns 0, or the error of a read that failed.
+int hashPieces(
+    int fd, XXH3_state_t *hasher, const std::function<void(const char *, size_t)> &onPiece = {})
 {
-    const Hasher hasher = newHasher();
     std::vector<char> buffer(BufferSize);
-    for (;;) {
-        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+    for (off_t offset = 0;;) {
+        const ssize_t got = ::pread(fd, buffer.data(), buffer.size(), offset);
         if (got == 0)
-            return XXH3_128bits_digest(hasher.get());
+            return 0;
         if (got < 0) {
             if (errno == EINTR)
                 continue;
-            fail(Operation::Copy, paths);
+            return errno;
         }
-        XXH3_128bits_update(hasher.get(), buffer.data(), size_t(got));
-        writeAll(out, buffer.data(), size_t(got), paths);
+        XXH3_128bits_update(hasher, buffer.data(), size_t(got));
+        if (onPiece)
+            onPiece(buffer.data(), size_t(got));
+        offset += got;
     }
+}
+
+// The bytes are hashed in the very buffer they are written from: hashing
+// costs far less than the medium's own speed, and the hash is of the bytes
+// written.
+XXH128_hash_t copyContent(int in, int out, const QStringList &paths)
+{
+    const Hasher hasher = newHasher();
+    const int error = hashPieces(
+        in, hasher.get(), [&](const char *data, size_t size) { writeAll(out, data, size, paths); });
+    if (error != 0)
+        fail(Operation::Copy, paths, error);
+    return XXH3_128bits_digest(hasher.get());
 }
 
 // The hash of the file as the medium holds it: its pages are dropped from
@@ -162,19 +177,9 @@ XXH128_hash_t hashFromMedium(int fd, const QStringList &paths)
 {
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
     const Hasher hasher = newHasher();
-    std::vector<char> buffer(BufferSize);
-    for (off_t offset = 0;;) {
-        const ssize_t got = ::pread(fd, buffer.data(), buffer.size(), offset);
-        if (got == 0)
-            return XXH3_128bits_digest(hasher.get());
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            fail(Operation::Verify, paths);
-        }
-        XXH3_128bits_update(hasher.get(), buffer.data(), size_t(got));
-        offset += got;
-    }
+    if (const int error = hashPieces(fd, hasher.get()))
+        fail(Operation::Verify, paths, error);
+    return XXH3_128bits_digest(hasher.get());
 }
 
 QByteArray hexOf(const XXH128_hash_t &hash)
@@ -364,19 +369,10 @@ QByteArray hashOfFile(const QString &path)
 {
     const Descriptor fd(
         ::open(encodeFileName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (!fd.isValid())
-        return {};
     const Hasher hasher = newHasher();
-    std::vector<char> buffer(BufferSize);
-    for (;;) {
-        const ssize_t got = ::read(fd.get(), buffer.data(), buffer.size());
-        if (got == 0)
-            return hexOf(XXH3_128bits_digest(hasher.get()));
-        if (got < 0 && errno != EINTR)
-            return {};
-        if (got > 0)
-            XXH3_128bits_update(hasher.get(), buffer.data(), size_t(got));
-    }
+    if (!fd.isValid() || hashPieces(fd.get(), hasher.get()) != 0)
+        return {};
+    return hexOf(XXH3_128bits_digest(hasher.get()));
 }
 
 } // namespace platform
