@@ -274,9 +274,10 @@ void TestGiornale::truncatedJournalIsReadToLastWholeEntry()
         giornale.registra(voceDi(0, a, nuovoA, false));
         giornale.registra(voceDi(1, b, nuovoB, false));
     }
-    // A kill in the middle of the last entry: its end never reached the file.
+    // A kill before the last entry's end reached the file: the entry may be
+    // cut anywhere, so even one that lacks only its newline is not trusted.
     QFile giornale(giornaleUnico());
-    QVERIFY(giornale.resize(giornale.size() - 5));
+    QVERIFY(giornale.resize(giornale.size() - 1));
 
     const EsitoAnnulla esito = annullaUltimaCorsa(false);
     QCOMPARE(esito.righe, QStringList { "Eliminata la copia «" + nuovoA + "»" });

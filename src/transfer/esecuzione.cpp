@@ -119,7 +119,6 @@ void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)>
             avanza(posizioneInVerifica);
             throw;
         }
-        giornale.concludi(posizioneInVerifica);
     };
 
     int fatti = 0;
@@ -143,13 +142,18 @@ void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)>
             attendiVerifica();
             throw;
         }
-        giornale.registra(
-            voceGiornale(piano, fatti, copia->size(), copia->hashHex(), copia->sourceTime()));
+        VoceGiornale voce =
+            voceGiornale(piano, fatti, copia->size(), copia->hashHex(), copia->sourceTime());
         attendiVerifica();
         posizioneInVerifica = fatti;
+        // The entry is written aside too, while the next file is copied: it
+        // only has to come before the publishing.
         inVerifica = std::async(std::launch::async,
-            [&piano, &avanzamento, posizione = fatti, copia = std::move(*copia)]() mutable {
-                completaCopia(piano, posizione, copia, avanzamento);
+            [&piano, &avanzamento, &giornale, voce = std::move(voce),
+                copia = std::move(*copia)]() mutable {
+                giornale.registra(voce);
+                completaCopia(piano, voce.posizione, copia, avanzamento);
+                giornale.concludi(voce.posizione);
             });
     }
     attendiVerifica();

@@ -11,6 +11,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <future>
 #include <optional>
 
 // One line per record, fields split by tabs, paths as their bytes on disk
@@ -170,8 +171,10 @@ struct Corsa
 };
 
 // Reads every whole line and skips the damaged ones; a journal that another
-// run still writes, or that cannot be opened, gives nothing.
-std::optional<Corsa> apri(const QString &percorso)
+// run still writes, or that cannot be opened, gives nothing. With
+// soloSpostamentiAperti, only the moves not done are read in full, which
+// keeps a start-up quick over many long journals.
+std::optional<Corsa> apri(const QString &percorso, bool soloSpostamentiAperti = false)
 {
     Corsa corsa;
     corsa.file = platform::AppendFile::openFree(percorso);
@@ -182,18 +185,28 @@ std::optional<Corsa> apri(const QString &percorso)
     corsa.troncata = !righe.constLast().isEmpty();
     righe.removeLast();
     for (const QByteArray &riga : std::as_const(righe)) {
-        const QList<QByteArray> campi = riga.split('\t');
-        if (campi[0] == "A" && campi.size() == 1) {
+        if (riga == "A") {
             corsa.annullata = true;
-        } else if (campi[0] == "F" && campi.size() == 2) {
+        } else if (riga.startsWith("F\t")) {
             bool numero = false;
-            const int posizione = campi[1].toInt(&numero);
+            const int posizione = riga.mid(2).toInt(&numero);
             if (numero)
                 corsa.fatte.insert(posizione);
-        } else if (campi[0] == "V") {
-            if (const auto voce = voceDaRiga(campi))
-                corsa.voci.append(*voce);
         }
+    }
+    if (soloSpostamentiAperti && corsa.annullata)
+        return corsa;
+    for (const QByteArray &riga : std::as_const(righe)) {
+        if (!riga.startsWith("V\t"))
+            continue;
+        if (soloSpostamentiAperti) {
+            const qsizetype fine = riga.indexOf('\t', 2);
+            if (fine < 0 || corsa.fatte.contains(riga.mid(2, fine - 2).toInt())
+                || riga.mid(fine + 1, 2) == "C\t")
+                continue;
+        }
+        if (const auto voce = voceDaRiga(riga.split('\t')))
+            corsa.voci.append(*voce);
     }
     return corsa;
 }
@@ -353,6 +366,19 @@ struct Giornale::Private
     // Done marks and the entry to come go out in one write.
     QByteArray inAttesa;
     int senzaSync = 0;
+    // A sync waits for the medium aside, so that the run does not.
+    std::future<void> sincronia;
+
+    bool sincronizzaInCorso() const
+    {
+        return sincronia.valid()
+            && sincronia.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+    }
+    void attendiSincronia()
+    {
+        if (sincronia.valid())
+            sincronia.wait();
+    }
 };
 
 Giornale::Giornale()
@@ -364,6 +390,7 @@ Giornale::~Giornale()
     try {
         if (!d->file)
             return;
+        d->attendiSincronia();
         if (!d->inAttesa.isEmpty())
             d->file->append(d->inAttesa);
         d->file->sync();
@@ -385,8 +412,9 @@ void Giornale::registra(const VoceGiornale &voce)
         d->inAttesa.append(rigaVoce(voce));
         d->file->append(d->inAttesa);
         d->inAttesa.clear();
-        if (++d->senzaSync == VociPerSync) {
-            d->file->sync();
+        // A sync still under way puts the next one off to a later entry.
+        if (++d->senzaSync >= VociPerSync && !d->sincronizzaInCorso()) {
+            d->sincronia = std::async(std::launch::async, [file = d->file.get()] { file->sync(); });
             d->senzaSync = 0;
         }
     } catch (...) {
@@ -421,7 +449,7 @@ QStringList completaCorseInterrotte()
         if (cartella.isEmpty())
             return righe;
         for (const QString &percorso : giornali(cartella)) {
-            std::optional<Corsa> corsa = apri(percorso);
+            std::optional<Corsa> corsa = apri(percorso, true);
             if (!corsa || corsa->annullata)
                 continue;
             QByteArray fatte;
