@@ -207,7 +207,7 @@ void TestGiornale::undoOfKilledRun()
         Giornale giornale;
         platform::moveFile(a, nuovoA);
         giornale.registra(voceDi(0, a, nuovoA, true, rinomina));
-        giornale.concludi(0);
+        giornale.concludi(0, nuovoA);
         platform::copyFile(b, nuovoB);
         giornale.registra(voceDi(1, b, nuovoB, true, rinomina));
         VoceGiornale terza = voceDi(2, c, c, true, rinomina);

@@ -118,6 +118,15 @@ bool nameExists(const QString &path)
     return ::lstat(encodeFileName(path).constData(), &status) == 0;
 }
 
+std::optional<FileStamp> fileStamp(const QString &path)
+{
+    struct stat status;
+    if (::stat(encodeFileName(path).constData(), &status) != 0)
+        return std::nullopt;
+    return FileStamp { status.st_dev, status.st_ino, status.st_size, status.st_ctim.tv_sec,
+        status.st_ctim.tv_nsec };
+}
+
 int removeFile(const QString &path)
 {
     return ::unlink(encodeFileName(path).constData()) == 0 ? 0 : errno;

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 namespace platform {
 
@@ -42,6 +43,19 @@ bool makeFolders(const QString &path);
 
 // Whether anything has the name, even a link that leads nowhere.
 bool nameExists(const QString &path);
+
+// What tells that a file was not written since: a write, or a change of its
+// times or attributes, gives it a new change time, which no program can set.
+struct FileStamp
+{
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = 0;
+    qint64 changeSeconds = 0;
+    qint64 changeNanoseconds = 0;
+    bool operator==(const FileStamp &) const = default;
+};
+std::optional<FileStamp> fileStamp(const QString &path);
 
 // Deletes a file; 0 or the system's error.
 int removeFile(const QString &path);

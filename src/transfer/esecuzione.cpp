@@ -130,7 +130,7 @@ void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)>
             giornale.registra(voceRinomina(piano, fatti));
             platform::moveFile(origine, nuovoNome);
             correggi(piano, nuovoNome);
-            giornale.concludi(fatti);
+            giornale.concludi(fatti, nuovoNome);
             contaFatto(piano, fatti, avanzamento);
             continue;
         }
@@ -153,7 +153,7 @@ void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)>
                 copia = std::move(*copia)]() mutable {
                 giornale.registra(voce);
                 completaCopia(piano, voce.posizione, copia, avanzamento);
-                giornale.concludi(voce.posizione);
+                giornale.concludi(voce.posizione, voce.nuovoNome);
             });
     }
     attendiVerifica();

@@ -6,9 +6,9 @@
 #include "platform/media.h"
 
 #include <QDir>
+#include <QHash>
 #include <QList>
 #include <QRegularExpression>
-#include <QSet>
 
 #include <algorithm>
 #include <future>
@@ -17,7 +17,7 @@
 // One line per record, fields split by tabs, paths as their bytes on disk
 // with "\", tab and newline escaped:
 //   V  position  C|S|R  size  hash|-  original time|-  new time|-  original  new
-//   F  position        (done)
+//   F  position [device inode size change-seconds change-nanoseconds]  (done)
 //   A                  (undone)
 // C is a copy, S a move by copy, R a rename; times are seconds since the
 // epoch. A line without its newline is what a kill cut short, and is skipped.
@@ -120,9 +120,36 @@ QByteArray rigaVoce(const VoceGiornale &voce)
         + testoPercorso(assoluto(voce.nuovoNome)) + '\n';
 }
 
-QByteArray rigaFatta(int posizione)
+using Impronta = std::optional<platform::FileStamp>;
+
+QByteArray rigaFatta(int posizione, const Impronta &impronta = {})
 {
-    return "F\t" + QByteArray::number(posizione) + '\n';
+    QByteArray riga = "F\t" + QByteArray::number(posizione);
+    if (impronta) {
+        for (const qint64 campo : { qint64(impronta->device), qint64(impronta->inode),
+                 impronta->size, impronta->changeSeconds, impronta->changeNanoseconds })
+            riga += '\t' + QByteArray::number(campo);
+    }
+    return riga + '\n';
+}
+
+// A done mark, and the stamp of the new file if it has one.
+std::optional<std::pair<int, Impronta>> fattaDaRiga(const QByteArray &riga)
+{
+    const QList<QByteArray> campi = riga.split('\t');
+    if (campi.size() != 2 && campi.size() != 7)
+        return std::nullopt;
+    bool numeri[6] = { true, true, true, true, true, true };
+    const int posizione = campi[1].toInt(&numeri[0]);
+    Impronta impronta;
+    if (campi.size() == 7) {
+        impronta = platform::FileStamp { quint64(campi[2].toLongLong(&numeri[1])),
+            quint64(campi[3].toLongLong(&numeri[2])), campi[4].toLongLong(&numeri[3]),
+            campi[5].toLongLong(&numeri[4]), campi[6].toLongLong(&numeri[5]) };
+    }
+    if (std::find(std::begin(numeri), std::end(numeri), false) != std::end(numeri))
+        return std::nullopt;
+    return std::pair(posizione, impronta);
 }
 
 std::optional<VoceGiornale> voceDaRiga(const QList<QByteArray> &campi)
@@ -155,7 +182,8 @@ struct Corsa
 {
     std::unique_ptr<platform::AppendFile> file;
     QList<VoceGiornale> voci;
-    QSet<int> fatte;
+    // The done entries, with the stamp of their new file.
+    QHash<int, Impronta> fatte;
     bool annullata = false;
     // A kill cut the last line short: what is added starts on a line of its own.
     bool troncata = false;
@@ -188,10 +216,8 @@ std::optional<Corsa> apri(const QString &percorso, bool soloSpostamentiAperti = 
         if (riga == "A") {
             corsa.annullata = true;
         } else if (riga.startsWith("F\t")) {
-            bool numero = false;
-            const int posizione = riga.mid(2).toInt(&numero);
-            if (numero)
-                corsa.fatte.insert(posizione);
+            if (const auto fatta = fattaDaRiga(riga))
+                corsa.fatte.insert(fatta->first, fatta->second);
         }
     }
     if (soloSpostamentiAperti && corsa.annullata)
@@ -216,11 +242,18 @@ QString mostra(const QString &percorso)
     return platform::displayFileName(percorso);
 }
 
-// Whether the file holds the given size and content.
-bool haContenuto(const QString &percorso, qint64 dimensione, const QByteArray &hash)
+// Whether the file holds the given size and content. A file whose stamp is
+// the one it had when done was not written since, and is not read; a stamp
+// of whole seconds (FAT) could hide a write in the same second.
+bool haContenuto(const QString &percorso, qint64 dimensione, const QByteArray &hash,
+    const Impronta &impronta = {})
 {
-    return !hash.isEmpty() && platform::fileSize(percorso) == dimensione
-        && platform::hashOfFile(percorso) == hash;
+    if (hash.isEmpty())
+        return false;
+    if (impronta && impronta->changeNanoseconds != 0 && impronta->size == dimensione
+        && platform::fileStamp(percorso) == impronta)
+        return true;
+    return platform::fileSize(percorso) == dimensione && platform::hashOfFile(percorso) == hash;
 }
 
 bool oraVicina(const QDateTime &ora, const QDateTime &attesa)
@@ -230,10 +263,10 @@ bool oraVicina(const QDateTime &ora, const QDateTime &attesa)
 
 // Whether the new file is as the run left it. A rename is known by its size
 // and time: before its correction, if a kill came between the two.
-bool nuovoIntatto(const VoceGiornale &voce, bool fatta)
+bool nuovoIntatto(const VoceGiornale &voce, bool fatta, const Impronta &impronta = {})
 {
     if (!voce.hash.isEmpty())
-        return haContenuto(voce.nuovoNome, voce.dimensione, voce.hash);
+        return haContenuto(voce.nuovoNome, voce.dimensione, voce.hash, impronta);
     if (platform::fileSize(voce.nuovoNome) != voce.dimensione)
         return false;
     try {
@@ -268,7 +301,8 @@ bool completaSpostamento(const VoceGiornale &voce, QStringList &righe)
     return true;
 }
 
-void annullaVoce(const VoceGiornale &voce, bool fatta, bool prova, EsitoAnnulla &esito)
+void annullaVoce(
+    const VoceGiornale &voce, bool fatta, const Impronta &impronta, bool prova, EsitoAnnulla &esito)
 {
     const QString nuovo = mostra(voce.nuovoNome);
     const QString origine = mostra(voce.origine);
@@ -285,7 +319,7 @@ void annullaVoce(const VoceGiornale &voce, bool fatta, bool prova, EsitoAnnulla 
         }
         return;
     }
-    if (!nuovoIntatto(voce, fatta)) {
+    if (!nuovoIntatto(voce, fatta, impronta)) {
         lascia(voce.spostato ? QStringLiteral("è cambiata dopo lo spostamento")
                              : QStringLiteral("è cambiata dopo la copia"));
         return;
@@ -422,11 +456,11 @@ void Giornale::registra(const VoceGiornale &voce)
     }
 }
 
-void Giornale::concludi(int posizione)
+void Giornale::concludi(int posizione, const QString &nuovoNome)
 {
     try {
         if (d->file)
-            d->inAttesa.append(rigaFatta(posizione));
+            d->inAttesa.append(rigaFatta(posizione, platform::fileStamp(nuovoNome)));
     } catch (...) { }
 }
 
@@ -477,7 +511,8 @@ EsitoAnnulla annullaUltimaCorsa(bool prova)
             if (!corsa || corsa->annullata || corsa->voci.isEmpty())
                 continue;
             for (auto voce = corsa->voci.crbegin(); voce != corsa->voci.crend(); ++voce)
-                annullaVoce(*voce, corsa->fatte.contains(voce->posizione), prova, esito);
+                annullaVoce(*voce, corsa->fatte.contains(voce->posizione),
+                    corsa->fatte.value(voce->posizione), prova, esito);
             if (!prova)
                 corsa->aggiungi("A\n");
             return esito;

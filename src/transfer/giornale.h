@@ -42,8 +42,10 @@ public:
     // at once, and the medium with every 64th entry and at the end.
     void registra(const VoceGiornale &voce);
     // Records that the file is done: published and, for a move, its original
-    // deleted. The mark goes out with the next entry, or at the end.
-    void concludi(int posizione);
+    // deleted, with the stamp of its new file, by which an undo knows it
+    // unchanged without reading it. The mark goes out with the next entry,
+    // or at the end.
+    void concludi(int posizione, const QString &nuovoNome);
 
 private:
     struct Private;
