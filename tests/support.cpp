@@ -270,6 +270,8 @@ FileSizeLimit::~FileSizeLimit()
 Sandbox::Sandbox()
 {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config.path());
+    // The runs' journals too, so that no test reads another's.
+    qputenv("XDG_STATE_HOME", QFile::encodeName(m_config.path()));
     platform::setFailureSink([this](const QString &text) { reports.append(text); });
 }
 

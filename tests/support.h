@@ -98,7 +98,7 @@ private:
     void (*m_oldHandler)(int) = nullptr;
 };
 
-// Points the settings store at a fresh folder and collects failure reports
+// Points the settings store and the journals at a fresh folder and collects failure reports
 // instead of showing them. One per test function keeps tests independent.
 class Sandbox
 {
