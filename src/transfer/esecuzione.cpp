@@ -103,6 +103,8 @@ bool siRinomina(const QStringList &origini, const QString &destinazione)
     });
 }
 
+constexpr int RinomineInAnticipo = 64;
+
 void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)> &avanza,
     const std::atomic<bool> &ferma, Avanzamento &avanzamento)
 {
@@ -127,7 +129,16 @@ void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)>
         const QString &origine = piano.origini.at(fatti);
         const QString &nuovoNome = piano.nuoviNomi.at(fatti);
         if (piano.rinomina) {
-            giornale.registra(voceRinomina(piano, fatti));
+            // A rename takes microseconds: the entries go ahead in batches,
+            // each still written before its rename.
+            if (fatti % RinomineInAnticipo == 0) {
+                QList<VoceGiornale> voci;
+                for (int i = fatti;
+                     i < std::min<qsizetype>(fatti + RinomineInAnticipo, piano.nuoviNomi.size());
+                     ++i)
+                    voci.append(voceRinomina(piano, i));
+                giornale.registra(voci);
+            }
             platform::moveFile(origine, nuovoNome);
             correggi(piano, nuovoNome);
             giornale.concludi(fatti, nuovoNome);

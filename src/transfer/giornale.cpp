@@ -435,6 +435,11 @@ Giornale::~Giornale()
 
 void Giornale::registra(const VoceGiornale &voce)
 {
+    registra(QList<VoceGiornale> { voce });
+}
+
+void Giornale::registra(const QList<VoceGiornale> &voci)
+{
     try {
         if (!d->provato) {
             d->provato = true;
@@ -443,11 +448,13 @@ void Giornale::registra(const VoceGiornale &voce)
         }
         if (!d->file)
             return;
-        d->inAttesa.append(rigaVoce(voce));
+        for (const VoceGiornale &voce : voci)
+            d->inAttesa.append(rigaVoce(voce));
         d->file->append(d->inAttesa);
         d->inAttesa.clear();
         // A sync still under way puts the next one off to a later entry.
-        if (++d->senzaSync >= VociPerSync && !d->sincronizzaInCorso()) {
+        d->senzaSync += int(voci.size());
+        if (d->senzaSync >= VociPerSync && !d->sincronizzaInCorso()) {
             d->sincronia = std::async(std::launch::async, [file = d->file.get()] { file->sync(); });
             d->senzaSync = 0;
         }

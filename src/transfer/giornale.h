@@ -41,6 +41,8 @@ public:
     // Records the file, before it is published: the entry reaches the kernel
     // at once, and the medium with every 64th entry and at the end.
     void registra(const VoceGiornale &voce);
+    // Records several files at once, each before it is published.
+    void registra(const QList<VoceGiornale> &voci);
     // Records that the file is done: published and, for a move, its original
     // deleted, with the stamp of its new file, by which an undo knows it
     // unchanged without reading it. The mark goes out with the next entry,
