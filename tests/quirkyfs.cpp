@@ -65,7 +65,9 @@ void *init(fuse_conn_info *connection, fuse_config *config)
     // reader that drops them reaches what is stored.
     connection->want &= ~FUSE_CAP_AUTO_INVAL_DATA;
     config->use_ino = 1;
-    config->hard_remove = 1;
+    // As card drivers do, an open file removed or replaced is moved aside
+    // to a hidden name until it is closed.
+    config->hard_remove = 0;
     config->entry_timeout = 0;
     config->attr_timeout = 0;
     config->negative_timeout = 0;

@@ -103,8 +103,12 @@ bool probePlainRenameReplaces(const QByteArray &folder, const QStringList &paths
 {
     PendingFile first = createTemporary(folder + '/', 0600, Operation::Copy, paths);
     PendingFile second = createTemporary(folder + '/', 0600, Operation::Copy, paths);
-    first.fd.close();
-    second.fd.close();
+    // Closed, as a reservation is when it is replaced: FUSE drivers move an
+    // open file aside first, which would make any rename look as if it replaced.
+    for (PendingFile *file : { &first, &second }) {
+        file->fd.close();
+        file->lock.close();
+    }
     if (::rename(first.temporaryName.constData(), second.temporaryName.constData()) == 0)
         return true;
     return errno != EEXIST;
