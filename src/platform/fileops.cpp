@@ -3,6 +3,8 @@
 #include "platform/filenames.h"
 #include "platform/publishing.h"
 
+#include <QTimeZone>
+
 #include <xxhash.h>
 
 #include <cerrno>
@@ -49,9 +51,10 @@ QString FileError::message() const
         what = QStringLiteral("Impossibile leggere la data di «%1».").arg(first);
         break;
     case Operation::SetTime:
-        what = QStringLiteral("La foto «%1» è al suo posto con il nuovo nome, ma non è stato "
-                              "possibile darle la data %2.")
-                   .arg(first, m_time.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")));
+        what =
+            QStringLiteral("La foto «%1» è al suo posto con il nuovo nome, ma non è stato "
+                           "possibile darle la data %2.")
+                .arg(first, m_time.toLocalTime().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")));
         break;
     case Operation::Move:
         what = QStringLiteral("La foto «%1» non è stata spostata in «%2», perché non è stato "
@@ -222,7 +225,7 @@ qint64 PendingCopy::size() const
 
 QDateTime PendingCopy::sourceTime() const
 {
-    return QDateTime::fromSecsSinceEpoch(d->source.st_mtim.tv_sec);
+    return momentOf(d->source.st_mtim.tv_sec);
 }
 
 PendingCopy writeCopy(const QString &source, const QString &target)
@@ -331,7 +334,12 @@ QDateTime fileTime(const QString &path)
     struct stat status;
     if (::stat(encodeFileName(path).constData(), &status) != 0)
         fail(Operation::ReadTime, { path });
-    return QDateTime::fromSecsSinceEpoch(status.st_mtim.tv_sec);
+    return momentOf(status.st_mtim.tv_sec);
+}
+
+QDateTime momentOf(qint64 seconds)
+{
+    return QDateTime::fromSecsSinceEpoch(seconds, QTimeZone::utc());
 }
 
 bool onOtherFileSystems(const QString &folder, const QString &otherFolder)

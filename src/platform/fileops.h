@@ -110,8 +110,13 @@ void prepareDestination(const QString &folder);
 // Lets the owner write the file: what clearing read-only means here.
 void makeWritable(const QString &path);
 
-// The file's modification time, local time, to the second.
+// The file's modification time, to the second. It is kept as a moment, not
+// as a local clock time, as turning it into one costs a look at the zone's
+// rules each time; compare and shift it freely, show it with toLocalTime().
 QDateTime fileTime(const QString &path);
+
+// A moment given in seconds since 1970, as fileTime() gives it.
+QDateTime momentOf(qint64 seconds);
 
 // Whether the two folders are known to be on different file systems, where a
 // move copies.

@@ -303,8 +303,8 @@ void renameWithoutReplacing(
     // Some FAT drivers stamp a renamed file with the time of the rename.
     const timespec times[2] = { before.st_atim, before.st_mtim };
     if (::utimensat(AT_FDCWD, to.constData(), times, 0) != 0)
-        throw FileError(Operation::SetTime, { paths.last() }, errno,
-            QDateTime::fromSecsSinceEpoch(before.st_mtim.tv_sec));
+        throw FileError(
+            Operation::SetTime, { paths.last() }, errno, momentOf(before.st_mtim.tv_sec));
 }
 
 void prepareDestination(const QString &folder)

@@ -81,7 +81,10 @@ VoceGiornale voceRinomina(const PianoTrasferimento &piano, int posizione)
     } catch (const platform::FileError &) {
         // The rename itself tells what is wrong with the file.
     }
-    return voceGiornale(piano, posizione, platform::fileSize(origine), {}, ora);
+    // The check has read every size already.
+    const qint64 dimensione = posizione < piano.dimensioni.size() ? piano.dimensioni.at(posizione)
+                                                                  : platform::fileSize(origine);
+    return voceGiornale(piano, posizione, dimensione, {}, ora);
 }
 
 } // namespace

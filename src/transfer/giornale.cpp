@@ -99,7 +99,7 @@ std::optional<QDateTime> oraDaTesto(const QByteArray &testo)
     const qint64 secondi = testo.toLongLong(&numero);
     if (!numero)
         return std::nullopt;
-    return QDateTime::fromSecsSinceEpoch(secondi);
+    return platform::momentOf(secondi);
 }
 
 // A relative path would lead elsewhere once the undo runs in another folder.
