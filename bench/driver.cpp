@@ -9,6 +9,8 @@
 //   copia-bench resident FOLDER...             prints how many KiB of their files
 //                                              the page cache holds
 //   copia-bench warm MIB                       touches that much memory and frees it
+//   copia-bench check SOURCE DESTINATION       prints the milliseconds the check
+//                                              before a copy of every file takes
 //
 // Prints the seconds the click took (for start-up, until the window is
 // painted), the peak resident memory in KiB, the number of files start-up
@@ -16,6 +18,7 @@
 // loop did not turn during the click.
 
 #include "app/form1.h"
+#include "transfer/controllo.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -168,10 +171,26 @@ int warm(const char *mebibytes)
     return 0;
 }
 
+// The check that a run makes before its first file, on its own.
+int check(const QString &source, const QString &destination)
+{
+    PianoTrasferimento piano;
+    for (const QString &name : QDir(source).entryList(QDir::Files, QDir::Name))
+        piano.origini.append(slashed(source) + name);
+    numeraPiano(piano, slashed(destination), QStringLiteral("Img_"), 0, false);
+    QElapsedTimer timer;
+    timer.start();
+    const QString refusal = controllaPiano(piano);
+    std::printf("%.1f\n", timer.nsecsElapsed() / 1e6);
+    return refusal.isEmpty() ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    if (argc == 4 && std::string_view(argv[1]) == "check")
+        return check(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     // Neither needs a window; they run between the timed runs.
     if (argc >= 3 && std::string_view(argv[1]) == "uncache")
         return uncache(argc, argv);
@@ -190,7 +209,8 @@ int main(int argc, char *argv[])
         && !(args.size() == 3 && mode == QLatin1String("scan"))) {
         std::fprintf(stderr,
             "usage: copia-bench copy|move SOURCE DESTINATION | scan DESTINATION | startup\n"
-            "       copia-bench uncache|resident FOLDER... | warm MIB\n");
+            "       copia-bench uncache|resident FOLDER... | warm MIB | check SOURCE "
+            "DESTINATION\n");
         return 2;
     }
 

@@ -243,14 +243,22 @@ PendingCopy writeCopy(const QString &source, const QString &target)
     d->file = createPendingFile(d->target, d->source.st_mode & 0777, d->paths);
     d->hash = copyContent(in.get(), d->file.fd.get(), d->paths);
     struct stat written;
-    if (::fdatasync(d->file.fd.get()) != 0 || ::fstat(d->file.fd.get(), &written) != 0)
+    if (::fstat(d->file.fd.get(), &written) != 0)
         fail(Operation::Copy, d->paths);
     d->written = written.st_size;
     return PendingCopy(std::move(d));
 }
 
+// A second flush finds nothing left to write, and costs next to nothing.
+void flushCopy(PendingCopy &copy)
+{
+    if (::fdatasync(copy.d->file.fd.get()) != 0)
+        fail(Operation::Copy, copy.d->paths);
+}
+
 void publishCopy(PendingCopy &copy)
 {
+    flushCopy(copy);
     PendingCopy::Private &d = *copy.d;
     closeAfterWriting(d.file, d.paths);
     const Descriptor reader = openToReadBack(d.file);

@@ -49,8 +49,8 @@ private:
     QByteArray m_what;
 };
 
-// A copy written beside its new name and flushed to the medium, hashed as it
-// was written; not yet read back nor published. It is removed with the object
+// A copy written beside its new name, hashed as it was written; not yet
+// flushed to the medium, read back nor published. It is removed with the object
 // unless published.
 class PendingCopy
 {
@@ -71,13 +71,17 @@ private:
     std::unique_ptr<Private> d;
 
     friend PendingCopy writeCopy(const QString &source, const QString &target);
+    friend void flushCopy(PendingCopy &copy);
     friend void publishCopy(PendingCopy &copy);
     friend void publishMove(PendingCopy &copy);
 };
 
 // Writes the content and permission bits (less the umask) of source into a
-// new file beside target, and flushes it.
+// new file beside target.
 PendingCopy writeCopy(const QString &source, const QString &target);
+
+// Puts the copy on the medium; publishCopy does it too, where nobody did.
+void flushCopy(PendingCopy &copy);
 
 // Reads the copy back from the medium and, when it holds the very bytes of
 // the source, gives it the source's modification time and publishes it under

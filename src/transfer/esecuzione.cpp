@@ -8,6 +8,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <deque>
 #include <future>
 
 namespace {
@@ -111,19 +112,24 @@ constexpr int RinomineInAnticipo = 64;
 void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)> &avanza,
     const std::atomic<bool> &ferma, Avanzamento &avanzamento)
 {
-    // The copy read back on a thread of its own while the next one is written.
+    // Each copy is flushed and read back on a thread of its own: while one is
+    // read back the next is flushed, and the one after is written. They are
+    // published in their order, and a failure stops the ones after it.
     Giornale giornale;
-    std::future<void> inVerifica;
-    int posizioneInVerifica = -1;
-    const auto attendiVerifica = [&] {
-        if (!inVerifica.valid())
-            return;
+    std::deque<std::pair<int, std::shared_future<void>>> inCorso;
+    const auto attendiPrimo = [&] {
+        const auto [posizione, lavoro] = inCorso.front();
+        inCorso.pop_front();
         try {
-            inVerifica.get();
+            lavoro.get();
         } catch (...) {
-            avanza(posizioneInVerifica);
+            avanza(posizione);
             throw;
         }
+    };
+    const auto attendiTutti = [&] {
+        while (!inCorso.empty())
+            attendiPrimo();
     };
 
     int fatti = 0;
@@ -152,25 +158,32 @@ void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)>
         try {
             copia.emplace(platform::writeCopy(origine, nuovoNome));
         } catch (...) {
-            // A failure of the file before comes first.
-            attendiVerifica();
+            // A failure of a file before comes first.
+            attendiTutti();
             throw;
         }
         VoceGiornale voce =
             voceGiornale(piano, fatti, copia->size(), copia->hashHex(), copia->sourceTime());
-        attendiVerifica();
-        posizioneInVerifica = fatti;
-        // The entry is written aside too, while the next file is copied: it
-        // only has to come before the publishing.
-        inVerifica = std::async(std::launch::async,
-            [&piano, &avanzamento, &giornale, voce = std::move(voce),
-                copia = std::move(*copia)]() mutable {
-                giornale.registra(voce);
-                completaCopia(piano, voce.posizione, copia, avanzamento);
-                giornale.concludi(voce.posizione, voce.nuovoNome);
-            });
+        if (inCorso.size() == 2)
+            attendiPrimo();
+        const std::shared_future<void> prima =
+            inCorso.empty() ? std::shared_future<void>() : inCorso.back().second;
+        // The entry is written aside too: it only has to come before the publishing.
+        inCorso.emplace_back(fatti,
+            std::async(std::launch::async,
+                [&piano, &avanzamento, &giornale, prima, voce = std::move(voce),
+                    copia = std::move(*copia)]() mutable {
+                    platform::flushCopy(copia);
+                    // Published only after the file before; its failure ends this one too.
+                    if (prima.valid())
+                        prima.get();
+                    giornale.registra(voce);
+                    completaCopia(piano, voce.posizione, copia, avanzamento);
+                    giornale.concludi(voce.posizione, voce.nuovoNome);
+                })
+                .share());
     }
-    attendiVerifica();
+    attendiTutti();
     if (piano.liberaUltimo && fatti > 0)
         platform::makeWritable(piano.nuoviNomi.at(fatti - 1));
 }
