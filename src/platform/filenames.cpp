@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <dirent.h>
 #include <sys/stat.h>
@@ -68,6 +69,9 @@ char32_t codePoint(QByteArrayView sequence)
 // its bytes escaped too, so that no two names decode alike.
 QString decodeFileName(QByteArrayView bytes)
 {
+    // Most names are plain ASCII, which needs no look at each byte's sequence.
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; }))
+        return QString::fromLatin1(bytes);
     QString name;
     name.reserve(bytes.size());
     for (qsizetype i = 0; i < bytes.size();) {

@@ -347,7 +347,8 @@ QDateTime fileTime(const QString &path)
 
 QDateTime momentOf(qint64 seconds)
 {
-    return QDateTime::fromSecsSinceEpoch(seconds, QTimeZone::utc());
+    static const QTimeZone utc = QTimeZone::utc();
+    return QDateTime::fromSecsSinceEpoch(seconds, utc);
 }
 
 bool onOtherFileSystems(const QString &folder, const QString &otherFolder)

@@ -30,6 +30,9 @@ bool endsRunBeforeDot(QStringView pattern, qsizetype position)
 
 bool matchesPattern(const QString &name, const QString &pattern)
 {
+    // What start-up and "all files" list: every name.
+    if (pattern == QLatin1String("*") || pattern == QLatin1String("*.*"))
+        return true;
     // Dynamic programming over the pattern from its end: rest[i] tells whether
     // name from i matches the pattern after position j; here[i] from j on.
     const qsizetype n = name.size();
