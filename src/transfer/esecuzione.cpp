@@ -150,7 +150,8 @@ void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)>
             }
             platform::moveFile(origine, nuovoNome);
             correggi(piano, nuovoNome);
-            giornale.concludi(fatti, nuovoNome);
+            // A rename is known by its size and time: no stamp to keep.
+            giornale.concludi(fatti);
             contaFatto(piano, fatti, avanzamento);
             continue;
         }

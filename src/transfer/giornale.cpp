@@ -467,7 +467,8 @@ void Giornale::concludi(int posizione, const QString &nuovoNome)
 {
     try {
         if (d->file)
-            d->inAttesa.append(rigaFatta(posizione, platform::fileStamp(nuovoNome)));
+            d->inAttesa.append(rigaFatta(
+                posizione, nuovoNome.isEmpty() ? Impronta() : platform::fileStamp(nuovoNome)));
     } catch (...) { }
 }
 

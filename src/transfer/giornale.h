@@ -44,10 +44,10 @@ public:
     // Records several files at once, each before it is published.
     void registra(const QList<VoceGiornale> &voci);
     // Records that the file is done: published and, for a move, its original
-    // deleted, with the stamp of its new file, by which an undo knows it
-    // unchanged without reading it. The mark goes out with the next entry,
-    // or at the end.
-    void concludi(int posizione, const QString &nuovoNome);
+    // deleted, with the stamp of its new file when named, by which an undo
+    // knows it unchanged without reading it. The mark goes out with the next
+    // entry, or at the end.
+    void concludi(int posizione, const QString &nuovoNome = {});
 
 private:
     struct Private;
