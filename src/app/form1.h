@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 
+struct PianoTrasferimento;
 class QCheckBox;
 class QKeyEvent;
 class QLabel;
@@ -114,6 +115,8 @@ private:
     QList<QWidget *> BloccaControlli();
     void SbloccaControlli(const QList<QWidget *> &bloccati, QWidget *fuoco);
     void Trasferisci();
+    void SeguiCorsa(
+        const PianoTrasferimento &piano, const QStringList &numeri, const QString &destinazione);
 
     // Clock correction.
     struct PassoCorrezione

@@ -139,7 +139,15 @@ void Form1::Trasferisci()
         return;
     }
 
-    // The title and the taskbar tell how far the run has gone, four times a second.
+    SeguiCorsa(piano, numeri, destinazione);
+}
+
+// Carries out the plan aside while the title and the taskbar tell how far
+// it has gone, four times a second; a long run that ends while the user is
+// elsewhere says so on the desktop.
+void Form1::SeguiCorsa(
+    const PianoTrasferimento &piano, const QStringList &numeri, const QString &destinazione)
+{
     Avanzamento avanzamento;
     const qint64 byteTotali =
         std::accumulate(piano.dimensioni.begin(), piano.dimensioni.end(), 0LL);
@@ -163,7 +171,6 @@ void Form1::Trasferisci()
     aggiornamento.start(250);
     mostraAvanzamento();
 
-    // A long run that ends while the user is elsewhere says so on the desktop.
     const auto annuncia = [&](const QString &testo) {
         if (trascorso.elapsed() >= 10'000 && !isActiveWindow())
             platform::notifyRunEnded(this, testo);
