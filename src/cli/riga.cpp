@@ -262,11 +262,6 @@ Richiesta leggiArgomenti(const QStringList &argomenti, bool &aiuto, bool &versio
     return richiesta;
 }
 
-QString conSeparatore(const QString &cartella)
-{
-    return cartella.endsWith(QLatin1Char('/')) ? cartella : cartella + QLatin1Char('/');
-}
-
 // The engine and its journal take whole paths, so that an undo run from
 // another folder finds the files.
 QString assoluto(const QString &percorso)
@@ -274,11 +269,6 @@ QString assoluto(const QString &percorso)
     if (percorso.startsWith(QLatin1Char('/')))
         return QDir::cleanPath(percorso);
     return QDir::cleanPath(platform::pathFromQt(QDir::currentPath()) + QLatin1Char('/') + percorso);
-}
-
-QString nomeDi(const QString &percorso)
-{
-    return percorso.mid(percorso.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
 // One file of the selection: its path for the engine, and as the user gave it.
@@ -302,8 +292,8 @@ QList<FileScelto> raccogli(const QStringList &sorgenti)
     };
     for (const QString &sorgente : sorgenti) {
         if (platform::isFolder(sorgente)) {
-            const QString cartella = conSeparatore(assoluto(sorgente));
-            const QString comeData = conSeparatore(sorgente);
+            const QString cartella = platform::withSeparator(assoluto(sorgente));
+            const QString comeData = platform::withSeparator(sorgente);
             platform::FolderListing elenco(cartella + QStringLiteral("*.*"));
             for (QString nome = elenco.next(); !nome.isEmpty(); nome = elenco.next())
                 aggiungi(cartella + nome, comeData + nome);
@@ -323,7 +313,7 @@ void ordina(QList<FileScelto> &scelti, bool perNome)
 {
     QStringList percorsi;
     for (const FileScelto &scelto : scelti)
-        percorsi.append(perNome ? nomeDi(scelto.percorso) : scelto.percorso);
+        percorsi.append(perNome ? platform::namePart(scelto.percorso) : scelto.percorso);
     const std::vector<qsizetype> ordine =
         perNome ? ordinePerNome(percorsi) : ordinePerData(dateDeiFile(percorsi));
     QList<FileScelto> ordinati;
@@ -522,8 +512,8 @@ int trasferisci(const Richiesta &richiesta)
 
     QList<FileScelto> scelti = raccogli(richiesta.sorgenti);
     ordina(scelti, perNome);
-    const QString comeData = conSeparatore(richiesta.destinazione);
-    const QString destinazione = conSeparatore(assoluto(comeData));
+    const QString comeData = platform::withSeparator(richiesta.destinazione);
+    const QString destinazione = platform::withSeparator(assoluto(comeData));
     // What a killed run left goes first, so that its reservations count for
     // nothing in the running number.
     if (!richiesta.prova)
@@ -545,7 +535,7 @@ int trasferisci(const Richiesta &richiesta)
     // New paths as the destination was given.
     QStringList nuovi;
     for (const QString &nuovo : std::as_const(piano.nuoviNomi))
-        nuovi.append(comeData + nomeDi(nuovo));
+        nuovi.append(comeData + platform::namePart(nuovo));
     if (richiesta.prova) {
         if (richiesta.json) {
             scriviJson({ { QStringLiteral("comando"), richiesta.comando },

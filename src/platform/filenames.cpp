@@ -163,6 +163,21 @@ QString pathFromQt(const QString &qtPath)
     return decodeFileName(path);
 }
 
+QString folderPart(const QString &path)
+{
+    return path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+QString namePart(const QString &path)
+{
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+QString withSeparator(const QString &folder)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
 QString pathToQt(const QString &path)
 {
     return QFile::decodeName(encodeFileName(path));

@@ -24,4 +24,11 @@ QString displayFileName(QString name);
 QString pathFromQt(const QString &qtPath);
 QString pathToQt(const QString &path);
 
+// The parts of a path text: its folder with the final separator, and its name.
+QString folderPart(const QString &path);
+QString namePart(const QString &path);
+
+// A folder text that ends with its separator.
+QString withSeparator(const QString &folder);
+
 } // namespace platform

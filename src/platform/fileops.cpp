@@ -362,7 +362,7 @@ bool onOtherFileSystems(const QString &folder, const QString &otherFolder)
 
 bool isOrdinaryFile(const QString &path)
 {
-    if (path.mid(path.lastIndexOf(QLatin1Char('/')) + 1).startsWith(QLatin1Char('.')))
+    if (namePart(path).startsWith(QLatin1Char('.')))
         return false;
     struct stat status;
     return ::stat(encodeFileName(path).constData(), &status) == 0 && S_ISREG(status.st_mode);

@@ -23,11 +23,6 @@ QString estensioneDelFiltro(int indice)
     return estensioni.value(indice - 1);
 }
 
-QString conSeparatore(const QString &cartella)
-{
-    return cartella.endsWith(QLatin1Char('/')) ? cartella : cartella + QLatin1Char('/');
-}
-
 } // namespace
 
 // One dialog chooses both the folder and what to take from it: one file,
@@ -71,7 +66,7 @@ void Form1::SelezionaFileScelti()
 {
     const QStringList parti = m_stato.NomeFileDialogo.split(QChar(0));
     m_stato.ElencoFile = parti;
-    SrcPath->setText(conSeparatore(parti.first()));
+    SrcPath->setText(platform::withSeparator(parti.first()));
 }
 
 void Form1::SelezionaFileSingoloOTipo(QString &estensione)

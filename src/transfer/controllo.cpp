@@ -1,6 +1,7 @@
 #include "transfer/controllo.h"
 
 #include "naming/numerazione.h"
+#include "platform/filenames.h"
 #include "platform/media.h"
 
 #include <QLocale>
@@ -9,16 +10,6 @@
 #include <limits>
 
 namespace {
-
-QString cartellaDi(const QString &percorso)
-{
-    return percorso.left(percorso.lastIndexOf(QLatin1Char('/')) + 1);
-}
-
-QString nomeDi(const QString &percorso)
-{
-    return percorso.mid(percorso.lastIndexOf(QLatin1Char('/')) + 1);
-}
 
 QString dimensione(qint64 byte)
 {
@@ -56,7 +47,7 @@ QString motivoFile(PianoTrasferimento &piano, const QString &destinazione,
         // A file gone since it was chosen ends the run when its turn comes.
         const qint64 byte = std::max<qint64>(platform::fileSize(piano.origini.at(i)), 0);
         piano.dimensioni.append(byte);
-        const QString nome = nomeDi(piano.nuoviNomi.at(i));
+        const QString nome = platform::namePart(piano.nuoviNomi.at(i));
         if (presenti.contains(chiave(nome)))
             return QStringLiteral("Nella destinazione esiste già «%1»").arg(nome);
         const QString motivo = supporto.fatNames ? motivoNomeRifiutato(nome) : QString();
@@ -68,7 +59,7 @@ QString motivoFile(PianoTrasferimento &piano, const QString &destinazione,
         if (supporto.largestFile >= 0 && byte > supporto.largestFile)
             return QStringLiteral("Il file «%1» (%2) è troppo grande per questo supporto, che non "
                                   "tiene file di %3 o più")
-                .arg(nomeDi(piano.origini.at(i)), dimensione(byte),
+                .arg(platform::namePart(piano.origini.at(i)), dimensione(byte),
                     dimensione(supporto.largestFile + 1));
         byteDaScrivere += byte;
     }
@@ -77,7 +68,7 @@ QString motivoFile(PianoTrasferimento &piano, const QString &destinazione,
 
 QString motivoPiano(PianoTrasferimento &piano)
 {
-    const QString destinazione = cartellaDi(piano.nuoviNomi.first());
+    const QString destinazione = platform::folderPart(piano.nuoviNomi.first());
     const std::optional<platform::Medium> supporto = platform::mediumOf(destinazione);
     QString motivo = motivoCartella(
         destinazione, supporto, piano.supportoDestinazione, QStringLiteral("di destinazione"));
@@ -88,7 +79,7 @@ QString motivoPiano(PianoTrasferimento &piano)
         // terminal takes them from several.
         QSet<QString> cartelle;
         for (const QString &percorso : piano.origini) {
-            const QString origine = cartellaDi(percorso);
+            const QString origine = platform::folderPart(percorso);
             if (cartelle.contains(origine))
                 continue;
             cartelle.insert(origine);
@@ -121,7 +112,8 @@ QString numeraPiano(PianoTrasferimento &piano, const QString &destinazione, cons
     piano.nuoviNomi.clear();
     for (qsizetype i = 0; i < piano.origini.size(); ++i)
         piano.nuoviNomi.append(destinazione
-            + nuovoNome(nomeDi(piano.origini.at(i)), nomeBase, ultimo + 1 + i, senzaEstensione));
+            + nuovoNome(platform::namePart(piano.origini.at(i)), nomeBase, ultimo + 1 + i,
+                senzaEstensione));
     return {};
 }
 

@@ -1,5 +1,6 @@
 #include "transfer/esecuzione.h"
 
+#include "platform/filenames.h"
 #include "platform/fileops.h"
 #include "platform/media.h"
 #include "transfer/correzione.h"
@@ -100,7 +101,7 @@ bool siRinomina(const QStringList &origini, const QString &destinazione)
 {
     QSet<QString> cartelle;
     for (const QString &origine : origini)
-        cartelle.insert(origine.left(origine.lastIndexOf(QLatin1Char('/')) + 1));
+        cartelle.insert(platform::folderPart(origine));
     return std::all_of(cartelle.begin(), cartelle.end(), [&](const QString &cartella) {
         return unita(cartella) == unita(destinazione)
             && !platform::onOtherFileSystems(cartella, destinazione);

@@ -183,10 +183,10 @@ void Form1::SeguiCorsa(
             [&](int file) { Suffisso->setText(numeri.at(file)); });
     } catch (const platform::FileError &errore) {
         const QString file = platform::displayFileName(errore.paths().value(0));
-        annuncia((m_stato.Spostare ? QStringLiteral("Spostamento interrotto a «%1»: %2")
-                                   : QStringLiteral("Copia interrotta a «%1»: %2"))
-                     .arg(file.mid(file.lastIndexOf(QLatin1Char('/')) + 1),
-                         errore.message().section(QLatin1Char('\n'), 0, 0)));
+        annuncia(
+            (m_stato.Spostare ? QStringLiteral("Spostamento interrotto a «%1»: %2")
+                              : QStringLiteral("Copia interrotta a «%1»: %2"))
+                .arg(platform::namePart(file), errore.message().section(QLatin1Char('\n'), 0, 0)));
         throw;
     }
     annuncia(QStringLiteral("%1 foto %2 in «%3»")
