@@ -18,6 +18,7 @@
 // loop did not turn during the click.
 
 #include "app/form1.h"
+#include "platform/failurereport.h"
 #include "transfer/controllo.h"
 
 #include <QAbstractButton>
@@ -230,6 +231,13 @@ int main(int argc, char *argv[])
     form.stato().ElencoFile = QStringList { QString() } + names;
     form.stato().NumFile = int(names.size());
 
+    // A message box would wait for a click that never comes: the bench stops
+    // on the text instead, with no timing to read.
+    bool failed = false;
+    platform::setFailureSink([&failed](const QString &text) {
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+        failed = true;
+    });
     const char *button = mode == QLatin1String("move") ? "Sposta" : "Copia";
     QElapsedTimer timer;
     timer.start();
@@ -237,6 +245,8 @@ int main(int argc, char *argv[])
     form.findChild<QAbstractButton *>(QLatin1String(button))->click();
     const double seconds = timer.nsecsElapsed() / 1e9;
     const double stallMs = stalls.longestMs();
+    if (failed)
+        return 1;
 
     report(seconds, 0, stallMs);
     return 0;
