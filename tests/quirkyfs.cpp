@@ -7,6 +7,12 @@
 //   no-folder-sync  a folder cannot be flushed
 //   corrupt=TEXT    the first byte written to a file whose name holds TEXT is
 //                   stored flipped, while the page cache keeps what was written
+//   flaky=TEXT      the first read of a file whose name holds TEXT hands out
+//                   its first byte flipped, once, as a flaky reader or cable may
+//   short=TEXT      the first opening of such a file ends it at its middle
+//   hold=TEXT       a read of such a file waits until BACKING.release exists,
+//                   and says so by making BACKING.held
+// The files of flaky, short and hold are read past the page cache.
 // It counts the bytes it hands out to readers in the file BACKING.reads.
 // Usage: quirkyfs FAULTS[,FAULTS] BACKING MOUNTPOINT [FUSE OPTIONS]
 
@@ -14,6 +20,7 @@
 
 #include <fuse.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -23,6 +30,7 @@
 #include <string>
 #include <sys/statvfs.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -33,10 +41,16 @@ bool meddle = false;
 bool noTimes = false;
 bool noFolderSync = false;
 std::string corrupted; // the text a corrupted name holds
+std::string flaky;
+std::string cutShort;
+std::string held;
 uint64_t bytesRead = 0;
 
 // Marks, in a file handle, a file to be written by "another program" on close.
 constexpr uint64_t Meddled = uint64_t(1) << 32;
+// Marks a handle whose file ends at its middle.
+constexpr uint64_t CutShort = uint64_t(1) << 33;
+bool cutShortDone = false;
 
 std::string real(const char *path)
 {
@@ -52,6 +66,11 @@ bool hidden(const char *path)
 int result(int value)
 {
     return value < 0 ? -errno : 0;
+}
+
+bool named(const char *path, const std::string &text)
+{
+    return !text.empty() && std::strstr(path, text.c_str());
 }
 
 int descriptor(const fuse_file_info *info)
@@ -111,6 +130,9 @@ int open(const char *path, fuse_file_info *info)
 {
     const int fd = ::open(real(path).c_str(), info->flags);
     info->fh = uint64_t(fd);
+    info->direct_io = named(path, held) || named(path, flaky) || named(path, cutShort);
+    if (named(path, cutShort) && !std::exchange(cutShortDone, true))
+        info->fh |= CutShort;
     return result(fd);
 }
 
@@ -134,11 +156,32 @@ int release(const char *, fuse_file_info *info)
     return result(::close(descriptor(info)));
 }
 
-int read(const char *, char *buffer, size_t size, off_t offset, fuse_file_info *info)
+// Waits, in this one-threaded file system, until the test lets the read go on.
+void holdUntilReleased()
 {
+    const std::string release = backing + ".release";
+    const int fd = ::open((backing + ".held").c_str(), O_WRONLY | O_CREAT, 0644);
+    if (fd >= 0)
+        ::close(fd);
+    while (::access(release.c_str(), F_OK) != 0)
+        ::usleep(1000);
+}
+
+int read(const char *path, char *buffer, size_t size, off_t offset, fuse_file_info *info)
+{
+    if (named(path, held))
+        holdUntilReleased();
+    struct stat status;
+    if ((info->fh & CutShort) && ::fstat(descriptor(info), &status) == 0
+        && offset + off_t(size) > status.st_size / 2)
+        size = size_t(std::max<off_t>(0, status.st_size / 2 - offset));
     const ssize_t got = ::pread(descriptor(info), buffer, size, offset);
     if (got < 0)
         return -errno;
+    if (named(path, flaky) && offset == 0 && got > 0) {
+        flaky.clear();
+        buffer[0] = char(~buffer[0]);
+    }
     bytesRead += uint64_t(got);
     const std::string count = std::to_string(bytesRead) + "\n";
     const int fd = ::open((backing + ".reads").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -152,7 +195,7 @@ int read(const char *, char *buffer, size_t size, off_t offset, fuse_file_info *
 int write(const char *path, const char *buffer, size_t size, off_t offset, fuse_file_info *info)
 {
     std::string stored(buffer, size);
-    if (!corrupted.empty() && offset == 0 && size > 0 && std::strstr(path, corrupted.c_str()))
+    if (named(path, corrupted) && offset == 0 && size > 0)
         stored[0] = char(~stored[0]);
     const ssize_t written = ::pwrite(descriptor(info), stored.data(), size, offset);
     return written < 0 ? -errno : int(written);
@@ -231,8 +274,17 @@ int main(int argc, char *argv[])
     meddle = faults.find(",meddle,") != std::string::npos;
     noTimes = faults.find(",no-times,") != std::string::npos;
     noFolderSync = faults.find(",no-folder-sync,") != std::string::npos;
-    if (const size_t at = faults.find(",corrupt="); at != std::string::npos)
-        corrupted = faults.substr(at + 9, faults.find(',', at + 9) - at - 9);
+    const auto text = [&](const std::string &fault) {
+        const size_t at = faults.find("," + fault + "=");
+        if (at == std::string::npos)
+            return std::string();
+        const size_t start = at + fault.size() + 2;
+        return faults.substr(start, faults.find(',', start) - start);
+    };
+    corrupted = text("corrupt");
+    flaky = text("flaky");
+    cutShort = text("short");
+    held = text("hold");
     char resolved[PATH_MAX];
     if (!::realpath(argv[2], resolved)) {
         std::perror(argv[2]);

@@ -182,6 +182,16 @@ qint64 Medium::bytesRead() const
     return count.open(QIODevice::ReadOnly) ? count.readAll().trimmed().toLongLong() : 0;
 }
 
+bool Medium::isHolding() const
+{
+    return QFile::exists(m_work.filePath(QStringLiteral("backing.held")));
+}
+
+void Medium::release()
+{
+    QFile(m_work.filePath(QStringLiteral("backing.release"))).open(QIODevice::WriteOnly);
+}
+
 bool Medium::makeReadOnly()
 {
     return run(QStringLiteral("mount"),

@@ -66,6 +66,9 @@ public:
     bool makeReadOnly();
     // The bytes a "quirky:" medium has handed out to readers.
     qint64 bytesRead() const;
+    // Whether a "quirky:hold=" medium holds a read, and lets it go on.
+    bool isHolding() const;
+    void release();
 
 private:
     bool run(const QString &program, const QStringList &arguments, QString *output = nullptr);

@@ -1,8 +1,11 @@
 #include "support.h"
 
 #include "platform/filenames.h"
+#include "platform/fileops.h"
+#include "transfer/giornale.h"
 
 #include <QDir>
+#include <QLabel>
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QTest>
@@ -35,6 +38,7 @@ private Q_SLOTS:
     void selectsEveryFileOfSourceFolder_data();
     void selectsEveryFileOfSourceFolder();
     void startUpWritesNothing();
+    void killedMoveIsFinishedOnceShown();
     void dateOrder();
     void nameOrderByCharacterCode();
     void equalTimesKeepPreviousOrder();
@@ -195,6 +199,47 @@ void TestAvvio::startUpWritesNothing()
     m_window.reset();
     QVERIFY(config.open(QIODevice::ReadOnly));
     QCOMPARE(config.readAll(), before);
+}
+
+// A move killed between publishing a photo and deleting its original: the
+// window opens with the photo listed, then finishes the move aside and says
+// so in one message.
+void TestAvvio::killedMoveIsFinishedOnceShown()
+{
+    QTemporaryDir destination;
+    test::writeFile(m_source->path(), QStringLiteral("a.jpg"), "a", at(10, 0));
+    const QString moved =
+        test::writeFile(m_source->path(), QStringLiteral("b.jpg"), "b", at(11, 0));
+    const QString published = destination.filePath(QStringLiteral("Img_001.jpg"));
+    {
+        Giornale journal(1);
+        VoceGiornale intent;
+        intent.origine = moved;
+        intent.nuovoNome = published;
+        intent.spostato = true;
+        intent.dimensione = 1;
+        intent.hash = platform::hashOfFile(moved);
+        journal.registra({ intent });
+        platform::copyFile(moved, published);
+        journal.pubblicato(0, published);
+    }
+    // The kill came before the run's closing mark.
+    QDir journals(cartellaGiornali());
+    QFile journal(journals.filePath(journals.entryList(QDir::Files).filter(".giornale").first()));
+    QVERIFY(journal.resize(journal.size() - 2));
+    test::remember("Sorgente", test::slashed(m_source->path()));
+
+    Form1 window;
+    const QLabel *count = window.findChild<QLabel *>(QStringLiteral("SrcInfo"));
+    QCOMPARE(count->text(), QStringLiteral("Tutti i file (2)"));
+    window.show();
+    QVERIFY(m_sandbox->reports.isEmpty());
+    QTRY_COMPARE(m_sandbox->reports.size(), 1);
+    QVERIFY(m_sandbox->reports.first().contains(
+        "Eliminato l'originale «" + moved + "», già spostato in «" + published + "»"));
+    QCOMPARE(count->text(), QStringLiteral("Tutti i file (1)"));
+    QCOMPARE(test::entriesOf(m_source->path()), QStringList { "a.jpg" });
+    QCOMPARE(test::contentOf(published), QByteArray("b"));
 }
 
 void TestAvvio::dateOrder()

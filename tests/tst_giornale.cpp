@@ -1,5 +1,6 @@
 #include "support.h"
 
+#include "platform/filenames.h"
 #include "platform/fileops.h"
 #include "platform/media.h"
 #include "transfer/esecuzione.h"
@@ -7,6 +8,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QTest>
 
 namespace {
@@ -14,12 +17,14 @@ namespace {
 const QDateTime Scatto(QDate(2026, 6, 1), QTime(9, 0, 0));
 
 enum class Modo { Copia, Sposta, SpostaAltrove };
-enum class Dopo { Niente, Cambiata, NomeOccupato };
+enum class Dopo { Niente, Cambiata, NomeOccupato, OriginaleSparito };
+enum class Uccisa { DuranteSpostamento, DuranteRinomina, PrimaDellaConferma, DuranteAnnulla };
 
 } // namespace
 
 Q_DECLARE_METATYPE(Modo)
 Q_DECLARE_METATYPE(Dopo)
+Q_DECLARE_METATYPE(Uccisa)
 
 class TestGiornale : public QObject
 {
@@ -30,17 +35,24 @@ private Q_SLOTS:
 
     void undo_data();
     void undo();
-    void undoOfKilledRun_data();
-    void undoOfKilledRun();
+    void killedRun_data();
+    void killedRun();
     void killedMoveIsFinishedAtStart_data();
     void killedMoveIsFinishedAtStart();
-    void truncatedJournalIsReadToLastWholeEntry();
-    void runsAreUndoneInTurnAndLast50Kept();
+    void failedMoveThenCopy_data();
+    void failedMoveThenCopy();
+    void journalCutShort();
+    void runsAreUndoneInTheOrderTheyRan();
+    void unwritableJournalNeverStopsRun_data();
     void unwritableJournalNeverStopsRun();
 
 private:
     QString sorgente(const QString &nome) const { return m_sorgente->filePath(nome); }
-    QString giornaleUnico() const;
+    QString destinazione(const QString &nome) const { return m_destinazione->filePath(nome); }
+    QStringList giornali() const;
+    // Leaves the last journal as a kill would: cut after the first line
+    // that starts with dopo, or before its closing mark.
+    void uccidi(const QByteArray &dopo = {});
 
     std::unique_ptr<QTemporaryDir> m_stato;
     std::unique_ptr<QTemporaryDir> m_sorgente;
@@ -49,28 +61,63 @@ private:
 
 namespace {
 
-void esegui(const PianoTrasferimento &piano)
+// Runs the plan as a front end does, stopped once file ultimo is done;
+// returns what the run says of its journal.
+QString esegui(const PianoTrasferimento &piano, int ultimo = -1)
 {
-    const std::atomic<bool> ferma = false;
+    std::atomic<bool> ferma = false;
     Avanzamento avanzamento;
     eseguiPiano(
-        piano, [](int) {}, ferma, avanzamento);
+        piano, [&](int posizione) { ferma = ferma || posizione == ultimo; }, ferma, avanzamento);
+    return avanzamento.avvisoGiornale;
 }
 
-// An entry as eseguiPiano writes it, for a file already at its new place.
-VoceGiornale voceDi(int posizione, const QString &origine, const QString &nuovo, bool spostato,
-    bool rinomina = false)
+PianoTrasferimento piano(const QStringList &origini, const QStringList &nuovi, Modo modo)
+{
+    PianoTrasferimento piano;
+    piano.origini = origini;
+    piano.nuoviNomi = nuovi;
+    piano.spostare = modo != Modo::Copia;
+    piano.rinomina = modo == Modo::Sposta;
+    return piano;
+}
+
+// The intent that a run writes before the file is published.
+VoceGiornale intento(int posizione, const QString &origine, const QString &nuovo, Modo modo)
 {
     VoceGiornale voce;
     voce.posizione = posizione;
     voce.origine = origine;
     voce.nuovoNome = nuovo;
-    voce.spostato = spostato;
-    voce.dimensione = platform::fileSize(nuovo);
-    if (!rinomina)
-        voce.hash = platform::hashOfFile(nuovo);
+    voce.spostato = modo != Modo::Copia;
+    voce.dimensione = platform::fileSize(origine);
+    if (modo != Modo::Sposta)
+        voce.hash = platform::hashOfFile(origine);
     voce.oraOriginale = voce.oraNuova = Scatto;
+    voce.sorgente = platform::fileStamp(origine);
     return voce;
+}
+
+// A trial's line, as the undo then says it.
+QString comeFatto(QString riga)
+{
+    for (const auto &[prima, dopo] :
+        { std::pair { "Sarà eliminato l'originale", "Eliminato l'originale" },
+            { "Sarà eliminata la copia", "Eliminata la copia" }, { "Sarà riportata", "Riportata" },
+            { "Sarà corretta la data di", "Corretta la data di" },
+            { "Sarà annullata la corsa", "Annullo la corsa" } })
+        riga.replace(QString::fromUtf8(prima), QString::fromUtf8(dopo));
+    return riga;
+}
+
+// Each line up to its first name or number, to compare with what a table expects.
+QStringList inizi(const QStringList &righe)
+{
+    static const QRegularExpression variabile(QStringLiteral("[«0-9].*"));
+    QStringList inizi;
+    for (QString riga : righe)
+        inizi.append(riga.remove(variabile));
+    return inizi;
 }
 
 } // namespace
@@ -83,11 +130,30 @@ void TestGiornale::init()
     qputenv("XDG_STATE_HOME", QFile::encodeName(m_stato->path()));
 }
 
-QString TestGiornale::giornaleUnico() const
+QStringList TestGiornale::giornali() const
 {
     const QDir cartella(m_stato->filePath(QStringLiteral("copia-e-rinomina")));
-    const QStringList giornali = cartella.entryList(QDir::Files);
-    return giornali.size() == 1 ? cartella.filePath(giornali.first()) : QString();
+    QStringList nomi = cartella.entryList({ QStringLiteral("*.giornale") }, QDir::Files);
+    std::sort(nomi.begin(), nomi.end(), [](const QString &a, const QString &b) {
+        return a.size() != b.size() ? a.size() < b.size() : a < b;
+    });
+    for (QString &nome : nomi)
+        nome = cartella.filePath(nome);
+    return nomi;
+}
+
+void TestGiornale::uccidi(const QByteArray &dopo)
+{
+    QFile giornale(giornali().constLast());
+    QVERIFY(giornale.open(QIODevice::ReadWrite));
+    const QByteArray testo = giornale.readAll();
+    qsizetype fine = testo.size() - 2;
+    if (!dopo.isEmpty()) {
+        const qsizetype riga = testo.indexOf('\n' + dopo);
+        QVERIFY(riga > 0);
+        fine = testo.indexOf('\n', riga + 1) + 1;
+    }
+    QVERIFY(giornale.resize(fine));
 }
 
 void TestGiornale::undo_data()
@@ -120,11 +186,15 @@ void TestGiornale::undo_data()
     QTest::newRow("moved across, changed after the run")
         << Modo::SpostaAltrove << Dopo::Cambiata << false << "a.jpg"
         << ": è cambiata dopo lo spostamento";
-    QTest::newRow("old name taken since") << Modo::Sposta << Dopo::NomeOccupato << false << "a.jpg"
-                                          << "» è già in uso";
-    QTest::newRow("old name taken since, across file systems")
+    QTest::newRow("old name taken, then freed")
+        << Modo::Sposta << Dopo::NomeOccupato << false << "a.jpg"
+        << "» è già in uso";
+    QTest::newRow("old name taken, then freed, across file systems")
         << Modo::SpostaAltrove << Dopo::NomeOccupato << false << "a.jpg"
         << "» è già in uso";
+    QTest::newRow("copy whose original is gone: the card was formatted")
+        << Modo::Copia << Dopo::OriginaleSparito << false << "a.jpg"
+        << ": l'originale non c'è più: la copia resta";
 }
 
 // Two files with an hour's correction; the first may be changed after the run.
@@ -137,91 +207,153 @@ void TestGiornale::undo()
     QFETCH(QString, riga);
 
     std::unique_ptr<QTemporaryDir> altrove;
-    QString destinazione = m_destinazione->path();
+    QString cartella = m_destinazione->path();
     if (modo == Modo::SpostaAltrove) {
         altrove = test::folderOnOtherFileSystem();
         if (!altrove)
             QSKIP("no other file system at /dev/shm");
-        destinazione = altrove->path();
+        cartella = altrove->path();
     }
-    PianoTrasferimento piano;
-    piano.origini = QStringList { test::writeFile(m_sorgente->path(), nome, "uno", Scatto),
-        test::writeFile(m_sorgente->path(), QStringLiteral("b.jpg"), "due", Scatto) };
-    piano.nuoviNomi = QStringList { destinazione + QStringLiteral("/Img_001.jpg"),
-        destinazione + QStringLiteral("/Img_002.jpg") };
-    piano.spostare = modo != Modo::Copia;
-    piano.rinomina = modo == Modo::Sposta;
-    piano.correzioneOre = 1;
-    esegui(piano);
-    QCOMPARE(test::entriesOf(destinazione), (QStringList { "Img_001.jpg", "Img_002.jpg" }));
+    PianoTrasferimento corsa = piano(
+        { test::writeFile(m_sorgente->path(), nome, "uno", Scatto),
+            test::writeFile(m_sorgente->path(), QStringLiteral("b.jpg"), "due", Scatto) },
+        { cartella + QStringLiteral("/Img_001.jpg"), cartella + QStringLiteral("/Img_002.jpg") },
+        modo);
+    corsa.correzioneOre = 1;
+    QCOMPARE(esegui(corsa), QString());
+    QCOMPARE(test::entriesOf(cartella), (QStringList { "Img_001.jpg", "Img_002.jpg" }));
 
     if (dopo == Dopo::Cambiata)
-        test::writeFile(destinazione, QStringLiteral("Img_001.jpg"), "UNO");
+        test::writeFile(cartella, QStringLiteral("Img_001.jpg"), "UNO");
     if (dopo == Dopo::NomeOccupato)
         test::writeFile(m_sorgente->path(), nome, "altro");
+    if (dopo == Dopo::OriginaleSparito)
+        QVERIFY(QFile::remove(corsa.origini.at(0)));
     const QStringList primaSorgente = test::entriesOf(m_sorgente->path());
 
     const EsitoAnnulla esito = annullaUltimaCorsa(prova);
-    QVERIFY2(
-        esito.righe.join(QLatin1Char('\n')).contains(riga), qPrintable(esito.righe.join('\n')));
-    QCOMPARE(esito.righe.size(), 2);
+    QCOMPARE(esito.righe.size(), 3);
+    QVERIFY(esito.righe.first().startsWith(prova ? "Sarà annullata la corsa del "
+                                                 : "Annullo la "
+                                                   "corsa del "));
+    QVERIFY(esito.righe.first().contains(
+        modo == Modo::Copia ? ": copia di 2 file da «" : ": spostamento di 2 file da «"));
+    QVERIFY2(esito.righe.at(2).contains(riga), qPrintable(esito.righe.join('\n')));
     QCOMPARE(esito.tuttoAnnullato, dopo == Dopo::Niente);
     if (prova) {
-        QCOMPARE(test::entriesOf(destinazione).size(), 2);
+        QCOMPARE(test::entriesOf(cartella).size(), 2);
         QCOMPARE(test::entriesOf(m_sorgente->path()), primaSorgente);
         return;
     }
     const QStringList rimasti =
         dopo == Dopo::Niente ? QStringList() : QStringList { "Img_001.jpg" };
-    QCOMPARE(test::entriesOf(destinazione), rimasti);
-    QCOMPARE(test::contentOf(piano.origini.at(1)), QByteArray("due"));
-    if (piano.spostare) {
-        QCOMPARE(test::statOf(piano.origini.at(1)).st_mtim.tv_sec, Scatto.toSecsSinceEpoch());
-        QCOMPARE(test::contentOf(piano.origini.at(0)),
-            dopo == Dopo::NomeOccupato   ? QByteArray("altro")
-                : dopo == Dopo::Cambiata ? QByteArray()
-                                         : QByteArray("uno"));
+    QCOMPARE(test::entriesOf(cartella), rimasti);
+    QCOMPARE(test::contentOf(corsa.origini.at(1)), QByteArray("due"));
+    if (corsa.spostare)
+        QCOMPARE(test::statOf(corsa.origini.at(1)).st_mtim.tv_sec, Scatto.toSecsSinceEpoch());
+
+    // A run counts as undone only when all of it is: the next undo comes
+    // back to it, and knows what is back already.
+    if (dopo == Dopo::NomeOccupato) {
+        QVERIFY(QFile::remove(corsa.origini.at(0)));
+        const EsitoAnnulla ripresa = annullaUltimaCorsa(false);
+        QVERIFY(ripresa.tuttoAnnullato);
+        QCOMPARE(inizi(ripresa.righe.mid(1)), QStringList { "Riportata " });
+        QCOMPARE(test::contentOf(corsa.origini.at(0)), QByteArray("uno"));
+        QCOMPARE(test::entriesOf(cartella), QStringList());
+    } else if (dopo != Dopo::Niente) {
+        QCOMPARE(annullaUltimaCorsa(false).righe.mid(1), esito.righe.mid(2));
+        QCOMPARE(test::entriesOf(cartella), rimasti);
+        return;
     }
-    // The run is marked undone: nothing is left to take back.
     QCOMPARE(annullaUltimaCorsa(false).righe, QStringList { "Nessuna corsa da annullare" });
 }
 
-void TestGiornale::undoOfKilledRun_data()
+void TestGiornale::killedRun_data()
 {
-    QTest::addColumn<bool>("rinomina");
-    QTest::newRow("move by copy") << false;
-    QTest::newRow("move by rename") << true;
+    QTest::addColumn<Uccisa>("uccisa");
+    QTest::addColumn<QStringList>("righe");
+    QTest::addColumn<bool>("tutto");
+    QTest::addColumn<QStringList>("restano");
+
+    QTest::newRow("a move by copy, between publishing a photo and deleting its original")
+        << Uccisa::DuranteSpostamento
+        << QStringList { "Eliminato l'originale ", "Annullo la corsa del ", "Riportata ",
+               "Riportata " }
+        << true << QStringList();
+    QTest::newRow("a move by rename, between a rename and its time")
+        << Uccisa::DuranteRinomina
+        << QStringList { "Corretta la data di ", "Annullo la corsa del ", "Riportata ",
+               "Riportata " }
+        << true << QStringList();
+    QTest::newRow("a move by copy, between publishing a photo and confirming it")
+        << Uccisa::PrimaDellaConferma
+        << QStringList { "Restano sia ", "Annullo la corsa del ", "Lasciata ", "Riportata " }
+        << false << QStringList { "Img_002.jpg" };
+    QTest::newRow("an undo, between putting a photo back and recording it")
+        << Uccisa::DuranteAnnulla << QStringList { "Annullo la corsa del ", "Riportata " } << true
+        << QStringList();
 }
 
-// The state a kill leaves: the first file moved, the second published with
-// its original still there, the third not yet published.
-void TestGiornale::undoOfKilledRun()
+// Three photos a kill caught in a move, or in its undo; the undo's trial
+// says line for line what the undo then does.
+void TestGiornale::killedRun()
 {
-    QFETCH(bool, rinomina);
-    const QString a = test::writeFile(m_sorgente->path(), "a.jpg", "uno", Scatto);
-    const QString b = test::writeFile(m_sorgente->path(), "b.jpg", "due", Scatto);
-    const QString c = test::writeFile(m_sorgente->path(), "c.jpg", "tre", Scatto);
-    const QString nuovoA = m_destinazione->filePath("Img_001.jpg");
-    const QString nuovoB = m_destinazione->filePath("Img_002.jpg");
-    {
-        Giornale giornale;
-        platform::moveFile(a, nuovoA);
-        giornale.registra(voceDi(0, a, nuovoA, true, rinomina));
-        giornale.concludi(0, nuovoA);
-        platform::copyFile(b, nuovoB);
-        giornale.registra(voceDi(1, b, nuovoB, true, rinomina));
-        VoceGiornale terza = voceDi(2, c, c, true, rinomina);
-        terza.nuovoNome = m_destinazione->filePath("Img_003.jpg");
-        giornale.registra(terza);
+    QFETCH(Uccisa, uccisa);
+    QFETCH(QStringList, righe);
+    QFETCH(bool, tutto);
+    QFETCH(QStringList, restano);
+    QStringList origini;
+    QStringList nuovi;
+    for (const char *nome : { "a", "b", "c" }) {
+        origini.append(test::writeFile(m_sorgente->path(), nome + QStringLiteral(".jpg"),
+            QByteArray(nome).repeated(3), Scatto));
+        nuovi.append(destinazione(QStringLiteral("Img_00%1.jpg").arg(nuovi.size() + 1)));
     }
+    if (uccisa == Uccisa::DuranteAnnulla) {
+        esegui(piano(origini.mid(0, 2), nuovi.mid(0, 2), Modo::Sposta));
+        QVERIFY(QFile::rename(nuovi.at(1), origini.at(1)));
+    } else if (uccisa == Uccisa::DuranteRinomina) {
+        Giornale giornale(3);
+        QList<VoceGiornale> voci;
+        for (int i = 0; i < 3; ++i) {
+            voci.append(intento(i, origini.at(i), nuovi.at(i), Modo::Sposta));
+            voci.last().oraNuova = Scatto.addSecs(3600);
+        }
+        giornale.registra(voci);
+        platform::moveFile(origini.at(0), nuovi.at(0));
+        giornale.pubblicato(0, nuovi.at(0));
+        platform::setFileTime(nuovi.at(0), Scatto.addSecs(3600));
+        giornale.completato(0, nuovi.at(0));
+        platform::moveFile(origini.at(1), nuovi.at(1));
+    } else {
+        Giornale giornale(3);
+        giornale.registra({ intento(0, origini.at(0), nuovi.at(0), Modo::SpostaAltrove) });
+        platform::moveByCopying(origini.at(0), nuovi.at(0));
+        giornale.pubblicato(0, nuovi.at(0));
+        giornale.originaleEliminato(0);
+        giornale.registra({ intento(1, origini.at(1), nuovi.at(1), Modo::SpostaAltrove) });
+        platform::copyFile(origini.at(1), nuovi.at(1));
+        if (uccisa == Uccisa::DuranteSpostamento)
+            giornale.pubblicato(1, nuovi.at(1));
+        giornale.registra({ intento(2, origini.at(2), nuovi.at(2), Modo::SpostaAltrove) });
+    }
+    if (uccisa != Uccisa::DuranteAnnulla)
+        uccidi();
 
+    const EsitoAnnulla prova = annullaUltimaCorsa(true);
     const EsitoAnnulla esito = annullaUltimaCorsa(false);
-    QVERIFY2(esito.tuttoAnnullato, qPrintable(esito.righe.join('\n')));
-    QCOMPARE(esito.righe.size(), 2);
-    QVERIFY(esito.righe.at(0).startsWith("Eliminata la copia «"));
-    QVERIFY(esito.righe.at(1).startsWith("Riportata «"));
-    QCOMPARE(test::entriesOf(m_destinazione->path()), QStringList());
-    QCOMPARE(test::contentOf(a) + test::contentOf(b) + test::contentOf(c), "unoduetre");
+    QStringList previste;
+    for (const QString &riga : prova.righe)
+        previste.append(comeFatto(riga));
+    QCOMPARE(esito.righe, previste);
+    QCOMPARE(inizi(esito.righe), righe);
+    QCOMPARE(esito.tuttoAnnullato, tutto);
+    QCOMPARE(test::entriesOf(m_destinazione->path()), restano);
+    for (const QString &origine : std::as_const(origini)) {
+        QCOMPARE(test::contentOf(origine).size(), 3);
+        QCOMPARE(test::statOf(origine).st_mtim.tv_sec, Scatto.toSecsSinceEpoch());
+    }
 }
 
 void TestGiornale::killedMoveIsFinishedAtStart_data()
@@ -232,6 +364,7 @@ void TestGiornale::killedMoveIsFinishedAtStart_data()
     QTest::newRow("new file changed") << "nuovo" << false;
     QTest::newRow("original changed") << "originale" << false;
     QTest::newRow("new file missing") << "manca" << false;
+    QTest::newRow("new file not confirmed") << "non confermata" << false;
 }
 
 // A kill between publishing a moved photo and deleting its original.
@@ -240,9 +373,15 @@ void TestGiornale::killedMoveIsFinishedAtStart()
     QFETCH(QString, cambia);
     QFETCH(bool, finito);
     const QString origine = test::writeFile(m_sorgente->path(), "a.jpg", "uno", Scatto);
-    const QString nuovo = m_destinazione->filePath("Img_001.jpg");
-    platform::copyFile(origine, nuovo);
-    Giornale().registra(voceDi(0, origine, nuovo, true));
+    const QString nuovo = destinazione("Img_001.jpg");
+    {
+        Giornale giornale(1);
+        giornale.registra({ intento(0, origine, nuovo, Modo::SpostaAltrove) });
+        platform::copyFile(origine, nuovo);
+        if (cambia != "non confermata")
+            giornale.pubblicato(0, nuovo);
+    }
+    uccidi();
     if (cambia == "nuovo")
         test::writeFile(m_destinazione->path(), "Img_001.jpg", "UNO", Scatto);
     if (cambia == "originale")
@@ -250,70 +389,173 @@ void TestGiornale::killedMoveIsFinishedAtStart()
     if (cambia == "manca")
         QVERIFY(QFile::remove(nuovo));
 
-    const QStringList righe = completaCorseInterrotte();
-    QCOMPARE(righe.size(), finito ? 1 : 0);
+    const QStringList righe = completaCorseInterrotte().righe;
+    QCOMPARE(righe.size(), finito || cambia == "non confermata" ? 1 : 0);
     QCOMPARE(QFile::exists(origine), !finito);
     QCOMPARE(QFile::exists(nuovo), cambia != "manca");
-    // Finished, it is marked done; left, it waits for the next undo.
-    QCOMPARE(completaCorseInterrotte(), QStringList());
+    // Finished, it is recorded; left, it waits for the next undo, and a
+    // photo left in two places is said once.
+    QCOMPARE(completaCorseInterrotte().righe, QStringList());
     if (cambia == "nuovo")
-        QVERIFY(
-            annullaUltimaCorsa(true).righe.first().endsWith(": è cambiata dopo lo spostamento"));
+        QVERIFY(annullaUltimaCorsa(true).righe.at(1).endsWith(": è cambiata dopo lo spostamento"));
 }
 
-void TestGiornale::truncatedJournalIsReadToLastWholeEntry()
+void TestGiornale::failedMoveThenCopy_data()
+{
+    QTest::addColumn<Modo>("modo");
+    QTest::addColumn<bool>("uccisa");
+
+    QTest::newRow("renames, stopped") << Modo::Sposta << false;
+    QTest::newRow("renames, killed") << Modo::Sposta << true;
+    QTest::newRow("by copy, killed") << Modo::SpostaAltrove << true;
+}
+
+// A move stops after two photos of five; the other three are copied into
+// the same folder under the names the move had meant for them. No start and
+// no undo may take the copy's files for the move's.
+void TestGiornale::failedMoveThenCopy()
+{
+    QFETCH(Modo, modo);
+    QFETCH(bool, uccisa);
+    QStringList origini;
+    QStringList nuovi;
+    for (const char *nome : { "a", "b", "c", "d", "e" }) {
+        origini.append(test::writeFile(
+            m_sorgente->path(), nome + QStringLiteral(".jpg"), QByteArray(nome), Scatto));
+        nuovi.append(destinazione(QStringLiteral("Img_00%1.jpg").arg(nuovi.size() + 1)));
+    }
+    esegui(piano(origini, nuovi, modo), 1);
+    if (uccisa)
+        uccidi();
+    QCOMPARE(test::entriesOf(m_sorgente->path()), (QStringList { "c.jpg", "d.jpg", "e.jpg" }));
+    esegui(piano(origini.mid(2), nuovi.mid(2), Modo::Copia));
+
+    QCOMPARE(completaCorseInterrotte().righe, QStringList());
+    QCOMPARE(test::entriesOf(m_sorgente->path()), (QStringList { "c.jpg", "d.jpg", "e.jpg" }));
+    const EsitoAnnulla copia = annullaUltimaCorsa(false);
+    QVERIFY(copia.tuttoAnnullato);
+    QCOMPARE(inizi(copia.righe),
+        (QStringList { "Annullo la corsa del ", "Eliminata la copia ", "Eliminata la copia ",
+            "Eliminata la copia " }));
+    const EsitoAnnulla spostamento = annullaUltimaCorsa(false);
+    QCOMPARE(inizi(spostamento.righe.mid(0, 3)),
+        (QStringList { "Annullo la corsa del ", "Riportata ", "Riportata " }));
+    QCOMPARE(test::entriesOf(m_destinazione->path()), QStringList());
+    for (const QString &origine : std::as_const(origini))
+        QCOMPARE(test::contentOf(origine), platform::namePart(origine).left(1).toLatin1());
+}
+
+// A journal that ends part way: what it holds is taken back, and the undo
+// says that it cannot take back the rest.
+void TestGiornale::journalCutShort()
 {
     const QString a = test::writeFile(m_sorgente->path(), "a.jpg", "uno");
     const QString b = test::writeFile(m_sorgente->path(), "b.jpg", "due");
-    const QString nuovoA = m_destinazione->filePath("Img_001.jpg");
-    const QString nuovoB = m_destinazione->filePath("Img_002.jpg");
-    platform::copyFile(a, nuovoA);
-    platform::copyFile(b, nuovoB);
-    {
-        Giornale giornale;
-        giornale.registra(voceDi(0, a, nuovoA, false));
-        giornale.registra(voceDi(1, b, nuovoB, false));
-    }
-    // A kill before the last entry's end reached the file: the entry may be
-    // cut anywhere, so even one that lacks only its newline is not trusted.
-    QFile giornale(giornaleUnico());
-    QVERIFY(giornale.resize(giornale.size() - 1));
+    esegui(
+        piano({ a, b }, { destinazione("Img_001.jpg"), destinazione("Img_002.jpg") }, Modo::Copia));
+    // A kill, or a full disk, half way through the second file's intent.
+    uccidi("P\t0\t");
+    QFile giornale(giornali().constLast());
+    QVERIFY(giornale.open(QIODevice::Append));
+    QVERIFY(giornale.write("I\t1\tC\t3\t") > 0);
+    giornale.close();
 
     const EsitoAnnulla esito = annullaUltimaCorsa(false);
-    QCOMPARE(esito.righe, QStringList { "Eliminata la copia «" + nuovoA + "»" });
+    QCOMPARE(esito.righe.size(), 3);
+    QCOMPARE(esito.righe.at(1), "Eliminata la copia «" + destinazione("Img_001.jpg") + "»");
+    QVERIFY(esito.righe.at(2).startsWith("Il giornale di questa corsa si ferma al file 2 di 2"));
+    QVERIFY(!esito.tuttoAnnullato);
     QCOMPARE(test::entriesOf(m_destinazione->path()), QStringList { "Img_002.jpg" });
     // The undone mark starts on a line of its own, after the cut one.
     QCOMPARE(annullaUltimaCorsa(false).righe, QStringList { "Nessuna corsa da annullare" });
 }
 
-void TestGiornale::runsAreUndoneInTurnAndLast50Kept()
+void TestGiornale::runsAreUndoneInTheOrderTheyRan()
 {
     for (const char *nome : { "a.jpg", "b.jpg" }) {
-        PianoTrasferimento piano;
-        piano.origini = QStringList { test::writeFile(m_sorgente->path(), nome, nome) };
-        piano.nuoviNomi = QStringList { m_destinazione->filePath(nome) };
-        esegui(piano);
+        esegui(piano({ test::writeFile(m_sorgente->path(), nome, nome) }, { destinazione(nome) },
+            Modo::Copia));
     }
-    QCOMPARE(annullaUltimaCorsa(false).righe.size(), 1);
+    // The second run started under a clock set back by a day.
+    QFile secondo(giornali().constLast());
+    QVERIFY(secondo.open(QIODevice::ReadWrite));
+    QList<QByteArray> righe = secondo.readAll().split('\n');
+    QList<QByteArray> intestazione = righe.first().split('\t');
+    intestazione[1] = QByteArray::number(QDateTime::currentMSecsSinceEpoch() - 86'400'000);
+    righe.first() = intestazione.join('\t');
+    const QByteArray testo = righe.join('\n');
+    QVERIFY(secondo.resize(0) && secondo.write(testo) == testo.size());
+    secondo.close();
+
+    {
+        // A run still going is never passed over for the one before it.
+        Giornale inCorso(1);
+        const EsitoAnnulla rifiutato = annullaUltimaCorsa(false);
+        QVERIFY(!rifiutato.tuttoAnnullato);
+        QCOMPARE(rifiutato.righe,
+            QStringList { "Una corsa è ancora in corso: si potrà annullare quando sarà finita" });
+        QCOMPARE(test::entriesOf(m_destinazione->path()), (QStringList { "a.jpg", "b.jpg" }));
+    }
+    QCOMPARE(annullaUltimaCorsa(false).righe.size(), 2);
     QCOMPARE(test::entriesOf(m_destinazione->path()), QStringList { "a.jpg" });
-    QCOMPARE(annullaUltimaCorsa(false).righe.size(), 1);
+    QCOMPARE(annullaUltimaCorsa(false).righe.size(), 2);
     QCOMPARE(test::entriesOf(m_destinazione->path()), QStringList());
 
-    // Started within one millisecond, runs still get journals of their own.
     for (int corsa = 0; corsa < 55; ++corsa)
-        Giornale().registra(voceDi(0, "/a", "/b", false));
-    QCOMPARE(test::entriesOf(m_stato->filePath("copia-e-rinomina")).size(), 50);
+        Giornale(1).registra({ intento(0, sorgente("a.jpg"), "/b", Modo::Copia) });
+    QCOMPARE(giornali().size(), 50);
+}
+
+void TestGiornale::unwritableJournalNeverStopsRun_data()
+{
+    QTest::addColumn<bool>("dalSecondo");
+    QTest::newRow("state folder is a file") << false;
+    QTest::newRow("state folder full after the first file") << true;
 }
 
 void TestGiornale::unwritableJournalNeverStopsRun()
 {
-    qputenv("XDG_STATE_HOME", QFile::encodeName(test::writeFile(m_stato->path(), "file")));
-    PianoTrasferimento piano;
-    piano.origini = QStringList { test::writeFile(m_sorgente->path(), "a.jpg") };
-    piano.nuoviNomi = QStringList { m_destinazione->filePath("Img_001.jpg") };
-    esegui(piano);
-    QCOMPARE(test::entriesOf(m_destinazione->path()), QStringList { "Img_001.jpg" });
-    QCOMPARE(annullaUltimaCorsa(false).righe, QStringList { "Nessuna corsa da annullare" });
+    QFETCH(bool, dalSecondo);
+    QStringList origini;
+    for (const char *nome : { "a.jpg", "b.jpg", "c.jpg" })
+        origini.append(test::writeFile(m_sorgente->path(), nome));
+    const QStringList nuovi { destinazione("Img_001.jpg"), destinazione("Img_002.jpg"),
+        destinazione("Img_003.jpg") };
+    qint64 limite = 0;
+    if (dalSecondo) {
+        // What a journal of the first file alone holds, measured on such a run.
+        const QTemporaryDir altrove;
+        esegui(piano({ origini.at(0) }, { altrove.filePath("Img_001.jpg") }, Modo::Copia));
+        limite = QFileInfo(giornali().constLast()).size() + 40;
+        QVERIFY(QFile::remove(giornali().constLast()));
+    } else {
+        qputenv("XDG_STATE_HOME", QFile::encodeName(test::writeFile(m_stato->path(), "file")));
+    }
+    QString avviso;
+    {
+        std::optional<test::FileSizeLimit> pieno;
+        if (dalSecondo)
+            pieno.emplace(rlim_t(limite));
+        avviso = esegui(piano(origini, nuovi, Modo::Copia));
+    }
+    QCOMPARE(test::entriesOf(m_destinazione->path()),
+        (QStringList { "Img_001.jpg", "Img_002.jpg", "Img_003.jpg" }));
+    QVERIFY2(
+        avviso.startsWith(dalSecondo ? "Questa corsa non si potrà annullare da «" + origini.at(1)
+                                     : "Questa corsa non si potrà annullare: "),
+        qPrintable(avviso));
+
+    const EsitoAnnulla esito = annullaUltimaCorsa(false);
+    QCOMPARE(esito.tuttoAnnullato, !dalSecondo);
+    if (!dalSecondo) {
+        QCOMPARE(esito.righe, QStringList { "Nessuna corsa da annullare" });
+        return;
+    }
+    QCOMPARE(inizi(esito.righe),
+        (QStringList { "Annullo la corsa del ", "Eliminata la copia ",
+            "Il giornale di questa corsa si ferma al file " }));
+    QCOMPARE(
+        test::entriesOf(m_destinazione->path()), (QStringList { "Img_002.jpg", "Img_003.jpg" }));
 }
 
 COPIA_TEST_MAIN(TestGiornale)

@@ -8,6 +8,8 @@
 #include <QProcess>
 #include <QTest>
 
+#include <csignal>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -41,8 +43,11 @@ private Q_SLOTS:
     void undoTakesBackTheLastRun();
     void wrongUse_data();
     void wrongUse();
+    void stopsOnSignal_data();
+    void stopsOnSignal();
 
 private:
+    QProcessEnvironment environment() const;
     Run terminal(const QStringList &arguments, const QString &folder = {});
     QString path(const QString &relative) const { return m_root->filePath(relative); }
     // Photos whose names and times give different orders, one without
@@ -79,15 +84,20 @@ void TestRiga::fill(const QString &card, const QString &destination)
 }
 
 // The real program, with no display at all: a window would abort it.
-Run TestRiga::terminal(const QStringList &arguments, const QString &folder)
+QProcessEnvironment TestRiga::environment() const
 {
-    QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char *name : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM" })
         environment.remove(QLatin1String(name));
     environment.insert(u"XDG_CONFIG_HOME"_s, m_config->path());
     environment.insert(u"XDG_STATE_HOME"_s, m_state.path());
-    process.setProcessEnvironment(environment);
+    return environment;
+}
+
+Run TestRiga::terminal(const QStringList &arguments, const QString &folder)
+{
+    QProcess process;
+    process.setProcessEnvironment(environment());
     process.setWorkingDirectory(folder.isEmpty() ? m_root->path() : folder);
     process.start(QStringLiteral(COPIA_EXE), arguments);
     if (!process.waitForFinished(120'000) || process.exitStatus() != QProcess::NormalExit)
@@ -258,7 +268,8 @@ void TestRiga::undoTakesBackTheLastRun()
     // From another folder, which the journal's whole paths do not mind.
     const Run preview = terminal({ "annulla", "--prova" }, QDir::tempPath());
     QCOMPARE(preview.status, 0);
-    QCOMPARE(preview.out.count('\n'), 5);
+    QVERIFY(preview.out.startsWith("Sarà annullata la corsa del "));
+    QCOMPARE(preview.out.count('\n'), 6);
     QCOMPARE(test::entriesOf(path(u"dest"_s)).size(), before.size() + 5);
     QCOMPARE(terminal({ "annulla" }, QDir::tempPath()).status, 0);
     QCOMPARE(test::entriesOf(path(u"dest"_s)), before);
@@ -295,6 +306,40 @@ void TestRiga::wrongUse()
     QCOMPARE(lines.at(1), "Uso:"_ba);
     QCOMPARE(run.out, QByteArray());
     QCOMPARE(test::entriesOf(path(u"dest"_s)), before);
+}
+
+void TestRiga::stopsOnSignal_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("terminated") << SIGTERM;
+    QTest::newRow("terminal closed") << SIGHUP;
+}
+
+// A signal while the second of three photos is read off the card: that
+// photo completes, the third is not begun, and no temporary is left.
+void TestRiga::stopsOnSignal()
+{
+    QFETCH(int, signal);
+    test::Medium card(u"quirky:hold=b.jpg"_s);
+    if (!card.isMounted())
+        QSKIP(qPrintable(card.whyNot()));
+    for (const char *name : { "a.jpg", "b.jpg", "c.jpg" })
+        test::writeFile(
+            card.path(), QLatin1String(name), QByteArray(64 << 10, name[0]), at(10, name[0] - 'a'));
+    QVERIFY(QDir().mkpath(path(u"dest"_s)));
+
+    QProcess process;
+    process.setProcessEnvironment(environment());
+    process.start(QStringLiteral(COPIA_EXE), { u"copia"_s, card.path(), path(u"dest"_s) });
+    QTRY_VERIFY_WITH_TIMEOUT(card.isHolding(), 60'000);
+    QCOMPARE(::kill(pid_t(process.processId()), signal), 0);
+    card.release();
+    QVERIFY(process.waitForFinished(60'000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 1);
+    QVERIFY(process.readAllStandardError().contains("Interrotto dopo 2 file di 3."));
+    QCOMPARE(test::entriesOf(path(u"dest"_s)), (QStringList { "Img_001.jpg", "Img_002.jpg" }));
+    QCOMPARE(test::contentOf(path(u"dest/Img_002.jpg"_s)), QByteArray(64 << 10, 'b'));
 }
 
 COPIA_TEST_MAIN(TestRiga)

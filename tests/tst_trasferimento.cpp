@@ -600,52 +600,72 @@ void TestTrasferimento::moveFromReadOnlyCardLeavesOriginals()
 void TestTrasferimento::everyCopyIsReadBack_data()
 {
     QTest::addColumn<QString>("faults");
+    QTest::addColumn<bool>("fromCard");
     QTest::addColumn<bool>("move");
     QTest::addColumn<QStringList>("arrived");
     QTest::addColumn<QStringList>("leftAtSource");
+    QTest::addColumn<QString>("report");
 
     const QStringList all { "a.jpg", "b.jpg", "c.jpg" };
+    const QStringList second { "b.jpg", "c.jpg" };
     QTest::newRow("copy, all sound")
-        << "" << false << QStringList({ "Img_001.jpg", "Img_002.jpg", "Img_003.jpg" }) << all;
+        << "" << false << false << QStringList({ "Img_001.jpg", "Img_002.jpg", "Img_003.jpg" })
+        << all << "";
     QTest::newRow("copy, second stored wrong")
-        << "corrupt=Img_002" << false << QStringList({ "Img_001.jpg" }) << all;
+        << "corrupt=Img_002" << false << false << QStringList({ "Img_001.jpg" }) << all
+        << "non corrisponde all'originale";
     QTest::newRow("move, second stored wrong")
-        << "corrupt=Img_002" << true << QStringList({ "Img_001.jpg" })
-        << QStringList({ "b.jpg", "c.jpg" });
+        << "corrupt=Img_002" << false << true << QStringList({ "Img_001.jpg" }) << second
+        << "non corrisponde all'originale";
+    QTest::newRow("move, second read off the card with a wrong byte once")
+        << "flaky=b.jpg" << true << true << QStringList({ "Img_001.jpg" }) << second
+        << "riletta dal supporto, non coincide";
+    QTest::newRow("copy, second read off the card ending early")
+        << "short=b.jpg" << true << false << QStringList({ "Img_001.jpg" }) << all
+        << "non è stata letta per intero";
+    QTest::newRow("move, second read off the card ending early")
+        << "short=b.jpg" << true << true << QStringList({ "Img_001.jpg" }) << second
+        << "non è stata letta per intero";
 }
 
 // A card that stores other bytes than it was given, while memory still holds
-// the right ones: the run stops at that photo, which is not left behind, and
-// its original stays.
+// the right ones, or a card reader that hands out other bytes than the card
+// holds: the run stops at that photo, which is not left behind, its original
+// stays, and nothing is written after it.
 void TestTrasferimento::everyCopyIsReadBack()
 {
     QFETCH(QString, faults);
+    QFETCH(bool, fromCard);
     QFETCH(bool, move);
     QFETCH(QStringList, arrived);
     QFETCH(QStringList, leftAtSource);
+    QFETCH(QString, report);
     const test::Medium card(QStringLiteral("quirky:") + faults);
     if (!card.isMounted())
         QSKIP(qPrintable(card.whyNot()));
+    const QString from = fromCard ? card.path() : m_source->path();
+    const QString to = fromCard ? m_destination->path() : card.path();
     const QStringList names { "a.jpg", "b.jpg", "c.jpg" };
     for (qsizetype i = 0; i < names.size(); ++i)
-        test::writeFile(m_source->path(), names.at(i), QByteArray(256 << 10, char('a' + i)),
-            Earlier.addSecs(i));
+        test::writeFile(
+            from, names.at(i), QByteArray(256 << 10, char('a' + i)), Earlier.addSecs(i));
 
-    m_window->prepare(m_source->path(), card.path(), names);
+    m_window->prepare(from, to, names);
     m_window->click(move ? "Sposta" : "Copia");
-    QCOMPARE(test::entriesOf(card.path()), arrived);
-    QCOMPARE(test::entriesOf(m_source->path()), leftAtSource);
+    QCOMPARE(test::entriesOf(to), arrived);
+    QCOMPARE(test::entriesOf(from), leftAtSource);
     for (qsizetype i = 0; i < arrived.size(); ++i)
-        QCOMPARE(
-            test::contentOf(card.filePath(arrived.at(i))), QByteArray(256 << 10, char('a' + i)));
-    if (arrived.size() == names.size()) {
+        QCOMPARE(test::contentOf(to + '/' + arrived.at(i)), QByteArray(256 << 10, char('a' + i)));
+    for (const QString &left : leftAtSource)
+        QCOMPARE(test::contentOf(from + '/' + left), QByteArray(256 << 10, left.at(0).toLatin1()));
+    if (report.isEmpty()) {
         QVERIFY(m_sandbox->reports.isEmpty());
         QVERIFY(card.bytesRead() >= 3 * (256 << 10));
     } else {
         QCOMPARE(m_window->text("Suffisso"), QStringLiteral("002"));
         QCOMPARE(m_sandbox->reports.size(), 1);
-        QVERIFY(
-            m_sandbox->reports.first().contains(QStringLiteral("non corrisponde all'originale")));
+        QVERIFY2(
+            m_sandbox->reports.first().contains(report), qPrintable(m_sandbox->reports.first()));
     }
 }
 

@@ -1,5 +1,7 @@
 #include "app/form1.h"
 #include "app/impostazioni.h"
+#include "platform/background.h"
+#include "platform/failurereport.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
 #include "transfer/giornale.h"
@@ -8,14 +10,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QTimer>
 
 // Restores the remembered settings, selects every file of the remembered
 // source folder and orders it. A step that fails is skipped silently.
 void Form1::Form_Load()
 {
-    // A move that a kill cut short is finished before the folders are read,
-    // so that its original is not listed again; the window says nothing of it.
-    completaCorseInterrotte();
     m_stato.NomeSezione = nomeSezione(QCoreApplication::applicationFilePath());
     m_stato.InCaricamento = true;
     // Settings that cannot be read leave the controls as they were designed:
@@ -43,6 +43,12 @@ void Form1::Form_Load()
         // The destination cannot be read now; the running number stays 000.
     }
 
+    SelezionaTutti();
+}
+
+// Selects every file of the source folder, in order.
+void Form1::SelezionaTutti()
+{
     if (SrcPath->text().isEmpty()) {
         SrcInfo->setText(QStringLiteral("Nessun file selezionato"));
         return;
@@ -53,6 +59,31 @@ void Form1::Form_Load()
     m_stato.NumFile = m_stato.Indice;
     OrdinaElenco();
     SrcInfo->setText(QStringLiteral("Tutti i file (%1)").arg(m_stato.NumFile));
+}
+
+// Once the window is on the screen, what a killed run left is finished
+// aside, so that the window never waits for the photos to be read.
+void Form1::showEvent(QShowEvent *evento)
+{
+    QWidget::showEvent(evento);
+    if (std::exchange(m_ripresaAvviata, true))
+        return;
+    QTimer::singleShot(0, this, &Form1::CompletaCorseInterrotte);
+}
+
+// What was finished is said in one message; an original it deleted leaves
+// the selection.
+void Form1::CompletaCorseInterrotte()
+{
+    EsitoAnnulla esito;
+    platform::runInBackground(
+        [&](const platform::Progress &) { esito = completaCorseInterrotte(); });
+    if (esito.righe.isEmpty())
+        return;
+    SelezionaTutti();
+    platform::reportNotice(this,
+        QStringLiteral("Una corsa precedente era stata interrotta:\n\n")
+            + esito.righe.join(QLatin1Char('\n')));
 }
 
 QString Form1::LeggiImpostazione(const QString &chiave, const QString &predefinito) const

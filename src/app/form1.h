@@ -12,6 +12,7 @@
 struct PianoTrasferimento;
 class QCheckBox;
 class QKeyEvent;
+class QShowEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -69,6 +70,7 @@ public:
 protected:
     bool eventFilter(QObject *oggetto, QEvent *evento) override;
     void closeEvent(QCloseEvent *evento) override;
+    void showEvent(QShowEvent *evento) override;
 
 private:
     void creaControlli();
@@ -79,6 +81,8 @@ private:
 
     // Start-up and shut-down.
     void Form_Load();
+    void SelezionaTutti();
+    void CompletaCorseInterrotte();
     QString LeggiImpostazione(const QString &chiave, const QString &predefinito) const;
     void ScriviImpostazione(const QString &chiave, const QString &valore) const;
 
@@ -135,6 +139,9 @@ private:
 
     StatoFinestra m_stato;
     bool m_trasferimentoInCorso = false;
+    bool m_ripresaAvviata = false;
+    // What the last run's journal could not hold, said with its end.
+    QString m_avvisoGiornale;
     // Termina, or closing the window, during a run; the run's work reads it.
     std::atomic<bool> m_chiusuraRichiesta = false;
     // The file systems the folders were on when they were chosen or read at

@@ -380,15 +380,14 @@ void segnala(const QString &testo)
 
 void completaInterrotte()
 {
-    const QStringList righe = completaCorseInterrotte();
+    const QStringList righe = completaCorseInterrotte().righe;
     if (!righe.isEmpty())
         scrivi(stderr, righe.join(QLatin1Char('\n')) + QLatin1Char('\n'));
 }
 
+// The undo finishes what killed runs left first, and its trial says so too.
 int annulla(const Richiesta &richiesta)
 {
-    if (!richiesta.prova)
-        completaInterrotte();
     const EsitoAnnulla esito = annullaUltimaCorsa(richiesta.prova);
     if (richiesta.json) {
         scriviJson({ { QStringLiteral("comando"), QStringLiteral("annulla") },
@@ -456,6 +455,8 @@ int esegui(const Richiesta &richiesta, const PianoTrasferimento &piano,
         segnala(errore);
     else if (fatti < totale)
         segnala(QStringLiteral("Interrotto dopo %1 file di %2.").arg(fatti).arg(totale));
+    if (!avanzamento.avvisoGiornale.isEmpty())
+        segnala(avanzamento.avvisoGiornale);
 
     if (terminale) {
         const bool una = fatti == 1;
@@ -477,6 +478,8 @@ int esegui(const Richiesta &richiesta, const PianoTrasferimento &piano,
             { QStringLiteral("file"), fileInJson(scelti, nuovi, fatti) } };
         if (!errore.isEmpty())
             esito.insert(QStringLiteral("errore"), errore);
+        if (!avanzamento.avvisoGiornale.isEmpty())
+            esito.insert(QStringLiteral("giornale"), avanzamento.avvisoGiornale);
         scriviJson(esito);
     }
     return fatti == totale ? Riuscito : Fermato;

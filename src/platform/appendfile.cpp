@@ -38,12 +38,20 @@ std::unique_ptr<AppendFile> AppendFile::create(const QString &path)
     return std::unique_ptr<AppendFile>(new AppendFile(fd, folderOf(name)));
 }
 
-std::unique_ptr<AppendFile> AppendFile::openFree(const QString &path)
+std::unique_ptr<AppendFile> AppendFile::openFree(const QString &path, bool *inUse)
 {
-    const int fd = lockedOrNone(::open(
-        encodeFileName(path).constData(), O_RDWR | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    if (inUse)
+        *inUse = false;
+    const int fd = ::open(
+        encodeFileName(path).constData(), O_RDWR | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0)
         return nullptr;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (inUse)
+            *inUse = errno == EWOULDBLOCK;
+        ::close(fd);
+        return nullptr;
+    }
     return std::unique_ptr<AppendFile>(new AppendFile(fd, {}));
 }
 
@@ -82,11 +90,11 @@ bool AppendFile::sync()
     return true;
 }
 
-QByteArray AppendFile::readAll() const
+QByteArray AppendFile::readAll(qint64 from) const
 {
     QByteArray content;
     char buffer[1 << 16];
-    for (off_t offset = 0;;) {
+    for (off_t offset = from;;) {
         const ssize_t got = ::pread(m_fd, buffer, sizeof buffer, offset);
         if (got < 0 && errno == EINTR)
             continue;
@@ -95,6 +103,36 @@ QByteArray AppendFile::readAll() const
         content.append(buffer, got);
         offset += got;
     }
+}
+
+qint64 AppendFile::size() const
+{
+    struct stat status;
+    return ::fstat(m_fd, &status) == 0 ? status.st_size : 0;
+}
+
+bool AppendFile::isPrivate() const
+{
+    struct stat status;
+    return ::fstat(m_fd, &status) == 0 && status.st_uid == ::geteuid()
+        && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+qint64 takeNextNumber(const QString &path)
+{
+    const Descriptor fd(
+        ::open(encodeFileName(path).constData(), O_CREAT | O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!fd.isValid() || ::flock(fd.get(), LOCK_EX) != 0)
+        return 0;
+    char text[32] = {};
+    if (::pread(fd.get(), text, sizeof text - 1, 0) < 0)
+        return 0;
+    const qint64 next = QByteArray(text).trimmed().toLongLong() + 1;
+    const QByteArray written = QByteArray::number(next) + '\n';
+    if (::pwrite(fd.get(), written.constData(), size_t(written.size()), 0) != written.size()
+        || ::fdatasync(fd.get()) != 0)
+        return 0;
+    return next;
 }
 
 bool makeFolders(const QString &path)
@@ -116,20 +154,6 @@ bool nameExists(const QString &path)
 {
     struct stat status;
     return ::lstat(encodeFileName(path).constData(), &status) == 0;
-}
-
-std::optional<FileStamp> fileStamp(const QString &path)
-{
-    struct stat status;
-    if (::stat(encodeFileName(path).constData(), &status) != 0)
-        return std::nullopt;
-    return FileStamp { status.st_dev, status.st_ino, status.st_size, status.st_ctim.tv_sec,
-        status.st_ctim.tv_nsec };
-}
-
-int removeFile(const QString &path)
-{
-    return ::unlink(encodeFileName(path).constData()) == 0 ? 0 : errno;
 }
 
 } // namespace platform

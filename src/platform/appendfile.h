@@ -18,8 +18,8 @@ public:
     // A new file under a name not yet taken; null when it cannot be made.
     static std::unique_ptr<AppendFile> create(const QString &path);
     // An existing file, to read and add to; null when it cannot be opened
-    // or another holds it.
-    static std::unique_ptr<AppendFile> openFree(const QString &path);
+    // or another holds it, which inUse then tells.
+    static std::unique_ptr<AppendFile> openFree(const QString &path, bool *inUse = nullptr);
     ~AppendFile();
     AppendFile(const AppendFile &) = delete;
     AppendFile &operator=(const AppendFile &) = delete;
@@ -28,8 +28,12 @@ public:
     // The file's data on the medium; the first sync of a new file also puts
     // its name there.
     bool sync();
-    // All the file holds, or what could be read of it.
-    QByteArray readAll() const;
+    // All the file holds from the offset on, or what could be read of it.
+    QByteArray readAll(qint64 from = 0) const;
+    qint64 size() const;
+    // Whether the file is the user's own and nobody else may write it: only
+    // then may what it says be acted on.
+    bool isPrivate() const;
 
 private:
     AppendFile(int fd, QByteArray folder);
@@ -41,23 +45,12 @@ private:
 // Makes the folder and any missing folder above it; false when it cannot.
 bool makeFolders(const QString &path);
 
+// Adds one to the number kept in the file, made at 0 where missing, with a
+// lock against other processes doing the same; the new number, or 0 when
+// it cannot be kept.
+qint64 takeNextNumber(const QString &path);
+
 // Whether anything has the name, even a link that leads nowhere.
 bool nameExists(const QString &path);
-
-// What tells that a file was not written since: a write, or a change of its
-// times or attributes, gives it a new change time, which no program can set.
-struct FileStamp
-{
-    quint64 device = 0;
-    quint64 inode = 0;
-    qint64 size = 0;
-    qint64 changeSeconds = 0;
-    qint64 changeNanoseconds = 0;
-    bool operator==(const FileStamp &) const = default;
-};
-std::optional<FileStamp> fileStamp(const QString &path);
-
-// Deletes a file; 0 or the system's error.
-int removeFile(const QString &path);
 
 } // namespace platform

@@ -12,11 +12,15 @@ namespace {
 
 std::atomic<bool> *stopFlag = nullptr;
 
+// Ctrl-C, a kill's default signal and a closed terminal all mean "stop".
+constexpr int StopSignals[] = { SIGINT, SIGTERM, SIGHUP };
+
 extern "C" void onInterrupt(int)
 {
     if (stopFlag)
         stopFlag->store(true);
-    std::signal(SIGINT, SIG_DFL);
+    for (const int signal : StopSignals)
+        std::signal(signal, SIG_DFL);
 }
 
 } // namespace
@@ -36,7 +40,8 @@ void stopOnInterrupt(std::atomic<bool> &stop)
 {
     static_assert(std::atomic<bool>::is_always_lock_free);
     stopFlag = &stop;
-    std::signal(SIGINT, onInterrupt);
+    for (const int signal : StopSignals)
+        std::signal(signal, onInterrupt);
 }
 
 } // namespace platform

@@ -14,8 +14,8 @@ bool standardErrorIsTerminal();
 // Whether the path names a folder (or a link to one).
 bool isFolder(const QString &path);
 
-// The first interrupt (Ctrl-C) sets stop, so that the run ends after the file
-// in progress; a second one ends the program at once.
+// The first interrupt (Ctrl-C), termination or hang-up sets stop, so that the
+// run ends after the file in progress; a second one ends the program at once.
 void stopOnInterrupt(std::atomic<bool> &stop);
 
 } // namespace platform

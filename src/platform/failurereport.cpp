@@ -23,6 +23,15 @@ void reportFailure(QWidget *parent, const QString &text)
     QMessageBox::critical(parent, QStringLiteral("Copia e Rinomina"), text);
 }
 
+void reportNotice(QWidget *parent, const QString &text)
+{
+    if (failureSink()) {
+        failureSink()(text);
+        return;
+    }
+    QMessageBox::information(parent, QStringLiteral("Copia e Rinomina"), text);
+}
+
 void setFailureSink(std::function<void(const QString &)> sink)
 {
     failureSink() = std::move(sink);

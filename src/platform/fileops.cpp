@@ -67,6 +67,20 @@ QString FileError::message() const
                               "non è stato toccato.")
                    .arg(first, second);
         break;
+    case Operation::ShortRead:
+        what = QStringLiteral("«%1» non è stata letta per intero: la lettura ha dato un numero di "
+                              "byte diverso dalla sua dimensione. Il supporto d'origine o il "
+                              "lettore potrebbe essere difettoso. L'originale non è stato toccato; "
+                              "la copia in «%2» è stata tolta.")
+                   .arg(first, second);
+        break;
+    case Operation::Reread:
+        what = QStringLiteral("La foto «%1» non è stata spostata in «%2»: riletta dal supporto, "
+                              "non coincide con quanto era stato copiato. La scheda o il lettore "
+                              "(o il suo cavo) potrebbe essere difettoso. L'originale è al suo "
+                              "posto; la copia è stata tolta.")
+                   .arg(first, second);
+        break;
     case Operation::MoveUndone:
         what = QStringLiteral("La foto «%1» non è stata spostata in «%2»: la copia non è stata "
                               "registrata per intero ed è stata tolta; l'originale è al suo posto.")
@@ -141,12 +155,15 @@ Hasher newHasher()
 
 // Reads the file from its start to its end through one buffer, hashing each
 // piece and handing it on; returns 0, or the error of a read that failed.
-int hashPieces(
-    int fd, XXH3_state_t *hasher, const std::function<void(const char *, size_t)> &onPiece = {})
+// Counts the bytes read into size, when given.
+int hashPieces(int fd, XXH3_state_t *hasher,
+    const std::function<void(const char *, size_t)> &onPiece = {}, off_t *size = nullptr)
 {
     std::vector<char> buffer(BufferSize);
     for (off_t offset = 0;;) {
         const ssize_t got = ::pread(fd, buffer.data(), buffer.size(), offset);
+        if (size)
+            *size = offset;
         if (got == 0)
             return 0;
         if (got < 0) {
@@ -163,26 +180,49 @@ int hashPieces(
 
 // The bytes are hashed in the very buffer they are written from: hashing
 // costs far less than the medium's own speed, and the hash is of the bytes
-// written.
-XXH128_hash_t copyContent(int in, int out, const QStringList &paths)
+// written. A source that gives other than its size of bytes (a read that
+// ended early, a file still growing) fails the copy.
+XXH128_hash_t copyContent(
+    int in, off_t size, int out, const QStringList &paths, const std::atomic<bool> *cancel)
 {
     const Hasher hasher = newHasher();
+    off_t read = 0;
     const int error = hashPieces(
-        in, hasher.get(), [&](const char *data, size_t size) { writeAll(out, data, size, paths); });
+        in, hasher.get(),
+        [&](const char *data, size_t count) {
+            if (cancel && *cancel)
+                fail(Operation::Copy, paths, ECANCELED);
+            writeAll(out, data, count, paths);
+        },
+        &read);
     if (error != 0)
         fail(Operation::Copy, paths, error);
+    if (read != size)
+        fail(Operation::ShortRead, paths, 0);
     return XXH3_128bits_digest(hasher.get());
 }
 
 // The hash of the file as the medium holds it: its pages are dropped from
 // memory first, so that the read reaches the medium, not the cache.
-XXH128_hash_t hashFromMedium(int fd, const QStringList &paths)
+XXH128_hash_t hashFromMedium(int fd, Operation operation, const QStringList &paths)
 {
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
     const Hasher hasher = newHasher();
     if (const int error = hashPieces(fd, hasher.get()))
-        fail(Operation::Verify, paths, error);
+        fail(operation, paths, error);
     return XXH3_128bits_digest(hasher.get());
+}
+
+FileStamp stampOf(const struct stat &status)
+{
+    return FileStamp { status.st_dev, status.st_ino, status.st_size, status.st_ctim.tv_sec,
+        status.st_ctim.tv_nsec };
+}
+
+Descriptor openToRead(const QString &path)
+{
+    return Descriptor(
+        ::open(encodeFileName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
 }
 
 QByteArray hexOf(const XXH128_hash_t &hash)
@@ -228,20 +268,24 @@ QDateTime PendingCopy::sourceTime() const
     return momentOf(d->source.st_mtim.tv_sec);
 }
 
-PendingCopy writeCopy(const QString &source, const QString &target)
+FileStamp PendingCopy::sourceStamp() const
+{
+    return stampOf(d->source);
+}
+
+PendingCopy writeCopy(const QString &source, const QString &target, const std::atomic<bool> *cancel)
 {
     auto d = std::make_unique<PendingCopy::Private>();
     d->paths = QStringList { source, target };
     d->target = encodeFileName(target);
-    Descriptor in(
-        ::open(encodeFileName(source).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    const Descriptor in = openToRead(source);
     if (!in.isValid() || ::fstat(in.get(), &d->source) != 0)
         fail(Operation::Copy, d->paths);
     if (!S_ISREG(d->source.st_mode))
         fail(Operation::Copy, d->paths, S_ISDIR(d->source.st_mode) ? EISDIR : EINVAL);
 
     d->file = createPendingFile(d->target, d->source.st_mode & 0777, d->paths);
-    d->hash = copyContent(in.get(), d->file.fd.get(), d->paths);
+    d->hash = copyContent(in.get(), d->source.st_size, d->file.fd.get(), d->paths, cancel);
     struct stat written;
     if (::fstat(d->file.fd.get(), &written) != 0)
         fail(Operation::Copy, d->paths);
@@ -264,33 +308,58 @@ void publishCopy(PendingCopy &copy)
     const Descriptor reader = openToReadBack(d.file);
     if (!reader.isValid())
         fail(Operation::Verify, d.paths);
-    if (!XXH128_isEqual(hashFromMedium(reader.get(), d.paths), d.hash))
+    if (!XXH128_isEqual(hashFromMedium(reader.get(), Operation::Verify, d.paths), d.hash))
         fail(Operation::Verify, d.paths, 0);
     finishContent(d.file, d.source, d.paths);
     publish(d.file, d.target, d.paths);
 }
 
-// Whatever fails once the copy is published takes the copy away again, so
-// that the photo stays in one place: where it was.
+// A flaky reader or cable can hand out a wrong byte once: the copy then
+// matches what was read, not the photo. Read again from the medium, the
+// source must give the same bytes before it may go. It is opened afresh:
+// a card driver may answer a second read of one handle from a stale buffer.
 void publishMove(PendingCopy &copy)
 {
-    const QStringList paths = copy.d->paths;
-    const QByteArray to = copy.d->target;
-    const auto undo = [&](Operation operation, int error) {
-        ::unlink(to.constData());
-        fail(operation, paths, error);
-    };
+    PendingCopy::Private &d = *copy.d;
+    const Descriptor again = openToRead(d.paths.first());
+    struct stat now;
+    if (!again.isValid() || ::fstat(again.get(), &now) != 0)
+        fail(Operation::Reread, d.paths);
+    if (now.st_dev != d.source.st_dev || now.st_ino != d.source.st_ino
+        || !XXH128_isEqual(hashFromMedium(again.get(), Operation::Reread, d.paths), d.hash))
+        fail(Operation::Reread, d.paths, 0);
     try {
         publishCopy(copy);
     } catch (const FileError &error) {
         // Only a time that could not be kept comes after the copy is published.
         if (error.operation() != Operation::SetTime)
             throw;
-        undo(Operation::MoveUndone, error.errorCode());
+        ::unlink(d.target.constData());
+        fail(Operation::MoveUndone, d.paths, error.errorCode());
     }
-    if (const int error = flushFolder(folderOf(to)))
+}
+
+// Whatever fails here takes the copy away again, so that the photo stays in
+// one place: where it was.
+void removeMovedOriginal(PendingCopy &copy)
+{
+    PendingCopy::Private &d = *copy.d;
+    const auto undo = [&](Operation operation, int error) {
+        ::unlink(d.target.constData());
+        fail(operation, d.paths, error);
+    };
+    // The copy itself was flushed before it was read back.
+    if (const int error = flushFolder(folderOf(d.target)))
         undo(Operation::MoveUndone, error);
-    if (::unlink(encodeFileName(paths.first()).constData()) != 0)
+    // Another file put under the source's name since is not the one copied;
+    // a link that still leads to it goes, and the photo it leads to stays.
+    const QByteArray source = encodeFileName(d.paths.first());
+    struct stat now;
+    if (::stat(source.constData(), &now) != 0)
+        undo(Operation::Move, errno);
+    if (now.st_dev != d.source.st_dev || now.st_ino != d.source.st_ino)
+        undo(Operation::Move, EEXIST);
+    if (::unlink(source.constData()) != 0)
         undo(Operation::Move, errno);
 }
 
@@ -302,27 +371,33 @@ void copyFile(const QString &source, const QString &target)
 
 // A link is moved as the photo it leads to, which stays where it is: renamed,
 // a link would lose its way.
-void moveFile(const QString &source, const QString &target)
+bool renameFile(const QString &source, const QString &target)
 {
     const QByteArray from = encodeFileName(source);
     struct stat status;
-    if (::lstat(from.constData(), &status) == 0 && S_ISLNK(status.st_mode)) {
-        moveByCopying(source, target);
-        return;
-    }
+    if (::lstat(from.constData(), &status) == 0 && S_ISLNK(status.st_mode))
+        return false;
     try {
         renameWithoutReplacing(from, encodeFileName(target), Operation::Rename, { source, target });
     } catch (const FileError &error) {
         if (error.operation() != Operation::Rename || error.errorCode() != EXDEV)
             throw;
-        moveByCopying(source, target);
+        return false;
     }
+    return true;
+}
+
+void moveFile(const QString &source, const QString &target)
+{
+    if (!renameFile(source, target))
+        moveByCopying(source, target);
 }
 
 void moveByCopying(const QString &source, const QString &target)
 {
     PendingCopy copy = writeCopy(source, target);
     publishMove(copy);
+    removeMovedOriginal(copy);
 }
 
 // A medium that keeps no permission bits (FAT) has nothing to clear.
@@ -382,10 +457,31 @@ void setFileTime(const QString &path, const QDateTime &time)
         throw FileError(Operation::SetTime, { path }, errno, time);
 }
 
+std::optional<FileStamp> fileStamp(const QString &path)
+{
+    struct stat status;
+    if (::stat(encodeFileName(path).constData(), &status) != 0)
+        return std::nullopt;
+    return stampOf(status);
+}
+
+int flushToMedium(const QString &path)
+{
+    const QByteArray name = encodeFileName(path);
+    Descriptor fd(::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!fd.isValid() || ::fsync(fd.get()) != 0)
+        return errno;
+    return flushFolder(folderOf(name));
+}
+
+int removeFile(const QString &path)
+{
+    return ::unlink(encodeFileName(path).constData()) == 0 ? 0 : errno;
+}
+
 QByteArray hashOfFile(const QString &path)
 {
-    const Descriptor fd(
-        ::open(encodeFileName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    const Descriptor fd = openToRead(path);
     const Hasher hasher = newHasher();
     if (!fd.isValid() || hashPieces(fd.get(), hasher.get()) != 0)
         return {};

@@ -4,8 +4,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <exception>
 #include <memory>
+#include <optional>
 
 namespace platform {
 
@@ -24,6 +26,10 @@ public:
         MoveUndone,
         // A copy that did not read back as the source's bytes; it was removed.
         Verify,
+        // A source that gave another count of bytes than its size; the copy was removed.
+        ShortRead,
+        // A moved source that read again other bytes than were copied; the copy was removed.
+        Reread,
         SetAttributes,
         ReadTime,
         // The time that a file now in place could not get.
@@ -49,6 +55,19 @@ private:
     QByteArray m_what;
 };
 
+// What tells that a file was not written since: a write, or a change of its
+// times or attributes, gives it a new change time, which no program can set.
+struct FileStamp
+{
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = 0;
+    qint64 changeSeconds = 0;
+    qint64 changeNanoseconds = 0;
+    bool operator==(const FileStamp &) const = default;
+};
+std::optional<FileStamp> fileStamp(const QString &path);
+
 // A copy written beside its new name, hashed as it was written; not yet
 // flushed to the medium, read back nor published. It is removed with the object
 // unless published.
@@ -64,21 +83,27 @@ public:
     QByteArray hashHex() const;
     qint64 size() const;
     QDateTime sourceTime() const;
+    // The source as it was opened.
+    FileStamp sourceStamp() const;
 
 private:
     struct Private;
     explicit PendingCopy(std::unique_ptr<Private> d);
     std::unique_ptr<Private> d;
 
-    friend PendingCopy writeCopy(const QString &source, const QString &target);
+    friend PendingCopy writeCopy(
+        const QString &source, const QString &target, const std::atomic<bool> *cancel);
     friend void flushCopy(PendingCopy &copy);
     friend void publishCopy(PendingCopy &copy);
     friend void publishMove(PendingCopy &copy);
+    friend void removeMovedOriginal(PendingCopy &copy);
 };
 
 // Writes the content and permission bits (less the umask) of source into a
-// new file beside target.
-PendingCopy writeCopy(const QString &source, const QString &target);
+// new file beside target. Fails when the source gives another count of bytes
+// than its size (a read that ended early), and as soon as cancel is set.
+PendingCopy writeCopy(
+    const QString &source, const QString &target, const std::atomic<bool> *cancel = nullptr);
 
 // Puts the copy on the medium; publishCopy does it too, where nobody did.
 void flushCopy(PendingCopy &copy);
@@ -90,19 +115,28 @@ void flushCopy(PendingCopy &copy);
 // on any file system.
 void publishCopy(PendingCopy &copy);
 
-// publishCopy, then deletes the source. When the source cannot be deleted,
-// or the copy cannot be completed, the copy is removed again: the file either
-// moves or stays where it was.
+// For a move: reads the source again from its medium, which must give the
+// bytes copied, then publishCopy; the source stays until removeMovedOriginal.
+// A copy that cannot be completed once published is removed again.
 void publishMove(PendingCopy &copy);
+
+// Puts the published copy's folder on the medium, then deletes the
+// source, if it is still the file that was read. When it cannot be deleted
+// the copy is removed again: the photo either moves or stays where it was.
+void removeMovedOriginal(PendingCopy &copy);
 
 // writeCopy, then publishCopy.
 void copyFile(const QString &source, const QString &target);
 
-// Renames source to target without replacing an existing target. Across
-// file systems, and for a link, whose photo stays, the file is moved by copying.
+// Renames source to target without replacing an existing target; false,
+// with nothing done, where it takes a copy: across file systems, and for a
+// link, whose photo stays where it is.
+bool renameFile(const QString &source, const QString &target);
+
+// renameFile, else moveByCopying.
 void moveFile(const QString &source, const QString &target);
 
-// writeCopy, then publishMove.
+// writeCopy, publishMove, then removeMovedOriginal.
 void moveByCopying(const QString &source, const QString &target);
 
 // Readies a folder for a run into it, before any other call of the run:
@@ -136,5 +170,11 @@ void setFileTime(const QString &path, const QDateTime &time);
 // The XXH3-128 hash of a file's content in hex, as PendingCopy::hashHex
 // gives it; empty when the file cannot be read.
 QByteArray hashOfFile(const QString &path);
+
+// Puts the file and its folder's listing on the medium; 0 or the system's error.
+int flushToMedium(const QString &path);
+
+// Deletes a file; 0 or the system's error.
+int removeFile(const QString &path);
 
 } // namespace platform

@@ -6,6 +6,7 @@
 #include "transfer/correzione.h"
 #include "transfer/giornale.h"
 
+#include <QScopeGuard>
 #include <QSet>
 
 #include <algorithm>
@@ -13,6 +14,8 @@
 #include <future>
 
 namespace {
+
+constexpr int RinomineInAnticipo = 64;
 
 // Writes the time as the file's last-modified time. A file that is not an
 // ordinary one, or an invalid time, is left alone; a time that cannot be
@@ -29,36 +32,33 @@ bool siCorregge(const PianoTrasferimento &piano)
     return piano.correzioneOre != 0 || piano.correzioneMinuti != 0 || piano.correzioneSecondi != 0;
 }
 
-void correggi(const PianoTrasferimento &piano, const QString &nuovoNome)
+// Gives the new file its corrected time, if a correction applies; true then.
+bool correggi(const PianoTrasferimento &piano, const QString &nuovoNome)
 {
     if (!siCorregge(piano))
-        return;
+        return false;
     impostaDataFile(nuovoNome,
         oraCorretta(platform::fileTime(nuovoNome), piano.correzioneOre, piano.correzioneMinuti,
             piano.correzioneSecondi));
+    return true;
 }
 
-void contaFatto(const PianoTrasferimento &piano, int posizione, Avanzamento &avanzamento)
+// The file's time is final once corrected: the journal holds it as it is
+// now, and it counts as done.
+void completa(
+    const PianoTrasferimento &piano, int posizione, Giornale &giornale, Avanzamento &avanzamento)
 {
+    const QString &nuovoNome = piano.nuoviNomi.at(posizione);
+    if (correggi(piano, nuovoNome))
+        giornale.completato(posizione, nuovoNome);
     avanzamento.byte += piano.dimensioni.value(posizione);
     ++avanzamento.fatti;
 }
 
-// Reads the copy back, publishes it, for a move deletes the original, and corrects its time.
-void completaCopia(const PianoTrasferimento &piano, int posizione, platform::PendingCopy &copia,
-    Avanzamento &avanzamento)
-{
-    if (piano.spostare)
-        platform::publishMove(copia);
-    else
-        platform::publishCopy(copia);
-    correggi(piano, piano.nuoviNomi.at(posizione));
-    contaFatto(piano, posizione, avanzamento);
-}
-
 // The journal's entry of a file, with its original time and the one it gets.
 VoceGiornale voceGiornale(const PianoTrasferimento &piano, int posizione, qint64 dimensione,
-    const QByteArray &hash, const QDateTime &ora)
+    const QByteArray &hash, const QDateTime &ora,
+    const std::optional<platform::FileStamp> &sorgente)
 {
     VoceGiornale voce;
     voce.posizione = posizione;
@@ -71,6 +71,7 @@ VoceGiornale voceGiornale(const PianoTrasferimento &piano, int posizione, qint64
     voce.oraNuova = siCorregge(piano) && ora.isValid()
         ? oraCorretta(ora, piano.correzioneOre, piano.correzioneMinuti, piano.correzioneSecondi)
         : ora;
+    voce.sorgente = sorgente;
     return voce;
 }
 
@@ -83,10 +84,52 @@ VoceGiornale voceRinomina(const PianoTrasferimento &piano, int posizione)
     } catch (const platform::FileError &) {
         // The rename itself tells what is wrong with the file.
     }
-    // The check has read every size already.
-    const qint64 dimensione = posizione < piano.dimensioni.size() ? piano.dimensioni.at(posizione)
-                                                                  : platform::fileSize(origine);
-    return voceGiornale(piano, posizione, dimensione, {}, ora);
+    const auto sorgente = platform::fileStamp(origine);
+    return voceGiornale(piano, posizione, sorgente ? sorgente->size : 0, {}, ora, sorgente);
+}
+
+// Publishes a written copy and, for a move, deletes its original: each step
+// is recorded once it is done, and the intent before any of them.
+void completaCopia(const PianoTrasferimento &piano, int posizione, platform::PendingCopy &copia,
+    Giornale &giornale, Avanzamento &avanzamento)
+{
+    const QString &nuovoNome = piano.nuoviNomi.at(posizione);
+    giornale.registra({ voceGiornale(piano, posizione, copia.size(), copia.hashHex(),
+        copia.sourceTime(), copia.sourceStamp()) });
+    if (piano.spostare) {
+        platform::publishMove(copia);
+        giornale.pubblicato(posizione, nuovoNome);
+        platform::removeMovedOriginal(copia);
+        giornale.originaleEliminato(posizione);
+    } else {
+        platform::publishCopy(copia);
+        giornale.pubblicato(posizione, nuovoNome);
+    }
+    completa(piano, posizione, giornale, avanzamento);
+}
+
+// A rename takes microseconds: the intents go ahead in batches, each still
+// written before its rename. A file that cannot be renamed (a link, another
+// file system after all) is moved by copying.
+void rinomina(
+    const PianoTrasferimento &piano, int posizione, Giornale &giornale, Avanzamento &avanzamento)
+{
+    if (posizione % RinomineInAnticipo == 0) {
+        QList<VoceGiornale> voci;
+        for (int i = posizione;
+             i < std::min<qsizetype>(posizione + RinomineInAnticipo, piano.nuoviNomi.size()); ++i)
+            voci.append(voceRinomina(piano, i));
+        giornale.registra(voci);
+    }
+    const QString &origine = piano.origini.at(posizione);
+    const QString &nuovoNome = piano.nuoviNomi.at(posizione);
+    if (!platform::renameFile(origine, nuovoNome)) {
+        platform::PendingCopy copia = platform::writeCopy(origine, nuovoNome);
+        completaCopia(piano, posizione, copia, giornale, avanzamento);
+        return;
+    }
+    giornale.pubblicato(posizione, nuovoNome);
+    completa(piano, posizione, giornale, avanzamento);
 }
 
 } // namespace
@@ -108,15 +151,21 @@ bool siRinomina(const QStringList &origini, const QString &destinazione)
     });
 }
 
-constexpr int RinomineInAnticipo = 64;
-
 void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)> &avanza,
     const std::atomic<bool> &ferma, Avanzamento &avanzamento)
 {
+    Giornale giornale(int(piano.nuoviNomi.size()));
+    // Said at the end of the run, however it ends.
+    const auto avvisa = qScopeGuard([&] {
+        if (giornale.nonRegistratoDa() >= 0)
+            avanzamento.avvisoGiornale =
+                avvisoGiornale(piano.origini, giornale.nonRegistratoDa(), giornale.motivo());
+    });
     // Each copy is flushed and read back on a thread of its own: while one is
     // read back the next is flushed, and the one after is written. They are
-    // published in their order, and a failure stops the ones after it.
-    Giornale giornale;
+    // published in their order, and a failure stops the ones after it: the
+    // copy being written stops at once, and no other is begun.
+    std::atomic<bool> fallito = false;
     std::deque<std::pair<int, std::shared_future<void>>> inCorso;
     const auto attendiPrimo = [&] {
         const auto [posizione, lavoro] = inCorso.front();
@@ -134,58 +183,44 @@ void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)>
     };
 
     int fatti = 0;
-    for (; fatti < piano.nuoviNomi.size() && !ferma; ++fatti) {
+    for (; fatti < piano.nuoviNomi.size() && !ferma && !fallito; ++fatti) {
         avanza(fatti);
-        const QString &origine = piano.origini.at(fatti);
-        const QString &nuovoNome = piano.nuoviNomi.at(fatti);
         if (piano.rinomina) {
-            // A rename takes microseconds: the entries go ahead in batches,
-            // each still written before its rename.
-            if (fatti % RinomineInAnticipo == 0) {
-                QList<VoceGiornale> voci;
-                for (int i = fatti;
-                     i < std::min<qsizetype>(fatti + RinomineInAnticipo, piano.nuoviNomi.size());
-                     ++i)
-                    voci.append(voceRinomina(piano, i));
-                giornale.registra(voci);
-            }
-            platform::moveFile(origine, nuovoNome);
-            correggi(piano, nuovoNome);
-            // A rename is known by its size and time: no stamp to keep.
-            giornale.concludi(fatti);
-            contaFatto(piano, fatti, avanzamento);
+            rinomina(piano, fatti, giornale, avanzamento);
             continue;
         }
         std::optional<platform::PendingCopy> copia;
         try {
-            copia.emplace(platform::writeCopy(origine, nuovoNome));
+            copia.emplace(
+                platform::writeCopy(piano.origini.at(fatti), piano.nuoviNomi.at(fatti), &fallito));
         } catch (...) {
             // A failure of a file before comes first.
             attendiTutti();
             throw;
         }
-        VoceGiornale voce =
-            voceGiornale(piano, fatti, copia->size(), copia->hashHex(), copia->sourceTime());
         if (inCorso.size() == 2)
             attendiPrimo();
         const std::shared_future<void> prima =
             inCorso.empty() ? std::shared_future<void>() : inCorso.back().second;
-        // The entry is written aside too: it only has to come before the publishing.
         inCorso.emplace_back(fatti,
             std::async(std::launch::async,
-                [&piano, &avanzamento, &giornale, prima, voce = std::move(voce),
-                    copia = std::move(*copia)]() mutable {
-                    platform::flushCopy(copia);
-                    // Published only after the file before; its failure ends this one too.
-                    if (prima.valid())
-                        prima.get();
-                    giornale.registra(voce);
-                    completaCopia(piano, voce.posizione, copia, avanzamento);
-                    giornale.concludi(voce.posizione, voce.nuovoNome);
+                [&, prima, posizione = fatti, copia = std::move(*copia)]() mutable {
+                    try {
+                        platform::flushCopy(copia);
+                        // Published only after the file before; its failure ends this one too.
+                        if (prima.valid())
+                            prima.get();
+                        completaCopia(piano, posizione, copia, giornale, avanzamento);
+                    } catch (...) {
+                        fallito = true;
+                        throw;
+                    }
                 })
                 .share());
     }
     attendiTutti();
-    if (piano.liberaUltimo && fatti > 0)
+    if (piano.liberaUltimo && fatti > 0) {
         platform::makeWritable(piano.nuoviNomi.at(fatti - 1));
+        giornale.completato(fatti - 1, piano.nuoviNomi.at(fatti - 1));
+    }
 }

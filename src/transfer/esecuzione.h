@@ -34,6 +34,9 @@ struct Avanzamento
 {
     std::atomic<int> fatti = 0;
     std::atomic<qint64> byte = 0;
+    // Set as the run ends, when its journal could not hold all of it: which
+    // files cannot be undone, to be said at the end of the run.
+    QString avvisoGiornale;
 };
 
 // The drive prefix of a folder text: up to and including its first ":".

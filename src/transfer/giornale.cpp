@@ -2,49 +2,66 @@
 
 #include "platform/appendfile.h"
 #include "platform/filenames.h"
-#include "platform/fileops.h"
 #include "platform/media.h"
 
 #include <QDir>
-#include <QHash>
-#include <QList>
+#include <QMap>
 #include <QRegularExpression>
+#include <QSet>
 
 #include <algorithm>
 #include <future>
-#include <optional>
 
 // One line per record, fields split by tabs, paths as their bytes on disk
 // with "\", tab and newline escaped:
-//   V  position  C|S|R  size  hash|-  original time|-  new time|-  original  new
-//   F  position [device inode size change-seconds change-nanoseconds]  (done)
-//   A                  (undone)
-// C is a copy, S a move by copy, R a rename; times are seconds since the
-// epoch. A line without its newline is what a kill cut short, and is skipped.
+//   #copia-e-rinomina giornale 2  start (ms since the epoch)  files planned
+//   I  position  C|S|R  size  hash|-  original time|-  new time|-  stamp|-  original  new
+//   P  position  stamp          (published: the new file as it then was)
+//   O  position                 (the original of a move deleted)
+//   T  position  stamp          (the new file with its final time)
+//   U  position                 (taken back by an undo)
+//   E                           (the run ended with its journal whole)
+//   X  position                 (the journal failed at that file)
+//   K                           (a killed run's unconfirmed files were listed)
+//   A                           (the run is undone)
+// I is an intent: C a copy, S a move by copy, R a rename. A stamp is device,
+// inode, size and change time in seconds and nanoseconds, split by commas.
+// Times are seconds since the epoch. A line without its newline is what a
+// kill cut short, and is skipped.
 
 namespace {
 
 constexpr int CorseTenute = 50;
-constexpr int VociPerSync = 64;
-// A file system with two-second times (FAT) keeps a time to that.
-constexpr qint64 ToleranzaOra = 2;
-const QByteArray Intestazione = QByteArrayLiteral("#copia-e-rinomina giornale 1\n");
+constexpr int RighePerSync = 64;
+const QByteArray Intestazione = QByteArrayLiteral("#copia-e-rinomina giornale 2");
 
-bool nomeDiGiornale(const QString &nome)
+using Impronta = std::optional<platform::FileStamp>;
+
+QString mostra(const QString &percorso)
 {
-    static const QRegularExpression forma(QStringLiteral("^\\d{8}T\\d{9}-\\d{2}\\.giornale$"));
-    return forma.match(nome).hasMatch();
+    return platform::displayFileName(percorso);
 }
 
-// The journals in the folder, from the oldest: names sort as the start times.
+qint64 numeroDiGiornale(const QString &nome)
+{
+    static const QRegularExpression forma(QStringLiteral("^corsa-(\\d{1,15})\\.giornale$"));
+    const QRegularExpressionMatch parti = forma.match(nome);
+    return parti.hasMatch() ? parti.captured(1).toLongLong() : 0;
+}
+
+// The journals in the folder, from the first run to the last.
 QStringList giornali(const QString &cartella)
 {
-    QStringList nomi = platform::namesIn(cartella);
-    nomi.removeIf([](const QString &nome) { return !nomeDiGiornale(nome); });
-    std::sort(nomi.begin(), nomi.end());
-    for (QString &nome : nomi)
-        nome.prepend(cartella + QLatin1Char('/'));
-    return nomi;
+    QList<std::pair<qint64, QString>> numerati;
+    for (const QString &nome : platform::namesIn(cartella)) {
+        if (const qint64 numero = numeroDiGiornale(nome))
+            numerati.append({ numero, cartella + QLatin1Char('/') + nome });
+    }
+    std::sort(numerati.begin(), numerati.end());
+    QStringList percorsi;
+    for (const auto &numerato : std::as_const(numerati))
+        percorsi.append(numerato.second);
+    return percorsi;
 }
 
 QByteArray testoPercorso(const QString &percorso)
@@ -81,7 +98,7 @@ std::optional<QString> percorsoDaTesto(QByteArrayView testo)
             return std::nullopt;
         byte.append(c == 't' ? '\t' : c == 'n' ? '\n' : '\\');
     }
-    if (byte.isEmpty())
+    if (!byte.startsWith('/'))
         return std::nullopt;
     return platform::decodeFileName(byte);
 }
@@ -102,6 +119,36 @@ std::optional<QDateTime> oraDaTesto(const QByteArray &testo)
     return platform::momentOf(secondi);
 }
 
+QByteArray testoImpronta(const Impronta &impronta)
+{
+    if (!impronta)
+        return "-";
+    QByteArrayList campi;
+    for (const qint64 campo : { qint64(impronta->device), qint64(impronta->inode), impronta->size,
+             impronta->changeSeconds, impronta->changeNanoseconds })
+        campi.append(QByteArray::number(campo));
+    return campi.join(',');
+}
+
+// Nothing for "-"; nullopt inside for a damaged text.
+std::optional<Impronta> improntaDaTesto(const QByteArray &testo)
+{
+    if (testo == "-")
+        return Impronta();
+    const QList<QByteArray> campi = testo.split(',');
+    if (campi.size() != 5)
+        return std::nullopt;
+    qint64 numeri[5];
+    for (int i = 0; i < 5; ++i) {
+        bool numero = false;
+        numeri[i] = campi[i].toLongLong(&numero);
+        if (!numero)
+            return std::nullopt;
+    }
+    return Impronta(platform::FileStamp {
+        quint64(numeri[0]), quint64(numeri[1]), numeri[2], numeri[3], numeri[4] });
+}
+
 // A relative path would lead elsewhere once the undo runs in another folder.
 QString assoluto(const QString &percorso)
 {
@@ -110,51 +157,20 @@ QString assoluto(const QString &percorso)
     return platform::pathFromQt(QDir::currentPath()) + QLatin1Char('/') + percorso;
 }
 
-QByteArray rigaVoce(const VoceGiornale &voce)
+QByteArray rigaIntento(const VoceGiornale &voce)
 {
     const char *modo = !voce.spostato ? "C" : voce.hash.isEmpty() ? "R" : "S";
-    return "V\t" + QByteArray::number(voce.posizione) + '\t' + modo + '\t'
+    return "I\t" + QByteArray::number(voce.posizione) + '\t' + modo + '\t'
         + QByteArray::number(voce.dimensione) + '\t'
         + (voce.hash.isEmpty() ? QByteArray("-") : voce.hash) + '\t' + testoOra(voce.oraOriginale)
-        + '\t' + testoOra(voce.oraNuova) + '\t' + testoPercorso(assoluto(voce.origine)) + '\t'
-        + testoPercorso(assoluto(voce.nuovoNome)) + '\n';
+        + '\t' + testoOra(voce.oraNuova) + '\t' + testoImpronta(voce.sorgente) + '\t'
+        + testoPercorso(assoluto(voce.origine)) + '\t' + testoPercorso(assoluto(voce.nuovoNome))
+        + '\n';
 }
 
-using Impronta = std::optional<platform::FileStamp>;
-
-QByteArray rigaFatta(int posizione, const Impronta &impronta = {})
+std::optional<VoceGiornale> intentoDaRiga(const QList<QByteArray> &campi)
 {
-    QByteArray riga = "F\t" + QByteArray::number(posizione);
-    if (impronta) {
-        for (const qint64 campo : { qint64(impronta->device), qint64(impronta->inode),
-                 impronta->size, impronta->changeSeconds, impronta->changeNanoseconds })
-            riga += '\t' + QByteArray::number(campo);
-    }
-    return riga + '\n';
-}
-
-// A done mark, and the stamp of the new file if it has one.
-std::optional<std::pair<int, Impronta>> fattaDaRiga(const QByteArray &riga)
-{
-    const QList<QByteArray> campi = riga.split('\t');
-    if (campi.size() != 2 && campi.size() != 7)
-        return std::nullopt;
-    bool numeri[6] = { true, true, true, true, true, true };
-    const int posizione = campi[1].toInt(&numeri[0]);
-    Impronta impronta;
-    if (campi.size() == 7) {
-        impronta = platform::FileStamp { quint64(campi[2].toLongLong(&numeri[1])),
-            quint64(campi[3].toLongLong(&numeri[2])), campi[4].toLongLong(&numeri[3]),
-            campi[5].toLongLong(&numeri[4]), campi[6].toLongLong(&numeri[5]) };
-    }
-    if (std::find(std::begin(numeri), std::end(numeri), false) != std::end(numeri))
-        return std::nullopt;
-    return std::pair(posizione, impronta);
-}
-
-std::optional<VoceGiornale> voceDaRiga(const QList<QByteArray> &campi)
-{
-    if (campi.size() != 9 || (campi[2] != "C" && campi[2] != "S" && campi[2] != "R"))
+    if (campi.size() != 10 || (campi[2] != "C" && campi[2] != "S" && campi[2] != "R"))
         return std::nullopt;
     VoceGiornale voce;
     bool numeri[2] = {};
@@ -165,29 +181,60 @@ std::optional<VoceGiornale> voceDaRiga(const QList<QByteArray> &campi)
         voce.hash = campi[4];
     const auto ora = oraDaTesto(campi[5]);
     const auto nuova = oraDaTesto(campi[6]);
-    const auto origine = percorsoDaTesto(campi[7]);
-    const auto nuovoNome = percorsoDaTesto(campi[8]);
+    const auto sorgente = improntaDaTesto(campi[7]);
+    const auto origine = percorsoDaTesto(campi[8]);
+    const auto nuovoNome = percorsoDaTesto(campi[9]);
     if (!numeri[0] || !numeri[1] || (campi[2] == "R") != voce.hash.isEmpty() || !ora || !nuova
-        || !origine || !nuovoNome)
+        || !sorgente || !origine || !nuovoNome)
         return std::nullopt;
     voce.oraOriginale = *ora;
     voce.oraNuova = *nuova;
+    voce.sorgente = *sorgente;
     voce.origine = *origine;
     voce.nuovoNome = *nuovoNome;
     return voce;
 }
 
+QByteArray rigaFatto(char tipo, int posizione, const Impronta &impronta = {})
+{
+    QByteArray riga = QByteArray(1, tipo) + '\t' + QByteArray::number(posizione);
+    if (impronta)
+        riga += '\t' + testoImpronta(impronta);
+    return riga + '\n';
+}
+
+// One file of a run as read back: its intent and what was recorded of it.
+struct Voce
+{
+    VoceGiornale intento;
+    // The new file as last recorded: published, then with its final time.
+    Impronta impronta;
+    bool completato = false;
+    bool originaleEliminato = false;
+    bool annullato = false;
+
+    bool confermato() const { return impronta.has_value(); }
+    bool copia() const { return !intento.spostato; }
+    bool perCopia() const { return !intento.hash.isEmpty(); }
+    bool siCorregge() const { return intento.oraNuova != intento.oraOriginale; }
+};
+
 // A journal as read back, held open and locked while it is worked on.
 struct Corsa
 {
+    QString percorso;
     std::unique_ptr<platform::AppendFile> file;
-    QList<VoceGiornale> voci;
-    // The done entries, with the stamp of their new file.
-    QHash<int, Impronta> fatte;
+    QDateTime inizio;
+    int totale = 0;
+    QMap<int, Voce> voci;
+    bool chiusa = false;
+    int rottaDa = -1;
+    bool elencata = false;
     bool annullata = false;
     // A kill cut the last line short: what is added starts on a line of its own.
     bool troncata = false;
 
+    // The facts an undo or a start-up records go to the medium at once.
     void aggiungi(QByteArray righe)
     {
         if (troncata)
@@ -198,190 +245,529 @@ struct Corsa
     }
 };
 
-// Reads every whole line and skips the damaged ones; a journal that another
-// run still writes, or that cannot be opened, gives nothing. With
-// soloSpostamentiAperti, only the moves not done are read in full, which
-// keeps a start-up quick over many long journals.
-std::optional<Corsa> apri(const QString &percorso, bool soloSpostamentiAperti = false)
+void leggiRiga(Corsa &corsa, const QByteArray &riga)
 {
+    const QList<QByteArray> campi = riga.split('\t');
+    const QByteArray &tipo = campi.first();
+    if (tipo == "E" || tipo == "K" || tipo == "A") {
+        corsa.chiusa |= tipo == "E";
+        corsa.elencata |= tipo == "K";
+        corsa.annullata |= tipo == "A";
+        return;
+    }
+    if (campi.size() < 2)
+        return;
+    bool numero = false;
+    const int posizione = campi[1].toInt(&numero);
+    if (!numero)
+        return;
+    if (tipo == "I") {
+        if (const auto voce = intentoDaRiga(campi))
+            corsa.voci[posizione] = Voce { *voce, {}, false, false, false };
+        return;
+    }
+    if (tipo == "X") {
+        corsa.rottaDa = posizione;
+        return;
+    }
+    // A fact about a file whose intent is missing is not acted on.
+    if (!corsa.voci.contains(posizione))
+        return;
+    Voce &voce = corsa.voci[posizione];
+    if ((tipo == "P" || tipo == "T") && campi.size() == 3) {
+        if (const auto impronta = improntaDaTesto(campi[2]); impronta && *impronta) {
+            voce.impronta = *impronta;
+            voce.completato |= tipo == "T";
+        }
+    } else if (tipo == "O") {
+        voce.originaleEliminato = true;
+    } else if (tipo == "U") {
+        voce.annullato = true;
+    }
+}
+
+// Why a journal that opens is not acted on, or nothing.
+struct Apertura
+{
+    std::optional<Corsa> corsa;
+    bool inCorso = false;
+    QString ignorato;
+};
+
+// Reads every whole line and skips the damaged ones. A journal still being
+// written, or one that another user could have written, is not read.
+Apertura apri(const QString &percorso)
+{
+    Apertura apertura;
     Corsa corsa;
-    corsa.file = platform::AppendFile::openFree(percorso);
+    corsa.percorso = percorso;
+    corsa.file = platform::AppendFile::openFree(percorso, &apertura.inCorso);
     if (!corsa.file)
-        return std::nullopt;
-    const QByteArray testo = corsa.file->readAll();
-    QList<QByteArray> righe = testo.split('\n');
+        return apertura;
+    if (!corsa.file->isPrivate()) {
+        apertura.ignorato = QStringLiteral("Ignorato il giornale «%1»: non è dell'utente, o altri "
+                                           "possono modificarlo")
+                                .arg(mostra(percorso));
+        return apertura;
+    }
+    QList<QByteArray> righe = corsa.file->readAll().split('\n');
     corsa.troncata = !righe.constLast().isEmpty();
     righe.removeLast();
-    for (const QByteArray &riga : std::as_const(righe)) {
-        if (riga == "A") {
-            corsa.annullata = true;
-        } else if (riga.startsWith("F\t")) {
-            if (const auto fatta = fattaDaRiga(riga))
-                corsa.fatte.insert(fatta->first, fatta->second);
-        }
+    const QList<QByteArray> intestazione =
+        righe.isEmpty() ? QList<QByteArray>() : righe.first().split('\t');
+    if (intestazione.size() != 3 || intestazione[0] != Intestazione)
+        return apertura;
+    corsa.inizio = QDateTime::fromMSecsSinceEpoch(intestazione[1].toLongLong());
+    corsa.totale = intestazione[2].toInt();
+    for (qsizetype i = 1; i < righe.size(); ++i)
+        leggiRiga(corsa, righe.at(i));
+    apertura.corsa = std::move(corsa);
+    return apertura;
+}
+
+// How a journal ends, read from its last bytes, so that a start-up stays
+// quick over many long journals: a run that closed or was undone leaves
+// nothing to finish.
+enum class Fine { Chiusa, Annullata, Aperta, InUso };
+
+Fine fineDi(const QString &percorso)
+{
+    bool inUso = false;
+    const auto file = platform::AppendFile::openFree(percorso, &inUso);
+    if (!file)
+        return inUso ? Fine::InUso : Fine::Chiusa;
+    // One that is not the user's own is opened in full, to be said.
+    if (!file->isPrivate())
+        return Fine::Aperta;
+    const QByteArray coda = file->readAll(std::max<qint64>(0, file->size() - 64));
+    return coda.endsWith("\nA\n") ? Fine::Annullata
+        : coda.endsWith("\nE\n")  ? Fine::Chiusa
+                                  : Fine::Aperta;
+}
+
+// An undo, or the start-up finishing, as it goes or as it would go: with
+// prova, what would be deleted is only noted, and nothing is written.
+struct Ripresa
+{
+    bool prova = false;
+    EsitoAnnulla esito;
+    QSet<QString> eliminati;
+
+    bool esiste(const QString &percorso) const
+    {
+        return !eliminati.contains(percorso) && platform::nameExists(percorso);
     }
-    if (soloSpostamentiAperti && corsa.annullata)
-        return corsa;
-    for (const QByteArray &riga : std::as_const(righe)) {
-        if (!riga.startsWith("V\t"))
-            continue;
-        if (soloSpostamentiAperti) {
-            const qsizetype fine = riga.indexOf('\t', 2);
-            if (fine < 0 || corsa.fatte.contains(riga.mid(2, fine - 2).toInt())
-                || riga.mid(fine + 1, 2) == "C\t")
-                continue;
-        }
-        if (const auto voce = voceDaRiga(riga.split('\t')))
-            corsa.voci.append(*voce);
+    Impronta impronta(const QString &percorso) const
+    {
+        return eliminati.contains(percorso) ? std::nullopt : platform::fileStamp(percorso);
     }
-    return corsa;
-}
-
-QString mostra(const QString &percorso)
-{
-    return platform::displayFileName(percorso);
-}
-
-// Whether the file holds the given size and content. A file whose stamp is
-// the one it had when done was not written since, and is not read; a stamp
-// of whole seconds (FAT) could hide a write in the same second.
-bool haContenuto(const QString &percorso, qint64 dimensione, const QByteArray &hash,
-    const Impronta &impronta = {})
-{
-    if (hash.isEmpty())
-        return false;
-    if (impronta && impronta->changeNanoseconds != 0 && impronta->size == dimensione
-        && platform::fileStamp(percorso) == impronta)
-        return true;
-    return platform::fileSize(percorso) == dimensione && platform::hashOfFile(percorso) == hash;
-}
-
-bool oraVicina(const QDateTime &ora, const QDateTime &attesa)
-{
-    return !attesa.isValid() || qAbs(ora.secsTo(attesa)) <= ToleranzaOra;
-}
-
-// Whether the new file is as the run left it. A rename is known by its size
-// and time: before its correction, if a kill came between the two.
-bool nuovoIntatto(const VoceGiornale &voce, bool fatta, const Impronta &impronta = {})
-{
-    if (!voce.hash.isEmpty())
-        return haContenuto(voce.nuovoNome, voce.dimensione, voce.hash, impronta);
-    if (platform::fileSize(voce.nuovoNome) != voce.dimensione)
-        return false;
-    try {
-        const QDateTime ora = platform::fileTime(voce.nuovoNome);
-        return oraVicina(ora, voce.oraNuova) || (!fatta && oraVicina(ora, voce.oraOriginale));
-    } catch (const platform::FileError &) {
-        return false;
+    // 0, or the system's error.
+    int elimina(const QString &percorso)
+    {
+        if (!prova)
+            return platform::removeFile(percorso);
+        eliminati.insert(percorso);
+        return 0;
     }
-}
-
-// Whether the original of a move is still there, with the bytes now in place
-// under the new name: a kill came between publishing and deleting it.
-bool originaleRimasto(const VoceGiornale &voce)
-{
-    if (!platform::nameExists(voce.origine))
-        return false;
-    const QByteArray hash = voce.hash.isEmpty() ? platform::hashOfFile(voce.nuovoNome) : voce.hash;
-    return haContenuto(voce.origine, voce.dimensione, hash);
-}
-
-// Finishes the move of a killed run; true once nothing is left to do.
-bool completaSpostamento(const VoceGiornale &voce, QStringList &righe)
-{
-    if (!voce.spostato || !nuovoIntatto(voce, false))
-        return false;
-    if (!platform::nameExists(voce.origine))
-        return true;
-    if (!originaleRimasto(voce) || platform::removeFile(voce.origine) != 0)
-        return false;
-    righe.append(QStringLiteral("Eliminato l'originale «%1», già spostato in «%2»")
-                     .arg(mostra(voce.origine), mostra(voce.nuovoNome)));
-    return true;
-}
-
-void annullaVoce(
-    const VoceGiornale &voce, bool fatta, const Impronta &impronta, bool prova, EsitoAnnulla &esito)
-{
-    const QString nuovo = mostra(voce.nuovoNome);
-    const QString origine = mostra(voce.origine);
-    const auto lascia = [&](const QString &perche) {
-        esito.righe.append(QStringLiteral("Lasciata «%1»: %2").arg(nuovo, perche));
+    void registra(Corsa &corsa, const QByteArray &riga)
+    {
+        if (!prova)
+            corsa.aggiungi(riga);
+    }
+    void dice(const char *inProva, const char *fatto, const QString &resto)
+    {
+        esito.righe.append(QString::fromUtf8(prova ? inProva : fatto) + resto);
+    }
+    void lascia(const Voce &voce, const QString &perche)
+    {
+        esito.righe.append(
+            QStringLiteral("Lasciata «%1»: %2").arg(mostra(voce.intento.nuovoNome), perche));
         esito.tuttoAnnullato = false;
-    };
-    if (!platform::nameExists(voce.nuovoNome)) {
-        // A file a kill stopped before it was published has nothing to take back.
-        if (fatta && voce.spostato) {
-            esito.righe.append(
-                QStringLiteral("Non trovata «%1»: non può tornare in «%2»").arg(nuovo, origine));
-            esito.tuttoAnnullato = false;
+    }
+};
+
+// Whether the new file is still exactly what the run recorded. Where the
+// medium's times are too coarse to tell a later write (FAT, exFAT), its
+// content must be the verified one too.
+bool eQuello(const Voce &voce, const Ripresa &ripresa)
+{
+    if (!voce.impronta || ripresa.impronta(voce.intento.nuovoNome) != voce.impronta)
+        return false;
+    if (voce.impronta->changeNanoseconds != 0 || !voce.perCopia())
+        return true;
+    return platform::hashOfFile(voce.intento.nuovoNome) == voce.intento.hash;
+}
+
+// Whether the original is in place, whole: unchanged since it was read, or
+// with the very bytes that were copied.
+bool originaleIntatto(const Voce &voce, const Ripresa &ripresa)
+{
+    const VoceGiornale &intento = voce.intento;
+    const Impronta ora = ripresa.impronta(intento.origine);
+    if (!ora || ora->size != intento.dimensione || !voce.perCopia())
+        return false;
+    if (intento.sorgente && intento.sorgente->changeNanoseconds != 0 && ora == intento.sorgente)
+        return true;
+    return platform::hashOfFile(intento.origine) == intento.hash;
+}
+
+// A rename a kill kept from being recorded is known by its inode, which only
+// the rename brings to the new name.
+void riconosciRinomina(Corsa &corsa, Voce &voce, Ripresa &ripresa)
+{
+    const VoceGiornale &intento = voce.intento;
+    if (voce.confermato() || voce.perCopia() || !intento.spostato || !intento.sorgente)
+        return;
+    const Impronta ora = ripresa.impronta(intento.nuovoNome);
+    if (!ora || ora->device != intento.sorgente->device || ora->inode != intento.sorgente->inode
+        || ora->size != intento.dimensione)
+        return;
+    voce.impronta = ora;
+    ripresa.registra(corsa, rigaFatto('P', intento.posizione, ora));
+}
+
+void eliminaOriginale(Corsa &corsa, Voce &voce, Ripresa &ripresa)
+{
+    const VoceGiornale &intento = voce.intento;
+    const bool giaEliminato = !ripresa.esiste(intento.origine);
+    if (!giaEliminato) {
+        if (!eQuello(voce, ripresa) || !originaleIntatto(voce, ripresa))
+            return;
+        // The photo must be on the medium in its new place before it leaves the old.
+        if (!ripresa.prova && platform::flushToMedium(intento.nuovoNome) != 0)
+            return;
+        if (ripresa.elimina(intento.origine) != 0)
+            return;
+        ripresa.dice("Sarà eliminato l'originale", "Eliminato l'originale",
+            QStringLiteral(" «%1», già spostato in «%2»")
+                .arg(mostra(intento.origine), mostra(intento.nuovoNome)));
+    }
+    voce.originaleEliminato = true;
+    ripresa.registra(corsa, rigaFatto('O', intento.posizione));
+}
+
+void impostaOra(Corsa &corsa, Voce &voce, Ripresa &ripresa)
+{
+    const VoceGiornale &intento = voce.intento;
+    if (!eQuello(voce, ripresa))
+        return;
+    if (!ripresa.prova) {
+        try {
+            platform::setFileTime(intento.nuovoNome, intento.oraNuova);
+        } catch (const platform::FileError &) {
+            return;
         }
+        voce.impronta = platform::fileStamp(intento.nuovoNome);
+    }
+    voce.completato = true;
+    ripresa.registra(corsa, rigaFatto('T', intento.posizione, voce.impronta));
+    ripresa.dice("Sarà corretta la data di", "Corretta la data di",
+        QStringLiteral(" «%1», lasciata senza da una corsa interrotta")
+            .arg(mostra(intento.nuovoNome)));
+}
+
+// What a killed run had done but not recorded as done.
+void riprendi(Corsa &corsa, Ripresa &ripresa)
+{
+    bool elencati = false;
+    for (Voce &voce : corsa.voci) {
+        const VoceGiornale &intento = voce.intento;
+        if (voce.annullato)
+            continue;
+        riconosciRinomina(corsa, voce, ripresa);
+        if (!voce.confermato()) {
+            // A kill between publishing and confirming: both stay, said once.
+            if (!corsa.elencata && voce.perCopia() && intento.spostato
+                && ripresa.esiste(intento.nuovoNome) && ripresa.esiste(intento.origine)) {
+                ripresa.esito.righe.append(
+                    QStringLiteral("Restano sia «%1» sia l'originale «%2»: la corsa si è fermata "
+                                   "prima di registrare lo spostamento")
+                        .arg(mostra(intento.nuovoNome), mostra(intento.origine)));
+                elencati = true;
+            }
+            continue;
+        }
+        if (voce.perCopia() && intento.spostato && !voce.originaleEliminato)
+            eliminaOriginale(corsa, voce, ripresa);
+        // A moved photo gets its time once it has left its old place.
+        if (voce.siCorregge() && !voce.completato
+            && (voce.copia() || !voce.perCopia() || voce.originaleEliminato))
+            impostaOra(corsa, voce, ripresa);
+    }
+    if (elencati) {
+        corsa.elencata = true;
+        ripresa.registra(corsa, "K\n");
+    }
+}
+
+// Whether a moved file is already back at its original name, put there by
+// an undo that a kill stopped before it was recorded.
+bool giaRiportato(const Voce &voce, const Ripresa &ripresa)
+{
+    if (voce.perCopia())
+        return originaleIntatto(voce, ripresa);
+    const Impronta ora = ripresa.impronta(voce.intento.origine);
+    return ora && ora->device == voce.impronta->device && ora->inode == voce.impronta->inode;
+}
+
+void segnaAnnullato(Corsa &corsa, Voce &voce, Ripresa &ripresa)
+{
+    voce.annullato = true;
+    ripresa.registra(corsa, rigaFatto('U', voce.intento.posizione));
+}
+
+// The new file is gone: taken back already, or out of reach.
+void nuovoMancante(Corsa &corsa, Voce &voce, Ripresa &ripresa)
+{
+    const VoceGiornale &intento = voce.intento;
+    const QString cartella = platform::folderPart(intento.nuovoNome);
+    const Impronta supporto = ripresa.impronta(cartella);
+    if (!supporto || supporto->device != voce.impronta->device) {
+        ripresa.lascia(voce,
+            QStringLiteral("la cartella «%1» non è raggiungibile: il suo supporto è collegato?")
+                .arg(mostra(cartella)));
         return;
     }
-    if (!nuovoIntatto(voce, fatta, impronta)) {
-        lascia(voce.spostato ? QStringLiteral("è cambiata dopo lo spostamento")
-                             : QStringLiteral("è cambiata dopo la copia"));
+    if (!voce.copia() && !giaRiportato(voce, ripresa)) {
+        ripresa.esito.righe.append(QStringLiteral("Non trovata «%1»: non può tornare in «%2»")
+                                       .arg(mostra(intento.nuovoNome), mostra(intento.origine)));
+        ripresa.esito.tuttoAnnullato = false;
         return;
     }
-    // A move that a kill stopped before its original was deleted made a copy.
-    const bool copia = !voce.spostato || (!fatta && originaleRimasto(voce));
-    if (copia) {
-        if (!prova) {
-            if (const int errore = platform::removeFile(voce.nuovoNome)) {
-                lascia(qt_error_string(errore));
+    // A kill may have come before the original time was put back.
+    if (!voce.copia() && intento.oraOriginale.isValid() && !ripresa.prova) {
+        try {
+            platform::setFileTime(intento.origine, intento.oraOriginale);
+        } catch (const platform::FileError &) { }
+    }
+    segnaAnnullato(corsa, voce, ripresa);
+}
+
+void eliminaCopia(Corsa &corsa, Voce &voce, Ripresa &ripresa)
+{
+    const VoceGiornale &intento = voce.intento;
+    if (!originaleIntatto(voce, ripresa)) {
+        ripresa.lascia(voce,
+            ripresa.esiste(intento.origine)
+                ? QStringLiteral("l'originale «%1» è cambiato: la copia resta")
+                      .arg(mostra(intento.origine))
+                : QStringLiteral("l'originale non c'è più: la copia resta"));
+        return;
+    }
+    if (const int errore = ripresa.elimina(intento.nuovoNome)) {
+        ripresa.lascia(voce, qt_error_string(errore));
+        return;
+    }
+    segnaAnnullato(corsa, voce, ripresa);
+    ripresa.dice("Sarà eliminata la copia", "Eliminata la copia",
+        QStringLiteral(" «%1»").arg(mostra(intento.nuovoNome))
+            + (intento.spostato ? QStringLiteral(": l'originale «%1» è al suo posto")
+                                      .arg(mostra(intento.origine))
+                                : QString()));
+}
+
+void riportaIndietro(Corsa &corsa, Voce &voce, Ripresa &ripresa)
+{
+    const VoceGiornale &intento = voce.intento;
+    if (ripresa.esiste(intento.origine)) {
+        ripresa.lascia(
+            voce, QStringLiteral("il nome «%1» è già in uso").arg(mostra(intento.origine)));
+        return;
+    }
+    if (!ripresa.prova) {
+        try {
+            platform::moveFile(intento.nuovoNome, intento.origine);
+        } catch (const platform::FileError &errore) {
+            ripresa.lascia(voce, errore.systemText());
+            return;
+        }
+        try {
+            if (intento.oraOriginale.isValid())
+                platform::setFileTime(intento.origine, intento.oraOriginale);
+        } catch (const platform::FileError &errore) {
+            // Back where it was: only its time is wrong, which the line says.
+            segnaAnnullato(corsa, voce, ripresa);
+            ripresa.esito.righe.append(
+                QStringLiteral("Riportata «%1» in «%2», ma senza la sua data: %3")
+                    .arg(mostra(intento.nuovoNome), mostra(intento.origine), errore.systemText()));
+            ripresa.esito.tuttoAnnullato = false;
+            return;
+        }
+    }
+    segnaAnnullato(corsa, voce, ripresa);
+    ripresa.dice("Sarà riportata", "Riportata",
+        QStringLiteral(" «%1» in «%2»").arg(mostra(intento.nuovoNome), mostra(intento.origine)));
+}
+
+void annullaVoce(Corsa &corsa, Voce &voce, Ripresa &ripresa)
+{
+    if (voce.annullato)
+        return;
+    if (!voce.confermato()) {
+        if (ripresa.esiste(voce.intento.nuovoNome))
+            ripresa.lascia(voce, QStringLiteral("la corsa si è fermata prima di registrarla"));
+        return;
+    }
+    if (!ripresa.esiste(voce.intento.nuovoNome)) {
+        nuovoMancante(corsa, voce, ripresa);
+        return;
+    }
+    if (!eQuello(voce, ripresa)) {
+        ripresa.lascia(voce,
+            voce.copia() ? QStringLiteral("è cambiata dopo la copia")
+                         : QStringLiteral("è cambiata dopo lo spostamento"));
+        return;
+    }
+    // A move whose original is still, or again, in place left a copy.
+    if (voce.copia()
+        || (voce.perCopia() && (!voce.originaleEliminato || originaleIntatto(voce, ripresa))))
+        eliminaCopia(corsa, voce, ripresa);
+    else
+        riportaIndietro(corsa, voce, ripresa);
+}
+
+// When the run started, copy or move, how many files, from where to where.
+QString descrizione(const Corsa &corsa, bool prova)
+{
+    QSet<QString> origini;
+    QString destinazione;
+    bool spostamento = false;
+    int confermati = 0;
+    for (const Voce &voce : corsa.voci) {
+        if (!voce.confermato())
+            continue;
+        ++confermati;
+        origini.insert(platform::folderPart(voce.intento.origine));
+        destinazione = platform::folderPart(voce.intento.nuovoNome);
+        spostamento = voce.intento.spostato;
+    }
+    QString testo =
+        QStringLiteral("%1 la corsa del %2: %3 di %4 file")
+            .arg(prova ? QStringLiteral("Sarà annullata") : QStringLiteral("Annullo"),
+                corsa.inizio.toLocalTime().toString(QStringLiteral("dd/MM/yyyy 'alle' HH:mm:ss")),
+                spostamento ? QStringLiteral("spostamento") : QStringLiteral("copia"))
+            .arg(confermati);
+    if (confermati == 0)
+        return testo;
+    QStringList cartelle = origini.values();
+    std::sort(cartelle.begin(), cartelle.end());
+    testo += QStringLiteral(" da «%1»").arg(mostra(cartelle.first()));
+    if (cartelle.size() > 1)
+        testo += QStringLiteral(" e da altre %1 cartelle").arg(cartelle.size() - 1);
+    return testo + QStringLiteral(" a «%1»").arg(mostra(destinazione));
+}
+
+// The files past the end of a journal that a kill, or a failure to write
+// it, cut short cannot be taken back.
+void avvisaIncompleto(const Corsa &corsa, Ripresa &ripresa)
+{
+    int registrati = corsa.voci.isEmpty() ? 0 : corsa.voci.lastKey() + 1;
+    if (corsa.rottaDa >= 0)
+        registrati = std::min(registrati, corsa.rottaDa);
+    else if (corsa.chiusa || registrati >= corsa.totale)
+        return;
+    ripresa.esito.righe.append(
+        QStringLiteral("Il giornale di questa corsa si ferma al file %1 di %2: la corsa è stata "
+                       "interrotta lì, o il giornale non si è potuto scrivere oltre. I file "
+                       "seguenti, se la corsa li ha trattati, vanno controllati a mano.")
+            .arg(registrati + 1)
+            .arg(corsa.totale));
+    ripresa.esito.tuttoAnnullato = false;
+}
+
+void annullaCorsa(Corsa &corsa, Ripresa &ripresa)
+{
+    ripresa.esito.righe.append(descrizione(corsa, ripresa.prova));
+    for (auto voce = corsa.voci.end(); voce != corsa.voci.begin();)
+        annullaVoce(corsa, *--voce, ripresa);
+    // All the journal holds is taken back: the run counts as undone, and
+    // what a journal cut short could not hold is said as it is left behind.
+    if (ripresa.esito.tuttoAnnullato)
+        ripresa.registra(corsa, "A\n");
+    avvisaIncompleto(corsa, ripresa);
+}
+
+// Opens a journal to be acted on; says once why one is ignored.
+std::optional<Corsa> apriDaAgire(const QString &percorso, Ripresa &ripresa, bool *inCorso = nullptr)
+{
+    Apertura apertura = apri(percorso);
+    if (inCorso)
+        *inCorso = apertura.inCorso;
+    if (!apertura.ignorato.isEmpty() && !ripresa.esito.righe.contains(apertura.ignorato))
+        ripresa.esito.righe.append(apertura.ignorato);
+    if (apertura.corsa && apertura.corsa->annullata)
+        return std::nullopt;
+    return std::move(apertura.corsa);
+}
+
+// Runs the start-up finishing over every journal, then, if asked, undoes
+// the last run: the one a killed run's finishing left in memory, so that a
+// trial sees what the finishing would have done.
+void ripercorri(Ripresa &ripresa, bool annulla)
+{
+    const QString cartella = cartellaGiornali();
+    const QStringList tutti = cartella.isEmpty() ? QStringList() : giornali(cartella);
+    std::map<QString, Corsa> ripresi;
+    for (const QString &percorso : tutti) {
+        if (fineDi(percorso) != Fine::Aperta)
+            continue;
+        std::optional<Corsa> corsa = apriDaAgire(percorso, ripresa);
+        if (!corsa)
+            continue;
+        riprendi(*corsa, ripresa);
+        ripresi.emplace(percorso, std::move(*corsa));
+    }
+    if (!annulla)
+        return;
+    for (auto percorso = tutti.crbegin(); percorso != tutti.crend(); ++percorso) {
+        std::optional<Corsa> corsa;
+        if (const auto ripreso = ripresi.find(*percorso); ripreso != ripresi.end()) {
+            corsa = std::move(ripreso->second);
+        } else {
+            if (fineDi(*percorso) == Fine::Annullata)
+                continue;
+            bool inCorso = false;
+            corsa = apriDaAgire(*percorso, ripresa, &inCorso);
+            // A run still going is never passed over for the one before it.
+            if (inCorso) {
+                ripresa.esito.righe.append(QStringLiteral(
+                    "Una corsa è ancora in corso: si potrà annullare quando sarà finita"));
+                ripresa.esito.tuttoAnnullato = false;
                 return;
             }
         }
-        esito.righe.append((prova ? QStringLiteral("Sarà eliminata la copia «%1»")
-                                  : QStringLiteral("Eliminata la copia «%1»"))
-                               .arg(nuovo)
-            + (voce.spostato ? QStringLiteral(": l'originale «%1» è al suo posto").arg(origine)
-                             : QString()));
-        return;
-    }
-    if (platform::nameExists(voce.origine)) {
-        lascia(QStringLiteral("il nome «%1» è già in uso").arg(origine));
-        return;
-    }
-    if (!prova) {
-        try {
-            platform::moveFile(voce.nuovoNome, voce.origine);
-        } catch (const platform::FileError &errore) {
-            lascia(errore.systemText());
-            return;
-        }
-        try {
-            if (voce.oraOriginale.isValid())
-                platform::setFileTime(voce.origine, voce.oraOriginale);
-        } catch (const platform::FileError &errore) {
-            esito.righe.append(QStringLiteral("Riportata «%1» in «%2», ma senza la sua data: %3")
-                                   .arg(nuovo, origine, errore.systemText()));
-            esito.tuttoAnnullato = false;
+        // A run that stopped before its first file has nothing to take back.
+        if (corsa && !corsa->voci.isEmpty()) {
+            annullaCorsa(*corsa, ripresa);
             return;
         }
     }
-    esito.righe.append((prova ? QStringLiteral("Sarà riportata «%1» in «%2»")
-                              : QStringLiteral("Riportata «%1» in «%2»"))
-                           .arg(nuovo, origine));
+    ripresa.esito.righe.append(QStringLiteral("Nessuna corsa da annullare"));
 }
 
-// A new journal named by the start time; the oldest beyond the last 50 go.
+EsitoAnnulla ripercorri(bool prova, bool annulla)
+{
+    Ripresa ripresa;
+    ripresa.prova = prova;
+    try {
+        ripercorri(ripresa, annulla);
+    } catch (...) {
+        ripresa.esito.tuttoAnnullato = false;
+    }
+    return ripresa.esito;
+}
+
+// A new journal under the next run's number; the oldest beyond the last 50 go.
 std::unique_ptr<platform::AppendFile> nuovoGiornale()
 {
     const QString cartella = cartellaGiornali();
     if (cartella.isEmpty() || !platform::makeFolders(cartella))
         return nullptr;
-    const QString inizio =
-        QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmsszzz"));
-    std::unique_ptr<platform::AppendFile> file;
-    QString percorso;
-    for (int conta = 0; conta < 100 && !file; ++conta) {
-        percorso = QStringLiteral("%1/%2-%3.giornale")
-                       .arg(cartella, inizio)
-                       .arg(conta, 2, 10, QLatin1Char('0'));
-        file = platform::AppendFile::create(percorso);
-    }
+    const qint64 numero = platform::takeNextNumber(cartella + QStringLiteral("/numero"));
+    if (numero == 0)
+        return nullptr;
+    const QString percorso = QStringLiteral("%1/corsa-%2.giornale").arg(cartella).arg(numero);
+    std::unique_ptr<platform::AppendFile> file = platform::AppendFile::create(percorso);
     if (!file)
         return nullptr;
     QStringList vecchi = giornali(cartella);
@@ -396,9 +782,8 @@ std::unique_ptr<platform::AppendFile> nuovoGiornale()
 struct Giornale::Private
 {
     std::unique_ptr<platform::AppendFile> file;
-    bool provato = false;
-    // Done marks and the entry to come go out in one write.
-    QByteArray inAttesa;
+    int nonRegistratoDa = -1;
+    int errore = 0;
     int senzaSync = 0;
     // A sync waits for the medium aside, so that the run does not.
     std::future<void> sincronia;
@@ -413,63 +798,83 @@ struct Giornale::Private
         if (sincronia.valid())
             sincronia.wait();
     }
+
+    // Once a record is lost, the journal holds the run up to that file only.
+    void scrivi(int posizione, const QByteArray &righe, int conte = 1)
+    {
+        if (nonRegistratoDa >= 0)
+            return;
+        if (!file || !file->append(righe)) {
+            errore = file ? errno : errore;
+            nonRegistratoDa = posizione;
+            return;
+        }
+        // A sync still under way puts the next one off to a later record.
+        senzaSync += conte;
+        if (senzaSync >= RighePerSync && !sincronizzaInCorso()) {
+            sincronia = std::async(std::launch::async, [f = file.get()] { f->sync(); });
+            senzaSync = 0;
+        }
+    }
 };
 
-Giornale::Giornale()
+Giornale::Giornale(int totale)
     : d(std::make_unique<Private>())
-{ }
+{
+    errno = 0;
+    d->file = nuovoGiornale();
+    if (!d->file)
+        d->errore = errno;
+    d->scrivi(0,
+        Intestazione + '\t' + QByteArray::number(QDateTime::currentMSecsSinceEpoch()) + '\t'
+            + QByteArray::number(totale) + '\n');
+}
 
 Giornale::~Giornale()
 {
-    try {
-        if (!d->file)
-            return;
-        d->attendiSincronia();
-        if (!d->inAttesa.isEmpty())
-            d->file->append(d->inAttesa);
-        d->file->sync();
-    } catch (...) {
-        // The run is done; its journal is only a help.
-    }
-}
-
-void Giornale::registra(const VoceGiornale &voce)
-{
-    registra(QList<VoceGiornale> { voce });
+    if (!d->file)
+        return;
+    d->attendiSincronia();
+    if (d->nonRegistratoDa < 0)
+        d->file->append("E\n");
+    else
+        d->file->append(rigaFatto('X', d->nonRegistratoDa));
+    d->file->sync();
 }
 
 void Giornale::registra(const QList<VoceGiornale> &voci)
 {
-    try {
-        if (!d->provato) {
-            d->provato = true;
-            d->file = nuovoGiornale();
-            d->inAttesa.prepend(Intestazione);
-        }
-        if (!d->file)
-            return;
-        for (const VoceGiornale &voce : voci)
-            d->inAttesa.append(rigaVoce(voce));
-        d->file->append(d->inAttesa);
-        d->inAttesa.clear();
-        // A sync still under way puts the next one off to a later entry.
-        d->senzaSync += int(voci.size());
-        if (d->senzaSync >= VociPerSync && !d->sincronizzaInCorso()) {
-            d->sincronia = std::async(std::launch::async, [file = d->file.get()] { file->sync(); });
-            d->senzaSync = 0;
-        }
-    } catch (...) {
-        // A journal that cannot be written never stops a run.
-    }
+    if (voci.isEmpty())
+        return;
+    QByteArray righe;
+    for (const VoceGiornale &voce : voci)
+        righe += rigaIntento(voce);
+    d->scrivi(voci.first().posizione, righe, int(voci.size()));
 }
 
-void Giornale::concludi(int posizione, const QString &nuovoNome)
+void Giornale::pubblicato(int posizione, const QString &nuovoNome)
 {
-    try {
-        if (d->file)
-            d->inAttesa.append(rigaFatta(
-                posizione, nuovoNome.isEmpty() ? Impronta() : platform::fileStamp(nuovoNome)));
-    } catch (...) { }
+    d->scrivi(posizione, rigaFatto('P', posizione, platform::fileStamp(nuovoNome)));
+}
+
+void Giornale::originaleEliminato(int posizione)
+{
+    d->scrivi(posizione, rigaFatto('O', posizione));
+}
+
+void Giornale::completato(int posizione, const QString &nuovoNome)
+{
+    d->scrivi(posizione, rigaFatto('T', posizione, platform::fileStamp(nuovoNome)));
+}
+
+int Giornale::nonRegistratoDa() const
+{
+    return d->nonRegistratoDa;
+}
+
+QString Giornale::motivo() const
+{
+    return d->errore != 0 ? qt_error_string(d->errore) : QString();
 }
 
 QString cartellaGiornali()
@@ -483,51 +888,25 @@ QString cartellaGiornali()
     return platform::decodeFileName(casa) + QStringLiteral("/.local/state/copia-e-rinomina");
 }
 
-QStringList completaCorseInterrotte()
+EsitoAnnulla completaCorseInterrotte(bool prova)
 {
-    QStringList righe;
-    try {
-        const QString cartella = cartellaGiornali();
-        if (cartella.isEmpty())
-            return righe;
-        for (const QString &percorso : giornali(cartella)) {
-            std::optional<Corsa> corsa = apri(percorso, true);
-            if (!corsa || corsa->annullata)
-                continue;
-            QByteArray fatte;
-            for (const VoceGiornale &voce : std::as_const(corsa->voci)) {
-                if (!corsa->fatte.contains(voce.posizione) && completaSpostamento(voce, righe))
-                    fatte.append(rigaFatta(voce.posizione));
-            }
-            if (!fatte.isEmpty())
-                corsa->aggiungi(fatte);
-        }
-    } catch (...) {
-        // What cannot be finished now is left for the next undo.
-    }
-    return righe;
+    return ripercorri(prova, false);
 }
 
 EsitoAnnulla annullaUltimaCorsa(bool prova)
 {
-    EsitoAnnulla esito;
-    try {
-        const QString cartella = cartellaGiornali();
-        const QStringList tutti = cartella.isEmpty() ? QStringList() : giornali(cartella);
-        for (auto percorso = tutti.crbegin(); percorso != tutti.crend(); ++percorso) {
-            std::optional<Corsa> corsa = apri(*percorso);
-            if (!corsa || corsa->annullata || corsa->voci.isEmpty())
-                continue;
-            for (auto voce = corsa->voci.crbegin(); voce != corsa->voci.crend(); ++voce)
-                annullaVoce(*voce, corsa->fatte.contains(voce->posizione),
-                    corsa->fatte.value(voce->posizione), prova, esito);
-            if (!prova)
-                corsa->aggiungi("A\n");
-            return esito;
-        }
-        esito.righe.append(QStringLiteral("Nessuna corsa da annullare"));
-    } catch (...) {
-        esito.tuttoAnnullato = false;
-    }
-    return esito;
+    return ripercorri(prova, true);
+}
+
+QString avvisoGiornale(const QStringList &origini, int posizione, const QString &motivo)
+{
+    QString testo = posizione <= 0
+        ? QStringLiteral("Questa corsa non si potrà annullare: il suo giornale non si è potuto "
+                         "scrivere.")
+        : QStringLiteral("Questa corsa non si potrà annullare da «%1» in poi: il suo giornale non "
+                         "si è potuto scrivere oltre.")
+              .arg(mostra(origini.value(posizione)));
+    if (!motivo.isEmpty())
+        testo += QLatin1Char(' ') + motivo;
+    return testo;
 }

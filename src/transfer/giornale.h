@@ -1,17 +1,23 @@
 #pragma once
 
+#include "platform/fileops.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 // The journal of every run, window and terminal alike, kept under
-// $XDG_STATE_HOME/copia-e-rinomina/ (by default ~/.local/state/...): for each
-// file, before it is published, where it came from and went, how, its size,
-// hash and times. The last 50 runs are kept. A journal that cannot be written
-// never stops a run; a damaged one is read up to its last whole entry.
+// $XDG_STATE_HOME/copia-e-rinomina/ (by default ~/.local/state/...), one file
+// a run, numbered in the order the runs started; the last 50 are kept.
+//
+// What a run is about to do is an intent, and is never acted on: only what
+// the run recorded after it happened (a file published, with what it then
+// is; an original deleted; a time set) lets a later start or an undo touch a
+// file, and only while that file is still exactly what was recorded.
 
 // One file of a run, as the journal holds it.
 struct VoceGiornale
@@ -27,53 +33,69 @@ struct VoceGiornale
     QDateTime oraOriginale;
     // The time the new file gets: the corrected one, if a correction applies.
     QDateTime oraNuova;
+    // The original as it was read, or, for a rename, as it was before.
+    std::optional<platform::FileStamp> sorgente;
 };
 
-// Writes one run's journal as it goes, into a file made at its first entry.
-// Made by eseguiPiano. Nothing it does throws or stops the run.
+// Writes one run's journal as it goes. Made by eseguiPiano. Nothing it does
+// throws or stops the run; what it could not record, nonRegistratoDa tells.
 class Giornale
 {
 public:
-    Giornale();
+    explicit Giornale(int totale);
+    // Closes the journal, saying that it holds the whole run.
     ~Giornale();
     Giornale(const Giornale &) = delete;
     Giornale &operator=(const Giornale &) = delete;
-    // Records the file, before it is published: the entry reaches the kernel
-    // at once, and the medium with every 64th entry and at the end.
-    void registra(const VoceGiornale &voce);
-    // Records several files at once, each before it is published.
+
+    // Records the intent of files about to be published.
     void registra(const QList<VoceGiornale> &voci);
-    // Records that the file is done: published and, for a move, its original
-    // deleted, with the stamp of its new file when named, by which an undo
-    // knows it unchanged without reading it. The mark goes out with the next
-    // entry, or at the end.
-    void concludi(int posizione, const QString &nuovoNome = {});
+    // Records that the file is published under its new name, as it now is.
+    void pubblicato(int posizione, const QString &nuovoNome);
+    // Records that the original of a moved file is deleted.
+    void originaleEliminato(int posizione);
+    // Records the new file as it is once its time and attributes are final.
+    void completato(int posizione, const QString &nuovoNome);
+
+    // The first position whose facts the journal could not hold, from which
+    // the run cannot be undone; -1 while it holds them all.
+    int nonRegistratoDa() const;
+    // Why, in the system's words.
+    QString motivo() const;
 
 private:
     struct Private;
     std::unique_ptr<Private> d;
 };
 
-// At start-up of the window or the terminal: finishes the moves of a killed
-// run whose new file is in place with the journal's size and hash, by
-// deleting the original (which must still have that size and hash); leaves
-// anything else for the next undo. Returns what it did, one line each.
-QStringList completaCorseInterrotte();
+// What the start-up finishing or an undo did, or would do.
+struct EsitoAnnulla
+{
+    // One line per file: taken back, finished, or left alone and why.
+    QStringList righe;
+    // Whether everything asked for was done.
+    bool tuttoAnnullato = true;
+};
+
+// At start-up of the window or the terminal: finishes what a killed run had
+// done but not recorded as done: deletes the original of a photo confirmed
+// in its new place, once both are known whole, and sets a time that a kill
+// kept from being set. Lists a photo that a kill left in two places
+// unconfirmed, once. Anything else is left for an undo.
+EsitoAnnulla completaCorseInterrotte(bool prova = false);
+
+// The start-up finishing, then takes back the last run, if it is not still
+// going: a copy is deleted if it is still what the run made and its
+// original is still in place, whole; a moved file goes back to its original
+// name and folder with its original time, if that name is free. A run
+// counts as undone only once all of it is; the next undo comes back to it.
+// With prova, only says what it would do, line for line.
+EsitoAnnulla annullaUltimaCorsa(bool prova);
 
 // The folder of the journals: $XDG_STATE_HOME/copia-e-rinomina, by default
 // ~/.local/state/copia-e-rinomina.
 QString cartellaGiornali();
 
-// What an undo did, or would do.
-struct EsitoAnnulla
-{
-    // One line per file: taken back, or left alone and why.
-    QStringList righe;
-    bool tuttoAnnullato = true;
-};
-
-// Takes back the newest run not yet undone, in reverse order: a copy is
-// deleted if it still has the journal's size and hash; a moved file goes back
-// to its original name and folder with its original time, if that name is
-// free. With prova, only says what it would do.
-EsitoAnnulla annullaUltimaCorsa(bool prova);
+// What a front end says at the end of a run whose journal failed at the
+// file at posizione of the plan's origini.
+QString avvisoGiornale(const QStringList &origini, int posizione, const QString &motivo);

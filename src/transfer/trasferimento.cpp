@@ -37,12 +37,16 @@ void Form1::EseguiTrasferimento()
     QWidget *fuoco = focusWidget();
     const QList<QWidget *> bloccati = BloccaControlli();
     QString errore;
+    m_avvisoGiornale.clear();
     try {
         Trasferisci();
     } catch (const platform::FileError &eccezione) {
         errore = eccezione.message();
     }
     SbloccaControlli(bloccati, fuoco);
+    // A run that cannot be undone says so with its end, whatever it was.
+    if (!m_avvisoGiornale.isEmpty())
+        errore += (errore.isEmpty() ? QString() : QStringLiteral("\n\n")) + m_avvisoGiornale;
     if (!errore.isEmpty())
         platform::reportFailure(this, errore);
     if (m_chiusuraRichiesta)
@@ -153,9 +157,10 @@ void Form1::SeguiCorsa(
         std::accumulate(piano.dimensioni.begin(), piano.dimensioni.end(), 0LL);
     const int totale = int(piano.nuoviNomi.size());
     const QString titolo = windowTitle();
-    const auto ripristina = qScopeGuard([this, titolo] {
+    const auto ripristina = qScopeGuard([this, titolo, &avanzamento] {
         setWindowTitle(titolo);
         platform::hideTaskbarProgress();
+        m_avvisoGiornale = avanzamento.avvisoGiornale;
     });
     QElapsedTimer trascorso;
     trascorso.start();
