@@ -501,6 +501,17 @@ void TestGiornale::runsAreUndoneInTheOrderTheyRan()
     QCOMPARE(annullaUltimaCorsa(false).righe.size(), 2);
     QCOMPARE(test::entriesOf(m_destinazione->path()), QStringList());
 
+    // A journal that others may write is not acted on.
+    esegui(piano({ test::writeFile(m_sorgente->path(), "c.jpg", "c") }, { destinazione("c.jpg") },
+        Modo::Copia));
+    QVERIFY(QFile::setPermissions(
+        giornali().constLast(), QFile::ReadOwner | QFile::WriteOwner | QFile::WriteGroup));
+    QCOMPARE(annullaUltimaCorsa(false).righe,
+        (QStringList { "Ignorato il giornale «" + giornali().constLast()
+                + "»: non è dell'utente, o altri possono modificarlo",
+            "Nessuna corsa da annullare" }));
+    QCOMPARE(test::entriesOf(m_destinazione->path()), QStringList { "c.jpg" });
+
     for (int corsa = 0; corsa < 55; ++corsa)
         Giornale(1).registra({ intento(0, sorgente("a.jpg"), "/b", Modo::Copia) });
     QCOMPARE(giornali().size(), 50);

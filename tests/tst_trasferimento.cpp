@@ -380,17 +380,26 @@ void TestTrasferimento::failingFileEndsRun_data()
     QTest::addColumn<QString>("destination");
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<QStringList>("arrived");
+    QTest::addColumn<bool>("noJournal");
 
     QTest::newRow("source deleted after selection")
         << QString() << QStringList({ "a.jpg", "sparita.jpg", "b.jpg" })
-        << QStringList({ "Img_001.jpg" });
+        << QStringList({ "Img_001.jpg" }) << false;
+    QTest::newRow("source deleted after selection, and no journal")
+        << QString() << QStringList({ "a.jpg", "sparita.jpg", "b.jpg" })
+        << QStringList({ "Img_001.jpg" }) << true;
 }
 
+// The report says too that a run whose journal could not be written cannot
+// be undone.
 void TestTrasferimento::failingFileEndsRun()
 {
     QFETCH(QString, destination);
     QFETCH(QStringList, names);
     QFETCH(QStringList, arrived);
+    QFETCH(bool, noJournal);
+    if (noJournal)
+        qputenv("XDG_STATE_HOME", QFile::encodeName(test::writeFile(m_source->path(), ".stato")));
     test::writeFile(m_source->path(), QStringLiteral("a.jpg"));
     test::writeFile(m_source->path(), QStringLiteral("b.jpg"));
     test::writeFile(m_destination->path(), QStringLiteral("file.txt"));
@@ -405,6 +414,9 @@ void TestTrasferimento::failingFileEndsRun()
     QCOMPARE(test::entriesOf(m_destination->path()), expected);
     QCOMPARE(m_sandbox->reports.size(), 1);
     QVERIFY(m_sandbox->reports.first().contains(m_source->filePath(names.at(arrived.size()))));
+    QCOMPARE(m_sandbox->reports.first().contains(
+                 QStringLiteral("Questa corsa non si potrà annullare: il suo giornale")),
+        noJournal);
     // The window stays open, its controls back as they were.
     QVERIFY(m_window->form().isVisible());
     QVERIFY(m_window->button("Copia")->isEnabled());

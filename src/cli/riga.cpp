@@ -101,7 +101,9 @@ QString testoAiuto()
         "dare più d'uno, anche da cartelle diverse. DESTINAZIONE è la cartella in cui\n"
         "vanno i file. copia li copia, sposta li sposta; in ordine di data i file di\n"
         "tutte le sorgenti sono numerati insieme per ora. annulla riporta indietro\n"
-        "l'ultima corsa non ancora annullata, della finestra o del terminale.\n\n"
+        "l'ultima corsa, della finestra o del terminale: toglie una copia solo se il\n"
+        "suo originale è ancora al suo posto, intatto; ciò che non può riportare lo\n"
+        "lascia e lo elenca, e la volta dopo torna alla stessa corsa.\n\n"
         "Opzioni:\n");
     for (const Opzione &opzione : opzioni()) {
         QString nomi = opzione.nomi.first().size() == 1
@@ -123,6 +125,7 @@ QString testoAiuto()
         "  Annullare l'ultima corsa, dopo aver visto che cosa farebbe:\n"
         "    copia-e-rinomina annulla --prova\n"
         "    copia-e-rinomina annulla\n\n"
+        "Ctrl-C, SIGTERM o SIGHUP fermano la corsa dopo la foto in corso.\n\n"
         "Stato di uscita: 0 se ogni file è fatto (annulla: tutto è stato riportato\n"
         "indietro); 1 se la corsa si è fermata a un file o è stata rifiutata prima di\n"
         "cominciare; 2 per un uso sbagliato.\n");

@@ -222,7 +222,6 @@ struct Voce
 // A journal as read back, held open and locked while it is worked on.
 struct Corsa
 {
-    QString percorso;
     std::unique_ptr<platform::AppendFile> file;
     QDateTime inizio;
     int totale = 0;
@@ -300,7 +299,6 @@ Apertura apri(const QString &percorso)
 {
     Apertura apertura;
     Corsa corsa;
-    corsa.percorso = percorso;
     corsa.file = platform::AppendFile::openFree(percorso, &apertura.inCorso);
     if (!corsa.file)
         return apertura;
@@ -411,6 +409,21 @@ bool originaleIntatto(const Voce &voce, const Ripresa &ripresa)
     return platform::hashOfFile(intento.origine) == intento.hash;
 }
 
+// Whether a file under an unconfirmed entry's new name may be the run's own:
+// a rename brings the original's inode, a copy the copied bytes. Another's
+// file there is no concern of this run.
+bool forseNostro(const Voce &voce, const Ripresa &ripresa)
+{
+    const VoceGiornale &intento = voce.intento;
+    const Impronta ora = ripresa.impronta(intento.nuovoNome);
+    if (!ora || ora->size != intento.dimensione)
+        return false;
+    if (!voce.perCopia())
+        return !intento.sorgente
+            || (ora->device == intento.sorgente->device && ora->inode == intento.sorgente->inode);
+    return platform::hashOfFile(intento.nuovoNome) == intento.hash;
+}
+
 // A rename a kill kept from being recorded is known by its inode, which only
 // the rename brings to the new name.
 void riconosciRinomina(Corsa &corsa, Voce &voce, Ripresa &ripresa)
@@ -478,7 +491,7 @@ void riprendi(Corsa &corsa, Ripresa &ripresa)
         if (!voce.confermato()) {
             // A kill between publishing and confirming: both stay, said once.
             if (!corsa.elencata && voce.perCopia() && intento.spostato
-                && ripresa.esiste(intento.nuovoNome) && ripresa.esiste(intento.origine)) {
+                && ripresa.esiste(intento.origine) && forseNostro(voce, ripresa)) {
                 ripresa.esito.righe.append(
                     QStringLiteral("Restano sia «%1» sia l'originale «%2»: la corsa si è fermata "
                                    "prima di registrare lo spostamento")
@@ -604,7 +617,7 @@ void annullaVoce(Corsa &corsa, Voce &voce, Ripresa &ripresa)
     if (voce.annullato)
         return;
     if (!voce.confermato()) {
-        if (ripresa.esiste(voce.intento.nuovoNome))
+        if (forseNostro(voce, ripresa))
             ripresa.lascia(voce, QStringLiteral("la corsa si è fermata prima di registrarla"));
         return;
     }
@@ -652,7 +665,9 @@ QString descrizione(const Corsa &corsa, bool prova)
     QStringList cartelle = origini.values();
     std::sort(cartelle.begin(), cartelle.end());
     testo += QStringLiteral(" da «%1»").arg(mostra(cartelle.first()));
-    if (cartelle.size() > 1)
+    if (cartelle.size() == 2)
+        testo += QStringLiteral(" e da un'altra cartella");
+    else if (cartelle.size() > 2)
         testo += QStringLiteral(" e da altre %1 cartelle").arg(cartelle.size() - 1);
     return testo + QStringLiteral(" a «%1»").arg(mostra(destinazione));
 }
