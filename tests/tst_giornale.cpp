@@ -18,7 +18,13 @@ const QDateTime Scatto(QDate(2026, 6, 1), QTime(9, 0, 0));
 
 enum class Modo { Copia, Sposta, SpostaAltrove };
 enum class Dopo { Niente, Cambiata, NomeOccupato, OriginaleSparito };
-enum class Uccisa { DuranteSpostamento, DuranteRinomina, PrimaDellaConferma, DuranteAnnulla };
+enum class Uccisa {
+    DuranteSpostamento,
+    DuranteRinomina,
+    PrimaDellaConferma,
+    DuranteAnnulla,
+    DuranteAnnullaPerCopia
+};
 
 } // namespace
 
@@ -293,6 +299,10 @@ void TestGiornale::killedRun_data()
     QTest::newRow("an undo, between putting a photo back and recording it")
         << Uccisa::DuranteAnnulla << QStringList { "Annullo la corsa del ", "Riportata " } << true
         << QStringList();
+    QTest::newRow("an undo, between copying a photo back and deleting its copy")
+        << Uccisa::DuranteAnnullaPerCopia
+        << QStringList { "Annullo la corsa del ", "Eliminata la copia ", "Riportata " } << true
+        << QStringList();
 }
 
 // Three photos a kill caught in a move, or in its undo; the undo's trial
@@ -310,9 +320,17 @@ void TestGiornale::killedRun()
             QByteArray(nome).repeated(3), Scatto));
         nuovi.append(destinazione(QStringLiteral("Img_00%1.jpg").arg(nuovi.size() + 1)));
     }
-    if (uccisa == Uccisa::DuranteAnnulla) {
-        esegui(piano(origini.mid(0, 2), nuovi.mid(0, 2), Modo::Sposta));
-        QVERIFY(QFile::rename(nuovi.at(1), origini.at(1)));
+    if (uccisa == Uccisa::DuranteAnnulla || uccisa == Uccisa::DuranteAnnullaPerCopia) {
+        const bool perCopia = uccisa == Uccisa::DuranteAnnullaPerCopia;
+        PianoTrasferimento corsa = piano(
+            origini.mid(0, 2), nuovi.mid(0, 2), perCopia ? Modo::SpostaAltrove : Modo::Sposta);
+        corsa.correzioneOre = 1;
+        esegui(corsa);
+        // Back with the corrected time, before the undo could put the old one.
+        if (perCopia)
+            platform::copyFile(nuovi.at(1), origini.at(1));
+        else
+            QVERIFY(QFile::rename(nuovi.at(1), origini.at(1)));
     } else if (uccisa == Uccisa::DuranteRinomina) {
         Giornale giornale(3);
         QList<VoceGiornale> voci;

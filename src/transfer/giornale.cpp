@@ -529,6 +529,22 @@ void segnaAnnullato(Corsa &corsa, Voce &voce, Ripresa &ripresa)
     ripresa.registra(corsa, rigaFatto('U', voce.intento.posizione));
 }
 
+// A moved photo that an undo killed part way put back may still have the
+// corrected time of its copy.
+void rimettiOra(const Voce &voce, const Ripresa &ripresa)
+{
+    const VoceGiornale &intento = voce.intento;
+    if (voce.copia() || !intento.oraOriginale.isValid() || ripresa.prova)
+        return;
+    try {
+        // An original that kept its time keeps it to the nanosecond.
+        if (platform::fileTime(intento.origine) != intento.oraOriginale)
+            platform::setFileTime(intento.origine, intento.oraOriginale);
+    } catch (const platform::FileError &) {
+        // The photo is back whole; its time is only a help.
+    }
+}
+
 // The new file is gone: taken back already, or out of reach.
 void nuovoMancante(Corsa &corsa, Voce &voce, Ripresa &ripresa)
 {
@@ -547,12 +563,7 @@ void nuovoMancante(Corsa &corsa, Voce &voce, Ripresa &ripresa)
         ripresa.esito.tuttoAnnullato = false;
         return;
     }
-    // A kill may have come before the original time was put back.
-    if (!voce.copia() && intento.oraOriginale.isValid() && !ripresa.prova) {
-        try {
-            platform::setFileTime(intento.origine, intento.oraOriginale);
-        } catch (const platform::FileError &) { }
-    }
+    rimettiOra(voce, ripresa);
     segnaAnnullato(corsa, voce, ripresa);
 }
 
@@ -571,6 +582,7 @@ void eliminaCopia(Corsa &corsa, Voce &voce, Ripresa &ripresa)
         ripresa.lascia(voce, qt_error_string(errore));
         return;
     }
+    rimettiOra(voce, ripresa);
     segnaAnnullato(corsa, voce, ripresa);
     ripresa.dice("Sarà eliminata la copia", "Eliminata la copia",
         QStringLiteral(" «%1»").arg(mostra(intento.nuovoNome))
