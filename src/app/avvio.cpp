@@ -82,7 +82,7 @@ void Form1::CompletaCorseInterrotte()
         return;
     SelezionaTutti();
     platform::reportNotice(this,
-        QStringLiteral("Una corsa precedente era stata interrotta:\n\n")
+        QStringLiteral("Dal giornale delle corse precedenti:\n\n")
             + esito.righe.join(QLatin1Char('\n')));
 }
 

@@ -32,7 +32,8 @@
 namespace {
 
 constexpr int CorseTenute = 50;
-constexpr int RighePerSync = 64;
+// The journal reaches the medium every so many files, aside from the run.
+constexpr int FilePerSync = 64;
 const QByteArray Intestazione = QByteArrayLiteral("#copia-e-rinomina giornale 2");
 
 using Impronta = std::optional<platform::FileStamp>;
@@ -827,7 +828,8 @@ struct Giornale::Private
     }
 
     // Once a record is lost, the journal holds the run up to that file only.
-    void scrivi(int posizione, const QByteArray &righe, int conte = 1)
+    // nuovi counts the files whose intents the records hold.
+    void scrivi(int posizione, const QByteArray &righe, int nuovi = 0)
     {
         if (nonRegistratoDa >= 0)
             return;
@@ -837,8 +839,8 @@ struct Giornale::Private
             return;
         }
         // A sync still under way puts the next one off to a later record.
-        senzaSync += conte;
-        if (senzaSync >= RighePerSync && !sincronizzaInCorso()) {
+        senzaSync += nuovi;
+        if (senzaSync >= FilePerSync && !sincronizzaInCorso()) {
             sincronia = std::async(std::launch::async, [f = file.get()] { f->sync(); });
             senzaSync = 0;
         }
