@@ -383,6 +383,7 @@ void TestGiornale::killedMoveIsFinishedAtStart_data()
     QTest::newRow("original changed") << "originale" << false;
     QTest::newRow("new file missing") << "manca" << false;
     QTest::newRow("new file not confirmed") << "non confermata" << false;
+    QTest::newRow("card out of its reader, then back") << "scheda fuori" << false;
 }
 
 // A kill between publishing a moved photo and deleting its original.
@@ -407,8 +408,18 @@ void TestGiornale::killedMoveIsFinishedAtStart()
     if (cambia == "manca")
         QVERIFY(QFile::remove(nuovo));
 
+    const QString fuori = m_sorgente->path() + "-fuori";
+    if (cambia == "scheda fuori")
+        QVERIFY(QDir().rename(m_sorgente->path(), fuori));
+
     const QStringList righe = completaCorseInterrotte().righe;
     QCOMPARE(righe.size(), finito || cambia == "non confermata" ? 1 : 0);
+    if (cambia == "scheda fuori") {
+        QVERIFY(QDir().rename(fuori, m_sorgente->path()));
+        QCOMPARE(completaCorseInterrotte().righe.size(), 1);
+        QVERIFY(!QFile::exists(origine));
+        return;
+    }
     QCOMPARE(QFile::exists(origine), !finito);
     QCOMPARE(QFile::exists(nuovo), cambia != "manca");
     // Finished, it is recorded; left, it waits for the next undo, and a

@@ -440,10 +440,22 @@ void riconosciRinomina(Corsa &corsa, Voce &voce, Ripresa &ripresa)
     ripresa.registra(corsa, rigaFatto('P', intento.posizione, ora));
 }
 
+// Whether the original's folder is there, on the medium it was read from:
+// only then does a missing original tell that it was deleted.
+bool cartellaOrigineRaggiungibile(const Voce &voce, const Ripresa &ripresa)
+{
+    const VoceGiornale &intento = voce.intento;
+    const Impronta cartella = ripresa.impronta(platform::folderPart(intento.origine));
+    return cartella && (!intento.sorgente || cartella->device == intento.sorgente->device);
+}
+
 void eliminaOriginale(Corsa &corsa, Voce &voce, Ripresa &ripresa)
 {
     const VoceGiornale &intento = voce.intento;
+    // Deleted by the run just before the kill, or on a card not in its reader.
     const bool giaEliminato = !ripresa.esiste(intento.origine);
+    if (giaEliminato && !cartellaOrigineRaggiungibile(voce, ripresa))
+        return;
     if (!giaEliminato) {
         if (!eQuello(voce, ripresa) || !originaleIntatto(voce, ripresa))
             return;
