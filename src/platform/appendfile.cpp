@@ -77,6 +77,16 @@ bool AppendFile::append(QByteArrayView bytes)
     return true;
 }
 
+// Appending is what the file is opened for, and would hold for pwrite too.
+bool AppendFile::overwrite(qint64 offset, QByteArrayView bytes)
+{
+    const int flags = ::fcntl(m_fd, F_GETFL);
+    if (flags < 0 || ::fcntl(m_fd, F_SETFL, flags & ~O_APPEND) != 0)
+        return false;
+    const bool written = ::pwrite(m_fd, bytes.data(), size_t(bytes.size()), offset) == bytes.size();
+    return ::fcntl(m_fd, F_SETFL, flags) == 0 && written;
+}
+
 bool AppendFile::sync()
 {
     if (::fdatasync(m_fd) != 0)

@@ -25,6 +25,8 @@ public:
     AppendFile &operator=(const AppendFile &) = delete;
 
     bool append(QByteArrayView bytes);
+    // Writes over bytes the file already holds, which takes no more room.
+    bool overwrite(qint64 offset, QByteArrayView bytes);
     // The file's data on the medium; the first sync of a new file also puts
     // its name there.
     bool sync();

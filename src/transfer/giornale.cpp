@@ -14,20 +14,23 @@
 
 // One line per record, fields split by tabs, paths as their bytes on disk
 // with "\", tab and newline escaped:
-//   #copia-e-rinomina giornale 2  start (ms since the epoch)  files planned
+//   #copia-e-rinomina giornale 2  start (ms since the epoch)  files planned  failed at
 //   I  position  C|S|R  size  hash|-  original time|-  new time|-  stamp|-  original  new
 //   P  position  stamp          (published: the new file as it then was)
 //   O  position                 (the original of a move deleted)
 //   T  position  stamp          (the new file with its final time)
 //   U  position                 (taken back by an undo)
 //   E                           (the run ended with its journal whole)
-//   X  position                 (the journal failed at that file)
 //   K                           (a killed run's unconfirmed files were listed)
 //   A                           (the run is undone)
 // I is an intent: C a copy, S a move by copy, R a rename. A stamp is device,
 // inode, size and change time in seconds and nanoseconds, split by commas.
-// Times are seconds since the epoch. A line without its newline is what a
-// kill cut short, and is skipped.
+// Times are seconds since the epoch. "failed at" is dashes, overwritten in
+// place with the position at which the journal could no longer be written:
+// that needs no more room, which a full disk would refuse. A journal that
+// ends without E and without it was cut short by a kill, and holds all the
+// run did. A line without its newline is what a failed write left, and is
+// skipped.
 
 namespace {
 
@@ -35,6 +38,9 @@ constexpr int CorseTenute = 50;
 // The journal reaches the medium every so many files, aside from the run.
 constexpr int FilePerSync = 64;
 const QByteArray Intestazione = QByteArrayLiteral("#copia-e-rinomina giornale 2");
+// The width of the header's last field, and its value while nothing failed.
+constexpr int CifreRotta = 10;
+const QByteArray NonRotta(CifreRotta, '-');
 
 using Impronta = std::optional<platform::FileStamp>;
 
@@ -227,7 +233,6 @@ struct Corsa
     QDateTime inizio;
     int totale = 0;
     QMap<int, Voce> voci;
-    bool chiusa = false;
     int rottaDa = -1;
     bool elencata = false;
     bool annullata = false;
@@ -250,7 +255,6 @@ void leggiRiga(Corsa &corsa, const QByteArray &riga)
     const QList<QByteArray> campi = riga.split('\t');
     const QByteArray &tipo = campi.first();
     if (tipo == "E" || tipo == "K" || tipo == "A") {
-        corsa.chiusa |= tipo == "E";
         corsa.elencata |= tipo == "K";
         corsa.annullata |= tipo == "A";
         return;
@@ -264,10 +268,6 @@ void leggiRiga(Corsa &corsa, const QByteArray &riga)
     if (tipo == "I") {
         if (const auto voce = intentoDaRiga(campi))
             corsa.voci[posizione] = Voce { *voce, {}, false, false, false };
-        return;
-    }
-    if (tipo == "X") {
-        corsa.rottaDa = posizione;
         return;
     }
     // A fact about a file whose intent is missing is not acted on.
@@ -314,10 +314,12 @@ Apertura apri(const QString &percorso)
     righe.removeLast();
     const QList<QByteArray> intestazione =
         righe.isEmpty() ? QList<QByteArray>() : righe.first().split('\t');
-    if (intestazione.size() != 3 || intestazione[0] != Intestazione)
+    if (intestazione.size() != 4 || intestazione[0] != Intestazione)
         return apertura;
     corsa.inizio = QDateTime::fromMSecsSinceEpoch(intestazione[1].toLongLong());
     corsa.totale = intestazione[2].toInt();
+    if (intestazione[3] != NonRotta)
+        corsa.rottaDa = intestazione[3].toInt();
     for (qsizetype i = 1; i < righe.size(); ++i)
         leggiRiga(corsa, righe.at(i));
     apertura.corsa = std::move(corsa);
@@ -697,20 +699,17 @@ QString descrizione(const Corsa &corsa, bool prova)
     return testo + QStringLiteral(" a «%1»").arg(mostra(destinazione));
 }
 
-// The files past the end of a journal that a kill, or a failure to write
-// it, cut short cannot be taken back.
+// The files past the point where the journal could no longer be written
+// cannot be taken back.
 void avvisaIncompleto(const Corsa &corsa, Ripresa &ripresa)
 {
-    int registrati = corsa.voci.isEmpty() ? 0 : corsa.voci.lastKey() + 1;
-    if (corsa.rottaDa >= 0)
-        registrati = std::min(registrati, corsa.rottaDa);
-    else if (corsa.chiusa || registrati >= corsa.totale)
+    if (corsa.rottaDa < 0)
         return;
     ripresa.esito.righe.append(
-        QStringLiteral("Il giornale di questa corsa si ferma al file %1 di %2: la corsa è stata "
-                       "interrotta lì, o il giornale non si è potuto scrivere oltre. I file "
-                       "seguenti, se la corsa li ha trattati, vanno controllati a mano.")
-            .arg(registrati + 1)
+        QStringLiteral("Il giornale di questa corsa non si è potuto scrivere oltre il file %1 di "
+                       "%2: i file da lì in poi, se la corsa li ha trattati, vanno controllati a "
+                       "mano.")
+            .arg(corsa.rottaDa + 1)
             .arg(corsa.totale));
     ripresa.esito.tuttoAnnullato = false;
 }
@@ -825,6 +824,7 @@ struct Giornale::Private
     int nonRegistratoDa = -1;
     int errore = 0;
     int senzaSync = 0;
+    qint64 fineIntestazione = 0;
     // A sync waits for the medium aside, so that the run does not.
     std::future<void> sincronia;
 
@@ -839,8 +839,9 @@ struct Giornale::Private
             sincronia.wait();
     }
 
-    // Once a record is lost, the journal holds the run up to that file only.
-    // nuovi counts the files whose intents the records hold.
+    // Once a record is lost, the journal holds the run up to that file only,
+    // and says so in its header. nuovi counts the files whose intents the
+    // records hold.
     void scrivi(int posizione, const QByteArray &righe, int nuovi = 0)
     {
         if (nonRegistratoDa >= 0)
@@ -848,6 +849,9 @@ struct Giornale::Private
         if (!file || !file->append(righe)) {
             errore = file ? errno : errore;
             nonRegistratoDa = posizione;
+            if (file && fineIntestazione > 0)
+                file->overwrite(fineIntestazione - 1 - CifreRotta,
+                    QByteArray::number(posizione).rightJustified(CifreRotta, '0'));
             return;
         }
         // A sync still under way puts the next one off to a later record.
@@ -866,9 +870,12 @@ Giornale::Giornale(int totale)
     d->file = nuovoGiornale();
     if (!d->file)
         d->errore = errno;
-    d->scrivi(0,
-        Intestazione + '\t' + QByteArray::number(QDateTime::currentMSecsSinceEpoch()) + '\t'
-            + QByteArray::number(totale) + '\n');
+    const QByteArray intestazione = Intestazione + '\t'
+        + QByteArray::number(QDateTime::currentMSecsSinceEpoch()) + '\t'
+        + QByteArray::number(totale) + '\t' + NonRotta + '\n';
+    d->scrivi(0, intestazione);
+    if (d->nonRegistratoDa < 0)
+        d->fineIntestazione = intestazione.size();
 }
 
 Giornale::~Giornale()
@@ -878,8 +885,6 @@ Giornale::~Giornale()
     d->attendiSincronia();
     if (d->nonRegistratoDa < 0)
         d->file->append("E\n");
-    else
-        d->file->append(rigaFatto('X', d->nonRegistratoDa));
     d->file->sync();
 }
 
