@@ -243,6 +243,7 @@ struct PendingCopy::Private
     PendingFile file;
     XXH128_hash_t hash;
     qint64 written = 0;
+    bool forMove = false;
 };
 
 PendingCopy::PendingCopy(std::unique_ptr<Private> d)
@@ -300,7 +301,11 @@ void flushCopy(PendingCopy &copy)
         fail(Operation::Copy, copy.d->paths);
 }
 
-void publishCopy(PendingCopy &copy)
+// A flaky reader or cable can hand out a wrong byte once: the copy then
+// matches what was read, not the photo. Read again from the medium, a moved
+// source must give the same bytes before it may go. It is opened afresh: a
+// card driver may answer a second read of one handle from a stale buffer.
+void verifyCopy(PendingCopy &copy, bool forMove)
 {
     flushCopy(copy);
     PendingCopy::Private &d = *copy.d;
@@ -310,29 +315,28 @@ void publishCopy(PendingCopy &copy)
         fail(Operation::Verify, d.paths);
     if (!XXH128_isEqual(hashFromMedium(reader.get(), Operation::Verify, d.paths), d.hash))
         fail(Operation::Verify, d.paths, 0);
+    d.forMove = forMove;
+    if (forMove) {
+        const Descriptor again = openToRead(d.paths.first());
+        struct stat now;
+        if (!again.isValid() || ::fstat(again.get(), &now) != 0)
+            fail(Operation::Reread, d.paths);
+        if (now.st_dev != d.source.st_dev || now.st_ino != d.source.st_ino
+            || !XXH128_isEqual(hashFromMedium(again.get(), Operation::Reread, d.paths), d.hash))
+            fail(Operation::Reread, d.paths, 0);
+    }
     finishContent(d.file, d.source, d.paths);
-    publish(d.file, d.target, d.paths);
 }
 
-// A flaky reader or cable can hand out a wrong byte once: the copy then
-// matches what was read, not the photo. Read again from the medium, the
-// source must give the same bytes before it may go. It is opened afresh:
-// a card driver may answer a second read of one handle from a stale buffer.
-void publishMove(PendingCopy &copy)
+void publishCopy(PendingCopy &copy)
 {
     PendingCopy::Private &d = *copy.d;
-    const Descriptor again = openToRead(d.paths.first());
-    struct stat now;
-    if (!again.isValid() || ::fstat(again.get(), &now) != 0)
-        fail(Operation::Reread, d.paths);
-    if (now.st_dev != d.source.st_dev || now.st_ino != d.source.st_ino
-        || !XXH128_isEqual(hashFromMedium(again.get(), Operation::Reread, d.paths), d.hash))
-        fail(Operation::Reread, d.paths, 0);
     try {
-        publishCopy(copy);
+        publish(d.file, d.target, d.paths);
     } catch (const FileError &error) {
-        // Only a time that could not be kept comes after the copy is published.
-        if (error.operation() != Operation::SetTime)
+        // Only a time that could not be kept comes after the copy is
+        // published: a moved photo then stays where it was.
+        if (!d.forMove || error.operation() != Operation::SetTime)
             throw;
         ::unlink(d.target.constData());
         fail(Operation::MoveUndone, d.paths, error.errorCode());
@@ -366,6 +370,7 @@ void removeMovedOriginal(PendingCopy &copy)
 void copyFile(const QString &source, const QString &target)
 {
     PendingCopy copy = writeCopy(source, target);
+    verifyCopy(copy, false);
     publishCopy(copy);
 }
 
@@ -396,7 +401,8 @@ void moveFile(const QString &source, const QString &target)
 void moveByCopying(const QString &source, const QString &target)
 {
     PendingCopy copy = writeCopy(source, target);
-    publishMove(copy);
+    verifyCopy(copy, true);
+    publishCopy(copy);
     removeMovedOriginal(copy);
 }
 

@@ -94,8 +94,8 @@ private:
     friend PendingCopy writeCopy(
         const QString &source, const QString &target, const std::atomic<bool> *cancel);
     friend void flushCopy(PendingCopy &copy);
+    friend void verifyCopy(PendingCopy &copy, bool forMove);
     friend void publishCopy(PendingCopy &copy);
-    friend void publishMove(PendingCopy &copy);
     friend void removeMovedOriginal(PendingCopy &copy);
 };
 
@@ -105,27 +105,26 @@ private:
 PendingCopy writeCopy(
     const QString &source, const QString &target, const std::atomic<bool> *cancel = nullptr);
 
-// Puts the copy on the medium; publishCopy does it too, where nobody did.
+// Puts the copy on the medium; verifyCopy does it too, where nobody did.
 void flushCopy(PendingCopy &copy);
 
-// Reads the copy back from the medium and, when it holds the very bytes of
-// the source, gives it the source's modification time and publishes it under
-// its new name; otherwise it is removed and the failure says so. Never
-// replaces an existing file and never leaves a partial file under target,
-// on any file system.
-void publishCopy(PendingCopy &copy);
+// Reads the copy back from the medium, which must hold the very bytes of the
+// source, and, for a move, the source again from its medium, which must give
+// them too; then gives the copy the source's modification time. A copy that
+// fails is removed with the object, and the failure says why.
+void verifyCopy(PendingCopy &copy, bool forMove);
 
-// For a move: reads the source again from its medium, which must give the
-// bytes copied, then publishCopy; the source stays until removeMovedOriginal.
-// A copy that cannot be completed once published is removed again.
-void publishMove(PendingCopy &copy);
+// Gives a verified copy its new name. Never replaces an existing file and
+// never leaves a partial file under target, on any file system. For a move,
+// a copy that cannot be completed once published is removed again.
+void publishCopy(PendingCopy &copy);
 
 // Puts the published copy's folder on the medium, then deletes the
 // source, if it is still the file that was read. When it cannot be deleted
 // the copy is removed again: the photo either moves or stays where it was.
 void removeMovedOriginal(PendingCopy &copy);
 
-// writeCopy, then publishCopy.
+// writeCopy, verifyCopy, then publishCopy.
 void copyFile(const QString &source, const QString &target);
 
 // Renames source to target without replacing an existing target; false,
@@ -136,7 +135,7 @@ bool renameFile(const QString &source, const QString &target);
 // renameFile, else moveByCopying.
 void moveFile(const QString &source, const QString &target);
 
-// writeCopy, publishMove, then removeMovedOriginal.
+// writeCopy, verifyCopy, publishCopy, then removeMovedOriginal.
 void moveByCopying(const QString &source, const QString &target);
 
 // Readies a folder for a run into it, before any other call of the run:

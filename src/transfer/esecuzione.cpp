@@ -88,22 +88,21 @@ VoceGiornale voceRinomina(const PianoTrasferimento &piano, int posizione)
     return voceGiornale(piano, posizione, sorgente ? sorgente->size : 0, {}, ora, sorgente);
 }
 
-// Publishes a written copy and, for a move, deletes its original: each step
-// is recorded once it is done, and the intent before any of them.
+// Verifies a written copy, publishes it and, for a move, deletes its
+// original: the intent is recorded once nothing but the publishing is left,
+// and each step once it is done.
 void completaCopia(const PianoTrasferimento &piano, int posizione, platform::PendingCopy &copia,
     Giornale &giornale, Avanzamento &avanzamento)
 {
     const QString &nuovoNome = piano.nuoviNomi.at(posizione);
+    platform::verifyCopy(copia, piano.spostare);
     giornale.registra({ voceGiornale(piano, posizione, copia.size(), copia.hashHex(),
         copia.sourceTime(), copia.sourceStamp()) });
+    platform::publishCopy(copia);
+    giornale.pubblicato(posizione, nuovoNome);
     if (piano.spostare) {
-        platform::publishMove(copia);
-        giornale.pubblicato(posizione, nuovoNome);
         platform::removeMovedOriginal(copia);
         giornale.originaleEliminato(posizione);
-    } else {
-        platform::publishCopy(copia);
-        giornale.pubblicato(posizione, nuovoNome);
     }
     completa(piano, posizione, giornale, avanzamento);
 }
