@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <future>
+#include <map>
 
 // One line per record, fields split by tabs, paths as their bytes on disk
 // with "\", tab and newline escaped:
@@ -740,8 +741,8 @@ std::optional<Corsa> apriDaAgire(const QString &percorso, Ripresa &ripresa, bool
 }
 
 // Runs the start-up finishing over every journal, then, if asked, undoes
-// the last run: the one a killed run's finishing left in memory, so that a
-// trial sees what the finishing would have done.
+// the last run. A run the finishing read is undone as the finishing left it
+// in memory, so that a trial sees what the finishing would have done.
 void ripercorri(Ripresa &ripresa, bool annulla)
 {
     const QString cartella = cartellaGiornali();
