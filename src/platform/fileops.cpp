@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <functional>
+#include <future>
 #include <new>
 #include <sys/stat.h>
 #include <vector>
@@ -301,30 +302,43 @@ void flushCopy(PendingCopy &copy)
         fail(Operation::Copy, copy.d->paths);
 }
 
+namespace {
+
 // A flaky reader or cable can hand out a wrong byte once: the copy then
 // matches what was read, not the photo. Read again from the medium, a moved
 // source must give the same bytes before it may go. It is opened afresh: a
 // card driver may answer a second read of one handle from a stale buffer.
+void rereadSource(const QStringList &paths, const struct stat &source, const XXH128_hash_t &hash)
+{
+    const Descriptor again = openToRead(paths.first());
+    struct stat now;
+    if (!again.isValid() || ::fstat(again.get(), &now) != 0)
+        fail(Operation::Reread, paths);
+    if (now.st_dev != source.st_dev || now.st_ino != source.st_ino
+        || !XXH128_isEqual(hashFromMedium(again.get(), Operation::Reread, paths), hash))
+        fail(Operation::Reread, paths, 0);
+}
+
+} // namespace
+
 void verifyCopy(PendingCopy &copy, bool forMove)
 {
     flushCopy(copy);
     PendingCopy::Private &d = *copy.d;
     closeAfterWriting(d.file, d.paths);
+    d.forMove = forMove;
+    // The source is read again while the copy is read back: most often they
+    // are two media.
+    std::future<void> again;
+    if (forMove)
+        again = std::async(std::launch::async, [&d] { rereadSource(d.paths, d.source, d.hash); });
     const Descriptor reader = openToReadBack(d.file);
     if (!reader.isValid())
         fail(Operation::Verify, d.paths);
     if (!XXH128_isEqual(hashFromMedium(reader.get(), Operation::Verify, d.paths), d.hash))
         fail(Operation::Verify, d.paths, 0);
-    d.forMove = forMove;
-    if (forMove) {
-        const Descriptor again = openToRead(d.paths.first());
-        struct stat now;
-        if (!again.isValid() || ::fstat(again.get(), &now) != 0)
-            fail(Operation::Reread, d.paths);
-        if (now.st_dev != d.source.st_dev || now.st_ino != d.source.st_ino
-            || !XXH128_isEqual(hashFromMedium(again.get(), Operation::Reread, d.paths), d.hash))
-            fail(Operation::Reread, d.paths, 0);
-    }
+    if (again.valid())
+        again.get();
     finishContent(d.file, d.source, d.paths);
 }
 
