@@ -12,24 +12,26 @@ std::function<void(const QString &)> &failureSink()
     return sink;
 }
 
+void report(QWidget *parent, const QString &text, QMessageBox::Icon icon)
+{
+    if (failureSink()) {
+        failureSink()(text);
+        return;
+    }
+    QMessageBox box(icon, QStringLiteral("Copia e Rinomina"), text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
 } // namespace
 
 void reportFailure(QWidget *parent, const QString &text)
 {
-    if (failureSink()) {
-        failureSink()(text);
-        return;
-    }
-    QMessageBox::critical(parent, QStringLiteral("Copia e Rinomina"), text);
+    report(parent, text, QMessageBox::Critical);
 }
 
 void reportNotice(QWidget *parent, const QString &text)
 {
-    if (failureSink()) {
-        failureSink()(text);
-        return;
-    }
-    QMessageBox::information(parent, QStringLiteral("Copia e Rinomina"), text);
+    report(parent, text, QMessageBox::Information);
 }
 
 void setFailureSink(std::function<void(const QString &)> sink)

@@ -433,14 +433,11 @@ bool forseNostro(const Voce &voce, const Ripresa &ripresa)
 void riconosciRinomina(Corsa &corsa, Voce &voce, Ripresa &ripresa)
 {
     const VoceGiornale &intento = voce.intento;
-    if (voce.confermato() || voce.perCopia() || !intento.spostato || !intento.sorgente)
+    if (voce.confermato() || voce.perCopia() || !intento.spostato || !intento.sorgente
+        || !forseNostro(voce, ripresa))
         return;
-    const Impronta ora = ripresa.impronta(intento.nuovoNome);
-    if (!ora || ora->device != intento.sorgente->device || ora->inode != intento.sorgente->inode
-        || ora->size != intento.dimensione)
-        return;
-    voce.impronta = ora;
-    ripresa.registra(corsa, rigaFatto('P', intento.posizione, ora));
+    voce.impronta = ripresa.impronta(intento.nuovoNome);
+    ripresa.registra(corsa, rigaFatto('P', intento.posizione, voce.impronta));
 }
 
 // Whether the original's folder is there, on the medium it was read from:
