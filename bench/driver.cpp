@@ -17,9 +17,9 @@
 // selected, and the longest time in milliseconds that the window's event
 // loop did not turn during the click.
 
-#include "app/form1.h"
-#include "platform/failurereport.h"
-#include "transfer/controllo.h"
+#include "engine/controllo.h"
+#include "window/failurereport.h"
+#include "window/form1.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -234,7 +234,7 @@ int main(int argc, char *argv[])
     // A message box would wait for a click that never comes: the bench stops
     // on the text instead, with no timing to read.
     bool failed = false;
-    platform::setFailureSink([&failed](const QString &text) {
+    desktop::setFailureSink([&failed](const QString &text) {
         std::fprintf(stderr, "%s\n", qPrintable(text));
         failed = true;
     });

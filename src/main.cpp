@@ -1,5 +1,5 @@
-#include "app/form1.h"
-#include "cli/riga.h"
+#include "terminal/riga.h"
+#include "window/form1.h"
 
 #include <QApplication>
 #include <QLibraryInfo>

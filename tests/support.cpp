@@ -1,8 +1,8 @@
 #include "support.h"
 
-#include "app/impostazioni.h"
-#include "platform/failurereport.h"
+#include "engine/impostazioni.h"
 #include "platform/settingsstore.h"
+#include "window/failurereport.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>
@@ -282,12 +282,12 @@ Sandbox::Sandbox()
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config.path());
     // The runs' journals too, so that no test reads another's.
     qputenv("XDG_STATE_HOME", QFile::encodeName(m_config.path()));
-    platform::setFailureSink([this](const QString &text) { reports.append(text); });
+    desktop::setFailureSink([this](const QString &text) { reports.append(text); });
 }
 
 Sandbox::~Sandbox()
 {
-    platform::setFailureSink({});
+    desktop::setFailureSink({});
 }
 
 QString Sandbox::configFile() const
@@ -299,7 +299,7 @@ void CannedDialog::answer()
 {
     shown.append(*this);
     if (cancel)
-        throw platform::DialogCancelled();
+        throw desktop::DialogCancelled();
     FileName = answerFileName;
     FileTitle = answerFileTitle;
     FilterIndex = answerFilterIndex;

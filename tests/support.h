@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/form1.h"
-#include "platform/commondialog.h"
+#include "window/commondialog.h"
+#include "window/form1.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -117,14 +117,14 @@ private:
 
 // Answers the window's file dialogs with a canned answer and keeps the
 // settings each use was shown with.
-class CannedDialog : public platform::CommonDialog
+class CannedDialog : public desktop::CommonDialog
 {
 public:
     QString answerFileName;
     QString answerFileTitle;
     int answerFilterIndex = 1;
     bool cancel = false;
-    QList<platform::CommonDialog> shown;
+    QList<desktop::CommonDialog> shown;
 
     void ShowOpen(QWidget *) override { answer(); }
     void ShowSave(QWidget *) override { answer(); }

@@ -1,8 +1,8 @@
 #include "support.h"
 
-#include "app/impostazioni.h"
+#include "engine/controllo.h"
+#include "engine/impostazioni.h"
 #include "platform/settingsstore.h"
-#include "transfer/controllo.h"
 
 #include <QTest>
 

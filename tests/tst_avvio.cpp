@@ -1,8 +1,8 @@
 #include "support.h"
 
+#include "engine/giornale.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
-#include "transfer/giornale.h"
 
 #include <QDir>
 #include <QLabel>

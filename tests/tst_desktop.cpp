@@ -1,6 +1,6 @@
 #include "support.h"
 
-#include "platform/desktop.h"
+#include "window/desktop.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -156,9 +156,9 @@ void TestDesktop::taskbarProgress()
         QSKIP(qPrintable(m_whyNoBus));
     m_updates.clear();
     if (fraction < 0)
-        platform::hideTaskbarProgress();
+        desktop::hideTaskbarProgress();
     else
-        platform::showTaskbarProgress(fraction);
+        desktop::showTaskbarProgress(fraction);
     QTRY_COMPARE(m_updates.size(), 1);
     QCOMPARE(m_updates.first(),
         QVariantList(
@@ -215,8 +215,8 @@ void TestDesktop::notification()
     window->installEventFilter(&activations);
 
     const qsizetype before = m_notifications.calls.size();
-    platform::notifyRunEnded(window.get(), summary, body);
-    platform::notifyRunEnded(&last, QStringLiteral("ultima"));
+    desktop::notifyRunEnded(window.get(), summary, body);
+    desktop::notifyRunEnded(&last, QStringLiteral("ultima"));
     QTRY_COMPARE(m_notifications.calls.size(), before + 2);
     QCOMPARE(m_notifications.calls.at(before),
         QVariantList({ QStringLiteral("Copia e Rinomina"), 0u, QStringLiteral("copia-e-rinomina"),
@@ -253,9 +253,9 @@ void TestDesktop::withoutSessionBus()
         QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
         QWidget window;
         window.show();
-        platform::showTaskbarProgress(0.5);
-        platform::hideTaskbarProgress();
-        platform::notifyRunEnded(&window, QStringLiteral("600 foto copiate in «/percorso»"));
+        desktop::showTaskbarProgress(0.5);
+        desktop::hideTaskbarProgress();
+        desktop::notifyRunEnded(&window, QStringLiteral("600 foto copiate in «/percorso»"));
         QVERIFY(!QDBusConnection::sessionBus().isConnected());
         return;
     }

@@ -1,7 +1,7 @@
 #include "support.h"
 
-#include "platform/commondialog.h"
 #include "platform/filenames.h"
+#include "window/commondialog.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -18,7 +18,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using platform::CommonDialog;
+using desktop::CommonDialog;
 
 namespace {
 
@@ -99,7 +99,7 @@ CommonDialog TestDialogo::openDialog() const
     dialog.FileName = Preset;
     dialog.DialogTitle = QStringLiteral("Seleziona i file da copiare o spostare.");
     dialog.InitDir = test::slashed(m_folder->path());
-    dialog.Flags = platform::OFN_EXPLORER | platform::OFN_ALLOWMULTISELECT;
+    dialog.Flags = desktop::OFN_EXPLORER | desktop::OFN_ALLOWMULTISELECT;
     dialog.Filter = QStringLiteral("Immagini JPEG (*.jpg)|*.jpg|Immagini BMP (*.bmp)|*.bmp|"
                                    "Immagini TIFF (*.tif)|*.tif|Immagini GIF (*.gif)|*.gif|"
                                    "Tutti i file (*.*)|*.*");
@@ -217,7 +217,7 @@ void TestDialogo::cancel()
 {
     CommonDialog dialog = openDialog();
     whenOpen([](QFileDialog *open) { QTest::keyClick(nameField(open), Qt::Key_Escape); });
-    QVERIFY_THROWS_EXCEPTION(platform::DialogCancelled, dialog.ShowOpen(nullptr));
+    QVERIFY_THROWS_EXCEPTION(desktop::DialogCancelled, dialog.ShowOpen(nullptr));
 
     dialog.CancelError = false;
     whenOpen([](QFileDialog *open) { open->reject(); });
@@ -231,7 +231,7 @@ void TestDialogo::saveShowsTwoEntriesAndNeverPrompts()
     dialog.DialogTitle = QStringLiteral("Seleziona la cartella in cui copiare.");
     dialog.InitDir = test::slashed(m_folder->path());
     dialog.FileName = QStringLiteral("Img_xxx");
-    dialog.Flags = platform::OFN_NOVALIDATE;
+    dialog.Flags = desktop::OFN_NOVALIDATE;
     dialog.Filter = QStringLiteral("Mantieni Estensione (Img_xxx.*)|*.*|Rimuovi Estensione ||");
     dialog.FilterIndex = 0;
     dialog.CancelError = true;

@@ -1,10 +1,10 @@
 #include "support.h"
 
+#include "engine/esecuzione.h"
+#include "engine/giornale.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
 #include "platform/media.h"
-#include "transfer/esecuzione.h"
-#include "transfer/giornale.h"
 
 #include <QDir>
 #include <QFile>

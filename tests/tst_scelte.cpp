@@ -215,7 +215,7 @@ void TestScelte::dialogSettings()
     window.click("SfogliaD");
 
     QCOMPARE(dialog.shown.size(), 3);
-    const platform::CommonDialog &open = dialog.shown.at(0);
+    const desktop::CommonDialog &open = dialog.shown.at(0);
     QCOMPARE(open.DialogTitle, QStringLiteral("Seleziona i file da copiare o spostare."));
     QCOMPARE(open.InitDir, test::slashed(source.path()));
     QCOMPARE(open.FileName, Preset);
@@ -226,7 +226,7 @@ void TestScelte::dialogSettings()
     QCOMPARE(open.FilterIndex, 1);
     QVERIFY(open.CancelError);
 
-    const platform::CommonDialog &save = dialog.shown.at(1);
+    const desktop::CommonDialog &save = dialog.shown.at(1);
     QCOMPARE(save.DialogTitle, QStringLiteral("Seleziona la cartella in cui copiare."));
     QCOMPARE(save.InitDir, QStringLiteral("/media/foto/"));
     QCOMPARE(save.FileName, QStringLiteral("Img_xxx"));

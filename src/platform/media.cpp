@@ -10,9 +10,9 @@
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <sys/statfs.h>
 #include <sys/statvfs.h>
+#include <sys/sysmacros.h>
 
 namespace platform {
 

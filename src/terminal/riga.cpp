@@ -1,16 +1,16 @@
-#include "cli/riga.h"
+#include "terminal/riga.h"
 
-#include "app/impostazioni.h"
-#include "naming/numerazione.h"
+#include "engine/controllo.h"
+#include "engine/esecuzione.h"
+#include "engine/giornale.h"
+#include "engine/impostazioni.h"
+#include "engine/numerazione.h"
+#include "engine/ordine.h"
 #include "platform/background.h"
 #include "platform/console.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
 #include "platform/folderlisting.h"
-#include "source/ordine.h"
-#include "transfer/controllo.h"
-#include "transfer/esecuzione.h"
-#include "transfer/giornale.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -18,7 +18,7 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 
-namespace platform {
+namespace desktop {
 class CommonDialog;
 }
 
@@ -65,7 +65,7 @@ public:
     // Tests set the selection and the clock offset here directly.
     StatoFinestra &stato() { return m_stato; }
     // Tests answer the file dialogs with canned answers.
-    void sostituisciDialogo(std::unique_ptr<platform::CommonDialog> dialogo);
+    void sostituisciDialogo(std::unique_ptr<desktop::CommonDialog> dialogo);
 
 protected:
     bool eventFilter(QObject *oggetto, QEvent *evento) override;
@@ -173,5 +173,5 @@ private:
     QLineEdit *Text3 = nullptr;
     QLineEdit *DiffSec = nullptr;
     std::array<QPushButton *, 3> OraMeno {};
-    std::unique_ptr<platform::CommonDialog> Dialogo;
+    std::unique_ptr<desktop::CommonDialog> Dialogo;
 };

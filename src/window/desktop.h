@@ -4,7 +4,7 @@
 
 class QWidget;
 
-namespace platform {
+namespace desktop {
 
 // The progress of a run as a bar on the program's icon in the task manager:
 // the launcher-entry signal on the session bus, which the main desktops
@@ -20,4 +20,4 @@ void hideTaskbarProgress();
 // notification server nothing happens. Called on the user-interface thread.
 void notifyRunEnded(QWidget *window, const QString &summary, const QString &body = QString());
 
-} // namespace platform
+} // namespace desktop

@@ -6,7 +6,7 @@
 
 class QWidget;
 
-namespace platform {
+namespace desktop {
 
 // The Windows open-file flags that this dialog honours; any other is ignored.
 enum : int {
@@ -53,4 +53,4 @@ private:
     void show(QWidget *parent, bool save);
 };
 
-} // namespace platform
+} // namespace desktop

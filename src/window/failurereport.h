@@ -6,7 +6,7 @@
 
 class QWidget;
 
-namespace platform {
+namespace desktop {
 
 // Tells the user that an operation failed: a modal message box over parent.
 void reportFailure(QWidget *parent, const QString &text);
@@ -17,4 +17,4 @@ void reportNotice(QWidget *parent, const QString &text);
 // Tests collect the text instead of showing a box; an empty sink restores the box.
 void setFailureSink(std::function<void(const QString &)> sink);
 
-} // namespace platform
+} // namespace desktop

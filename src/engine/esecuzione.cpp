@@ -1,10 +1,10 @@
-#include "transfer/esecuzione.h"
+#include "engine/esecuzione.h"
 
+#include "engine/correzione.h"
+#include "engine/giornale.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
 #include "platform/media.h"
-#include "transfer/correzione.h"
-#include "transfer/giornale.h"
 
 #include <QScopeGuard>
 #include <QSet>

@@ -1,4 +1,4 @@
-#include "app/impostazioni.h"
+#include "engine/impostazioni.h"
 
 #include "platform/settingsstore.h"
 

@@ -1,4 +1,4 @@
-#include "transfer/giornale.h"
+#include "engine/giornale.h"
 
 #include "platform/appendfile.h"
 #include "platform/filenames.h"

@@ -1,6 +1,6 @@
-#include "app/form1.h"
-#include "naming/numerazione.h"
+#include "engine/numerazione.h"
 #include "platform/background.h"
+#include "window/form1.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "platform/desktop.h"
+#include "window/desktop.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <optional>
 
-namespace platform {
+namespace desktop {
 
 namespace {
 
@@ -128,6 +128,6 @@ void notifyRunEnded(QWidget *window, const QString &summary, const QString &body
         });
 }
 
-} // namespace platform
+} // namespace desktop
 
 #include "desktop.moc"

@@ -1,8 +1,8 @@
-#include "app/form1.h"
-#include "platform/commondialog.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
 #include "platform/folderlisting.h"
+#include "window/commondialog.h"
+#include "window/form1.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -33,7 +33,7 @@ void Form1::SfogliaS_Click()
     Dialogo->FileName = Preimpostato;
     Dialogo->DialogTitle = QStringLiteral("Seleziona i file da copiare o spostare.");
     Dialogo->InitDir = SrcPath->text();
-    Dialogo->Flags = platform::OFN_EXPLORER | platform::OFN_ALLOWMULTISELECT;
+    Dialogo->Flags = desktop::OFN_EXPLORER | desktop::OFN_ALLOWMULTISELECT;
     Dialogo->Filter = FiltroSorgente;
     Dialogo->FilterIndex = 1;
     Dialogo->CancelError = true;
@@ -49,7 +49,7 @@ void Form1::SfogliaS_Click()
             SelezionaFileSingoloOTipo(estensione);
         ScriviImpostazione(QStringLiteral("Sorgente"), platform::pathToQt(SrcPath->text()));
         AggiornaSuffisso();
-    } catch (const platform::DialogCancelled &) {
+    } catch (const desktop::DialogCancelled &) {
         // Cancel leaves an empty selection and the folder as it was.
     } catch (const platform::FileError &) {
         // The destination cannot be read now; the running number stays as it was.

@@ -1,6 +1,6 @@
-#include "transfer/controllo.h"
+#include "engine/controllo.h"
 
-#include "naming/numerazione.h"
+#include "engine/numerazione.h"
 #include "platform/filenames.h"
 #include "platform/media.h"
 

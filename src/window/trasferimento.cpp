@@ -1,12 +1,12 @@
-#include "app/form1.h"
-#include "naming/numerazione.h"
+#include "engine/controllo.h"
+#include "engine/esecuzione.h"
+#include "engine/numerazione.h"
 #include "platform/background.h"
-#include "platform/desktop.h"
-#include "platform/failurereport.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
-#include "transfer/controllo.h"
-#include "transfer/esecuzione.h"
+#include "window/desktop.h"
+#include "window/failurereport.h"
+#include "window/form1.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -48,7 +48,7 @@ void Form1::EseguiTrasferimento()
     if (!m_avvisoGiornale.isEmpty())
         errore += (errore.isEmpty() ? QString() : QStringLiteral("\n\n")) + m_avvisoGiornale;
     if (!errore.isEmpty())
-        platform::reportFailure(this, errore);
+        desktop::reportFailure(this, errore);
     if (m_chiusuraRichiesta)
         close();
 }
@@ -94,7 +94,7 @@ void Form1::Trasferisci()
     if (nomeBaseVuoto(nome) || sorgente.isEmpty() || destinazione.isEmpty())
         return;
     if (const QString motivo = motivoNomeBase(nome); !motivo.isEmpty()) {
-        platform::reportFailure(this, motivo);
+        desktop::reportFailure(this, motivo);
         return;
     }
 
@@ -119,7 +119,7 @@ void Form1::Trasferisci()
     const qint64 ultimo = Suffisso->text().toLongLong();
     const QString oltre = numeraPiano(piano, destinazione, nome, ultimo, m_stato.RimuoviEstensione);
     if (!oltre.isEmpty()) {
-        platform::reportFailure(this, oltre);
+        desktop::reportFailure(this, oltre);
         return;
     }
     piano.spostare = m_stato.Spostare;
@@ -139,7 +139,7 @@ void Form1::Trasferisci()
     QString rifiuto;
     platform::runInBackground([&](const platform::Progress &) { rifiuto = controllaPiano(piano); });
     if (!rifiuto.isEmpty()) {
-        platform::reportFailure(this, rifiuto);
+        desktop::reportFailure(this, rifiuto);
         return;
     }
 
@@ -159,7 +159,7 @@ void Form1::SeguiCorsa(
     const QString titolo = windowTitle();
     const auto ripristina = qScopeGuard([this, titolo, &avanzamento] {
         setWindowTitle(titolo);
-        platform::hideTaskbarProgress();
+        desktop::hideTaskbarProgress();
         m_avvisoGiornale = avanzamento.avvisoGiornale;
     });
     QElapsedTimer trascorso;
@@ -168,8 +168,8 @@ void Form1::SeguiCorsa(
         setWindowTitle(testoAvanzamento(avanzamento.fatti, totale, avanzamento.byte, byteTotali,
                            trascorso.elapsed())
             + QStringLiteral(" – ") + titolo);
-        platform::showTaskbarProgress(byteTotali > 0 ? double(avanzamento.byte) / byteTotali
-                                                     : double(avanzamento.fatti) / totale);
+        desktop::showTaskbarProgress(byteTotali > 0 ? double(avanzamento.byte) / byteTotali
+                                                    : double(avanzamento.fatti) / totale);
     };
     QTimer aggiornamento;
     connect(&aggiornamento, &QTimer::timeout, this, mostraAvanzamento);
@@ -178,7 +178,7 @@ void Form1::SeguiCorsa(
 
     const auto annuncia = [&](const QString &testo) {
         if (trascorso.elapsed() >= 10'000 && !isActiveWindow())
-            platform::notifyRunEnded(this, testo);
+            desktop::notifyRunEnded(this, testo);
     };
     try {
         platform::runInBackground(

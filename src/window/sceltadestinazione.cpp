@@ -1,7 +1,7 @@
-#include "app/form1.h"
-#include "platform/commondialog.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
+#include "window/commondialog.h"
+#include "window/form1.h"
 
 #include <QLineEdit>
 
@@ -14,14 +14,14 @@ void Form1::SfogliaD_Click()
     Dialogo->DialogTitle = QStringLiteral("Seleziona la cartella in cui copiare.");
     Dialogo->InitDir = DestPath->text();
     Dialogo->FileName = proposto;
-    Dialogo->Flags = platform::OFN_NOVALIDATE;
+    Dialogo->Flags = desktop::OFN_NOVALIDATE;
     Dialogo->Filter = QStringLiteral("Mantieni Estensione (") + proposto
         + QStringLiteral(".*)|*.*|Rimuovi Estensione ||");
     Dialogo->FilterIndex = 0;
     Dialogo->CancelError = true;
     try {
         Dialogo->ShowSave(this);
-    } catch (const platform::DialogCancelled &) {
+    } catch (const desktop::DialogCancelled &) {
         return;
     }
 

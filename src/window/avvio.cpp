@@ -1,10 +1,10 @@
-#include "app/form1.h"
-#include "app/impostazioni.h"
+#include "engine/giornale.h"
+#include "engine/impostazioni.h"
 #include "platform/background.h"
-#include "platform/failurereport.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
-#include "transfer/giornale.h"
+#include "window/failurereport.h"
+#include "window/form1.h"
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -81,7 +81,7 @@ void Form1::CompletaCorseInterrotte()
     if (esito.righe.isEmpty())
         return;
     SelezionaTutti();
-    platform::reportNotice(this,
+    desktop::reportNotice(this,
         QStringLiteral("Dal giornale delle corse precedenti:\n\n")
             + esito.righe.join(QLatin1Char('\n')));
 }

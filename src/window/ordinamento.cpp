@@ -1,6 +1,6 @@
-#include "app/form1.h"
-#include "app/impostazioni.h"
-#include "source/ordine.h"
+#include "engine/impostazioni.h"
+#include "engine/ordine.h"
+#include "window/form1.h"
 
 #include <QLineEdit>
 #include <QRadioButton>

@@ -1,4 +1,4 @@
-#include "platform/commondialog.h"
+#include "window/commondialog.h"
 
 #include "platform/filenames.h"
 
@@ -11,7 +11,7 @@
 
 #include <algorithm>
 
-namespace platform {
+namespace desktop {
 
 namespace {
 
@@ -67,7 +67,7 @@ void CommonDialog::ShowSave(QWidget *parent)
 void CommonDialog::show(QWidget *parent, bool save)
 {
     QFileDialog dialog(
-        parent, DialogTitle, InitDir.isEmpty() ? QDir::homePath() : pathToQt(InitDir));
+        parent, DialogTitle, InitDir.isEmpty() ? QDir::homePath() : platform::pathToQt(InitDir));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !(Flags & OFN_OVERWRITEPROMPT));
@@ -111,7 +111,7 @@ void CommonDialog::show(QWidget *parent, bool save)
 
     QStringList files = dialog.selectedFiles();
     for (QString &file : files)
-        file = pathFromQt(file);
+        file = platform::pathFromQt(file);
     // The entry's position, which the filter's text does not tell reliably:
     // Qt returns it with or without its patterns, depending on the version.
     if (const auto *types = dialog.findChild<QComboBox *>(QStringLiteral("fileTypeCombo")))
@@ -132,4 +132,4 @@ void CommonDialog::show(QWidget *parent, bool save)
     }
 }
 
-} // namespace platform
+} // namespace desktop

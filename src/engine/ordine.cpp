@@ -1,4 +1,4 @@
-#include "source/ordine.h"
+#include "engine/ordine.h"
 
 #include "platform/fileops.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "transfer/esecuzione.h"
+#include "engine/esecuzione.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "naming/numerazione.h"
+#include "engine/numerazione.h"
 
 #include "platform/folderlisting.h"
 

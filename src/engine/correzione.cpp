@@ -1,4 +1,4 @@
-#include "transfer/correzione.h"
+#include "engine/correzione.h"
 
 QDateTime oraCorretta(const QDateTime &ora, int ore, int minuti, int secondi)
 {

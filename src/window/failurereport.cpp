@@ -1,8 +1,8 @@
-#include "platform/failurereport.h"
+#include "window/failurereport.h"
 
 #include <QMessageBox>
 
-namespace platform {
+namespace desktop {
 
 namespace {
 
@@ -39,4 +39,4 @@ void setFailureSink(std::function<void(const QString &)> sink)
     failureSink() = std::move(sink);
 }
 
-} // namespace platform
+} // namespace desktop

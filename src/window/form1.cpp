@@ -1,9 +1,9 @@
-#include "app/form1.h"
+#include "window/form1.h"
 
 #include "copia-e-rinomina.xpm"
 
-#include "platform/commondialog.h"
 #include "platform/media.h"
+#include "window/commondialog.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -142,7 +142,7 @@ void nominaControlli(QWidget *finestra)
 
 Form1::Form1(QWidget *parent)
     : QWidget(parent)
-    , Dialogo(std::make_unique<platform::CommonDialog>())
+    , Dialogo(std::make_unique<desktop::CommonDialog>())
 {
     setWindowTitle(QStringLiteral("Copia e Rinomina"));
     setWindowIcon(QPixmap(copia_e_rinomina_xpm));
@@ -160,7 +160,7 @@ Form1::~Form1()
     disconnect(qApp, &QApplication::focusChanged, this, nullptr);
 }
 
-void Form1::sostituisciDialogo(std::unique_ptr<platform::CommonDialog> dialogo)
+void Form1::sostituisciDialogo(std::unique_ptr<desktop::CommonDialog> dialogo)
 {
     Dialogo = std::move(dialogo);
 }
