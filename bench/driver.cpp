@@ -18,6 +18,7 @@
 // loop did not turn during the click.
 
 #include "engine/controllo.h"
+#include "engine/numerazione.h"
 #include "window/failurereport.h"
 #include "window/form1.h"
 
@@ -176,9 +177,11 @@ int warm(const char *mebibytes)
 int check(const QString &source, const QString &destination)
 {
     PianoTrasferimento piano;
-    for (const QString &name : QDir(source).entryList(QDir::Files, QDir::Name))
+    for (const QString &name : QDir(source).entryList(QDir::Files, QDir::Name)) {
         piano.origini.append(slashed(source) + name);
-    numeraPiano(piano, slashed(destination), QStringLiteral("Img_"), 0, false);
+        piano.nuoviNomi.append(slashed(destination)
+            + nuovoNome(name, QStringLiteral("Img_"), piano.nuoviNomi.size() + 1));
+    }
     QElapsedTimer timer;
     timer.start();
     const QString refusal = controllaPiano(piano);

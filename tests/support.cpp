@@ -1,6 +1,7 @@
 #include "support.h"
 
 #include "engine/impostazioni.h"
+#include "platform/fileops.h"
 #include "platform/settingsstore.h"
 #include "window/failurereport.h"
 
@@ -62,6 +63,13 @@ QString writeFile(
     if (time.isValid())
         setTime(path, time);
     return path;
+}
+
+void copyFile(const QString &source, const QString &target)
+{
+    platform::PendingCopy copy = platform::writeCopy(source, target);
+    platform::verifyCopy(copy, false);
+    platform::publishCopy(copy);
 }
 
 QByteArray contentOf(const QString &path)

@@ -31,6 +31,8 @@ int runReportingSkips(int argc, char *argv[], const std::function<int(int &, cha
 QString writeFile(const QString &folder, const QString &name, const QByteArray &content = "foto",
     const QDateTime &time = {});
 QByteArray contentOf(const QString &path);
+// Copies a file the way a run does: written, read back, then published.
+void copyFile(const QString &source, const QString &target);
 void setTime(const QString &path, const QDateTime &time, long nanoseconds = 0);
 struct stat statOf(const QString &path);
 // Every name in the folder, hidden ones included, sorted.

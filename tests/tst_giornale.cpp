@@ -215,7 +215,7 @@ void TestGiornale::undo()
             test::writeFile(m_sorgente->path(), QStringLiteral("b.jpg"), "due", Scatto) },
         { cartella + QStringLiteral("/Img_001.jpg"), cartella + QStringLiteral("/Img_002.jpg") },
         modo);
-    corsa.correzioneOre = 1;
+    corsa.correzione = 3600;
     QCOMPARE(esegui(corsa), QString());
     QCOMPARE(test::entriesOf(cartella), (QStringList { "Img_001.jpg", "Img_002.jpg" }));
 
@@ -314,11 +314,11 @@ void TestGiornale::killedRun()
         const bool perCopia = uccisa == Uccisa::DuranteAnnullaPerCopia;
         PianoTrasferimento corsa = piano(
             origini.mid(0, 2), nuovi.mid(0, 2), perCopia ? Modo::SpostaAltrove : Modo::Sposta);
-        corsa.correzioneOre = 1;
+        corsa.correzione = 3600;
         esegui(corsa);
         // Back with the corrected time, before the undo could put the old one.
         if (perCopia)
-            platform::copyFile(nuovi.at(1), origini.at(1));
+            test::copyFile(nuovi.at(1), origini.at(1));
         else
             QVERIFY(QFile::rename(nuovi.at(1), origini.at(1)));
     } else if (uccisa == Uccisa::DuranteRinomina) {
@@ -341,7 +341,7 @@ void TestGiornale::killedRun()
         giornale.pubblicato(0, nuovi.at(0));
         giornale.originaleEliminato(0);
         giornale.registra({ intento(1, origini.at(1), nuovi.at(1), Modo::SpostaAltrove) });
-        platform::copyFile(origini.at(1), nuovi.at(1));
+        test::copyFile(origini.at(1), nuovi.at(1));
         if (uccisa == Uccisa::DuranteSpostamento)
             giornale.pubblicato(1, nuovi.at(1));
         giornale.registra({ intento(2, origini.at(2), nuovi.at(2), Modo::SpostaAltrove) });
@@ -385,7 +385,7 @@ void TestGiornale::killedMoveIsFinishedAtStart()
     {
         Giornale giornale(1);
         giornale.registra({ intento(0, origine, nuovo, Modo::SpostaAltrove) });
-        platform::copyFile(origine, nuovo);
+        test::copyFile(origine, nuovo);
         giornale.pubblicato(0, nuovo);
     }
     uccidi();

@@ -131,22 +131,35 @@ void TestPlatform::namesThatAreNotUtf8_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("shown");
+    // As a script's JSON reader gets it, each byte that is not UTF-8 a lone surrogate.
+    QTest::addColumn<QString>("escaped");
 
-    QTest::newRow("UTF-8") << QByteArray("Citt\xc3\xa0 \xf0\x9f\x93\xb7.jpg")
-                           << QStringLiteral("Citt\u00e0 \U0001F4F7.jpg");
+    const QString citta = QStringLiteral("Citt\u00e0 \U0001F4F7.jpg");
+    QTest::newRow("UTF-8") << QByteArray("Citt\xc3\xa0 \xf0\x9f\x93\xb7.jpg") << citta << citta;
     QTest::newRow("0xff 0xfe") << QByteArray("DSC\xff\xfe.JPG")
-                               << QStringLiteral("DSC\uFFFD\uFFFD.JPG");
-    QTest::newRow("cut short") << QByteArray("a\xe2\x82.jpg")
-                               << QStringLiteral("a\uFFFD\uFFFD.jpg");
-    QTest::newRow("overlong") << QByteArray("\xc0\xae.jpg") << QStringLiteral("\uFFFD\uFFFD.jpg");
+                               << QStringLiteral("DSC\uFFFD\uFFFD.JPG")
+                               << (QStringLiteral("DSC") + QChar(0xDCFF) + QChar(0xDCFE)
+                                      + QStringLiteral(".JPG"));
+    QTest::newRow("cut short") << QByteArray("a\xe2\x82.jpg") << QStringLiteral("a\uFFFD\uFFFD.jpg")
+                               << (QStringLiteral("a") + QChar(0xDCE2) + QChar(0xDC82)
+                                      + QStringLiteral(".jpg"));
+    QTest::newRow("overlong") << QByteArray("\xc0\xae.jpg") << QStringLiteral("\uFFFD\uFFFD.jpg")
+                              << (QString(QChar(0xDCC0)) + QChar(0xDCAE) + QStringLiteral(".jpg"));
     QTest::newRow("surrogate") << QByteArray("\xed\xb2\x80.jpg")
-                               << QStringLiteral("\uFFFD\uFFFD\uFFFD.jpg");
+                               << QStringLiteral("\uFFFD\uFFFD\uFFFD.jpg")
+                               << (QString(QChar(0xDCED)) + QChar(0xDCB2) + QChar(0xDC80)
+                                      + QStringLiteral(".jpg"));
     QTest::newRow("past U+10FFFF")
-        << QByteArray("\xf4\x90\x80\x80.jpg") << QStringLiteral("\uFFFD\uFFFD\uFFFD\uFFFD.jpg");
+        << QByteArray("\xf4\x90\x80\x80.jpg") << QStringLiteral("\uFFFD\uFFFD\uFFFD\uFFFD.jpg")
+        << (QString(QChar(0xDCF4)) + QChar(0xDC90) + QChar(0xDC80) + QChar(0xDC80)
+               + QStringLiteral(".jpg"));
+    // A real character of the range the program keeps raw bytes in is itself.
     QTest::newRow("a character of the escapes")
-        << QByteArray("\xee\xbe\x80.jpg") << QStringLiteral("\uFFFD\uFFFD\uFFFD.jpg");
+        << QByteArray("\xee\xbe\x80.jpg") << QStringLiteral("\uEF80.jpg")
+        << QStringLiteral("\uEF80.jpg");
     QTest::newRow("byte order mark")
-        << QByteArray("\xef\xbb\xbfZ.jpg") << QStringLiteral("\uFEFFZ.jpg");
+        << QByteArray("\xef\xbb\xbfZ.jpg") << QStringLiteral("\uFEFFZ.jpg")
+        << QStringLiteral("\uFEFFZ.jpg");
 }
 
 // Listed, read and named again by their very bytes; shown as best a display can.
@@ -154,6 +167,7 @@ void TestPlatform::namesThatAreNotUtf8()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, shown);
+    QFETCH(QString, escaped);
     QTemporaryDir dir;
     const QString folder = test::slashed(dir.path());
     const QDateTime time(QDate(2026, 8, 1), QTime(9, 30, 1));
@@ -167,6 +181,7 @@ void TestPlatform::namesThatAreNotUtf8()
     const QString name = listing.next();
     QCOMPARE(encodeFileName(name), bytes);
     QCOMPARE(displayFileName(name), shown);
+    QCOMPARE(surrogateEscapedName(name), escaped);
     QCOMPARE(fileTime(folder + name), time);
     // As Qt's file dialog gives it back.
     QCOMPARE(pathFromQt(folder + QFile::decodeName(bytes)), folder + name);
@@ -183,7 +198,7 @@ void TestPlatform::copyKeepsContentTimeAndPermissions()
     QVERIFY(QFile::setPermissions(source, QFile::ReadOwner | QFile::ReadGroup));
     const QString target = dir.filePath(QStringLiteral("b.jpg"));
 
-    copyFile(source, target);
+    test::copyFile(source, target);
     QCOMPARE(test::contentOf(target), content);
     QCOMPARE(test::statOf(target).st_mtim.tv_sec, test::statOf(source).st_mtim.tv_sec);
     QCOMPARE(test::statOf(target).st_mtim.tv_nsec, 123456789L);
@@ -211,7 +226,7 @@ void TestPlatform::copyNeverReplaces()
         if (move)
             moveFile(source, target);
         else
-            copyFile(source, target);
+            test::copyFile(source, target);
         QFAIL("an existing file was replaced");
     } catch (const FileError &error) {
         QCOMPARE(error.errorCode(), EEXIST);
@@ -234,7 +249,7 @@ void TestPlatform::copyFailingPartWayLeavesNothing()
     try {
         // The kernel refuses the copy after its first bytes.
         const test::FileSizeLimit limit(256 << 10);
-        copyFile(source, folder + QStringLiteral("/Img_001.jpg"));
+        test::copyFile(source, folder + QStringLiteral("/Img_001.jpg"));
     } catch (const FileError &error) {
         errorCode = error.errorCode();
     }
@@ -273,7 +288,7 @@ void TestPlatform::vanishedCard()
         0);
     QTRY_VERIFY(!QFileInfo::exists(card.filePath(QStringLiteral("."))));
     try {
-        copyFile(photo, card.filePath(QStringLiteral("Img_001.jpg")));
+        test::copyFile(photo, card.filePath(QStringLiteral("Img_001.jpg")));
         QFAIL("a copy onto a card that is gone succeeded");
     } catch (const FileError &error) {
         QVERIFY(error.message().endsWith(QStringLiteral(
@@ -320,7 +335,7 @@ void TestPlatform::faultyCard()
         if (move)
             moveByCopying(photo, target);
         else
-            copyFile(photo, target);
+            test::copyFile(photo, target);
         QFAIL("the fault went unnoticed");
     } catch (const FileError &error) {
         QCOMPARE(int(error.operation()), operation);
@@ -358,12 +373,12 @@ void TestPlatform::everyMedium()
 
     const QString first = card.filePath(QStringLiteral("Img_001.jpg"));
     prepareDestination(test::slashed(card.path()));
-    copyFile(photo, first);
+    test::copyFile(photo, first);
     QCOMPARE(test::contentOf(first), content);
     QVERIFY(timeKept(first));
     if (keepsPermissions)
         QCOMPARE(test::statOf(first).st_mode & 0777, mode_t(0755));
-    QVERIFY_THROWS_EXCEPTION(FileError, copyFile(photo, first));
+    QVERIFY_THROWS_EXCEPTION(FileError, test::copyFile(photo, first));
 
     const QString moved = test::writeFile(disk.path(), QStringLiteral("b.jpg"), "b", time);
     moveFile(moved, card.filePath(QStringLiteral("Img_002.jpg")));
@@ -390,7 +405,7 @@ void TestPlatform::everyMedium()
     {
         const test::FileSizeLimit limit(256 << 10);
         QVERIFY_THROWS_EXCEPTION(
-            FileError, copyFile(photo, card.filePath(QStringLiteral("Img_004.jpg"))));
+            FileError, test::copyFile(photo, card.filePath(QStringLiteral("Img_004.jpg"))));
     }
     // What a run killed between reserving a name and publishing leaves.
     const QDateTime longAgo = QDateTime::currentDateTime().addSecs(-3600);
@@ -471,7 +486,7 @@ void TestPlatform::failuresCarryOperationPathsAndReason()
     const QString missing = dir.filePath(QStringLiteral("sparita.jpg"));
     const QString target = dir.filePath(QStringLiteral("Img_001.jpg"));
     try {
-        copyFile(missing, target);
+        test::copyFile(missing, target);
         QFAIL("copying a missing file succeeded");
     } catch (const FileError &error) {
         QCOMPARE(error.operation(), FileError::Operation::Copy);

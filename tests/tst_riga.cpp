@@ -203,12 +203,12 @@ void TestRiga::twoSourcesMergeInTimeOrder()
 
     // By name, equal names keep the order of the arguments.
     const Run preview =
-        terminal({ "copia", "nikon", "canon/", ".", "-n", "Gita_", "-o", "nome", "--prova" });
+        terminal({ "copia", "nikon", "canon/", "nikon", "-n", "Gita_", "-o", "nome", "--prova" });
     QCOMPARE(preview.status, 0);
     QCOMPARE(preview.out,
-        "nikon/IMG_1.JPG\t./Gita_001.jpg\ncanon/IMG_1.JPG\t./Gita_002.jpg\n"
-        "nikon/IMG_2.JPG\t./Gita_003.jpg\ncanon/IMG_2.JPG\t./Gita_004.jpg\n"
-        "canon/IMG_3.JPG\t./Gita_005.jpg\n"_ba);
+        "nikon/IMG_1.JPG\tnikon/Gita_001.jpg\ncanon/IMG_1.JPG\tnikon/Gita_002.jpg\n"
+        "nikon/IMG_2.JPG\tnikon/Gita_003.jpg\ncanon/IMG_2.JPG\tnikon/Gita_004.jpg\n"
+        "canon/IMG_3.JPG\tnikon/Gita_005.jpg\n"_ba);
 
     // By time the cameras interleave; at 10:04 the first argument goes first.
     const Run run = terminal({ "copia", "-n", "Gita_", "nikon", "canon", ".", "-o", "data" });
@@ -242,13 +242,19 @@ void TestRiga::previewTouchesNothing()
     };
     const QStringList before = snapshot();
 
-    const Run run = terminal({ "sposta", "card/senza", "card/Z.png", "./card/IMG_1.Jpeg", "dest",
-        "--prova", "-c", "-12:59:59" });
+    // A trial is refused where the run would be: "senza" would take the name
+    // Foto-003, which the destination holds.
+    const Run refused = terminal({ "sposta", "card/senza", "card/Z.png", "./card/IMG_1.Jpeg",
+        "dest", "--prova", "-c", "-12:59:59" });
+    QCOMPARE(refused.status, 1);
+    QCOMPARE(refused.err,
+        "Nella destinazione esiste già «Foto-003»: nessun file è stato spostato.\n"_ba);
+    QCOMPARE(refused.out, QByteArray());
+    const Run run = terminal(
+        { "sposta", "card/Z.png", "./card/IMG_1.Jpeg", "dest", "--prova", "-c", "-12:59:59" });
     QCOMPARE(run.err, QByteArray());
     QCOMPARE(run.status, 0);
-    QCOMPARE(run.out,
-        "./card/IMG_1.Jpeg\tdest/Foto-001.jpeg\ncard/Z.png\tdest/Foto-002.png\n"
-        "card/senza\tdest/Foto-003\n"_ba);
+    QCOMPARE(run.out, "./card/IMG_1.Jpeg\tdest/Foto-001.jpeg\ncard/Z.png\tdest/Foto-002.png\n"_ba);
     const Run json = terminal({ "copia", "card", "dest", "--prova", "--json", "-o", "data" });
     QCOMPARE(json.status, 0);
     const QJsonArray files = QJsonDocument::fromJson(json.out)[u"file"_s].toArray();
@@ -337,7 +343,8 @@ void TestRiga::stopsOnSignal()
     QVERIFY(process.waitForFinished(60'000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 1);
-    QVERIFY(process.readAllStandardError().contains("Interrotto dopo 2 file di 3."));
+    QVERIFY(process.readAllStandardError().contains("Interrotto dopo 2 file di 3 ("
+        + QByteArray(signal == SIGTERM ? "SIGTERM" : "SIGHUP") + ")."));
     QCOMPARE(test::entriesOf(path(u"dest"_s)), (QStringList { "Img_001.jpg", "Img_002.jpg" }));
     QCOMPARE(test::contentOf(path(u"dest/Img_002.jpg"_s)), QByteArray(64 << 10, 'b'));
 }

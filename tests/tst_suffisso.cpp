@@ -1,6 +1,10 @@
 #include "support.h"
 
+#include "engine/piano.h"
+#include "platform/filenames.h"
+
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -13,6 +17,8 @@ private Q_SLOTS:
     void highestNumberInUse_data();
     void highestNumberInUse();
     void starAloneGivesNoNumber();
+    void planOrder_data();
+    void planOrder();
 };
 
 void TestSuffisso::highestNumberInUse_data()
@@ -84,6 +90,79 @@ void TestSuffisso::starAloneGivesNoNumber()
     window.lineEdit("NomeBase")->setFocus();
     window.button("Copia")->setFocus();
     QCOMPARE(window.text("Suffisso"), QString());
+}
+
+void TestSuffisso::planOrder_data()
+{
+    // Each file as "folder/name@hh:mm:ss.nanoseconds", in the order chosen.
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<bool>("byName");
+    // Files removed after they were chosen.
+    QTest::addColumn<QStringList>("vanished");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("name, by character code")
+        << QStringList(
+               { "s/a.jpg", "s/Z.JPG", "s/IMG_2.JPG", "s/IMG_10.JPG", "s/_x.jpg", "s/9.jpg" })
+        << true << QStringList()
+        << QStringList(
+               { "s/9.jpg", "s/IMG_10.JPG", "s/IMG_2.JPG", "s/Z.JPG", "s/_x.jpg", "s/a.jpg" });
+    QTest::newRow("name, equal names as chosen")
+        << QStringList({ "y/IMG_1.JPG", "x/IMG_1.JPG", "x/IMG_0.JPG" }) << true << QStringList()
+        << QStringList({ "x/IMG_0.JPG", "y/IMG_1.JPG", "x/IMG_1.JPG" });
+    QTest::newRow("date, folders merged")
+        << QStringList({ "x/IMG_1.JPG@10:00:00", "x/IMG_2.JPG@10:02:00", "y/IMG_1.JPG@10:01:00" })
+        << false << QStringList() << QStringList({ "x/IMG_1.JPG", "y/IMG_1.JPG", "x/IMG_2.JPG" });
+    QTest::newRow("date, to the nanosecond")
+        << QStringList({ "s/a.jpg@12:00:00.900000000", "s/b.jpg@12:00:00.000000500",
+               "s/d.jpg@12:00:00.000000000", "s/c.jpg@09:00:00" })
+        << false << QStringList() << QStringList({ "s/c.jpg", "s/d.jpg", "s/b.jpg", "s/a.jpg" });
+    QTest::newRow("date, a burst in one moment by name")
+        << QStringList({ "s/B_3.jpg@12:00:00", "s/B_1.jpg@12:00:00", "s/A_9.jpg@12:00:01",
+               "s/B_2.jpg@12:00:00" })
+        << false << QStringList()
+        << QStringList({ "s/B_1.jpg", "s/B_2.jpg", "s/B_3.jpg", "s/A_9.jpg" });
+    QTest::newRow("date, a vanished file last")
+        << QStringList({ "s/a.jpg@12:00:00", "s/b.jpg@11:00:00", "s/c.jpg@10:00:00" }) << false
+        << QStringList("s/b.jpg") << QStringList({ "s/c.jpg", "s/a.jpg", "s/b.jpg" });
+}
+
+// The engine orders what the front ends hand it, whatever order they chose
+// it in and the folder lists it in.
+void TestSuffisso::planOrder()
+{
+    QFETCH(QStringList, files);
+    QFETCH(bool, byName);
+    QFETCH(QStringList, vanished);
+    QFETCH(QStringList, expected);
+    test::Sandbox sandbox;
+    QTemporaryDir root;
+    Richiesta richiesta;
+    for (const QString &file : files) {
+        const QString path = root.filePath(file.section(u'@', 0, 0));
+        QVERIFY(QDir().mkpath(platform::folderPart(path)));
+        test::writeFile(platform::folderPart(path), platform::namePart(path));
+        if (const QString time = file.section(u'@', 1); !time.isEmpty())
+            test::setTime(path, QDateTime(QDate(2026, 8, 10), QTime::fromString(time.left(8))),
+                time.mid(9).toLong());
+        richiesta.origini.append(path);
+    }
+    for (const QString &file : vanished)
+        QVERIFY(QFile::remove(root.filePath(file)));
+    richiesta.destinazione = test::slashed(root.path());
+    richiesta.nomeBase = QStringLiteral("Img_");
+    richiesta.perNome = byName;
+    richiesta.prova = true;
+
+    PianoTrasferimento piano;
+    preparaPiano(richiesta, piano);
+    QStringList order;
+    for (const QString &origine : std::as_const(piano.origini))
+        order.append(QDir(root.path()).relativeFilePath(origine));
+    QCOMPARE(order, expected);
+    QCOMPARE(platform::namePart(piano.nuoviNomi.last()),
+        QStringLiteral("Img_%1").arg(expected.size(), 3, 10, QLatin1Char('0'))
+            + expected.last().mid(expected.last().indexOf(u'.')).toLower());
 }
 
 COPIA_TEST_MAIN(TestSuffisso)

@@ -7,21 +7,17 @@
 #include <QLocale>
 #include <QSet>
 
-#include <limits>
-
 namespace {
-
-QString dimensione(qint64 byte)
-{
-    return QLocale(QLocale::Italian).formattedDataSize(byte, 1, QLocale::DataSizeTraditionalFormat);
-}
 
 // Why a folder of the run cannot be used, or an empty text.
 QString motivoCartella(const QString &cartella, const std::optional<platform::Medium> &supporto,
     const std::optional<quint64> &supportoScelto, const QString &ruolo)
 {
+    // Only a folder known when it was chosen can have gone since.
     if (!supporto)
-        return QStringLiteral("La cartella %1 «%2» non esiste più").arg(ruolo, cartella);
+        return (supportoScelto ? QStringLiteral("La cartella %1 «%2» non esiste più")
+                               : QStringLiteral("La cartella %1 «%2» non esiste"))
+            .arg(ruolo, cartella);
     if (supportoScelto && *supportoScelto != supporto->identity)
         return QStringLiteral("La cartella %1 «%2» non è più sul supporto su cui era quando è "
                               "stata scelta: la scheda o il disco potrebbe essere stato rimosso")
@@ -59,8 +55,8 @@ QString motivoFile(PianoTrasferimento &piano, const QString &destinazione,
         if (supporto.largestFile >= 0 && byte > supporto.largestFile)
             return QStringLiteral("Il file «%1» (%2) è troppo grande per questo supporto, che non "
                                   "tiene file di %3 o più")
-                .arg(platform::namePart(piano.origini.at(i)), dimensione(byte),
-                    dimensione(supporto.largestFile + 1));
+                .arg(platform::namePart(piano.origini.at(i)), testoDimensione(byte),
+                    testoDimensione(supporto.largestFile + 1));
         byteDaScrivere += byte;
     }
     return {};
@@ -98,24 +94,11 @@ QString motivoPiano(PianoTrasferimento &piano)
     if (servono > supporto->freeBytes)
         return QStringLiteral("Nella destinazione «%1» lo spazio libero non basta: servono %2, "
                               "ce ne sono %3")
-            .arg(destinazione, dimensione(servono), dimensione(supporto->freeBytes));
+            .arg(destinazione, testoDimensione(servono), testoDimensione(supporto->freeBytes));
     return {};
 }
 
 } // namespace
-
-QString numeraPiano(PianoTrasferimento &piano, const QString &destinazione, const QString &nomeBase,
-    qint64 ultimo, bool senzaEstensione)
-{
-    if (ultimo > std::numeric_limits<qint64>::max() - piano.origini.size())
-        return QStringLiteral("Il numero progressivo supera il massimo possibile.");
-    piano.nuoviNomi.clear();
-    for (qsizetype i = 0; i < piano.origini.size(); ++i)
-        piano.nuoviNomi.append(destinazione
-            + nuovoNome(platform::namePart(piano.origini.at(i)), nomeBase, ultimo + 1 + i,
-                senzaEstensione));
-    return {};
-}
 
 QString controllaPiano(PianoTrasferimento &piano)
 {
@@ -127,6 +110,11 @@ QString controllaPiano(PianoTrasferimento &piano)
     return motivo
         + (piano.spostare ? QStringLiteral(": nessun file è stato spostato.")
                           : QStringLiteral(": nessun file è stato copiato."));
+}
+
+QString testoDimensione(qint64 byte)
+{
+    return QLocale(QLocale::Italian).formattedDataSize(byte, 1, QLocale::DataSizeSIFormat);
 }
 
 QString motivoNomeRifiutato(const QString &nome)

@@ -1,19 +1,16 @@
 #pragma once
 
-#include "engine/esecuzione.h"
+#include "engine/piano.h"
 
 #include <QString>
-
-// Fills in the plan's new names: each origin's file under the base name in
-// the destination, numbered on from ultimo. Returns why it cannot, numbers
-// past the largest 64-bit one, or an empty text.
-QString numeraPiano(PianoTrasferimento &piano, const QString &destinazione, const QString &nomeBase,
-    qint64 ultimo, bool senzaEstensione);
 
 // Why the run of the plan could not finish, found before any file is touched
 // from what the file systems tell of names, sizes and space; an empty text
 // when nothing stands in its way. Fills in the plan's sizes.
 QString controllaPiano(PianoTrasferimento &piano);
+
+// A size as every text of the program gives it, in decimal units: "4,2 GB".
+QString testoDimensione(qint64 byte);
 
 // Why FAT and exFAT refuse a file name, as "carattere «:»"; an empty text
 // when they take it.

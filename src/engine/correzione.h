@@ -2,7 +2,12 @@
 
 #include <QDateTime>
 
-// A file time shifted by the clock correction. The offset is one span of
-// time added to the moment the file was written, carrying into days, months
-// and years: 23:30 plus one hour is 00:30 of the next day.
-QDateTime oraCorretta(const QDateTime &ora, int ore, int minuti, int secondi);
+// The window's three correction fields as one span of time in seconds: the
+// hours, minutes and seconds added, each with its own sign, so that -1 hour
+// and 30 minutes is half an hour back.
+qint64 spanCorrezione(int ore, int minuti, int secondi);
+
+// A file time shifted by the clock correction, a span in seconds. It is added
+// to the moment the file was written, carrying into days, months and years:
+// 23:30 plus one hour is 00:30 of the next day.
+QDateTime oraCorretta(const QDateTime &ora, qint64 correzione);

@@ -4,10 +4,8 @@
 #include "engine/giornale.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
-#include "platform/media.h"
 
 #include <QScopeGuard>
-#include <QSet>
 
 #include <algorithm>
 #include <deque>
@@ -27,19 +25,12 @@ void impostaDataFile(const QString &nomeFile, const QDateTime &ora)
     platform::setFileTime(nomeFile, ora);
 }
 
-bool siCorregge(const PianoTrasferimento &piano)
-{
-    return piano.correzioneOre != 0 || piano.correzioneMinuti != 0 || piano.correzioneSecondi != 0;
-}
-
 // Gives the new file its corrected time, if a correction applies; true then.
 bool correggi(const PianoTrasferimento &piano, const QString &nuovoNome)
 {
-    if (!siCorregge(piano))
+    if (piano.correzione == 0)
         return false;
-    impostaDataFile(nuovoNome,
-        oraCorretta(platform::fileTime(nuovoNome), piano.correzioneOre, piano.correzioneMinuti,
-            piano.correzioneSecondi));
+    impostaDataFile(nuovoNome, oraCorretta(platform::fileTime(nuovoNome), piano.correzione));
     return true;
 }
 
@@ -68,9 +59,7 @@ VoceGiornale voceGiornale(const PianoTrasferimento &piano, int posizione, qint64
     voce.dimensione = dimensione;
     voce.hash = hash;
     voce.oraOriginale = ora;
-    voce.oraNuova = siCorregge(piano) && ora.isValid()
-        ? oraCorretta(ora, piano.correzioneOre, piano.correzioneMinuti, piano.correzioneSecondi)
-        : ora;
+    voce.oraNuova = oraCorretta(ora, piano.correzione);
     voce.sorgente = sorgente;
     return voce;
 }
@@ -132,23 +121,6 @@ void rinomina(
 }
 
 } // namespace
-
-QString unita(const QString &cartella)
-{
-    const qsizetype duePunti = cartella.indexOf(QLatin1Char(':'));
-    return duePunti < 0 ? QString() : cartella.left(duePunti + 1);
-}
-
-bool siRinomina(const QStringList &origini, const QString &destinazione)
-{
-    QSet<QString> cartelle;
-    for (const QString &origine : origini)
-        cartelle.insert(platform::folderPart(origine));
-    return std::all_of(cartelle.begin(), cartelle.end(), [&](const QString &cartella) {
-        return unita(cartella) == unita(destinazione)
-            && !platform::onOtherFileSystems(cartella, destinazione);
-    });
-}
 
 void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)> &avanza,
     const std::atomic<bool> &ferma, Avanzamento &avanzamento)

@@ -1,33 +1,11 @@
 #pragma once
 
-#include <QStringList>
+#include "engine/piano.h"
+
+#include <QString>
 
 #include <atomic>
 #include <functional>
-#include <optional>
-
-// What one run does: each file's path and new path, and how it goes there.
-// The window makes it from its controls; the engine carries it out.
-struct PianoTrasferimento
-{
-    QStringList origini;
-    // At the same positions as origini.
-    QStringList nuoviNomi;
-    bool spostare = false;
-    // A move within one file system: each file is renamed, no byte is copied.
-    bool rinomina = false;
-    // The clock correction; all zero leaves each file's time as it is.
-    int correzioneOre = 0;
-    int correzioneMinuti = 0;
-    int correzioneSecondi = 0;
-    // Name order leaves the last new file writable by its owner.
-    bool liberaUltimo = false;
-    // The file systems the folders were on when they were chosen, if known.
-    std::optional<quint64> supportoOrigine;
-    std::optional<quint64> supportoDestinazione;
-    // Each file's size, at the positions of origini; filled in by the check.
-    QList<qint64> dimensioni;
-};
 
 // How far a run has gone, for the window to read while it goes on.
 struct Avanzamento
@@ -38,13 +16,6 @@ struct Avanzamento
     // files cannot be undone, to be said at the end of the run.
     QString avvisoGiornale;
 };
-
-// The drive prefix of a folder text: up to and including its first ":".
-QString unita(const QString &cartella);
-
-// Whether a move of the files into the destination renames them: each is on
-// the destination's drive and file system, so that no byte is copied.
-bool siRinomina(const QStringList &origini, const QString &destinazione);
 
 // Carries out the plan on the calling thread, file by file. Each copy is read
 // back from the medium and published while the next file is copied already.

@@ -1,9 +1,11 @@
 #include "engine/ordine.h"
 
+#include "platform/filenames.h"
 #include "platform/fileops.h"
 
 #include <algorithm>
 #include <numeric>
+#include <optional>
 
 namespace {
 
@@ -24,25 +26,19 @@ std::vector<qsizetype> ordinePerNome(const QStringList &nomi)
         nomi.size(), [&nomi](qsizetype a, qsizetype b) { return nomi.at(a) < nomi.at(b); });
 }
 
-QList<QDateTime> dateDeiFile(const QStringList &percorsi)
+std::vector<qsizetype> ordinePerData(const QStringList &percorsi)
 {
-    QList<QDateTime> date;
-    date.reserve(percorsi.size());
-    for (const QString &percorso : percorsi) {
-        try {
-            date.append(platform::fileTime(percorso));
-        } catch (const platform::FileError &) {
-            date.append(QDateTime());
-        }
-    }
-    return date;
-}
-
-std::vector<qsizetype> ordinePerData(const QList<QDateTime> &date)
-{
-    return ordineStabile(date.size(), [&date](qsizetype a, qsizetype b) {
-        if (date.at(a).isValid() != date.at(b).isValid())
-            return date.at(a).isValid();
-        return date.at(a) < date.at(b);
+    std::vector<std::optional<qint64>> ore;
+    ore.reserve(size_t(percorsi.size()));
+    for (const QString &percorso : percorsi)
+        ore.push_back(platform::modificationTime(percorso));
+    return ordineStabile(percorsi.size(), [&](qsizetype a, qsizetype b) {
+        const std::optional<qint64> &oraA = ore[size_t(a)];
+        const std::optional<qint64> &oraB = ore[size_t(b)];
+        if (oraA.has_value() != oraB.has_value())
+            return oraA.has_value();
+        if (oraA != oraB)
+            return oraA < oraB;
+        return platform::namePart(percorsi.at(a)) < platform::namePart(percorsi.at(b));
     });
 }

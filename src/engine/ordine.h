@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QDateTime>
-#include <QList>
 #include <QStringList>
 
 #include <vector>
@@ -11,10 +9,9 @@
 // Equal names keep their order, as they do for every ordering.
 std::vector<qsizetype> ordinePerNome(const QStringList &nomi);
 
-// The last-modified times of the files, read once; a file whose time cannot
-// be read (it vanished since it was selected) gets an invalid one.
-QList<QDateTime> dateDeiFile(const QStringList &percorsi);
-
-// The positions in the order of the files' times; an invalid time goes to the
-// end, where the run stops and says so, instead of the others losing their order.
-std::vector<qsizetype> ordinePerData(const QList<QDateTime> &date);
+// The positions of the files in the order of their last-modified times, read
+// once each, to the nanosecond; files of the same moment by name, so that the
+// order a folder lists never decides. A file whose time cannot be read (it
+// vanished since it was chosen) goes to the end, where the run stops and says
+// so, instead of the others losing their order.
+std::vector<qsizetype> ordinePerData(const QStringList &percorsi);

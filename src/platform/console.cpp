@@ -11,16 +11,19 @@ namespace platform {
 namespace {
 
 std::atomic<bool> *stopFlag = nullptr;
+std::atomic<int> stopSignal = 0;
 
 // Ctrl-C, a kill's default signal and a closed terminal all mean "stop".
 constexpr int StopSignals[] = { SIGINT, SIGTERM, SIGHUP };
 
-extern "C" void onInterrupt(int)
+extern "C" void onInterrupt(int signal)
 {
-    if (stopFlag)
+    if (stopFlag) {
+        stopSignal.store(signal);
         stopFlag->store(true);
-    for (const int signal : StopSignals)
-        std::signal(signal, SIG_DFL);
+    }
+    for (const int stop : StopSignals)
+        std::signal(stop, SIG_DFL);
 }
 
 } // namespace
@@ -42,6 +45,21 @@ void stopOnInterrupt(std::atomic<bool> &stop)
     stopFlag = &stop;
     for (const int signal : StopSignals)
         std::signal(signal, onInterrupt);
+}
+
+QString stopSignalName()
+{
+    static_assert(std::atomic<int>::is_always_lock_free);
+    switch (stopSignal.load()) {
+    case SIGINT:
+        return QStringLiteral("SIGINT");
+    case SIGTERM:
+        return QStringLiteral("SIGTERM");
+    case SIGHUP:
+        return QStringLiteral("SIGHUP");
+    default:
+        return {};
+    }
 }
 
 } // namespace platform

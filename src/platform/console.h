@@ -18,4 +18,7 @@ bool isFolder(const QString &path);
 // run ends after the file in progress; a second one ends the program at once.
 void stopOnInterrupt(std::atomic<bool> &stop);
 
+// The name of the signal that set stop ("SIGTERM"), or an empty text.
+QString stopSignalName();
+
 } // namespace platform

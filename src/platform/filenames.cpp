@@ -105,13 +105,40 @@ QByteArray encodeFileName(QStringView name)
     return bytes;
 }
 
+namespace {
+
+// The name's bytes as text: its characters as they are, and each byte that is
+// not UTF-8 as replacement gives it.
+template<typename Replacement> QString textOfName(QString name, Replacement replacement)
+{
+    if (std::none_of(name.begin(), name.end(), [](QChar c) { return isEscape(c.unicode()); }))
+        return name;
+    const QByteArray bytes = encodeFileName(name);
+    QString text;
+    text.reserve(name.size());
+    for (qsizetype i = 0; i < bytes.size();) {
+        const qsizetype length = sequenceLength(bytes.sliced(i));
+        if (length == 0) {
+            text += replacement(uchar(bytes[i]));
+            ++i;
+        } else {
+            text += QChar::fromUcs4(codePoint(bytes.sliced(i, length)));
+            i += length;
+        }
+    }
+    return text;
+}
+
+} // namespace
+
 QString displayFileName(QString name)
 {
-    for (QChar &c : name) {
-        if (isEscape(c.unicode()))
-            c = QChar::ReplacementCharacter;
-    }
-    return name;
+    return textOfName(std::move(name), [](uchar) { return QChar(QChar::ReplacementCharacter); });
+}
+
+QString surrogateEscapedName(QString name)
+{
+    return textOfName(std::move(name), [](uchar byte) { return QChar(0xDC00 + byte); });
 }
 
 namespace {

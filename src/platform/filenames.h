@@ -16,6 +16,10 @@ QByteArray encodeFileName(QStringView name);
 // The name as a display can show it: U+FFFD for each byte that is not UTF-8.
 QString displayFileName(QString name);
 
+// The name as text that keeps every byte: each byte that is not UTF-8 as the
+// lone surrogate U+DC80..U+DCFF, as Python's "surrogateescape" reads bytes.
+QString surrogateEscapedName(QString name);
+
 // Paths as Qt gives and takes them (its dialogs, the settings file) are
 // plain text: a character of U+EF80..U+EFFF is itself there, and each byte
 // that is not UTF-8 shows as U+FFFD. pathFromQt turns such a path into the

@@ -8,6 +8,7 @@
 #include <xxhash.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <functional>
 #include <future>
@@ -381,13 +382,6 @@ void removeMovedOriginal(PendingCopy &copy)
         undo(Operation::Move, errno);
 }
 
-void copyFile(const QString &source, const QString &target)
-{
-    PendingCopy copy = writeCopy(source, target);
-    verifyCopy(copy, false);
-    publishCopy(copy);
-}
-
 // A link is moved as the photo it leads to, which stays where it is: renamed,
 // a link would lose its way.
 bool renameFile(const QString &source, const QString &target)
@@ -438,6 +432,27 @@ QDateTime fileTime(const QString &path)
     if (::stat(encodeFileName(path).constData(), &status) != 0)
         fail(Operation::ReadTime, { path });
     return momentOf(status.st_mtim.tv_sec);
+}
+
+std::optional<qint64> modificationTime(const QString &path)
+{
+    struct stat status;
+    if (::stat(encodeFileName(path).constData(), &status) != 0)
+        return std::nullopt;
+    return status.st_mtim.tv_sec * 1'000'000'000LL + status.st_mtim.tv_nsec;
+}
+
+std::optional<QString> resolvedFolder(const QString &folder)
+{
+    struct stat status;
+    const QByteArray name = encodeFileName(folder);
+    if (::stat(name.constData(), &status) != 0 || !S_ISDIR(status.st_mode))
+        return std::nullopt;
+    const std::unique_ptr<char, decltype(&std::free)> resolved(
+        ::realpath(name.constData(), nullptr), &std::free);
+    if (!resolved)
+        return std::nullopt;
+    return withSeparator(decodeFileName(resolved.get()));
 }
 
 QDateTime momentOf(qint64 seconds)

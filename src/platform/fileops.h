@@ -124,9 +124,6 @@ void publishCopy(PendingCopy &copy);
 // the copy is removed again: the photo either moves or stays where it was.
 void removeMovedOriginal(PendingCopy &copy);
 
-// writeCopy, verifyCopy, then publishCopy.
-void copyFile(const QString &source, const QString &target);
-
 // Renames source to target without replacing an existing target; false,
 // with nothing done, where it takes a copy: across file systems, and for a
 // link, whose photo stays where it is.
@@ -151,6 +148,15 @@ void makeWritable(const QString &path);
 // as a local clock time, as turning it into one costs a look at the zone's
 // rules each time; compare and shift it freely, show it with toLocalTime().
 QDateTime fileTime(const QString &path);
+
+// The file's modification time in nanoseconds since 1970, as finely as its
+// medium keeps it; nothing when it cannot be read.
+std::optional<qint64> modificationTime(const QString &path);
+
+// The folder's whole path as the system resolves it, links and ".." taken
+// as the kernel takes them, with its final separator; nothing when it is not
+// a folder that can be reached.
+std::optional<QString> resolvedFolder(const QString &folder);
 
 // A moment given in seconds since 1970, as fileTime() gives it.
 QDateTime momentOf(qint64 seconds);

@@ -5,7 +5,7 @@
 #include "engine/giornale.h"
 #include "engine/impostazioni.h"
 #include "engine/numerazione.h"
-#include "engine/ordine.h"
+#include "engine/piano.h"
 #include "platform/background.h"
 #include "platform/console.h"
 #include "platform/filenames.h"
@@ -62,10 +62,13 @@ const QList<Opzione> &opzioni()
         { { QStringLiteral("e"), QStringLiteral("senza-estensione") }, {},
             QStringLiteral("i nuovi nomi senza estensione") },
         { { QStringLiteral("prova") }, {},
-            QStringLiteral("mostra che cosa farebbe, una riga ORIGINE<TAB>NUOVO per file, e non "
-                           "tocca nulla") },
+            QStringLiteral("controlla la corsa come se cominciasse e mostra che cosa farebbe, una "
+                           "riga ORIGINE<TAB>NUOVO per file, senza toccare nulla; nei nomi \\, "
+                           "tabulazione e a capo sono scritti \\\\, \\t e \\n") },
         { { QStringLiteral("json") }, {},
-            QStringLiteral("scrive il piano o l'esito in JSON, per gli script") },
+            QStringLiteral("scrive il piano o l'esito in JSON, per gli script; un byte di un nome "
+                           "che non è UTF-8 vi è scritto \\udcXX, come lo legge il "
+                           "\"surrogateescape\" di Python") },
         { { QStringLiteral("h"), QStringLiteral("help") }, {},
             QStringLiteral("mostra questo aiuto") },
         { { QStringLiteral("version") }, {}, QStringLiteral("mostra la versione") },
@@ -150,7 +153,7 @@ struct UsoSbagliato
 };
 
 // What the arguments ask for.
-struct Richiesta
+struct Argomenti
 {
     QString comando;
     // As given; each becomes a path of the program's form.
@@ -197,7 +200,7 @@ qint64 correzioneDaTesto(const QString &testo)
     return parti.captured(1) == QLatin1String("-") ? -span : span;
 }
 
-Richiesta leggiArgomenti(const QStringList &argomenti, bool &aiuto, bool &versione)
+Argomenti leggiArgomenti(const QStringList &argomenti, bool &aiuto, bool &versione)
 {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
@@ -210,14 +213,14 @@ Richiesta leggiArgomenti(const QStringList &argomenti, bool &aiuto, bool &versio
     if (aiuto || versione)
         return {};
 
-    Richiesta richiesta;
+    Argomenti letti;
     QStringList posizionali = parser.positionalArguments();
     if (posizionali.isEmpty())
         throw UsoSbagliato { QStringLiteral("manca il comando: copia, sposta o annulla") };
-    richiesta.comando = posizionali.takeFirst();
-    richiesta.prova = parser.isSet(QStringLiteral("prova"));
-    richiesta.json = parser.isSet(QStringLiteral("json"));
-    if (richiesta.comando == QLatin1String("annulla")) {
+    letti.comando = posizionali.takeFirst();
+    letti.prova = parser.isSet(QStringLiteral("prova"));
+    letti.json = parser.isSet(QStringLiteral("json"));
+    if (letti.comando == QLatin1String("annulla")) {
         if (!posizionali.isEmpty())
             throw UsoSbagliato {
                 QStringLiteral("annulla non prende argomenti, non «%1»").arg(posizionali.first())
@@ -228,27 +231,28 @@ Richiesta leggiArgomenti(const QStringList &argomenti, bool &aiuto, bool &versio
                     QStringLiteral("--%1 vale per copia e sposta, non per annulla").arg(nome)
                 };
         }
-        return richiesta;
+        return letti;
     }
-    if (richiesta.comando != QLatin1String("copia") && richiesta.comando != QLatin1String("sposta"))
-        throw UsoSbagliato { QStringLiteral("comando sconosciuto «%1»: copia, sposta o annulla")
-                                 .arg(richiesta.comando) };
+    if (letti.comando != QLatin1String("copia") && letti.comando != QLatin1String("sposta"))
+        throw UsoSbagliato {
+            QStringLiteral("comando sconosciuto «%1»: copia, sposta o annulla").arg(letti.comando)
+        };
     if (posizionali.size() < 2)
         throw UsoSbagliato { posizionali.isEmpty()
                 ? QStringLiteral("mancano le sorgenti e la destinazione")
                 : QStringLiteral("manca la destinazione, dopo le sorgenti") };
-    richiesta.destinazione = posizionali.takeLast();
-    richiesta.sorgenti = posizionali;
-    for (const QString &percorso : posizionali + QStringList { richiesta.destinazione }) {
+    letti.destinazione = posizionali.takeLast();
+    letti.sorgenti = posizionali;
+    for (const QString &percorso : posizionali + QStringList { letti.destinazione }) {
         if (percorso.isEmpty())
             throw UsoSbagliato { QStringLiteral("un percorso vuoto") };
     }
 
     if (parser.isSet(QStringLiteral("nome"))) {
-        richiesta.nome = parser.value(QStringLiteral("nome"));
-        if (nomeBaseVuoto(*richiesta.nome))
+        letti.nome = parser.value(QStringLiteral("nome"));
+        if (nomeBaseVuoto(*letti.nome))
             throw UsoSbagliato {
-                QStringLiteral("il nome base «%1» non dà nomi ai file").arg(*richiesta.nome)
+                QStringLiteral("il nome base «%1» non dà nomi ai file").arg(*letti.nome)
             };
     }
     if (parser.isSet(QStringLiteral("ordine"))) {
@@ -257,21 +261,27 @@ Richiesta leggiArgomenti(const QStringList &argomenti, bool &aiuto, bool &versio
             throw UsoSbagliato {
                 QStringLiteral("--ordine vuole data o nome, non «%1»").arg(ordine)
             };
-        richiesta.perNome = ordine == QLatin1String("nome");
+        letti.perNome = ordine == QLatin1String("nome");
     }
     if (parser.isSet(QStringLiteral("correggi")))
-        richiesta.correzione = correzioneDaTesto(parser.value(QStringLiteral("correggi")));
-    richiesta.senzaEstensione = parser.isSet(QStringLiteral("senza-estensione"));
-    return richiesta;
+        letti.correzione = correzioneDaTesto(parser.value(QStringLiteral("correggi")));
+    letti.senzaEstensione = parser.isSet(QStringLiteral("senza-estensione"));
+    return letti;
 }
 
 // The engine and its journal take whole paths, so that an undo run from
-// another folder finds the files.
+// another folder finds the files. A folder is taken as the system resolves
+// it, so that "link/.." is the parent of the link's target; a path that leads
+// nowhere is kept as given, for the check to name.
 QString assoluto(const QString &percorso)
 {
-    if (percorso.startsWith(QLatin1Char('/')))
-        return QDir::cleanPath(percorso);
-    return QDir::cleanPath(platform::pathFromQt(QDir::currentPath()) + QLatin1Char('/') + percorso);
+    if (const std::optional<QString> cartella = platform::resolvedFolder(percorso))
+        return *cartella;
+    const QString cartella = platform::folderPart(percorso);
+    const std::optional<QString> dove = cartella.isEmpty()
+        ? platform::resolvedFolder(QStringLiteral("."))
+        : platform::resolvedFolder(cartella);
+    return dove ? *dove + platform::namePart(percorso) : percorso;
 }
 
 // One file of the selection: its path for the engine, and as the user gave it.
@@ -295,7 +305,7 @@ QList<FileScelto> raccogli(const QStringList &sorgenti)
     };
     for (const QString &sorgente : sorgenti) {
         if (platform::isFolder(sorgente)) {
-            const QString cartella = platform::withSeparator(assoluto(sorgente));
+            const QString cartella = assoluto(sorgente);
             const QString comeData = platform::withSeparator(sorgente);
             platform::FolderListing elenco(cartella + QStringLiteral("*.*"));
             for (QString nome = elenco.next(); !nome.isEmpty(); nome = elenco.next())
@@ -310,33 +320,6 @@ QList<FileScelto> raccogli(const QStringList &sorgenti)
     return scelti;
 }
 
-// The window's order: by time, merged across sources, or by name without
-// folder; ties keep the order of the arguments.
-void ordina(QList<FileScelto> &scelti, bool perNome)
-{
-    QStringList percorsi;
-    for (const FileScelto &scelto : scelti)
-        percorsi.append(perNome ? platform::namePart(scelto.percorso) : scelto.percorso);
-    const std::vector<qsizetype> ordine =
-        perNome ? ordinePerNome(percorsi) : ordinePerData(dateDeiFile(percorsi));
-    QList<FileScelto> ordinati;
-    ordinati.reserve(scelti.size());
-    for (qsizetype posizione : ordine)
-        ordinati.append(scelti.at(posizione));
-    scelti = std::move(ordinati);
-}
-
-// The window's correction fields, hours with minutes and seconds added,
-// that make the span: -1:30:00 is -2 hours and 30 minutes.
-void impostaCorrezione(PianoTrasferimento &piano, qint64 span)
-{
-    const qint64 ore = span >= 0 ? span / 3600 : -((-span + 3599) / 3600);
-    const qint64 resto = span - ore * 3600;
-    piano.correzioneOre = int(ore);
-    piano.correzioneMinuti = int(resto / 60);
-    piano.correzioneSecondi = int(resto % 60);
-}
-
 QString decimale(double valore, int cifre)
 {
     return QLocale(QLocale::Italian).toString(valore, 'f', cifre);
@@ -349,28 +332,46 @@ QString velocita(qint64 byte, qint64 millisecondi)
     return decimale(megaAlSecondo, megaAlSecondo < 10 ? 1 : 0) + QStringLiteral(" MB/s");
 }
 
-QString dimensione(qint64 byte)
-{
-    return QLocale(QLocale::Italian).formattedDataSize(byte, 1, QLocale::DataSizeSIFormat);
-}
-
 void scriviJson(const QJsonObject &oggetto)
 {
     scrivi(stdout, QJsonDocument(oggetto).toJson(QJsonDocument::Indented));
+}
+
+// A name in JSON keeps every byte, as a script reads it back.
+QJsonValue nomeInJson(const QString &nome)
+{
+    return platform::surrogateEscapedName(nome);
 }
 
 QJsonArray fileInJson(const QList<FileScelto> &scelti, const QStringList &nuovi, int fatti = -1)
 {
     QJsonArray file;
     for (qsizetype i = 0; i < scelti.size(); ++i) {
-        QJsonObject voce { { QStringLiteral("origine"),
-                               platform::displayFileName(scelti.at(i).comeDato) },
-            { QStringLiteral("nuovo"), platform::displayFileName(nuovi.at(i)) } };
+        QJsonObject voce { { QStringLiteral("origine"), nomeInJson(scelti.at(i).comeDato) },
+            { QStringLiteral("nuovo"), nomeInJson(nuovi.at(i)) } };
         if (fatti >= 0)
             voce.insert(QStringLiteral("fatto"), i < fatti);
         file.append(voce);
     }
     return file;
+}
+
+// A name's bytes for a line of --prova: a backslash, a tab or a newline in
+// it would break the line, and are written \\, \t and \n.
+QByteArray nomeInRiga(const QString &nome)
+{
+    QByteArray riga;
+    for (const char c : platform::encodeFileName(nome)) {
+        if (c == '\\')
+            riga += "\\\\";
+        else if (c == '\t')
+            riga += "\\t";
+        else if (c == '\n')
+            riga += "\\n";
+        else
+            riga += c;
+    }
+    return riga;
 }
 
 // A report on standard error, line by line as the engine wrote it.
@@ -389,12 +390,12 @@ void completaInterrotte()
 }
 
 // The undo finishes what killed runs left first, and its trial says so too.
-int annulla(const Richiesta &richiesta)
+int annulla(const Argomenti &argomenti)
 {
-    const EsitoAnnulla esito = annullaUltimaCorsa(richiesta.prova);
-    if (richiesta.json) {
+    const EsitoAnnulla esito = annullaUltimaCorsa(argomenti.prova);
+    if (argomenti.json) {
         scriviJson({ { QStringLiteral("comando"), QStringLiteral("annulla") },
-            { QStringLiteral("prova"), richiesta.prova },
+            { QStringLiteral("prova"), argomenti.prova },
             { QStringLiteral("righe"), QJsonArray::fromStringList(esito.righe) },
             { QStringLiteral("tuttoAnnullato"), esito.tuttoAnnullato } });
     } else if (!esito.righe.isEmpty()) {
@@ -403,9 +404,28 @@ int annulla(const Richiesta &richiesta)
     return esito.tuttoAnnullato ? Riuscito : Fermato;
 }
 
+// The line that tells how far the run has gone: the window's "12/600 · 3:05",
+// with the bytes and the speed between.
+QString rigaAvanzamento(const PianoTrasferimento &piano, const Avanzamento &avanzamento,
+    qint64 byteTotali, qint64 millisecondi)
+{
+    const QString conto = testoAvanzamento(
+        avanzamento.fatti, int(piano.nuoviNomi.size()), avanzamento.byte, byteTotali, millisecondi);
+    QStringList parti { conto.section(QStringLiteral(" · "), 0, 0) };
+    if (!piano.rinomina) {
+        parti << QStringLiteral("%1 di %2")
+                     .arg(testoDimensione(avanzamento.byte), testoDimensione(byteTotali));
+        if (millisecondi >= 100)
+            parti << velocita(avanzamento.byte, millisecondi);
+    }
+    if (const QString resto = conto.section(QStringLiteral(" · "), 1); !resto.isEmpty())
+        parti << QStringLiteral("mancano ") + resto;
+    return parti.join(QStringLiteral(" · "));
+}
+
 // Runs the plan on the worker thread; on a terminal, one line on standard
 // error tells how far it has gone, four times a second.
-int esegui(const Richiesta &richiesta, const PianoTrasferimento &piano,
+int esegui(const Argomenti &argomenti, const PianoTrasferimento &piano,
     const QList<FileScelto> &scelti, const QStringList &nuovi, const QString &destinazione)
 {
     const bool terminale = platform::standardErrorIsTerminal();
@@ -419,45 +439,35 @@ int esegui(const Richiesta &richiesta, const PianoTrasferimento &piano,
     trascorso.start();
     QTimer aggiornamento;
     QObject::connect(&aggiornamento, &QTimer::timeout, [&] {
-        const qint64 millisecondi = trascorso.elapsed();
-        // The window's "12/600 · 3:05", with the bytes and the speed between.
-        const QString conto =
-            testoAvanzamento(avanzamento.fatti, totale, avanzamento.byte, byteTotali, millisecondi);
-        QStringList parti { conto.section(QStringLiteral(" · "), 0, 0) };
-        if (!piano.rinomina) {
-            parti << QStringLiteral("%1 di %2")
-                         .arg(dimensione(avanzamento.byte), dimensione(byteTotali));
-            if (millisecondi >= 100)
-                parti << velocita(avanzamento.byte, millisecondi);
-        }
-        if (const QString resto = conto.section(QStringLiteral(" · "), 1); !resto.isEmpty())
-            parti << QStringLiteral("mancano ") + resto;
-        scrivi(stderr, QStringLiteral("\r%1\x1b[K").arg(parti.join(QStringLiteral(" · "))));
+        scrivi(stderr,
+            QStringLiteral("\r%1\x1b[K")
+                .arg(rigaAvanzamento(piano, avanzamento, byteTotali, trascorso.elapsed())));
     });
-    if (terminale && totale > 0)
+    if (terminale)
         aggiornamento.start(250);
 
     QString errore;
-    if (totale > 0) {
-        try {
-            platform::runInBackground(
-                [&](const platform::Progress &avanza) {
-                    eseguiPiano(piano, avanza, ferma, avanzamento);
-                },
-                [](int) {});
-        } catch (const platform::FileError &eccezione) {
-            errore = eccezione.message();
-        }
+    try {
+        platform::runInBackground(
+            [&](const platform::Progress &avanza) {
+                eseguiPiano(piano, avanza, ferma, avanzamento);
+            },
+            [](int) {});
+    } catch (const platform::FileError &eccezione) {
+        errore = eccezione.message();
     }
     aggiornamento.stop();
     const qint64 millisecondi = trascorso.elapsed();
     const int fatti = avanzamento.fatti;
-    if (terminale && totale > 0)
+    if (terminale)
         scrivi(stderr, QStringLiteral("\r\x1b[K"));
+    if (errore.isEmpty() && fatti < totale)
+        errore = QStringLiteral("Interrotto dopo %1 file di %2 (%3).")
+                     .arg(fatti)
+                     .arg(totale)
+                     .arg(platform::stopSignalName());
     if (!errore.isEmpty())
         segnala(errore);
-    else if (fatti < totale)
-        segnala(QStringLiteral("Interrotto dopo %1 file di %2.").arg(fatti).arg(totale));
     if (!avanzamento.avvisoGiornale.isEmpty())
         segnala(avanzamento.avvisoGiornale);
 
@@ -472,9 +482,9 @@ int esegui(const Richiesta &richiesta, const PianoTrasferimento &piano,
             riepilogo += QStringLiteral(" (%1)").arg(velocita(avanzamento.byte, millisecondi));
         scrivi(stderr, riepilogo + QLatin1Char('\n'));
     }
-    if (richiesta.json) {
-        QJsonObject esito { { QStringLiteral("comando"), richiesta.comando },
-            { QStringLiteral("destinazione"), platform::displayFileName(destinazione) },
+    if (argomenti.json) {
+        QJsonObject esito { { QStringLiteral("comando"), argomenti.comando },
+            { QStringLiteral("destinazione"), nomeInJson(destinazione) },
             { QStringLiteral("totale"), totale }, { QStringLiteral("fatti"), fatti },
             { QStringLiteral("byte"), qint64(avanzamento.byte) },
             { QStringLiteral("secondi"), double(millisecondi) / 1000 },
@@ -488,82 +498,98 @@ int esegui(const Richiesta &richiesta, const PianoTrasferimento &piano,
     return fatti == totale ? Riuscito : Fermato;
 }
 
-// A run refused before any file is touched: the report, and for a script the
-// same in JSON.
-int rifiuta(const Richiesta &richiesta, const QString &motivo)
+// A run refused before any file is touched, its trial too: the report, and
+// for a script the same in JSON.
+int rifiuta(const Argomenti &argomenti, const QString &motivo)
 {
     segnala(motivo);
-    if (richiesta.json)
-        scriviJson({ { QStringLiteral("comando"), richiesta.comando },
-            { QStringLiteral("fatti"), 0 }, { QStringLiteral("errore"), motivo } });
+    if (argomenti.json)
+        scriviJson({ { QStringLiteral("comando"), argomenti.comando },
+            { QStringLiteral("prova"), argomenti.prova }, { QStringLiteral("fatti"), 0 },
+            { QStringLiteral("errore"), motivo } });
     return Fermato;
 }
 
-// The plan of copia or sposta, made by the window's rules through the same
-// engine; with --prova it is shown and nothing is touched.
-int trasferisci(const Richiesta &richiesta)
+// The trial: the plan as it would run, one line or one JSON entry a file.
+int mostraPiano(const Argomenti &argomenti, const QList<FileScelto> &scelti,
+    const QStringList &nuovi, const QString &destinazione)
 {
-    if (!richiesta.prova)
-        completaInterrotte();
-    // The window's remembered choices, read and never written.
+    if (argomenti.json) {
+        scriviJson(
+            { { QStringLiteral("comando"), argomenti.comando }, { QStringLiteral("prova"), true },
+                { QStringLiteral("destinazione"), nomeInJson(destinazione) },
+                { QStringLiteral("file"), fileInJson(scelti, nuovi) } });
+        return Riuscito;
+    }
+    QByteArray righe;
+    for (qsizetype i = 0; i < scelti.size(); ++i)
+        righe += nomeInRiga(scelti.at(i).comeDato) + '\t' + nomeInRiga(nuovi.at(i)) + '\n';
+    scrivi(stdout, righe);
+    return Riuscito;
+}
+
+// What the arguments ask, with the window's remembered choices (read and
+// never written) where they say nothing.
+Richiesta richiestaDegliArgomenti(const Argomenti &argomenti, const QList<FileScelto> &scelti)
+{
     const QString sezione = nomeSezione(QCoreApplication::applicationFilePath());
     const QString ricordato =
         leggiImpostazione(sezione, QStringLiteral("NomeBase"), QStringLiteral("Img_"));
-    const QString nome =
-        richiesta.nome.value_or(nomeBaseVuoto(ricordato) ? QStringLiteral("Img_") : ricordato);
-    const bool perNome = richiesta.perNome.value_or(booleanoDaTesto(
-        leggiImpostazione(sezione, QStringLiteral("OrdineNome"), testoBooleano(false))));
-    if (const QString motivo = motivoNomeBase(nome); !motivo.isEmpty())
-        return rifiuta(richiesta, motivo);
-
-    QList<FileScelto> scelti = raccogli(richiesta.sorgenti);
-    ordina(scelti, perNome);
-    const QString comeData = platform::withSeparator(richiesta.destinazione);
-    const QString destinazione = platform::withSeparator(assoluto(comeData));
-    // What a killed run left goes first, so that its reservations count for
-    // nothing in the running number.
-    if (!richiesta.prova)
-        platform::prepareDestination(destinazione);
-    const qint64 ultimo = perNome ? 0 : ultimoNumero(destinazione, nome);
-
-    PianoTrasferimento piano;
+    Richiesta richiesta;
     for (const FileScelto &scelto : scelti)
-        piano.origini.append(scelto.percorso);
-    if (const QString oltre =
-            numeraPiano(piano, destinazione, nome, ultimo, richiesta.senzaEstensione);
-        !oltre.isEmpty())
-        return rifiuta(richiesta, oltre);
-    piano.spostare = richiesta.comando == QLatin1String("sposta");
-    piano.rinomina = piano.spostare && siRinomina(piano.origini, destinazione);
-    impostaCorrezione(piano, richiesta.correzione);
-    piano.liberaUltimo = perNome;
+        richiesta.origini.append(scelto.percorso);
+    richiesta.destinazione =
+        platform::withSeparator(assoluto(platform::withSeparator(argomenti.destinazione)));
+    richiesta.nomeBase =
+        argomenti.nome.value_or(nomeBaseVuoto(ricordato) ? QStringLiteral("Img_") : ricordato);
+    richiesta.perNome = argomenti.perNome.value_or(booleanoDaTesto(
+        leggiImpostazione(sezione, QStringLiteral("OrdineNome"), testoBooleano(false))));
+    richiesta.spostare = argomenti.comando == QLatin1String("sposta");
+    richiesta.senzaEstensione = argomenti.senzaEstensione;
+    richiesta.correzione = argomenti.correzione;
+    richiesta.prova = argomenti.prova;
+    return richiesta;
+}
 
-    // New paths as the destination was given.
-    QStringList nuovi;
-    for (const QString &nuovo : std::as_const(piano.nuoviNomi))
-        nuovi.append(comeData + platform::namePart(nuovo));
-    if (richiesta.prova) {
-        if (richiesta.json) {
-            scriviJson({ { QStringLiteral("comando"), richiesta.comando },
-                { QStringLiteral("prova"), true },
-                { QStringLiteral("destinazione"), platform::displayFileName(comeData) },
-                { QStringLiteral("file"), fileInJson(scelti, nuovi) } });
-            return Riuscito;
-        }
-        // The bytes of each name as on disk, so that a script can use them.
-        QByteArray righe;
-        for (qsizetype i = 0; i < scelti.size(); ++i)
-            righe += platform::encodeFileName(scelti.at(i).comeDato) + '\t'
-                + platform::encodeFileName(nuovi.at(i)) + '\n';
-        scrivi(stdout, righe);
-        return Riuscito;
+// copia or sposta: the engine makes and checks the plan, as for the window;
+// with --prova it is shown and nothing is touched.
+int trasferisci(const Argomenti &argomenti)
+{
+    if (!argomenti.prova)
+        completaInterrotte();
+    const QList<FileScelto> scelti = raccogli(argomenti.sorgenti);
+    if (scelti.isEmpty()) {
+        QStringList sorgenti;
+        for (const QString &sorgente : argomenti.sorgenti)
+            sorgenti.append(QStringLiteral("«%1»").arg(platform::displayFileName(sorgente)));
+        return rifiuta(argomenti,
+            QStringLiteral("Nessun file da %1 in %2")
+                .arg(argomenti.comando == QLatin1String("sposta") ? QStringLiteral("spostare")
+                                                                  : QStringLiteral("copiare"),
+                    sorgenti.join(QStringLiteral(", "))));
     }
-
+    const Richiesta richiesta = richiestaDegliArgomenti(argomenti, scelti);
+    PianoTrasferimento piano;
     QString rifiuto;
-    platform::runInBackground([&](const platform::Progress &) { rifiuto = controllaPiano(piano); });
+    platform::runInBackground(
+        [&](const platform::Progress &) { rifiuto = preparaPiano(richiesta, piano); });
     if (!rifiuto.isEmpty())
-        return rifiuta(richiesta, rifiuto);
-    return esegui(richiesta, piano, scelti, nuovi, comeData);
+        return rifiuta(argomenti, rifiuto);
+
+    // Each file and new path as the user gave them, in the plan's order.
+    QHash<QString, qsizetype> posizioni;
+    for (qsizetype i = 0; i < scelti.size(); ++i)
+        posizioni.insert(scelti.at(i).percorso, i);
+    QList<FileScelto> ordinati;
+    QStringList nuovi;
+    const QString comeData = platform::withSeparator(argomenti.destinazione);
+    for (qsizetype i = 0; i < piano.origini.size(); ++i) {
+        ordinati.append(scelti.at(posizioni.value(piano.origini.at(i))));
+        nuovi.append(comeData + platform::namePart(piano.nuoviNomi.at(i)));
+    }
+    if (argomenti.prova)
+        return mostraPiano(argomenti, ordinati, nuovi, comeData);
+    return esegui(argomenti, piano, ordinati, nuovi, comeData);
 }
 
 } // namespace
@@ -583,7 +609,7 @@ int eseguiRigaDiComando(int argc, char **argv)
     try {
         bool aiuto = false;
         bool versione = false;
-        const Richiesta richiesta = leggiArgomenti(argomenti, aiuto, versione);
+        const Argomenti letti = leggiArgomenti(argomenti, aiuto, versione);
         if (aiuto) {
             scrivi(stdout, testoAiuto());
             return Riuscito;
@@ -592,13 +618,13 @@ int eseguiRigaDiComando(int argc, char **argv)
             scrivi(stdout, QStringLiteral("copia-e-rinomina %1\n").arg(COPIA_VERSIONE));
             return Riuscito;
         }
-        if (richiesta.comando == QLatin1String("annulla"))
-            return annulla(richiesta);
+        if (letti.comando == QLatin1String("annulla"))
+            return annulla(letti);
         try {
-            return trasferisci(richiesta);
+            return trasferisci(letti);
         } catch (const platform::FileError &errore) {
             // A source or the destination that cannot be read.
-            return rifiuta(richiesta, errore.message());
+            return rifiuta(letti, errore.message());
         }
     } catch (const UsoSbagliato &errore) {
         scrivi(stderr,

@@ -57,7 +57,6 @@ void Form1::SelezionaTutti()
     AggiungiFileElencati(SrcPath->text() + QStringLiteral("*.*"));
     m_stato.Indice = int(m_stato.ElencoFile.size()) - 1;
     m_stato.NumFile = m_stato.Indice;
-    OrdinaElenco();
     SrcInfo->setText(QStringLiteral("Tutti i file (%1)").arg(m_stato.NumFile));
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QDateTime>
 #include <QStringList>
 #include <QWidget>
 
@@ -10,6 +9,7 @@
 #include <optional>
 
 struct PianoTrasferimento;
+struct Richiesta;
 class QCheckBox;
 class QKeyEvent;
 class QShowEvent;
@@ -23,9 +23,8 @@ class CommonDialog;
 }
 
 // The window state shared by every handler of Form1. The working values
-// (NomeFileDialogo, FileCorrente, Indice, LimiteOrdine, PosPunto, Estensione,
-// UnitaSorgente, UnitaDestinazione) carry no meaning from one handler to the
-// next.
+// (NomeFileDialogo, FileCorrente, Indice, PosPunto, Estensione) carry no
+// meaning from one handler to the next.
 struct StatoFinestra
 {
     QString NomeSezione;
@@ -33,8 +32,6 @@ struct StatoFinestra
     QString FileCorrente;
     // The selected names without folder, at 1..NumFile; element 0 is scratch.
     QStringList ElencoFile;
-    // Last-modified times parallel to ElencoFile, rebuilt at each date ordering.
-    QList<QDateTime> ElencoDate;
     int CorrOre = 0; // -12..+12
     int CorrMin = 0; // 0..59
     int CorrSec = 0; // 0..59
@@ -42,9 +39,6 @@ struct StatoFinestra
     int NumFile = 0;
     int PosPunto = 0;
     QString Estensione;
-    int LimiteOrdine = 0;
-    QString UnitaSorgente;
-    QString UnitaDestinazione;
     bool NomeCambiato = false;
     bool Spostare = false;
     bool OrdinePerNome = false;
@@ -96,9 +90,6 @@ private:
     void OptionData_Click();
     void OptionNome_Click();
     void CambiaOrdine();
-    void OrdinaElenco();
-    void OrdinaNomi();
-    void OrdinaDate();
 
     // Destination folder picker and base name field.
     void SfogliaD_Click();
@@ -119,8 +110,8 @@ private:
     QList<QWidget *> BloccaControlli();
     void SbloccaControlli(const QList<QWidget *> &bloccati, QWidget *fuoco);
     void Trasferisci();
-    void SeguiCorsa(
-        const PianoTrasferimento &piano, const QStringList &numeri, const QString &destinazione);
+    Richiesta RichiestaDellaFinestra() const;
+    void SeguiCorsa(const PianoTrasferimento &piano, const QString &destinazione);
 
     // Clock correction.
     struct PassoCorrezione

@@ -55,7 +55,6 @@ void Form1::SfogliaS_Click()
         // The destination cannot be read now; the running number stays as it was.
     }
     m_stato.NumFile = int(m_stato.ElencoFile.size()) - 1;
-    OrdinaElenco();
     SrcInfo->setText(
         QStringLiteral("%1 file %2 selezionati").arg(m_stato.NumFile).arg(estensione.toUpper()));
     repaint();

@@ -1,6 +1,8 @@
 #include "engine/controllo.h"
+#include "engine/correzione.h"
 #include "engine/esecuzione.h"
 #include "engine/numerazione.h"
+#include "engine/piano.h"
 #include "platform/background.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
@@ -14,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScopeGuard>
 #include <QTimer>
 
@@ -88,69 +91,50 @@ void Form1::SbloccaControlli(const QList<QWidget *> &bloccati, QWidget *fuoco)
 
 void Form1::Trasferisci()
 {
-    const QString nome = NomeBase->text();
-    const QString sorgente = SrcPath->text();
-    const QString destinazione = DestPath->text();
-    if (nomeBaseVuoto(nome) || sorgente.isEmpty() || destinazione.isEmpty())
+    if (nomeBaseVuoto(NomeBase->text()) || SrcPath->text().isEmpty() || DestPath->text().isEmpty())
         return;
-    if (const QString motivo = motivoNomeBase(nome); !motivo.isEmpty()) {
-        desktop::reportFailure(this, motivo);
+    if (m_stato.NumFile <= 0) {
+        AggiornaSuffisso();
         return;
     }
-
-    // What a killed run left goes first, so that its empty reservations count
-    // for nothing in the running number.
-    platform::runInBackground(
-        [&](const platform::Progress &) { platform::prepareDestination(destinazione); });
-    AggiornaSuffisso();
-    if (m_stato.NumFile <= 0)
-        return;
-
-    m_stato.UnitaSorgente = unita(sorgente);
-    m_stato.UnitaDestinazione = unita(destinazione);
-    if (m_stato.OrdinePerNome)
-        Suffisso->setText(QStringLiteral("000"));
-
-    // The plan is made here, from the window; the engine then carries it out
-    // aside, reads nothing of the window, and tells it which file is next.
+    // The engine makes the plan aside, as a large or slow folder takes time
+    // to read, and then carries it out aside, telling which file is next.
+    const Richiesta richiesta = RichiestaDellaFinestra();
     PianoTrasferimento piano;
-    for (int i = 1; i <= m_stato.NumFile; ++i)
-        piano.origini.append(sorgente + m_stato.ElencoFile.at(i));
-    const qint64 ultimo = Suffisso->text().toLongLong();
-    const QString oltre = numeraPiano(piano, destinazione, nome, ultimo, m_stato.RimuoviEstensione);
-    if (!oltre.isEmpty()) {
-        desktop::reportFailure(this, oltre);
-        return;
-    }
-    piano.spostare = m_stato.Spostare;
-    piano.rinomina = m_stato.Spostare && siRinomina(piano.origini, destinazione);
-    if (CorrOra->isChecked()) {
-        piano.correzioneOre = m_stato.CorrOre;
-        piano.correzioneMinuti = m_stato.CorrMin;
-        piano.correzioneSecondi = m_stato.CorrSec;
-    }
-    piano.liberaUltimo = m_stato.OrdinePerNome;
-    QStringList numeri;
-    for (int i = 1; i <= m_stato.NumFile; ++i)
-        numeri.append(numeroSuffisso(ultimo + i));
-
-    piano.supportoOrigine = m_supportoSorgente;
-    piano.supportoDestinazione = m_supportoDestinazione;
     QString rifiuto;
-    platform::runInBackground([&](const platform::Progress &) { rifiuto = controllaPiano(piano); });
+    platform::runInBackground(
+        [&](const platform::Progress &) { rifiuto = preparaPiano(richiesta, piano); });
+    if (!piano.origini.isEmpty())
+        Suffisso->setText(numeroSuffisso(piano.ultimo));
     if (!rifiuto.isEmpty()) {
         desktop::reportFailure(this, rifiuto);
         return;
     }
+    SeguiCorsa(piano, richiesta.destinazione);
+}
 
-    SeguiCorsa(piano, numeri, destinazione);
+// What the controls and the window state ask for.
+Richiesta Form1::RichiestaDellaFinestra() const
+{
+    Richiesta richiesta;
+    for (int i = 1; i <= m_stato.NumFile; ++i)
+        richiesta.origini.append(SrcPath->text() + m_stato.ElencoFile.at(i));
+    richiesta.destinazione = DestPath->text();
+    richiesta.nomeBase = NomeBase->text();
+    richiesta.perNome = OptionNome->isChecked();
+    richiesta.spostare = m_stato.Spostare;
+    richiesta.senzaEstensione = m_stato.RimuoviEstensione;
+    if (CorrOra->isChecked())
+        richiesta.correzione = spanCorrezione(m_stato.CorrOre, m_stato.CorrMin, m_stato.CorrSec);
+    richiesta.supportoOrigine = m_supportoSorgente;
+    richiesta.supportoDestinazione = m_supportoDestinazione;
+    return richiesta;
 }
 
 // Carries out the plan aside while the title and the taskbar tell how far
 // it has gone, four times a second; a long run that ends while the user is
 // elsewhere says so on the desktop.
-void Form1::SeguiCorsa(
-    const PianoTrasferimento &piano, const QStringList &numeri, const QString &destinazione)
+void Form1::SeguiCorsa(const PianoTrasferimento &piano, const QString &destinazione)
 {
     Avanzamento avanzamento;
     const qint64 byteTotali =
@@ -185,7 +169,7 @@ void Form1::SeguiCorsa(
             [&](const platform::Progress &avanza) {
                 eseguiPiano(piano, avanza, m_chiusuraRichiesta, avanzamento);
             },
-            [&](int file) { Suffisso->setText(numeri.at(file)); });
+            [&](int file) { Suffisso->setText(numeroSuffisso(piano.ultimo + 1 + file)); });
     } catch (const platform::FileError &errore) {
         const QString file = platform::displayFileName(errore.paths().value(0));
         annuncia(

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QStringList>
+
+#include <optional>
+
+// What a front end asks of the engine. The window and the terminal hand it
+// the same; the engine makes the plan from it, orders, numbers and checks it.
+struct Richiesta
+{
+    // The files chosen, as whole paths, each once.
+    QStringList origini;
+    // The folder the new files go to, ending with its separator.
+    QString destinazione;
+    QString nomeBase;
+    bool perNome = false;
+    bool spostare = false;
+    bool senzaEstensione = false;
+    // The clock correction as one span, in seconds; 0 leaves each time as it is.
+    qint64 correzione = 0;
+    // The file systems the folders were on when they were chosen, if known:
+    // a card unmounted since leaves its mount point on another one.
+    std::optional<quint64> supportoOrigine;
+    std::optional<quint64> supportoDestinazione;
+    // A trial reads and checks everything but touches nothing, not even what
+    // a killed run left in the destination.
+    bool prova = false;
+};
+
+// What one run does: each file's path and new path, and how it goes there.
+struct PianoTrasferimento
+{
+    QStringList origini;
+    // At the same positions as origini.
+    QStringList nuoviNomi;
+    // The running number before the first new name.
+    qint64 ultimo = 0;
+    bool spostare = false;
+    // A move within one file system: each file is renamed, no byte is copied.
+    bool rinomina = false;
+    qint64 correzione = 0;
+    // Name order leaves the last new file writable by its owner.
+    bool liberaUltimo = false;
+    std::optional<quint64> supportoOrigine;
+    std::optional<quint64> supportoDestinazione;
+    // Each file's size, at the positions of origini; filled in by the check.
+    QList<qint64> dimensioni;
+};
+
+// The plan of a request: its files in date order, numbered on from the
+// destination's highest number, or in name order from 001; then checked as a
+// whole before any file is touched. Returns why the run is refused, or an
+// empty text. Throws platform::FileError when the destination cannot be read.
+QString preparaPiano(const Richiesta &richiesta, PianoTrasferimento &piano);
