@@ -1,5 +1,8 @@
 #include "support.h"
 
+#include "platform/filenames.h"
+#include "platform/fileops.h"
+
 #include <QCheckBox>
 #include <QDir>
 #include <QJsonArray>
@@ -9,6 +12,9 @@
 #include <QTest>
 
 #include <csignal>
+#include <cstdio>
+#include <optional>
+#include <sys/stat.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -45,6 +51,10 @@ private Q_SLOTS:
     void wrongUse();
     void stopsOnSignal_data();
     void stopsOnSignal();
+    void trialRefusedAsTheRun_data();
+    void trialRefusedAsTheRun();
+    void namesAsTheyAre();
+    void pathsAsTheSystemReadsThem();
 
 private:
     QProcessEnvironment environment() const;
@@ -347,6 +357,102 @@ void TestRiga::stopsOnSignal()
         + QByteArray(signal == SIGTERM ? "SIGTERM" : "SIGHUP") + ")."));
     QCOMPARE(test::entriesOf(path(u"dest"_s)), (QStringList { "Img_001.jpg", "Img_002.jpg" }));
     QCOMPARE(test::contentOf(path(u"dest/Img_002.jpg"_s)), QByteArray(64 << 10, 'b'));
+}
+
+void TestRiga::trialRefusedAsTheRun_data()
+{
+    QTest::addColumn<QString>("destination");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("destination never there")
+        << "assente"
+        << "card"
+        << "La cartella di destinazione «assente/» non esiste: nessun file è stato copiato.";
+    QTest::newRow("a folder with no files") << "dest"
+                                            << "vuota"
+                                            << "Nessun file da copiare in «vuota»";
+    QTest::newRow("no room") << "tmpfs"
+                             << "grande"
+                             << "Nella destinazione «%1» lo spazio libero non basta: servono "
+                                "105,9 MB, ce ne sono 67,1 MB: nessun file è stato copiato.";
+}
+
+// A script checks a run with --prova: it is refused with the very words and
+// status of the run, and neither touches anything.
+void TestRiga::trialRefusedAsTheRun()
+{
+    QFETCH(QString, destination);
+    QFETCH(QString, source);
+    QFETCH(QString, message);
+    QVERIFY(QDir().mkpath(path(u"dest"_s)) && QDir().mkpath(path(u"vuota"_s)));
+    fill(u"card"_s, u"dest"_s);
+    std::optional<test::Medium> medium;
+    if (destination == "tmpfs"_L1) {
+        medium.emplace(u"tmpfs"_s);
+        if (!medium->isMounted())
+            QSKIP(qPrintable(medium->whyNot()));
+        destination = medium->path();
+        message = message.arg(test::slashed(destination));
+        // Sparse: its size is what counts.
+        QVERIFY(QDir().mkpath(path(u"grande"_s)));
+        QFile photo(path(u"grande/IMG_1.JPG"_s));
+        QVERIFY(photo.open(QIODevice::WriteOnly) && photo.resize(qint64(100) << 20));
+    }
+    const QStringList before = test::entriesOf(path(u"dest"_s));
+
+    for (const bool trial : { true, false }) {
+        QStringList arguments { "copia", source, destination };
+        if (trial)
+            arguments << "--prova";
+        const Run run = terminal(arguments);
+        QCOMPARE(run.status, 1);
+        QCOMPARE(QString::fromUtf8(run.err), message + u'\n');
+        QCOMPARE(run.out, QByteArray());
+    }
+    QCOMPARE(test::entriesOf(path(u"dest"_s)), before);
+}
+
+// A name with a tab, a newline or a backslash keeps its line, and one that
+// is not UTF-8 comes back byte for byte from the JSON.
+void TestRiga::namesAsTheyAre()
+{
+    QVERIFY(QDir().mkpath(path(u"card"_s)) && QDir().mkpath(path(u"dest"_s)));
+    int minute = 0;
+    for (const char *name : { "a\tb.jpg", "c\nd.jpg", "e\\f.jpg", "g\xff.jpg" }) {
+        const QByteArray file = QFile::encodeName(path(u"card/"_s)) + name;
+        std::FILE *photo = std::fopen(file.constData(), "w");
+        QVERIFY(photo && std::fclose(photo) == 0);
+        platform::setFileTime(platform::decodeFileName(file), at(10, minute++));
+    }
+    const Run lines = terminal({ "copia", "card", "dest", "-o", "data", "--prova" });
+    QCOMPARE(lines.status, 0);
+    QCOMPARE(lines.out,
+        "card/a\\tb.jpg\tdest/Img_001.jpg\ncard/c\\nd.jpg\tdest/Img_002.jpg\n"
+        "card/e\\\\f.jpg\tdest/Img_003.jpg\ncard/g\xff.jpg\tdest/Img_004.jpg\n"_ba);
+    const Run json = terminal({ "copia", "card", "dest", "-o", "data", "--prova", "--json" });
+    QCOMPARE(json.status, 0);
+    QVERIFY(json.out.contains(R"("origine": "card/g\udcff.jpg")"));
+    QVERIFY(json.out.contains(R"("origine": "card/a\tb.jpg")"));
+}
+
+void TestRiga::pathsAsTheSystemReadsThem()
+{
+    // b/link leads to t/sub: b/link/.. is t, not b.
+    for (const char *folder : { "t/sub", "b", "dest", "Foto 12:30" })
+        QVERIFY(QDir().mkpath(path(QLatin1String(folder))));
+    test::writeFile(path(u"t"_s), u"di_t.jpg"_s);
+    test::writeFile(path(u"b"_s), u"di_b.jpg"_s);
+    QVERIFY(QFile::link(u"../t/sub"_s, path(u"b/link"_s)));
+    const Run parent = terminal({ "copia", "b/link/..", "dest", "--prova" });
+    QCOMPARE(parent.out, "b/link/../di_t.jpg\tdest/Img_001.jpg\n"_ba);
+
+    // A ":" is part of a name: on one file system a move renames.
+    const QString photo = test::writeFile(path(u"Foto 12:30"_s), u"IMG_1.JPG"_s);
+    const ino_t inode = test::statOf(photo).st_ino;
+    const Run move = terminal({ "sposta", "Foto 12:30", "dest" });
+    QCOMPARE(move.status, 0);
+    QCOMPARE(test::statOf(path(u"dest/Img_001.jpg"_s)).st_ino, inode);
 }
 
 COPIA_TEST_MAIN(TestRiga)
