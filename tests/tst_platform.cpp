@@ -192,7 +192,9 @@ void TestPlatform::namesThatAreNotUtf8()
 void TestPlatform::copyKeepsContentTimeAndPermissions()
 {
     QTemporaryDir dir;
-    const QByteArray content(3 << 20, 'x');
+    // Large enough to be read back in parts while it is written, and a tail.
+    QByteArray content((65 << 20) + 4321, 'x');
+    content[(40 << 20) + 7] = 'y';
     const QString source = test::writeFile(dir.path(), QStringLiteral("a.jpg"), content);
     test::setTime(source, QDateTime(QDate(2026, 7, 15), QTime(10, 20, 30)), 123456789);
     QVERIFY(QFile::setPermissions(source, QFile::ReadOwner | QFile::ReadGroup));

@@ -40,8 +40,10 @@ QString motivoFile(PianoTrasferimento &piano, const QString &destinazione,
 
     piano.dimensioni.clear();
     for (qsizetype i = 0; i < piano.origini.size(); ++i) {
-        // A file gone since it was chosen ends the run when its turn comes.
-        const qint64 byte = std::max<qint64>(platform::fileSize(piano.origini.at(i)), 0);
+        // A rename writes no byte. A file gone since it was chosen ends the
+        // run when its turn comes.
+        const qint64 byte =
+            piano.rinomina ? 0 : std::max<qint64>(platform::fileSize(piano.origini.at(i)), 0);
         piano.dimensioni.append(byte);
         const QString nome = platform::namePart(piano.nuoviNomi.at(i));
         if (presenti.contains(chiave(nome)))

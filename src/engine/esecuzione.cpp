@@ -66,14 +66,10 @@ VoceGiornale voceGiornale(const PianoTrasferimento &piano, int posizione, qint64
 
 VoceGiornale voceRinomina(const PianoTrasferimento &piano, int posizione)
 {
-    const QString &origine = piano.origini.at(posizione);
+    // A file that cannot be read is no concern here: the rename itself tells
+    // what is wrong with it.
     QDateTime ora;
-    try {
-        ora = platform::fileTime(origine);
-    } catch (const platform::FileError &) {
-        // The rename itself tells what is wrong with the file.
-    }
-    const auto sorgente = platform::fileStamp(origine);
+    const auto sorgente = platform::fileStamp(piano.origini.at(posizione), &ora);
     return voceGiornale(piano, posizione, sorgente ? sorgente->size : 0, {}, ora, sorgente);
 }
 

@@ -3,8 +3,10 @@
 #include <QEventLoop>
 #include <QFutureWatcher>
 #include <QThreadPool>
+#include <QTimer>
 #include <QtConcurrent>
 
+#include <atomic>
 #include <exception>
 #include <sys/resource.h>
 
@@ -36,11 +38,30 @@ std::function<void(int)> &workGate()
 
 void runInBackground(const std::function<void(const Progress &)> &work, const Progress &onProgress)
 {
-    // Steps arrive here as queued calls, ahead of the end of the work.
+    // Steps are shown here, ahead of the end of the work: the first after a
+    // quiet while at once, those that follow it closely at the next look, 25
+    // times a second, the latest only. A thousand renames a second would
+    // otherwise wake the window a thousand times.
     QObject receiver;
-    const Progress progress = [&receiver, &onProgress, gate = workGate()](int step) {
-        QMetaObject::invokeMethod(
-            &receiver, [&onProgress, step] { onProgress(step); }, Qt::QueuedConnection);
+    std::atomic<int> latest = -1;
+    std::atomic<bool> quiet = true;
+    int shown = -1;
+    const auto show = [&] {
+        if (const int step = latest; onProgress && step != shown) {
+            shown = step;
+            onProgress(step);
+        }
+    };
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, &receiver, [&] {
+        show();
+        quiet = true;
+    });
+    look.start(40);
+    const Progress progress = [&, gate = workGate()](int step) {
+        latest = step;
+        if (quiet.exchange(false))
+            QMetaObject::invokeMethod(&receiver, show, Qt::QueuedConnection);
         if (gate)
             gate(step);
     };
@@ -62,7 +83,9 @@ void runInBackground(const std::function<void(const Progress &)> &work, const Pr
     // The loop also ends when the application exits: the work still
     // completes whole, and the window hears of all of it.
     watcher.waitForFinished();
+    look.stop();
     QCoreApplication::sendPostedEvents(&receiver);
+    show();
     if (failure)
         std::rethrow_exception(failure);
 }

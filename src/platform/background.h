@@ -9,10 +9,12 @@ using Progress = std::function<void(int step)>;
 
 // Runs blocking file work on the program's one worker thread while the
 // calling user-interface thread goes on handling events, so that the window
-// keeps painting and answering the desktop. Each step the work reports to
-// its Progress runs onProgress here, in order, without holding up the work.
-// Returns once the work is done and every step has been shown, rethrowing
-// what the work threw. The work must not touch widgets.
+// keeps painting and answering the desktop. The steps the work reports to
+// its Progress run onProgress here without holding up the work: a step after
+// a quiet while at once, then the latest 25 times a second, so that steps
+// faster than anyone can read are passed over. Returns once the work is done
+// and its last step has been shown, rethrowing what the work threw. The work
+// must not touch widgets.
 void runInBackground(
     const std::function<void(const Progress &)> &work, const Progress &onProgress = {});
 

@@ -8,10 +8,13 @@
 #include <xxhash.h>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstdlib>
 #include <fcntl.h>
 #include <functional>
 #include <future>
+#include <limits>
+#include <mutex>
 #include <new>
 #include <sys/stat.h>
 #include <vector>
@@ -155,15 +158,17 @@ Hasher newHasher()
     return hasher;
 }
 
-// Reads the file from its start to its end through one buffer, hashing each
-// piece and handing it on; returns 0, or the error of a read that failed.
-// Counts the bytes read into size, when given.
+// Reads the file from offset to its end, or to until, through one buffer,
+// hashing each piece and handing it on; returns 0, or the error of a read
+// that failed. Counts the bytes read into size, when given.
 int hashPieces(int fd, XXH3_state_t *hasher,
-    const std::function<void(const char *, size_t)> &onPiece = {}, off_t *size = nullptr)
+    const std::function<void(const char *, size_t)> &onPiece = {}, off_t *size = nullptr,
+    off_t offset = 0, off_t until = std::numeric_limits<off_t>::max())
 {
     std::vector<char> buffer(BufferSize);
-    for (off_t offset = 0;;) {
-        const ssize_t got = ::pread(fd, buffer.data(), buffer.size(), offset);
+    for (;;) {
+        const ssize_t got = ::pread(fd, buffer.data(),
+            size_t(std::min<off_t>(off_t(buffer.size()), until - offset)), offset);
         if (size)
             *size = offset;
         if (got == 0)
@@ -180,38 +185,123 @@ int hashPieces(int fd, XXH3_state_t *hasher,
     }
 }
 
+// The hash of the file as the medium holds it, from offset on, added to what
+// the hasher holds: its pages are dropped from memory first, so that the read
+// reaches the medium, not the cache.
+XXH128_hash_t hashFromMedium(int fd, Operation operation, const QStringList &paths,
+    Hasher hasher = newHasher(), off_t offset = 0)
+{
+    ::posix_fadvise(fd, offset, 0, POSIX_FADV_DONTNEED);
+    if (const int error = hashPieces(fd, hasher.get(), {}, nullptr, offset))
+        fail(operation, paths, error);
+    return XXH3_128bits_digest(hasher.get());
+}
+
+// Reads a large copy back while it is still being written: each part the
+// writer has passed is put on the medium, dropped from memory and hashed from
+// there, so that reading back overlaps writing instead of following it. Only
+// for a file of the kernel's own file systems, which reads back through a
+// second descriptor what the first wrote.
+class ReadBackAlongside
+{
+public:
+    static constexpr off_t Part = off_t(32) << 20;
+
+    explicit ReadBackAlongside(Descriptor reader)
+        : m_reader(std::move(reader))
+        , m_hasher(newHasher())
+        , m_worker(std::async(std::launch::async, [this] { readParts(); }))
+    { }
+    ~ReadBackAlongside() { finish(); }
+
+    void writtenUpTo(off_t offset)
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_written = offset;
+        }
+        m_moreWritten.notify_one();
+    }
+
+    // Stops after the part in hand; 0 or the error of a part that failed.
+    int finish()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_finished = true;
+        }
+        m_moreWritten.notify_one();
+        if (m_worker.valid())
+            m_worker.get();
+        return m_error;
+    }
+
+    // What was read back so far: the hash, and up to where.
+    Hasher takeHasher() { return std::move(m_hasher); }
+    off_t readUpTo() const { return m_read; }
+
+private:
+    void readParts()
+    {
+        for (;;) {
+            {
+                std::unique_lock lock(m_mutex);
+                m_moreWritten.wait(
+                    lock, [this] { return m_finished || m_written - m_read >= Part; });
+                if (m_finished)
+                    return;
+            }
+            const int fd = m_reader.get();
+            constexpr unsigned int Flush =
+                SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
+            if (::sync_file_range(fd, m_read, Part, Flush) != 0) {
+                m_error = errno;
+                return;
+            }
+            ::posix_fadvise(fd, m_read, Part, POSIX_FADV_DONTNEED);
+            if ((m_error = hashPieces(fd, m_hasher.get(), {}, nullptr, m_read, m_read + Part)))
+                return;
+            m_read += Part;
+        }
+    }
+
+    Descriptor m_reader;
+    Hasher m_hasher;
+    std::mutex m_mutex;
+    std::condition_variable m_moreWritten;
+    off_t m_written = 0;
+    bool m_finished = false;
+    // The worker's own, read by others once it ended.
+    off_t m_read = 0;
+    int m_error = 0;
+    std::future<void> m_worker;
+};
+
 // The bytes are hashed in the very buffer they are written from: hashing
 // costs far less than the medium's own speed, and the hash is of the bytes
 // written. A source that gives other than its size of bytes (a read that
 // ended early, a file still growing) fails the copy.
-XXH128_hash_t copyContent(
-    int in, off_t size, int out, const QStringList &paths, const std::atomic<bool> *cancel)
+XXH128_hash_t copyContent(int in, off_t size, int out, const QStringList &paths,
+    const std::atomic<bool> *cancel, ReadBackAlongside *readBack)
 {
     const Hasher hasher = newHasher();
     off_t read = 0;
+    off_t written = 0;
     const int error = hashPieces(
         in, hasher.get(),
         [&](const char *data, size_t count) {
             if (cancel && *cancel)
                 fail(Operation::Copy, paths, ECANCELED);
             writeAll(out, data, count, paths);
+            written += off_t(count);
+            if (readBack)
+                readBack->writtenUpTo(written);
         },
         &read);
     if (error != 0)
         fail(Operation::Copy, paths, error);
     if (read != size)
         fail(Operation::ShortRead, paths, 0);
-    return XXH3_128bits_digest(hasher.get());
-}
-
-// The hash of the file as the medium holds it: its pages are dropped from
-// memory first, so that the read reaches the medium, not the cache.
-XXH128_hash_t hashFromMedium(int fd, Operation operation, const QStringList &paths)
-{
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
-    const Hasher hasher = newHasher();
-    if (const int error = hashPieces(fd, hasher.get()))
-        fail(operation, paths, error);
     return XXH3_128bits_digest(hasher.get());
 }
 
@@ -246,6 +336,8 @@ struct PendingCopy::Private
     XXH128_hash_t hash;
     qint64 written = 0;
     bool forMove = false;
+    // For a large copy, its read-back so far.
+    std::unique_ptr<ReadBackAlongside> readBack;
 };
 
 PendingCopy::PendingCopy(std::unique_ptr<Private> d)
@@ -288,7 +380,10 @@ PendingCopy writeCopy(const QString &source, const QString &target, const std::a
         fail(Operation::Copy, d->paths, S_ISDIR(d->source.st_mode) ? EISDIR : EINVAL);
 
     d->file = createPendingFile(d->target, d->source.st_mode & 0777, d->paths);
-    d->hash = copyContent(in.get(), d->source.st_size, d->file.fd.get(), d->paths, cancel);
+    if (d->file.temporaryName.isEmpty() && d->source.st_size >= 2 * ReadBackAlongside::Part)
+        d->readBack = std::make_unique<ReadBackAlongside>(openToReadBack(d->file));
+    d->hash = copyContent(
+        in.get(), d->source.st_size, d->file.fd.get(), d->paths, cancel, d->readBack.get());
     struct stat written;
     if (::fstat(d->file.fd.get(), &written) != 0)
         fail(Operation::Copy, d->paths);
@@ -336,7 +431,17 @@ void verifyCopy(PendingCopy &copy, bool forMove)
     const Descriptor reader = openToReadBack(d.file);
     if (!reader.isValid())
         fail(Operation::Verify, d.paths);
-    if (!XXH128_isEqual(hashFromMedium(reader.get(), Operation::Verify, d.paths), d.hash))
+    Hasher readBack = newHasher();
+    off_t readUpTo = 0;
+    if (d.readBack) {
+        if (const int error = d.readBack->finish())
+            fail(Operation::Verify, d.paths, error);
+        readBack = d.readBack->takeHasher();
+        readUpTo = d.readBack->readUpTo();
+    }
+    if (!XXH128_isEqual(
+            hashFromMedium(reader.get(), Operation::Verify, d.paths, std::move(readBack), readUpTo),
+            d.hash))
         fail(Operation::Verify, d.paths, 0);
     if (again.valid())
         again.get();
@@ -492,11 +597,13 @@ void setFileTime(const QString &path, const QDateTime &time)
         throw FileError(Operation::SetTime, { path }, errno, time);
 }
 
-std::optional<FileStamp> fileStamp(const QString &path)
+std::optional<FileStamp> fileStamp(const QString &path, QDateTime *modified)
 {
     struct stat status;
     if (::stat(encodeFileName(path).constData(), &status) != 0)
         return std::nullopt;
+    if (modified)
+        *modified = momentOf(status.st_mtim.tv_sec);
     return stampOf(status);
 }
 

@@ -66,7 +66,9 @@ struct FileStamp
     qint64 changeNanoseconds = 0;
     bool operator==(const FileStamp &) const = default;
 };
-std::optional<FileStamp> fileStamp(const QString &path);
+// The file's stamp, and where asked its modification time as fileTime() gives
+// it, from one look.
+std::optional<FileStamp> fileStamp(const QString &path, QDateTime *modified = nullptr);
 
 // A copy written beside its new name, hashed as it was written; not yet
 // flushed to the medium, read back nor published. It is removed with the object

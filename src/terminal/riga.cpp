@@ -448,11 +448,9 @@ int esegui(const Argomenti &argomenti, const PianoTrasferimento &piano,
 
     QString errore;
     try {
-        platform::runInBackground(
-            [&](const platform::Progress &avanza) {
-                eseguiPiano(piano, avanza, ferma, avanzamento);
-            },
-            [](int) {});
+        platform::runInBackground([&](const platform::Progress &avanza) {
+            eseguiPiano(piano, avanza, ferma, avanzamento);
+        });
     } catch (const platform::FileError &eccezione) {
         errore = eccezione.message();
     }
