@@ -1,3 +1,4 @@
+#include "platform/textlocale.h"
 #include "terminal/riga.h"
 #include "window/form1.h"
 
@@ -8,6 +9,7 @@
 
 int main(int argc, char *argv[])
 {
+    platform::useUtf8Characters();
     // With arguments the program works in the terminal, with no display.
     if (argc > 1)
         return eseguiRigaDiComando(argc, argv);

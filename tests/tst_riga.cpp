@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <cstdio>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -45,10 +46,14 @@ private Q_SLOTS:
     void wrongUse();
     void stopsOnSignal_data();
     void stopsOnSignal();
+    void bareEnvironment_data();
+    void bareEnvironment();
 
 private:
     QProcessEnvironment environment() const;
     Run terminal(const QStringList &arguments, const QString &folder = {});
+    Run run(const QStringList &arguments, const QProcessEnvironment &environment,
+        const QString &folder = {});
     QString path(const QString &relative) const { return m_root->filePath(relative); }
     // Photos whose names and times give different orders, one without
     // extension, and a destination that each base name of the table continues.
@@ -96,8 +101,14 @@ QProcessEnvironment TestRiga::environment() const
 
 Run TestRiga::terminal(const QStringList &arguments, const QString &folder)
 {
+    return run(arguments, environment(), folder);
+}
+
+Run TestRiga::run(
+    const QStringList &arguments, const QProcessEnvironment &environment, const QString &folder)
+{
     QProcess process;
-    process.setProcessEnvironment(environment());
+    process.setProcessEnvironment(environment);
     process.setWorkingDirectory(folder.isEmpty() ? m_root->path() : folder);
     process.start(QStringLiteral(COPIA_EXE), arguments);
     if (!process.waitForFinished(120'000) || process.exitStatus() != QProcess::NormalExit)
@@ -340,6 +351,48 @@ void TestRiga::stopsOnSignal()
     QVERIFY(process.readAllStandardError().contains("Interrotto dopo 2 file di 3."));
     QCOMPARE(test::entriesOf(path(u"dest"_s)), (QStringList { "Img_001.jpg", "Img_002.jpg" }));
     QCOMPARE(test::contentOf(path(u"dest/Img_002.jpg"_s)), QByteArray(64 << 10, 'b'));
+}
+
+void TestRiga::bareEnvironment_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("err");
+
+    QTest::newRow("help") << QStringList { "--help" } << 0
+                          << "Copia o sposta foto in una cartella"_ba << QByteArray();
+    // The characters become UTF-8, and a name that is not still reaches its bytes.
+    QTest::newRow("preview of a name that is not UTF-8")
+        << QStringList { "copia", "card", "dest", "--prova" } << 0
+        << "card/DSC\xff.JPG\tdest/Img_001.jpg\n"_ba << QByteArray();
+}
+
+// As cron or `su -` start it: no locale and no display, where Qt would
+// have its say on standard error.
+void TestRiga::bareEnvironment()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArray, err);
+    QVERIFY(QDir().mkpath(path(u"card"_s)) && QDir().mkpath(path(u"dest"_s)));
+    const QByteArray odd = QFile::encodeName(path(u"card"_s)) + "/DSC\xff.JPG";
+    QCOMPARE(std::rename(QFile::encodeName(test::writeFile(path(u"card"_s), u"a"_s)).constData(),
+                 odd.constData()),
+        0);
+    // QTemporaryDir cannot name it to remove it.
+    const auto removing = qScopeGuard([&] { std::remove(odd.constData()); });
+    QProcessEnvironment bare = environment();
+    for (const QString &name : bare.keys()) {
+        if (name.startsWith(u"LC_"_s) || name == "LANG"_L1 || name == "LANGUAGE"_L1)
+            bare.remove(name);
+    }
+
+    const Run result = run(arguments, bare);
+    QCOMPARE(result.err, err);
+    QVERIFY2(result.out.startsWith(out), result.out.constData());
+    QCOMPARE(result.status, status);
 }
 
 COPIA_TEST_MAIN(TestRiga)
