@@ -1,5 +1,7 @@
 #include "support.h"
 
+#include "window/apertura.h"
+
 #include <QCheckBox>
 #include <QDir>
 #include <QJsonArray>
@@ -27,6 +29,25 @@ struct Run
     QByteArray err;
 };
 
+// The arguments as main() has them, after the program's name.
+class Argv
+{
+public:
+    explicit Argv(const QByteArrayList &arguments)
+        : m_bytes(QByteArrayList { "copia-e-rinomina" } + arguments)
+    {
+        for (QByteArray &argument : m_bytes)
+            m_pointers.push_back(argument.data());
+        m_pointers.push_back(nullptr);
+    }
+    int argc() const { return int(m_bytes.size()); }
+    char **argv() { return m_pointers.data(); }
+
+private:
+    QByteArrayList m_bytes;
+    std::vector<char *> m_pointers;
+};
+
 } // namespace
 
 class TestRiga : public QObject
@@ -48,6 +69,8 @@ private Q_SLOTS:
     void stopsOnSignal();
     void bareEnvironment_data();
     void bareEnvironment();
+    void screenForWindow_data();
+    void screenForWindow();
 
 private:
     QProcessEnvironment environment() const;
@@ -88,7 +111,7 @@ void TestRiga::fill(const QString &card, const QString &destination)
         test::writeFile(path(destination), QLatin1String(name), "vecchia", at(8, 0));
 }
 
-// The real program, with no display at all: a window would abort it.
+// The real program, with no display at all: a window would not open.
 QProcessEnvironment TestRiga::environment() const
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -366,6 +389,11 @@ void TestRiga::bareEnvironment_data()
     QTest::newRow("preview of a name that is not UTF-8")
         << QStringList { "copia", "card", "dest", "--prova" } << 0
         << "card/DSC\xff.JPG\tdest/Img_001.jpg\n"_ba << QByteArray();
+    const QByteArray noScreen =
+        "copia-e-rinomina: nessuno schermo su cui mostrare la finestra.\n"
+        "Avvialo da una sessione grafica, oppure usa i comandi del terminale:\n"
+        "  copia-e-rinomina --help\n";
+    QTest::newRow("window without display") << QStringList() << 1 << QByteArray() << noScreen;
 }
 
 // As cron or `su -` start it: no locale and no display, where Qt would
@@ -393,6 +421,39 @@ void TestRiga::bareEnvironment()
     QCOMPARE(result.err, err);
     QVERIFY2(result.out.startsWith(out), result.out.constData());
     QCOMPARE(result.status, status);
+}
+
+void TestRiga::screenForWindow_data()
+{
+    QTest::addColumn<QByteArrayList>("arguments");
+    QTest::addColumn<QStringList>("environment");
+    QTest::addColumn<bool>("screen");
+
+    QTest::newRow("X") << QByteArrayList() << QStringList { "DISPLAY=:0" } << true;
+    QTest::newRow("Wayland") << QByteArrayList() << QStringList { "WAYLAND_DISPLAY=wayland-0" }
+                             << true;
+    QTest::newRow("offscreen") << QByteArrayList() << QStringList { "QT_QPA_PLATFORM=offscreen" }
+                               << true;
+    QTest::newRow("none") << QByteArrayList() << QStringList { "XDG_SESSION_TYPE=tty" } << false;
+    QTest::newRow("empty") << QByteArrayList() << QStringList { "DISPLAY=", "QT_QPA_PLATFORM=" }
+                           << false;
+    QTest::newRow("-platform offscreen")
+        << QByteArrayList { "-platform", "offscreen" } << QStringList() << true;
+    QTest::newRow("--display :0") << QByteArrayList { "--display", ":0" } << QStringList() << true;
+    QTest::newRow("-platform alone") << QByteArrayList { "-platform" } << QStringList() << false;
+}
+
+void TestRiga::screenForWindow()
+{
+    QFETCH(QByteArrayList, arguments);
+    QFETCH(QStringList, environment);
+    QFETCH(bool, screen);
+    QProcessEnvironment given;
+    for (const QString &variable : environment)
+        given.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
+    Argv argv(arguments);
+
+    QCOMPARE(schermoPerLaFinestra(argv.argc(), argv.argv(), given), screen);
 }
 
 COPIA_TEST_MAIN(TestRiga)
