@@ -69,6 +69,8 @@ private Q_SLOTS:
     void stopsOnSignal();
     void bareEnvironment_data();
     void bareEnvironment();
+    void windowOrTerminal_data();
+    void windowOrTerminal();
     void screenForWindow_data();
     void screenForWindow();
 
@@ -394,6 +396,8 @@ void TestRiga::bareEnvironment_data()
         "Avvialo da una sessione grafica, oppure usa i comandi del terminale:\n"
         "  copia-e-rinomina --help\n";
     QTest::newRow("window without display") << QStringList() << 1 << QByteArray() << noScreen;
+    QTest::newRow("window restored by a session manager, without display")
+        << QStringList { "-session", "10d2f3_4" } << 1 << QByteArray() << noScreen;
 }
 
 // As cron or `su -` start it: no locale and no display, where Qt would
@@ -421,6 +425,40 @@ void TestRiga::bareEnvironment()
     QCOMPARE(result.err, err);
     QVERIFY2(result.out.startsWith(out), result.out.constData());
     QCOMPARE(result.status, status);
+}
+
+void TestRiga::windowOrTerminal_data()
+{
+    QTest::addColumn<QByteArrayList>("arguments");
+    QTest::addColumn<bool>("window");
+
+    QTest::newRow("nothing") << QByteArrayList() << true;
+    QTest::newRow("session manager")
+        << QByteArrayList { "-session", "10d2f3_4", "-name", "copia-e-rinomina" } << true;
+    QTest::newRow("platform and session")
+        << QByteArrayList { "-platform", "offscreen", "-session", "x" } << true;
+    QTest::newRow("--style=fusion") << QByteArrayList { "--style=fusion" } << true;
+    QTest::newRow("-reverse") << QByteArrayList { "-reverse" } << true;
+    QTest::newRow("-stylesheet") << QByteArrayList { "-stylesheet", "f" } << true;
+    QTest::newRow("-qwindowgeometry") << QByteArrayList { "-qwindowgeometry", "640x480" } << true;
+    QTest::newRow("-display") << QByteArrayList { "-display", ":1" } << true;
+    QTest::newRow("copia") << QByteArrayList { "copia", "a", "b" } << false;
+    QTest::newRow("annulla") << QByteArrayList { "annulla" } << false;
+    QTest::newRow("-h") << QByteArrayList { "-h" } << false;
+    QTest::newRow("--version") << QByteArrayList { "--version" } << false;
+    QTest::newRow("an option first")
+        << QByteArrayList { "-n", "Foto_", "copia", "a", "b" } << false;
+    QTest::newRow("a photo") << QByteArrayList { "foto.jpg" } << false;
+    QTest::newRow("three dashes") << QByteArrayList { "---session", "x" } << false;
+}
+
+void TestRiga::windowOrTerminal()
+{
+    QFETCH(QByteArrayList, arguments);
+    QFETCH(bool, window);
+    Argv argv(arguments);
+
+    QCOMPARE(perLaFinestra(argv.argc(), argv.argv()), window);
 }
 
 void TestRiga::screenForWindow_data()

@@ -7,9 +7,18 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 namespace {
+
+// Those that QCoreApplication, QGuiApplication (with its X11 ones) and
+// QApplication take from the arguments of any Qt program.
+constexpr QByteArrayView OpzioniDiQt[] { "platform", "platformpluginpath", "platformtheme",
+    "plugin", "qwindowgeometry", "qwindowicon", "qwindowtitle", "reverse", "session", "display",
+    "name", "nograb", "dograb", "visual", "geometry", "icon", "title", "style", "stylesheet",
+    "widgetcount", "qmljsdebugger" };
 
 // The value after an option of Qt's, which takes "-name" and "--name" alike.
 QByteArray valoreDopo(int argc, char **argv, QByteArrayView nome)
@@ -23,6 +32,21 @@ QByteArray valoreDopo(int argc, char **argv, QByteArrayView nome)
 }
 
 } // namespace
+
+// Qt takes "-name" and "--name" alike, and "-style=fusion" for "-style fusion".
+bool perLaFinestra(int argc, char **argv)
+{
+    if (argc < 2)
+        return true;
+    QByteArrayView argomento(argv[1]);
+    if (!argomento.startsWith('-'))
+        return false;
+    argomento = argomento.sliced(argomento.startsWith("--") ? 2 : 1);
+    if (const qsizetype uguale = argomento.indexOf('='); uguale >= 0)
+        argomento.truncate(uguale);
+    return std::find(std::begin(OpzioniDiQt), std::end(OpzioniDiQt), argomento)
+        != std::end(OpzioniDiQt);
+}
 
 bool schermoPerLaFinestra(int argc, char **argv, const QProcessEnvironment &ambiente)
 {
