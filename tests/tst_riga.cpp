@@ -2,6 +2,7 @@
 
 #include "platform/filenames.h"
 #include "platform/fileops.h"
+#include "window/apertura.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -32,6 +33,25 @@ struct Run
     QByteArray err;
 };
 
+// The arguments as main() has them, after the program's name.
+class Argv
+{
+public:
+    explicit Argv(const QByteArrayList &arguments)
+        : m_bytes(QByteArrayList { "copia-e-rinomina" } + arguments)
+    {
+        for (QByteArray &argument : m_bytes)
+            m_pointers.push_back(argument.data());
+        m_pointers.push_back(nullptr);
+    }
+    int argc() const { return int(m_bytes.size()); }
+    char **argv() { return m_pointers.data(); }
+
+private:
+    QByteArrayList m_bytes;
+    std::vector<char *> m_pointers;
+};
+
 } // namespace
 
 class TestRiga : public QObject
@@ -55,10 +75,18 @@ private Q_SLOTS:
     void trialRefusedAsTheRun();
     void namesAsTheyAre();
     void pathsAsTheSystemReadsThem();
+    void bareEnvironment_data();
+    void bareEnvironment();
+    void windowOrTerminal_data();
+    void windowOrTerminal();
+    void screenForWindow_data();
+    void screenForWindow();
 
 private:
     QProcessEnvironment environment() const;
     Run terminal(const QStringList &arguments, const QString &folder = {});
+    Run run(const QStringList &arguments, const QProcessEnvironment &environment,
+        const QString &folder = {});
     QString path(const QString &relative) const { return m_root->filePath(relative); }
     // Photos whose names and times give different orders, one without
     // extension, and a destination that each base name of the table continues.
@@ -93,7 +121,7 @@ void TestRiga::fill(const QString &card, const QString &destination)
         test::writeFile(path(destination), QLatin1String(name), "vecchia", at(8, 0));
 }
 
-// The real program, with no display at all: a window would abort it.
+// The real program, with no display at all: a window would not open.
 QProcessEnvironment TestRiga::environment() const
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -106,8 +134,14 @@ QProcessEnvironment TestRiga::environment() const
 
 Run TestRiga::terminal(const QStringList &arguments, const QString &folder)
 {
+    return run(arguments, environment(), folder);
+}
+
+Run TestRiga::run(
+    const QStringList &arguments, const QProcessEnvironment &environment, const QString &folder)
+{
     QProcess process;
-    process.setProcessEnvironment(environment());
+    process.setProcessEnvironment(environment);
     process.setWorkingDirectory(folder.isEmpty() ? m_root->path() : folder);
     process.start(QStringLiteral(COPIA_EXE), arguments);
     if (!process.waitForFinished(120'000) || process.exitStatus() != QProcess::NormalExit)
@@ -453,6 +487,122 @@ void TestRiga::pathsAsTheSystemReadsThem()
     const Run move = terminal({ "sposta", "Foto 12:30", "dest" });
     QCOMPARE(move.status, 0);
     QCOMPARE(test::statOf(path(u"dest/Img_001.jpg"_s)).st_ino, inode);
+}
+
+void TestRiga::bareEnvironment_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("err");
+
+    QTest::newRow("help") << QStringList { "--help" } << 0
+                          << "Copia o sposta foto in una cartella"_ba << QByteArray();
+    // The characters become UTF-8, and a name that is not still reaches its bytes.
+    QTest::newRow("preview of a name that is not UTF-8")
+        << QStringList { "copia", "card", "dest", "--prova" } << 0
+        << "card/DSC\xff.JPG\tdest/Img_001.jpg\n"_ba << QByteArray();
+    const QByteArray noScreen =
+        "copia-e-rinomina: nessuno schermo su cui mostrare la finestra.\n"
+        "Avvialo da una sessione grafica, oppure usa i comandi del terminale:\n"
+        "  copia-e-rinomina --help\n";
+    QTest::newRow("window without display") << QStringList() << 1 << QByteArray() << noScreen;
+    QTest::newRow("window restored by a session manager, without display")
+        << QStringList { "-session", "10d2f3_4" } << 1 << QByteArray() << noScreen;
+}
+
+// As cron or `su -` start it: no locale and no display, where Qt would
+// have its say on standard error.
+void TestRiga::bareEnvironment()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArray, err);
+    QVERIFY(QDir().mkpath(path(u"card"_s)) && QDir().mkpath(path(u"dest"_s)));
+    const QByteArray odd = QFile::encodeName(path(u"card"_s)) + "/DSC\xff.JPG";
+    QCOMPARE(std::rename(QFile::encodeName(test::writeFile(path(u"card"_s), u"a"_s)).constData(),
+                 odd.constData()),
+        0);
+    // QTemporaryDir cannot name it to remove it.
+    const auto removing = qScopeGuard([&] { std::remove(odd.constData()); });
+    QProcessEnvironment bare = environment();
+    for (const QString &name : bare.keys()) {
+        if (name.startsWith(u"LC_"_s) || name == "LANG"_L1 || name == "LANGUAGE"_L1)
+            bare.remove(name);
+    }
+
+    const Run result = run(arguments, bare);
+    QCOMPARE(result.err, err);
+    QVERIFY2(result.out.startsWith(out), result.out.constData());
+    QCOMPARE(result.status, status);
+}
+
+void TestRiga::windowOrTerminal_data()
+{
+    QTest::addColumn<QByteArrayList>("arguments");
+    QTest::addColumn<bool>("window");
+
+    QTest::newRow("nothing") << QByteArrayList() << true;
+    QTest::newRow("session manager")
+        << QByteArrayList { "-session", "10d2f3_4", "-name", "copia-e-rinomina" } << true;
+    QTest::newRow("platform and session")
+        << QByteArrayList { "-platform", "offscreen", "-session", "x" } << true;
+    QTest::newRow("--style=fusion") << QByteArrayList { "--style=fusion" } << true;
+    QTest::newRow("-reverse") << QByteArrayList { "-reverse" } << true;
+    QTest::newRow("-stylesheet") << QByteArrayList { "-stylesheet", "f" } << true;
+    QTest::newRow("-qwindowgeometry") << QByteArrayList { "-qwindowgeometry", "640x480" } << true;
+    QTest::newRow("-display") << QByteArrayList { "-display", ":1" } << true;
+    QTest::newRow("copia") << QByteArrayList { "copia", "a", "b" } << false;
+    QTest::newRow("annulla") << QByteArrayList { "annulla" } << false;
+    QTest::newRow("-h") << QByteArrayList { "-h" } << false;
+    QTest::newRow("--version") << QByteArrayList { "--version" } << false;
+    QTest::newRow("an option first")
+        << QByteArrayList { "-n", "Foto_", "copia", "a", "b" } << false;
+    QTest::newRow("a photo") << QByteArrayList { "foto.jpg" } << false;
+    QTest::newRow("three dashes") << QByteArrayList { "---session", "x" } << false;
+}
+
+void TestRiga::windowOrTerminal()
+{
+    QFETCH(QByteArrayList, arguments);
+    QFETCH(bool, window);
+    Argv argv(arguments);
+
+    QCOMPARE(perLaFinestra(argv.argc(), argv.argv()), window);
+}
+
+void TestRiga::screenForWindow_data()
+{
+    QTest::addColumn<QByteArrayList>("arguments");
+    QTest::addColumn<QStringList>("environment");
+    QTest::addColumn<bool>("screen");
+
+    QTest::newRow("X") << QByteArrayList() << QStringList { "DISPLAY=:0" } << true;
+    QTest::newRow("Wayland") << QByteArrayList() << QStringList { "WAYLAND_DISPLAY=wayland-0" }
+                             << true;
+    QTest::newRow("offscreen") << QByteArrayList() << QStringList { "QT_QPA_PLATFORM=offscreen" }
+                               << true;
+    QTest::newRow("none") << QByteArrayList() << QStringList { "XDG_SESSION_TYPE=tty" } << false;
+    QTest::newRow("empty") << QByteArrayList() << QStringList { "DISPLAY=", "QT_QPA_PLATFORM=" }
+                           << false;
+    QTest::newRow("-platform offscreen")
+        << QByteArrayList { "-platform", "offscreen" } << QStringList() << true;
+    QTest::newRow("--display :0") << QByteArrayList { "--display", ":0" } << QStringList() << true;
+    QTest::newRow("-platform alone") << QByteArrayList { "-platform" } << QStringList() << false;
+}
+
+void TestRiga::screenForWindow()
+{
+    QFETCH(QByteArrayList, arguments);
+    QFETCH(QStringList, environment);
+    QFETCH(bool, screen);
+    QProcessEnvironment given;
+    for (const QString &variable : environment)
+        given.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
+    Argv argv(arguments);
+
+    QCOMPARE(schermoPerLaFinestra(argv.argc(), argv.argv(), given), screen);
 }
 
 COPIA_TEST_MAIN(TestRiga)
