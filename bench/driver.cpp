@@ -19,6 +19,7 @@
 
 #include "engine/controllo.h"
 #include "engine/numerazione.h"
+#include "platform/fileops.h"
 #include "window/failurereport.h"
 #include "window/form1.h"
 
@@ -184,6 +185,8 @@ int check(const QString &source, const QString &destination)
     }
     QElapsedTimer timer;
     timer.start();
+    for (const QString &origin : std::as_const(piano.origini))
+        piano.dimensioni.append(platform::fileFacts(origin).value_or(platform::FileFacts()).size);
     const QString refusal = controllaPiano(piano);
     std::printf("%.1f\n", timer.nsecsElapsed() / 1e6);
     return refusal.isEmpty() ? 0 : 1;

@@ -28,7 +28,7 @@ QString motivoCartella(const QString &cartella, const std::optional<platform::Me
 }
 
 // The first reason of a plan's files and names, or an empty text.
-QString motivoFile(PianoTrasferimento &piano, const QString &destinazione,
+QString motivoFile(const PianoTrasferimento &piano, const QString &destinazione,
     const platform::Medium &supporto, qint64 &byteDaScrivere)
 {
     const auto chiave = [&supporto](const QString &nome) {
@@ -38,13 +38,8 @@ QString motivoFile(PianoTrasferimento &piano, const QString &destinazione,
     for (const QString &nome : platform::namesIn(destinazione))
         presenti.insert(chiave(nome));
 
-    piano.dimensioni.clear();
     for (qsizetype i = 0; i < piano.origini.size(); ++i) {
-        // A rename writes no byte. A file gone since it was chosen ends the
-        // run when its turn comes.
-        const qint64 byte =
-            piano.rinomina ? 0 : std::max<qint64>(platform::fileSize(piano.origini.at(i)), 0);
-        piano.dimensioni.append(byte);
+        const qint64 byte = piano.dimensioni.at(i);
         const QString nome = platform::namePart(piano.nuoviNomi.at(i));
         if (presenti.contains(chiave(nome)))
             return QStringLiteral("Nella destinazione esiste già «%1»").arg(nome);
@@ -64,7 +59,7 @@ QString motivoFile(PianoTrasferimento &piano, const QString &destinazione,
     return {};
 }
 
-QString motivoPiano(PianoTrasferimento &piano)
+QString motivoPiano(const PianoTrasferimento &piano)
 {
     const QString destinazione = platform::folderPart(piano.nuoviNomi.first());
     const std::optional<platform::Medium> supporto = platform::mediumOf(destinazione);
@@ -102,7 +97,7 @@ QString motivoPiano(PianoTrasferimento &piano)
 
 } // namespace
 
-QString controllaPiano(PianoTrasferimento &piano)
+QString controllaPiano(const PianoTrasferimento &piano)
 {
     if (piano.nuoviNomi.isEmpty())
         return {};

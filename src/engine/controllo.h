@@ -6,8 +6,8 @@
 
 // Why the run of the plan could not finish, found before any file is touched
 // from what the file systems tell of names, sizes and space; an empty text
-// when nothing stands in its way. Fills in the plan's sizes.
-QString controllaPiano(PianoTrasferimento &piano);
+// when nothing stands in its way. Takes the files' sizes from the plan.
+QString controllaPiano(const PianoTrasferimento &piano);
 
 // A size as every text of the program gives it, in decimal units: "4,2 GB".
 QString testoDimensione(qint64 byte);

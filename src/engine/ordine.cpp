@@ -1,11 +1,9 @@
 #include "engine/ordine.h"
 
 #include "platform/filenames.h"
-#include "platform/fileops.h"
 
 #include <algorithm>
 #include <numeric>
-#include <optional>
 
 namespace {
 
@@ -26,19 +24,14 @@ std::vector<qsizetype> ordinePerNome(const QStringList &nomi)
         nomi.size(), [&nomi](qsizetype a, qsizetype b) { return nomi.at(a) < nomi.at(b); });
 }
 
-std::vector<qsizetype> ordinePerData(const QStringList &percorsi)
+std::vector<qsizetype> ordinePerData(
+    const QStringList &percorsi, const QList<std::optional<qint64>> &ore)
 {
-    std::vector<std::optional<qint64>> ore;
-    ore.reserve(size_t(percorsi.size()));
-    for (const QString &percorso : percorsi)
-        ore.push_back(platform::modificationTime(percorso));
     return ordineStabile(percorsi.size(), [&](qsizetype a, qsizetype b) {
-        const std::optional<qint64> &oraA = ore[size_t(a)];
-        const std::optional<qint64> &oraB = ore[size_t(b)];
-        if (oraA.has_value() != oraB.has_value())
-            return oraA.has_value();
-        if (oraA != oraB)
-            return oraA < oraB;
+        if (ore.at(a).has_value() != ore.at(b).has_value())
+            return ore.at(a).has_value();
+        if (ore.at(a) != ore.at(b))
+            return ore.at(a) < ore.at(b);
         return platform::namePart(percorsi.at(a)) < platform::namePart(percorsi.at(b));
     });
 }

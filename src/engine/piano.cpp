@@ -13,20 +13,24 @@
 
 namespace {
 
-QStringList inOrdine(const Richiesta &richiesta)
+// The files in the order asked, with their sizes, each read once.
+void ordina(const Richiesta &richiesta, PianoTrasferimento &piano)
 {
+    QList<std::optional<platform::FileFacts>> fatti;
+    QList<std::optional<qint64>> ore;
     QStringList nomi;
-    if (richiesta.perNome) {
-        for (const QString &origine : richiesta.origini)
-            nomi.append(platform::namePart(origine));
+    for (const QString &origine : richiesta.origini) {
+        fatti.append(platform::fileFacts(origine));
+        ore.append(fatti.last() ? std::optional(fatti.last()->modified) : std::nullopt);
+        nomi.append(platform::namePart(origine));
     }
     const std::vector<qsizetype> ordine =
-        richiesta.perNome ? ordinePerNome(nomi) : ordinePerData(richiesta.origini);
-    QStringList ordinate;
-    ordinate.reserve(richiesta.origini.size());
-    for (qsizetype posizione : ordine)
-        ordinate.append(richiesta.origini.at(posizione));
-    return ordinate;
+        richiesta.perNome ? ordinePerNome(nomi) : ordinePerData(richiesta.origini, ore);
+    for (qsizetype posizione : ordine) {
+        piano.origini.append(richiesta.origini.at(posizione));
+        // A file gone since it was chosen ends the run when its turn comes.
+        piano.dimensioni.append(fatti.at(posizione) ? fatti.at(posizione)->size : 0);
+    }
 }
 
 // Whether a move renames every file: each folder it comes from is on the
@@ -66,7 +70,7 @@ QString preparaPiano(const Richiesta &richiesta, PianoTrasferimento &piano)
     if (!richiesta.prova)
         platform::prepareDestination(richiesta.destinazione);
     piano = {};
-    piano.origini = inOrdine(richiesta);
+    ordina(richiesta, piano);
     piano.ultimo = richiesta.perNome ? 0 : ultimoNumero(richiesta.destinazione, richiesta.nomeBase);
     if (const QString oltre = numeraPiano(piano, richiesta); !oltre.isEmpty())
         return oltre;

@@ -43,7 +43,7 @@ struct PianoTrasferimento
     bool liberaUltimo = false;
     std::optional<quint64> supportoOrigine;
     std::optional<quint64> supportoDestinazione;
-    // Each file's size, at the positions of origini; filled in by the check.
+    // Each file's size when the plan was made, at the positions of origini.
     QList<qint64> dimensioni;
 };
 

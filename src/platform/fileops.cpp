@@ -539,12 +539,13 @@ QDateTime fileTime(const QString &path)
     return momentOf(status.st_mtim.tv_sec);
 }
 
-std::optional<qint64> modificationTime(const QString &path)
+std::optional<FileFacts> fileFacts(const QString &path)
 {
     struct stat status;
     if (::stat(encodeFileName(path).constData(), &status) != 0)
         return std::nullopt;
-    return status.st_mtim.tv_sec * 1'000'000'000LL + status.st_mtim.tv_nsec;
+    return FileFacts { status.st_size,
+        status.st_mtim.tv_sec * 1'000'000'000LL + status.st_mtim.tv_nsec };
 }
 
 std::optional<QString> resolvedFolder(const QString &folder)

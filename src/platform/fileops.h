@@ -151,9 +151,15 @@ void makeWritable(const QString &path);
 // rules each time; compare and shift it freely, show it with toLocalTime().
 QDateTime fileTime(const QString &path);
 
-// The file's modification time in nanoseconds since 1970, as finely as its
-// medium keeps it; nothing when it cannot be read.
-std::optional<qint64> modificationTime(const QString &path);
+// What a run is planned with, from one look at a file (or the file a link
+// leads to): its size, and its modification time in nanoseconds since 1970,
+// as finely as its medium keeps it.
+struct FileFacts
+{
+    qint64 size = 0;
+    qint64 modified = 0;
+};
+std::optional<FileFacts> fileFacts(const QString &path);
 
 // The folder's whole path as the system resolves it, links and ".." taken
 // as the kernel takes them, with its final separator; nothing when it is not
