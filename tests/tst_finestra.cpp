@@ -394,10 +394,11 @@ void TestFinestra::accessibleNames_data()
     row("SrcPath", "Cartella di origine", QAccessible::EditableText, source);
     row("SfogliaS", "Sfoglia origine", QAccessible::PushButton, source);
     row("Copia", "Copia", QAccessible::PushButton);
+    // The labels that show a value are named by it, and described by what it is.
+    row("SrcInfo", "Nessun file selezionato", QAccessible::StaticText, "File selezionati");
     row("NomeBase", "Nome base", QAccessible::EditableText,
         "Inserire il nome di base da assegnare ai file");
-    row("Suffisso", "Ultimo numero", QAccessible::StaticText,
-        "File presenti con il nome base impostato, nella cartella destinazione.");
+    row("Suffisso", "000", QAccessible::StaticText, "Ultimo numero");
     row("Sposta", "Sposta", QAccessible::PushButton);
     row("DestPath", "Cartella di destinazione", QAccessible::EditableText, destination);
     row("SfogliaD", "Sfoglia destinazione", QAccessible::PushButton, destination);
