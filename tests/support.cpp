@@ -269,6 +269,29 @@ void rerunAsUnprivilegedUser()
         "the run as a user who is not root failed; its output is above");
 }
 
+SessionBus::SessionBus(const QProcessEnvironment &environment)
+{
+    m_daemon.setProcessEnvironment(environment);
+    m_daemon.start(QStringLiteral("dbus-daemon"),
+        { QStringLiteral("--session"), QStringLiteral("--nofork"),
+            QStringLiteral("--print-address"),
+            QStringLiteral("--address=unix:dir=") + m_folder.path() });
+    while (!m_daemon.canReadLine() && m_daemon.waitForReadyRead(30000)) { }
+    if (m_daemon.canReadLine()) {
+        m_address = QString::fromLatin1(m_daemon.readLine().trimmed());
+        return;
+    }
+    const QString why = QString::fromLocal8Bit(m_daemon.readAllStandardError()).trimmed();
+    m_whyNot = QStringLiteral("dbus-daemon did not start (%1)")
+                   .arg(why.isEmpty() ? m_daemon.errorString() : why);
+}
+
+SessionBus::~SessionBus()
+{
+    m_daemon.terminate();
+    m_daemon.waitForFinished();
+}
+
 FileSizeLimit::FileSizeLimit(rlim_t bytes)
 {
     ::getrlimit(RLIMIT_FSIZE, &m_saved);

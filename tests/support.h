@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
@@ -80,6 +81,28 @@ private:
     QString m_mountPoint;
     QString m_loopDevice;
     bool m_mounted = false;
+    QString m_whyNot;
+};
+
+// A private D-Bus session bus, ended with the object. The services it starts
+// on demand get the environment it was started with.
+class SessionBus
+{
+public:
+    explicit SessionBus(
+        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
+    ~SessionBus();
+    SessionBus(const SessionBus &) = delete;
+    SessionBus &operator=(const SessionBus &) = delete;
+
+    // Empty where dbus-daemon did not start; whyNot() then tells why.
+    QString address() const { return m_address; }
+    QString whyNot() const { return m_whyNot; }
+
+private:
+    QTemporaryDir m_folder;
+    QProcess m_daemon;
+    QString m_address;
     QString m_whyNot;
 };
 

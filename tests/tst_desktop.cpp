@@ -79,7 +79,7 @@ private:
     void emitNotificationSignal(const char *member, uint id, const QVariant &argument);
 
     QTemporaryDir m_runtime;
-    QProcess m_daemon;
+    std::unique_ptr<test::SessionBus> m_bus;
     QString m_whyNoBus;
     std::unique_ptr<QDBusConnection> m_server;
     FakeNotifications m_notifications;
@@ -92,18 +92,12 @@ void TestDesktop::initTestCase()
 {
     if (qEnvironmentVariableIsSet(NoBus))
         return;
-    m_daemon.start(QStringLiteral("dbus-daemon"),
-        { QStringLiteral("--session"), QStringLiteral("--nofork"),
-            QStringLiteral("--print-address"),
-            QStringLiteral("--address=unix:dir=") + m_runtime.path() });
-    while (!m_daemon.canReadLine() && m_daemon.waitForReadyRead(30000)) { }
-    if (!m_daemon.canReadLine()) {
-        const QString why = QString::fromLocal8Bit(m_daemon.readAllStandardError()).trimmed();
-        m_whyNoBus = QStringLiteral("no private session bus: dbus-daemon did not start (%1)")
-                         .arg(why.isEmpty() ? m_daemon.errorString() : why);
+    m_bus = std::make_unique<test::SessionBus>();
+    const QString address = m_bus->address();
+    if (address.isEmpty()) {
+        m_whyNoBus = QStringLiteral("no private session bus: ") + m_bus->whyNot();
         return;
     }
-    const QString address = QString::fromLatin1(m_daemon.readLine().trimmed());
     qputenv("DBUS_SESSION_BUS_ADDRESS", address.toLatin1());
     m_server = std::make_unique<QDBusConnection>(
         QDBusConnection::connectToBus(address, QStringLiteral("tst_desktop_server")));
@@ -122,8 +116,7 @@ void TestDesktop::cleanupTestCase()
 {
     m_server.reset();
     QDBusConnection::disconnectFromBus(QStringLiteral("tst_desktop_server"));
-    m_daemon.terminate();
-    m_daemon.waitForFinished();
+    m_bus.reset();
 }
 
 void TestDesktop::emitNotificationSignal(const char *member, uint id, const QVariant &argument)

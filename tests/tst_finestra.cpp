@@ -3,6 +3,10 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -10,14 +14,18 @@
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
 
 namespace {
 
-// Set in the child that "-xvfb" starts when no X server could be had.
+// Set in the child that "-xvfb" or "-atspi" starts when no X server could be had.
 const char NoX[] = "TST_FINESTRA_NO_X";
+// Set in the child that "-atspi" starts: where the accessibility bus could
+// not be had, to why; else empty.
+const char AtSpi[] = "TST_FINESTRA_ATSPI";
 
 // Presses a key on the X server, as the user's keyboard would.
 bool press(const char *keys)
@@ -27,17 +35,46 @@ bool press(const char *keys)
         == 0;
 }
 
+// Starts the accessibility bus of a session, by asking its launcher for its
+// address as screen readers and Qt do, and the registry that lists the
+// programs on it. Returns why not, where either cannot start.
+QString startAccessibilityBus(const QString &session)
+{
+    const auto call = [](const QString &bus, const QString &service, const QString &path,
+                          const QString &interface, const QString &method) {
+        QDBusConnection connection = QDBusConnection::connectToBus(bus, QStringLiteral("atspi"));
+        const QDBusMessage answer = connection.call(
+            QDBusMessage::createMethodCall(service, path, interface, method), QDBus::Block, 30000);
+        QDBusConnection::disconnectFromBus(QStringLiteral("atspi"));
+        return answer;
+    };
+    const QDBusMessage address =
+        call(session, QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+            QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"));
+    if (address.type() != QDBusMessage::ReplyMessage)
+        return QStringLiteral("at-spi-bus-launcher did not answer: ") + address.errorMessage();
+    const QDBusMessage registry = call(address.arguments().value(0).toString(),
+        QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("/org/a11y/atspi/registry"),
+        QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping"));
+    if (registry.type() != QDBusMessage::ReplyMessage)
+        return QStringLiteral("the accessibility registry did not answer: ")
+            + registry.errorMessage();
+    return QString();
+}
+
 // "-xvfb" runs the given test functions in a child on a private X server;
-// where none can be had, the child skips them.
+// "-atspi" does too, with a private session bus and its accessibility bus.
+// Where these cannot be had, the child skips them.
 int onPrivateX(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    const bool atSpi = app.arguments().at(1) == QLatin1String("-atspi");
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     QProcess server;
     QString whyNot;
     if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty())
         whyNot = QStringLiteral("Xvfb is not installed");
-    else if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+    else if (!atSpi && QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
         whyNot = QStringLiteral("xdotool is not installed");
     if (whyNot.isEmpty()) {
         // Xvfb writes its display number once it takes clients.
@@ -67,14 +104,64 @@ int onPrivateX(int argc, char **argv)
         environment.insert(QLatin1String(NoX), whyNot);
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     }
+    // The buses, the launcher and the registry keep their sockets here.
+    QTemporaryDir runtime;
+    std::unique_ptr<test::SessionBus> session;
+    if (atSpi && whyNot.isEmpty()) {
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        session = std::make_unique<test::SessionBus>(environment);
+        environment.insert(QLatin1String(AtSpi),
+            session->address().isEmpty() ? session->whyNot()
+                                         : startAccessibilityBus(session->address()));
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), session->address());
+        // Qt and the reader find the accessibility bus through the session
+        // bus. Not through AT_SPI_BUS_ADDRESS: given it, Qt 6.4 joins the bus
+        // before it listens for having joined, and never shows its windows.
+        // Without QT_LINUX_ACCESSIBILITY_ALWAYS_ON, it waits for a screen
+        // reader to say it is there.
+        environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    }
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedChannels);
     child.setProcessEnvironment(environment);
     child.start(QCoreApplication::applicationFilePath(), app.arguments().mid(2));
     child.waitForFinished(-1);
+    session.reset();
     server.terminate();
     server.waitForFinished();
     return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : 1;
+}
+
+// What a screen reader learns of one object of the window.
+struct Heard
+{
+    QString name;
+    QString description;
+    bool focusable = false;
+};
+
+// The window's objects as Qt tells them, where no bus carries them.
+QList<Heard> readInProcess(QWidget *window)
+{
+    QList<Heard> heard;
+    QAccessibleInterface *frame = QAccessible::queryAccessibleInterface(window);
+    for (int i = -1; i < frame->childCount(); ++i) {
+        QAccessibleInterface *object = i < 0 ? frame : frame->child(i);
+        heard.append({ object->text(QAccessible::Name), object->text(QAccessible::Description),
+            bool(object->state().focusable) });
+    }
+    return heard;
+}
+
+// The name of the one object with that description.
+QString nameDescribedAs(const QList<Heard> &heard, const QString &description)
+{
+    QStringList names;
+    for (const Heard &object : heard) {
+        if (object.description == description)
+            names.append(object.name);
+    }
+    return names.size() == 1 ? names.first() : QStringLiteral("(%1 objects)").arg(names.size());
 }
 
 } // namespace
@@ -96,6 +183,7 @@ private Q_SLOTS:
     void terminaClosesWithoutWriting();
     void accessibleNames_data();
     void accessibleNames();
+    void screenReader();
 };
 
 void TestFinestra::firstRun()
@@ -394,10 +482,11 @@ void TestFinestra::accessibleNames_data()
     row("SrcPath", "Cartella di origine", QAccessible::EditableText, source);
     row("SfogliaS", "Sfoglia origine", QAccessible::PushButton, source);
     row("Copia", "Copia", QAccessible::PushButton);
+    // The labels that show a value are named by it, and described by what it is.
+    row("SrcInfo", "Nessun file selezionato", QAccessible::StaticText, "File selezionati");
     row("NomeBase", "Nome base", QAccessible::EditableText,
         "Inserire il nome di base da assegnare ai file");
-    row("Suffisso", "Ultimo numero", QAccessible::StaticText,
-        "File presenti con il nome base impostato, nella cartella destinazione.");
+    row("Suffisso", "000", QAccessible::StaticText, "Ultimo numero");
     row("Sposta", "Sposta", QAccessible::PushButton);
     row("DestPath", "Cartella di destinazione", QAccessible::EditableText, destination);
     row("SfogliaD", "Sfoglia destinazione", QAccessible::PushButton, destination);
@@ -447,10 +536,120 @@ void TestFinestra::accessibleNames()
     QCOMPARE(QSet<QString>(focusable.cbegin(), focusable.cend()).size(), focusable.size());
 }
 
-// COPIA_TEST_MAIN, and "-xvfb" first.
+// What a screen reader reads of the window, and hears of a change: the
+// focusable controls by distinct names, the labels that show a value by that
+// value. Run with "-atspi" (see main), through the accessibility bus, by
+// pyatspi as screen readers use it; else as Qt tells them.
+void TestFinestra::screenReader()
+{
+    if (qEnvironmentVariableIsSet(NoX))
+        QSKIP(qPrintable(
+            QStringLiteral("no X server to read the window on: ") + qEnvironmentVariable(NoX)));
+    if (!qEnvironmentVariable(AtSpi).isEmpty())
+        QSKIP(qPrintable(QStringLiteral("no accessibility bus: ") + qEnvironmentVariable(AtSpi)));
+    const bool onBus = qEnvironmentVariableIsSet(AtSpi);
+    test::Sandbox sandbox;
+    QTemporaryDir source;
+    QTemporaryDir destination;
+    for (const char *name : { "a.jpg", "b.jpg", "c.jpg" })
+        test::writeFile(source.path(), QLatin1String(name));
+    test::writeFile(destination.path(), QStringLiteral("Img_004.jpg"));
+    test::remember("Sorgente", test::slashed(source.path()));
+    test::remember("Destinazione", test::slashed(destination.path()));
+    test::Window window;
+    const QString number = QStringLiteral("Ultimo numero");
+    const QString selection = QStringLiteral("File selezionati");
+    const QString chosen = QStringLiteral("3 file .JPG selezionati");
+
+    QProcess reader;
+    QList<QJsonObject> lines;
+    const auto hears = [&](const char *kind) {
+        while (reader.canReadLine()) {
+            lines.append(QJsonDocument::fromJson(reader.readLine()).object());
+            qInfo().noquote() << QJsonDocument(lines.last()).toJson(QJsonDocument::Compact);
+        }
+        return std::any_of(lines.cbegin(), lines.cend(),
+            [kind](const QJsonObject &line) { return line[QLatin1String("kind")] == kind; });
+    };
+    const auto phase = [&](const char *kind) {
+        QList<Heard> heard;
+        for (const QJsonObject &line : std::as_const(lines)) {
+            if (line[QLatin1String("kind")] == kind)
+                heard.append({ line[QLatin1String("name")].toString(),
+                    line[QLatin1String("description")].toString(),
+                    line[QLatin1String("focusable")].toBool() });
+        }
+        return heard;
+    };
+    QList<Heard> before;
+    if (onBus) {
+        // Debian's own Python, where pyatspi is installed.
+        QString python = QStandardPaths::findExecutable(
+            QStringLiteral("python3"), { QStringLiteral("/usr/bin") });
+        if (python.isEmpty())
+            python = QStandardPaths::findExecutable(QStringLiteral("python3"));
+        reader.start(python,
+            { QStringLiteral(SCREEN_READER), window.form().windowTitle(), QStringLiteral("006"),
+                chosen });
+        // The window answers the reader from this event loop.
+        QTRY_VERIFY_WITH_TIMEOUT(hears("ready") || reader.state() == QProcess::NotRunning, 60000);
+        for (const QJsonObject &line : std::as_const(lines)) {
+            if (line[QLatin1String("kind")] == QLatin1String("skip"))
+                QSKIP(qPrintable(line[QLatin1String("why")].toString()));
+        }
+        QVERIFY2(hears("ready"), reader.readAllStandardError().constData());
+        before = phase("before");
+    } else {
+        before = readInProcess(&window.form());
+    }
+
+    QStringList focusable;
+    for (const Heard &object : std::as_const(before)) {
+        if (object.focusable)
+            focusable.append(object.name);
+    }
+    QCOMPARE(focusable.size(), 22);
+    QVERIFY(!focusable.contains(QString()));
+    QCOMPARE(QSet<QString>(focusable.cbegin(), focusable.cend()).size(), focusable.size());
+    QCOMPARE(nameDescribedAs(before, number), QStringLiteral("004"));
+    QCOMPARE(nameDescribedAs(before, selection), QStringLiteral("Tutti i file (3)"));
+
+    // Choosing the files of a type again, with a new photo at the destination.
+    test::writeFile(destination.path(), QStringLiteral("Img_006.jpg"));
+    window.cannedDialog().answerFileName =
+        source.filePath(QStringLiteral("Tutti i file del tipo selezionato.jpg"));
+    window.cannedDialog().answerFileTitle = QStringLiteral("Tutti i file del tipo selezionato.jpg");
+    window.click("SfogliaS");
+    QCOMPARE(window.text("SrcInfo"), chosen);
+
+    QList<Heard> after;
+    if (onBus) {
+        reader.write("\n");
+        QTRY_VERIFY_WITH_TIMEOUT(reader.state() == QProcess::NotRunning, 60000);
+        hears("after");
+        QVERIFY2(reader.exitStatus() == QProcess::NormalExit && reader.exitCode() == 0,
+            reader.readAllStandardError().constData());
+        // Each change is told as it happens, as a screen reader hears it.
+        const QList<Heard> events = phase("event");
+        const auto told = [&events](const QString &name, const QString &description) {
+            return std::any_of(events.cbegin(), events.cend(), [&](const Heard &event) {
+                return event.name == name && event.description == description;
+            });
+        };
+        QVERIFY(told(QStringLiteral("006"), number));
+        QVERIFY(told(chosen, selection));
+        after = phase("after");
+    } else {
+        after = readInProcess(&window.form());
+    }
+    QCOMPARE(nameDescribedAs(after, number), QStringLiteral("006"));
+    QCOMPARE(nameDescribedAs(after, selection), chosen);
+}
+
+// COPIA_TEST_MAIN, and "-xvfb" or "-atspi" first.
 int main(int argc, char *argv[])
 {
-    if (argc > 1 && qstrcmp(argv[1], "-xvfb") == 0)
+    if (argc > 1 && (qstrcmp(argv[1], "-xvfb") == 0 || qstrcmp(argv[1], "-atspi") == 0))
         return onPrivateX(argc, argv);
     return test::runReportingSkips(argc, argv, [](int &count, char **arguments) {
         QApplication app(count, arguments);

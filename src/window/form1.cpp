@@ -100,7 +100,10 @@ QAccessibleInterface *finestraAccessibile(const QString &classe, QObject *oggett
 
 // Names for screen readers where the caption is missing (the fields), shared
 // (the two Sfoglia) or a symbol (the arrows, the separators); the tooltips
-// describe the rest.
+// describe the rest. The labels that show a value keep no name of their own:
+// Qt then gives the text they show as their name, and tells of each change,
+// the only way a screen reader hears a label's text; what the value is goes
+// in the description.
 void nominaControlli(QWidget *finestra)
 {
     struct Nome
@@ -111,9 +114,10 @@ void nominaControlli(QWidget *finestra)
     };
     static const Nome nomi[] = {
         { "SrcPath", "Cartella di origine", nullptr },
+        { "SrcInfo", nullptr, "File selezionati" },
         { "SfogliaS", "Sfoglia origine", nullptr },
         { "NomeBase", "Nome base", nullptr },
-        { "Suffisso", "Ultimo numero", nullptr },
+        { "Suffisso", nullptr, "Ultimo numero" },
         { "DestPath", "Cartella di destinazione", nullptr },
         { "SfogliaD", "Sfoglia destinazione", nullptr },
         { "OraPiu_0", "Ore più", "Aggiunge un'ora alla correzione" },
@@ -130,7 +134,8 @@ void nominaControlli(QWidget *finestra)
     };
     for (const Nome &nome : nomi) {
         auto *controllo = finestra->findChild<QWidget *>(QLatin1String(nome.controllo));
-        controllo->setAccessibleName(QString::fromUtf8(nome.nome));
+        if (nome.nome)
+            controllo->setAccessibleName(QString::fromUtf8(nome.nome));
         if (nome.descrizione)
             controllo->setAccessibleDescription(QString::fromUtf8(nome.descrizione));
     }

@@ -13,7 +13,7 @@ void Form1::AggiornaSuffisso()
     if (nome.isEmpty() || cartella.isEmpty())
         Suffisso->setText(QStringLiteral("000"));
     else if (nome == QLatin1String("*"))
-        Suffisso->clear();
+        Suffisso->setText(QString()); // clear() would not tell screen readers
     else if (m_trasferimentoInCorso)
         Suffisso->setText(UltimoNumeroAParte(cartella, nome));
     else
