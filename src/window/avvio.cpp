@@ -23,9 +23,9 @@ void Form1::Form_Load()
     if (impostazioniLeggibili()) {
         // Folders are remembered as Qt text, as the dialogs gave them (earlier
         // versions stored the dialogs' text as it was, too).
-        SrcPath->setText(
+        MostraCartella(SrcPath,
             platform::pathFromQt(LeggiImpostazione(QStringLiteral("Sorgente"), QString())));
-        DestPath->setText(
+        MostraCartella(DestPath,
             platform::pathFromQt(LeggiImpostazione(QStringLiteral("Destinazione"), QString())));
         NomeBase->setText(LeggiImpostazione(QStringLiteral("NomeBase"), QStringLiteral("Img_")));
         m_stato.OrdinePerNome =
@@ -49,12 +49,12 @@ void Form1::Form_Load()
 // Selects every file of the source folder, in order.
 void Form1::SelezionaTutti()
 {
-    if (SrcPath->text().isEmpty()) {
+    if (Cartella(SrcPath).isEmpty()) {
         SrcInfo->setText(QStringLiteral("Nessun file selezionato"));
         return;
     }
     m_stato.ElencoFile = QStringList { QString() };
-    AggiungiFileElencati(SrcPath->text() + QStringLiteral("*.*"));
+    AggiungiFileElencati(Cartella(SrcPath) + QStringLiteral("*.*"));
     m_stato.Indice = int(m_stato.ElencoFile.size()) - 1;
     m_stato.NumFile = m_stato.Indice;
     SrcInfo->setText(QStringLiteral("Tutti i file (%1)").arg(m_stato.NumFile));

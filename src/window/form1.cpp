@@ -2,6 +2,7 @@
 
 #include "copia-e-rinomina.xpm"
 
+#include "platform/filenames.h"
 #include "platform/media.h"
 #include "window/commondialog.h"
 
@@ -278,6 +279,21 @@ bool Form1::eventFilter(QObject *oggetto, QEvent *evento)
         && entraNelGruppoOrdine(static_cast<QFocusEvent *>(evento)->reason()))
         return true;
     return QWidget::eventFilter(oggetto, evento);
+}
+
+// The exact path rides with its box: the text shows U+FFFD for a byte that
+// is not UTF-8, where the path keeps the byte. A text set otherwise is the
+// folder itself.
+QString Form1::Cartella(const QLineEdit *casella)
+{
+    const QString cartella = casella->property("cartella").toString();
+    return platform::displayFileName(cartella) == casella->text() ? cartella : casella->text();
+}
+
+void Form1::MostraCartella(QLineEdit *casella, const QString &cartella)
+{
+    casella->setProperty("cartella", cartella);
+    casella->setText(platform::displayFileName(cartella));
 }
 
 // Closing during a run waits for the file in progress to be complete; the

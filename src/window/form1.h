@@ -73,6 +73,11 @@ private:
     bool entraNelGruppoOrdine(Qt::FocusReason motivo);
     void collegaEventi();
 
+    // The folder boxes show their folder as a display can; the folder itself
+    // is kept to the byte.
+    static QString Cartella(const QLineEdit *casella);
+    static void MostraCartella(QLineEdit *casella, const QString &cartella);
+
     // Start-up and shut-down.
     void Form_Load();
     void SelezionaTutti();

@@ -12,7 +12,7 @@ void Form1::SfogliaD_Click()
 {
     const QString proposto = NomeBase->text() + QStringLiteral("xxx");
     Dialogo->DialogTitle = QStringLiteral("Seleziona la cartella in cui copiare.");
-    Dialogo->InitDir = DestPath->text();
+    Dialogo->InitDir = Cartella(DestPath);
     Dialogo->FileName = proposto;
     Dialogo->Flags = desktop::OFN_NOVALIDATE;
     Dialogo->Filter = QStringLiteral("Mantieni Estensione (") + proposto
@@ -30,8 +30,8 @@ void Form1::SfogliaD_Click()
     m_stato.Indice = int(m_stato.NomeFileDialogo.lastIndexOf(QLatin1Char('/'))) + 1;
     if (m_stato.Indice <= 1)
         return;
-    DestPath->setText(m_stato.NomeFileDialogo.left(m_stato.Indice));
-    ScriviImpostazione(QStringLiteral("Destinazione"), platform::pathToQt(DestPath->text()));
+    MostraCartella(DestPath, m_stato.NomeFileDialogo.left(m_stato.Indice));
+    ScriviImpostazione(QStringLiteral("Destinazione"), platform::pathToQt(Cartella(DestPath)));
     try {
         AggiornaSuffisso();
     } catch (const platform::FileError &) {

@@ -32,7 +32,7 @@ void Form1::SfogliaS_Click()
     QString estensione;
     Dialogo->FileName = Preimpostato;
     Dialogo->DialogTitle = QStringLiteral("Seleziona i file da copiare o spostare.");
-    Dialogo->InitDir = SrcPath->text();
+    Dialogo->InitDir = Cartella(SrcPath);
     Dialogo->Flags = desktop::OFN_EXPLORER | desktop::OFN_ALLOWMULTISELECT;
     Dialogo->Filter = FiltroSorgente;
     Dialogo->FilterIndex = 1;
@@ -47,7 +47,7 @@ void Form1::SfogliaS_Click()
             SelezionaFileScelti();
         else
             SelezionaFileSingoloOTipo(estensione);
-        ScriviImpostazione(QStringLiteral("Sorgente"), platform::pathToQt(SrcPath->text()));
+        ScriviImpostazione(QStringLiteral("Sorgente"), platform::pathToQt(Cartella(SrcPath)));
         AggiornaSuffisso();
     } catch (const desktop::DialogCancelled &) {
         // Cancel leaves an empty selection and the folder as it was.
@@ -65,21 +65,21 @@ void Form1::SelezionaFileScelti()
 {
     const QStringList parti = m_stato.NomeFileDialogo.split(QChar(0));
     m_stato.ElencoFile = parti;
-    SrcPath->setText(platform::withSeparator(parti.first()));
+    MostraCartella(SrcPath, platform::withSeparator(parti.first()));
 }
 
 void Form1::SelezionaFileSingoloOTipo(QString &estensione)
 {
     const QString &percorso = m_stato.NomeFileDialogo;
     const qsizetype inizio = percorso.indexOf(QLatin1Char('/') + m_stato.FileCorrente);
-    SrcPath->setText(percorso.left(inizio) + QLatin1Char('/'));
+    MostraCartella(SrcPath, percorso.left(inizio) + QLatin1Char('/'));
     if (m_stato.FileCorrente != Preimpostato + estensione) {
         m_stato.ElencoFile.append(m_stato.FileCorrente);
         return;
     }
     if (estensione.isEmpty())
         estensione = QStringLiteral(".*");
-    AggiungiFileElencati(SrcPath->text() + QLatin1Char('*') + estensione);
+    AggiungiFileElencati(Cartella(SrcPath) + QLatin1Char('*') + estensione);
 }
 
 // A listing that fails keeps the names listed before the failure.

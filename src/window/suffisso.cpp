@@ -9,7 +9,7 @@
 void Form1::AggiornaSuffisso()
 {
     const QString nome = NomeBase->text();
-    const QString cartella = DestPath->text();
+    const QString cartella = Cartella(DestPath);
     if (nome.isEmpty() || cartella.isEmpty())
         Suffisso->setText(QStringLiteral("000"));
     else if (nome == QLatin1String("*"))

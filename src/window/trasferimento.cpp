@@ -91,7 +91,8 @@ void Form1::SbloccaControlli(const QList<QWidget *> &bloccati, QWidget *fuoco)
 
 void Form1::Trasferisci()
 {
-    if (nomeBaseVuoto(NomeBase->text()) || SrcPath->text().isEmpty() || DestPath->text().isEmpty())
+    if (nomeBaseVuoto(NomeBase->text()) || Cartella(SrcPath).isEmpty()
+        || Cartella(DestPath).isEmpty())
         return;
     if (m_stato.NumFile <= 0) {
         AggiornaSuffisso();
@@ -118,8 +119,8 @@ Richiesta Form1::RichiestaDellaFinestra() const
 {
     Richiesta richiesta;
     for (int i = 1; i <= m_stato.NumFile; ++i)
-        richiesta.origini.append(SrcPath->text() + m_stato.ElencoFile.at(i));
-    richiesta.destinazione = DestPath->text();
+        richiesta.origini.append(Cartella(SrcPath) + m_stato.ElencoFile.at(i));
+    richiesta.destinazione = Cartella(DestPath);
     richiesta.nomeBase = NomeBase->text();
     richiesta.perNome = OptionNome->isChecked();
     richiesta.spostare = m_stato.Spostare;
