@@ -185,23 +185,23 @@ int hashPieces(int fd, XXH3_state_t *hasher,
     }
 }
 
-// The hash of the file as the medium holds it, from offset on, added to what
-// the hasher holds: its pages are dropped from memory first, so that the read
-// reaches the medium, not the cache.
-XXH128_hash_t hashFromMedium(int fd, Operation operation, const QStringList &paths,
-    Hasher hasher = newHasher(), off_t offset = 0)
+// The hash of the file as the medium holds it: its pages are dropped from
+// memory first, so that the read reaches the medium, not the cache.
+XXH128_hash_t hashFromMedium(int fd, Operation operation, const QStringList &paths)
 {
-    ::posix_fadvise(fd, offset, 0, POSIX_FADV_DONTNEED);
-    if (const int error = hashPieces(fd, hasher.get(), {}, nullptr, offset))
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    const Hasher hasher = newHasher();
+    if (const int error = hashPieces(fd, hasher.get()))
         fail(operation, paths, error);
     return XXH3_128bits_digest(hasher.get());
 }
 
 // Reads a large copy back while it is still being written: each part the
 // writer has passed is put on the medium, dropped from memory and hashed from
-// there, so that reading back overlaps writing instead of following it. Only
-// for a file of the kernel's own file systems, which reads back through a
-// second descriptor what the first wrote.
+// there, while the medium takes the parts after it, so that reading back
+// overlaps writing instead of following it. Only for a file of the kernel's
+// own file systems, which reads back through a second descriptor what the
+// first wrote.
 class ReadBackAlongside
 {
 public:
@@ -212,7 +212,8 @@ public:
         , m_hasher(newHasher())
         , m_worker(std::async(std::launch::async, [this] { readParts(); }))
     { }
-    ~ReadBackAlongside() { finish(); }
+    // A copy that failed is not read any further.
+    ~ReadBackAlongside() { end(Ending::Abandoned); }
 
     void writtenUpTo(off_t offset)
     {
@@ -220,57 +221,71 @@ public:
             const std::lock_guard lock(m_mutex);
             m_written = offset;
         }
-        m_moreWritten.notify_one();
+        m_change.notify_one();
     }
 
-    // Stops after the part in hand; 0 or the error of a part that failed.
-    int finish()
+    // Once the copy is written and flushed: reads the rest, and gives the
+    // hash of all that was read back, or the error of a read that failed.
+    XXH128_hash_t readRest(Operation operation, const QStringList &paths)
+    {
+        end(Ending::Written);
+        if (m_error != 0)
+            fail(operation, paths, m_error);
+        return XXH3_128bits_digest(m_hasher.get());
+    }
+
+private:
+    enum class Ending { None, Written, Abandoned };
+
+    void end(Ending ending)
     {
         {
             const std::lock_guard lock(m_mutex);
-            m_finished = true;
+            m_ending = ending;
         }
-        m_moreWritten.notify_one();
+        m_change.notify_one();
         if (m_worker.valid())
             m_worker.get();
-        return m_error;
     }
 
-    // What was read back so far: the hash, and up to where.
-    Hasher takeHasher() { return std::move(m_hasher); }
-    off_t readUpTo() const { return m_read; }
-
-private:
     void readParts()
     {
         for (;;) {
+            off_t until = 0;
+            off_t written = 0;
             {
                 std::unique_lock lock(m_mutex);
-                m_moreWritten.wait(
-                    lock, [this] { return m_finished || m_written - m_read >= Part; });
-                if (m_finished)
+                m_change.wait(lock,
+                    [this] { return m_ending != Ending::None || m_written - m_read >= Part; });
+                if (m_ending == Ending::Abandoned
+                    || (m_ending == Ending::Written && m_read == m_written))
                     return;
+                written = m_written;
+                until =
+                    m_ending == Ending::Written ? std::min(m_read + Part, written) : m_read + Part;
             }
             const int fd = m_reader.get();
+            // The medium takes what follows while this part is read back.
+            ::sync_file_range(fd, until, written - until, SYNC_FILE_RANGE_WRITE);
             constexpr unsigned int Flush =
                 SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
-            if (::sync_file_range(fd, m_read, Part, Flush) != 0) {
+            if (::sync_file_range(fd, m_read, until - m_read, Flush) != 0) {
                 m_error = errno;
                 return;
             }
-            ::posix_fadvise(fd, m_read, Part, POSIX_FADV_DONTNEED);
-            if ((m_error = hashPieces(fd, m_hasher.get(), {}, nullptr, m_read, m_read + Part)))
+            ::posix_fadvise(fd, m_read, until - m_read, POSIX_FADV_DONTNEED);
+            if ((m_error = hashPieces(fd, m_hasher.get(), {}, nullptr, m_read, until)))
                 return;
-            m_read += Part;
+            m_read = until;
         }
     }
 
     Descriptor m_reader;
     Hasher m_hasher;
     std::mutex m_mutex;
-    std::condition_variable m_moreWritten;
+    std::condition_variable m_change;
     off_t m_written = 0;
-    bool m_finished = false;
+    Ending m_ending = Ending::None;
     // The worker's own, read by others once it ended.
     off_t m_read = 0;
     int m_error = 0;
@@ -428,20 +443,16 @@ void verifyCopy(PendingCopy &copy, bool forMove)
     std::future<void> again;
     if (forMove)
         again = std::async(std::launch::async, [&d] { rereadSource(d.paths, d.source, d.hash); });
-    const Descriptor reader = openToReadBack(d.file);
-    if (!reader.isValid())
-        fail(Operation::Verify, d.paths);
-    Hasher readBack = newHasher();
-    off_t readUpTo = 0;
-    if (d.readBack) {
-        if (const int error = d.readBack->finish())
-            fail(Operation::Verify, d.paths, error);
-        readBack = d.readBack->takeHasher();
-        readUpTo = d.readBack->readUpTo();
-    }
-    if (!XXH128_isEqual(
-            hashFromMedium(reader.get(), Operation::Verify, d.paths, std::move(readBack), readUpTo),
-            d.hash))
+    // What was read back alongside the writing and the rest, or all of it now.
+    const auto readBack = [&d] {
+        if (d.readBack)
+            return d.readBack->readRest(Operation::Verify, d.paths);
+        const Descriptor reader = openToReadBack(d.file);
+        if (!reader.isValid())
+            fail(Operation::Verify, d.paths);
+        return hashFromMedium(reader.get(), Operation::Verify, d.paths);
+    };
+    if (!XXH128_isEqual(readBack(), d.hash))
         fail(Operation::Verify, d.paths, 0);
     if (again.valid())
         again.get();
