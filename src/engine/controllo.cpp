@@ -91,7 +91,8 @@ QString motivoPiano(PianoTrasferimento &piano)
         return motivo;
     // Room for the names and the clusters the files leave part empty.
     const qint64 servono = byteDaScrivere + byteDaScrivere / 100;
-    if (servono > supporto->freeBytes)
+    // A medium that does not tell its free space stops the run when it fills.
+    if (supporto->freeBytes >= 0 && servono > supporto->freeBytes)
         return QStringLiteral("Nella destinazione «%1» lo spazio libero non basta: servono %2, "
                               "ce ne sono %3")
             .arg(destinazione, testoDimensione(servono), testoDimensione(supporto->freeBytes));

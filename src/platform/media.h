@@ -12,7 +12,9 @@ struct Medium
 {
     // Tells one mounted file system from another.
     quint64 identity = 0;
-    qint64 freeBytes = 0;
+    // The free space, or -1 where the file system does not tell it, as
+    // fusefat reports no blocks at all.
+    qint64 freeBytes = -1;
     // The largest file it can hold, or -1 where no limit is known.
     qint64 largestFile = -1;
     // It takes names as FAT and exFAT do: no " * / : < > ? \ | nor control
