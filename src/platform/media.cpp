@@ -67,8 +67,10 @@ std::optional<Medium> mediumOf(const QString &folder)
         return std::nullopt;
     Medium medium;
     medium.identity = quint64(status.st_dev);
+    if (space.f_frsize > 0)
+        medium.allocationUnit = qint64(space.f_frsize);
     if (space.f_blocks > 0)
-        medium.freeBytes = qint64(space.f_bavail) * qint64(space.f_frsize);
+        medium.freeBytes = qint64(space.f_bavail) * medium.allocationUnit;
     medium.writable = ::access(path.constData(), W_OK | X_OK) == 0 && !(space.f_flag & ST_RDONLY);
     const QByteArray mount = type.f_type == FuseMagic ? mountType(status) : QByteArray();
     if (type.f_type == MSDOS_SUPER_MAGIC || mount == "fuse.fusefat") {

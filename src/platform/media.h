@@ -15,6 +15,9 @@ struct Medium
     // The free space, or -1 where the file system does not tell it, as
     // fusefat reports no blocks at all.
     qint64 freeBytes = -1;
+    // The unit it hands out space in, as FAT's and exFAT's clusters: each
+    // file and each folder takes whole units.
+    qint64 allocationUnit = 1;
     // The largest file it can hold, or -1 where no limit is known.
     qint64 largestFile = -1;
     // It takes names as FAT and exFAT do: no " * / : < > ? \ | nor control
