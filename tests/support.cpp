@@ -219,6 +219,13 @@ bool Medium::makeReadOnly()
         { QStringLiteral("-o"), QStringLiteral("remount,ro"), m_mountPoint });
 }
 
+bool Medium::swapCard()
+{
+    return !m_loopDevice.isEmpty() && run(QStringLiteral("umount"), { m_mountPoint })
+        && run(QStringLiteral("mkfs.exfat"), { m_loopDevice })
+        && run(QStringLiteral("mount.exfat-fuse"), { m_loopDevice, m_mountPoint });
+}
+
 bool Medium::run(const QString &program, const QStringList &arguments, QString *output)
 {
     if (QStandardPaths::findExecutable(program).isEmpty()

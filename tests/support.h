@@ -68,6 +68,9 @@ public:
     QString path() const { return m_mountPoint; }
     QString filePath(const QString &name) const { return m_mountPoint + QLatin1Char('/') + name; }
     bool makeReadOnly();
+    // Puts another card, freshly formatted, in the reader of an exFAT one,
+    // mounted again where it was: the same device, another volume.
+    bool swapCard();
     // The bytes a "quirky:" medium has handed out to readers.
     qint64 bytesRead() const;
     // Whether a "quirky:hold=" medium holds a read, and lets it go on.

@@ -285,7 +285,8 @@ void TestTrasferimento::refusedRuns_data()
     // 0 for as many as fill the free clusters, less one for the folder's
     QTest::addColumn<int>("photos");
     QTest::addColumn<bool>("move");
-    QTest::addColumn<bool>("removed"); // the medium is unmounted once chosen
+    // What becomes of the medium once chosen: "unmount", or "swap" its card
+    QTest::addColumn<QString>("then");
     // %1 stands for the destination folder; none for a run that must go
     QTest::addColumn<QString>("message");
 
@@ -294,39 +295,39 @@ void TestTrasferimento::refusedRuns_data()
         << ""
         << ""
         << "Img_001.jpg"
-        << "Img_" << small << 1 << false << false
+        << "Img_" << small << 1 << false << ""
         << "Nella destinazione esiste già «Img_001.jpg»: nessun file è stato copiato.";
     QTest::newRow("name in use, move")
         << ""
         << ""
         << "Img_001.jpg"
-        << "Img_" << small << 1 << true << false
+        << "Img_" << small << 1 << true << ""
         << "Nella destinazione esiste già «Img_001.jpg»: nessun file è stato spostato.";
     QTest::newRow("name in use in other letters, FAT32")
         << "fat32"
         << ""
         << "IMG_001.JPG"
-        << "img_" << small << 1 << false << false
+        << "img_" << small << 1 << false << ""
         << "Nella destinazione esiste già «img_001.jpg»: nessun file è stato copiato.";
     QTest::newRow("colon onto FAT32")
         << "fat32"
         << ""
         << ""
-        << "Img:" << small << 1 << false << false
+        << "Img:" << small << 1 << false << ""
         << "Il nome «Img:001.jpg» non può essere scritto su questo supporto (carattere «:»): "
            "nessun file è stato copiato.";
     QTest::newRow("4 GiB onto FAT32")
         << "fat32"
         << ""
         << ""
-        << "Img_" << (qint64(4) << 30) << 1 << false << false
+        << "Img_" << (qint64(4) << 30) << 1 << false << ""
         << "Il file «a.jpg» (4,3 GB) è troppo grande per questo supporto, che non tiene file di "
            "4,3 GB o più: nessun file è stato copiato.";
     QTest::newRow("tmpfs too small")
         << "tmpfs"
         << ""
         << ""
-        << "Img_" << (qint64(100) << 20) << 1 << false << false
+        << "Img_" << (qint64(100) << 20) << 1 << false << ""
         << "Nella destinazione «%1» lo spazio libero non basta: servono 104,9 MB, ce ne sono "
            "67,1 MB: nessun file è stato copiato.";
     // 128 photos of 10 KiB: 1,3 MB, but 129 clusters of 128 KiB with the
@@ -335,39 +336,47 @@ void TestTrasferimento::refusedRuns_data()
         << "exfat:size=16M,cluster=128K"
         << ""
         << ""
-        << "Img_" << qint64(10 << 10) << 128 << false << false
+        << "Img_" << qint64(10 << 10) << 128 << false << ""
         << "Nella destinazione «%1» lo spazio libero non basta: servono 16,9 MB, ce ne sono %2: "
            "nessun file è stato copiato.";
     QTest::newRow("exFAT, 128 KiB clusters: room for every cluster")
         << "exfat:size=16M,cluster=128K"
         << ""
         << ""
-        << "Img_" << qint64(10 << 10) << 0 << false << false << "";
+        << "Img_" << qint64(10 << 10) << 0 << false << "" << QString();
     QTest::newRow("missing folder")
         << ""
         << "assente/"
         << ""
-        << "Img_" << small << 1 << false << false
+        << "Img_" << small << 1 << false << ""
         << "La cartella di destinazione «%1» non esiste: nessun file è stato copiato.";
     QTest::newRow("card removed, its folder left")
         << "tmpfs"
         << ""
         << ""
-        << "Img_" << small << 1 << true << true
+        << "Img_" << small << 1 << true << "unmount"
         << "La cartella di destinazione «%1» non è più sul supporto su cui era quando è stata "
            "scelta: la scheda o il disco potrebbe essere stato rimosso: nessun file è stato "
            "spostato.";
+    QTest::newRow("another card in the same reader")
+        << "exfat"
+        << ""
+        << ""
+        << "Img_" << small << 1 << false << "swap"
+        << "La cartella di destinazione «%1» non è più sul supporto su cui era quando è stata "
+           "scelta: la scheda o il disco potrebbe essere stato rimosso: nessun file è stato "
+           "copiato.";
     // Free space unknown is no reason to refuse.
     QTest::newRow("no block count, so no free space told")
         << "quirky:no-blocks"
         << ""
         << ""
-        << "Img_" << small << 1 << false << false << "";
+        << "Img_" << small << 1 << false << "" << QString();
     QTest::newRow("FAT32, which fusefat gives no block count")
         << "fat32"
         << ""
         << ""
-        << "Img_" << small << 1 << false << false << "";
+        << "Img_" << small << 1 << false << "" << QString();
 }
 
 // Runs that could not finish are refused before any file is touched; the
@@ -381,7 +390,7 @@ void TestTrasferimento::refusedRuns()
     QFETCH(qint64, size);
     QFETCH(int, photos);
     QFETCH(bool, move);
-    QFETCH(bool, removed);
+    QFETCH(QString, then);
     QFETCH(QString, message);
     std::optional<test::Medium> card;
     if (!medium.isEmpty()) {
@@ -408,8 +417,10 @@ void TestTrasferimento::refusedRuns()
     const QString destination = test::slashed(root) + folder;
     m_window->check("OptionNome");
     m_window->prepare(m_source->path(), destination, names, baseName);
-    if (removed)
+    if (then == QLatin1String("unmount"))
         QCOMPARE(QProcess::execute(QStringLiteral("umount"), { root }), 0);
+    if (then == QLatin1String("swap"))
+        QVERIFY2(card->swapCard(), qPrintable(card->whyNot()));
     const QStringList before = test::entriesOf(root);
     const QString free = testoDimensione(QStorageInfo(root).bytesAvailable());
 

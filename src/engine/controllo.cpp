@@ -10,16 +10,26 @@
 
 namespace {
 
+// Whether a folder is still on the medium it was on: the same volume where
+// both times tell one, as another card may come in the same reader, else
+// the same device.
+bool stessoSupporto(const platform::VolumeIdentity &prima, const platform::VolumeIdentity &ora)
+{
+    if (!prima.volume.isEmpty() && !ora.volume.isEmpty())
+        return prima.volume == ora.volume;
+    return prima.device == ora.device;
+}
+
 // Why a folder of the run cannot be used, or an empty text.
 QString motivoCartella(const QString &cartella, const std::optional<platform::Medium> &supporto,
-    const std::optional<quint64> &supportoScelto, const QString &ruolo)
+    const std::optional<platform::VolumeIdentity> &supportoScelto, const QString &ruolo)
 {
     // Only a folder known when it was chosen can have gone since.
     if (!supporto)
         return (supportoScelto ? QStringLiteral("La cartella %1 «%2» non esiste più")
                                : QStringLiteral("La cartella %1 «%2» non esiste"))
             .arg(ruolo, cartella);
-    if (supportoScelto && *supportoScelto != supporto->identity)
+    if (supportoScelto && !stessoSupporto(*supportoScelto, supporto->identity))
         return QStringLiteral("La cartella %1 «%2» non è più sul supporto su cui era quando è "
                               "stata scelta: la scheda o il disco potrebbe essere stato rimosso")
             .arg(ruolo, cartella);
