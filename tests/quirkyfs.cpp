@@ -5,6 +5,8 @@
 //   meddle          another program writes each new visible file as it is closed
 //   no-times        visible files refuse a new time
 //   no-folder-sync  a folder cannot be flushed
+//   no-blocks       the file system tells no block count, so no free space
+//                   either, as fusefat does
 //   corrupt=TEXT    the first byte written to a file whose name holds TEXT is
 //                   stored flipped, while the page cache keeps what was written
 //   flaky=TEXT      the first read of a file whose name holds TEXT hands out
@@ -40,6 +42,7 @@ bool refuseReplace = false;
 bool meddle = false;
 bool noTimes = false;
 bool noFolderSync = false;
+bool noBlocks = false;
 std::string corrupted; // the text a corrupted name holds
 std::string flaky;
 std::string cutShort;
@@ -256,7 +259,10 @@ fuse_operations operations()
         return result(::fsync(descriptor(info)));
     };
     ops.statfs = [](const char *path, struct statvfs *status) {
-        return result(::statvfs(real(path).c_str(), status));
+        const int answer = result(::statvfs(real(path).c_str(), status));
+        if (noBlocks)
+            status->f_blocks = status->f_bfree = status->f_bavail = 0;
+        return answer;
     };
     return ops;
 }
@@ -274,6 +280,7 @@ int main(int argc, char *argv[])
     meddle = faults.find(",meddle,") != std::string::npos;
     noTimes = faults.find(",no-times,") != std::string::npos;
     noFolderSync = faults.find(",no-folder-sync,") != std::string::npos;
+    noBlocks = faults.find(",no-blocks,") != std::string::npos;
     const auto text = [&](const std::string &fault) {
         const size_t at = faults.find("," + fault + "=");
         if (at == std::string::npos)

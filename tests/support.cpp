@@ -157,9 +157,19 @@ bool Medium::mount(const QString &kind)
         return QDir().mkdir(backing) && run(QStringLiteral("bindfs"), { backing, m_mountPoint });
     }
 
+    // As "exfat:size=16M,cluster=128K": the card's size in MiB, and the
+    // size of its clusters.
+    const auto option = [&kind](const char *key) {
+        for (const QString &pair : kind.section(QLatin1Char(':'), 1).split(QLatin1Char(',')))
+            if (pair.section(QLatin1Char('='), 0, 0) == QLatin1String(key))
+                return pair.section(QLatin1Char('='), 1);
+        return QString();
+    };
+    const QString size = option("size");
     const QString image = m_work.filePath(QStringLiteral("card.img"));
     QFile file(image);
-    if (!file.open(QIODevice::WriteOnly) || !file.resize(64 << 20)) {
+    if (!file.open(QIODevice::WriteOnly)
+        || !file.resize((size.isEmpty() ? 64 : size.chopped(1).toLongLong()) << 20)) {
         m_whyNot = QStringLiteral("cannot make a card image");
         return false;
     }
@@ -170,7 +180,10 @@ bool Medium::mount(const QString &kind)
             && run(QStringLiteral("fusefat"),
                 { QStringLiteral("-o"), QStringLiteral("rw+"), image, m_mountPoint });
     // exfat-fuse run by root wants a block device.
-    return run(QStringLiteral("mkfs.exfat"), { image })
+    QStringList format { image };
+    if (!option("cluster").isEmpty())
+        format << QStringLiteral("--cluster-size") << option("cluster");
+    return run(QStringLiteral("mkfs.exfat"), format)
         && run(QStringLiteral("losetup"),
             { QStringLiteral("--find"), QStringLiteral("--show"), image }, &m_loopDevice)
         && run(QStringLiteral("mount.exfat-fuse"), { m_loopDevice, m_mountPoint });
@@ -204,6 +217,13 @@ bool Medium::makeReadOnly()
 {
     return run(QStringLiteral("mount"),
         { QStringLiteral("-o"), QStringLiteral("remount,ro"), m_mountPoint });
+}
+
+bool Medium::swapCard()
+{
+    return !m_loopDevice.isEmpty() && run(QStringLiteral("umount"), { m_mountPoint })
+        && run(QStringLiteral("mkfs.exfat"), { m_loopDevice })
+        && run(QStringLiteral("mount.exfat-fuse"), { m_loopDevice, m_mountPoint });
 }
 
 bool Medium::run(const QString &program, const QStringList &arguments, QString *output)

@@ -50,9 +50,11 @@ QString stored(const char *key);
 std::unique_ptr<QTemporaryDir> folderOnOtherFileSystem();
 
 // A file system mounted for one test on a fresh folder, and unmounted with
-// the object: "tmpfs", "bindfs" (FUSE, without unnamed files), the card
-// images "exfat" and "fat32" through their FUSE drivers, or "quirky:FAULTS",
-// a card driver with the faults that tests/quirkyfs.cpp lists. Needs root.
+// the object: "tmpfs", "bindfs" (FUSE, without unnamed files), the 64 MiB
+// card images "exfat" and "fat32" through their FUSE drivers, an exFAT card
+// of another size or cluster size, as "exfat:size=16M,cluster=128K", or
+// "quirky:FAULTS", a card driver with the faults that tests/quirkyfs.cpp
+// lists. Needs root.
 class Medium
 {
 public:
@@ -67,6 +69,9 @@ public:
     QString path() const { return m_mountPoint; }
     QString filePath(const QString &name) const { return m_mountPoint + QLatin1Char('/') + name; }
     bool makeReadOnly();
+    // Puts another card, freshly formatted, in the reader of an exFAT one,
+    // mounted again where it was: the same device, another volume.
+    bool swapCard();
     // The bytes a "quirky:" medium has handed out to readers.
     qint64 bytesRead() const;
     // Whether a "quirky:hold=" medium holds a read, and lets it go on.

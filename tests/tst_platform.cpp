@@ -3,10 +3,12 @@
 #include "platform/filenames.h"
 #include "platform/fileops.h"
 #include "platform/folderlisting.h"
+#include "platform/media.h"
 
 #include <QDir>
 #include <QProcess>
 #include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <fcntl.h>
@@ -33,6 +35,8 @@ private Q_SLOTS:
     void everyMedium_data();
     void everyMedium();
     void vanishedCard();
+    void volumeSerialOfCard_data();
+    void volumeSerialOfCard();
     void faultyCard_data();
     void faultyCard();
     void staleTemporariesAreRemoved();
@@ -296,6 +300,40 @@ void TestPlatform::vanishedCard()
         QVERIFY(error.message().endsWith(QStringLiteral(
             "non risponde più: la scheda o il disco potrebbe essere stato rimosso.")));
     }
+}
+
+void TestPlatform::volumeSerialOfCard_data()
+{
+    QTest::addColumn<int>("fat"); // mkfs.vfat's FAT size; 0 leaves the card blank
+    QTest::addColumn<QString>("serial");
+    QTest::newRow("FAT12") << 12 << "1234-ABCD";
+    QTest::newRow("FAT16") << 16 << "1234-ABCD";
+    QTest::newRow("FAT32") << 32 << "1234-ABCD";
+    QTest::newRow("blank") << 0 << QString();
+}
+
+// Where udev names no volumes, a card's serial is read off it, written as udev
+// would name it.
+void TestPlatform::volumeSerialOfCard()
+{
+    QFETCH(int, fat);
+    QFETCH(QString, serial);
+    QTemporaryDir folder;
+    QFile image(folder.filePath(QStringLiteral("card.img")));
+    QVERIFY(image.open(QIODevice::WriteOnly) && image.resize(64 << 20));
+    image.close();
+    if (fat != 0) {
+        const QString mkfs = QStandardPaths::findExecutable(
+            QStringLiteral("mkfs.vfat"), { QStringLiteral("/usr/sbin"), QStringLiteral("/sbin") });
+        if (mkfs.isEmpty())
+            QSKIP("mkfs.vfat is not installed");
+        QProcess format;
+        format.start(mkfs,
+            { QStringLiteral("-F"), QString::number(fat), QStringLiteral("-i"),
+                QStringLiteral("1234ABCD"), image.fileName() });
+        QVERIFY(format.waitForFinished() && format.exitCode() == 0);
+    }
+    QCOMPARE(volumeSerial(image.fileName()), serial);
 }
 
 void TestPlatform::faultyCard_data()

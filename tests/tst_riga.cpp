@@ -409,7 +409,7 @@ void TestRiga::trialRefusedAsTheRun_data()
     QTest::newRow("no room") << "tmpfs"
                              << "grande"
                              << "Nella destinazione «%1» lo spazio libero non basta: servono "
-                                "105,9 MB, ce ne sono 67,1 MB: nessun file è stato copiato.";
+                                "104,9 MB, ce ne sono 67,1 MB: nessun file è stato copiato.";
 }
 
 // A script checks a run with --prova: it is refused with the very words and

@@ -1,5 +1,6 @@
 #include "support.h"
 
+#include "engine/controllo.h"
 #include "platform/fileops.h"
 
 #include <QCheckBox>
@@ -8,6 +9,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QStorageInfo>
 #include <QTest>
 #include <QTimeZone>
 
@@ -279,68 +281,106 @@ void TestTrasferimento::refusedRuns_data()
     QTest::addColumn<QString>("folder"); // the destination within it
     QTest::addColumn<QString>("existing"); // a file already there
     QTest::addColumn<QString>("baseName");
-    QTest::addColumn<qint64>("size"); // of the photo, written sparse
+    QTest::addColumn<qint64>("size"); // of each photo, written sparse
+    // 0 for as many as fill the free clusters, less one for the folder's
+    QTest::addColumn<int>("photos");
     QTest::addColumn<bool>("move");
-    QTest::addColumn<bool>("removed"); // the medium is unmounted once chosen
-    QTest::addColumn<QString>("message"); // %1 stands for the destination folder
+    // What becomes of the medium once chosen: "unmount", or "swap" its card
+    QTest::addColumn<QString>("then");
+    // %1 stands for the destination folder; none for a run that must go
+    QTest::addColumn<QString>("message");
 
     const qint64 small = 4;
     QTest::newRow("name in use, name order")
         << ""
         << ""
         << "Img_001.jpg"
-        << "Img_" << small << false << false
+        << "Img_" << small << 1 << false << ""
         << "Nella destinazione esiste già «Img_001.jpg»: nessun file è stato copiato.";
     QTest::newRow("name in use, move")
         << ""
         << ""
         << "Img_001.jpg"
-        << "Img_" << small << true << false
+        << "Img_" << small << 1 << true << ""
         << "Nella destinazione esiste già «Img_001.jpg»: nessun file è stato spostato.";
     QTest::newRow("name in use in other letters, FAT32")
         << "fat32"
         << ""
         << "IMG_001.JPG"
-        << "img_" << small << false << false
+        << "img_" << small << 1 << false << ""
         << "Nella destinazione esiste già «img_001.jpg»: nessun file è stato copiato.";
     QTest::newRow("colon onto FAT32")
         << "fat32"
         << ""
         << ""
-        << "Img:" << small << false << false
+        << "Img:" << small << 1 << false << ""
         << "Il nome «Img:001.jpg» non può essere scritto su questo supporto (carattere «:»): "
            "nessun file è stato copiato.";
     QTest::newRow("4 GiB onto FAT32")
         << "fat32"
         << ""
         << ""
-        << "Img_" << (qint64(4) << 30) << false << false
+        << "Img_" << (qint64(4) << 30) << 1 << false << ""
         << "Il file «a.jpg» (4,3 GB) è troppo grande per questo supporto, che non tiene file di "
            "4,3 GB o più: nessun file è stato copiato.";
     QTest::newRow("tmpfs too small")
         << "tmpfs"
         << ""
         << ""
-        << "Img_" << (qint64(100) << 20) << false << false
-        << "Nella destinazione «%1» lo spazio libero non basta: servono 105,9 MB, ce ne sono "
+        << "Img_" << (qint64(100) << 20) << 1 << false << ""
+        << "Nella destinazione «%1» lo spazio libero non basta: servono 104,9 MB, ce ne sono "
            "67,1 MB: nessun file è stato copiato.";
+    // 128 photos of 10 KiB: 1,3 MB, but 129 clusters of 128 KiB with the
+    // folder's, more than the whole card has; %2 is the free space it tells.
+    QTest::newRow("exFAT, 128 KiB clusters: the bytes fit, the clusters do not")
+        << "exfat:size=16M,cluster=128K"
+        << ""
+        << ""
+        << "Img_" << qint64(10 << 10) << 128 << false << ""
+        << "Nella destinazione «%1» lo spazio libero non basta: servono 16,9 MB, ce ne sono %2: "
+           "nessun file è stato copiato.";
+    QTest::newRow("exFAT, 128 KiB clusters: room for every cluster")
+        << "exfat:size=16M,cluster=128K"
+        << ""
+        << ""
+        << "Img_" << qint64(10 << 10) << 0 << false << "" << QString();
     QTest::newRow("missing folder")
         << ""
         << "assente/"
         << ""
-        << "Img_" << small << false << false
+        << "Img_" << small << 1 << false << ""
         << "La cartella di destinazione «%1» non esiste: nessun file è stato copiato.";
     QTest::newRow("card removed, its folder left")
         << "tmpfs"
         << ""
         << ""
-        << "Img_" << small << true << true
+        << "Img_" << small << 1 << true << "unmount"
         << "La cartella di destinazione «%1» non è più sul supporto su cui era quando è stata "
            "scelta: la scheda o il disco potrebbe essere stato rimosso: nessun file è stato "
            "spostato.";
+    QTest::newRow("another card in the same reader")
+        << "exfat"
+        << ""
+        << ""
+        << "Img_" << small << 1 << false << "swap"
+        << "La cartella di destinazione «%1» non è più sul supporto su cui era quando è stata "
+           "scelta: la scheda o il disco potrebbe essere stato rimosso: nessun file è stato "
+           "copiato.";
+    // Free space unknown is no reason to refuse.
+    QTest::newRow("no block count, so no free space told")
+        << "quirky:no-blocks"
+        << ""
+        << ""
+        << "Img_" << small << 1 << false << "" << QString();
+    QTest::newRow("FAT32, which fusefat gives no block count")
+        << "fat32"
+        << ""
+        << ""
+        << "Img_" << small << 1 << false << "" << QString();
 }
 
-// Runs that could not finish are refused before any file is touched.
+// Runs that could not finish are refused before any file is touched; the
+// check lets the others go.
 void TestTrasferimento::refusedRuns()
 {
     QFETCH(QString, medium);
@@ -348,8 +388,9 @@ void TestTrasferimento::refusedRuns()
     QFETCH(QString, existing);
     QFETCH(QString, baseName);
     QFETCH(qint64, size);
+    QFETCH(int, photos);
     QFETCH(bool, move);
-    QFETCH(bool, removed);
+    QFETCH(QString, then);
     QFETCH(QString, message);
     std::optional<test::Medium> card;
     if (!medium.isEmpty()) {
@@ -360,19 +401,39 @@ void TestTrasferimento::refusedRuns()
     const QString root = card ? card->path() : m_destination->path();
     if (!existing.isEmpty())
         test::writeFile(root, existing, "vecchia");
-    QFile photo(test::writeFile(m_source->path(), QStringLiteral("a.jpg")));
-    QVERIFY(photo.resize(size));
+    if (photos == 0)
+        photos = int(QStorageInfo(root).bytesAvailable() / QStorageInfo(root).blockSize()) - 1;
+    QStringList names { "a.jpg" };
+    QStringList arrived = test::entriesOf(root);
+    for (int i = 1; i <= photos; ++i) {
+        if (i > 1)
+            names.append(QStringLiteral("a%1.jpg").arg(i));
+        QFile photo(test::writeFile(m_source->path(), names.last()));
+        QVERIFY(photo.resize(size));
+        arrived.append(QStringLiteral("Img_%1.jpg").arg(i, 3, 10, QLatin1Char('0')));
+    }
+    names.sort();
+    arrived.sort();
     const QString destination = test::slashed(root) + folder;
     m_window->check("OptionNome");
-    m_window->prepare(m_source->path(), destination, { "a.jpg" }, baseName);
-    if (removed)
+    m_window->prepare(m_source->path(), destination, names, baseName);
+    if (then == QLatin1String("unmount"))
         QCOMPARE(QProcess::execute(QStringLiteral("umount"), { root }), 0);
+    if (then == QLatin1String("swap"))
+        QVERIFY2(card->swapCard(), qPrintable(card->whyNot()));
     const QStringList before = test::entriesOf(root);
+    const QString free = testoDimensione(QStorageInfo(root).bytesAvailable());
 
     m_window->click(move ? "Sposta" : "Copia");
-    QCOMPARE(m_sandbox->reports, QStringList({ message.arg(destination) }));
+    if (message.isEmpty()) {
+        QCOMPARE(m_sandbox->reports, QStringList());
+        QCOMPARE(test::entriesOf(root), arrived);
+        return;
+    }
+    QCOMPARE(m_sandbox->reports,
+        QStringList({ QString(message).replace("%1", destination).replace("%2", free) }));
     QCOMPARE(test::entriesOf(root), before);
-    QCOMPARE(test::entriesOf(m_source->path()), QStringList({ "a.jpg" }));
+    QCOMPARE(test::entriesOf(m_source->path()), names);
 }
 
 void TestTrasferimento::failingFileEndsRun_data()

@@ -3,22 +3,33 @@
 #include "engine/numerazione.h"
 #include "platform/filenames.h"
 #include "platform/media.h"
+#include "platform/publishing.h"
 
 #include <QLocale>
 #include <QSet>
 
 namespace {
 
+// Whether a folder is still on the medium it was on: the same volume where
+// both times tell one, as another card may come in the same reader, else
+// the same device.
+bool stessoSupporto(const platform::VolumeIdentity &prima, const platform::VolumeIdentity &ora)
+{
+    if (!prima.volume.isEmpty() && !ora.volume.isEmpty())
+        return prima.volume == ora.volume;
+    return prima.device == ora.device;
+}
+
 // Why a folder of the run cannot be used, or an empty text.
 QString motivoCartella(const QString &cartella, const std::optional<platform::Medium> &supporto,
-    const std::optional<quint64> &supportoScelto, const QString &ruolo)
+    const std::optional<platform::VolumeIdentity> &supportoScelto, const QString &ruolo)
 {
     // Only a folder known when it was chosen can have gone since.
     if (!supporto)
         return (supportoScelto ? QStringLiteral("La cartella %1 «%2» non esiste più")
                                : QStringLiteral("La cartella %1 «%2» non esiste"))
             .arg(ruolo, cartella);
-    if (supportoScelto && *supportoScelto != supporto->identity)
+    if (supportoScelto && !stessoSupporto(*supportoScelto, supporto->identity))
         return QStringLiteral("La cartella %1 «%2» non è più sul supporto su cui era quando è "
                               "stata scelta: la scheda o il disco potrebbe essere stato rimosso")
             .arg(ruolo, cartella);
@@ -27,9 +38,26 @@ QString motivoCartella(const QString &cartella, const std::optional<platform::Me
     return {};
 }
 
-// The first reason of a plan's files and names, or an empty text.
+// The space a size takes on a medium that hands it out in whole units.
+qint64 inUnitaIntere(qint64 byte, qint64 unita)
+{
+    return unita > 1 ? (byte + unita - 1) / unita * unita : byte;
+}
+
+// The bytes of the folder entries a name of so many UTF-16 characters takes:
+// on FAT a short entry and a long-name one for every 13 characters, on exFAT
+// a file and a stream entry and a name one for every 15. A FUSE driver does
+// not tell which of the two it writes, so the larger counts.
+qint64 byteVoci(qsizetype caratteri)
+{
+    return 32 * std::max<qint64>(1 + (caratteri + 12) / 13, 2 + (caratteri + 14) / 15);
+}
+
+// The first reason of a plan's files and names, or an empty text. Adds up
+// the space the files take, and, where the destination's folder takes space
+// of the medium for its entries, the bytes of those.
 QString motivoFile(const PianoTrasferimento &piano, const QString &destinazione,
-    const platform::Medium &supporto, qint64 &byteDaScrivere)
+    const platform::Medium &supporto, qint64 &spazioFile, qint64 &byteCartella)
 {
     const auto chiave = [&supporto](const QString &nome) {
         return supporto.fatNames ? nome.toCaseFolded() : nome;
@@ -54,7 +82,12 @@ QString motivoFile(const PianoTrasferimento &piano, const QString &destinazione,
                                   "tiene file di %3 o più")
                 .arg(platform::namePart(piano.origini.at(i)), testoDimensione(byte),
                     testoDimensione(supporto.largestFile + 1));
-        byteDaScrivere += byte;
+        spazioFile += inUnitaIntere(byte, supporto.allocationUnit);
+        // Each copy is written under a hidden name beside its own first,
+        // whose entries a driver need not take again once it is renamed.
+        if (supporto.fatNames)
+            byteCartella +=
+                byteVoci(nome.size()) + byteVoci(nome.size() + platform::TemporaryNameExtra);
     }
     return {};
 }
@@ -82,13 +115,16 @@ QString motivoPiano(const PianoTrasferimento &piano)
                 return motivo;
         }
     }
-    qint64 byteDaScrivere = 0;
-    motivo = motivoFile(piano, destinazione, *supporto, byteDaScrivere);
+    qint64 spazioFile = 0;
+    qint64 byteCartella = 0;
+    motivo = motivoFile(piano, destinazione, *supporto, spazioFile, byteCartella);
     if (!motivo.isEmpty())
         return motivo;
-    // Room for the names and the clusters the files leave part empty.
-    const qint64 servono = byteDaScrivere + byteDaScrivere / 100;
-    if (servono > supporto->freeBytes)
+    // The folder grows by whole units, and the room left in its last one
+    // is not told, so it counts for nothing.
+    const qint64 servono = spazioFile + inUnitaIntere(byteCartella, supporto->allocationUnit);
+    // A medium that does not tell its free space stops the run when it fills.
+    if (supporto->freeBytes >= 0 && servono > supporto->freeBytes)
         return QStringLiteral("Nella destinazione «%1» lo spazio libero non basta: servono %2, "
                               "ce ne sono %3")
             .arg(destinazione, testoDimensione(servono), testoDimensione(supporto->freeBytes));

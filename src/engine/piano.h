@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/media.h"
+
 #include <QStringList>
 
 #include <optional>
@@ -18,10 +20,11 @@ struct Richiesta
     bool senzaEstensione = false;
     // The clock correction as one span, in seconds; 0 leaves each time as it is.
     qint64 correzione = 0;
-    // The file systems the folders were on when they were chosen, if known:
-    // a card unmounted since leaves its mount point on another one.
-    std::optional<quint64> supportoOrigine;
-    std::optional<quint64> supportoDestinazione;
+    // The media the folders were on when they were chosen, if known: a card
+    // unmounted since leaves its mount point on another one, and another
+    // card in the same reader is another volume.
+    std::optional<platform::VolumeIdentity> supportoOrigine;
+    std::optional<platform::VolumeIdentity> supportoDestinazione;
     // A trial reads and checks everything but touches nothing, not even what
     // a killed run left in the destination.
     bool prova = false;
@@ -41,8 +44,8 @@ struct PianoTrasferimento
     qint64 correzione = 0;
     // Name order leaves the last new file writable by its owner.
     bool liberaUltimo = false;
-    std::optional<quint64> supportoOrigine;
-    std::optional<quint64> supportoDestinazione;
+    std::optional<platform::VolumeIdentity> supportoOrigine;
+    std::optional<platform::VolumeIdentity> supportoDestinazione;
     // Each file's size when the plan was made, at the positions of origini.
     QList<qint64> dimensioni;
 };

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QRandomGenerator>
 
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
@@ -22,9 +23,17 @@ constexpr long ExfatMagic = 0x2011BAB0;
 constexpr long FuseMagic = 0x65735546;
 constexpr qint64 Fat32LargestFile = (qint64(1) << 32) - 1;
 
-// The type that /proc/self/mountinfo gives the mount holding the folder, as
-// "fuse.fusefat" or "fuseblk"; empty where it cannot be read.
-QByteArray mountType(const struct stat &folder)
+// A mount as /proc/self/mountinfo tells it: its type, as "fuse.fusefat" or
+// "fuseblk", and its source, as "/dev/sdb1".
+struct Mount
+{
+    QByteArray type;
+    QByteArray source;
+};
+
+// The mount of the file system that holds the folder; empty where it cannot
+// be read.
+Mount mountOf(const struct stat &folder)
 {
     QFile mounts(QStringLiteral("/proc/self/mountinfo"));
     if (!mounts.open(QIODevice::ReadOnly))
@@ -36,9 +45,28 @@ QByteArray mountType(const struct stat &folder)
         const qsizetype separator = fields.indexOf("-");
         if (fields.size() > 2 && fields.at(2) == device && separator > 0
             && separator + 1 < fields.size())
-            return fields.at(separator + 1);
+            return { fields.at(separator + 1), fields.value(separator + 2) };
     }
     return {};
+}
+
+// The volume's serial or UUID of a mount from a block device: the name udev
+// gives it under /dev/disk/by-uuid, or, where udev does not run, the serial
+// read off the device.
+QString volumeOf(const Mount &mount)
+{
+    struct stat device;
+    if (!mount.source.startsWith('/') || ::stat(mount.source.constData(), &device) != 0
+        || !S_ISBLK(device.st_mode))
+        return {};
+    const QString byUuid = QStringLiteral("/dev/disk/by-uuid/");
+    for (const QString &name : namesIn(byUuid)) {
+        struct stat named;
+        if (::stat(encodeFileName(byUuid + name).constData(), &named) == 0 && S_ISBLK(named.st_mode)
+            && named.st_rdev == device.st_rdev)
+            return name;
+    }
+    return volumeSerial(decodeFileName(mount.source));
 }
 
 // Whether the folder's file system refuses a name with a ":", as FAT
@@ -65,12 +93,16 @@ std::optional<Medium> mediumOf(const QString &folder)
     if (::stat(path.constData(), &status) != 0 || !S_ISDIR(status.st_mode)
         || ::statfs(path.constData(), &type) != 0 || ::statvfs(path.constData(), &space) != 0)
         return std::nullopt;
+    const Mount mount = mountOf(status);
     Medium medium;
-    medium.identity = quint64(status.st_dev);
-    medium.freeBytes = qint64(space.f_bavail) * qint64(space.f_frsize);
+    medium.identity = { quint64(status.st_dev), volumeOf(mount) };
+    if (space.f_frsize > 0)
+        medium.allocationUnit = qint64(space.f_frsize);
+    if (space.f_blocks > 0)
+        medium.freeBytes = qint64(space.f_bavail) * medium.allocationUnit;
     medium.writable = ::access(path.constData(), W_OK | X_OK) == 0 && !(space.f_flag & ST_RDONLY);
-    const QByteArray mount = type.f_type == FuseMagic ? mountType(status) : QByteArray();
-    if (type.f_type == MSDOS_SUPER_MAGIC || mount == "fuse.fusefat") {
+    if (type.f_type == MSDOS_SUPER_MAGIC
+        || (type.f_type == FuseMagic && mount.type == "fuse.fusefat")) {
         medium.fatNames = true;
         medium.largestFile = Fat32LargestFile;
     } else if (type.f_type == ExfatMagic) {
@@ -81,12 +113,34 @@ std::optional<Medium> mediumOf(const QString &folder)
     return medium;
 }
 
-std::optional<quint64> fileSystemOf(const QString &folder)
+std::optional<VolumeIdentity> fileSystemOf(const QString &folder)
 {
     struct stat status;
     if (::stat(encodeFileName(folder).constData(), &status) != 0 || !S_ISDIR(status.st_mode))
         return std::nullopt;
-    return quint64(status.st_dev);
+    return VolumeIdentity { quint64(status.st_dev), volumeOf(mountOf(status)) };
+}
+
+QString volumeSerial(const QString &device)
+{
+    Descriptor fd(::open(encodeFileName(device).constData(), O_RDONLY | O_CLOEXEC));
+    unsigned char sector[512];
+    if (!fd.isValid() || ::pread(fd.get(), sector, sizeof sector, 0) != ssize_t(sizeof sector)
+        || sector[510] != 0x55 || sector[511] != 0xAA)
+        return {};
+    // Where each boot sector keeps it: exFAT names itself; FAT32 has no
+    // 16-bit FAT size; FAT12 and FAT16 mark theirs with 0x29 before it.
+    qsizetype at = -1;
+    if (std::memcmp(sector + 3, "EXFAT   ", 8) == 0)
+        at = 0x64;
+    else if (sector[0x16] == 0 && sector[0x17] == 0 && sector[0x42] == 0x29)
+        at = 0x43;
+    else if (sector[0x26] == 0x29)
+        at = 0x27;
+    if (at < 0)
+        return {};
+    return QString::asprintf(
+        "%02X%02X-%02X%02X", sector[at + 3], sector[at + 2], sector[at + 1], sector[at]);
 }
 
 QStringList namesIn(const QString &folder)

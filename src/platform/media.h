@@ -7,12 +7,25 @@
 
 namespace platform {
 
+// Tells one medium from another: the device its file system is mounted
+// from, and, where the system tells it, the volume's own serial or UUID, as
+// "7BF9-57C0", which tells apart two cards put in turn in one reader.
+struct VolumeIdentity
+{
+    quint64 device = 0;
+    QString volume;
+};
+
 // What a run needs to know of the file system that holds a folder.
 struct Medium
 {
-    // Tells one mounted file system from another.
-    quint64 identity = 0;
-    qint64 freeBytes = 0;
+    VolumeIdentity identity;
+    // The free space, or -1 where the file system does not tell it, as
+    // fusefat reports no blocks at all.
+    qint64 freeBytes = -1;
+    // The unit it hands out space in, as FAT's and exFAT's clusters: each
+    // file and each folder takes whole units.
+    qint64 allocationUnit = 1;
     // The largest file it can hold, or -1 where no limit is known.
     qint64 largestFile = -1;
     // It takes names as FAT and exFAT do: no " * / : < > ? \ | nor control
@@ -26,8 +39,13 @@ struct Medium
 // most FUSE drivers, one hidden file tries a name with a ":".
 std::optional<Medium> mediumOf(const QString &folder);
 
-// The file system that holds an existing folder, as Medium::identity tells it.
-std::optional<quint64> fileSystemOf(const QString &folder);
+// The medium that holds an existing folder, as Medium::identity tells it.
+std::optional<VolumeIdentity> fileSystemOf(const QString &folder);
+
+// The serial of the FAT or exFAT volume on a device or in an image, written
+// as blkid and udev write it: "1234-ABCD". Empty for another file system, or
+// where it cannot be read.
+QString volumeSerial(const QString &device);
 
 // Every name in the folder, hidden ones and folders included.
 QStringList namesIn(const QString &folder);

@@ -35,6 +35,7 @@ constexpr time_t StaleAfterSeconds = 10 * 60;
 // A hidden name for a file that stands for target until it is published:
 // the final name follows a random part and a ".". A target without a name,
 // or a name too long for the file system, keeps only the random part.
+// The prefix, 13 base-36 digits at most and the dot make TemporaryNameExtra.
 QByteArray temporaryNameFor(const QByteArray &target)
 {
     const QByteArray hidden =

@@ -12,6 +12,10 @@
 // file a copy writes first, and the renames that publish it.
 namespace platform {
 
+// How many characters longer, at most, the hidden name a copy is written
+// under is than the final name it stands for.
+constexpr qsizetype TemporaryNameExtra = 32;
+
 // The file a copy writes before it is published: unnamed where the file
 // system has unnamed files, else a hidden temporary whose name tells which
 // final name it is for. A second descriptor holds a lock on a named one while

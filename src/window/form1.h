@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/media.h"
+
 #include <QStringList>
 #include <QWidget>
 
@@ -140,10 +142,11 @@ private:
     QString m_avvisoGiornale;
     // Termina, or closing the window, during a run; the run's work reads it.
     std::atomic<bool> m_chiusuraRichiesta = false;
-    // The file systems the folders were on when they were chosen or read at
-    // start-up: a card unmounted since leaves its mount point on another one.
-    std::optional<quint64> m_supportoSorgente;
-    std::optional<quint64> m_supportoDestinazione;
+    // The media the folders were on when they were chosen or read at
+    // start-up: a card unmounted since leaves its mount point on another one,
+    // and another card in the same reader is another volume.
+    std::optional<platform::VolumeIdentity> m_supportoSorgente;
+    std::optional<platform::VolumeIdentity> m_supportoDestinazione;
 
     QLabel *Label4 = nullptr;
     QLabel *Label2 = nullptr;
