@@ -94,7 +94,7 @@ VoceGiornale intento(int posizione, const QString &origine, const QString &nuovo
     voce.origine = origine;
     voce.nuovoNome = nuovo;
     voce.spostato = modo != Modo::Copia;
-    voce.dimensione = platform::fileSize(origine);
+    voce.dimensione = platform::fileFacts(origine)->size;
     if (modo != Modo::Sposta)
         voce.hash = platform::hashOfFile(origine);
     voce.oraOriginale = voce.oraNuova = Scatto;

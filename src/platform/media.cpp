@@ -158,10 +158,4 @@ QStringList namesIn(const QString &folder)
     return names;
 }
 
-qint64 fileSize(const QString &path)
-{
-    struct stat status;
-    return ::stat(encodeFileName(path).constData(), &status) == 0 ? qint64(status.st_size) : -1;
-}
-
 } // namespace platform

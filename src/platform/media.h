@@ -50,7 +50,4 @@ QString volumeSerial(const QString &device);
 // Every name in the folder, hidden ones and folders included.
 QStringList namesIn(const QString &folder);
 
-// The size of a file, following a link; -1 when it cannot be read.
-qint64 fileSize(const QString &path);
-
 } // namespace platform

@@ -397,10 +397,9 @@ void Form1::collegaEventi()
             NomeBase_GotFocus();
     });
     connect(SrcPath, &QLineEdit::textChanged, this,
-        [this](const QString &cartella) { m_supportoSorgente = platform::fileSystemOf(cartella); });
-    connect(DestPath, &QLineEdit::textChanged, this, [this](const QString &cartella) {
-        m_supportoDestinazione = platform::fileSystemOf(cartella);
-    });
+        [this] { m_supportoSorgente = platform::fileSystemOf(Cartella(SrcPath)); });
+    connect(DestPath, &QLineEdit::textChanged, this,
+        [this] { m_supportoDestinazione = platform::fileSystemOf(Cartella(DestPath)); });
     connect(Copia, &QPushButton::clicked, this, &Form1::Copia_Click);
     connect(Sposta, &QPushButton::clicked, this, &Form1::Sposta_Click);
     connect(CorrOra, &QCheckBox::toggled, this, &Form1::CorrOra_Click);
