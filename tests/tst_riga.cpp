@@ -549,14 +549,9 @@ void TestRiga::windowOrTerminal_data()
     QTest::newRow("platform and session")
         << QByteArrayList { "-platform", "offscreen", "-session", "x" } << true;
     QTest::newRow("--style=fusion") << QByteArrayList { "--style=fusion" } << true;
-    QTest::newRow("-reverse") << QByteArrayList { "-reverse" } << true;
-    QTest::newRow("-stylesheet") << QByteArrayList { "-stylesheet", "f" } << true;
-    QTest::newRow("-qwindowgeometry") << QByteArrayList { "-qwindowgeometry", "640x480" } << true;
     QTest::newRow("-display") << QByteArrayList { "-display", ":1" } << true;
     QTest::newRow("copia") << QByteArrayList { "copia", "a", "b" } << false;
-    QTest::newRow("annulla") << QByteArrayList { "annulla" } << false;
     QTest::newRow("-h") << QByteArrayList { "-h" } << false;
-    QTest::newRow("--version") << QByteArrayList { "--version" } << false;
     QTest::newRow("an option first")
         << QByteArrayList { "-n", "Foto_", "copia", "a", "b" } << false;
     QTest::newRow("a photo") << QByteArrayList { "foto.jpg" } << false;
