@@ -9,12 +9,15 @@
 //                   either, as fusefat does
 //   corrupt=TEXT    the first byte written to a file whose name holds TEXT is
 //                   stored flipped, while the page cache keeps what was written
-//   flaky=TEXT      the first read of a file whose name holds TEXT hands out
-//                   its first byte flipped, once, as a flaky reader or cable may
-//   short=TEXT      the first opening of such a file ends it at its middle
-//   hold=TEXT       a read of such a file waits until BACKING.release exists,
-//                   and says so by making BACKING.held
-// The files of flaky, short and hold are read past the page cache.
+//   flaky=TEXT      the first copy's read of a file whose name holds TEXT hands
+//                   out its first byte flipped, once, as a flaky reader or cable may
+//   short=TEXT      the first opening of such a file a copy reads ends it at
+//                   its middle
+//   hold=TEXT       a copy's read of such a file waits until BACKING.release
+//                   exists, and says so by making BACKING.held
+// The files of flaky, short and hold are read past the page cache. A copy
+// reads in large pieces; what reads a photo's metadata first reads a page at
+// a time, and meets none of these faults.
 // It counts the bytes it hands out to readers in the file BACKING.reads.
 // Usage: quirkyfs FAULTS[,FAULTS] BACKING MOUNTPOINT [FUSE OPTIONS]
 
@@ -51,9 +54,10 @@ uint64_t bytesRead = 0;
 
 // Marks, in a file handle, a file to be written by "another program" on close.
 constexpr uint64_t Meddled = uint64_t(1) << 32;
-// Marks a handle whose file ends at its middle.
-constexpr uint64_t CutShort = uint64_t(1) << 33;
 bool cutShortDone = false;
+// The opening that the short fault ends at its middle, if any.
+int cutShortFile = -1;
+constexpr size_t CopyRead = 8192;
 
 std::string real(const char *path)
 {
@@ -134,8 +138,6 @@ int open(const char *path, fuse_file_info *info)
     const int fd = ::open(real(path).c_str(), info->flags);
     info->fh = uint64_t(fd);
     info->direct_io = named(path, held) || named(path, flaky) || named(path, cutShort);
-    if (named(path, cutShort) && !std::exchange(cutShortDone, true))
-        info->fh |= CutShort;
     return result(fd);
 }
 
@@ -156,6 +158,8 @@ int flush(const char *, fuse_file_info *info)
 
 int release(const char *, fuse_file_info *info)
 {
+    if (descriptor(info) == cutShortFile)
+        cutShortFile = -1;
     return result(::close(descriptor(info)));
 }
 
@@ -172,16 +176,19 @@ void holdUntilReleased()
 
 int read(const char *path, char *buffer, size_t size, off_t offset, fuse_file_info *info)
 {
-    if (named(path, held))
+    const bool copying = size > CopyRead;
+    if (named(path, held) && copying)
         holdUntilReleased();
+    if (named(path, cutShort) && copying && !std::exchange(cutShortDone, true))
+        cutShortFile = descriptor(info);
     struct stat status;
-    if ((info->fh & CutShort) && ::fstat(descriptor(info), &status) == 0
+    if (descriptor(info) == cutShortFile && ::fstat(descriptor(info), &status) == 0
         && offset + off_t(size) > status.st_size / 2)
         size = size_t(std::max<off_t>(0, status.st_size / 2 - offset));
     const ssize_t got = ::pread(descriptor(info), buffer, size, offset);
     if (got < 0)
         return -errno;
-    if (named(path, flaky) && offset == 0 && got > 0) {
+    if (named(path, flaky) && copying && offset == 0 && got > 0) {
         flaky.clear();
         buffer[0] = char(~buffer[0]);
     }

@@ -6,9 +6,11 @@
 #include "window/failurereport.h"
 
 #include <QAbstractButton>
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -17,6 +19,8 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 #include <QTest>
+
+#include <exiv2/exiv2.hpp>
 
 #include <algorithm>
 #include <csignal>
@@ -70,6 +74,29 @@ void copyFile(const QString &source, const QString &target)
     platform::PendingCopy copy = platform::writeCopy(source, target);
     platform::verifyCopy(copy, false);
     platform::publishCopy(copy);
+}
+
+QString writePhoto(const QString &folder, const QString &name, const QMap<QString, QString> &tags,
+    const QDateTime &time)
+{
+    const QString path = QDir(folder).filePath(name);
+    QImage picture(16, 16, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    QBuffer jpeg;
+    jpeg.open(QIODevice::WriteOnly);
+    if (!picture.save(&jpeg, "JPG"))
+        qFatal("cannot make a JPEG");
+    writeFile(folder, name, jpeg.data());
+    if (!tags.isEmpty()) {
+        const auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+        image->readMetadata();
+        for (auto tag = tags.begin(); tag != tags.end(); ++tag)
+            image->exifData()[tag.key().toStdString()] = tag.value().toStdString();
+        image->writeMetadata();
+    }
+    if (time.isValid())
+        setTime(path, time);
+    return path;
 }
 
 QByteArray contentOf(const QString &path)

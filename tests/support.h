@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QMap>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -31,6 +32,10 @@ int runReportingSkips(int argc, char *argv[], const std::function<int(int &, cha
 // Writes a file with the given content and, when valid, modification time.
 QString writeFile(const QString &folder, const QString &name, const QByteArray &content = "foto",
     const QDateTime &time = {});
+// A small JPEG photo with the given EXIF tags, as exiv2 names them
+// ("Exif.Photo.DateTimeOriginal"), and, when valid, modification time.
+QString writePhoto(const QString &folder, const QString &name,
+    const QMap<QString, QString> &tags = {}, const QDateTime &time = {});
 QByteArray contentOf(const QString &path);
 // Copies a file the way a run does: written, read back, then published.
 void copyFile(const QString &source, const QString &target);

@@ -215,7 +215,7 @@ void TestGiornale::undo()
             test::writeFile(m_sorgente->path(), QStringLiteral("b.jpg"), "due", Scatto) },
         { cartella + QStringLiteral("/Img_001.jpg"), cartella + QStringLiteral("/Img_002.jpg") },
         modo);
-    corsa.correzione = 3600;
+    corsa.correzioni = QList<qint64>(corsa.origini.size(), 3600);
     QCOMPARE(esegui(corsa), QString());
     QCOMPARE(test::entriesOf(cartella), (QStringList { "Img_001.jpg", "Img_002.jpg" }));
 
@@ -314,7 +314,7 @@ void TestGiornale::killedRun()
         const bool perCopia = uccisa == Uccisa::DuranteAnnullaPerCopia;
         PianoTrasferimento corsa = piano(
             origini.mid(0, 2), nuovi.mid(0, 2), perCopia ? Modo::SpostaAltrove : Modo::Sposta);
-        corsa.correzione = 3600;
+        corsa.correzioni = QList<qint64>(corsa.origini.size(), 3600);
         esegui(corsa);
         // Back with the corrected time, before the undo could put the old one.
         if (perCopia)

@@ -4,12 +4,14 @@
 #include "platform/fileops.h"
 #include "platform/folderlisting.h"
 #include "platform/media.h"
+#include "platform/photometadata.h"
 
 #include <QDir>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTest>
+#include <QTimeZone>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -45,6 +47,8 @@ private Q_SLOTS:
     void failuresCarryOperationPathsAndReason();
     void fileTimeRoundTripsAcrossSeasons_data();
     void fileTimeRoundTripsAcrossSeasons();
+    void captureTime_data();
+    void captureTime();
     void fileTimeWriterLeavesOtherTimes();
 };
 
@@ -575,6 +579,77 @@ void TestPlatform::fileTimeWriterLeavesOtherTimes()
     const QString missing = dir.filePath(QStringLiteral("assente.jpg"));
     QVERIFY_THROWS_EXCEPTION(FileError, setFileTime(missing, QDateTime::currentDateTime()));
     QVERIFY(!QFile::exists(missing));
+}
+
+void TestPlatform::captureTime_data()
+{
+    QTest::addColumn<QStringList>("tags");
+    // How the file is spoilt after it is made: renamed, cut or replaced.
+    QTest::addColumn<QString>("spoilt");
+    // In UTC, or empty where the photo tells none.
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("model");
+
+    const QString original = QStringLiteral("Exif.Photo.DateTimeOriginal=2026:08:10 10:10:00");
+    QTest::newRow("original, local time")
+        << QStringList { original, "Exif.Image.Model= Canon EOS R6 " } << ""
+        << "2026-08-10T08:10:00.000"
+        << "Canon EOS R6";
+    QTest::newRow("sub-seconds and offset") << QStringList { original,
+        "Exif.Photo.SubSecTimeOriginal=12", "Exif.Photo.OffsetTimeOriginal=+05:00" }
+                                            << ""
+                                            << "2026-08-10T05:10:00.120"
+                                            << "";
+    QTest::newRow("original before the digitized")
+        << QStringList { original, "Exif.Photo.DateTimeDigitized=2026:08:10 12:00:00" } << ""
+        << "2026-08-10T08:10:00.000"
+        << "";
+    QTest::newRow("digitized alone")
+        << QStringList { "Exif.Photo.DateTimeDigitized=2026:12:24 23:59:59" } << ""
+        << "2026-12-24T22:59:59.000"
+        << "";
+    QTest::newRow("none") << QStringList() << ""
+                          << ""
+                          << "";
+    QTest::newRow("a photo named as a picture of another kind") << QStringList { original } << "png"
+                                                                << "2026-08-10T08:10:00.000"
+                                                                << "";
+    QTest::newRow("text named as a photo") << QStringList() << "text"
+                                           << ""
+                                           << "";
+    QTest::newRow("damaged header") << QStringList { original } << "cut"
+                                    << ""
+                                    << "";
+}
+
+// Read from the metadata alone; what a file cannot tell, it does not.
+void TestPlatform::captureTime()
+{
+    QFETCH(QStringList, tags);
+    QFETCH(QString, spoilt);
+    QFETCH(QString, expected);
+    QFETCH(QString, model);
+    QTemporaryDir dir;
+    QMap<QString, QString> exif;
+    for (const QString &tag : tags)
+        exif.insert(tag.section(u'=', 0, 0), tag.section(u'=', 1));
+    QString photo = test::writePhoto(dir.path(), QStringLiteral("a.jpg"), exif);
+    if (spoilt == QLatin1String("png")) {
+        QVERIFY(QFile::rename(photo, dir.filePath(QStringLiteral("a.png"))));
+        photo = dir.filePath(QStringLiteral("a.png"));
+    } else if (spoilt == QLatin1String("cut")) {
+        QVERIFY(QFile::resize(photo, 40));
+    } else if (spoilt == QLatin1String("text")) {
+        test::writeFile(dir.path(), QStringLiteral("a.jpg"), "Exif 2026:08:10 10:10:00");
+    }
+
+    const PhotoMetadata metadata = photoMetadata(photo);
+    const QString read = metadata.captureTime
+        ? QDateTime::fromMSecsSinceEpoch(*metadata.captureTime / 1'000'000, QTimeZone::utc())
+              .toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"))
+        : QString();
+    QCOMPARE(read, expected);
+    QCOMPARE(metadata.model, model);
 }
 
 COPIA_TEST_MAIN(TestPlatform)

@@ -333,9 +333,10 @@ void TestRiga::wrongUse_data()
     QTest::newRow("no destination")
         << QStringList { "copia", "card" } << "manca la destinazione, dopo le sorgenti";
     QTest::newRow("correction too large") << QStringList { "copia", "card", "dest", "-c",
-        "13:00:00" } << "--correggi vuole [+|-]H:MM:SS, al più 12:59:59, non «13:00:00»";
-    QTest::newRow("correction without seconds") << QStringList { "copia", "card", "dest",
-        "--correggi=-1:30" } << "--correggi vuole [+|-]H:MM:SS, al più 12:59:59, non «-1:30»";
+        "13:00:00" } << "--correggi vuole [MODELLO=][+|-]H:MM:SS, al più 12:59:59, non «13:00:00»";
+    QTest::newRow("correction without seconds")
+        << QStringList { "copia", "card", "dest", "--correggi=-1:30" }
+        << "--correggi vuole [MODELLO=][+|-]H:MM:SS, al più 12:59:59, non «-1:30»";
     QTest::newRow("unknown option")
         << QStringList { "copia", "card", "dest", "--veloce" } << "opzione sconosciuta «--veloce»";
     QTest::newRow("missing source")

@@ -19,6 +19,8 @@ private Q_SLOTS:
     void starAloneGivesNoNumber();
     void planOrder_data();
     void planOrder();
+    void captureOrder_data();
+    void captureOrder();
 };
 
 void TestSuffisso::highestNumberInUse_data()
@@ -163,6 +165,69 @@ void TestSuffisso::planOrder()
     QCOMPARE(platform::namePart(piano.nuoviNomi.last()),
         QStringLiteral("Img_%1").arg(expected.size(), 3, 10, QLatin1Char('0'))
             + expected.last().mid(expected.last().indexOf(u'.')).toLower());
+}
+
+void TestSuffisso::captureOrder_data()
+{
+    // Each photo as "name|DateTimeOriginal|SubSecTimeOriginal|Model"; a
+    // name alone is a file without capture time, written at 10:05.
+    QTest::addColumn<QStringList>("photos");
+    // Each as "MODEL=seconds", or "=seconds" for every other camera.
+    QTest::addColumn<QStringList>("corrections");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("capture times, merged with a file time")
+        << QStringList { "a.jpg|2026:08:10 10:10:00||", "b.jpg|2026:08:10 10:00:00||", "c.jpg" }
+        << QStringList() << QStringList { "b.jpg", "c.jpg", "a.jpg" };
+    QTest::newRow("a burst in one second, by sub-seconds")
+        << QStringList { "x1.jpg|2026:08:10 10:00:00|30|", "x2.jpg|2026:08:10 10:00:00|1|",
+               "x3.jpg|2026:08:10 10:00:00|2|" }
+        << QStringList() << QStringList { "x2.jpg", "x3.jpg", "x1.jpg" };
+    QTest::newRow("two cameras, the one an hour ahead corrected")
+        << QStringList { "c1.jpg|2026:08:10 11:03:00||Canon EOS R6",
+               "n1.jpg|2026:08:10 10:01:00||NIKON Z 6", "n2.jpg|2026:08:10 10:05:00||NIKON Z 6" }
+        << QStringList { " canon eos r6 =-3600" } << QStringList { "n1.jpg", "c1.jpg", "n2.jpg" };
+    QTest::newRow("a correction for every other camera")
+        << QStringList { "c1.jpg|2026:08:10 11:03:00||Canon EOS R6",
+               "n1.jpg|2026:08:10 10:01:00||NIKON Z 6", "n2.jpg|2026:08:10 10:05:00||NIKON Z 6" }
+        << QStringList { "NIKON Z 6=0", "=-3600" } << QStringList { "n1.jpg", "c1.jpg", "n2.jpg" };
+}
+
+// Date order is the order the photos were taken in, each camera's clock
+// corrected on its own.
+void TestSuffisso::captureOrder()
+{
+    QFETCH(QStringList, photos);
+    QFETCH(QStringList, corrections);
+    QFETCH(QStringList, expected);
+    test::Sandbox sandbox;
+    QTemporaryDir root;
+    Richiesta richiesta;
+    for (const QString &photo : photos) {
+        const QStringList parts = photo.split(u'|');
+        QMap<QString, QString> tags;
+        const char *keys[] = { "Exif.Photo.DateTimeOriginal", "Exif.Photo.SubSecTimeOriginal",
+            "Exif.Image.Model" };
+        for (int i = 1; i < parts.size(); ++i) {
+            if (!parts.at(i).isEmpty())
+                tags.insert(QLatin1String(keys[i - 1]), parts.at(i));
+        }
+        richiesta.origini.append(test::writePhoto(
+            root.path(), parts.first(), tags, QDateTime(QDate(2026, 8, 10), QTime(10, 5))));
+    }
+    for (const QString &correction : corrections)
+        richiesta.correzioni.append(
+            { correction.section(u'=', 0, 0), correction.section(u'=', 1).toLongLong() });
+    richiesta.destinazione = test::slashed(root.path());
+    richiesta.nomeBase = QStringLiteral("Img_");
+    richiesta.prova = true;
+
+    PianoTrasferimento piano;
+    QCOMPARE(preparaPiano(richiesta, piano), QString());
+    QStringList order;
+    for (const QString &origine : std::as_const(piano.origini))
+        order.append(platform::namePart(origine));
+    QCOMPARE(order, expected);
 }
 
 COPIA_TEST_MAIN(TestSuffisso)

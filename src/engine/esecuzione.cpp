@@ -26,11 +26,13 @@ void impostaDataFile(const QString &nomeFile, const QDateTime &ora)
 }
 
 // Gives the new file its corrected time, if a correction applies; true then.
-bool correggi(const PianoTrasferimento &piano, const QString &nuovoNome)
+bool correggi(const PianoTrasferimento &piano, int posizione)
 {
-    if (piano.correzione == 0)
+    const QString &nuovoNome = piano.nuoviNomi.at(posizione);
+    const qint64 correzione = piano.correzioni.value(posizione);
+    if (correzione == 0)
         return false;
-    impostaDataFile(nuovoNome, oraCorretta(platform::fileTime(nuovoNome), piano.correzione));
+    impostaDataFile(nuovoNome, oraCorretta(platform::fileTime(nuovoNome), correzione));
     return true;
 }
 
@@ -40,7 +42,7 @@ void completa(
     const PianoTrasferimento &piano, int posizione, Giornale &giornale, Avanzamento &avanzamento)
 {
     const QString &nuovoNome = piano.nuoviNomi.at(posizione);
-    if (correggi(piano, nuovoNome))
+    if (correggi(piano, posizione))
         giornale.completato(posizione, nuovoNome);
     avanzamento.byte += piano.dimensioni.value(posizione);
     ++avanzamento.fatti;
@@ -59,7 +61,7 @@ VoceGiornale voceGiornale(const PianoTrasferimento &piano, int posizione, qint64
     voce.dimensione = dimensione;
     voce.hash = hash;
     voce.oraOriginale = ora;
-    voce.oraNuova = oraCorretta(ora, piano.correzione);
+    voce.oraNuova = oraCorretta(ora, piano.correzioni.value(posizione));
     voce.sorgente = sorgente;
     return voce;
 }

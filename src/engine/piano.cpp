@@ -5,6 +5,7 @@
 #include "engine/ordine.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
+#include "platform/photometadata.h"
 
 #include <QSet>
 
@@ -13,23 +14,66 @@
 
 namespace {
 
-// The files in the order asked, with their sizes, each read once.
+// The correction of a photo taken by the given camera model.
+qint64 correzioneDi(const QList<Correzione> &correzioni, const QString &modello)
+{
+    qint64 perOgniAltra = 0;
+    for (const Correzione &correzione : correzioni) {
+        if (correzione.modello.isEmpty())
+            perOgniAltra = correzione.secondi;
+        else if (correzione.modello.trimmed().compare(modello.trimmed(), Qt::CaseInsensitive) == 0)
+            return correzione.secondi;
+    }
+    return perOgniAltra;
+}
+
+// One file as the plan takes it, from one look at it and at its metadata.
+struct FileInEsame
+{
+    std::optional<platform::FileFacts> fatti;
+    platform::PhotoMetadata foto;
+    qint64 correzione = 0;
+
+    // When it was taken, corrected, in nanoseconds.
+    std::optional<qint64> scattoCorretto() const
+    {
+        const std::optional<qint64> scatto = foto.captureTime ? foto.captureTime
+            : fatti                                           ? std::optional(fatti->modified)
+                                                              : std::nullopt;
+        return scatto ? std::optional(*scatto + correzione * 1'000'000'000) : std::nullopt;
+    }
+};
+
+// The files in the order asked, with their sizes, times and corrections.
 void ordina(const Richiesta &richiesta, PianoTrasferimento &piano)
 {
-    QList<std::optional<platform::FileFacts>> fatti;
+    QList<FileInEsame> file;
     QList<std::optional<qint64>> ore;
     QStringList nomi;
     for (const QString &origine : richiesta.origini) {
-        fatti.append(platform::fileFacts(origine));
-        ore.append(fatti.last() ? std::optional(fatti.last()->modified) : std::nullopt);
+        FileInEsame esame;
+        esame.fatti = platform::fileFacts(origine);
+        // An empty file holds no photo, and a folder of thousands of them
+        // is no reason to open each.
+        if (esame.fatti && esame.fatti->size > 0)
+            esame.foto = platform::photoMetadata(origine);
+        esame.correzione = correzioneDi(richiesta.correzioni, esame.foto.model);
+        ore.append(esame.scattoCorretto());
         nomi.append(platform::namePart(origine));
+        file.append(esame);
     }
     const std::vector<qsizetype> ordine =
         richiesta.perNome ? ordinePerNome(nomi) : ordinePerData(richiesta.origini, ore);
     for (qsizetype posizione : ordine) {
+        const FileInEsame &esame = file.at(posizione);
         piano.origini.append(richiesta.origini.at(posizione));
         // A file gone since it was chosen ends the run when its turn comes.
-        piano.dimensioni.append(fatti.at(posizione) ? fatti.at(posizione)->size : 0);
+        piano.dimensioni.append(esame.fatti ? esame.fatti->size : 0);
+        piano.scatti.append(esame.foto.captureTime ? esame.foto.captureTime
+                : esame.fatti                      ? std::optional(esame.fatti->modified)
+                                                   : std::nullopt);
+        piano.scattoDallaFoto.append(esame.foto.captureTime.has_value());
+        piano.correzioni.append(esame.correzione);
     }
 }
 
@@ -76,7 +120,6 @@ QString preparaPiano(const Richiesta &richiesta, PianoTrasferimento &piano)
         return oltre;
     piano.spostare = richiesta.spostare;
     piano.rinomina = richiesta.spostare && siRinomina(piano.origini, richiesta.destinazione);
-    piano.correzione = richiesta.correzione;
     piano.liberaUltimo = richiesta.perNome;
     piano.supportoOrigine = richiesta.supportoOrigine;
     piano.supportoDestinazione = richiesta.supportoDestinazione;

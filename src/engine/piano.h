@@ -6,6 +6,15 @@
 
 #include <optional>
 
+// A clock correction: a span in seconds added to the times of the photos of
+// one camera model (letter case and blanks around it aside), or, without a
+// model, of every photo that no other correction names.
+struct Correzione
+{
+    QString modello;
+    qint64 secondi = 0;
+};
+
 // What a front end asks of the engine. The window and the terminal hand it
 // the same; the engine makes the plan from it, orders, numbers and checks it.
 struct Richiesta
@@ -18,8 +27,8 @@ struct Richiesta
     bool perNome = false;
     bool spostare = false;
     bool senzaEstensione = false;
-    // The clock correction as one span, in seconds; 0 leaves each time as it is.
-    qint64 correzione = 0;
+    // None leaves each time as it is.
+    QList<Correzione> correzioni;
     // The media the folders were on when they were chosen, if known: a card
     // unmounted since leaves its mount point on another one, and another
     // card in the same reader is another volume.
@@ -41,7 +50,13 @@ struct PianoTrasferimento
     bool spostare = false;
     // A move within one file system: each file is renamed, no byte is copied.
     bool rinomina = false;
-    qint64 correzione = 0;
+    // When each file was taken, in nanoseconds since 1970: as the photo says
+    // where scattoDallaFoto, else its file time; nothing where neither could
+    // be read.
+    QList<std::optional<qint64>> scatti;
+    QList<bool> scattoDallaFoto;
+    // Each file's clock correction in seconds.
+    QList<qint64> correzioni;
     // Name order leaves the last new file writable by its owner.
     bool liberaUltimo = false;
     std::optional<platform::VolumeIdentity> supportoOrigine;
@@ -50,8 +65,8 @@ struct PianoTrasferimento
     QList<qint64> dimensioni;
 };
 
-// The plan of a request: its files in date order, numbered on from the
-// destination's highest number, or in name order from 001; then checked as a
-// whole before any file is touched. Returns why the run is refused, or an
-// empty text. Throws platform::FileError when the destination cannot be read.
+// The plan of a request: its files in date order, by the corrected moment
+// each was taken, numbered on from the destination's highest number; or in
+// name order from 001; then checked as a whole before any file is touched. Returns why the run is
+// refused, or an empty text. Throws platform::FileError when the destination cannot be read.
 QString preparaPiano(const Richiesta &richiesta, PianoTrasferimento &piano);

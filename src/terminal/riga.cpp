@@ -57,8 +57,11 @@ const QList<Opzione> &opzioni()
             QStringLiteral("data: per ora di modifica, dopo il numero più alto della "
                            "destinazione; nome: per nome del file, da 001 (predefinito: quello "
                            "ricordato dalla finestra, altrimenti data)") },
-        { { QStringLiteral("c"), QStringLiteral("correggi") }, QStringLiteral("[+|-]H:MM:SS"),
-            QStringLiteral("sposta l'ora di ogni nuovo file, al più di 12:59:59") },
+        { { QStringLiteral("c"), QStringLiteral("correggi") },
+            QStringLiteral("[MODELLO=][+|-]H:MM:SS"),
+            QStringLiteral("sposta l'ora di ogni nuovo file, al più di 12:59:59; con MODELLO solo "
+                           "delle foto di quella fotocamera (il modello che la foto porta con sé), "
+                           "senza di tutte le altre; si può ripetere, una volta per fotocamera") },
         { { QStringLiteral("e"), QStringLiteral("senza-estensione") }, {},
             QStringLiteral("i nuovi nomi senza estensione") },
         { { QStringLiteral("prova") }, {},
@@ -161,7 +164,7 @@ struct Argomenti
     QString destinazione;
     std::optional<QString> nome;
     std::optional<bool> perNome;
-    qint64 correzione = 0;
+    QList<Correzione> correzioni;
     bool senzaEstensione = false;
     bool prova = false;
     bool json = false;
@@ -184,20 +187,42 @@ QString motivoDelParser(const QCommandLineParser &parser)
     return parser.errorText();
 }
 
-// A signed span of at most 12:59:59, in seconds.
-qint64 correzioneDaTesto(const QString &testo)
+// "[MODELLO=][+|-]H:MM:SS": a signed span of at most 12:59:59, in seconds,
+// for the photos of one camera model or, without it, for every other.
+Correzione correzioneDaTesto(const QString &testo)
 {
-    static const QRegularExpression forma(QStringLiteral("^([+-]?)(\\d{1,2}):(\\d\\d):(\\d\\d)$"));
+    static const QRegularExpression forma(
+        QStringLiteral("^(?:([^=]*)=)?([+-]?)(\\d{1,2}):(\\d\\d):(\\d\\d)$"));
     const QRegularExpressionMatch parti = forma.match(testo);
-    const int ore = parti.captured(2).toInt();
-    const int minuti = parti.captured(3).toInt();
-    const int secondi = parti.captured(4).toInt();
+    const int ore = parti.captured(3).toInt();
+    const int minuti = parti.captured(4).toInt();
+    const int secondi = parti.captured(5).toInt();
     if (!parti.hasMatch() || ore > 12 || minuti > 59 || secondi > 59)
-        throw UsoSbagliato {
-            QStringLiteral("--correggi vuole [+|-]H:MM:SS, al più 12:59:59, non «%1»").arg(testo)
-        };
+        throw UsoSbagliato { QStringLiteral(
+            "--correggi vuole [MODELLO=][+|-]H:MM:SS, al più 12:59:59, non «%1»")
+                                 .arg(testo) };
     const qint64 span = ore * 3600LL + minuti * 60LL + secondi;
-    return parti.captured(1) == QLatin1String("-") ? -span : span;
+    return { parti.captured(1).trimmed(), parti.captured(2) == QLatin1String("-") ? -span : span };
+}
+
+// One correction a camera, and one for all the others.
+QList<Correzione> correzioniDaTesti(const QStringList &testi)
+{
+    QList<Correzione> correzioni;
+    QSet<QString> modelli;
+    for (const QString &testo : testi) {
+        const Correzione correzione = correzioneDaTesto(testo);
+        const QString chiave = correzione.modello.toCaseFolded();
+        if (modelli.contains(chiave))
+            throw UsoSbagliato {
+                correzione.modello.isEmpty()
+                    ? QStringLiteral("--correggi senza modello si dà una volta sola")
+                    : QStringLiteral("--correggi dà due correzioni a «%1»").arg(correzione.modello)
+            };
+        modelli.insert(chiave);
+        correzioni.append(correzione);
+    }
+    return correzioni;
 }
 
 Argomenti leggiArgomenti(const QStringList &argomenti, bool &aiuto, bool &versione)
@@ -263,8 +288,7 @@ Argomenti leggiArgomenti(const QStringList &argomenti, bool &aiuto, bool &versio
             };
         letti.perNome = ordine == QLatin1String("nome");
     }
-    if (parser.isSet(QStringLiteral("correggi")))
-        letti.correzione = correzioneDaTesto(parser.value(QStringLiteral("correggi")));
+    letti.correzioni = correzioniDaTesti(parser.values(QStringLiteral("correggi")));
     letti.senzaEstensione = parser.isSet(QStringLiteral("senza-estensione"));
     return letti;
 }
@@ -343,12 +367,25 @@ QJsonValue nomeInJson(const QString &nome)
     return platform::surrogateEscapedName(nome);
 }
 
-QJsonArray fileInJson(const QList<FileScelto> &scelti, const QStringList &nuovi, int fatti = -1)
+// When a photo was taken, in local time with its offset, to the millisecond.
+QJsonValue scattoInJson(const std::optional<qint64> &scatto)
+{
+    if (!scatto)
+        return QJsonValue::Null;
+    const QDateTime ora = QDateTime::fromMSecsSinceEpoch(*scatto / 1'000'000);
+    return ora.toOffsetFromUtc(ora.offsetFromUtc()).toString(Qt::ISODateWithMs);
+}
+
+QJsonArray fileInJson(const PianoTrasferimento &piano, const QList<FileScelto> &scelti,
+    const QStringList &nuovi, int fatti = -1)
 {
     QJsonArray file;
     for (qsizetype i = 0; i < scelti.size(); ++i) {
         QJsonObject voce { { QStringLiteral("origine"), nomeInJson(scelti.at(i).comeDato) },
-            { QStringLiteral("nuovo"), nomeInJson(nuovi.at(i)) } };
+            { QStringLiteral("nuovo"), nomeInJson(nuovi.at(i)) },
+            { QStringLiteral("scatto"), scattoInJson(piano.scatti.at(i)) },
+            { QStringLiteral("fonte"),
+                piano.scattoDallaFoto.at(i) ? QStringLiteral("exif") : QStringLiteral("file") } };
         if (fatti >= 0)
             voce.insert(QStringLiteral("fatto"), i < fatti);
         file.append(voce);
@@ -486,7 +523,7 @@ int esegui(const Argomenti &argomenti, const PianoTrasferimento &piano,
             { QStringLiteral("totale"), totale }, { QStringLiteral("fatti"), fatti },
             { QStringLiteral("byte"), qint64(avanzamento.byte) },
             { QStringLiteral("secondi"), double(millisecondi) / 1000 },
-            { QStringLiteral("file"), fileInJson(scelti, nuovi, fatti) } };
+            { QStringLiteral("file"), fileInJson(piano, scelti, nuovi, fatti) } };
         if (!errore.isEmpty())
             esito.insert(QStringLiteral("errore"), errore);
         if (!avanzamento.avvisoGiornale.isEmpty())
@@ -509,14 +546,14 @@ int rifiuta(const Argomenti &argomenti, const QString &motivo)
 }
 
 // The trial: the plan as it would run, one line or one JSON entry a file.
-int mostraPiano(const Argomenti &argomenti, const QList<FileScelto> &scelti,
-    const QStringList &nuovi, const QString &destinazione)
+int mostraPiano(const Argomenti &argomenti, const PianoTrasferimento &piano,
+    const QList<FileScelto> &scelti, const QStringList &nuovi, const QString &destinazione)
 {
     if (argomenti.json) {
         scriviJson(
             { { QStringLiteral("comando"), argomenti.comando }, { QStringLiteral("prova"), true },
                 { QStringLiteral("destinazione"), nomeInJson(destinazione) },
-                { QStringLiteral("file"), fileInJson(scelti, nuovi) } });
+                { QStringLiteral("file"), fileInJson(piano, scelti, nuovi) } });
         return Riuscito;
     }
     QByteArray righe;
@@ -544,7 +581,7 @@ Richiesta richiestaDegliArgomenti(const Argomenti &argomenti, const QList<FileSc
         leggiImpostazione(sezione, QStringLiteral("OrdineNome"), testoBooleano(false))));
     richiesta.spostare = argomenti.comando == QLatin1String("sposta");
     richiesta.senzaEstensione = argomenti.senzaEstensione;
-    richiesta.correzione = argomenti.correzione;
+    richiesta.correzioni = argomenti.correzioni;
     richiesta.prova = argomenti.prova;
     return richiesta;
 }
@@ -586,7 +623,7 @@ int trasferisci(const Argomenti &argomenti)
         nuovi.append(comeData + platform::namePart(piano.nuoviNomi.at(i)));
     }
     if (argomenti.prova)
-        return mostraPiano(argomenti, ordinati, nuovi, comeData);
+        return mostraPiano(argomenti, piano, ordinati, nuovi, comeData);
     return esegui(argomenti, piano, ordinati, nuovi, comeData);
 }
 

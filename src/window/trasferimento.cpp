@@ -126,7 +126,8 @@ Richiesta Form1::RichiestaDellaFinestra() const
     richiesta.spostare = m_stato.Spostare;
     richiesta.senzaEstensione = m_stato.RimuoviEstensione;
     if (CorrOra->isChecked())
-        richiesta.correzione = spanCorrezione(m_stato.CorrOre, m_stato.CorrMin, m_stato.CorrSec);
+        richiesta.correzioni = { { {},
+            spanCorrezione(m_stato.CorrOre, m_stato.CorrMin, m_stato.CorrSec) } };
     richiesta.supportoOrigine = m_supportoSorgente;
     richiesta.supportoDestinazione = m_supportoDestinazione;
     return richiesta;

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace platform {
+
+// What a photo tells of itself in its metadata.
+struct PhotoMetadata
+{
+    // When it was taken, in nanoseconds since 1970: EXIF DateTimeOriginal
+    // with its sub-seconds and offset, else CreateDate. A time without an
+    // offset is the machine's local time, as a card's file times are.
+    std::optional<qint64> captureTime;
+    // The camera's model, as it gives it.
+    QString model;
+};
+
+// Reads the metadata alone, never the picture. A file that is no photo, lies
+// about its format or is damaged tells nothing; reading never fails.
+PhotoMetadata photoMetadata(const QString &path);
+
+} // namespace platform
