@@ -84,8 +84,9 @@ QString writePhoto(const QString &folder, const QString &name, const QMap<QStrin
     picture.fill(Qt::darkCyan);
     QBuffer jpeg;
     jpeg.open(QIODevice::WriteOnly);
-    if (!picture.save(&jpeg, "JPG"))
-        qFatal("cannot make a JPEG");
+    const bool png = name.endsWith(QLatin1String(".png"), Qt::CaseInsensitive);
+    if (!picture.save(&jpeg, png ? "PNG" : "JPG"))
+        qFatal("cannot make a photo");
     writeFile(folder, name, jpeg.data());
     if (!tags.isEmpty()) {
         const auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());

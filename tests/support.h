@@ -32,7 +32,7 @@ int runReportingSkips(int argc, char *argv[], const std::function<int(int &, cha
 // Writes a file with the given content and, when valid, modification time.
 QString writeFile(const QString &folder, const QString &name, const QByteArray &content = "foto",
     const QDateTime &time = {});
-// A small JPEG photo with the given EXIF tags, as exiv2 names them
+// A small JPEG photo (PNG when so named) with the given EXIF tags, as exiv2 names them
 // ("Exif.Photo.DateTimeOriginal"), and, when valid, modification time.
 QString writePhoto(const QString &folder, const QString &name,
     const QMap<QString, QString> &tags = {}, const QDateTime &time = {});

@@ -2,6 +2,7 @@
 
 #include "engine/esecuzione.h"
 #include "engine/giornale.h"
+#include "engine/piano.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
 #include "platform/media.h"
@@ -9,8 +10,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTest>
+
+#include <exiv2/exiv2.hpp>
 
 namespace {
 
@@ -50,6 +55,8 @@ private Q_SLOTS:
     void runsAreUndoneInTheOrderTheyRan();
     void unwritableJournalNeverStopsRun_data();
     void unwritableJournalNeverStopsRun();
+    void correctedCaptureDates_data();
+    void correctedCaptureDates();
 
 private:
     QString sorgente(const QString &nome) const { return m_sorgente->filePath(nome); }
@@ -563,6 +570,77 @@ void TestGiornale::unwritableJournalNeverStopsRun()
     // What the journal holds is undone; the mark starts on a line of its own,
     // after the one the full disk cut short.
     QCOMPARE(annullaUltimaCorsa(false).righe, QStringList { "Nessuna corsa da annullare" });
+}
+
+void TestGiornale::correctedCaptureDates_data()
+{
+    QTest::addColumn<bool>("move");
+    // A PNG keeps its EXIF where its dates cannot be rewritten in place.
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("changed");
+
+    QTest::newRow("copy") << false << "IMG_1.JPG" << 4;
+    QTest::newRow("move, on one file system too") << true << "IMG_1.JPG" << 4;
+    QTest::newRow("move of a photo whose dates stay") << true << "IMG_1.PNG" << 0;
+}
+
+// The copy's capture dates move with the correction, and not another byte;
+// the original is never written, and an undo gives its very bytes back.
+void TestGiornale::correctedCaptureDates()
+{
+    QFETCH(bool, move);
+    QFETCH(QString, name);
+    QFETCH(int, changed);
+    const QString foto = test::writePhoto(m_sorgente->path(), name,
+        { { "Exif.Photo.DateTimeOriginal", "2026:08:10 11:03:00" },
+            { "Exif.Photo.DateTimeDigitized", "2026:08:10 11:03:00" },
+            { "Exif.Image.DateTime", "2026:08:10 11:03:05" } });
+    if (name.endsWith(QLatin1String(".JPG"))) {
+        // And in its XMP, as an editor writes it.
+        const auto image = Exiv2::ImageFactory::open(QFile::encodeName(foto).toStdString());
+        image->readMetadata();
+        image->xmpData()["Xmp.xmp.CreateDate"] = "2026-08-10T11:03:00+02:00";
+        image->writeMetadata();
+    }
+    const QByteArray originale = test::contentOf(foto);
+    Richiesta richiesta;
+    richiesta.origini = { foto };
+    richiesta.destinazione = test::slashed(m_destinazione->path());
+    richiesta.nomeBase = QStringLiteral("Img_");
+    richiesta.spostare = move;
+    richiesta.correzioni = { { {}, -3600 } };
+    PianoTrasferimento corsa;
+    QCOMPARE(preparaPiano(richiesta, corsa), QString());
+    std::atomic<bool> ferma = false;
+    Avanzamento avanzamento;
+    eseguiPiano(
+        corsa, [](int) {}, ferma, avanzamento);
+
+    const QString copia = corsa.nuoviNomi.first();
+    const QByteArray corretta = test::contentOf(copia);
+    QCOMPARE(corretta.size(), originale.size());
+    int diversi = 0;
+    for (qsizetype i = 0; i < originale.size(); ++i)
+        diversi += corretta.at(i) != originale.at(i);
+    QCOMPARE(diversi, changed);
+    QCOMPARE(avanzamento.dateNonCorrette, changed ? QStringList() : QStringList { foto });
+    QCOMPARE(QFile::exists(foto), !move);
+    if (!move)
+        QCOMPARE(test::contentOf(foto), originale);
+    const QString exiftool = QStandardPaths::findExecutable(QStringLiteral("exiftool"));
+    if (changed && !exiftool.isEmpty()) {
+        QProcess reader;
+        reader.start(exiftool,
+            { "-s3", "-DateTimeOriginal", "-CreateDate", "-ModifyDate", "-XMP:CreateDate", copia });
+        QVERIFY(reader.waitForFinished());
+        QCOMPARE(reader.readAllStandardOutput(),
+            "2026:08:10 10:03:00\n2026:08:10 10:03:00\n2026:08:10 10:03:05\n"
+            "2026:08:10 10:03:00+02:00\n");
+    }
+
+    QVERIFY(annullaUltimaCorsa(false).tuttoAnnullato);
+    QCOMPARE(test::contentOf(foto), originale);
+    QVERIFY(!QFile::exists(copia));
 }
 
 COPIA_TEST_MAIN(TestGiornale)

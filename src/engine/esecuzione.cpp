@@ -83,8 +83,11 @@ void completaCopia(const PianoTrasferimento &piano, int posizione, platform::Pen
 {
     const QString &nuovoNome = piano.nuoviNomi.at(posizione);
     platform::verifyCopy(copia, piano.spostare);
-    giornale.registra({ voceGiornale(piano, posizione, copia.size(), copia.hashHex(),
-        copia.sourceTime(), copia.sourceStamp()) });
+    VoceGiornale voce = voceGiornale(piano, posizione, copia.size(), copia.sourceHashHex(),
+        copia.sourceTime(), copia.sourceStamp());
+    if (copia.hashHex() != voce.hash)
+        voce.hashCopia = copia.hashHex();
+    giornale.registra({ voce });
     platform::publishCopy(copia);
     giornale.pubblicato(posizione, nuovoNome);
     if (piano.spostare) {
@@ -118,7 +121,35 @@ void rinomina(
     completa(piano, posizione, giornale, avanzamento);
 }
 
+// The patches that shift a photo's capture dates by its correction. A photo
+// whose dates cannot be rewritten where they lie is copied as it is, and the
+// end of the run says so.
+QList<platform::BytePatch> dateCorrette(
+    const PianoTrasferimento &piano, int posizione, Avanzamento &avanzamento)
+{
+    const qint64 correzione = piano.correzioni.value(posizione);
+    if (correzione == 0 || !piano.scattoDallaFoto.value(posizione))
+        return {};
+    const auto patches = platform::captureDatePatches(piano.origini.at(posizione), correzione);
+    if (!patches)
+        avanzamento.dateNonCorrette.append(piano.origini.at(posizione));
+    return patches.value_or(QList<platform::BytePatch>());
+}
+
 } // namespace
+
+QString avvisoDateNonCorrette(const QStringList &origini)
+{
+    if (origini.isEmpty())
+        return {};
+    QStringList nomi;
+    for (const QString &origine : origini)
+        nomi.append(QStringLiteral("«%1»").arg(platform::displayFileName(origine)));
+    return QStringLiteral("Di queste foto solo l'ora del file è stata corretta, non le date di "
+                          "scatto che portano con sé, che non si possono riscrivere al loro "
+                          "posto: %1.")
+        .arg(nomi.join(QStringLiteral(", ")));
+}
 
 void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)> &avanza,
     const std::atomic<bool> &ferma, Avanzamento &avanzamento)
@@ -160,8 +191,8 @@ void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)>
         }
         std::optional<platform::PendingCopy> copia;
         try {
-            copia.emplace(
-                platform::writeCopy(piano.origini.at(fatti), piano.nuoviNomi.at(fatti), &fallito));
+            copia.emplace(platform::writeCopy(piano.origini.at(fatti), piano.nuoviNomi.at(fatti),
+                &fallito, dateCorrette(piano, fatti, avanzamento)));
         } catch (...) {
             // A failure of a file before comes first.
             attendiTutti();

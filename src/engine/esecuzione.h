@@ -3,6 +3,7 @@
 #include "engine/piano.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <functional>
@@ -15,7 +16,14 @@ struct Avanzamento
     // Set as the run ends, when its journal could not hold all of it: which
     // files cannot be undone, to be said at the end of the run.
     QString avvisoGiornale;
+    // The photos whose capture dates could not be corrected, copied as they
+    // were: said at the end of the run.
+    QStringList dateNonCorrette;
 };
+
+// What the end of a run says of the photos whose capture dates could not be
+// corrected; empty when there are none.
+QString avvisoDateNonCorrette(const QStringList &origini);
 
 // Carries out the plan on the calling thread, file by file. Each copy is read
 // back from the medium and published while the next file is copied already.

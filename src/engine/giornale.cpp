@@ -16,15 +16,14 @@
 // One line per record, fields split by tabs, paths as their bytes on disk
 // with "\", tab and newline escaped:
 //   #copia-e-rinomina giornale 2  start (ms since the epoch)  files planned  failed at
-//   I  position  C|S|R  size  hash|-  original time|-  new time|-  stamp|-  original  new
-//   P  position  stamp          (published: the new file as it then was)
-//   O  position                 (the original of a move deleted)
-//   T  position  stamp          (the new file with its final time)
-//   U  position                 (taken back by an undo)
-//   E                           (the run ended with its journal whole)
-//   K                           (a killed run's unconfirmed files were listed)
-//   A                           (the run is undone)
-// I is an intent: C a copy, S a move by copy, R a rename. A stamp is device,
+//   I  position  C|S|R  size  hash[:copy's hash]|-  original time|-  new time|-  stamp|-  original
+//   new P  position  stamp          (published: the new file as it then was) O  position (the
+//   original of a move deleted) T  position  stamp          (the new file with its final time) U
+//   position                 (taken back by an undo) E                           (the run ended
+//   with its journal whole) K                           (a killed run's unconfirmed files were
+//   listed) A                           (the run is undone)
+// I is an intent: C a copy, S a move by copy, R a rename; a copy whose capture
+// dates were corrected has a hash of its own. A stamp is device,
 // inode, size and change time in seconds and nanoseconds, split by commas.
 // Times are seconds since the epoch. "failed at" is dashes, overwritten in
 // place with the position at which the journal could no longer be written:
@@ -170,10 +169,12 @@ QByteArray rigaIntento(const VoceGiornale &voce)
     const char *modo = !voce.spostato ? "C" : voce.hash.isEmpty() ? "R" : "S";
     return "I\t" + QByteArray::number(voce.posizione) + '\t' + modo + '\t'
         + QByteArray::number(voce.dimensione) + '\t'
-        + (voce.hash.isEmpty() ? QByteArray("-") : voce.hash) + '\t' + testoOra(voce.oraOriginale)
-        + '\t' + testoOra(voce.oraNuova) + '\t' + testoImpronta(voce.sorgente) + '\t'
-        + testoPercorso(assoluto(voce.origine)) + '\t' + testoPercorso(assoluto(voce.nuovoNome))
-        + '\n';
+        + (voce.hash.isEmpty()
+                ? QByteArray("-")
+                : voce.hash + (voce.hashCopia.isEmpty() ? QByteArray() : ':' + voce.hashCopia))
+        + '\t' + testoOra(voce.oraOriginale) + '\t' + testoOra(voce.oraNuova) + '\t'
+        + testoImpronta(voce.sorgente) + '\t' + testoPercorso(assoluto(voce.origine)) + '\t'
+        + testoPercorso(assoluto(voce.nuovoNome)) + '\n';
 }
 
 std::optional<VoceGiornale> intentoDaRiga(const QList<QByteArray> &campi)
@@ -185,8 +186,11 @@ std::optional<VoceGiornale> intentoDaRiga(const QList<QByteArray> &campi)
     voce.posizione = campi[1].toInt(&numeri[0]);
     voce.dimensione = campi[3].toLongLong(&numeri[1]);
     voce.spostato = campi[2] != "C";
-    if (campi[4] != "-")
-        voce.hash = campi[4];
+    if (campi[4] != "-") {
+        const QList<QByteArray> hash = campi[4].split(':');
+        voce.hash = hash.first();
+        voce.hashCopia = hash.value(1);
+    }
     const auto ora = oraDaTesto(campi[5]);
     const auto nuova = oraDaTesto(campi[6]);
     const auto sorgente = improntaDaTesto(campi[7]);
@@ -224,6 +228,9 @@ struct Voce
     bool confermato() const { return impronta.has_value(); }
     bool copia() const { return !intento.spostato; }
     bool perCopia() const { return !intento.hash.isEmpty(); }
+    // The copy's dates were corrected: its bytes are not the original's.
+    bool corretta() const { return !intento.hashCopia.isEmpty(); }
+    const QByteArray &hashCopia() const { return corretta() ? intento.hashCopia : intento.hash; }
     bool siCorregge() const { return intento.oraNuova != intento.oraOriginale; }
 };
 
@@ -397,7 +404,7 @@ bool eQuello(const Voce &voce, const Ripresa &ripresa)
         return false;
     if (voce.impronta->changeNanoseconds != 0 || !voce.perCopia())
         return true;
-    return platform::hashOfFile(voce.intento.nuovoNome) == voce.intento.hash;
+    return platform::hashOfFile(voce.intento.nuovoNome) == voce.hashCopia();
 }
 
 // Whether the original is in place, whole: unchanged since it was read, or
@@ -425,7 +432,7 @@ bool forseNostro(const Voce &voce, const Ripresa &ripresa)
     if (!voce.perCopia())
         return !intento.sorgente
             || (ora->device == intento.sorgente->device && ora->inode == intento.sorgente->inode);
-    return platform::hashOfFile(intento.nuovoNome) == intento.hash;
+    return platform::hashOfFile(intento.nuovoNome) == voce.hashCopia();
 }
 
 // A rename a kill kept from being recorded is known by its inode, which only
@@ -604,6 +611,27 @@ void eliminaCopia(Corsa &corsa, Voce &voce, Ripresa &ripresa)
                                 : QString()));
 }
 
+// A moved photo whose capture dates were corrected goes back as it was: a
+// copy with the dates shifted back, which must hold the original's very
+// bytes before the corrected one goes.
+void rimettiOriginale(const Voce &voce)
+{
+    const VoceGiornale &intento = voce.intento;
+    const QStringList percorsi { intento.nuovoNome, intento.origine };
+    const auto indietro = platform::captureDatePatches(
+        intento.nuovoNome, -intento.oraOriginale.secsTo(intento.oraNuova));
+    if (!indietro)
+        throw platform::FileError(platform::FileError::Operation::Verify, percorsi, 0);
+    platform::PendingCopy copia =
+        platform::writeCopy(intento.nuovoNome, intento.origine, nullptr, *indietro);
+    if (copia.hashHex() != intento.hash)
+        throw platform::FileError(platform::FileError::Operation::Verify, percorsi, 0);
+    platform::verifyCopy(copia, false);
+    platform::publishCopy(copia);
+    if (const int errore = platform::removeFile(intento.nuovoNome))
+        throw platform::FileError(platform::FileError::Operation::Move, percorsi, errore);
+}
+
 void riportaIndietro(Corsa &corsa, Voce &voce, Ripresa &ripresa)
 {
     const VoceGiornale &intento = voce.intento;
@@ -614,7 +642,10 @@ void riportaIndietro(Corsa &corsa, Voce &voce, Ripresa &ripresa)
     }
     if (!ripresa.prova) {
         try {
-            platform::moveFile(intento.nuovoNome, intento.origine);
+            if (voce.corretta())
+                rimettiOriginale(voce);
+            else
+                platform::moveFile(intento.nuovoNome, intento.origine);
         } catch (const platform::FileError &errore) {
             ripresa.lascia(voce, errore.systemText());
             return;

@@ -28,8 +28,11 @@ struct VoceGiornale
     QString nuovoNome;
     bool spostato = false;
     qint64 dimensione = 0;
-    // The verified XXH3-128 hash of the content, in hex; empty for a rename.
+    // The XXH3-128 hash of the original's content, in hex; empty for a rename.
     QByteArray hash;
+    // That of the copy, where a correction of its capture dates made it
+    // differ; else empty.
+    QByteArray hashCopia;
     QDateTime oraOriginale;
     // The time the new file gets: the corrected one, if a correction applies.
     QDateTime oraNuova;

@@ -119,7 +119,12 @@ QString preparaPiano(const Richiesta &richiesta, PianoTrasferimento &piano)
     if (const QString oltre = numeraPiano(piano, richiesta); !oltre.isEmpty())
         return oltre;
     piano.spostare = richiesta.spostare;
-    piano.rinomina = richiesta.spostare && siRinomina(piano.origini, richiesta.destinazione);
+    // A photo whose capture dates are corrected is a new file, even within
+    // one file system.
+    const bool correzioni = std::any_of(piano.correzioni.begin(), piano.correzioni.end(),
+        [](qint64 correzione) { return correzione != 0; });
+    piano.rinomina =
+        richiesta.spostare && !correzioni && siRinomina(piano.origini, richiesta.destinazione);
     piano.liberaUltimo = richiesta.perNome;
     piano.supportoOrigine = richiesta.supportoOrigine;
     piano.supportoDestinazione = richiesta.supportoDestinazione;

@@ -1,5 +1,6 @@
 #include "platform/fileops.h"
 
+#include "platform/capturedates.h"
 #include "platform/filenames.h"
 #include "platform/publishing.h"
 
@@ -296,10 +297,15 @@ private:
 // costs far less than the medium's own speed, and the hash is of the bytes
 // written. A source that gives other than its size of bytes (a read that
 // ended early, a file still growing) fails the copy.
+// Patches change a few bytes on the way: the hash of what was written is
+// returned, and that of what was read goes to sourceHash.
 XXH128_hash_t copyContent(int in, off_t size, int out, const QStringList &paths,
-    const std::atomic<bool> *cancel, ReadBackAlongside *readBack)
+    const std::atomic<bool> *cancel, ReadBackAlongside *readBack, const QList<BytePatch> &patches,
+    XXH128_hash_t &sourceHash)
 {
     const Hasher hasher = newHasher();
+    const Hasher patched = patches.isEmpty() ? Hasher() : newHasher();
+    std::vector<char> piece;
     off_t read = 0;
     off_t written = 0;
     const int error = hashPieces(
@@ -307,6 +313,12 @@ XXH128_hash_t copyContent(int in, off_t size, int out, const QStringList &paths,
         [&](const char *data, size_t count) {
             if (cancel && *cancel)
                 fail(Operation::Copy, paths, ECANCELED);
+            if (patched) {
+                piece.assign(data, data + count);
+                applyPatches(piece.data(), qint64(count), written, patches);
+                XXH3_128bits_update(patched.get(), piece.data(), count);
+                data = piece.data();
+            }
             writeAll(out, data, count, paths);
             written += off_t(count);
             if (readBack)
@@ -317,7 +329,8 @@ XXH128_hash_t copyContent(int in, off_t size, int out, const QStringList &paths,
         fail(Operation::Copy, paths, error);
     if (read != size)
         fail(Operation::ShortRead, paths, 0);
-    return XXH3_128bits_digest(hasher.get());
+    sourceHash = XXH3_128bits_digest(hasher.get());
+    return patched ? XXH3_128bits_digest(patched.get()) : sourceHash;
 }
 
 FileStamp stampOf(const struct stat &status)
@@ -348,7 +361,9 @@ struct PendingCopy::Private
     QByteArray target;
     struct stat source;
     PendingFile file;
+    // Of the bytes written, and of those read, which patches made differ.
     XXH128_hash_t hash;
+    XXH128_hash_t sourceHash;
     qint64 written = 0;
     bool forMove = false;
     // For a large copy, its read-back so far.
@@ -368,6 +383,11 @@ QByteArray PendingCopy::hashHex() const
     return hexOf(d->hash);
 }
 
+QByteArray PendingCopy::sourceHashHex() const
+{
+    return hexOf(d->sourceHash);
+}
+
 qint64 PendingCopy::size() const
 {
     return d->written;
@@ -383,7 +403,8 @@ FileStamp PendingCopy::sourceStamp() const
     return stampOf(d->source);
 }
 
-PendingCopy writeCopy(const QString &source, const QString &target, const std::atomic<bool> *cancel)
+PendingCopy writeCopy(const QString &source, const QString &target, const std::atomic<bool> *cancel,
+    const QList<BytePatch> &patches)
 {
     auto d = std::make_unique<PendingCopy::Private>();
     d->paths = QStringList { source, target };
@@ -397,8 +418,8 @@ PendingCopy writeCopy(const QString &source, const QString &target, const std::a
     d->file = createPendingFile(d->target, d->source.st_mode & 0777, d->paths);
     if (d->file.temporaryName.isEmpty() && d->source.st_size >= 2 * ReadBackAlongside::Part)
         d->readBack = std::make_unique<ReadBackAlongside>(openToReadBack(d->file));
-    d->hash = copyContent(
-        in.get(), d->source.st_size, d->file.fd.get(), d->paths, cancel, d->readBack.get());
+    d->hash = copyContent(in.get(), d->source.st_size, d->file.fd.get(), d->paths, cancel,
+        d->readBack.get(), patches, d->sourceHash);
     struct stat written;
     if (::fstat(d->file.fd.get(), &written) != 0)
         fail(Operation::Copy, d->paths);
@@ -442,7 +463,8 @@ void verifyCopy(PendingCopy &copy, bool forMove)
     // are two media.
     std::future<void> again;
     if (forMove)
-        again = std::async(std::launch::async, [&d] { rereadSource(d.paths, d.source, d.hash); });
+        again =
+            std::async(std::launch::async, [&d] { rereadSource(d.paths, d.source, d.sourceHash); });
     // What was read back alongside the writing and the rest, or all of it now.
     const auto readBack = [&d] {
         if (d.readBack)

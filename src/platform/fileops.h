@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/capturedates.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -81,8 +83,10 @@ public:
     ~PendingCopy();
 
     // What the journal of a run keeps: the XXH3-128 hash of the bytes written,
-    // in hex, their count, and the source's modification time.
+    // in hex, that of the bytes read (another where patches changed some),
+    // their count, and the source's modification time.
     QByteArray hashHex() const;
+    QByteArray sourceHashHex() const;
     qint64 size() const;
     QDateTime sourceTime() const;
     // The source as it was opened.
@@ -93,8 +97,8 @@ private:
     explicit PendingCopy(std::unique_ptr<Private> d);
     std::unique_ptr<Private> d;
 
-    friend PendingCopy writeCopy(
-        const QString &source, const QString &target, const std::atomic<bool> *cancel);
+    friend PendingCopy writeCopy(const QString &source, const QString &target,
+        const std::atomic<bool> *cancel, const QList<BytePatch> &patches);
     friend void flushCopy(PendingCopy &copy);
     friend void verifyCopy(PendingCopy &copy, bool forMove);
     friend void publishCopy(PendingCopy &copy);
@@ -102,10 +106,11 @@ private:
 };
 
 // Writes the content and permission bits (less the umask) of source into a
-// new file beside target. Fails when the source gives another count of bytes
-// than its size (a read that ended early), and as soon as cancel is set.
-PendingCopy writeCopy(
-    const QString &source, const QString &target, const std::atomic<bool> *cancel = nullptr);
+// new file beside target, with the patches applied on the way. Fails when the
+// source gives another count of bytes than its size (a read that ended
+// early), and as soon as cancel is set.
+PendingCopy writeCopy(const QString &source, const QString &target,
+    const std::atomic<bool> *cancel = nullptr, const QList<BytePatch> &patches = {});
 
 // Puts the copy on the medium; verifyCopy does it too, where nobody did.
 void flushCopy(PendingCopy &copy);

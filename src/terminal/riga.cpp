@@ -503,8 +503,11 @@ int esegui(const Argomenti &argomenti, const PianoTrasferimento &piano,
                      .arg(platform::stopSignalName());
     if (!errore.isEmpty())
         segnala(errore);
-    if (!avanzamento.avvisoGiornale.isEmpty())
-        segnala(avanzamento.avvisoGiornale);
+    const QString dateNonCorrette = avvisoDateNonCorrette(avanzamento.dateNonCorrette);
+    for (const QString &avviso : { avanzamento.avvisoGiornale, dateNonCorrette }) {
+        if (!avviso.isEmpty())
+            segnala(avviso);
+    }
 
     if (terminale) {
         const bool una = fatti == 1;
@@ -528,6 +531,8 @@ int esegui(const Argomenti &argomenti, const PianoTrasferimento &piano,
             esito.insert(QStringLiteral("errore"), errore);
         if (!avanzamento.avvisoGiornale.isEmpty())
             esito.insert(QStringLiteral("giornale"), avanzamento.avvisoGiornale);
+        if (!dateNonCorrette.isEmpty())
+            esito.insert(QStringLiteral("dateNonCorrette"), dateNonCorrette);
         scriviJson(esito);
     }
     return fatti == totale ? Riuscito : Fermato;

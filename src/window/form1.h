@@ -138,8 +138,9 @@ private:
     StatoFinestra m_stato;
     bool m_trasferimentoInCorso = false;
     bool m_ripresaAvviata = false;
-    // What the last run's journal could not hold, said with its end.
-    QString m_avvisoGiornale;
+    // What the end of the last run has to say besides: what its journal
+    // could not hold, the photos whose capture dates stayed as they were.
+    QString m_avvisiFine;
     // Termina, or closing the window, during a run; the run's work reads it.
     std::atomic<bool> m_chiusuraRichiesta = false;
     // The media the folders were on when they were chosen or read at

@@ -40,7 +40,7 @@ void Form1::EseguiTrasferimento()
     QWidget *fuoco = focusWidget();
     const QList<QWidget *> bloccati = BloccaControlli();
     QString errore;
-    m_avvisoGiornale.clear();
+    m_avvisiFine.clear();
     try {
         Trasferisci();
     } catch (const platform::FileError &eccezione) {
@@ -48,8 +48,8 @@ void Form1::EseguiTrasferimento()
     }
     SbloccaControlli(bloccati, fuoco);
     // A run that cannot be undone says so with its end, whatever it was.
-    if (!m_avvisoGiornale.isEmpty())
-        errore += (errore.isEmpty() ? QString() : QStringLiteral("\n\n")) + m_avvisoGiornale;
+    if (!m_avvisiFine.isEmpty())
+        errore += (errore.isEmpty() ? QString() : QStringLiteral("\n\n")) + m_avvisiFine;
     if (!errore.isEmpty())
         desktop::reportFailure(this, errore);
     if (m_chiusuraRichiesta)
@@ -146,7 +146,10 @@ void Form1::SeguiCorsa(const PianoTrasferimento &piano, const QString &destinazi
     const auto ripristina = qScopeGuard([this, titolo, &avanzamento] {
         setWindowTitle(titolo);
         desktop::hideTaskbarProgress();
-        m_avvisoGiornale = avanzamento.avvisoGiornale;
+        QStringList avvisi { avanzamento.avvisoGiornale,
+            avvisoDateNonCorrette(avanzamento.dateNonCorrette) };
+        avvisi.removeAll(QString());
+        m_avvisiFine = avvisi.join(QStringLiteral("\n\n"));
     });
     QElapsedTimer trascorso;
     trascorso.start();
