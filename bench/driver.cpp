@@ -20,15 +20,19 @@
 #include "engine/controllo.h"
 #include "engine/numerazione.h"
 #include "platform/fileops.h"
+#include "platform/photometadata.h"
 #include "window/failurereport.h"
 #include "window/form1.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QLineEdit>
+#include <QRandomGenerator>
 #include <QTimer>
 #include <QWindow>
 
@@ -174,6 +178,29 @@ int warm(const char *mebibytes)
     return 0;
 }
 
+// A JPEG of noise, which no encoder squeezes: about 2 MiB.
+int noise(const QString &path)
+{
+    QImage picture(1600, 1120, QImage::Format_RGB32);
+    QRandomGenerator random(1);
+    for (int y = 0; y < picture.height(); ++y) {
+        auto *line = reinterpret_cast<quint32 *>(picture.scanLine(y));
+        for (int x = 0; x < picture.width(); ++x)
+            line[x] = random.generate();
+    }
+    return picture.save(path, "JPG", 95) ? 0 : 1;
+}
+
+// Reads when each photo of the folder was taken, as a plan does.
+int capture(const QString &folder)
+{
+    int read = 0;
+    for (const QString &name : QDir(folder).entryList(QDir::Files))
+        read += platform::photoMetadata(slashed(folder) + name).captureTime.has_value();
+    std::printf("%d\n", read);
+    return 0;
+}
+
 // The check that a run makes before its first file, on its own.
 int check(const QString &source, const QString &destination)
 {
@@ -205,6 +232,12 @@ int main(int argc, char *argv[])
         return resident(argc, argv);
     if (argc == 3 && std::string_view(argv[1]) == "warm")
         return warm(argv[2]);
+    if (argc == 3 && std::string_view(argv[1]) == "capture")
+        return capture(QString::fromLocal8Bit(argv[2]));
+    if (argc == 3 && std::string_view(argv[1]) == "noise") {
+        QCoreApplication app(argc, argv);
+        return noise(QString::fromLocal8Bit(argv[2]));
+    }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -212,12 +245,16 @@ int main(int argc, char *argv[])
     const QString mode = args.value(1);
     if (mode == QLatin1String("startup") && args.size() == 2)
         return startUp();
-    if (!(args.size() == 4 && (mode == QLatin1String("copy") || mode == QLatin1String("move")))
+    const bool corrected = mode == QLatin1String("corrected-copy");
+    if (!(args.size() == 4
+            && (mode == QLatin1String("copy") || mode == QLatin1String("move") || corrected))
         && !(args.size() == 3 && mode == QLatin1String("scan"))) {
         std::fprintf(stderr,
-            "usage: copia-bench copy|move SOURCE DESTINATION | scan DESTINATION | startup\n"
-            "       copia-bench uncache|resident FOLDER... | warm MIB | check SOURCE "
-            "DESTINATION\n");
+            "usage: copia-bench copy|corrected-copy|move SOURCE DESTINATION | scan DESTINATION\n"
+            "       copia-bench startup | capture FOLDER | noise JPEG | uncache|resident "
+            "FOLDER...\n"
+            "       copia-bench warm MIB\n"
+            "       copia-bench check SOURCE DESTINATION\n");
         return 2;
     }
 
@@ -236,6 +273,11 @@ int main(int argc, char *argv[])
     setText(form, "NomeBase", QStringLiteral("Img_"));
     form.stato().ElencoFile = QStringList { QString() } + names;
     form.stato().NumFile = int(names.size());
+    if (corrected) {
+        // A camera an hour ahead.
+        form.findChild<QCheckBox *>(QStringLiteral("CorrOra"))->setChecked(true);
+        form.stato().CorrOre = -1;
+    }
 
     // A message box would wait for a click that never comes: the bench stops
     // on the text instead, with no timing to read.

@@ -337,6 +337,10 @@ void TestRiga::wrongUse_data()
     QTest::newRow("correction without seconds")
         << QStringList { "copia", "card", "dest", "--correggi=-1:30" }
         << "--correggi vuole [MODELLO=][+|-]H:MM:SS, al più 12:59:59, non «-1:30»";
+    QTest::newRow("two corrections for one camera")
+        << QStringList { "copia", "card", "dest", "-c", "NIKON Z 6=1:00:00", "-c",
+               "nikon z 6=0:00:30" }
+        << "--correggi dà due correzioni a «nikon z 6»";
     QTest::newRow("unknown option")
         << QStringList { "copia", "card", "dest", "--veloce" } << "opzione sconosciuta «--veloce»";
     QTest::newRow("missing source")

@@ -48,19 +48,26 @@ struct FileInEsame
 void ordina(const Richiesta &richiesta, PianoTrasferimento &piano)
 {
     QList<FileInEsame> file;
-    QList<std::optional<qint64>> ore;
-    QStringList nomi;
+    QStringList foto;
     for (const QString &origine : richiesta.origini) {
         FileInEsame esame;
         esame.fatti = platform::fileFacts(origine);
         // An empty file holds no photo, and a folder of thousands of them
         // is no reason to open each.
         if (esame.fatti && esame.fatti->size > 0)
-            esame.foto = platform::photoMetadata(origine);
+            foto.append(origine);
+        file.append(esame);
+    }
+    const QList<platform::PhotoMetadata> metadati = platform::photoMetadata(foto);
+    QList<std::optional<qint64>> ore;
+    QStringList nomi;
+    for (qsizetype i = 0, letta = 0; i < file.size(); ++i) {
+        FileInEsame &esame = file[i];
+        if (esame.fatti && esame.fatti->size > 0)
+            esame.foto = metadati.at(letta++);
         esame.correzione = correzioneDi(richiesta.correzioni, esame.foto.model);
         ore.append(esame.scattoCorretto());
-        nomi.append(platform::namePart(origine));
-        file.append(esame);
+        nomi.append(platform::namePart(richiesta.origini.at(i)));
     }
     const std::vector<qsizetype> ordine =
         richiesta.perNome ? ordinePerNome(nomi) : ordinePerData(richiesta.origini, ore);

@@ -1,9 +1,8 @@
 #include "platform/capturedates.h"
 
-#include "platform/filenames.h"
+#include "platform/fileops.h"
 
 #include <QDateTime>
-#include <QFile>
 #include <QRegularExpression>
 #include <QTimeZone>
 
@@ -165,10 +164,7 @@ bool patchJpeg(const QByteArray &bytes, qint64 seconds, QList<BytePatch> &patche
 
 std::optional<QList<BytePatch>> captureDatePatches(const QString &path, qint64 seconds)
 {
-    QFile file(pathToQt(path));
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray bytes = file.read(MetadataBytes);
+    const QByteArray bytes = fileStart(path, MetadataBytes);
     QList<BytePatch> patches;
     if (bytes.startsWith("\xFF\xD8"))
         return patchJpeg(bytes, seconds, patches) ? std::optional(patches) : std::nullopt;

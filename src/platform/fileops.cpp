@@ -641,6 +641,23 @@ std::optional<FileStamp> fileStamp(const QString &path, QDateTime *modified)
     return stampOf(status);
 }
 
+QByteArray fileStart(const QString &path, qint64 bytes)
+{
+    const Descriptor fd = openToRead(path);
+    QByteArray start(bytes, Qt::Uninitialized);
+    qint64 got = 0;
+    while (fd.isValid() && got < bytes) {
+        const ssize_t piece = ::pread(fd.get(), start.data() + got, size_t(bytes - got), got);
+        if (piece < 0 && errno == EINTR)
+            continue;
+        if (piece <= 0)
+            break;
+        got += piece;
+    }
+    start.truncate(got);
+    return start;
+}
+
 int flushToMedium(const QString &path)
 {
     const QByteArray name = encodeFileName(path);

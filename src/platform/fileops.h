@@ -185,6 +185,9 @@ bool isOrdinaryFile(const QString &path);
 // owner may set it on a read-only file too.
 void setFileTime(const QString &path, const QDateTime &time);
 
+// Up to so many bytes from the start of a file, as many as could be read.
+QByteArray fileStart(const QString &path, qint64 bytes);
+
 // The XXH3-128 hash of a file's content in hex, as PendingCopy::hashHex
 // gives it; empty when the file cannot be read.
 QByteArray hashOfFile(const QString &path);

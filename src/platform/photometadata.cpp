@@ -1,10 +1,12 @@
 #include "platform/photometadata.h"
 
 #include "platform/filenames.h"
+#include "platform/fileops.h"
 
 #include <QDateTime>
 #include <QRegularExpression>
 #include <QTimeZone>
+#include <QtConcurrent>
 
 #include <exiv2/exiv2.hpp>
 
@@ -62,7 +64,15 @@ PhotoMetadata photoMetadata(const QString &path)
 {
     prepareExiv2();
     PhotoMetadata metadata;
+    // Exiv2 probes a file format by format, seeking about it; the first bytes
+    // in memory tell as much of a file that is no photo at all, far sooner.
+    const QByteArray start = fileStart(path, 4096);
     try {
+        if (start.isEmpty()
+            || Exiv2::ImageFactory::getType(
+                   reinterpret_cast<const Exiv2::byte *>(start.constData()), start.size())
+                == Exiv2::ImageType::none)
+            return metadata;
         const auto image = Exiv2::ImageFactory::open(encodeFileName(path).toStdString());
         image->readMetadata();
         const Exiv2::ExifData &exif = image->exifData();
@@ -78,6 +88,13 @@ PhotoMetadata photoMetadata(const QString &path)
         // Not a photo exiv2 knows, or a damaged one: it tells nothing.
     }
     return metadata;
+}
+
+QList<PhotoMetadata> photoMetadata(const QStringList &paths)
+{
+    prepareExiv2();
+    return QtConcurrent::blockingMapped<QList<PhotoMetadata>>(
+        paths, [](const QString &path) { return photoMetadata(path); });
 }
 
 } // namespace platform

@@ -54,14 +54,15 @@ const QList<Opzione> &opzioni()
             QStringLiteral("il nome base dei nuovi file (predefinito: quello ricordato dalla "
                            "finestra, altrimenti Img_)") },
         { { QStringLiteral("o"), QStringLiteral("ordine") }, QStringLiteral("data|nome"),
-            QStringLiteral("data: per ora di modifica, dopo il numero più alto della "
+            QStringLiteral("data: per momento dello scatto, dopo il numero più alto della "
                            "destinazione; nome: per nome del file, da 001 (predefinito: quello "
                            "ricordato dalla finestra, altrimenti data)") },
         { { QStringLiteral("c"), QStringLiteral("correggi") },
             QStringLiteral("[MODELLO=][+|-]H:MM:SS"),
-            QStringLiteral("sposta l'ora di ogni nuovo file, al più di 12:59:59; con MODELLO solo "
-                           "delle foto di quella fotocamera (il modello che la foto porta con sé), "
-                           "senza di tutte le altre; si può ripetere, una volta per fotocamera") },
+            QStringLiteral("sposta l'ora di ogni nuovo file e le date di scatto dentro la copia, "
+                           "al più di 12:59:59; con MODELLO solo delle foto di quella fotocamera "
+                           "(il modello che la foto porta con sé), senza di tutte le altre; si può "
+                           "ripetere, una volta per fotocamera") },
         { { QStringLiteral("e"), QStringLiteral("senza-estensione") }, {},
             QStringLiteral("i nuovi nomi senza estensione") },
         { { QStringLiteral("prova") }, {},
@@ -106,7 +107,8 @@ QString testoAiuto()
         "\nSORGENTE è un file o una cartella (tutti i suoi file ordinari); se ne possono\n"
         "dare più d'uno, anche da cartelle diverse. DESTINAZIONE è la cartella in cui\n"
         "vanno i file. copia li copia, sposta li sposta; in ordine di data i file di\n"
-        "tutte le sorgenti sono numerati insieme per ora. annulla riporta indietro\n"
+        "tutte le sorgenti sono numerati insieme per il momento dello scatto che la\n"
+        "foto porta con sé (altrimenti per l'ora del file). annulla riporta indietro\n"
         "l'ultima corsa, della finestra o del terminale: toglie una copia solo se il\n"
         "suo originale è ancora al suo posto, intatto; ciò che non può riportare lo\n"
         "lascia e lo elenca, e la volta dopo torna alla stessa corsa.\n\n"
@@ -128,6 +130,9 @@ QString testoAiuto()
         "    copia-e-rinomina copia /media/scheda/DCIM/100CANON ~/Foto/Vacanze --prova\n"
         "  La fotocamera era un'ora e mezza avanti:\n"
         "    copia-e-rinomina sposta /media/scheda/DCIM/100CANON ~/Foto -c -1:30:00\n"
+        "  Due fotocamere, la Canon un'ora avanti e la Nikon giusta:\n"
+        "    copia-e-rinomina copia /media/canon/DCIM/100CANON /media/nikon/DCIM/100NIKON \\\n"
+        "        ~/Foto/Gita -n Gita_ -c \"Canon EOS R6=-1:00:00\"\n"
         "  Annullare l'ultima corsa, dopo aver visto che cosa farebbe:\n"
         "    copia-e-rinomina annulla --prova\n"
         "    copia-e-rinomina annulla\n\n"
