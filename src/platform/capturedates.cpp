@@ -32,7 +32,7 @@ QByteArray shifted(const QByteArray &face, const char *format, qint64 seconds)
 class Tiff
 {
 public:
-    Tiff(const QByteArray &bytes, qint64 start)
+    Tiff(QByteArrayView bytes, qint64 start)
         : m_bytes(bytes)
         , m_start(start)
     { }
@@ -41,7 +41,7 @@ public:
     {
         if (!available(m_start, 8))
             return false;
-        const QByteArrayView order = QByteArrayView(m_bytes).sliced(m_start, 2);
+        const QByteArrayView order = m_bytes.sliced(m_start, 2);
         return (order == "II" || order == "MM") && unsigned16(m_start + 2) == 42;
     }
 
@@ -98,7 +98,7 @@ private:
         return true;
     }
 
-    const QByteArray &m_bytes;
+    QByteArrayView m_bytes;
     qint64 m_start;
 };
 
@@ -147,7 +147,7 @@ bool patchJpeg(const QByteArray &bytes, qint64 seconds, QList<BytePatch> &patche
         if (length < 2 || end > bytes.size())
             return false;
         if (marker == 0xE1 && bytes.mid(body, 6) == exifMark) {
-            const Tiff tiff(bytes.left(end), body + 6);
+            const Tiff tiff(QByteArrayView(bytes).first(end), body + 6);
             QList<qint64> offsets;
             if (!tiff.isTiff() || !tiff.dates(offsets))
                 return false;
