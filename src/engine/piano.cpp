@@ -34,13 +34,17 @@ struct FileInEsame
     platform::PhotoMetadata foto;
     qint64 correzione = 0;
 
-    // When it was taken, corrected, in nanoseconds.
+    // When it was taken, in nanoseconds: as the photo says, else its file time.
+    std::optional<qint64> scatto() const
+    {
+        if (foto.captureTime)
+            return foto.captureTime;
+        return fatti ? std::optional(fatti->modified) : std::nullopt;
+    }
     std::optional<qint64> scattoCorretto() const
     {
-        const std::optional<qint64> scatto = foto.captureTime ? foto.captureTime
-            : fatti                                           ? std::optional(fatti->modified)
-                                                              : std::nullopt;
-        return scatto ? std::optional(*scatto + correzione * 1'000'000'000) : std::nullopt;
+        const std::optional<qint64> ora = scatto();
+        return ora ? std::optional(*ora + correzione * 1'000'000'000) : std::nullopt;
     }
 };
 
@@ -76,9 +80,7 @@ void ordina(const Richiesta &richiesta, PianoTrasferimento &piano)
         piano.origini.append(richiesta.origini.at(posizione));
         // A file gone since it was chosen ends the run when its turn comes.
         piano.dimensioni.append(esame.fatti ? esame.fatti->size : 0);
-        piano.scatti.append(esame.foto.captureTime ? esame.foto.captureTime
-                : esame.fatti                      ? std::optional(esame.fatti->modified)
-                                                   : std::nullopt);
+        piano.scatti.append(esame.scatto());
         piano.scattoDallaFoto.append(esame.foto.captureTime.has_value());
         piano.correzioni.append(esame.correzione);
     }

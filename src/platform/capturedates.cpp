@@ -14,6 +14,7 @@ namespace {
 
 // The metadata of a JPEG lies in its first segments; a TIFF's (and most raw
 // formats') directories near its start.
+constexpr qint64 FirstMetadataBytes = 128 << 10;
 constexpr qint64 MetadataBytes = 1 << 20;
 
 // A clock face shifted by the span, as a camera whose clock was off shows it.
@@ -160,11 +161,10 @@ bool patchJpeg(const QByteArray &bytes, qint64 seconds, QList<BytePatch> &patche
     return false;
 }
 
-} // namespace
-
-std::optional<QList<BytePatch>> captureDatePatches(const QString &path, qint64 seconds)
+// The patches of the bytes a file starts with; nothing where its dates cannot
+// be found in them.
+std::optional<QList<BytePatch>> patchesOf(const QByteArray &bytes, qint64 seconds)
 {
-    const QByteArray bytes = fileStart(path, MetadataBytes);
     QList<BytePatch> patches;
     if (bytes.startsWith("\xFF\xD8"))
         return patchJpeg(bytes, seconds, patches) ? std::optional(patches) : std::nullopt;
@@ -174,6 +174,21 @@ std::optional<QList<BytePatch>> captureDatePatches(const QString &path, qint64 s
         return std::nullopt;
     patchExif(bytes, offsets, seconds, patches);
     return patches;
+}
+
+} // namespace
+
+// Most photos hold their dates in their first segments: a larger start is
+// read only where those do not tell.
+std::optional<QList<BytePatch>> captureDatePatches(const QString &path, qint64 seconds)
+{
+    for (const qint64 size : { FirstMetadataBytes, MetadataBytes }) {
+        const QByteArray bytes = fileStart(path, size);
+        const auto patches = patchesOf(bytes, seconds);
+        if (patches || bytes.size() < size)
+            return patches;
+    }
+    return std::nullopt;
 }
 
 void applyPatches(char *data, qint64 size, qint64 offset, const QList<BytePatch> &patches)

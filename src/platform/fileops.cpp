@@ -160,10 +160,11 @@ Hasher newHasher()
 }
 
 // Reads the file from offset to its end, or to until, through one buffer,
-// hashing each piece and handing it on; returns 0, or the error of a read
-// that failed. Counts the bytes read into size, when given.
+// hashing each piece and then handing it on, to change if need be; returns
+// 0, or the error of a read that failed. Counts the bytes read into size,
+// when given.
 int hashPieces(int fd, XXH3_state_t *hasher,
-    const std::function<void(const char *, size_t)> &onPiece = {}, off_t *size = nullptr,
+    const std::function<void(char *, size_t)> &onPiece = {}, off_t *size = nullptr,
     off_t offset = 0, off_t until = std::numeric_limits<off_t>::max())
 {
     std::vector<char> buffer(BufferSize);
@@ -305,19 +306,16 @@ XXH128_hash_t copyContent(int in, off_t size, int out, const QStringList &paths,
 {
     const Hasher hasher = newHasher();
     const Hasher patched = patches.isEmpty() ? Hasher() : newHasher();
-    std::vector<char> piece;
     off_t read = 0;
     off_t written = 0;
     const int error = hashPieces(
         in, hasher.get(),
-        [&](const char *data, size_t count) {
+        [&](char *data, size_t count) {
             if (cancel && *cancel)
                 fail(Operation::Copy, paths, ECANCELED);
             if (patched) {
-                piece.assign(data, data + count);
-                applyPatches(piece.data(), qint64(count), written, patches);
-                XXH3_128bits_update(patched.get(), piece.data(), count);
-                data = piece.data();
+                applyPatches(data, qint64(count), written, patches);
+                XXH3_128bits_update(patched.get(), data, count);
             }
             writeAll(out, data, count, paths);
             written += off_t(count);
