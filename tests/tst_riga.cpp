@@ -75,6 +75,7 @@ private Q_SLOTS:
     void trialRefusedAsTheRun();
     void namesAsTheyAre();
     void pathsAsTheSystemReadsThem();
+    void cardWithItsFolders();
     void bareEnvironment_data();
     void bareEnvironment();
     void windowOrTerminal_data();
@@ -337,10 +338,9 @@ void TestRiga::wrongUse_data()
     QTest::newRow("correction without seconds")
         << QStringList { "copia", "card", "dest", "--correggi=-1:30" }
         << "--correggi vuole [MODELLO=][+|-]H:MM:SS, al più 12:59:59, non «-1:30»";
-    QTest::newRow("two corrections for one camera")
-        << QStringList { "copia", "card", "dest", "-c", "NIKON Z 6=1:00:00", "-c",
-               "nikon z 6=0:00:30" }
-        << "--correggi dà due correzioni a «nikon z 6»";
+    QTest::newRow("two corrections for one camera") << QStringList { "copia", "card", "dest", "-c",
+        "NIKON Z 6=1:00:00", "-c", "nikon z 6=0:00:30" }
+                                                    << "--correggi dà due correzioni a «nikon z 6»";
     QTest::newRow("unknown option")
         << QStringList { "copia", "card", "dest", "--veloce" } << "opzione sconosciuta «--veloce»";
     QTest::newRow("missing source")
@@ -606,6 +606,27 @@ void TestRiga::screenForWindow()
     Argv argv(arguments);
 
     QCOMPARE(schermoPerLaFinestra(argv.argc(), argv.argv(), given), screen);
+}
+
+// A card keeps its photos in DCIM/100CANON, DCIM/101CANON...: -r takes them
+// all, and leaves hidden folders and links to folders alone.
+void TestRiga::cardWithItsFolders()
+{
+    for (const char *folder :
+        { "card/DCIM/100CANON", "card/DCIM/101CANON", "card/DCIM/.miniature", "altrove", "dest" })
+        QVERIFY(QDir().mkpath(path(QLatin1String(folder))));
+    test::writeFile(path(u"card/DCIM/100CANON"_s), u"IMG_1.JPG"_s, "uno", at(10, 0));
+    test::writeFile(path(u"card/DCIM/101CANON"_s), u"IMG_2.JPG"_s, "due", at(10, 1));
+    test::writeFile(path(u"card/DCIM/100CANON"_s), u".nascosta.jpg"_s);
+    test::writeFile(path(u"card/DCIM/.miniature"_s), u"IMG_1.JPG"_s);
+    test::writeFile(path(u"altrove"_s), u"IMG_9.JPG"_s);
+    QVERIFY(QFile::link(u"../../altrove"_s, path(u"card/DCIM/collegamento"_s)));
+
+    const Run run = terminal({ "copia", "-r", "card/DCIM", "dest", "--prova" });
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.out,
+        "card/DCIM/100CANON/IMG_1.JPG\tdest/Img_001.jpg\n"
+        "card/DCIM/101CANON/IMG_2.JPG\tdest/Img_002.jpg\n"_ba);
 }
 
 COPIA_TEST_MAIN(TestRiga)

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace platform {
@@ -116,6 +117,25 @@ QString FolderListing::next()
             return name;
     }
     return {};
+}
+
+QStringList subfoldersOf(const QString &folder)
+{
+    QStringList names;
+    DIR *dir = ::opendir(encodeFileName(folder).constData());
+    if (!dir)
+        return names;
+    while (const dirent *entry = ::readdir(dir)) {
+        struct stat status;
+        const bool isFolder = entry->d_type == DT_DIR
+            || (entry->d_type == DT_UNKNOWN
+                && ::fstatat(::dirfd(dir), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0
+                && S_ISDIR(status.st_mode));
+        if (isFolder && entry->d_name[0] != '.')
+            names.append(decodeFileName(entry->d_name));
+    }
+    ::closedir(dir);
+    return names;
 }
 
 } // namespace platform

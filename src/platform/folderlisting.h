@@ -16,6 +16,10 @@ bool matchesPattern(const QString &name, const QString &pattern);
 // a time, in the order the file system keeps them. The pattern is the folder
 // text followed by the name pattern, e.g. "/foto/Img_???.*". Ordinary files
 // are regular files and links to them whose names do not start with ".".
+// The folders within a folder, by name, hidden ones left out, and links to
+// folders too: a link may lead back up the tree, or off the card.
+QStringList subfoldersOf(const QString &folder);
+
 class FolderListing
 {
 public:

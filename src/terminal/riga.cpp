@@ -24,6 +24,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <functional>
 #include <numeric>
 #include <optional>
 
@@ -63,6 +64,10 @@ const QList<Opzione> &opzioni()
                            "al più di 12:59:59; con MODELLO solo delle foto di quella fotocamera "
                            "(il modello che la foto porta con sé), senza di tutte le altre; si può "
                            "ripetere, una volta per fotocamera") },
+        { { QStringLiteral("r"), QStringLiteral("sottocartelle") }, {},
+            QStringLiteral("prende da ogni cartella anche i file delle sue sottocartelle (non "
+                           "quelle nascoste, né i collegamenti a cartelle): copia -r "
+                           "/media/scheda/DCIM prende tutta la scheda") },
         { { QStringLiteral("e"), QStringLiteral("senza-estensione") }, {},
             QStringLiteral("i nuovi nomi senza estensione") },
         { { QStringLiteral("prova") }, {},
@@ -171,6 +176,7 @@ struct Argomenti
     std::optional<bool> perNome;
     QList<Correzione> correzioni;
     bool senzaEstensione = false;
+    bool sottocartelle = false;
     bool prova = false;
     bool json = false;
 };
@@ -255,7 +261,8 @@ Argomenti leggiArgomenti(const QStringList &argomenti, bool &aiuto, bool &versio
             throw UsoSbagliato {
                 QStringLiteral("annulla non prende argomenti, non «%1»").arg(posizionali.first())
             };
-        for (const char *nome : { "nome", "ordine", "correggi", "senza-estensione" }) {
+        for (const char *nome :
+            { "nome", "ordine", "correggi", "senza-estensione", "sottocartelle" }) {
             if (parser.isSet(QLatin1String(nome)))
                 throw UsoSbagliato {
                     QStringLiteral("--%1 vale per copia e sposta, non per annulla").arg(nome)
@@ -295,6 +302,7 @@ Argomenti leggiArgomenti(const QStringList &argomenti, bool &aiuto, bool &versio
     }
     letti.correzioni = correzioniDaTesti(parser.values(QStringLiteral("correggi")));
     letti.senzaEstensione = parser.isSet(QStringLiteral("senza-estensione"));
+    letti.sottocartelle = parser.isSet(QStringLiteral("sottocartelle"));
     return letti;
 }
 
@@ -321,8 +329,9 @@ struct FileScelto
 };
 
 // The files the sources name, in argument order; a folder gives its ordinary
-// files as start-up takes them. A file named twice counts once.
-QList<FileScelto> raccogli(const QStringList &sorgenti)
+// files as start-up takes them, and with sottocartelle those of its
+// subfolders. A file named twice counts once.
+QList<FileScelto> raccogli(const QStringList &sorgenti, bool sottocartelle)
 {
     QList<FileScelto> scelti;
     QSet<QString> visti;
@@ -332,13 +341,19 @@ QList<FileScelto> raccogli(const QStringList &sorgenti)
             scelti.append({ percorso, comeDato });
         }
     };
+    const std::function<void(const QString &, const QString &)> cartella =
+        [&](const QString &percorso, const QString &comeData) {
+            platform::FolderListing elenco(percorso + QStringLiteral("*.*"));
+            for (QString nome = elenco.next(); !nome.isEmpty(); nome = elenco.next())
+                aggiungi(percorso + nome, comeData + nome);
+            if (sottocartelle) {
+                for (const QString &sotto : platform::subfoldersOf(percorso))
+                    cartella(percorso + sotto + u'/', comeData + sotto + u'/');
+            }
+        };
     for (const QString &sorgente : sorgenti) {
         if (platform::isFolder(sorgente)) {
-            const QString cartella = assoluto(sorgente);
-            const QString comeData = platform::withSeparator(sorgente);
-            platform::FolderListing elenco(cartella + QStringLiteral("*.*"));
-            for (QString nome = elenco.next(); !nome.isEmpty(); nome = elenco.next())
-                aggiungi(cartella + nome, comeData + nome);
+            cartella(assoluto(sorgente), platform::withSeparator(sorgente));
         } else if (platform::isOrdinaryFile(sorgente)) {
             aggiungi(assoluto(sorgente), sorgente);
         } else {
@@ -602,7 +617,7 @@ int trasferisci(const Argomenti &argomenti)
 {
     if (!argomenti.prova)
         completaInterrotte();
-    const QList<FileScelto> scelti = raccogli(argomenti.sorgenti);
+    const QList<FileScelto> scelti = raccogli(argomenti.sorgenti, argomenti.sottocartelle);
     if (scelti.isEmpty()) {
         QStringList sorgenti;
         for (const QString &sorgente : argomenti.sorgenti)
