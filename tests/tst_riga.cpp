@@ -80,8 +80,6 @@ private Q_SLOTS:
     void bareEnvironment();
     void windowOrTerminal_data();
     void windowOrTerminal();
-    void screenForWindow_data();
-    void screenForWindow();
 
 private:
     QProcessEnvironment environment() const;
@@ -573,39 +571,6 @@ void TestRiga::windowOrTerminal()
     Argv argv(arguments);
 
     QCOMPARE(perLaFinestra(argv.argc(), argv.argv()), window);
-}
-
-void TestRiga::screenForWindow_data()
-{
-    QTest::addColumn<QByteArrayList>("arguments");
-    QTest::addColumn<QStringList>("environment");
-    QTest::addColumn<bool>("screen");
-
-    QTest::newRow("X") << QByteArrayList() << QStringList { "DISPLAY=:0" } << true;
-    QTest::newRow("Wayland") << QByteArrayList() << QStringList { "WAYLAND_DISPLAY=wayland-0" }
-                             << true;
-    QTest::newRow("offscreen") << QByteArrayList() << QStringList { "QT_QPA_PLATFORM=offscreen" }
-                               << true;
-    QTest::newRow("none") << QByteArrayList() << QStringList { "XDG_SESSION_TYPE=tty" } << false;
-    QTest::newRow("empty") << QByteArrayList() << QStringList { "DISPLAY=", "QT_QPA_PLATFORM=" }
-                           << false;
-    QTest::newRow("-platform offscreen")
-        << QByteArrayList { "-platform", "offscreen" } << QStringList() << true;
-    QTest::newRow("--display :0") << QByteArrayList { "--display", ":0" } << QStringList() << true;
-    QTest::newRow("-platform alone") << QByteArrayList { "-platform" } << QStringList() << false;
-}
-
-void TestRiga::screenForWindow()
-{
-    QFETCH(QByteArrayList, arguments);
-    QFETCH(QStringList, environment);
-    QFETCH(bool, screen);
-    QProcessEnvironment given;
-    for (const QString &variable : environment)
-        given.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
-    Argv argv(arguments);
-
-    QCOMPARE(schermoPerLaFinestra(argv.argc(), argv.argv(), given), screen);
 }
 
 // A card keeps its photos in DCIM/100CANON, DCIM/101CANON...: -r takes them

@@ -19,8 +19,6 @@ private Q_SLOTS:
     void starAloneGivesNoNumber();
     void planOrder_data();
     void planOrder();
-    void captureOrder_data();
-    void captureOrder();
 };
 
 void TestSuffisso::highestNumberInUse_data()
@@ -96,61 +94,103 @@ void TestSuffisso::starAloneGivesNoNumber()
 
 void TestSuffisso::planOrder_data()
 {
-    // Each file as "folder/name@hh:mm:ss.nanoseconds", in the order chosen.
+    // Each file as "folder/name@hh:mm:ss.nanoseconds", in the order chosen;
+    // a photo adds "|DateTimeOriginal|SubSecTimeOriginal|Model".
     QTest::addColumn<QStringList>("files");
     QTest::addColumn<bool>("byName");
     // Files removed after they were chosen.
     QTest::addColumn<QStringList>("vanished");
+    // Each as "MODEL=seconds", or "=seconds" for every other camera.
+    QTest::addColumn<QStringList>("corrections");
     QTest::addColumn<QStringList>("expected");
 
     QTest::newRow("name, by character code")
         << QStringList(
                { "s/a.jpg", "s/Z.JPG", "s/IMG_2.JPG", "s/IMG_10.JPG", "s/_x.jpg", "s/9.jpg" })
-        << true << QStringList()
+        << true << QStringList() << QStringList()
         << QStringList(
                { "s/9.jpg", "s/IMG_10.JPG", "s/IMG_2.JPG", "s/Z.JPG", "s/_x.jpg", "s/a.jpg" });
     QTest::newRow("name, equal names as chosen")
         << QStringList({ "y/IMG_1.JPG", "x/IMG_1.JPG", "x/IMG_0.JPG" }) << true << QStringList()
-        << QStringList({ "x/IMG_0.JPG", "y/IMG_1.JPG", "x/IMG_1.JPG" });
+        << QStringList() << QStringList({ "x/IMG_0.JPG", "y/IMG_1.JPG", "x/IMG_1.JPG" });
     QTest::newRow("date, folders merged")
         << QStringList({ "x/IMG_1.JPG@10:00:00", "x/IMG_2.JPG@10:02:00", "y/IMG_1.JPG@10:01:00" })
-        << false << QStringList() << QStringList({ "x/IMG_1.JPG", "y/IMG_1.JPG", "x/IMG_2.JPG" });
+        << false << QStringList() << QStringList()
+        << QStringList({ "x/IMG_1.JPG", "y/IMG_1.JPG", "x/IMG_2.JPG" });
     QTest::newRow("date, to the nanosecond")
         << QStringList({ "s/a.jpg@12:00:00.900000000", "s/b.jpg@12:00:00.000000500",
                "s/d.jpg@12:00:00.000000000", "s/c.jpg@09:00:00" })
-        << false << QStringList() << QStringList({ "s/c.jpg", "s/d.jpg", "s/b.jpg", "s/a.jpg" });
+        << false << QStringList() << QStringList()
+        << QStringList({ "s/c.jpg", "s/d.jpg", "s/b.jpg", "s/a.jpg" });
     QTest::newRow("date, a burst in one moment by name")
         << QStringList({ "s/B_3.jpg@12:00:00", "s/B_1.jpg@12:00:00", "s/A_9.jpg@12:00:01",
                "s/B_2.jpg@12:00:00" })
-        << false << QStringList()
+        << false << QStringList() << QStringList()
         << QStringList({ "s/B_1.jpg", "s/B_2.jpg", "s/B_3.jpg", "s/A_9.jpg" });
     QTest::newRow("date, a vanished file last")
         << QStringList({ "s/a.jpg@12:00:00", "s/b.jpg@11:00:00", "s/c.jpg@10:00:00" }) << false
-        << QStringList("s/b.jpg") << QStringList({ "s/c.jpg", "s/a.jpg", "s/b.jpg" });
+        << QStringList("s/b.jpg") << QStringList()
+        << QStringList({ "s/c.jpg", "s/a.jpg", "s/b.jpg" });
+    QTest::newRow("capture times, merged with a file time")
+        << QStringList { "s/a.jpg@09:00:00|2026:08:10 10:10:00||",
+               "s/b.jpg@11:00:00|2026:08:10 10:00:00||", "s/c.jpg@10:05:00" }
+        << false << QStringList() << QStringList()
+        << QStringList { "s/b.jpg", "s/c.jpg", "s/a.jpg" };
+    QTest::newRow("a burst in one second, by sub-seconds")
+        << QStringList { "s/x1.jpg@10:00:00|2026:08:10 10:00:00|30|",
+               "s/x2.jpg@10:00:00|2026:08:10 10:00:00|1|",
+               "s/x3.jpg@10:00:00|2026:08:10 10:00:00|2|" }
+        << false << QStringList() << QStringList()
+        << QStringList { "s/x2.jpg", "s/x3.jpg", "s/x1.jpg" };
+    const QStringList twoCameras { "s/c1.jpg@10:00:00|2026:08:10 11:03:00||Canon EOS R6",
+        "s/n1.jpg@10:00:00|2026:08:10 10:01:00||NIKON Z 6",
+        "s/n2.jpg@10:00:00|2026:08:10 10:05:00||NIKON Z 6" };
+    QTest::newRow("two cameras, the one an hour ahead corrected")
+        << twoCameras << false << QStringList() << QStringList { " canon eos r6 =-3600" }
+        << QStringList { "s/n1.jpg", "s/c1.jpg", "s/n2.jpg" };
+    QTest::newRow("a correction for every other camera")
+        << twoCameras << false << QStringList() << QStringList { "NIKON Z 6=0", "=-3600" }
+        << QStringList { "s/n1.jpg", "s/c1.jpg", "s/n2.jpg" };
 }
 
 // The engine orders what the front ends hand it, whatever order they chose
-// it in and the folder lists it in.
+// it in and the folder lists it in: in date order, the order the photos were
+// taken in, each camera's clock corrected on its own.
 void TestSuffisso::planOrder()
 {
     QFETCH(QStringList, files);
     QFETCH(bool, byName);
     QFETCH(QStringList, vanished);
+    QFETCH(QStringList, corrections);
     QFETCH(QStringList, expected);
     test::Sandbox sandbox;
     QTemporaryDir root;
     Richiesta richiesta;
     for (const QString &file : files) {
-        const QString path = root.filePath(file.section(u'@', 0, 0));
+        const QStringList parts = file.split(u'|');
+        const QString path = root.filePath(parts.first().section(u'@', 0, 0));
         QVERIFY(QDir().mkpath(platform::folderPart(path)));
-        test::writeFile(platform::folderPart(path), platform::namePart(path));
-        if (const QString time = file.section(u'@', 1); !time.isEmpty())
+        QMap<QString, QString> tags;
+        const char *keys[] = { "Exif.Photo.DateTimeOriginal", "Exif.Photo.SubSecTimeOriginal",
+            "Exif.Image.Model" };
+        for (int i = 1; i < parts.size(); ++i) {
+            if (!parts.at(i).isEmpty())
+                tags.insert(QLatin1String(keys[i - 1]), parts.at(i));
+        }
+        if (parts.size() > 1)
+            test::writePhoto(platform::folderPart(path), platform::namePart(path), tags);
+        else
+            test::writeFile(platform::folderPart(path), platform::namePart(path));
+        if (const QString time = parts.first().section(u'@', 1); !time.isEmpty())
             test::setTime(path, QDateTime(QDate(2026, 8, 10), QTime::fromString(time.left(8))),
                 time.mid(9).toLong());
         richiesta.origini.append(path);
     }
     for (const QString &file : vanished)
         QVERIFY(QFile::remove(root.filePath(file)));
+    for (const QString &correction : corrections)
+        richiesta.correzioni.append(
+            { correction.section(u'=', 0, 0), correction.section(u'=', 1).toLongLong() });
     richiesta.destinazione = test::slashed(root.path());
     richiesta.nomeBase = QStringLiteral("Img_");
     richiesta.perNome = byName;
@@ -165,69 +205,6 @@ void TestSuffisso::planOrder()
     QCOMPARE(platform::namePart(piano.nuoviNomi.last()),
         QStringLiteral("Img_%1").arg(expected.size(), 3, 10, QLatin1Char('0'))
             + expected.last().mid(expected.last().indexOf(u'.')).toLower());
-}
-
-void TestSuffisso::captureOrder_data()
-{
-    // Each photo as "name|DateTimeOriginal|SubSecTimeOriginal|Model"; a
-    // name alone is a file without capture time, written at 10:05.
-    QTest::addColumn<QStringList>("photos");
-    // Each as "MODEL=seconds", or "=seconds" for every other camera.
-    QTest::addColumn<QStringList>("corrections");
-    QTest::addColumn<QStringList>("expected");
-
-    QTest::newRow("capture times, merged with a file time")
-        << QStringList { "a.jpg|2026:08:10 10:10:00||", "b.jpg|2026:08:10 10:00:00||", "c.jpg" }
-        << QStringList() << QStringList { "b.jpg", "c.jpg", "a.jpg" };
-    QTest::newRow("a burst in one second, by sub-seconds")
-        << QStringList { "x1.jpg|2026:08:10 10:00:00|30|", "x2.jpg|2026:08:10 10:00:00|1|",
-               "x3.jpg|2026:08:10 10:00:00|2|" }
-        << QStringList() << QStringList { "x2.jpg", "x3.jpg", "x1.jpg" };
-    QTest::newRow("two cameras, the one an hour ahead corrected")
-        << QStringList { "c1.jpg|2026:08:10 11:03:00||Canon EOS R6",
-               "n1.jpg|2026:08:10 10:01:00||NIKON Z 6", "n2.jpg|2026:08:10 10:05:00||NIKON Z 6" }
-        << QStringList { " canon eos r6 =-3600" } << QStringList { "n1.jpg", "c1.jpg", "n2.jpg" };
-    QTest::newRow("a correction for every other camera")
-        << QStringList { "c1.jpg|2026:08:10 11:03:00||Canon EOS R6",
-               "n1.jpg|2026:08:10 10:01:00||NIKON Z 6", "n2.jpg|2026:08:10 10:05:00||NIKON Z 6" }
-        << QStringList { "NIKON Z 6=0", "=-3600" } << QStringList { "n1.jpg", "c1.jpg", "n2.jpg" };
-}
-
-// Date order is the order the photos were taken in, each camera's clock
-// corrected on its own.
-void TestSuffisso::captureOrder()
-{
-    QFETCH(QStringList, photos);
-    QFETCH(QStringList, corrections);
-    QFETCH(QStringList, expected);
-    test::Sandbox sandbox;
-    QTemporaryDir root;
-    Richiesta richiesta;
-    for (const QString &photo : photos) {
-        const QStringList parts = photo.split(u'|');
-        QMap<QString, QString> tags;
-        const char *keys[] = { "Exif.Photo.DateTimeOriginal", "Exif.Photo.SubSecTimeOriginal",
-            "Exif.Image.Model" };
-        for (int i = 1; i < parts.size(); ++i) {
-            if (!parts.at(i).isEmpty())
-                tags.insert(QLatin1String(keys[i - 1]), parts.at(i));
-        }
-        richiesta.origini.append(test::writePhoto(
-            root.path(), parts.first(), tags, QDateTime(QDate(2026, 8, 10), QTime(10, 5))));
-    }
-    for (const QString &correction : corrections)
-        richiesta.correzioni.append(
-            { correction.section(u'=', 0, 0), correction.section(u'=', 1).toLongLong() });
-    richiesta.destinazione = test::slashed(root.path());
-    richiesta.nomeBase = QStringLiteral("Img_");
-    richiesta.prova = true;
-
-    PianoTrasferimento piano;
-    QCOMPARE(preparaPiano(richiesta, piano), QString());
-    QStringList order;
-    for (const QString &origine : std::as_const(piano.origini))
-        order.append(platform::namePart(origine));
-    QCOMPARE(order, expected);
 }
 
 COPIA_TEST_MAIN(TestSuffisso)

@@ -2,12 +2,12 @@
 
 #include "platform/filenames.h"
 #include "platform/fileops.h"
+#include "platform/media.h"
 
 #include <QVarLengthArray>
 
 #include <cerrno>
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace platform {
@@ -121,21 +121,15 @@ QString FolderListing::next()
 
 QStringList subfoldersOf(const QString &folder)
 {
-    QStringList names;
-    DIR *dir = ::opendir(encodeFileName(folder).constData());
-    if (!dir)
-        return names;
-    while (const dirent *entry = ::readdir(dir)) {
+    QStringList folders;
+    for (const QString &name : namesIn(folder)) {
         struct stat status;
-        const bool isFolder = entry->d_type == DT_DIR
-            || (entry->d_type == DT_UNKNOWN
-                && ::fstatat(::dirfd(dir), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0
-                && S_ISDIR(status.st_mode));
-        if (isFolder && entry->d_name[0] != '.')
-            names.append(decodeFileName(entry->d_name));
+        if (!name.startsWith(QLatin1Char('.'))
+            && ::lstat(encodeFileName(withSeparator(folder) + name).constData(), &status) == 0
+            && S_ISDIR(status.st_mode))
+            folders.append(name);
     }
-    ::closedir(dir);
-    return names;
+    return folders;
 }
 
 } // namespace platform
