@@ -9,7 +9,7 @@
 //   copia-bench resident FOLDER...             prints how many KiB of their files
 //                                              the page cache holds
 //   copia-bench warm MIB                       touches that much memory and frees it
-//   copia-bench check SOURCE DESTINATION       prints the milliseconds the check
+//   copia-bench check SOURCE DESTINATION       prints the milliseconds the plan
 //                                              before a copy of every file takes
 //
 // Prints the seconds the click took (for start-up, until the window is
@@ -17,8 +17,7 @@
 // selected, and the longest time in milliseconds that the window's event
 // loop did not turn during the click.
 
-#include "engine/controllo.h"
-#include "engine/numerazione.h"
+#include "engine/piano.h"
 #include "platform/fileops.h"
 #include "platform/photometadata.h"
 #include "window/failurereport.h"
@@ -201,20 +200,20 @@ int capture(const QString &folder)
     return 0;
 }
 
-// The check that a run makes before its first file, on its own.
+// The plan that a run makes before its first file, its shots and its check,
+// as a trial makes it.
 int check(const QString &source, const QString &destination)
 {
+    Richiesta richiesta;
+    for (const QString &name : QDir(source).entryList(QDir::Files))
+        richiesta.origini.append(slashed(source) + name);
+    richiesta.destinazione = slashed(destination);
+    richiesta.nomeBase = QStringLiteral("Img_");
+    richiesta.prova = true;
     PianoTrasferimento piano;
-    for (const QString &name : QDir(source).entryList(QDir::Files, QDir::Name)) {
-        piano.origini.append(slashed(source) + name);
-        piano.nuoviNomi.append(slashed(destination)
-            + nuovoNome(name, QStringLiteral("Img_"), piano.nuoviNomi.size() + 1));
-    }
     QElapsedTimer timer;
     timer.start();
-    for (const QString &origin : std::as_const(piano.origini))
-        piano.dimensioni.append(platform::fileFacts(origin).value_or(platform::FileFacts()).size);
-    const QString refusal = controllaPiano(piano);
+    const QString refusal = preparaPiano(richiesta, piano);
     std::printf("%.1f\n", timer.nsecsElapsed() / 1e6);
     return refusal.isEmpty() ? 0 : 1;
 }

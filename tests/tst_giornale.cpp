@@ -17,6 +17,8 @@
 
 #include <exiv2/exiv2.hpp>
 
+using namespace Qt::Literals::StringLiterals;
+
 namespace {
 
 const QDateTime Scatto(QDate(2026, 6, 1), QTime(9, 0, 0));
@@ -578,10 +580,13 @@ void TestGiornale::correctedCaptureDates_data()
     // A PNG keeps its EXIF where its dates cannot be rewritten in place.
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("changed");
+    // A sidecar beside it, with dates in either of XMP's forms.
+    QTest::addColumn<bool>("sidecar");
 
-    QTest::newRow("copy") << false << "IMG_1.JPG" << 4;
-    QTest::newRow("move, on one file system too") << true << "IMG_1.JPG" << 4;
-    QTest::newRow("move of a photo whose dates stay") << true << "IMG_1.PNG" << 0;
+    QTest::newRow("copy") << false << "IMG_1.JPG" << 4 << false;
+    QTest::newRow("move, on one file system too") << true << "IMG_1.JPG" << 4 << false;
+    QTest::newRow("move of a photo whose dates stay") << true << "IMG_1.PNG" << 0 << false;
+    QTest::newRow("move with its sidecar") << true << "IMG_1.JPG" << 4 << true;
 }
 
 // The copy's capture dates move with the correction, and not another byte;
@@ -591,6 +596,7 @@ void TestGiornale::correctedCaptureDates()
     QFETCH(bool, move);
     QFETCH(QString, name);
     QFETCH(int, changed);
+    QFETCH(bool, sidecar);
     const QString foto = test::writePhoto(m_sorgente->path(), name,
         { { "Exif.Photo.DateTimeOriginal", "2026:08:10 11:03:00" },
             { "Exif.Photo.DateTimeDigitized", "2026:08:10 11:03:00" },
@@ -605,6 +611,11 @@ void TestGiornale::correctedCaptureDates()
     const QByteArray originale = test::contentOf(foto);
     Richiesta richiesta;
     richiesta.origini = { foto };
+    const QByteArray xmp = "<?xml version=\"1.0\"?>\n<x:xmpmeta xmlns:x=\"adobe:ns:meta/\">"
+                           "<rdf:Description exif:DateTimeOriginal=\"2026:08:10 11:03:00\" "
+                           "xmp:CreateDate=\"2026-08-10T11:03:00+02:00\"/></x:xmpmeta>\n";
+    if (sidecar)
+        richiesta.origini.append(test::writeFile(m_sorgente->path(), u"IMG_1.xmp"_s, xmp));
     richiesta.destinazione = test::slashed(m_destinazione->path());
     richiesta.nomeBase = QStringLiteral("Img_");
     richiesta.spostare = move;
@@ -638,9 +649,18 @@ void TestGiornale::correctedCaptureDates()
             "2026:08:10 10:03:00+02:00\n");
     }
 
+    if (sidecar) {
+        QCOMPARE(platform::namePart(corsa.nuoviNomi.last()), u"Img_001.xmp"_s);
+        QCOMPARE(test::contentOf(corsa.nuoviNomi.last()),
+            QByteArray(xmp).replace("T11:", "T10:").replace(" 11:", " 10:"));
+    }
+
     QVERIFY(annullaUltimaCorsa(false).tuttoAnnullato);
     QCOMPARE(test::contentOf(foto), originale);
     QVERIFY(!QFile::exists(copia));
+    if (sidecar)
+        QCOMPARE(test::contentOf(richiesta.origini.last()), xmp);
+    QCOMPARE(test::entriesOf(m_destinazione->path()), QStringList());
 }
 
 COPIA_TEST_MAIN(TestGiornale)

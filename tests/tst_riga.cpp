@@ -580,8 +580,12 @@ void TestRiga::cardWithItsFolders()
     for (const char *folder :
         { "card/DCIM/100CANON", "card/DCIM/101CANON", "card/DCIM/.miniature", "altrove", "dest" })
         QVERIFY(QDir().mkpath(path(QLatin1String(folder))));
-    test::writeFile(path(u"card/DCIM/100CANON"_s), u"IMG_1.JPG"_s, "uno", at(10, 0));
-    test::writeFile(path(u"card/DCIM/101CANON"_s), u"IMG_2.JPG"_s, "due", at(10, 1));
+    // RAW and JPEG pairs, a sidecar of a shot and one of a file, and one
+    // without its photo.
+    for (const char *name : { "IMG_1.JPG", "IMG_1.CR2", "IMG_1.xmp" })
+        test::writeFile(path(u"card/DCIM/100CANON"_s), QLatin1String(name), name, at(10, 0));
+    for (const char *name : { "IMG_2.JPG", "IMG_2.CR2", "IMG_2.CR2.xmp", "IMG_3.XMP" })
+        test::writeFile(path(u"card/DCIM/101CANON"_s), QLatin1String(name), name, at(10, 1));
     test::writeFile(path(u"card/DCIM/100CANON"_s), u".nascosta.jpg"_s);
     test::writeFile(path(u"card/DCIM/.miniature"_s), u"IMG_1.JPG"_s);
     test::writeFile(path(u"altrove"_s), u"IMG_9.JPG"_s);
@@ -590,8 +594,13 @@ void TestRiga::cardWithItsFolders()
     const Run run = terminal({ "copia", "-r", "card/DCIM", "dest", "--prova" });
     QCOMPARE(run.status, 0);
     QCOMPARE(run.out,
+        "card/DCIM/100CANON/IMG_1.CR2\tdest/Img_001.cr2\n"
         "card/DCIM/100CANON/IMG_1.JPG\tdest/Img_001.jpg\n"
-        "card/DCIM/101CANON/IMG_2.JPG\tdest/Img_002.jpg\n"_ba);
+        "card/DCIM/100CANON/IMG_1.xmp\tdest/Img_001.xmp\n"
+        "card/DCIM/101CANON/IMG_2.CR2\tdest/Img_002.cr2\n"
+        "card/DCIM/101CANON/IMG_2.CR2.xmp\tdest/Img_002.cr2.xmp\n"
+        "card/DCIM/101CANON/IMG_2.JPG\tdest/Img_002.jpg\n"
+        "card/DCIM/101CANON/IMG_3.XMP\t-\n"_ba);
 }
 
 COPIA_TEST_MAIN(TestRiga)

@@ -19,7 +19,42 @@ private Q_SLOTS:
     void starAloneGivesNoNumber();
     void planOrder_data();
     void planOrder();
+    void shots_data();
+    void shots();
 };
+
+namespace {
+
+// Writes each file, given as "folder/name@hh:mm:ss.nanoseconds" and for a
+// photo "|DateTimeOriginal|SubSecTimeOriginal|Model", under the root folder;
+// returns their paths.
+QStringList writeChosen(const QString &root, const QStringList &files)
+{
+    QStringList paths;
+    for (const QString &file : files) {
+        const QStringList parts = file.split(u'|');
+        const QString path = root + u'/' + parts.first().section(u'@', 0, 0);
+        QDir().mkpath(platform::folderPart(path));
+        QMap<QString, QString> tags;
+        const char *keys[] = { "Exif.Photo.DateTimeOriginal", "Exif.Photo.SubSecTimeOriginal",
+            "Exif.Image.Model" };
+        for (int i = 1; i < parts.size(); ++i) {
+            if (!parts.at(i).isEmpty())
+                tags.insert(QLatin1String(keys[i - 1]), parts.at(i));
+        }
+        if (parts.size() > 1)
+            test::writePhoto(platform::folderPart(path), platform::namePart(path), tags);
+        else
+            test::writeFile(platform::folderPart(path), platform::namePart(path));
+        if (const QString time = parts.first().section(u'@', 1); !time.isEmpty())
+            test::setTime(path, QDateTime(QDate(2026, 8, 10), QTime::fromString(time.left(8))),
+                time.mid(9).toLong());
+        paths.append(path);
+    }
+    return paths;
+}
+
+} // namespace
 
 void TestSuffisso::highestNumberInUse_data()
 {
@@ -166,26 +201,7 @@ void TestSuffisso::planOrder()
     test::Sandbox sandbox;
     QTemporaryDir root;
     Richiesta richiesta;
-    for (const QString &file : files) {
-        const QStringList parts = file.split(u'|');
-        const QString path = root.filePath(parts.first().section(u'@', 0, 0));
-        QVERIFY(QDir().mkpath(platform::folderPart(path)));
-        QMap<QString, QString> tags;
-        const char *keys[] = { "Exif.Photo.DateTimeOriginal", "Exif.Photo.SubSecTimeOriginal",
-            "Exif.Image.Model" };
-        for (int i = 1; i < parts.size(); ++i) {
-            if (!parts.at(i).isEmpty())
-                tags.insert(QLatin1String(keys[i - 1]), parts.at(i));
-        }
-        if (parts.size() > 1)
-            test::writePhoto(platform::folderPart(path), platform::namePart(path), tags);
-        else
-            test::writeFile(platform::folderPart(path), platform::namePart(path));
-        if (const QString time = parts.first().section(u'@', 1); !time.isEmpty())
-            test::setTime(path, QDateTime(QDate(2026, 8, 10), QTime::fromString(time.left(8))),
-                time.mid(9).toLong());
-        richiesta.origini.append(path);
-    }
+    richiesta.origini = writeChosen(root.path(), files);
     for (const QString &file : vanished)
         QVERIFY(QFile::remove(root.filePath(file)));
     for (const QString &correction : corrections)
@@ -205,6 +221,97 @@ void TestSuffisso::planOrder()
     QCOMPARE(platform::namePart(piano.nuoviNomi.last()),
         QStringLiteral("Img_%1").arg(expected.size(), 3, 10, QLatin1Char('0'))
             + expected.last().mid(expected.last().indexOf(u'.')).toLower());
+}
+
+void TestSuffisso::shots_data()
+{
+    QTest::addColumn<QString>("medium");
+    // As planOrder's, and in date order unless the row says "by name".
+    QTest::addColumn<QStringList>("files");
+    // Each file as "folder/name>new name" in the plan's order, then the
+    // sidecars that stay, as "folder/name>-".
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("RAW and JPEG, a shot by its earliest photo")
+        << ""
+        << QStringList { "s/IMG_2.JPG@10:00:00", "s/IMG_1.JPG@10:00:05", "s/IMG_1.CR2@10:00:06",
+               "s/IMG_2.CR2@10:00:01", "t/IMG_1.CR2@10:00:03" }
+        << QStringList { "s/IMG_2.CR2>Img_001.cr2", "s/IMG_2.JPG>Img_001.jpg",
+               "t/IMG_1.CR2>Img_002.cr2", "s/IMG_1.CR2>Img_003.cr2", "s/IMG_1.JPG>Img_003.jpg" };
+    QTest::newRow("RAW, JPEG and sidecar; a sidecar's own time counts for nothing")
+        << ""
+        << QStringList { "s/B.XMP@08:00:00", "s/A.xmp@09:00:00", "s/B.JPG@10:00:01",
+               "s/A.ORF@10:00:00", "s/A.JPG@10:00:00" }
+        << QStringList { "s/A.JPG>Img_001.jpg", "s/A.ORF>Img_001.orf", "s/A.xmp>Img_001.xmp",
+               "s/B.JPG>Img_002.jpg", "s/B.XMP>Img_002.xmp" };
+    QTest::newRow("darktable's sidecars follow their file")
+        << "" << QStringList { "s/P1.NEF.xmp", "s/P1.JPG.xmp", "s/P1.JPG", "s/P1.NEF" }
+        << QStringList { "s/P1.JPG>Img_001.jpg", "s/P1.JPG.xmp>Img_001.jpg.xmp",
+               "s/P1.NEF>Img_001.nef", "s/P1.NEF.xmp>Img_001.nef.xmp" };
+    QTest::newRow("a sidecar without its photo stays")
+        << "" << QStringList { "s/A.JPG", "s/Z.xmp", "s/Z.JPG.xmp" }
+        << QStringList { "s/A.JPG>Img_001.jpg", "s/Z.JPG.xmp>-", "s/Z.xmp>-" };
+    QTest::newRow("dots within a name part two shots")
+        << "" << QStringList { "s/IMG.0013.JPG@10:00:01", "s/IMG.0012.JPG@10:00:00" }
+        << QStringList { "s/IMG.0012.JPG>Img_001.0012.jpg", "s/IMG.0013.JPG>Img_002.0013.jpg" };
+    QTest::newRow("by name, pairs by their first name")
+        << ""
+        << QStringList { "by name", "s/IMG_2.JPG", "s/IMG_10.CR2", "s/IMG_2.CR2", "s/IMG_10.JPG" }
+        << QStringList { "s/IMG_10.CR2>Img_001.cr2", "s/IMG_10.JPG>Img_001.jpg",
+               "s/IMG_2.CR2>Img_002.cr2", "s/IMG_2.JPG>Img_002.jpg" };
+    const QStringList twoCases { "s/IMG_1.CR2@10:00:00", "s/img_1.jpg@10:00:01",
+        "s/img_1.xmp@10:00:02" };
+    QTest::newRow("letter case counts on a disk")
+        << "" << twoCases
+        << QStringList { "s/IMG_1.CR2>Img_001.cr2", "s/img_1.jpg>Img_002.jpg",
+               "s/img_1.xmp>Img_002.xmp" };
+    QTest::newRow("letter case counts not on FAT")
+        << "fat32" << twoCases
+        << QStringList { "s/IMG_1.CR2>Img_001.cr2", "s/img_1.jpg>Img_001.jpg",
+               "s/img_1.xmp>Img_001.xmp" };
+    QTest::newRow("letter case counts not on exFAT")
+        << "exfat" << twoCases
+        << QStringList { "s/IMG_1.CR2>Img_001.cr2", "s/img_1.jpg>Img_001.jpg",
+               "s/img_1.xmp>Img_001.xmp" };
+    QTest::newRow("one name in two cases on a disk: two shots")
+        << ""
+        << QStringList { "s/IMG_1.jpg@10:00:01", "s/IMG_1.JPG@10:00:00", "s/IMG_1.CR2@10:00:02" }
+        << QStringList { "s/IMG_1.CR2>Img_001.cr2", "s/IMG_1.JPG>Img_001.jpg",
+               "s/IMG_1.jpg>Img_002.jpg" };
+}
+
+// The files of one shot share a number and sit together, by extension;
+// sidecars take their photo's new name and never a number of their own.
+void TestSuffisso::shots()
+{
+    QFETCH(QString, medium);
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, expected);
+    test::Sandbox sandbox;
+    QTemporaryDir temporary;
+    std::optional<test::Medium> card;
+    if (!medium.isEmpty()) {
+        card.emplace(medium);
+        if (!card->isMounted())
+            QSKIP(qPrintable(card->whyNot()));
+    }
+    const QString root = card ? card->path() : temporary.path();
+    Richiesta richiesta;
+    richiesta.perNome = files.removeAll(QStringLiteral("by name")) > 0;
+    richiesta.origini = writeChosen(root, files);
+    richiesta.destinazione = test::slashed(temporary.path());
+    richiesta.nomeBase = QStringLiteral("Img_");
+    richiesta.prova = true;
+
+    PianoTrasferimento piano;
+    QCOMPARE(preparaPiano(richiesta, piano), QString());
+    QStringList plan;
+    for (qsizetype i = 0; i < piano.origini.size(); ++i)
+        plan.append(QDir(root).relativeFilePath(piano.origini.at(i)) + u'>'
+            + platform::namePart(piano.nuoviNomi.at(i)));
+    for (const QString &sidecar : std::as_const(piano.senzaFoto))
+        plan.append(QDir(root).relativeFilePath(sidecar) + QStringLiteral(">-"));
+    QCOMPARE(plan, expected);
 }
 
 COPIA_TEST_MAIN(TestSuffisso)

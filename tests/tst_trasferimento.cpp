@@ -31,6 +31,7 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
+    void dateOrderContinuesAfterHighestNumber_data();
     void dateOrderContinuesAfterHighestNumber();
     void nameOrderStartsAtOneAndFreesLastFile();
     void newNames_data();
@@ -97,21 +98,51 @@ QString TestTrasferimento::copyOf(const QStringList &names, bool move)
     return m_window->text("Suffisso");
 }
 
+void TestTrasferimento::dateOrderContinuesAfterHighestNumber_data()
+{
+    QTest::addColumn<QStringList>("inDestination");
+    // Chosen in this order, each a second after the one before.
+    QTest::addColumn<QStringList>("chosen");
+    // Each new file as "new name=the file it holds".
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QString>("suffisso");
+
+    QTest::newRow("a number a photo")
+        << QStringList { "Img_007.jpg" } << QStringList { "DSC_0100.JPG", "DSC_0101.JPG" }
+        << QStringList { "Img_008.jpg=DSC_0100.JPG", "Img_009.jpg=DSC_0101.JPG" } << "009";
+    QTest::newRow("a number a shot")
+        << QStringList { "Img_007.cr2", "Img_007.jpg" }
+        << QStringList { "DSC_0101.JPG", "DSC_0100.JPG", "DSC_0100.CR2", "DSC_0101.CR2" }
+        << QStringList { "Img_008.cr2=DSC_0101.CR2", "Img_008.jpg=DSC_0101.JPG",
+               "Img_009.cr2=DSC_0100.CR2", "Img_009.jpg=DSC_0100.JPG" }
+        << "009";
+}
+
 void TestTrasferimento::dateOrderContinuesAfterHighestNumber()
 {
-    test::writeFile(m_destination->path(), QStringLiteral("Img_007.jpg"), "vecchia");
-    test::writeFile(m_source->path(), QStringLiteral("DSC_0100.JPG"), "primo", Earlier);
-    test::writeFile(m_source->path(), QStringLiteral("DSC_0101.JPG"), "secondo", Later);
-
-    QCOMPARE(copyOf({ "DSC_0100.JPG", "DSC_0101.JPG" }), QStringLiteral("009"));
+    QFETCH(QStringList, inDestination);
+    QFETCH(QStringList, chosen);
+    QFETCH(QStringList, expected);
+    QFETCH(QString, suffisso);
     const QString destination = m_destination->path();
-    QCOMPARE(
-        test::entriesOf(destination), QStringList({ "Img_007.jpg", "Img_008.jpg", "Img_009.jpg" }));
-    QCOMPARE(test::contentOf(destination + QStringLiteral("/Img_008.jpg")), QByteArray("primo"));
-    QCOMPARE(test::contentOf(destination + QStringLiteral("/Img_009.jpg")), QByteArray("secondo"));
-    QCOMPARE(test::statOf(destination + QStringLiteral("/Img_009.jpg")).st_mtim.tv_sec,
-        Later.toSecsSinceEpoch());
-    QCOMPARE(test::entriesOf(m_source->path()), QStringList({ "DSC_0100.JPG", "DSC_0101.JPG" }));
+    for (const QString &name : inDestination)
+        test::writeFile(destination, name, "vecchia");
+    for (qsizetype i = 0; i < chosen.size(); ++i)
+        test::writeFile(m_source->path(), chosen.at(i), chosen.at(i).toUtf8(), Earlier.addSecs(i));
+
+    QCOMPARE(copyOf(chosen), suffisso);
+    QStringList entries = inDestination;
+    for (const QString &copy : expected) {
+        const QString name = copy.section(u'=', 0, 0);
+        const QString source = copy.section(u'=', 1);
+        entries.append(name);
+        QCOMPARE(test::contentOf(m_destination->filePath(name)), source.toUtf8());
+        QCOMPARE(test::statOf(m_destination->filePath(name)).st_mtim.tv_sec,
+            test::statOf(m_source->filePath(source)).st_mtim.tv_sec);
+    }
+    QCOMPARE(test::entriesOf(destination), entries);
+    chosen.sort();
+    QCOMPARE(test::entriesOf(m_source->path()), chosen);
     QVERIFY(m_sandbox->reports.isEmpty());
 }
 

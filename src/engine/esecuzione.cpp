@@ -121,34 +121,50 @@ void rinomina(
     completa(piano, posizione, giornale, avanzamento);
 }
 
-// The patches that shift a photo's capture dates by its correction. A photo
-// whose dates cannot be rewritten where they lie is copied as it is, and the
-// end of the run says so.
+// The patches that shift a file's capture dates by its correction: a
+// photo's, and a sidecar's, whose photo may hold none. A photo whose dates
+// cannot be rewritten where they lie is copied as it is, and the end of the
+// run says so.
 QList<platform::BytePatch> dateCorrette(
     const PianoTrasferimento &piano, int posizione, Avanzamento &avanzamento)
 {
     const qint64 correzione = piano.correzioni.value(posizione);
-    if (correzione == 0 || !piano.scattoDallaFoto.value(posizione))
+    if (correzione == 0)
         return {};
     const auto patches = platform::captureDatePatches(piano.origini.at(posizione), correzione);
-    if (!patches)
+    if (!patches && piano.scattoDallaFoto.value(posizione))
         avanzamento.dateNonCorrette.append(piano.origini.at(posizione));
     return patches.value_or(QList<platform::BytePatch>());
 }
 
+// Paths as the end of a run lists them: «/a/b.jpg», «/a/c.jpg».
+QString elenco(const QStringList &percorsi)
+{
+    QStringList nomi;
+    for (const QString &percorso : percorsi)
+        nomi.append(QStringLiteral("«%1»").arg(platform::displayFileName(percorso)));
+    return nomi.join(QStringLiteral(", "));
+}
+
 } // namespace
+
+QString avvisoSenzaFoto(const PianoTrasferimento &piano)
+{
+    if (piano.senzaFoto.isEmpty())
+        return {};
+    return QStringLiteral("Questi file .xmp sono rimasti dove sono, perché la loro foto non era "
+                          "tra i file scelti: %1.")
+        .arg(elenco(piano.senzaFoto));
+}
 
 QString avvisoDateNonCorrette(const QStringList &origini)
 {
     if (origini.isEmpty())
         return {};
-    QStringList nomi;
-    for (const QString &origine : origini)
-        nomi.append(QStringLiteral("«%1»").arg(platform::displayFileName(origine)));
     return QStringLiteral("Di queste foto solo l'ora del file è stata corretta, non le date di "
                           "scatto che portano con sé, che non si possono riscrivere al loro "
                           "posto: %1.")
-        .arg(nomi.join(QStringLiteral(", ")));
+        .arg(elenco(origini));
 }
 
 void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)> &avanza,

@@ -21,6 +21,10 @@ struct Avanzamento
     QStringList dateNonCorrette;
 };
 
+// What the end of a run says of the sidecars chosen without their photo,
+// which stay where they are; empty when there are none.
+QString avvisoSenzaFoto(const PianoTrasferimento &piano);
+
 // What the end of a run says of the photos whose capture dates could not be
 // corrected; empty when there are none.
 QString avvisoDateNonCorrette(const QStringList &origini);

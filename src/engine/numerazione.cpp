@@ -55,11 +55,15 @@ qint64 ultimoNumero(const QString &cartella, const QString &nomeBase)
     return massimo;
 }
 
+QString estensioneNuova(const QString &nomeFile)
+{
+    const qsizetype punto = nomeFile.indexOf(QLatin1Char('.'));
+    return punto < 0 ? QString() : nomeFile.sliced(punto).toLower();
+}
+
 QString nuovoNome(
     const QString &nomeFile, const QString &nomeBase, qint64 numero, bool senzaEstensione)
 {
-    const qsizetype punto = nomeFile.indexOf(QLatin1Char('.'));
-    const QString estensione =
-        punto < 0 || senzaEstensione ? QString() : nomeFile.mid(punto).toLower();
-    return nomeBase + numeroSuffisso(numero) + estensione;
+    return nomeBase + numeroSuffisso(numero)
+        + (senzaEstensione ? QString() : estensioneNuova(nomeFile));
 }

@@ -22,6 +22,10 @@ QString motivoNomeBase(const QString &nome);
 // the folder cannot be read; a missing folder holds none.
 qint64 ultimoNumero(const QString &cartella, const QString &nomeBase);
 
+// The extension a file's new name takes: from the first "." of its name, in
+// lower case; none where it has no ".".
+QString estensioneNuova(const QString &nomeFile);
+
 // The new name of a file, without folder: the base name, the running number
 // and, unless removed, the file's extension in lower case, from its first ".".
 QString nuovoNome(

@@ -3,6 +3,7 @@
 #include "engine/controllo.h"
 #include "engine/numerazione.h"
 #include "engine/ordine.h"
+#include "engine/scatti.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
 #include "platform/photometadata.h"
@@ -48,42 +49,85 @@ struct FileInEsame
     }
 };
 
-// The files in the order asked, with their sizes, times and corrections.
-void ordina(const Richiesta &richiesta, PianoTrasferimento &piano)
+// The photos' metadata, read side by side: a sidecar takes its photo's, and
+// an empty file holds no photo, nor is a folder of thousands of them a
+// reason to open each.
+void leggiFoto(const Richiesta &richiesta, const Scatti &gruppi, QList<FileInEsame> &file)
 {
-    QList<FileInEsame> file;
+    const QList<std::optional<platform::FileFacts>> fatti = platform::fileFacts(richiesta.origini);
     QStringList foto;
-    for (const QString &origine : richiesta.origini) {
-        FileInEsame esame;
-        esame.fatti = platform::fileFacts(origine);
-        // An empty file holds no photo, and a folder of thousands of them
-        // is no reason to open each.
-        if (esame.fatti && esame.fatti->size > 0)
-            foto.append(origine);
-        file.append(esame);
+    QList<qsizetype> posizioni;
+    for (const Scatto &scatto : gruppi.scatti) {
+        for (qsizetype j = 0; j < scatto.file.size(); ++j) {
+            const qsizetype i = scatto.file.at(j);
+            FileInEsame &esame = file[i];
+            esame.fatti = fatti.at(i);
+            if (scatto.foto.at(j) == i && esame.fatti && esame.fatti->size > 0) {
+                foto.append(richiesta.origini.at(i));
+                posizioni.append(i);
+            }
+        }
     }
     const QList<platform::PhotoMetadata> metadati = platform::photoMetadata(foto);
+    for (qsizetype k = 0; k < posizioni.size(); ++k)
+        file[posizioni.at(k)].foto = metadati.at(k);
+    for (const Scatto &scatto : gruppi.scatti) {
+        for (qsizetype j = 0; j < scatto.file.size(); ++j) {
+            FileInEsame &esame = file[scatto.file.at(j)];
+            esame.foto = file.at(scatto.foto.at(j)).foto;
+            esame.correzione = correzioneDi(richiesta.correzioni, esame.foto.model);
+        }
+    }
+}
+
+// The files in the order asked, shot by shot, each shot in its place by its
+// earliest photo or by the first of its names, with their sizes, times,
+// corrections and the shot's number counted from 1.
+void ordina(const Richiesta &richiesta, PianoTrasferimento &piano)
+{
+    const Scatti gruppi = raggruppaScatti(richiesta.origini, richiesta.senzaEstensione);
+    QList<FileInEsame> file(richiesta.origini.size());
+    leggiFoto(richiesta, gruppi, file);
+    // Each shot's earliest moment and its photo first by name.
     QList<std::optional<qint64>> ore;
+    QStringList prime;
+    for (const Scatto &scatto : gruppi.scatti) {
+        std::optional<qint64> primo;
+        QString prima;
+        for (qsizetype j = 0; j < scatto.file.size(); ++j) {
+            const qsizetype i = scatto.file.at(j);
+            if (scatto.foto.at(j) != i)
+                continue;
+            const std::optional<qint64> ora = file.at(i).scattoCorretto();
+            if (ora && (!primo || *ora < *primo))
+                primo = ora;
+            if (prima.isEmpty() || richiesta.origini.at(i) < prima)
+                prima = richiesta.origini.at(i);
+        }
+        ore.append(primo);
+        prime.append(prima);
+    }
     QStringList nomi;
-    for (qsizetype i = 0, letta = 0; i < file.size(); ++i) {
-        FileInEsame &esame = file[i];
-        if (esame.fatti && esame.fatti->size > 0)
-            esame.foto = metadati.at(letta++);
-        esame.correzione = correzioneDi(richiesta.correzioni, esame.foto.model);
-        ore.append(esame.scattoCorretto());
-        nomi.append(platform::namePart(richiesta.origini.at(i)));
-    }
+    for (const QString &prima : std::as_const(prime))
+        nomi.append(platform::namePart(prima));
     const std::vector<qsizetype> ordine =
-        richiesta.perNome ? ordinePerNome(nomi) : ordinePerData(richiesta.origini, ore);
-    for (qsizetype posizione : ordine) {
-        const FileInEsame &esame = file.at(posizione);
-        piano.origini.append(richiesta.origini.at(posizione));
-        // A file gone since it was chosen ends the run when its turn comes.
-        piano.dimensioni.append(esame.fatti ? esame.fatti->size : 0);
-        piano.scatti.append(esame.scatto());
-        piano.scattoDallaFoto.append(esame.foto.captureTime.has_value());
-        piano.correzioni.append(esame.correzione);
+        richiesta.perNome ? ordinePerNome(nomi) : ordinePerData(prime, ore);
+    qint64 numero = 0;
+    for (const qsizetype posizione : ordine) {
+        ++numero;
+        for (const qsizetype i : gruppi.scatti.at(posizione).file) {
+            const FileInEsame &esame = file.at(i);
+            piano.origini.append(richiesta.origini.at(i));
+            piano.numeri.append(numero);
+            // A file gone since it was chosen ends the run when its turn comes.
+            piano.dimensioni.append(esame.fatti ? esame.fatti->size : 0);
+            piano.scatti.append(esame.scatto());
+            piano.scattoDallaFoto.append(esame.foto.captureTime.has_value());
+            piano.correzioni.append(esame.correzione);
+        }
     }
+    for (const qsizetype i : gruppi.senzaFoto)
+        piano.senzaFoto.append(richiesta.origini.at(i));
 }
 
 // Whether a move renames every file: each folder it comes from is on the
@@ -99,16 +143,19 @@ bool siRinomina(const QStringList &origini, const QString &destinazione)
 }
 
 // Fills in the plan's new names: each file under the base name in the
-// destination, numbered on from the plan's last number; or says that the
-// numbers would pass the largest 64-bit one.
+// destination, its shot numbered on from the plan's last number; or says
+// that the numbers would pass the largest 64-bit one.
 QString numeraPiano(PianoTrasferimento &piano, const Richiesta &richiesta)
 {
-    if (piano.ultimo > std::numeric_limits<qint64>::max() - piano.origini.size())
+    const qint64 scatti = piano.numeri.isEmpty() ? 0 : piano.numeri.constLast();
+    if (piano.ultimo > std::numeric_limits<qint64>::max() - scatti)
         return QStringLiteral("Il numero progressivo supera il massimo possibile.");
-    for (qsizetype i = 0; i < piano.origini.size(); ++i)
+    for (qsizetype i = 0; i < piano.origini.size(); ++i) {
+        piano.numeri[i] += piano.ultimo;
         piano.nuoviNomi.append(richiesta.destinazione
             + nuovoNome(platform::namePart(piano.origini.at(i)), richiesta.nomeBase,
-                piano.ultimo + 1 + i, richiesta.senzaEstensione));
+                piano.numeri.at(i), richiesta.senzaEstensione));
+    }
     return {};
 }
 
@@ -124,6 +171,12 @@ QString preparaPiano(const Richiesta &richiesta, PianoTrasferimento &piano)
         platform::prepareDestination(richiesta.destinazione);
     piano = {};
     ordina(richiesta, piano);
+    if (piano.origini.isEmpty() && !piano.senzaFoto.isEmpty())
+        return richiesta.spostare
+            ? QStringLiteral("Tra i file scelti ci sono solo file .xmp, senza la loro foto: "
+                             "nessun file è stato spostato.")
+            : QStringLiteral("Tra i file scelti ci sono solo file .xmp, senza la loro foto: "
+                             "nessun file è stato copiato.");
     piano.ultimo = richiesta.perNome ? 0 : ultimoNumero(richiesta.destinazione, richiesta.nomeBase);
     if (const QString oltre = numeraPiano(piano, richiesta); !oltre.isEmpty())
         return oltre;

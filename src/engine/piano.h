@@ -47,6 +47,10 @@ struct PianoTrasferimento
     QStringList nuoviNomi;
     // The running number before the first new name.
     qint64 ultimo = 0;
+    // Each file's running number: the files of one shot share theirs.
+    QList<qint64> numeri;
+    // The sidecars chosen without their photo, which stay where they are.
+    QStringList senzaFoto;
     bool spostare = false;
     // A move within one file system: each file is renamed, no byte is copied.
     bool rinomina = false;
@@ -65,8 +69,9 @@ struct PianoTrasferimento
     QList<qint64> dimensioni;
 };
 
-// The plan of a request: its files in date order, by the corrected moment
+// The plan of a request: its shots in date order, by the corrected moment
 // each was taken, numbered on from the destination's highest number; or in
-// name order from 001; then checked as a whole before any file is touched. Returns why the run is
-// refused, or an empty text. Throws platform::FileError when the destination cannot be read.
+// name order from 001; then checked as a whole before any file is touched.
+// Returns why the run is refused, or an empty text. Throws
+// platform::FileError when the destination cannot be read.
 QString preparaPiano(const Richiesta &richiesta, PianoTrasferimento &piano);

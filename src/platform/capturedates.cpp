@@ -114,18 +114,21 @@ void patchExif(const QByteArray &bytes, const QList<qint64> &offsets, qint64 sec
 }
 
 // XMP keeps its dates as text: <xmp:CreateDate>2026-08-10T11:03:00+02:00<...
-// or xmp:CreateDate="...". The clock face is rewritten, the offset kept.
+// or xmp:CreateDate="...", and darktable its exif:DateTimeOriginal as EXIF
+// does, "2026:08:10 11:03:00". The clock face is rewritten, the offset kept.
 void patchXmp(
     const QByteArray &bytes, qint64 start, qint64 end, qint64 seconds, QList<BytePatch> &patches)
 {
     static const QRegularExpression date(QStringLiteral(
         "(?:xmp:CreateDate|xmp:ModifyDate|exif:DateTimeOriginal|exif:DateTimeDigitized|"
-        "photoshop:DateCreated)(?:=[\"']|>)(\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d)"));
+        "photoshop:DateCreated)(?:=[\"']|>)(\\d{4}(-\\d\\d-\\d\\dT|:\\d\\d:\\d\\d "
+        ")\\d\\d:\\d\\d:\\d\\d)"));
     const QString text = QString::fromLatin1(bytes.mid(start, end - start));
     for (auto match = date.globalMatch(text); match.hasNext();) {
         const QRegularExpressionMatch found = match.next();
-        const QByteArray moved =
-            shifted(found.captured(1).toLatin1(), "yyyy-MM-ddTHH:mm:ss", seconds);
+        const char *format = found.captured(2).startsWith(QLatin1Char('-')) ? "yyyy-MM-ddTHH:mm:ss"
+                                                                            : "yyyy:MM:dd HH:mm:ss";
+        const QByteArray moved = shifted(found.captured(1).toLatin1(), format, seconds);
         if (!moved.isEmpty())
             patches.append({ start + found.capturedStart(1), moved });
     }
@@ -161,11 +164,28 @@ bool patchJpeg(const QByteArray &bytes, qint64 seconds, QList<BytePatch> &patche
     return false;
 }
 
-// The patches of the bytes a file starts with; nothing where its dates cannot
-// be found in them.
-std::optional<QList<BytePatch>> patchesOf(const QByteArray &bytes, qint64 seconds)
+// Whether the bytes are an XMP sidecar's, as editors write them beside a
+// photo: a packet from its first character, perhaps after an XML header.
+bool isSidecar(const QByteArray &bytes)
+{
+    QByteArrayView start = QByteArrayView(bytes).first(std::min<qsizetype>(bytes.size(), 1024));
+    if (start.startsWith("\xEF\xBB\xBF"))
+        start = start.sliced(3);
+    return start.trimmed().startsWith('<') && start.contains("<x:xmpmeta");
+}
+
+// The patches of the bytes a file starts with, whole or not; nothing where
+// its dates cannot be found in them. A sidecar's dates may lie anywhere in
+// it, so only a whole one tells.
+std::optional<QList<BytePatch>> patchesOf(const QByteArray &bytes, bool whole, qint64 seconds)
 {
     QList<BytePatch> patches;
+    if (isSidecar(bytes)) {
+        if (!whole)
+            return std::nullopt;
+        patchXmp(bytes, 0, bytes.size(), seconds, patches);
+        return patches;
+    }
     if (bytes.startsWith("\xFF\xD8"))
         return patchJpeg(bytes, seconds, patches) ? std::optional(patches) : std::nullopt;
     const Tiff tiff(bytes, 0);
@@ -184,8 +204,9 @@ std::optional<QList<BytePatch>> captureDatePatches(const QString &path, qint64 s
 {
     for (const qint64 size : { FirstMetadataBytes, MetadataBytes }) {
         const QByteArray bytes = fileStart(path, size);
-        const auto patches = patchesOf(bytes, seconds);
-        if (patches || bytes.size() < size)
+        const bool whole = bytes.size() < size;
+        const auto patches = patchesOf(bytes, whole, seconds);
+        if (patches || whole)
             return patches;
     }
     return std::nullopt;

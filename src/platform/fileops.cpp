@@ -5,6 +5,7 @@
 #include "platform/publishing.h"
 
 #include <QTimeZone>
+#include <QtConcurrent>
 
 #include <xxhash.h>
 
@@ -577,6 +578,12 @@ std::optional<FileFacts> fileFacts(const QString &path)
         return std::nullopt;
     return FileFacts { status.st_size,
         status.st_mtim.tv_sec * 1'000'000'000LL + status.st_mtim.tv_nsec };
+}
+
+QList<std::optional<FileFacts>> fileFacts(const QStringList &paths)
+{
+    return QtConcurrent::blockingMapped<QList<std::optional<FileFacts>>>(
+        paths, [](const QString &path) { return fileFacts(path); });
 }
 
 std::optional<QString> resolvedFolder(const QString &folder)

@@ -158,4 +158,22 @@ QStringList namesIn(const QString &folder)
     return names;
 }
 
+std::optional<bool> namesIgnoreCase(const QString &folder, const QString &name)
+{
+    QString swapped = name;
+    for (QChar &c : swapped)
+        c = c.isUpper() ? c.toLower() : c.toUpper();
+    struct stat given;
+    if (swapped == name
+        || ::lstat(encodeFileName(withSeparator(folder) + name).constData(), &given) != 0)
+        return std::nullopt;
+    struct stat other;
+    if (::lstat(encodeFileName(withSeparator(folder) + swapped).constData(), &other) != 0)
+        return false;
+    // FUSE drivers may number one file anew under each name it is looked up
+    // by: a file of the other name tells only where the folder lists it.
+    return (given.st_dev == other.st_dev && given.st_ino == other.st_ino)
+        || !namesIn(folder).contains(swapped);
+}
+
 } // namespace platform

@@ -50,4 +50,10 @@ QString volumeSerial(const QString &device);
 // Every name in the folder, hidden ones and folders included.
 QStringList namesIn(const QString &folder);
 
+// Whether the folder looks its names up whatever their letter case, as FAT
+// and exFAT do: told by looking up one of its names in other letter case,
+// which writes nothing, as a trial must not. Nothing where the name has no
+// letters or cannot be looked up.
+std::optional<bool> namesIgnoreCase(const QString &folder, const QString &name);
+
 } // namespace platform

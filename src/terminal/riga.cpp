@@ -72,12 +72,14 @@ const QList<Opzione> &opzioni()
             QStringLiteral("i nuovi nomi senza estensione") },
         { { QStringLiteral("prova") }, {},
             QStringLiteral("controlla la corsa come se cominciasse e mostra che cosa farebbe, una "
-                           "riga ORIGINE<TAB>NUOVO per file, senza toccare nulla; nei nomi \\, "
+                           "riga ORIGINE<TAB>NUOVO per file (NUOVO è - per un file .xmp senza la "
+                           "sua foto), senza toccare nulla; nei nomi \\, "
                            "tabulazione e a capo sono scritti \\\\, \\t e \\n") },
         { { QStringLiteral("json") }, {},
             QStringLiteral("scrive il piano o l'esito in JSON, per gli script; un byte di un nome "
                            "che non è UTF-8 vi è scritto \\udcXX, come lo legge il "
-                           "\"surrogateescape\" di Python") },
+                           "\"surrogateescape\" di Python; un file .xmp senza la sua foto vi ha "
+                           "\"nuovo\": null") },
         { { QStringLiteral("h"), QStringLiteral("help") }, {},
             QStringLiteral("mostra questo aiuto") },
         { { QStringLiteral("version") }, {}, QStringLiteral("mostra la versione") },
@@ -113,7 +115,11 @@ QString testoAiuto()
         "dare più d'uno, anche da cartelle diverse. DESTINAZIONE è la cartella in cui\n"
         "vanno i file. copia li copia, sposta li sposta; in ordine di data i file di\n"
         "tutte le sorgenti sono numerati insieme per il momento dello scatto che la\n"
-        "foto porta con sé (altrimenti per l'ora del file). annulla riporta indietro\n"
+        "foto porta con sé (altrimenti per l'ora del file). I file di una cartella\n"
+        "con lo stesso nome ma per l'ultima estensione, come IMG_0001.CR2 e\n"
+        "IMG_0001.JPG, sono uno scatto e prendono un solo numero; un file .xmp va con\n"
+        "la sua foto (IMG_0001.xmp con lo scatto, IMG_0001.CR2.xmp con il file) e ne\n"
+        "prende il nome, e senza la sua foto resta dov'è. annulla riporta indietro\n"
         "l'ultima corsa, della finestra o del terminale: toglie una copia solo se il\n"
         "suo originale è ancora al suo posto, intatto; ciò che non può riportare lo\n"
         "lascia e lo elenca, e la volta dopo torna alla stessa corsa.\n\n"
@@ -401,11 +407,15 @@ QJsonArray fileInJson(const PianoTrasferimento &piano, const QList<FileScelto> &
 {
     QJsonArray file;
     for (qsizetype i = 0; i < scelti.size(); ++i) {
-        QJsonObject voce { { QStringLiteral("origine"), nomeInJson(scelti.at(i).comeDato) },
-            { QStringLiteral("nuovo"), nomeInJson(nuovi.at(i)) },
-            { QStringLiteral("scatto"), scattoInJson(piano.scatti.at(i)) },
-            { QStringLiteral("fonte"),
-                piano.scattoDallaFoto.at(i) ? QStringLiteral("exif") : QStringLiteral("file") } };
+        QJsonObject voce { { QStringLiteral("origine"), nomeInJson(scelti.at(i).comeDato) } };
+        if (i < piano.origini.size()) {
+            voce.insert(QStringLiteral("nuovo"), nomeInJson(nuovi.at(i)));
+            voce.insert(QStringLiteral("scatto"), scattoInJson(piano.scatti.at(i)));
+            voce.insert(QStringLiteral("fonte"),
+                piano.scattoDallaFoto.at(i) ? QStringLiteral("exif") : QStringLiteral("file"));
+        } else {
+            voce.insert(QStringLiteral("nuovo"), QJsonValue::Null);
+        }
         if (fatti >= 0)
             voce.insert(QStringLiteral("fatto"), i < fatti);
         file.append(voce);
@@ -524,7 +534,8 @@ int esegui(const Argomenti &argomenti, const PianoTrasferimento &piano,
     if (!errore.isEmpty())
         segnala(errore);
     const QString dateNonCorrette = avvisoDateNonCorrette(avanzamento.dateNonCorrette);
-    for (const QString &avviso : { avanzamento.avvisoGiornale, dateNonCorrette }) {
+    for (const QString &avviso :
+        { avanzamento.avvisoGiornale, dateNonCorrette, avvisoSenzaFoto(piano) }) {
         if (!avviso.isEmpty())
             segnala(avviso);
     }
@@ -583,7 +594,8 @@ int mostraPiano(const Argomenti &argomenti, const PianoTrasferimento &piano,
     }
     QByteArray righe;
     for (qsizetype i = 0; i < scelti.size(); ++i)
-        righe += nomeInRiga(scelti.at(i).comeDato) + '\t' + nomeInRiga(nuovi.at(i)) + '\n';
+        righe += nomeInRiga(scelti.at(i).comeDato) + '\t'
+            + (i < piano.origini.size() ? nomeInRiga(nuovi.at(i)) : QByteArray("-")) + '\n';
     scrivi(stdout, righe);
     return Riuscito;
 }
@@ -647,6 +659,9 @@ int trasferisci(const Argomenti &argomenti)
         ordinati.append(scelti.at(posizioni.value(piano.origini.at(i))));
         nuovi.append(comeData + platform::namePart(piano.nuoviNomi.at(i)));
     }
+    // Then the sidecars that stay where they are, with no new name.
+    for (const QString &sidecar : piano.senzaFoto)
+        ordinati.append(scelti.at(posizioni.value(sidecar)));
     if (argomenti.prova)
         return mostraPiano(argomenti, piano, ordinati, nuovi, comeData);
     return esegui(argomenti, piano, ordinati, nuovi, comeData);

@@ -143,11 +143,11 @@ void Form1::SeguiCorsa(const PianoTrasferimento &piano, const QString &destinazi
         std::accumulate(piano.dimensioni.begin(), piano.dimensioni.end(), 0LL);
     const int totale = int(piano.nuoviNomi.size());
     const QString titolo = windowTitle();
-    const auto ripristina = qScopeGuard([this, titolo, &avanzamento] {
+    const auto ripristina = qScopeGuard([this, titolo, &avanzamento, &piano] {
         setWindowTitle(titolo);
         desktop::hideTaskbarProgress();
         QStringList avvisi { avanzamento.avvisoGiornale,
-            avvisoDateNonCorrette(avanzamento.dateNonCorrette) };
+            avvisoDateNonCorrette(avanzamento.dateNonCorrette), avvisoSenzaFoto(piano) };
         avvisi.removeAll(QString());
         m_avvisiFine = avvisi.join(QStringLiteral("\n\n"));
     });
@@ -174,7 +174,7 @@ void Form1::SeguiCorsa(const PianoTrasferimento &piano, const QString &destinazi
             [&](const platform::Progress &avanza) {
                 eseguiPiano(piano, avanza, m_chiusuraRichiesta, avanzamento);
             },
-            [&](int file) { Suffisso->setText(numeroSuffisso(piano.ultimo + 1 + file)); });
+            [&](int file) { Suffisso->setText(numeroSuffisso(piano.numeri.at(file))); });
     } catch (const platform::FileError &errore) {
         const QString file = platform::displayFileName(errore.paths().value(0));
         annuncia(
