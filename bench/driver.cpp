@@ -9,8 +9,10 @@
 //   copia-bench resident FOLDER...             prints how many KiB of their files
 //                                              the page cache holds
 //   copia-bench warm MIB                       touches that much memory and frees it
-//   copia-bench check SOURCE DESTINATION       prints the milliseconds the plan
-//                                              before a copy of every file takes
+//   copia-bench check SOURCE DESTINATION [doppioni]
+//                                              prints the milliseconds the plan
+//                                              before a copy of every file takes,
+//                                              looking for doubles where asked
 //
 // Prints the seconds the click took (for start-up, until the window is
 // painted), the peak resident memory in KiB, the number of files start-up
@@ -201,8 +203,9 @@ int capture(const QString &folder)
 }
 
 // The plan that a run makes before its first file, its shots and its check,
-// as a trial makes it.
-int check(const QString &source, const QString &destination)
+// as a trial makes it; looking for the photos the destination holds too,
+// as the window does, where asked.
+int check(const QString &source, const QString &destination, bool doubles)
 {
     Richiesta richiesta;
     for (const QString &name : QDir(source).entryList(QDir::Files))
@@ -210,6 +213,8 @@ int check(const QString &source, const QString &destination)
     richiesta.destinazione = slashed(destination);
     richiesta.nomeBase = QStringLiteral("Img_");
     richiesta.prova = true;
+    if (doubles)
+        richiesta.doppioni = Doppioni::Segnati;
     PianoTrasferimento piano;
     QElapsedTimer timer;
     timer.start();
@@ -222,8 +227,8 @@ int check(const QString &source, const QString &destination)
 
 int main(int argc, char *argv[])
 {
-    if (argc == 4 && std::string_view(argv[1]) == "check")
-        return check(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    if ((argc == 4 || argc == 5) && std::string_view(argv[1]) == "check")
+        return check(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]), argc == 5);
     // Neither needs a window; they run between the timed runs.
     if (argc >= 3 && std::string_view(argv[1]) == "uncache")
         return uncache(argc, argv);
@@ -253,7 +258,7 @@ int main(int argc, char *argv[])
             "       copia-bench startup | capture FOLDER | noise JPEG | uncache|resident "
             "FOLDER...\n"
             "       copia-bench warm MIB\n"
-            "       copia-bench check SOURCE DESTINATION\n");
+            "       copia-bench check SOURCE DESTINATION [doppioni]\n");
         return 2;
     }
 

@@ -362,11 +362,16 @@ Sandbox::Sandbox()
     // The runs' journals too, so that no test reads another's.
     qputenv("XDG_STATE_HOME", QFile::encodeName(m_config.path()));
     desktop::setFailureSink([this](const QString &text) { reports.append(text); });
+    desktop::setQuestionSink([this](const QString &text) {
+        questions.append(text);
+        return answer;
+    });
 }
 
 Sandbox::~Sandbox()
 {
     desktop::setFailureSink({});
+    desktop::setQuestionSink({});
 }
 
 QString Sandbox::configFile() const

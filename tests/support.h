@@ -1,6 +1,7 @@
 #pragma once
 
 #include "window/commondialog.h"
+#include "window/failurereport.h"
 #include "window/form1.h"
 
 #include <QApplication>
@@ -136,8 +137,10 @@ private:
     void (*m_oldHandler)(int) = nullptr;
 };
 
-// Points the settings store and the journals at a fresh folder and collects failure reports
-// instead of showing them. One per test function keeps tests independent.
+// Points the settings store and the journals at a fresh folder, collects
+// failure reports instead of showing them, and answers questions with
+// answer, by default "No" as a run before any question did. One per test
+// function keeps tests independent.
 class Sandbox
 {
 public:
@@ -145,6 +148,8 @@ public:
     ~Sandbox();
     QString configFile() const;
     QStringList reports;
+    QStringList questions;
+    desktop::Answer answer = desktop::Answer::No;
 
 private:
     QTemporaryDir m_config;

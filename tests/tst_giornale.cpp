@@ -1,5 +1,6 @@
 #include "support.h"
 
+#include "engine/doppioni.h"
 #include "engine/esecuzione.h"
 #include "engine/giornale.h"
 #include "engine/piano.h"
@@ -59,6 +60,8 @@ private Q_SLOTS:
     void unwritableJournalNeverStopsRun();
     void correctedCaptureDates_data();
     void correctedCaptureDates();
+    void importOnce_data();
+    void importOnce();
 
 private:
     QString sorgente(const QString &nome) const { return m_sorgente->filePath(nome); }
@@ -661,6 +664,94 @@ void TestGiornale::correctedCaptureDates()
     if (sidecar)
         QCOMPARE(test::contentOf(richiesta.origini.last()), xmp);
     QCOMPARE(test::entriesOf(m_destinazione->path()), QStringList());
+}
+
+void TestGiornale::importOnce_data()
+{
+    // Each file as "name=content"; one named "dest:..." lies in the destination.
+    QTest::addColumn<QStringList>("present");
+    QTest::addColumn<QStringList>("chosen");
+    QTest::addColumn<bool>("move");
+    // A first run imported the chosen files; then this copy was rewritten.
+    QTest::addColumn<bool>("imported");
+    QTest::addColumn<QString>("changed");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("same bytes under another name")
+        << QStringList { "Img_004.jpg=uno" } << QStringList { "a.jpg=uno", "b.jpg=due" } << false
+        << false << "" << QStringList { "a.jpg" };
+    QTest::newRow("same size, other bytes")
+        << QStringList { "Img_004.jpg=uno" } << QStringList { "a.jpg=UNO" } << false << false << ""
+        << QStringList();
+    QTest::newRow("a shot with one new file goes whole")
+        << QStringList { "Img_004.jpg=uno" } << QStringList { "a.jpg=uno", "a.cr2=raw" } << false
+        << false << "" << QStringList();
+    QTest::newRow("a file is not its own double")
+        << QStringList() << QStringList { "dest:IMG_1.JPG=uno" } << false << false << ""
+        << QStringList();
+    QTest::newRow("a move skips, its original stays")
+        << QStringList { "Img_004.jpg=uno" } << QStringList { "a.jpg=uno", "b.jpg=due" } << true
+        << false << "" << QStringList { "a.jpg" };
+    QTest::newRow("imported before: the journal's hashes")
+        << QStringList() << QStringList { "a.jpg=uno", "b.jpg=due" } << false << true << ""
+        << QStringList { "a.jpg", "b.jpg" };
+    QTest::newRow("imported before, one copy changed since")
+        << QStringList() << QStringList { "a.jpg=uno", "b.jpg=due" } << false << true
+        << "Img_001.jpg" << QStringList { "b.jpg" };
+}
+
+// A second import finds what the destination already holds by content alone,
+// and leaves it out when asked: the rest is numbered on as usual.
+void TestGiornale::importOnce()
+{
+    QFETCH(QStringList, present);
+    QFETCH(QStringList, chosen);
+    QFETCH(bool, move);
+    QFETCH(bool, imported);
+    QFETCH(QString, changed);
+    QFETCH(QStringList, expected);
+    for (const QString &file : std::as_const(present))
+        test::writeFile(
+            m_destinazione->path(), file.section(u'=', 0, 0), file.section(u'=', 1).toUtf8());
+    Richiesta richiesta;
+    for (const QString &file : std::as_const(chosen)) {
+        const bool inDestination = file.startsWith(u"dest:"_s);
+        richiesta.origini.append(
+            test::writeFile(inDestination ? m_destinazione->path() : m_sorgente->path(),
+                file.section(u'=', 0, 0).remove(u"dest:"_s), file.section(u'=', 1).toUtf8()));
+    }
+    richiesta.destinazione = test::slashed(m_destinazione->path());
+    richiesta.nomeBase = u"Img_"_s;
+    richiesta.spostare = move;
+    PianoTrasferimento corsa;
+    if (imported) {
+        QCOMPARE(preparaPiano(richiesta, corsa), QString());
+        esegui(corsa);
+        QCOMPARE(hashDaiGiornali(corsa.nuoviNomi).size(), corsa.nuoviNomi.size());
+    }
+    if (!changed.isEmpty()) {
+        QFile copia(destinazione(changed));
+        QVERIFY(copia.open(QIODevice::ReadWrite));
+        QCOMPARE(copia.write("U"), 1);
+        copia.close();
+        QVERIFY(!hashDaiGiornali({ destinazione(changed) }).contains(destinazione(changed)));
+    }
+    const QStringList before = test::entriesOf(m_destinazione->path());
+
+    richiesta.doppioni = Doppioni::Saltati;
+    QCOMPARE(preparaPiano(richiesta, corsa), QString());
+    QStringList found;
+    for (const QString &doppione : std::as_const(corsa.doppioni))
+        found.append(platform::namePart(doppione));
+    QCOMPARE(found, expected);
+    if (!corsa.numeri.isEmpty())
+        QCOMPARE(corsa.numeri.first(), corsa.ultimo + 1);
+    esegui(corsa);
+    QCOMPARE(test::entriesOf(m_destinazione->path()).size(),
+        before.size() + chosen.size() - expected.size());
+    // A move leaves the originals it did not copy where they were.
+    if (move)
+        QCOMPARE(test::entriesOf(m_sorgente->path()), expected);
 }
 
 COPIA_TEST_MAIN(TestGiornale)

@@ -76,6 +76,7 @@ private Q_SLOTS:
     void namesAsTheyAre();
     void pathsAsTheSystemReadsThem();
     void cardWithItsFolders();
+    void secondImportSkipsWhatIsThere();
     void bareEnvironment_data();
     void bareEnvironment();
     void windowOrTerminal_data();
@@ -601,6 +602,28 @@ void TestRiga::cardWithItsFolders()
         "card/DCIM/101CANON/IMG_2.CR2.xmp\tdest/Img_002.cr2.xmp\n"
         "card/DCIM/101CANON/IMG_2.JPG\tdest/Img_002.jpg\n"
         "card/DCIM/101CANON/IMG_3.XMP\t-\n"_ba);
+}
+
+// A card imported twice, with a new photo since: only --salta-doppioni
+// leaves out what the destination has, and says so at the end.
+void TestRiga::secondImportSkipsWhatIsThere()
+{
+    QVERIFY(QDir().mkpath(path(u"card"_s)) && QDir().mkpath(path(u"dest"_s)));
+    test::writeFile(path(u"card"_s), u"IMG_1.JPG"_s, "uno", at(10, 0));
+    test::writeFile(path(u"card"_s), u"IMG_2.JPG"_s, "due", at(10, 1));
+    QCOMPARE(terminal({ "copia", "card", "dest" }).status, 0);
+    test::writeFile(path(u"card"_s), u"IMG_3.JPG"_s, "tre", at(10, 2));
+
+    const Run preview = terminal({ "copia", "card", "dest", "--salta-doppioni", "--prova" });
+    QCOMPARE(
+        preview.out, "card/IMG_3.JPG\tdest/Img_003.jpg\ncard/IMG_1.JPG\t-\ncard/IMG_2.JPG\t-\n"_ba);
+    const Run run = terminal({ "copia", "card", "dest", "--salta-doppioni" });
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.err, "2 foto già presenti, saltate\n"_ba);
+    QCOMPARE(test::entriesOf(path(u"dest"_s)),
+        (QStringList { "Img_001.jpg", "Img_002.jpg", "Img_003.jpg" }));
+    // Without it a script's run stays as it was.
+    QCOMPARE(terminal({ "copia", "card", "dest", "--prova" }).out.count('\t'), 3);
 }
 
 COPIA_TEST_MAIN(TestRiga)

@@ -6,12 +6,14 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QStorageInfo>
 #include <QTest>
 #include <QTimeZone>
+#include <QTimer>
 
 #include <unistd.h>
 
@@ -60,6 +62,8 @@ private Q_SLOTS:
     void everyCopyIsReadBack();
     void asUserNotRoot_data();
     void asUserNotRoot();
+    void duplicatesAsked_data();
+    void duplicatesAsked();
 
 private:
     QString copyOf(const QStringList &names, bool move = false);
@@ -818,6 +822,54 @@ void TestTrasferimento::asUserNotRoot()
         QCOMPARE(test::statOf(arrived).st_mtim.tv_sec, Earlier.addSecs(3600).toSecsSinceEpoch());
     }
     QCOMPARE(test::contentOf(photo), QByteArray("foto"));
+}
+
+void TestTrasferimento::duplicatesAsked_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("Sì, the default: only the others")
+        << "Sì" << QStringList { "Img_007.jpg", "Img_008.jpg" };
+    QTest::newRow("No: all of them")
+        << "No" << QStringList { "Img_007.jpg", "Img_008.jpg", "Img_009.jpg" };
+    QTest::newRow("Annulla: nothing") << "Annulla" << QStringList { "Img_007.jpg" };
+}
+
+// Photos the destination already holds are asked about once, in the real
+// box, before anything is touched.
+void TestTrasferimento::duplicatesAsked()
+{
+    QFETCH(QString, button);
+    QFETCH(QStringList, expected);
+    test::writeFile(m_destination->path(), QStringLiteral("Img_007.jpg"), "vecchia");
+    test::writeFile(m_source->path(), QStringLiteral("DSC_0100.JPG"), "vecchia", Earlier);
+    test::writeFile(m_source->path(), QStringLiteral("DSC_0101.JPG"), "nuova", Later);
+    desktop::setQuestionSink({});
+    QString asked;
+    QStringList roles;
+    QTimer answerer;
+    connect(&answerer, &QTimer::timeout, this, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        answerer.stop();
+        asked = box->windowTitle() + u'|' + box->text();
+        roles = { box->defaultButton()->text(), box->escapeButton()->text() };
+        for (QAbstractButton *choice : box->buttons()) {
+            if (choice->text() == button)
+                choice->click();
+        }
+    });
+    answerer.start(10);
+
+    copyOf({ "DSC_0100.JPG", "DSC_0101.JPG" });
+    QCOMPARE(asked,
+        QStringLiteral("Copia e Rinomina|1 foto su 2 sono già nella destinazione con lo stesso "
+                       "contenuto. Copiare solo le altre?"));
+    QCOMPARE(roles, (QStringList { "Sì", "Annulla" }));
+    QCOMPARE(test::entriesOf(m_destination->path()), expected);
+    QVERIFY(m_sandbox->reports.isEmpty());
 }
 
 COPIA_TEST_MAIN(TestTrasferimento)

@@ -170,6 +170,10 @@ QString avvisoDateNonCorrette(const QStringList &origini)
 void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)> &avanza,
     const std::atomic<bool> &ferma, Avanzamento &avanzamento)
 {
+    // A run left with no file, as when the destination had them all, is no
+    // run for an undo to take back.
+    if (piano.nuoviNomi.isEmpty())
+        return;
     Giornale giornale(int(piano.nuoviNomi.size()));
     // Said at the end of the run, however it ends.
     const auto avvisa = qScopeGuard([&] {

@@ -963,6 +963,27 @@ QString cartellaGiornali()
     return platform::decodeFileName(casa) + QStringLiteral("/.local/state/copia-e-rinomina");
 }
 
+QHash<QString, QByteArray> hashDaiGiornali(const QStringList &copie)
+{
+    const QSet<QString> cercate(copie.begin(), copie.end());
+    QHash<QString, QByteArray> hash;
+    for (const QString &percorso : giornali(cartellaGiornali())) {
+        const Apertura apertura = apri(percorso);
+        if (!apertura.corsa)
+            continue;
+        for (const Voce &voce : std::as_const(apertura.corsa->voci)) {
+            const QString &copia = voce.intento.nuovoNome;
+            // A stamp whose change time has no nanoseconds may not show a
+            // later write, as on FAT and exFAT.
+            if (cercate.contains(copia) && voce.perCopia() && !voce.annullato && voce.impronta
+                && voce.impronta->changeNanoseconds != 0
+                && platform::fileStamp(copia) == voce.impronta)
+                hash.insert(copia, voce.hashCopia());
+        }
+    }
+    return hash;
+}
+
 EsitoAnnulla completaCorseInterrotte(bool prova)
 {
     return ripercorri(prova, false);

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -94,6 +95,12 @@ EsitoAnnulla completaCorseInterrotte(bool prova = false);
 // counts as undone only once all of it is; the next undo comes back to it.
 // With prova, only says what it would do, line for line.
 EsitoAnnulla annullaUltimaCorsa(bool prova);
+
+// The content hashes the journals hold of the given files: each a copy a run
+// published, while it is still exactly as the run recorded it, on a medium
+// whose times tell a later write. By path; a file they cannot vouch for is
+// not there.
+QHash<QString, QByteArray> hashDaiGiornali(const QStringList &copie);
 
 // The folder of the journals: $XDG_STATE_HOME/copia-e-rinomina, by default
 // ~/.local/state/copia-e-rinomina.

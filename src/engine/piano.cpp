@@ -1,6 +1,7 @@
 #include "engine/piano.h"
 
 #include "engine/controllo.h"
+#include "engine/doppioni.h"
 #include "engine/numerazione.h"
 #include "engine/ordine.h"
 #include "engine/scatti.h"
@@ -143,20 +144,39 @@ bool siRinomina(const QStringList &origini, const QString &destinazione)
 }
 
 // Fills in the plan's new names: each file under the base name in the
-// destination, its shot numbered on from the plan's last number; or says
-// that the numbers would pass the largest 64-bit one.
+// destination, its shot numbered on from the plan's last number, the shots
+// one after the other; or says that the numbers would pass the largest
+// 64-bit one.
 QString numeraPiano(PianoTrasferimento &piano, const Richiesta &richiesta)
 {
-    const qint64 scatti = piano.numeri.isEmpty() ? 0 : piano.numeri.constLast();
-    if (piano.ultimo > std::numeric_limits<qint64>::max() - scatti)
-        return QStringLiteral("Il numero progressivo supera il massimo possibile.");
-    for (qsizetype i = 0; i < piano.origini.size(); ++i) {
-        piano.numeri[i] += piano.ultimo;
+    QList<qint64> numeri;
+    qint64 numero = piano.ultimo;
+    for (qsizetype i = 0; i < piano.numeri.size(); ++i) {
+        if (i == 0 || piano.numeri.at(i) != piano.numeri.at(i - 1)) {
+            if (numero == std::numeric_limits<qint64>::max())
+                return QStringLiteral("Il numero progressivo supera il massimo possibile.");
+            ++numero;
+        }
+        numeri.append(numero);
+    }
+    piano.numeri = numeri;
+    piano.nuoviNomi.clear();
+    for (qsizetype i = 0; i < piano.origini.size(); ++i)
         piano.nuoviNomi.append(richiesta.destinazione
             + nuovoNome(platform::namePart(piano.origini.at(i)), richiesta.nomeBase,
                 piano.numeri.at(i), richiesta.senzaEstensione));
-    }
     return {};
+}
+
+// Keeps the entries of a list of the plan at the positions kept.
+template<typename T> void tieni(QList<T> &lista, const QList<bool> &tenuti)
+{
+    qsizetype dove = 0;
+    for (qsizetype i = 0; i < lista.size(); ++i) {
+        if (tenuti.at(i))
+            lista[dove++] = lista.at(i);
+    }
+    lista.resize(dove);
 }
 
 } // namespace
@@ -190,5 +210,26 @@ QString preparaPiano(const Richiesta &richiesta, PianoTrasferimento &piano)
     piano.liberaUltimo = richiesta.perNome;
     piano.supportoOrigine = richiesta.supportoOrigine;
     piano.supportoDestinazione = richiesta.supportoDestinazione;
+    if (richiesta.doppioni != Doppioni::Trasferiti)
+        piano.doppioni = doppioniNellaDestinazione(piano, richiesta.destinazione);
+    if (richiesta.doppioni == Doppioni::Saltati)
+        return saltaDoppioni(piano, richiesta);
+    return controllaPiano(piano);
+}
+
+QString saltaDoppioni(PianoTrasferimento &piano, const Richiesta &richiesta)
+{
+    const QSet<QString> doppioni(piano.doppioni.begin(), piano.doppioni.end());
+    QList<bool> tenuti;
+    for (const QString &origine : std::as_const(piano.origini))
+        tenuti.append(!doppioni.contains(origine));
+    tieni(piano.origini, tenuti);
+    tieni(piano.numeri, tenuti);
+    tieni(piano.scatti, tenuti);
+    tieni(piano.scattoDallaFoto, tenuti);
+    tieni(piano.correzioni, tenuti);
+    tieni(piano.dimensioni, tenuti);
+    if (const QString oltre = numeraPiano(piano, richiesta); !oltre.isEmpty())
+        return oltre;
     return controllaPiano(piano);
 }

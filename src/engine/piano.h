@@ -15,6 +15,11 @@ struct Correzione
     qint64 secondi = 0;
 };
 
+// What becomes of the files whose shot the destination already holds, byte
+// for byte: by default they are not looked for and go as any other; or they
+// are listed in the plan; or listed and left out of it.
+enum class Doppioni { Trasferiti, Segnati, Saltati };
+
 // What a front end asks of the engine. The window and the terminal hand it
 // the same; the engine makes the plan from it, orders, numbers and checks it.
 struct Richiesta
@@ -37,6 +42,7 @@ struct Richiesta
     // A trial reads and checks everything but touches nothing, not even what
     // a killed run left in the destination.
     bool prova = false;
+    Doppioni doppioni = Doppioni::Trasferiti;
 };
 
 // What one run does: each file's path and new path, and how it goes there.
@@ -51,6 +57,8 @@ struct PianoTrasferimento
     QList<qint64> numeri;
     // The sidecars chosen without their photo, which stay where they are.
     QStringList senzaFoto;
+    // The files whose shot the destination already holds, where looked for.
+    QStringList doppioni;
     bool spostare = false;
     // A move within one file system: each file is renamed, no byte is copied.
     bool rinomina = false;
@@ -75,3 +83,8 @@ struct PianoTrasferimento
 // Returns why the run is refused, or an empty text. Throws
 // platform::FileError when the destination cannot be read.
 QString preparaPiano(const Richiesta &richiesta, PianoTrasferimento &piano);
+
+// Leaves the plan's doppioni out of it, numbers the rest on from the same
+// number, and checks it again; a move leaves their originals where they are.
+// Returns why the run is refused, or an empty text.
+QString saltaDoppioni(PianoTrasferimento &piano, const Richiesta &richiesta);

@@ -4,6 +4,8 @@
 #include "platform/filenames.h"
 #include "platform/publishing.h"
 
+#include <QScopeGuard>
+#include <QThread>
 #include <QTimeZone>
 #include <QtConcurrent>
 
@@ -12,6 +14,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <functional>
 #include <future>
@@ -644,6 +647,41 @@ std::optional<FileStamp> fileStamp(const QString &path, QDateTime *modified)
     if (modified)
         *modified = momentOf(status.st_mtim.tv_sec);
     return stampOf(status);
+}
+
+QList<StampedFile> visibleFilesIn(const QString &folder)
+{
+    DIR *dir = ::opendir(encodeFileName(folder).constData());
+    if (!dir)
+        return {};
+    const auto close = qScopeGuard([dir] { ::closedir(dir); });
+    QByteArrayList names;
+    while (const dirent *entry = ::readdir(dir)) {
+        if (entry->d_name[0] != '.' && entry->d_type != DT_DIR)
+            names.append(entry->d_name);
+    }
+    // The kernel's look-ups take most of the time: one share of them on
+    // each processor.
+    QList<std::optional<FileStamp>> stamps(names.size());
+    const int shares = std::max(1, QThread::idealThreadCount());
+    std::vector<std::future<void>> lookups;
+    for (int share = 0; share < shares; ++share)
+        lookups.push_back(std::async(std::launch::async, [&, share] {
+            for (qsizetype i = share; i < names.size(); i += shares) {
+                struct stat status;
+                if (::fstatat(::dirfd(dir), names.at(i).constData(), &status, 0) == 0
+                    && S_ISREG(status.st_mode))
+                    stamps[i] = stampOf(status);
+            }
+        }));
+    for (std::future<void> &lookup : lookups)
+        lookup.get();
+    QList<StampedFile> files;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (stamps.at(i))
+            files.append({ decodeFileName(names.at(i)), *stamps.at(i) });
+    }
+    return files;
 }
 
 QByteArray fileStart(const QString &path, qint64 bytes)

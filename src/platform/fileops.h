@@ -71,6 +71,14 @@ struct FileStamp
 // The file's stamp, and where asked its modification time as fileTime() gives
 // it, from one look.
 std::optional<FileStamp> fileStamp(const QString &path, QDateTime *modified = nullptr);
+// The ordinary files of a folder but hidden ones, each with its stamp, from
+// one pass over it: each is looked up by its name alone, not its whole path.
+struct StampedFile
+{
+    QString name;
+    FileStamp stamp;
+};
+QList<StampedFile> visibleFilesIn(const QString &folder);
 
 // A copy written beside its new name, hashed as it was written; not yet
 // flushed to the medium, read back nor published. It is removed with the object

@@ -70,6 +70,10 @@ const QList<Opzione> &opzioni()
                            "/media/scheda/DCIM prende tutta la scheda") },
         { { QStringLiteral("e"), QStringLiteral("senza-estensione") }, {},
             QStringLiteral("i nuovi nomi senza estensione") },
+        { { QStringLiteral("salta-doppioni") }, {},
+            QStringLiteral("non copia né sposta le foto che la destinazione ha già, con gli stessi "
+                           "byte sotto qualsiasi nome (uno scatto solo se le ha tutte); una foto "
+                           "non spostata resta dov'è") },
         { { QStringLiteral("prova") }, {},
             QStringLiteral("controlla la corsa come se cominciasse e mostra che cosa farebbe, una "
                            "riga ORIGINE<TAB>NUOVO per file (NUOVO è - per un file .xmp senza la "
@@ -139,6 +143,8 @@ QString testoAiuto()
         "        ~/Foto/Vacanze -n Vacanze_\n"
         "  L'anteprima, che non tocca nulla:\n"
         "    copia-e-rinomina copia /media/scheda/DCIM/100CANON ~/Foto/Vacanze --prova\n"
+        "  Una seconda importazione della stessa scheda, senza le foto già importate:\n"
+        "    copia-e-rinomina copia -r /media/scheda/DCIM ~/Foto/Vacanze --salta-doppioni\n"
         "  La fotocamera era un'ora e mezza avanti:\n"
         "    copia-e-rinomina sposta /media/scheda/DCIM/100CANON ~/Foto -c -1:30:00\n"
         "  Due fotocamere, la Canon un'ora avanti e la Nikon giusta:\n"
@@ -183,6 +189,7 @@ struct Argomenti
     QList<Correzione> correzioni;
     bool senzaEstensione = false;
     bool sottocartelle = false;
+    bool saltaDoppioni = false;
     bool prova = false;
     bool json = false;
 };
@@ -267,8 +274,8 @@ Argomenti leggiArgomenti(const QStringList &argomenti, bool &aiuto, bool &versio
             throw UsoSbagliato {
                 QStringLiteral("annulla non prende argomenti, non «%1»").arg(posizionali.first())
             };
-        for (const char *nome :
-            { "nome", "ordine", "correggi", "senza-estensione", "sottocartelle" }) {
+        for (const char *nome : { "nome", "ordine", "correggi", "senza-estensione", "sottocartelle",
+                 "salta-doppioni" }) {
             if (parser.isSet(QLatin1String(nome)))
                 throw UsoSbagliato {
                     QStringLiteral("--%1 vale per copia e sposta, non per annulla").arg(nome)
@@ -309,6 +316,7 @@ Argomenti leggiArgomenti(const QStringList &argomenti, bool &aiuto, bool &versio
     letti.correzioni = correzioniDaTesti(parser.values(QStringLiteral("correggi")));
     letti.senzaEstensione = parser.isSet(QStringLiteral("senza-estensione"));
     letti.sottocartelle = parser.isSet(QStringLiteral("sottocartelle"));
+    letti.saltaDoppioni = parser.isSet(QStringLiteral("salta-doppioni"));
     return letti;
 }
 
@@ -415,6 +423,8 @@ QJsonArray fileInJson(const PianoTrasferimento &piano, const QList<FileScelto> &
                 piano.scattoDallaFoto.at(i) ? QStringLiteral("exif") : QStringLiteral("file"));
         } else {
             voce.insert(QStringLiteral("nuovo"), QJsonValue::Null);
+            if (piano.doppioni.contains(scelti.at(i).percorso))
+                voce.insert(QStringLiteral("doppione"), true);
         }
         if (fatti >= 0)
             voce.insert(QStringLiteral("fatto"), i < fatti);
@@ -551,6 +561,10 @@ int esegui(const Argomenti &argomenti, const PianoTrasferimento &piano,
             riepilogo += QStringLiteral(" (%1)").arg(velocita(avanzamento.byte, millisecondi));
         scrivi(stderr, riepilogo + QLatin1Char('\n'));
     }
+    if (const qsizetype saltate = piano.doppioni.size())
+        scrivi(stderr,
+            (saltate == 1 ? QStringLiteral("1 foto già presente, saltata\n")
+                          : QStringLiteral("%1 foto già presenti, saltate\n").arg(saltate)));
     if (argomenti.json) {
         QJsonObject esito { { QStringLiteral("comando"), argomenti.comando },
             { QStringLiteral("destinazione"), nomeInJson(destinazione) },
@@ -620,6 +634,8 @@ Richiesta richiestaDegliArgomenti(const Argomenti &argomenti, const QList<FileSc
     richiesta.senzaEstensione = argomenti.senzaEstensione;
     richiesta.correzioni = argomenti.correzioni;
     richiesta.prova = argomenti.prova;
+    if (argomenti.saltaDoppioni)
+        richiesta.doppioni = Doppioni::Saltati;
     return richiesta;
 }
 
@@ -659,9 +675,10 @@ int trasferisci(const Argomenti &argomenti)
         ordinati.append(scelti.at(posizioni.value(piano.origini.at(i))));
         nuovi.append(comeData + platform::namePart(piano.nuoviNomi.at(i)));
     }
-    // Then the sidecars that stay where they are, with no new name.
-    for (const QString &sidecar : piano.senzaFoto)
-        ordinati.append(scelti.at(posizioni.value(sidecar)));
+    // Then the files that stay where they are, with no new name: the
+    // sidecars without their photo, and the photos the destination has.
+    for (const QString &resta : piano.senzaFoto + piano.doppioni)
+        ordinati.append(scelti.at(posizioni.value(resta)));
     if (argomenti.prova)
         return mostraPiano(argomenti, piano, ordinati, nuovi, comeData);
     return esegui(argomenti, piano, ordinati, nuovi, comeData);

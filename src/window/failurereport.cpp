@@ -1,6 +1,7 @@
 #include "window/failurereport.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace desktop {
 
@@ -9,6 +10,12 @@ namespace {
 std::function<void(const QString &)> &failureSink()
 {
     static std::function<void(const QString &)> sink;
+    return sink;
+}
+
+std::function<Answer(const QString &)> &questionSink()
+{
+    static std::function<Answer(const QString &)> sink;
     return sink;
 }
 
@@ -34,9 +41,30 @@ void reportNotice(QWidget *parent, const QString &text)
     report(parent, text, QMessageBox::Information);
 }
 
+Answer ask(QWidget *parent, const QString &question)
+{
+    if (questionSink())
+        return questionSink()(question);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Copia e Rinomina"), question,
+        QMessageBox::NoButton, parent);
+    QPushButton *yes = box.addButton(QStringLiteral("Sì"), QMessageBox::YesRole);
+    QPushButton *no = box.addButton(QStringLiteral("No"), QMessageBox::NoRole);
+    box.setEscapeButton(box.addButton(QStringLiteral("Annulla"), QMessageBox::RejectRole));
+    box.setDefaultButton(yes);
+    box.exec();
+    return box.clickedButton() == yes ? Answer::Yes
+        : box.clickedButton() == no   ? Answer::No
+                                      : Answer::Cancel;
+}
+
 void setFailureSink(std::function<void(const QString &)> sink)
 {
     failureSink() = std::move(sink);
+}
+
+void setQuestionSink(std::function<Answer(const QString &)> sink)
+{
+    questionSink() = std::move(sink);
 }
 
 } // namespace desktop

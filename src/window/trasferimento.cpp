@@ -105,13 +105,27 @@ void Form1::Trasferisci()
     QString rifiuto;
     platform::runInBackground(
         [&](const platform::Progress &) { rifiuto = preparaPiano(richiesta, piano); });
+    if (!piano.doppioni.isEmpty()) {
+        const QString domanda =
+            QStringLiteral("%1 foto su %2 sono già nella destinazione con lo stesso contenuto. %3 "
+                           "solo le altre?")
+                .arg(piano.doppioni.size())
+                .arg(piano.origini.size())
+                .arg(m_stato.Spostare ? QStringLiteral("Spostare") : QStringLiteral("Copiare"));
+        const desktop::Answer risposta = desktop::ask(this, domanda);
+        if (risposta == desktop::Answer::Cancel)
+            return;
+        if (risposta == desktop::Answer::Yes)
+            rifiuto = saltaDoppioni(piano, richiesta);
+    }
     if (!piano.origini.isEmpty())
         Suffisso->setText(numeroSuffisso(piano.ultimo));
     if (!rifiuto.isEmpty()) {
         desktop::reportFailure(this, rifiuto);
         return;
     }
-    SeguiCorsa(piano, richiesta.destinazione);
+    if (!piano.origini.isEmpty())
+        SeguiCorsa(piano, richiesta.destinazione);
 }
 
 // What the controls and the window state ask for.
@@ -130,6 +144,8 @@ Richiesta Form1::RichiestaDellaFinestra() const
             spanCorrezione(m_stato.CorrOre, m_stato.CorrMin, m_stato.CorrSec) } };
     richiesta.supportoOrigine = m_supportoSorgente;
     richiesta.supportoDestinazione = m_supportoDestinazione;
+    // The window asks before it leaves any out.
+    richiesta.doppioni = Doppioni::Segnati;
     return richiesta;
 }
 

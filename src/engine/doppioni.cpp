@@ -1,0 +1,103 @@
+#include "engine/doppioni.h"
+
+#include "engine/giornale.h"
+#include "platform/fileops.h"
+
+#include <QMultiHash>
+
+#include <algorithm>
+
+namespace {
+
+struct FilePresente
+{
+    QString percorso;
+    platform::FileStamp impronta;
+};
+
+// The destination's files by size. A hidden one is no photo of the user's,
+// as what a killed run left.
+QMultiHash<qint64, FilePresente> presentiPerDimensione(const QString &destinazione)
+{
+    QMultiHash<qint64, FilePresente> presenti;
+    for (const platform::StampedFile &file : platform::visibleFilesIn(destinazione))
+        presenti.insert(file.stamp.size, { destinazione + file.name, file.stamp });
+    return presenti;
+}
+
+// Content hashes, each file read once at most, and a copy the journals
+// vouch for not at all.
+class Contenuti
+{
+public:
+    explicit Contenuti(QHash<QString, QByteArray> noti)
+        : m_hash(std::move(noti))
+    { }
+    QByteArray di(const QString &percorso)
+    {
+        auto trovato = m_hash.constFind(percorso);
+        if (trovato == m_hash.cend())
+            trovato = m_hash.insert(percorso, platform::hashOfFile(percorso));
+        return *trovato;
+    }
+
+private:
+    QHash<QString, QByteArray> m_hash;
+};
+
+// Whether the destination holds another file of the very bytes of this one.
+bool giaPresente(
+    const QString &origine, const QList<FilePresente> &stessaDimensione, Contenuti &contenuti)
+{
+    const std::optional<platform::FileStamp> impronta = platform::fileStamp(origine);
+    if (!impronta)
+        return false;
+    for (const FilePresente &presente : stessaDimensione) {
+        if (presente.impronta.device == impronta->device
+            && presente.impronta.inode == impronta->inode)
+            continue;
+        // An unreadable file has no hash, and is the double of none.
+        const QByteArray hash = contenuti.di(origine);
+        if (hash.isEmpty())
+            return false;
+        if (contenuti.di(presente.percorso) == hash)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+QStringList doppioniNellaDestinazione(const PianoTrasferimento &piano, const QString &destinazione)
+{
+    const QMultiHash<qint64, FilePresente> presenti = presentiPerDimensione(destinazione);
+    // An empty file holds no photo.
+    QList<qsizetype> candidati;
+    QStringList copie;
+    for (qsizetype i = 0; i < piano.origini.size(); ++i) {
+        const qint64 dimensione = piano.dimensioni.at(i);
+        if (dimensione <= 0 || !presenti.contains(dimensione))
+            continue;
+        candidati.append(i);
+        for (auto presente = presenti.constFind(dimensione);
+             presente != presenti.cend() && presente.key() == dimensione; ++presente)
+            copie.append(presente->percorso);
+    }
+    if (candidati.isEmpty())
+        return {};
+
+    Contenuti contenuti(hashDaiGiornali(copie));
+    QList<bool> doppio(piano.origini.size(), false);
+    for (const qsizetype i : std::as_const(candidati))
+        doppio[i] =
+            giaPresente(piano.origini.at(i), presenti.values(piano.dimensioni.at(i)), contenuti);
+    // A shot with one new file goes whole, under one number.
+    QStringList doppioni;
+    for (qsizetype inizio = 0, fine = 0; inizio < piano.origini.size(); inizio = fine) {
+        while (fine < piano.origini.size() && piano.numeri.at(fine) == piano.numeri.at(inizio))
+            ++fine;
+        if (std::all_of(doppio.begin() + inizio, doppio.begin() + fine, [](bool d) { return d; }))
+            doppioni.append(piano.origini.mid(inizio, fine - inizio));
+    }
+    return doppioni;
+}
