@@ -4,6 +4,7 @@
 #include "platform/fileops.h"
 
 #include <QMultiHash>
+#include <QSet>
 
 #include <algorithm>
 
@@ -15,13 +16,16 @@ struct FilePresente
     platform::FileStamp impronta;
 };
 
-// The destination's files by size. A hidden one is no photo of the user's,
-// as what a killed run left.
-QMultiHash<qint64, FilePresente> presentiPerDimensione(const QString &destinazione)
+// The destination's files of the sizes sought, by size. A hidden one is no
+// photo of the user's, as what a killed run left.
+QMultiHash<qint64, FilePresente> presentiPerDimensione(
+    const QString &destinazione, const QSet<qint64> &dimensioni)
 {
     QMultiHash<qint64, FilePresente> presenti;
-    for (const platform::StampedFile &file : platform::visibleFilesIn(destinazione))
-        presenti.insert(file.stamp.size, { destinazione + file.name, file.stamp });
+    for (const platform::StampedFile &file : platform::visibleFilesIn(destinazione)) {
+        if (dimensioni.contains(file.stamp.size))
+            presenti.insert(file.stamp.size, { destinazione + file.name, file.stamp });
+    }
     return presenti;
 }
 
@@ -70,13 +74,16 @@ bool giaPresente(
 
 QStringList doppioniNellaDestinazione(const PianoTrasferimento &piano, const QString &destinazione)
 {
-    const QMultiHash<qint64, FilePresente> presenti = presentiPerDimensione(destinazione);
     // An empty file holds no photo.
+    QSet<qint64> dimensioni(piano.dimensioni.begin(), piano.dimensioni.end());
+    dimensioni.remove(0);
+    const QMultiHash<qint64, FilePresente> presenti =
+        presentiPerDimensione(destinazione, dimensioni);
     QList<qsizetype> candidati;
     QStringList copie;
     for (qsizetype i = 0; i < piano.origini.size(); ++i) {
         const qint64 dimensione = piano.dimensioni.at(i);
-        if (dimensione <= 0 || !presenti.contains(dimensione))
+        if (!presenti.contains(dimensione))
             continue;
         candidati.append(i);
         for (auto presente = presenti.constFind(dimensione);

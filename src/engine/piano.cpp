@@ -50,9 +50,9 @@ struct FileInEsame
     }
 };
 
-// The photos' metadata, read side by side: a sidecar takes its photo's, and
-// an empty file holds no photo, nor is a folder of thousands of them a
-// reason to open each.
+// Each file's size and time and its photo's metadata, each read side by
+// side: a sidecar takes its photo's metadata, and an empty file holds no
+// photo, nor is a folder of thousands of them a reason to open each.
 void leggiFoto(const Richiesta &richiesta, const Scatti &gruppi, QList<FileInEsame> &file)
 {
     const QList<std::optional<platform::FileFacts>> fatti = platform::fileFacts(richiesta.origini);
