@@ -75,15 +75,18 @@ const QList<Opzione> &opzioni()
                            "byte sotto qualsiasi nome (uno scatto solo se le ha tutte); una foto "
                            "non spostata resta dov'è") },
         { { QStringLiteral("prova") }, {},
-            QStringLiteral("controlla la corsa come se cominciasse e mostra che cosa farebbe, una "
-                           "riga ORIGINE<TAB>NUOVO per file (NUOVO è - per un file .xmp senza la "
-                           "sua foto), senza toccare nulla; nei nomi \\, "
-                           "tabulazione e a capo sono scritti \\\\, \\t e \\n") },
+            QStringLiteral(
+                "controlla la corsa come se cominciasse e mostra che cosa farebbe, una "
+                "riga ORIGINE<TAB>NUOVO per file (NUOVO è - per un file che resta dov'è: "
+                "un file .xmp senza la sua foto, o con --salta-doppioni una foto che la "
+                "destinazione ha già), senza toccare nulla; nei nomi \\, "
+                "tabulazione e a capo sono scritti \\\\, \\t e \\n") },
         { { QStringLiteral("json") }, {},
             QStringLiteral("scrive il piano o l'esito in JSON, per gli script; un byte di un nome "
                            "che non è UTF-8 vi è scritto \\udcXX, come lo legge il "
-                           "\"surrogateescape\" di Python; un file .xmp senza la sua foto vi ha "
-                           "\"nuovo\": null") },
+                           "\"surrogateescape\" di Python; un file che resta dov'è vi ha "
+                           "\"nuovo\": null, e una foto che la destinazione ha già anche "
+                           "\"doppione\": true") },
         { { QStringLiteral("h"), QStringLiteral("help") }, {},
             QStringLiteral("mostra questo aiuto") },
         { { QStringLiteral("version") }, {}, QStringLiteral("mostra la versione") },
@@ -423,7 +426,8 @@ QJsonArray fileInJson(const PianoTrasferimento &piano, const QList<FileScelto> &
                 piano.scattoDallaFoto.at(i) ? QStringLiteral("exif") : QStringLiteral("file"));
         } else {
             voce.insert(QStringLiteral("nuovo"), QJsonValue::Null);
-            if (piano.doppioni.contains(scelti.at(i).percorso))
+            // After the sidecars without their photo come the doubles.
+            if (i >= piano.origini.size() + piano.senzaFoto.size())
                 voce.insert(QStringLiteral("doppione"), true);
         }
         if (fatti >= 0)
