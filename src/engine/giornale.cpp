@@ -232,6 +232,9 @@ struct Voce
     bool corretta() const { return !intento.hashCopia.isEmpty(); }
     const QByteArray &hashCopia() const { return corretta() ? intento.hashCopia : intento.hash; }
     bool siCorregge() const { return intento.oraNuova != intento.oraOriginale; }
+    // Whether the new file's stamp alone tells it unchanged: a change time
+    // without nanoseconds, as FAT's and exFAT's, may not show a later write.
+    bool improntaBasta() const { return impronta && impronta->changeNanoseconds != 0; }
 };
 
 // A journal as read back, held open and locked while it is worked on.
@@ -402,7 +405,7 @@ bool eQuello(const Voce &voce, const Ripresa &ripresa)
 {
     if (!voce.impronta || ripresa.impronta(voce.intento.nuovoNome) != voce.impronta)
         return false;
-    if (voce.impronta->changeNanoseconds != 0 || !voce.perCopia())
+    if (voce.improntaBasta() || !voce.perCopia())
         return true;
     return platform::hashOfFile(voce.intento.nuovoNome) == voce.hashCopia();
 }
@@ -973,11 +976,8 @@ QHash<QString, QByteArray> hashDaiGiornali(const QStringList &copie)
             continue;
         for (const Voce &voce : std::as_const(apertura.corsa->voci)) {
             const QString &copia = voce.intento.nuovoNome;
-            // A stamp whose change time has no nanoseconds may not show a
-            // later write, as on FAT and exFAT.
-            if (cercate.contains(copia) && voce.perCopia() && !voce.annullato && voce.impronta
-                && voce.impronta->changeNanoseconds != 0
-                && platform::fileStamp(copia) == voce.impronta)
+            if (cercate.contains(copia) && voce.perCopia() && !voce.annullato
+                && voce.improntaBasta() && platform::fileStamp(copia) == voce.impronta)
                 hash.insert(copia, voce.hashCopia());
         }
     }

@@ -7,7 +7,6 @@
 #include <QScopeGuard>
 #include <QThread>
 #include <QTimeZone>
-#include <QtConcurrent>
 
 #include <xxhash.h>
 
@@ -335,6 +334,23 @@ XXH128_hash_t copyContent(int in, off_t size, int out, const QStringList &paths,
     return patched ? XXH3_128bits_digest(patched.get()) : sourceHash;
 }
 
+// Calls lookUp for 0 to count - 1, one share of them on each processor: a
+// look-up of many files spends its time in the kernel's walk of each name,
+// which the processors share, and a thread pool's hand-over of each would
+// cost as much again.
+void onEachProcessor(qsizetype count, const std::function<void(qsizetype)> &lookUp)
+{
+    const int shares = std::max(1, QThread::idealThreadCount());
+    std::vector<std::future<void>> parts;
+    for (int share = 0; share < shares; ++share)
+        parts.push_back(std::async(std::launch::async, [&, share] {
+            for (qsizetype i = share; i < count; i += shares)
+                lookUp(i);
+        }));
+    for (std::future<void> &part : parts)
+        part.get();
+}
+
 FileStamp stampOf(const struct stat &status)
 {
     return FileStamp { status.st_dev, status.st_ino, status.st_size, status.st_ctim.tv_sec,
@@ -585,8 +601,9 @@ std::optional<FileFacts> fileFacts(const QString &path)
 
 QList<std::optional<FileFacts>> fileFacts(const QStringList &paths)
 {
-    return QtConcurrent::blockingMapped<QList<std::optional<FileFacts>>>(
-        paths, [](const QString &path) { return fileFacts(path); });
+    QList<std::optional<FileFacts>> facts(paths.size());
+    onEachProcessor(paths.size(), [&](qsizetype i) { facts[i] = fileFacts(paths.at(i)); });
+    return facts;
 }
 
 std::optional<QString> resolvedFolder(const QString &folder)
@@ -660,22 +677,13 @@ QList<StampedFile> visibleFilesIn(const QString &folder)
         if (entry->d_name[0] != '.' && entry->d_type != DT_DIR)
             names.append(entry->d_name);
     }
-    // The kernel's look-ups take most of the time: one share of them on
-    // each processor.
     QList<std::optional<FileStamp>> stamps(names.size());
-    const int shares = std::max(1, QThread::idealThreadCount());
-    std::vector<std::future<void>> lookups;
-    for (int share = 0; share < shares; ++share)
-        lookups.push_back(std::async(std::launch::async, [&, share] {
-            for (qsizetype i = share; i < names.size(); i += shares) {
-                struct stat status;
-                if (::fstatat(::dirfd(dir), names.at(i).constData(), &status, 0) == 0
-                    && S_ISREG(status.st_mode))
-                    stamps[i] = stampOf(status);
-            }
-        }));
-    for (std::future<void> &lookup : lookups)
-        lookup.get();
+    onEachProcessor(names.size(), [&](qsizetype i) {
+        struct stat status;
+        if (::fstatat(::dirfd(dir), names.at(i).constData(), &status, 0) == 0
+            && S_ISREG(status.st_mode))
+            stamps[i] = stampOf(status);
+    });
     QList<StampedFile> files;
     for (qsizetype i = 0; i < names.size(); ++i) {
         if (stamps.at(i))

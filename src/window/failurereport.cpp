@@ -7,6 +7,9 @@ namespace desktop {
 
 namespace {
 
+// Every message box is titled with the program's name.
+const QString Title = QStringLiteral("Copia e Rinomina");
+
 std::function<void(const QString &)> &failureSink()
 {
     static std::function<void(const QString &)> sink;
@@ -25,7 +28,7 @@ void report(QWidget *parent, const QString &text, QMessageBox::Icon icon)
         failureSink()(text);
         return;
     }
-    QMessageBox box(icon, QStringLiteral("Copia e Rinomina"), text, QMessageBox::Ok, parent);
+    QMessageBox box(icon, Title, text, QMessageBox::Ok, parent);
     box.exec();
 }
 
@@ -45,8 +48,7 @@ Answer ask(QWidget *parent, const QString &question)
 {
     if (questionSink())
         return questionSink()(question);
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Copia e Rinomina"), question,
-        QMessageBox::NoButton, parent);
+    QMessageBox box(QMessageBox::Question, Title, question, QMessageBox::NoButton, parent);
     QPushButton *yes = box.addButton(QStringLiteral("Sì"), QMessageBox::YesRole);
     QPushButton *no = box.addButton(QStringLiteral("No"), QMessageBox::NoRole);
     box.setEscapeButton(box.addButton(QStringLiteral("Annulla"), QMessageBox::RejectRole));
