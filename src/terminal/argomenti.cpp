@@ -1,0 +1,266 @@
+#include "terminal/argomenti.h"
+
+#include "engine/numerazione.h"
+
+#include <QCommandLineParser>
+#include <QRegularExpression>
+#include <QSet>
+
+const QString Uso = QStringLiteral("Uso:\n"
+                                   "  copia-e-rinomina copia  SORGENTE... DESTINAZIONE [opzioni]\n"
+                                   "  copia-e-rinomina sposta SORGENTE... DESTINAZIONE [opzioni]\n"
+                                   "  copia-e-rinomina annulla [--prova]\n"
+                                   "  copia-e-rinomina --help | --version\n");
+
+namespace {
+
+// One option, as the parser takes it and the help shows it.
+struct Opzione
+{
+    QStringList nomi;
+    QString valore;
+    QString descrizione;
+};
+
+const QList<Opzione> &opzioni()
+{
+    static const QList<Opzione> elenco {
+        { { QStringLiteral("n"), QStringLiteral("nome") }, QStringLiteral("BASE"),
+            QStringLiteral("il nome base dei nuovi file (predefinito: quello ricordato dalla "
+                           "finestra, altrimenti Img_)") },
+        { { QStringLiteral("o"), QStringLiteral("ordine") }, QStringLiteral("data|nome"),
+            QStringLiteral("data: per momento dello scatto, dopo il numero più alto della "
+                           "destinazione; nome: per nome del file, da 001 (predefinito: quello "
+                           "ricordato dalla finestra, altrimenti data)") },
+        { { QStringLiteral("c"), QStringLiteral("correggi") },
+            QStringLiteral("[MODELLO=][+|-]H:MM:SS"),
+            QStringLiteral("sposta l'ora di ogni nuovo file e le date di scatto dentro la copia, "
+                           "al più di 12:59:59; con MODELLO solo delle foto di quella fotocamera "
+                           "(il modello che la foto porta con sé), senza di tutte le altre; si può "
+                           "ripetere, una volta per fotocamera") },
+        { { QStringLiteral("r"), QStringLiteral("sottocartelle") }, {},
+            QStringLiteral("prende da ogni cartella anche i file delle sue sottocartelle (non "
+                           "quelle nascoste, né i collegamenti a cartelle): copia -r "
+                           "/media/scheda/DCIM prende tutta la scheda") },
+        { { QStringLiteral("e"), QStringLiteral("senza-estensione") }, {},
+            QStringLiteral("i nuovi nomi senza estensione") },
+        { { QStringLiteral("salta-doppioni") }, {},
+            QStringLiteral("non copia né sposta le foto che la destinazione ha già, con gli stessi "
+                           "byte sotto qualsiasi nome (uno scatto solo se le ha tutte); una foto "
+                           "non spostata resta dov'è") },
+        { { QStringLiteral("prova") }, {},
+            QStringLiteral(
+                "controlla la corsa come se cominciasse e mostra che cosa farebbe, una "
+                "riga ORIGINE<TAB>NUOVO per file (NUOVO è - per un file che resta dov'è: "
+                "un file .xmp senza la sua foto, o con --salta-doppioni una foto che la "
+                "destinazione ha già), senza toccare nulla; nei nomi \\, "
+                "tabulazione e a capo sono scritti \\\\, \\t e \\n") },
+        { { QStringLiteral("json") }, {},
+            QStringLiteral("scrive il piano o l'esito in JSON, per gli script; un byte di un nome "
+                           "che non è UTF-8 vi è scritto \\udcXX, come lo legge il "
+                           "\"surrogateescape\" di Python; un file che resta dov'è vi ha "
+                           "\"nuovo\": null, e una foto che la destinazione ha già anche "
+                           "\"doppione\": true") },
+        { { QStringLiteral("h"), QStringLiteral("help") }, {},
+            QStringLiteral("mostra questo aiuto") },
+        { { QStringLiteral("version") }, {}, QStringLiteral("mostra la versione") },
+    };
+    return elenco;
+}
+
+// The words in lines of at most 80 columns, each indented.
+QString aCapo(const QString &testo, int rientro)
+{
+    const QString margine(rientro, QLatin1Char(' '));
+    QString righe;
+    QString riga = margine;
+    for (const QString &parola : testo.split(QLatin1Char(' '))) {
+        if (riga.size() > rientro && riga.size() + 1 + parola.size() > 80) {
+            righe += riga + QLatin1Char('\n');
+            riga = margine;
+        }
+        riga += (riga.size() > rientro ? QStringLiteral(" ") : QString()) + parola;
+    }
+    return righe + riga + QLatin1Char('\n');
+}
+
+// The parser's own texts are English; these say the same in Italian.
+QString motivoDelParser(const QCommandLineParser &parser)
+{
+    if (!parser.unknownOptionNames().isEmpty()) {
+        const QString nome = parser.unknownOptionNames().first();
+        return QStringLiteral("opzione sconosciuta «%1%2»")
+            .arg(nome.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), nome);
+    }
+    static const QRegularExpression citato(QStringLiteral("'([^']*)'"));
+    const QString nome = citato.match(parser.errorText()).captured(1);
+    if (parser.errorText().startsWith(QLatin1String("Missing value")))
+        return QStringLiteral("manca il valore dopo «%1»").arg(nome);
+    if (parser.errorText().startsWith(QLatin1String("Unexpected value")))
+        return QStringLiteral("«%1» non prende un valore").arg(nome);
+    return parser.errorText();
+}
+
+// "[MODELLO=][+|-]H:MM:SS": a signed span of at most 12:59:59, in seconds,
+// for the photos of one camera model or, without it, for every other.
+Correzione correzioneDaTesto(const QString &testo)
+{
+    static const QRegularExpression forma(
+        QStringLiteral("^(?:([^=]*)=)?([+-]?)(\\d{1,2}):(\\d\\d):(\\d\\d)$"));
+    const QRegularExpressionMatch parti = forma.match(testo);
+    const int ore = parti.captured(3).toInt();
+    const int minuti = parti.captured(4).toInt();
+    const int secondi = parti.captured(5).toInt();
+    if (!parti.hasMatch() || ore > 12 || minuti > 59 || secondi > 59)
+        throw UsoSbagliato { QStringLiteral(
+            "--correggi vuole [MODELLO=][+|-]H:MM:SS, al più 12:59:59, non «%1»")
+                                 .arg(testo) };
+    const qint64 span = ore * 3600LL + minuti * 60LL + secondi;
+    return { parti.captured(1).trimmed(), parti.captured(2) == QLatin1String("-") ? -span : span };
+}
+
+// One correction a camera, and one for all the others.
+QList<Correzione> correzioniDaTesti(const QStringList &testi)
+{
+    QList<Correzione> correzioni;
+    QSet<QString> modelli;
+    for (const QString &testo : testi) {
+        const Correzione correzione = correzioneDaTesto(testo);
+        const QString chiave = correzione.modello.toCaseFolded();
+        if (modelli.contains(chiave))
+            throw UsoSbagliato {
+                correzione.modello.isEmpty()
+                    ? QStringLiteral("--correggi senza modello si dà una volta sola")
+                    : QStringLiteral("--correggi dà due correzioni a «%1»").arg(correzione.modello)
+            };
+        modelli.insert(chiave);
+        correzioni.append(correzione);
+    }
+    return correzioni;
+}
+
+} // namespace
+
+QString testoAiuto()
+{
+    QString testo = QStringLiteral(
+        "Copia o sposta foto in una cartella e le rinomina: un nome base, un numero\n"
+        "progressivo di almeno tre cifre e l'estensione del file in minuscolo.\n"
+        "Senza argomenti apre la finestra.\n\n");
+    testo += Uso;
+    testo += QStringLiteral(
+        "\nSORGENTE è un file o una cartella (tutti i suoi file ordinari); se ne possono\n"
+        "dare più d'uno, anche da cartelle diverse. DESTINAZIONE è la cartella in cui\n"
+        "vanno i file. copia li copia, sposta li sposta; in ordine di data i file di\n"
+        "tutte le sorgenti sono numerati insieme per il momento dello scatto che la\n"
+        "foto porta con sé (altrimenti per l'ora del file). I file di una cartella\n"
+        "con lo stesso nome ma per l'ultima estensione, come IMG_0001.CR2 e\n"
+        "IMG_0001.JPG, sono uno scatto e prendono un solo numero; un file .xmp va con\n"
+        "la sua foto (IMG_0001.xmp con lo scatto, IMG_0001.CR2.xmp con il file) e ne\n"
+        "prende il nome, e senza la sua foto resta dov'è. annulla riporta indietro\n"
+        "l'ultima corsa, della finestra o del terminale: toglie una copia solo se il\n"
+        "suo originale è ancora al suo posto, intatto; ciò che non può riportare lo\n"
+        "lascia e lo elenca, e la volta dopo torna alla stessa corsa.\n\n"
+        "Opzioni:\n");
+    for (const Opzione &opzione : opzioni()) {
+        QString nomi = opzione.nomi.first().size() == 1
+            ? QStringLiteral("-%1, --%2").arg(opzione.nomi.first(), opzione.nomi.last())
+            : QStringLiteral("    --%1").arg(opzione.nomi.first());
+        if (!opzione.valore.isEmpty())
+            nomi += QLatin1Char(' ') + opzione.valore;
+        testo += QStringLiteral("  %1\n%2").arg(nomi, aCapo(opzione.descrizione, 8));
+    }
+    testo += QStringLiteral(
+        "\nEsempi:\n"
+        "  Due fotocamere in una corsa, numerate insieme in ordine di scatto:\n"
+        "    copia-e-rinomina copia /media/scheda/DCIM/100CANON /media/telefono/DCIM/Camera \\\n"
+        "        ~/Foto/Vacanze -n Vacanze_\n"
+        "  L'anteprima, che non tocca nulla:\n"
+        "    copia-e-rinomina copia /media/scheda/DCIM/100CANON ~/Foto/Vacanze --prova\n"
+        "  Una seconda importazione della stessa scheda, senza le foto già importate:\n"
+        "    copia-e-rinomina copia -r /media/scheda/DCIM ~/Foto/Vacanze --salta-doppioni\n"
+        "  La fotocamera era un'ora e mezza avanti:\n"
+        "    copia-e-rinomina sposta /media/scheda/DCIM/100CANON ~/Foto -c -1:30:00\n"
+        "  Due fotocamere, la Canon un'ora avanti e la Nikon giusta:\n"
+        "    copia-e-rinomina copia /media/canon/DCIM/100CANON /media/nikon/DCIM/100NIKON \\\n"
+        "        ~/Foto/Gita -n Gita_ -c \"Canon EOS R6=-1:00:00\"\n"
+        "  Annullare l'ultima corsa, dopo aver visto che cosa farebbe:\n"
+        "    copia-e-rinomina annulla --prova\n"
+        "    copia-e-rinomina annulla\n\n"
+        "Ctrl-C, SIGTERM o SIGHUP fermano la corsa dopo la foto in corso.\n\n"
+        "Stato di uscita: 0 se ogni file è fatto (annulla: tutto è stato riportato\n"
+        "indietro); 1 se la corsa si è fermata a un file o è stata rifiutata prima di\n"
+        "cominciare; 2 per un uso sbagliato.\n");
+    return testo;
+}
+
+Argomenti leggiArgomenti(const QStringList &argomenti, bool &aiuto, bool &versione)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    for (const Opzione &opzione : opzioni())
+        parser.addOption(QCommandLineOption(opzione.nomi, opzione.descrizione, opzione.valore));
+    if (!parser.parse(argomenti))
+        throw UsoSbagliato { motivoDelParser(parser) };
+    aiuto = parser.isSet(QStringLiteral("help"));
+    versione = parser.isSet(QStringLiteral("version"));
+    if (aiuto || versione)
+        return {};
+
+    Argomenti letti;
+    QStringList posizionali = parser.positionalArguments();
+    if (posizionali.isEmpty())
+        throw UsoSbagliato { QStringLiteral("manca il comando: copia, sposta o annulla") };
+    letti.comando = posizionali.takeFirst();
+    letti.prova = parser.isSet(QStringLiteral("prova"));
+    letti.json = parser.isSet(QStringLiteral("json"));
+    if (letti.comando == QLatin1String("annulla")) {
+        if (!posizionali.isEmpty())
+            throw UsoSbagliato {
+                QStringLiteral("annulla non prende argomenti, non «%1»").arg(posizionali.first())
+            };
+        for (const char *nome : { "nome", "ordine", "correggi", "senza-estensione", "sottocartelle",
+                 "salta-doppioni" }) {
+            if (parser.isSet(QLatin1String(nome)))
+                throw UsoSbagliato {
+                    QStringLiteral("--%1 vale per copia e sposta, non per annulla").arg(nome)
+                };
+        }
+        return letti;
+    }
+    if (letti.comando != QLatin1String("copia") && letti.comando != QLatin1String("sposta"))
+        throw UsoSbagliato {
+            QStringLiteral("comando sconosciuto «%1»: copia, sposta o annulla").arg(letti.comando)
+        };
+    if (posizionali.size() < 2)
+        throw UsoSbagliato { posizionali.isEmpty()
+                ? QStringLiteral("mancano le sorgenti e la destinazione")
+                : QStringLiteral("manca la destinazione, dopo le sorgenti") };
+    letti.destinazione = posizionali.takeLast();
+    letti.sorgenti = posizionali;
+    for (const QString &percorso : posizionali + QStringList { letti.destinazione }) {
+        if (percorso.isEmpty())
+            throw UsoSbagliato { QStringLiteral("un percorso vuoto") };
+    }
+
+    if (parser.isSet(QStringLiteral("nome"))) {
+        letti.nome = parser.value(QStringLiteral("nome"));
+        if (nomeBaseVuoto(*letti.nome))
+            throw UsoSbagliato {
+                QStringLiteral("il nome base «%1» non dà nomi ai file").arg(*letti.nome)
+            };
+    }
+    if (parser.isSet(QStringLiteral("ordine"))) {
+        const QString ordine = parser.value(QStringLiteral("ordine"));
+        if (ordine != QLatin1String("data") && ordine != QLatin1String("nome"))
+            throw UsoSbagliato {
+                QStringLiteral("--ordine vuole data o nome, non «%1»").arg(ordine)
+            };
+        letti.perNome = ordine == QLatin1String("nome");
+    }
+    letti.correzioni = correzioniDaTesti(parser.values(QStringLiteral("correggi")));
+    letti.senzaEstensione = parser.isSet(QStringLiteral("senza-estensione"));
+    letti.sottocartelle = parser.isSet(QStringLiteral("sottocartelle"));
+    letti.saltaDoppioni = parser.isSet(QStringLiteral("salta-doppioni"));
+    return letti;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "engine/piano.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// How the program is called: for the help, and after a wrong use.
+extern const QString Uso;
+
+// Wrong use of the command line: what is wrong.
+struct UsoSbagliato
+{
+    QString motivo;
+};
+
+// What the arguments ask for.
+struct Argomenti
+{
+    QString comando;
+    // As given; each becomes a path of the program's form.
+    QStringList sorgenti;
+    QString destinazione;
+    std::optional<QString> nome;
+    std::optional<bool> perNome;
+    QList<Correzione> correzioni;
+    bool senzaEstensione = false;
+    bool sottocartelle = false;
+    bool saltaDoppioni = false;
+    bool prova = false;
+    bool json = false;
+};
+
+// What the program does, its options and examples, for --help.
+QString testoAiuto();
+
+// The command line, the program's name first. aiuto or versione is set when
+// it asks for the help or the version, and then nothing else is read.
+// Throws UsoSbagliato.
+Argomenti leggiArgomenti(const QStringList &argomenti, bool &aiuto, bool &versione);
