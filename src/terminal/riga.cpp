@@ -10,8 +10,8 @@
 #include "platform/console.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
-#include "platform/folderlisting.h"
 #include "terminal/argomenti.h"
+#include "terminal/sorgenti.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -23,7 +23,6 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <functional>
 #include <numeric>
 #include <optional>
 
@@ -42,64 +41,6 @@ void scrivi(std::FILE *flusso, const QByteArray &testo)
 void scrivi(std::FILE *flusso, const QString &testo)
 {
     scrivi(flusso, testo.toUtf8());
-}
-
-// The engine and its journal take whole paths, so that an undo run from
-// another folder finds the files. A folder is taken as the system resolves
-// it, so that "link/.." is the parent of the link's target; a path that leads
-// nowhere is kept as given, for the check to name.
-QString assoluto(const QString &percorso)
-{
-    if (const std::optional<QString> cartella = platform::resolvedFolder(percorso))
-        return *cartella;
-    const QString cartella = platform::folderPart(percorso);
-    const std::optional<QString> dove = cartella.isEmpty()
-        ? platform::resolvedFolder(QStringLiteral("."))
-        : platform::resolvedFolder(cartella);
-    return dove ? *dove + platform::namePart(percorso) : percorso;
-}
-
-// One file of the selection: its path for the engine, and as the user gave it.
-struct FileScelto
-{
-    QString percorso;
-    QString comeDato;
-};
-
-// The files the sources name, in argument order; a folder gives its ordinary
-// files as start-up takes them, and with sottocartelle those of its
-// subfolders. A file named twice counts once.
-QList<FileScelto> raccogli(const QStringList &sorgenti, bool sottocartelle)
-{
-    QList<FileScelto> scelti;
-    QSet<QString> visti;
-    const auto aggiungi = [&](const QString &percorso, const QString &comeDato) {
-        if (!visti.contains(percorso)) {
-            visti.insert(percorso);
-            scelti.append({ percorso, comeDato });
-        }
-    };
-    const std::function<void(const QString &, const QString &)> cartella =
-        [&](const QString &percorso, const QString &comeData) {
-            platform::FolderListing elenco(percorso + QStringLiteral("*.*"));
-            for (QString nome = elenco.next(); !nome.isEmpty(); nome = elenco.next())
-                aggiungi(percorso + nome, comeData + nome);
-            if (sottocartelle) {
-                for (const QString &sotto : platform::subfoldersOf(percorso))
-                    cartella(percorso + sotto + u'/', comeData + sotto + u'/');
-            }
-        };
-    for (const QString &sorgente : sorgenti) {
-        if (platform::isFolder(sorgente)) {
-            cartella(assoluto(sorgente), platform::withSeparator(sorgente));
-        } else if (platform::isOrdinaryFile(sorgente)) {
-            aggiungi(assoluto(sorgente), sorgente);
-        } else {
-            throw UsoSbagliato { QStringLiteral("«%1» non è un file né una cartella")
-                                     .arg(platform::displayFileName(sorgente)) };
-        }
-    }
-    return scelti;
 }
 
 QString decimale(double valore, int cifre)

@@ -1,0 +1,56 @@
+#include "terminal/sorgenti.h"
+
+#include "platform/console.h"
+#include "platform/filenames.h"
+#include "platform/fileops.h"
+#include "platform/folderlisting.h"
+#include "terminal/argomenti.h"
+
+#include <QSet>
+
+#include <functional>
+#include <optional>
+
+QString assoluto(const QString &percorso)
+{
+    if (const std::optional<QString> cartella = platform::resolvedFolder(percorso))
+        return *cartella;
+    const QString cartella = platform::folderPart(percorso);
+    const std::optional<QString> dove = cartella.isEmpty()
+        ? platform::resolvedFolder(QStringLiteral("."))
+        : platform::resolvedFolder(cartella);
+    return dove ? *dove + platform::namePart(percorso) : percorso;
+}
+
+QList<FileScelto> raccogli(const QStringList &sorgenti, bool sottocartelle)
+{
+    QList<FileScelto> scelti;
+    QSet<QString> visti;
+    const auto aggiungi = [&](const QString &percorso, const QString &comeDato) {
+        if (!visti.contains(percorso)) {
+            visti.insert(percorso);
+            scelti.append({ percorso, comeDato });
+        }
+    };
+    const std::function<void(const QString &, const QString &)> cartella =
+        [&](const QString &percorso, const QString &comeData) {
+            platform::FolderListing elenco(percorso + QStringLiteral("*.*"));
+            for (QString nome = elenco.next(); !nome.isEmpty(); nome = elenco.next())
+                aggiungi(percorso + nome, comeData + nome);
+            if (sottocartelle) {
+                for (const QString &sotto : platform::subfoldersOf(percorso))
+                    cartella(percorso + sotto + u'/', comeData + sotto + u'/');
+            }
+        };
+    for (const QString &sorgente : sorgenti) {
+        if (platform::isFolder(sorgente)) {
+            cartella(assoluto(sorgente), platform::withSeparator(sorgente));
+        } else if (platform::isOrdinaryFile(sorgente)) {
+            aggiungi(assoluto(sorgente), sorgente);
+        } else {
+            throw UsoSbagliato { QStringLiteral("«%1» non è un file né una cartella")
+                                     .arg(platform::displayFileName(sorgente)) };
+        }
+    }
+    return scelti;
+}

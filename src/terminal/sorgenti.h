@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// One file of the selection: its path for the engine, and as the user gave it.
+struct FileScelto
+{
+    QString percorso;
+    QString comeDato;
+};
+
+// The engine and its journal take whole paths, so that an undo run from
+// another folder finds the files. A folder is taken as the system resolves
+// it, so that "link/.." is the parent of the link's target; a path that leads
+// nowhere is kept as given, for the check to name.
+QString assoluto(const QString &percorso);
+
+// The files the sources name, in argument order; a folder gives its ordinary
+// files as start-up takes them, and with sottocartelle those of its
+// subfolders. A file named twice counts once.
+// Throws UsoSbagliato for a source that is neither a file nor a folder.
+QList<FileScelto> raccogli(const QStringList &sorgenti, bool sottocartelle);
