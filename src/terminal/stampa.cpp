@@ -1,0 +1,229 @@
+#include "terminal/stampa.h"
+
+#include "engine/controllo.h"
+#include "engine/esecuzione.h"
+#include "engine/giornale.h"
+#include "engine/piano.h"
+#include "platform/console.h"
+#include "platform/filenames.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocale>
+
+#include <optional>
+
+namespace {
+
+QString decimale(double valore, int cifre)
+{
+    return QLocale(QLocale::Italian).toString(valore, 'f', cifre);
+}
+
+// "96 MB/s", or "4,5 MB/s" when slow; decimal megabytes.
+QString velocita(qint64 byte, qint64 millisecondi)
+{
+    const double megaAlSecondo = double(byte) / 1e6 / (double(millisecondi) / 1000);
+    return decimale(megaAlSecondo, megaAlSecondo < 10 ? 1 : 0) + QStringLiteral(" MB/s");
+}
+
+void scriviJson(const QJsonObject &oggetto)
+{
+    scrivi(stdout, QJsonDocument(oggetto).toJson(QJsonDocument::Indented));
+}
+
+// A name in JSON keeps every byte, as a script reads it back.
+QJsonValue nomeInJson(const QString &nome)
+{
+    return platform::surrogateEscapedName(nome);
+}
+
+// When a photo was taken, in local time with its offset, to the millisecond.
+QJsonValue scattoInJson(const std::optional<qint64> &scatto)
+{
+    if (!scatto)
+        return QJsonValue::Null;
+    const QDateTime ora = QDateTime::fromMSecsSinceEpoch(*scatto / 1'000'000);
+    return ora.toOffsetFromUtc(ora.offsetFromUtc()).toString(Qt::ISODateWithMs);
+}
+
+QJsonArray fileInJson(const PianoTrasferimento &piano, const QList<FileScelto> &scelti,
+    const QStringList &nuovi, int fatti = -1)
+{
+    QJsonArray file;
+    for (qsizetype i = 0; i < scelti.size(); ++i) {
+        QJsonObject voce { { QStringLiteral("origine"), nomeInJson(scelti.at(i).comeDato) } };
+        if (i < piano.origini.size()) {
+            voce.insert(QStringLiteral("nuovo"), nomeInJson(nuovi.at(i)));
+            voce.insert(QStringLiteral("scatto"), scattoInJson(piano.scatti.at(i)));
+            voce.insert(QStringLiteral("fonte"),
+                piano.scattoDallaFoto.at(i) ? QStringLiteral("exif") : QStringLiteral("file"));
+        } else {
+            voce.insert(QStringLiteral("nuovo"), QJsonValue::Null);
+            // After the sidecars without their photo come the doubles.
+            if (i >= piano.origini.size() + piano.senzaFoto.size())
+                voce.insert(QStringLiteral("doppione"), true);
+        }
+        if (fatti >= 0)
+            voce.insert(QStringLiteral("fatto"), i < fatti);
+        file.append(voce);
+    }
+    return file;
+}
+
+// A name's bytes for a line of --prova: a backslash, a tab or a newline in
+// it would break the line, and are written \\, \t and \n.
+QByteArray nomeInRiga(const QString &nome)
+{
+    QByteArray riga;
+    for (const char c : platform::encodeFileName(nome)) {
+        if (c == '\\')
+            riga += "\\\\";
+        else if (c == '\t')
+            riga += "\\t";
+        else if (c == '\n')
+            riga += "\\n";
+        else
+            riga += c;
+    }
+    return riga;
+}
+
+// The line that tells how far the run has gone: the window's "12/600 · 3:05",
+// with the bytes and the speed between.
+QString rigaAvanzamento(const PianoTrasferimento &piano, const Avanzamento &avanzamento,
+    qint64 byteTotali, qint64 millisecondi)
+{
+    const QString conto = testoAvanzamento(
+        avanzamento.fatti, int(piano.nuoviNomi.size()), avanzamento.byte, byteTotali, millisecondi);
+    QStringList parti { conto.section(QStringLiteral(" · "), 0, 0) };
+    if (!piano.rinomina) {
+        parti << QStringLiteral("%1 di %2")
+                     .arg(testoDimensione(avanzamento.byte), testoDimensione(byteTotali));
+        if (millisecondi >= 100)
+            parti << velocita(avanzamento.byte, millisecondi);
+    }
+    if (const QString resto = conto.section(QStringLiteral(" · "), 1); !resto.isEmpty())
+        parti << QStringLiteral("mancano ") + resto;
+    return parti.join(QStringLiteral(" · "));
+}
+
+} // namespace
+
+void scrivi(std::FILE *flusso, const QByteArray &testo)
+{
+    std::fwrite(testo.constData(), 1, size_t(testo.size()), flusso);
+    std::fflush(flusso);
+}
+
+void scrivi(std::FILE *flusso, const QString &testo)
+{
+    scrivi(flusso, testo.toUtf8());
+}
+
+void segnala(const QString &testo)
+{
+    QString righe = testo;
+    righe.replace(QStringLiteral("\n\n"), QStringLiteral("\n"));
+    scrivi(stderr, righe + QLatin1Char('\n'));
+}
+
+void scriviRifiuto(const Argomenti &argomenti, const QString &motivo)
+{
+    segnala(motivo);
+    if (argomenti.json)
+        scriviJson({ { QStringLiteral("comando"), argomenti.comando },
+            { QStringLiteral("prova"), argomenti.prova }, { QStringLiteral("fatti"), 0 },
+            { QStringLiteral("errore"), motivo } });
+}
+
+void scriviProva(const Argomenti &argomenti, const PianoTrasferimento &piano,
+    const QList<FileScelto> &scelti, const QStringList &nuovi, const QString &destinazione)
+{
+    if (argomenti.json) {
+        scriviJson(
+            { { QStringLiteral("comando"), argomenti.comando }, { QStringLiteral("prova"), true },
+                { QStringLiteral("destinazione"), nomeInJson(destinazione) },
+                { QStringLiteral("file"), fileInJson(piano, scelti, nuovi) } });
+        return;
+    }
+    QByteArray righe;
+    for (qsizetype i = 0; i < scelti.size(); ++i)
+        righe += nomeInRiga(scelti.at(i).comeDato) + '\t'
+            + (i < piano.origini.size() ? nomeInRiga(nuovi.at(i)) : QByteArray("-")) + '\n';
+    scrivi(stdout, righe);
+}
+
+void scriviAvanzamento(const PianoTrasferimento &piano, const Avanzamento &avanzamento,
+    qint64 byteTotali, qint64 millisecondi)
+{
+    scrivi(stderr,
+        QStringLiteral("\r%1\x1b[K")
+            .arg(rigaAvanzamento(piano, avanzamento, byteTotali, millisecondi)));
+}
+
+void cancellaAvanzamento()
+{
+    scrivi(stderr, QStringLiteral("\r\x1b[K"));
+}
+
+void scriviEsitoCorsa(const Argomenti &argomenti, const PianoTrasferimento &piano,
+    const QList<FileScelto> &scelti, const QStringList &nuovi, const QString &destinazione,
+    const Avanzamento &avanzamento, const QString &errore, qint64 millisecondi)
+{
+    const int fatti = avanzamento.fatti;
+    const int totale = int(piano.nuoviNomi.size());
+    if (!errore.isEmpty())
+        segnala(errore);
+    const QString dateNonCorrette = avvisoDateNonCorrette(avanzamento.dateNonCorrette);
+    for (const QString &avviso :
+        { avanzamento.avvisoGiornale, dateNonCorrette, avvisoSenzaFoto(piano) }) {
+        if (!avviso.isEmpty())
+            segnala(avviso);
+    }
+
+    if (platform::standardErrorIsTerminal()) {
+        const bool una = fatti == 1;
+        QString riepilogo = QStringLiteral("%1 foto %2 in %3 s")
+                                .arg(fatti)
+                                .arg(QLatin1String(piano.spostare ? (una ? "spostata" : "spostate")
+                                                                  : (una ? "copiata" : "copiate")))
+                                .arg(decimale(double(millisecondi) / 1000, 1));
+        if (!piano.rinomina && avanzamento.byte > 0 && millisecondi >= 100)
+            riepilogo += QStringLiteral(" (%1)").arg(velocita(avanzamento.byte, millisecondi));
+        scrivi(stderr, riepilogo + QLatin1Char('\n'));
+    }
+    if (const qsizetype saltate = piano.doppioni.size())
+        scrivi(stderr,
+            (saltate == 1 ? QStringLiteral("1 foto già presente, saltata\n")
+                          : QStringLiteral("%1 foto già presenti, saltate\n").arg(saltate)));
+    if (argomenti.json) {
+        QJsonObject esito { { QStringLiteral("comando"), argomenti.comando },
+            { QStringLiteral("destinazione"), nomeInJson(destinazione) },
+            { QStringLiteral("totale"), totale }, { QStringLiteral("fatti"), fatti },
+            { QStringLiteral("byte"), qint64(avanzamento.byte) },
+            { QStringLiteral("secondi"), double(millisecondi) / 1000 },
+            { QStringLiteral("file"), fileInJson(piano, scelti, nuovi, fatti) } };
+        if (!errore.isEmpty())
+            esito.insert(QStringLiteral("errore"), errore);
+        if (!avanzamento.avvisoGiornale.isEmpty())
+            esito.insert(QStringLiteral("giornale"), avanzamento.avvisoGiornale);
+        if (!dateNonCorrette.isEmpty())
+            esito.insert(QStringLiteral("dateNonCorrette"), dateNonCorrette);
+        scriviJson(esito);
+    }
+}
+
+void scriviEsitoAnnulla(const Argomenti &argomenti, const EsitoAnnulla &esito)
+{
+    if (argomenti.json) {
+        scriviJson({ { QStringLiteral("comando"), QStringLiteral("annulla") },
+            { QStringLiteral("prova"), argomenti.prova },
+            { QStringLiteral("righe"), QJsonArray::fromStringList(esito.righe) },
+            { QStringLiteral("tuttoAnnullato"), esito.tuttoAnnullato } });
+    } else if (!esito.righe.isEmpty()) {
+        scrivi(stdout, esito.righe.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+    }
+}
