@@ -88,11 +88,17 @@ QString esegui(const PianoTrasferimento &piano, int ultimo = -1)
     return avanzamento.avvisoGiornale;
 }
 
-PianoTrasferimento piano(const QStringList &origini, const QStringList &nuovi, Modo modo)
+PianoTrasferimento piano(
+    const QStringList &origini, const QStringList &nuovi, Modo modo, qint64 correzione = 0)
 {
     PianoTrasferimento piano;
-    piano.origini = origini;
-    piano.nuoviNomi = nuovi;
+    for (qsizetype i = 0; i < origini.size(); ++i) {
+        FileDelPiano file;
+        file.origine = origini.at(i);
+        file.nuovoNome = nuovi.at(i);
+        file.correzione = correzione;
+        piano.file.append(file);
+    }
     piano.spostare = modo != Modo::Copia;
     piano.rinomina = modo == Modo::Sposta;
     return piano;
@@ -226,8 +232,7 @@ void TestGiornale::undo()
         { test::writeFile(m_sorgente->path(), nome, "uno", Scatto),
             test::writeFile(m_sorgente->path(), QStringLiteral("b.jpg"), "due", Scatto) },
         { cartella + QStringLiteral("/Img_001.jpg"), cartella + QStringLiteral("/Img_002.jpg") },
-        modo);
-    corsa.correzioni = QList<qint64>(corsa.origini.size(), 3600);
+        modo, 3600);
     QCOMPARE(esegui(corsa), QString());
     QCOMPARE(test::entriesOf(cartella), (QStringList { "Img_001.jpg", "Img_002.jpg" }));
 
@@ -236,7 +241,7 @@ void TestGiornale::undo()
     if (dopo == Dopo::NomeOccupato)
         test::writeFile(m_sorgente->path(), nome, "altro");
     if (dopo == Dopo::OriginaleSparito)
-        QVERIFY(QFile::remove(corsa.origini.at(0)));
+        QVERIFY(QFile::remove(corsa.file.at(0).origine));
     const QStringList primaSorgente = test::entriesOf(m_sorgente->path());
 
     const EsitoAnnulla esito = annullaUltimaCorsa(prova);
@@ -256,18 +261,18 @@ void TestGiornale::undo()
     const QStringList rimasti =
         dopo == Dopo::Niente ? QStringList() : QStringList { "Img_001.jpg" };
     QCOMPARE(test::entriesOf(cartella), rimasti);
-    QCOMPARE(test::contentOf(corsa.origini.at(1)), QByteArray("due"));
+    QCOMPARE(test::contentOf(corsa.file.at(1).origine), QByteArray("due"));
     if (corsa.spostare)
-        QCOMPARE(test::statOf(corsa.origini.at(1)).st_mtim.tv_sec, Scatto.toSecsSinceEpoch());
+        QCOMPARE(test::statOf(corsa.file.at(1).origine).st_mtim.tv_sec, Scatto.toSecsSinceEpoch());
 
     // A run counts as undone only when all of it is: the next undo comes
     // back to it, and knows what is back already.
     if (dopo == Dopo::NomeOccupato) {
-        QVERIFY(QFile::remove(corsa.origini.at(0)));
+        QVERIFY(QFile::remove(corsa.file.at(0).origine));
         const EsitoAnnulla ripresa = annullaUltimaCorsa(false);
         QVERIFY(ripresa.tuttoAnnullato);
         QCOMPARE(inizi(ripresa.righe.mid(1)), QStringList { "Riportata " });
-        QCOMPARE(test::contentOf(corsa.origini.at(0)), QByteArray("uno"));
+        QCOMPARE(test::contentOf(corsa.file.at(0).origine), QByteArray("uno"));
         QCOMPARE(test::entriesOf(cartella), QStringList());
     } else if (dopo != Dopo::Niente) {
         QCOMPARE(annullaUltimaCorsa(false).righe.mid(1), esito.righe.mid(2));
@@ -324,9 +329,8 @@ void TestGiornale::killedRun()
     }
     if (uccisa == Uccisa::DuranteAnnulla || uccisa == Uccisa::DuranteAnnullaPerCopia) {
         const bool perCopia = uccisa == Uccisa::DuranteAnnullaPerCopia;
-        PianoTrasferimento corsa = piano(
-            origini.mid(0, 2), nuovi.mid(0, 2), perCopia ? Modo::SpostaAltrove : Modo::Sposta);
-        corsa.correzioni = QList<qint64>(corsa.origini.size(), 3600);
+        PianoTrasferimento corsa = piano(origini.mid(0, 2), nuovi.mid(0, 2),
+            perCopia ? Modo::SpostaAltrove : Modo::Sposta, 3600);
         esegui(corsa);
         // Back with the corrected time, before the undo could put the old one.
         if (perCopia)
@@ -630,7 +634,7 @@ void TestGiornale::correctedCaptureDates()
     eseguiPiano(
         corsa, [](int) {}, ferma, avanzamento);
 
-    const QString copia = corsa.nuoviNomi.first();
+    const QString copia = corsa.file.first().nuovoNome;
     const QByteArray corretta = test::contentOf(copia);
     QCOMPARE(corretta.size(), originale.size());
     int diversi = 0;
@@ -653,8 +657,8 @@ void TestGiornale::correctedCaptureDates()
     }
 
     if (sidecar) {
-        QCOMPARE(platform::namePart(corsa.nuoviNomi.last()), u"Img_001.xmp"_s);
-        QCOMPARE(test::contentOf(corsa.nuoviNomi.last()),
+        QCOMPARE(platform::namePart(corsa.file.last().nuovoNome), u"Img_001.xmp"_s);
+        QCOMPARE(test::contentOf(corsa.file.last().nuovoNome),
             QByteArray(xmp).replace("T11:", "T10:").replace(" 11:", " 10:"));
     }
 
@@ -727,7 +731,10 @@ void TestGiornale::importOnce()
     if (imported) {
         QCOMPARE(preparaPiano(richiesta, corsa), QString());
         esegui(corsa);
-        QCOMPARE(hashDaiGiornali(corsa.nuoviNomi).size(), corsa.nuoviNomi.size());
+        QStringList copie;
+        for (const FileDelPiano &file : std::as_const(corsa.file))
+            copie.append(file.nuovoNome);
+        QCOMPARE(hashDaiGiornali(copie).size(), copie.size());
     }
     if (!changed.isEmpty()) {
         QFile copia(destinazione(changed));
@@ -741,11 +748,13 @@ void TestGiornale::importOnce()
     richiesta.doppioni = Doppioni::Saltati;
     QCOMPARE(preparaPiano(richiesta, corsa), QString());
     QStringList found;
-    for (const QString &doppione : std::as_const(corsa.doppioni))
-        found.append(platform::namePart(doppione));
+    for (const FileDelPiano &resta : std::as_const(corsa.restano)) {
+        QVERIFY(resta.doppione);
+        found.append(platform::namePart(resta.origine));
+    }
     QCOMPARE(found, expected);
-    if (!corsa.numeri.isEmpty())
-        QCOMPARE(corsa.numeri.first(), corsa.ultimo + 1);
+    if (!corsa.file.isEmpty())
+        QCOMPARE(corsa.file.first().numero, corsa.ultimo + 1);
     esegui(corsa);
     QCOMPARE(test::entriesOf(m_destinazione->path()).size(),
         before.size() + chosen.size() - expected.size());

@@ -215,10 +215,10 @@ void TestSuffisso::planOrder()
     PianoTrasferimento piano;
     preparaPiano(richiesta, piano);
     QStringList order;
-    for (const QString &origine : std::as_const(piano.origini))
-        order.append(QDir(root.path()).relativeFilePath(origine));
+    for (const FileDelPiano &file : std::as_const(piano.file))
+        order.append(QDir(root.path()).relativeFilePath(file.origine));
     QCOMPARE(order, expected);
-    QCOMPARE(platform::namePart(piano.nuoviNomi.last()),
+    QCOMPARE(platform::namePart(piano.file.last().nuovoNome),
         QStringLiteral("Img_%1").arg(expected.size(), 3, 10, QLatin1Char('0'))
             + expected.last().mid(expected.last().indexOf(u'.')).toLower());
 }
@@ -306,11 +306,10 @@ void TestSuffisso::shots()
     PianoTrasferimento piano;
     QCOMPARE(preparaPiano(richiesta, piano), QString());
     QStringList plan;
-    for (qsizetype i = 0; i < piano.origini.size(); ++i)
-        plan.append(QDir(root).relativeFilePath(piano.origini.at(i)) + u'>'
-            + platform::namePart(piano.nuoviNomi.at(i)));
-    for (const QString &sidecar : std::as_const(piano.senzaFoto))
-        plan.append(QDir(root).relativeFilePath(sidecar) + QStringLiteral(">-"));
+    for (const FileDelPiano &file : piano.file + piano.restano)
+        plan.append(QDir(root).relativeFilePath(file.origine) + u'>'
+            + (file.nuovoNome.isEmpty() ? QStringLiteral("-")
+                                        : platform::namePart(file.nuovoNome)));
     QCOMPARE(plan, expected);
 }
 

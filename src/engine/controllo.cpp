@@ -66,9 +66,9 @@ QString motivoFile(const PianoTrasferimento &piano, const QString &destinazione,
     for (const QString &nome : platform::namesIn(destinazione))
         presenti.insert(chiave(nome));
 
-    for (qsizetype i = 0; i < piano.origini.size(); ++i) {
-        const qint64 byte = piano.dimensioni.at(i);
-        const QString nome = platform::namePart(piano.nuoviNomi.at(i));
+    for (const FileDelPiano &file : piano.file) {
+        const qint64 byte = file.dimensione;
+        const QString nome = platform::namePart(file.nuovoNome);
         if (presenti.contains(chiave(nome)))
             return QStringLiteral("Nella destinazione esiste già «%1»").arg(nome);
         const QString motivo = supporto.fatNames ? motivoNomeRifiutato(nome) : QString();
@@ -80,7 +80,7 @@ QString motivoFile(const PianoTrasferimento &piano, const QString &destinazione,
         if (supporto.largestFile >= 0 && byte > supporto.largestFile)
             return QStringLiteral("Il file «%1» (%2) è troppo grande per questo supporto, che non "
                                   "tiene file di %3 o più")
-                .arg(platform::namePart(piano.origini.at(i)), testoDimensione(byte),
+                .arg(platform::namePart(file.origine), testoDimensione(byte),
                     testoDimensione(supporto.largestFile + 1));
         spazioFile += inUnitaIntere(byte, supporto.allocationUnit);
         // Each copy is written under a hidden name beside its own first,
@@ -94,7 +94,7 @@ QString motivoFile(const PianoTrasferimento &piano, const QString &destinazione,
 
 QString motivoPiano(const PianoTrasferimento &piano)
 {
-    const QString destinazione = platform::folderPart(piano.nuoviNomi.first());
+    const QString destinazione = platform::folderPart(piano.file.first().nuovoNome);
     const std::optional<platform::Medium> supporto = platform::mediumOf(destinazione);
     QString motivo = motivoCartella(
         destinazione, supporto, piano.supportoDestinazione, QStringLiteral("di destinazione"));
@@ -104,8 +104,8 @@ QString motivoPiano(const PianoTrasferimento &piano)
         // The originals go from their folders, which must allow it; the
         // terminal takes them from several.
         QSet<QString> cartelle;
-        for (const QString &percorso : piano.origini) {
-            const QString origine = platform::folderPart(percorso);
+        for (const FileDelPiano &file : piano.file) {
+            const QString origine = platform::folderPart(file.origine);
             if (cartelle.contains(origine))
                 continue;
             cartelle.insert(origine);
@@ -135,7 +135,7 @@ QString motivoPiano(const PianoTrasferimento &piano)
 
 QString controllaPiano(const PianoTrasferimento &piano)
 {
-    if (piano.nuoviNomi.isEmpty())
+    if (piano.file.isEmpty())
         return {};
     const QString motivo = motivoPiano(piano);
     if (motivo.isEmpty())

@@ -72,17 +72,19 @@ bool giaPresente(
 
 } // namespace
 
-QStringList doppioniNellaDestinazione(const PianoTrasferimento &piano, const QString &destinazione)
+void segnaDoppioni(PianoTrasferimento &piano, const QString &destinazione)
 {
     // An empty file holds no photo.
-    QSet<qint64> dimensioni(piano.dimensioni.begin(), piano.dimensioni.end());
+    QSet<qint64> dimensioni;
+    for (const FileDelPiano &file : std::as_const(piano.file))
+        dimensioni.insert(file.dimensione);
     dimensioni.remove(0);
     const QMultiHash<qint64, FilePresente> presenti =
         presentiPerDimensione(destinazione, dimensioni);
     QList<qsizetype> candidati;
     QStringList copie;
-    for (qsizetype i = 0; i < piano.origini.size(); ++i) {
-        const qint64 dimensione = piano.dimensioni.at(i);
+    for (qsizetype i = 0; i < piano.file.size(); ++i) {
+        const qint64 dimensione = piano.file.at(i).dimensione;
         if (!presenti.contains(dimensione))
             continue;
         candidati.append(i);
@@ -91,20 +93,22 @@ QStringList doppioniNellaDestinazione(const PianoTrasferimento &piano, const QSt
             copie.append(presente->percorso);
     }
     if (candidati.isEmpty())
-        return {};
+        return;
 
     Contenuti contenuti(hashDaiGiornali(copie));
-    QList<bool> doppio(piano.origini.size(), false);
-    for (const qsizetype i : std::as_const(candidati))
-        doppio[i] =
-            giaPresente(piano.origini.at(i), presenti.values(piano.dimensioni.at(i)), contenuti);
-    // A shot with one new file goes whole, under one number.
-    QStringList doppioni;
-    for (qsizetype inizio = 0, fine = 0; inizio < piano.origini.size(); inizio = fine) {
-        while (fine < piano.origini.size() && piano.numeri.at(fine) == piano.numeri.at(inizio))
-            ++fine;
-        if (std::all_of(doppio.begin() + inizio, doppio.begin() + fine, [](bool d) { return d; }))
-            doppioni.append(piano.origini.mid(inizio, fine - inizio));
+    QList<bool> doppio(piano.file.size(), false);
+    for (const qsizetype i : std::as_const(candidati)) {
+        const FileDelPiano &file = piano.file.at(i);
+        doppio[i] = giaPresente(file.origine, presenti.values(file.dimensione), contenuti);
     }
-    return doppioni;
+    // A shot with one new file goes whole, under one number.
+    for (qsizetype inizio = 0, fine = 0; inizio < piano.file.size(); inizio = fine) {
+        while (
+            fine < piano.file.size() && piano.file.at(fine).numero == piano.file.at(inizio).numero)
+            ++fine;
+        const bool tutti =
+            std::all_of(doppio.begin() + inizio, doppio.begin() + fine, [](bool d) { return d; });
+        for (qsizetype i = inizio; i < fine; ++i)
+            piano.file[i].doppione = tutti;
+    }
 }

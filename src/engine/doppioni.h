@@ -2,12 +2,12 @@
 
 #include "engine/piano.h"
 
-#include <QStringList>
+#include <QString>
 
-// The files of the plan whose shot the destination folder already holds
+// Marks the files of the plan whose shot the destination folder already holds
 // whole: for each of its files one of the very same bytes, under any name.
 // Sizes come first, from one look at each file of the destination; content,
 // by hash, only for equal sizes. A copy a run published there, still as its
 // journal recorded it, is not read again. A file is never its own double, as
 // when the destination is the folder it is in.
-QStringList doppioniNellaDestinazione(const PianoTrasferimento &piano, const QString &destinazione);
+void segnaDoppioni(PianoTrasferimento &piano, const QString &destinazione);

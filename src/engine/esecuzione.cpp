@@ -26,13 +26,12 @@ void impostaDataFile(const QString &nomeFile, const QDateTime &ora)
 }
 
 // Gives the new file its corrected time, if a correction applies; true then.
-bool correggi(const PianoTrasferimento &piano, int posizione)
+bool correggi(const FileDelPiano &file)
 {
-    const QString &nuovoNome = piano.nuoviNomi.at(posizione);
-    const qint64 correzione = piano.correzioni.value(posizione);
-    if (correzione == 0)
+    if (file.correzione == 0)
         return false;
-    impostaDataFile(nuovoNome, oraCorretta(platform::fileTime(nuovoNome), correzione));
+    impostaDataFile(
+        file.nuovoNome, oraCorretta(platform::fileTime(file.nuovoNome), file.correzione));
     return true;
 }
 
@@ -41,10 +40,10 @@ bool correggi(const PianoTrasferimento &piano, int posizione)
 void completa(
     const PianoTrasferimento &piano, int posizione, Giornale &giornale, Avanzamento &avanzamento)
 {
-    const QString &nuovoNome = piano.nuoviNomi.at(posizione);
-    if (correggi(piano, posizione))
-        giornale.completato(posizione, nuovoNome);
-    avanzamento.byte += piano.dimensioni.value(posizione);
+    const FileDelPiano &file = piano.file.at(posizione);
+    if (correggi(file))
+        giornale.completato(posizione, file.nuovoNome);
+    avanzamento.byte += file.dimensione;
     ++avanzamento.fatti;
 }
 
@@ -53,15 +52,16 @@ VoceGiornale voceGiornale(const PianoTrasferimento &piano, int posizione, qint64
     const QByteArray &hash, const QDateTime &ora,
     const std::optional<platform::FileStamp> &sorgente)
 {
+    const FileDelPiano &file = piano.file.at(posizione);
     VoceGiornale voce;
     voce.posizione = posizione;
-    voce.origine = piano.origini.at(posizione);
-    voce.nuovoNome = piano.nuoviNomi.at(posizione);
+    voce.origine = file.origine;
+    voce.nuovoNome = file.nuovoNome;
     voce.spostato = piano.spostare;
     voce.dimensione = dimensione;
     voce.hash = hash;
     voce.oraOriginale = ora;
-    voce.oraNuova = oraCorretta(ora, piano.correzioni.value(posizione));
+    voce.oraNuova = oraCorretta(ora, file.correzione);
     voce.sorgente = sorgente;
     return voce;
 }
@@ -71,7 +71,7 @@ VoceGiornale voceRinomina(const PianoTrasferimento &piano, int posizione)
     // A file that cannot be read is no concern here: the rename itself tells
     // what is wrong with it.
     QDateTime ora;
-    const auto sorgente = platform::fileStamp(piano.origini.at(posizione), &ora);
+    const auto sorgente = platform::fileStamp(piano.file.at(posizione).origine, &ora);
     return voceGiornale(piano, posizione, sorgente ? sorgente->size : 0, {}, ora, sorgente);
 }
 
@@ -81,7 +81,6 @@ VoceGiornale voceRinomina(const PianoTrasferimento &piano, int posizione)
 void completaCopia(const PianoTrasferimento &piano, int posizione, platform::PendingCopy &copia,
     Giornale &giornale, Avanzamento &avanzamento)
 {
-    const QString &nuovoNome = piano.nuoviNomi.at(posizione);
     platform::verifyCopy(copia, piano.spostare);
     VoceGiornale voce = voceGiornale(piano, posizione, copia.size(), copia.sourceHashHex(),
         copia.sourceTime(), copia.sourceStamp());
@@ -89,7 +88,7 @@ void completaCopia(const PianoTrasferimento &piano, int posizione, platform::Pen
         voce.hashCopia = copia.hashHex();
     giornale.registra({ voce });
     platform::publishCopy(copia);
-    giornale.pubblicato(posizione, nuovoNome);
+    giornale.pubblicato(posizione, piano.file.at(posizione).nuovoNome);
     if (piano.spostare) {
         platform::removeMovedOriginal(copia);
         giornale.originaleEliminato(posizione);
@@ -106,18 +105,17 @@ void rinomina(
     if (posizione % RinomineInAnticipo == 0) {
         QList<VoceGiornale> voci;
         for (int i = posizione;
-             i < std::min<qsizetype>(posizione + RinomineInAnticipo, piano.nuoviNomi.size()); ++i)
+             i < std::min<qsizetype>(posizione + RinomineInAnticipo, piano.file.size()); ++i)
             voci.append(voceRinomina(piano, i));
         giornale.registra(voci);
     }
-    const QString &origine = piano.origini.at(posizione);
-    const QString &nuovoNome = piano.nuoviNomi.at(posizione);
-    if (!platform::renameFile(origine, nuovoNome)) {
-        platform::PendingCopy copia = platform::writeCopy(origine, nuovoNome);
+    const FileDelPiano &file = piano.file.at(posizione);
+    if (!platform::renameFile(file.origine, file.nuovoNome)) {
+        platform::PendingCopy copia = platform::writeCopy(file.origine, file.nuovoNome);
         completaCopia(piano, posizione, copia, giornale, avanzamento);
         return;
     }
-    giornale.pubblicato(posizione, nuovoNome);
+    giornale.pubblicato(posizione, file.nuovoNome);
     completa(piano, posizione, giornale, avanzamento);
 }
 
@@ -125,15 +123,13 @@ void rinomina(
 // photo's, and a sidecar's, whose photo may hold none. A photo whose dates
 // cannot be rewritten where they lie is copied as it is, and the end of the
 // run says so.
-QList<platform::BytePatch> dateCorrette(
-    const PianoTrasferimento &piano, int posizione, Avanzamento &avanzamento)
+QList<platform::BytePatch> dateCorrette(const FileDelPiano &file, Avanzamento &avanzamento)
 {
-    const qint64 correzione = piano.correzioni.value(posizione);
-    if (correzione == 0)
+    if (file.correzione == 0)
         return {};
-    const auto patches = platform::captureDatePatches(piano.origini.at(posizione), correzione);
-    if (!patches && piano.scattoDallaFoto.value(posizione))
-        avanzamento.dateNonCorrette.append(piano.origini.at(posizione));
+    const auto patches = platform::captureDatePatches(file.origine, file.correzione);
+    if (!patches && file.scattoDallaFoto)
+        avanzamento.dateNonCorrette.append(file.origine);
     return patches.value_or(QList<platform::BytePatch>());
 }
 
@@ -150,11 +146,16 @@ QString elenco(const QStringList &percorsi)
 
 QString avvisoSenzaFoto(const PianoTrasferimento &piano)
 {
-    if (piano.senzaFoto.isEmpty())
+    QStringList senzaFoto;
+    for (const FileDelPiano &file : piano.restano) {
+        if (!file.doppione)
+            senzaFoto.append(file.origine);
+    }
+    if (senzaFoto.isEmpty())
         return {};
     return QStringLiteral("Questi file .xmp sono rimasti dove sono, perché la loro foto non era "
                           "tra i file scelti: %1.")
-        .arg(elenco(piano.senzaFoto));
+        .arg(elenco(senzaFoto));
 }
 
 QString avvisoDateNonCorrette(const QStringList &origini)
@@ -172,14 +173,15 @@ void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)>
 {
     // A run left with no file, as when the destination had them all, is no
     // run for an undo to take back.
-    if (piano.nuoviNomi.isEmpty())
+    if (piano.file.isEmpty())
         return;
-    Giornale giornale(int(piano.nuoviNomi.size()));
+    Giornale giornale(int(piano.file.size()));
     // Said at the end of the run, however it ends.
     const auto avvisa = qScopeGuard([&] {
         if (giornale.nonRegistratoDa() >= 0)
             avanzamento.avvisoGiornale =
-                avvisoGiornale(piano.origini, giornale.nonRegistratoDa(), giornale.motivo());
+                avvisoGiornale(piano.file.value(giornale.nonRegistratoDa()).origine,
+                    giornale.nonRegistratoDa(), giornale.motivo());
     });
     // Each copy is flushed and read back on a thread of its own: while one is
     // read back the next is flushed, and the one after is written. They are
@@ -203,7 +205,7 @@ void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)>
     };
 
     int fatti = 0;
-    for (; fatti < piano.nuoviNomi.size() && !ferma && !fallito; ++fatti) {
+    for (; fatti < piano.file.size() && !ferma && !fallito; ++fatti) {
         avanza(fatti);
         if (piano.rinomina) {
             rinomina(piano, fatti, giornale, avanzamento);
@@ -211,8 +213,9 @@ void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)>
         }
         std::optional<platform::PendingCopy> copia;
         try {
-            copia.emplace(platform::writeCopy(piano.origini.at(fatti), piano.nuoviNomi.at(fatti),
-                &fallito, dateCorrette(piano, fatti, avanzamento)));
+            const FileDelPiano &file = piano.file.at(fatti);
+            copia.emplace(platform::writeCopy(
+                file.origine, file.nuovoNome, &fallito, dateCorrette(file, avanzamento)));
         } catch (...) {
             // A failure of a file before comes first.
             attendiTutti();
@@ -240,7 +243,8 @@ void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)>
     }
     attendiTutti();
     if (piano.liberaUltimo && fatti > 0) {
-        platform::makeWritable(piano.nuoviNomi.at(fatti - 1));
-        giornale.completato(fatti - 1, piano.nuoviNomi.at(fatti - 1));
+        const QString &ultimo = piano.file.at(fatti - 1).nuovoNome;
+        platform::makeWritable(ultimo);
+        giornale.completato(fatti - 1, ultimo);
     }
 }

@@ -994,14 +994,14 @@ EsitoAnnulla annullaUltimaCorsa(bool prova)
     return ripercorri(prova, true);
 }
 
-QString avvisoGiornale(const QStringList &origini, int posizione, const QString &motivo)
+QString avvisoGiornale(const QString &origine, int posizione, const QString &motivo)
 {
     QString testo = posizione <= 0
         ? QStringLiteral("Questa corsa non si potrà annullare: il suo giornale non si è potuto "
                          "scrivere.")
         : QStringLiteral("Questa corsa non si potrà annullare da «%1» in poi: il suo giornale non "
                          "si è potuto scrivere oltre.")
-              .arg(mostra(origini.value(posizione)));
+              .arg(mostra(origine));
     if (!motivo.isEmpty())
         testo += QLatin1Char(' ') + motivo;
     return testo;

@@ -107,5 +107,5 @@ QHash<QString, QByteArray> hashDaiGiornali(const QStringList &copie);
 QString cartellaGiornali();
 
 // What a front end says at the end of a run whose journal failed at the
-// file at posizione of the plan's origini.
-QString avvisoGiornale(const QStringList &origini, int posizione, const QString &motivo);
+// file at posizione of the plan, whose original is origine.
+QString avvisoGiornale(const QString &origine, int posizione, const QString &motivo);

@@ -29,66 +29,63 @@ qint64 correzioneDi(const QList<Correzione> &correzioni, const QString &modello)
     return perOgniAltra;
 }
 
-// One file as the plan takes it, from one look at it and at its metadata.
-struct FileInEsame
+// When a file whose time is known was taken, by its camera's corrected clock.
+qint64 scattoCorretto(const FileDelPiano &file)
 {
-    std::optional<platform::FileFacts> fatti;
-    platform::PhotoMetadata foto;
-    qint64 correzione = 0;
+    return *file.scatto + file.correzione * 1'000'000'000;
+}
 
-    // When it was taken, in nanoseconds: as the photo says, else its file time.
-    std::optional<qint64> scatto() const
-    {
-        if (foto.captureTime)
-            return foto.captureTime;
-        return fatti ? std::optional(fatti->modified) : std::nullopt;
-    }
-    std::optional<qint64> scattoCorretto() const
-    {
-        const std::optional<qint64> ora = scatto();
-        return ora ? std::optional(*ora + correzione * 1'000'000'000) : std::nullopt;
-    }
-};
-
-// Each file's size and time and its photo's metadata, each read side by
-// side: a sidecar takes its photo's metadata, and an empty file holds no
-// photo, nor is a folder of thousands of them a reason to open each.
-void leggiFoto(const Richiesta &richiesta, const Scatti &gruppi, QList<FileInEsame> &file)
+// Each file of the selection as the plan takes it: its size and time from
+// one look at it, its photo's metadata read side by side with the others'.
+// A sidecar takes its photo's, and an empty file holds no photo, nor is a
+// folder of thousands of them a reason to open each.
+QList<FileDelPiano> leggiFile(const Richiesta &richiesta, const Scatti &gruppi)
 {
     const QList<std::optional<platform::FileFacts>> fatti = platform::fileFacts(richiesta.origini);
+    QList<FileDelPiano> file(richiesta.origini.size());
+    for (qsizetype i = 0; i < file.size(); ++i) {
+        file[i].origine = richiesta.origini.at(i);
+        if (fatti.at(i)) {
+            file[i].dimensione = fatti.at(i)->size;
+            file[i].scatto = fatti.at(i)->modified;
+        }
+    }
     QStringList foto;
     QList<qsizetype> posizioni;
     for (const Scatto &scatto : gruppi.scatti) {
         for (qsizetype j = 0; j < scatto.file.size(); ++j) {
             const qsizetype i = scatto.file.at(j);
-            FileInEsame &esame = file[i];
-            esame.fatti = fatti.at(i);
-            if (scatto.foto.at(j) == i && esame.fatti && esame.fatti->size > 0) {
-                foto.append(richiesta.origini.at(i));
+            if (scatto.foto.at(j) == i && file.at(i).dimensione > 0) {
+                foto.append(file.at(i).origine);
                 posizioni.append(i);
             }
         }
     }
     const QList<platform::PhotoMetadata> metadati = platform::photoMetadata(foto);
+    QList<platform::PhotoMetadata> metadatiDi(file.size());
     for (qsizetype k = 0; k < posizioni.size(); ++k)
-        file[posizioni.at(k)].foto = metadati.at(k);
+        metadatiDi[posizioni.at(k)] = metadati.at(k);
     for (const Scatto &scatto : gruppi.scatti) {
         for (qsizetype j = 0; j < scatto.file.size(); ++j) {
-            FileInEsame &esame = file[scatto.file.at(j)];
-            esame.foto = file.at(scatto.foto.at(j)).foto;
-            esame.correzione = correzioneDi(richiesta.correzioni, esame.foto.model);
+            FileDelPiano &esame = file[scatto.file.at(j)];
+            const platform::PhotoMetadata &suaFoto = metadatiDi.at(scatto.foto.at(j));
+            if (suaFoto.captureTime) {
+                esame.scatto = suaFoto.captureTime;
+                esame.scattoDallaFoto = true;
+            }
+            esame.modello = suaFoto.model;
+            esame.correzione = correzioneDi(richiesta.correzioni, esame.modello);
         }
     }
+    return file;
 }
 
 // The files in the order asked, shot by shot, each shot in its place by its
-// earliest photo or by the first of its names, with their sizes, times,
-// corrections and the shot's number counted from 1.
+// earliest photo or by the first of its names, numbered from 1.
 void ordina(const Richiesta &richiesta, PianoTrasferimento &piano)
 {
     const Scatti gruppi = raggruppaScatti(richiesta.origini, richiesta.senzaEstensione);
-    QList<FileInEsame> file(richiesta.origini.size());
-    leggiFoto(richiesta, gruppi, file);
+    const QList<FileDelPiano> file = leggiFile(richiesta, gruppi);
     // Each shot's earliest moment and its photo first by name.
     QList<std::optional<qint64>> ore;
     QStringList prime;
@@ -99,11 +96,10 @@ void ordina(const Richiesta &richiesta, PianoTrasferimento &piano)
             const qsizetype i = scatto.file.at(j);
             if (scatto.foto.at(j) != i)
                 continue;
-            const std::optional<qint64> ora = file.at(i).scattoCorretto();
-            if (ora && (!primo || *ora < *primo))
-                primo = ora;
-            if (prima.isEmpty() || richiesta.origini.at(i) < prima)
-                prima = richiesta.origini.at(i);
+            if (file.at(i).scatto && (!primo || scattoCorretto(file.at(i)) < *primo))
+                primo = scattoCorretto(file.at(i));
+            if (prima.isEmpty() || file.at(i).origine < prima)
+                prima = file.at(i).origine;
         }
         ore.append(primo);
         prime.append(prima);
@@ -117,27 +113,21 @@ void ordina(const Richiesta &richiesta, PianoTrasferimento &piano)
     for (const qsizetype posizione : ordine) {
         ++numero;
         for (const qsizetype i : gruppi.scatti.at(posizione).file) {
-            const FileInEsame &esame = file.at(i);
-            piano.origini.append(richiesta.origini.at(i));
-            piano.numeri.append(numero);
-            // A file gone since it was chosen ends the run when its turn comes.
-            piano.dimensioni.append(esame.fatti ? esame.fatti->size : 0);
-            piano.scatti.append(esame.scatto());
-            piano.scattoDallaFoto.append(esame.foto.captureTime.has_value());
-            piano.correzioni.append(esame.correzione);
+            piano.file.append(file.at(i));
+            piano.file.last().numero = numero;
         }
     }
     for (const qsizetype i : gruppi.senzaFoto)
-        piano.senzaFoto.append(richiesta.origini.at(i));
+        piano.restano.append(file.at(i));
 }
 
 // Whether a move renames every file: each folder it comes from is on the
 // destination's file system, so that no byte is copied.
-bool siRinomina(const QStringList &origini, const QString &destinazione)
+bool siRinomina(const QList<FileDelPiano> &file, const QString &destinazione)
 {
     QSet<QString> cartelle;
-    for (const QString &origine : origini)
-        cartelle.insert(platform::folderPart(origine));
+    for (const FileDelPiano &uno : file)
+        cartelle.insert(platform::folderPart(uno.origine));
     return std::none_of(cartelle.begin(), cartelle.end(), [&](const QString &cartella) {
         return platform::onOtherFileSystems(cartella, destinazione);
     });
@@ -151,35 +141,40 @@ QString numeraPiano(PianoTrasferimento &piano, const Richiesta &richiesta)
 {
     QList<qint64> numeri;
     qint64 numero = piano.ultimo;
-    for (qsizetype i = 0; i < piano.numeri.size(); ++i) {
-        if (i == 0 || piano.numeri.at(i) != piano.numeri.at(i - 1)) {
+    for (qsizetype i = 0; i < piano.file.size(); ++i) {
+        if (i == 0 || piano.file.at(i).numero != piano.file.at(i - 1).numero) {
             if (numero == std::numeric_limits<qint64>::max())
                 return QStringLiteral("Il numero progressivo supera il massimo possibile.");
             ++numero;
         }
         numeri.append(numero);
     }
-    piano.numeri = numeri;
-    piano.nuoviNomi.clear();
-    for (qsizetype i = 0; i < piano.origini.size(); ++i)
-        piano.nuoviNomi.append(richiesta.destinazione
-            + nuovoNome(platform::namePart(piano.origini.at(i)), richiesta.nomeBase,
-                piano.numeri.at(i), richiesta.senzaEstensione));
+    for (qsizetype i = 0; i < piano.file.size(); ++i) {
+        FileDelPiano &file = piano.file[i];
+        file.numero = numeri.at(i);
+        file.nuovoNome = richiesta.destinazione
+            + nuovoNome(platform::namePart(file.origine), richiesta.nomeBase, file.numero,
+                richiesta.senzaEstensione);
+    }
     return {};
 }
 
-// Keeps the entries of a list of the plan at the positions kept.
-template<typename T> void tieni(QList<T> &lista, const QList<bool> &tenuti)
+} // namespace
+
+qsizetype PianoTrasferimento::doppioni() const
 {
-    qsizetype dove = 0;
-    for (qsizetype i = 0; i < lista.size(); ++i) {
-        if (tenuti.at(i))
-            lista[dove++] = lista.at(i);
-    }
-    lista.resize(dove);
+    const auto doppione = [](const FileDelPiano &uno) { return uno.doppione; };
+    return std::count_if(file.begin(), file.end(), doppione)
+        + std::count_if(restano.begin(), restano.end(), doppione);
 }
 
-} // namespace
+qint64 PianoTrasferimento::byteTotali() const
+{
+    qint64 byte = 0;
+    for (const FileDelPiano &uno : file)
+        byte += uno.dimensione;
+    return byte;
+}
 
 QString preparaPiano(const Richiesta &richiesta, PianoTrasferimento &piano)
 {
@@ -191,7 +186,7 @@ QString preparaPiano(const Richiesta &richiesta, PianoTrasferimento &piano)
         platform::prepareDestination(richiesta.destinazione);
     piano = {};
     ordina(richiesta, piano);
-    if (piano.origini.isEmpty() && !piano.senzaFoto.isEmpty())
+    if (piano.file.isEmpty() && !piano.restano.isEmpty())
         return richiesta.spostare
             ? QStringLiteral("Tra i file scelti ci sono solo file .xmp, senza la loro foto: "
                              "nessun file è stato spostato.")
@@ -203,15 +198,15 @@ QString preparaPiano(const Richiesta &richiesta, PianoTrasferimento &piano)
     piano.spostare = richiesta.spostare;
     // A photo whose capture dates are corrected is a new file, even within
     // one file system.
-    const bool correzioni = std::any_of(piano.correzioni.begin(), piano.correzioni.end(),
-        [](qint64 correzione) { return correzione != 0; });
+    const bool correzioni = std::any_of(piano.file.begin(), piano.file.end(),
+        [](const FileDelPiano &file) { return file.correzione != 0; });
     piano.rinomina =
-        richiesta.spostare && !correzioni && siRinomina(piano.origini, richiesta.destinazione);
+        richiesta.spostare && !correzioni && siRinomina(piano.file, richiesta.destinazione);
     piano.liberaUltimo = richiesta.perNome;
     piano.supportoOrigine = richiesta.supportoOrigine;
     piano.supportoDestinazione = richiesta.supportoDestinazione;
     if (richiesta.doppioni != Doppioni::Trasferiti)
-        piano.doppioni = doppioniNellaDestinazione(piano, richiesta.destinazione);
+        segnaDoppioni(piano, richiesta.destinazione);
     if (richiesta.doppioni == Doppioni::Saltati)
         return saltaDoppioni(piano, richiesta);
     return controllaPiano(piano);
@@ -219,16 +214,16 @@ QString preparaPiano(const Richiesta &richiesta, PianoTrasferimento &piano)
 
 QString saltaDoppioni(PianoTrasferimento &piano, const Richiesta &richiesta)
 {
-    const QSet<QString> doppioni(piano.doppioni.begin(), piano.doppioni.end());
-    QList<bool> tenuti;
-    for (const QString &origine : std::as_const(piano.origini))
-        tenuti.append(!doppioni.contains(origine));
-    tieni(piano.origini, tenuti);
-    tieni(piano.numeri, tenuti);
-    tieni(piano.scatti, tenuti);
-    tieni(piano.scattoDallaFoto, tenuti);
-    tieni(piano.correzioni, tenuti);
-    tieni(piano.dimensioni, tenuti);
+    QList<FileDelPiano> vanno;
+    for (FileDelPiano &file : piano.file) {
+        if (!file.doppione) {
+            vanno.append(file);
+            continue;
+        }
+        file.nuovoNome.clear();
+        piano.restano.append(file);
+    }
+    piano.file = vanno;
     if (const QString oltre = numeraPiano(piano, richiesta); !oltre.isEmpty())
         return oltre;
     return controllaPiano(piano);

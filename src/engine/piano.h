@@ -45,36 +45,52 @@ struct Richiesta
     Doppioni doppioni = Doppioni::Trasferiti;
 };
 
-// What one run does: each file's path and new path, and how it goes there.
+// One file of a run, with everything the engine knows of it.
+struct FileDelPiano
+{
+    QString origine;
+    // Its size when the plan was made: a file gone since ends the run when
+    // its turn comes.
+    qint64 dimensione = 0;
+    // The whole path it goes to; empty for a file that stays where it is.
+    QString nuovoNome;
+    // Its running number: the files of one shot share theirs.
+    qint64 numero = 0;
+    // When it was taken, in nanoseconds since 1970: as the photo says where
+    // scattoDallaFoto, else its file time; nothing where neither could be
+    // read. A sidecar takes its photo's.
+    std::optional<qint64> scatto;
+    bool scattoDallaFoto = false;
+    // The camera model its photo names; empty where it names none.
+    QString modello;
+    // Its clock correction in seconds.
+    qint64 correzione = 0;
+    // Whether the destination already holds its shot, byte for byte, where
+    // that was looked for.
+    bool doppione = false;
+};
+
+// What one run does: the files that go, in the order they go, and how.
 struct PianoTrasferimento
 {
-    QStringList origini;
-    // At the same positions as origini.
-    QStringList nuoviNomi;
+    QList<FileDelPiano> file;
+    // The files chosen that stay where they are: the sidecars without their
+    // photo, then the doubles left out.
+    QList<FileDelPiano> restano;
     // The running number before the first new name.
     qint64 ultimo = 0;
-    // Each file's running number: the files of one shot share theirs.
-    QList<qint64> numeri;
-    // The sidecars chosen without their photo, which stay where they are.
-    QStringList senzaFoto;
-    // The files whose shot the destination already holds, where looked for.
-    QStringList doppioni;
     bool spostare = false;
     // A move within one file system: each file is renamed, no byte is copied.
     bool rinomina = false;
-    // When each file was taken, in nanoseconds since 1970: as the photo says
-    // where scattoDallaFoto, else its file time; nothing where neither could
-    // be read.
-    QList<std::optional<qint64>> scatti;
-    QList<bool> scattoDallaFoto;
-    // Each file's clock correction in seconds.
-    QList<qint64> correzioni;
     // Name order leaves the last new file writable by its owner.
     bool liberaUltimo = false;
     std::optional<platform::VolumeIdentity> supportoOrigine;
     std::optional<platform::VolumeIdentity> supportoDestinazione;
-    // Each file's size when the plan was made, at the positions of origini.
-    QList<qint64> dimensioni;
+
+    // The doubles among the files, those that go and those left out.
+    qsizetype doppioni() const;
+    // The bytes of the files that go.
+    qint64 byteTotali() const;
 };
 
 // The plan of a request: its shots in date order, by the corrected moment

@@ -19,7 +19,6 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <numeric>
 
 namespace {
 
@@ -44,13 +43,10 @@ int annulla(const Argomenti &argomenti)
 
 // Runs the plan on the worker thread; on a terminal, one line on standard
 // error tells how far it has gone, four times a second.
-int esegui(const Argomenti &argomenti, const PianoTrasferimento &piano,
-    const QList<FileScelto> &scelti, const QStringList &nuovi, const QString &destinazione)
+int esegui(const Argomenti &argomenti, const PianoTrasferimento &piano, const NomiDati &nomi)
 {
     const bool terminale = platform::standardErrorIsTerminal();
-    const qint64 byteTotali =
-        std::accumulate(piano.dimensioni.begin(), piano.dimensioni.end(), 0LL);
-    const int totale = int(piano.nuoviNomi.size());
+    const int totale = int(piano.file.size());
     Avanzamento avanzamento;
     std::atomic<bool> ferma = false;
     platform::stopOnInterrupt(ferma);
@@ -58,7 +54,7 @@ int esegui(const Argomenti &argomenti, const PianoTrasferimento &piano,
     trascorso.start();
     QTimer aggiornamento;
     QObject::connect(&aggiornamento, &QTimer::timeout,
-        [&] { scriviAvanzamento(piano, avanzamento, byteTotali, trascorso.elapsed()); });
+        [&] { scriviAvanzamento(piano, avanzamento, trascorso.elapsed()); });
     if (terminale)
         aggiornamento.start(250);
 
@@ -80,8 +76,7 @@ int esegui(const Argomenti &argomenti, const PianoTrasferimento &piano,
                      .arg(fatti)
                      .arg(totale)
                      .arg(platform::stopSignalName());
-    scriviEsitoCorsa(
-        argomenti, piano, scelti, nuovi, destinazione, avanzamento, errore, millisecondi);
+    scriviEsitoCorsa(argomenti, piano, nomi, avanzamento, errore, millisecondi);
     return fatti == totale ? Riuscito : Fermato;
 }
 
@@ -142,26 +137,12 @@ int trasferisci(const Argomenti &argomenti)
     if (!rifiuto.isEmpty())
         return rifiuta(argomenti, rifiuto);
 
-    // Each file and new path as the user gave them, in the plan's order.
-    QHash<QString, qsizetype> posizioni;
-    for (qsizetype i = 0; i < scelti.size(); ++i)
-        posizioni.insert(scelti.at(i).percorso, i);
-    QList<FileScelto> ordinati;
-    QStringList nuovi;
-    const QString comeData = platform::withSeparator(argomenti.destinazione);
-    for (qsizetype i = 0; i < piano.origini.size(); ++i) {
-        ordinati.append(scelti.at(posizioni.value(piano.origini.at(i))));
-        nuovi.append(comeData + platform::namePart(piano.nuoviNomi.at(i)));
-    }
-    // Then the files that stay where they are, with no new name: the
-    // sidecars without their photo, and the photos the destination has.
-    for (const QString &resta : piano.senzaFoto + piano.doppioni)
-        ordinati.append(scelti.at(posizioni.value(resta)));
+    const NomiDati nomi(scelti, argomenti.destinazione);
     if (argomenti.prova) {
-        scriviProva(argomenti, piano, ordinati, nuovi, comeData);
+        scriviProva(argomenti, piano, nomi);
         return Riuscito;
     }
-    return esegui(argomenti, piano, ordinati, nuovi, comeData);
+    return esegui(argomenti, piano, nomi);
 }
 
 } // namespace

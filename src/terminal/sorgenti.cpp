@@ -54,3 +54,20 @@ QList<FileScelto> raccogli(const QStringList &sorgenti, bool sottocartelle)
     }
     return scelti;
 }
+
+NomiDati::NomiDati(const QList<FileScelto> &scelti, const QString &destinazioneData)
+    : destinazione(platform::withSeparator(destinazioneData))
+{
+    for (const FileScelto &scelto : scelti)
+        origini.insert(scelto.percorso, scelto.comeDato);
+}
+
+QString NomiDati::origine(const FileDelPiano &file) const
+{
+    return origini.value(file.origine);
+}
+
+QString NomiDati::nuovo(const FileDelPiano &file) const
+{
+    return file.nuovoNome.isEmpty() ? QString() : destinazione + platform::namePart(file.nuovoNome);
+}

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
+
+struct FileDelPiano;
 
 // One file of the selection: its path for the engine, and as the user gave it.
 struct FileScelto
@@ -22,3 +25,17 @@ QString assoluto(const QString &percorso);
 // subfolders. A file named twice counts once.
 // Throws UsoSbagliato for a source that is neither a file nor a folder.
 QList<FileScelto> raccogli(const QStringList &sorgenti, bool sottocartelle);
+
+// The plan's files as the user named them, for what the terminal prints:
+// each source, and the destination its new names go under, as given.
+struct NomiDati
+{
+    // The path as given of each file's path for the engine.
+    QHash<QString, QString> origini;
+    QString destinazione;
+
+    NomiDati(const QList<FileScelto> &scelti, const QString &destinazioneData);
+    QString origine(const FileDelPiano &file) const;
+    // Empty for a file that stays where it is.
+    QString nuovo(const FileDelPiano &file) const;
+};

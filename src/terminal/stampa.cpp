@@ -49,28 +49,27 @@ QJsonValue scattoInJson(const std::optional<qint64> &scatto)
     return ora.toOffsetFromUtc(ora.offsetFromUtc()).toString(Qt::ISODateWithMs);
 }
 
-QJsonArray fileInJson(const PianoTrasferimento &piano, const QList<FileScelto> &scelti,
-    const QStringList &nuovi, int fatti = -1)
+// The files that go, then those that stay where they are, with no new name.
+QJsonArray fileInJson(const PianoTrasferimento &piano, const NomiDati &nomi, int fatti = -1)
 {
-    QJsonArray file;
-    for (qsizetype i = 0; i < scelti.size(); ++i) {
-        QJsonObject voce { { QStringLiteral("origine"), nomeInJson(scelti.at(i).comeDato) } };
-        if (i < piano.origini.size()) {
-            voce.insert(QStringLiteral("nuovo"), nomeInJson(nuovi.at(i)));
-            voce.insert(QStringLiteral("scatto"), scattoInJson(piano.scatti.at(i)));
+    QJsonArray voci;
+    for (const FileDelPiano &file : piano.file + piano.restano) {
+        QJsonObject voce { { QStringLiteral("origine"), nomeInJson(nomi.origine(file)) } };
+        if (!file.nuovoNome.isEmpty()) {
+            voce.insert(QStringLiteral("nuovo"), nomeInJson(nomi.nuovo(file)));
+            voce.insert(QStringLiteral("scatto"), scattoInJson(file.scatto));
             voce.insert(QStringLiteral("fonte"),
-                piano.scattoDallaFoto.at(i) ? QStringLiteral("exif") : QStringLiteral("file"));
+                file.scattoDallaFoto ? QStringLiteral("exif") : QStringLiteral("file"));
         } else {
             voce.insert(QStringLiteral("nuovo"), QJsonValue::Null);
-            // After the sidecars without their photo come the doubles.
-            if (i >= piano.origini.size() + piano.senzaFoto.size())
+            if (file.doppione)
                 voce.insert(QStringLiteral("doppione"), true);
         }
         if (fatti >= 0)
-            voce.insert(QStringLiteral("fatto"), i < fatti);
-        file.append(voce);
+            voce.insert(QStringLiteral("fatto"), voci.size() < fatti);
+        voci.append(voce);
     }
-    return file;
+    return voci;
 }
 
 // A name's bytes for a line of --prova: a backslash, a tab or a newline in
@@ -93,11 +92,12 @@ QByteArray nomeInRiga(const QString &nome)
 
 // The line that tells how far the run has gone: the window's "12/600 · 3:05",
 // with the bytes and the speed between.
-QString rigaAvanzamento(const PianoTrasferimento &piano, const Avanzamento &avanzamento,
-    qint64 byteTotali, qint64 millisecondi)
+QString rigaAvanzamento(
+    const PianoTrasferimento &piano, const Avanzamento &avanzamento, qint64 millisecondi)
 {
+    const qint64 byteTotali = piano.byteTotali();
     const QString conto = testoAvanzamento(
-        avanzamento.fatti, int(piano.nuoviNomi.size()), avanzamento.byte, byteTotali, millisecondi);
+        avanzamento.fatti, int(piano.file.size()), avanzamento.byte, byteTotali, millisecondi);
     QStringList parti { conto.section(QStringLiteral(" · "), 0, 0) };
     if (!piano.rinomina) {
         parti << QStringLiteral("%1 di %2")
@@ -139,29 +139,27 @@ void scriviRifiuto(const Argomenti &argomenti, const QString &motivo)
             { QStringLiteral("errore"), motivo } });
 }
 
-void scriviProva(const Argomenti &argomenti, const PianoTrasferimento &piano,
-    const QList<FileScelto> &scelti, const QStringList &nuovi, const QString &destinazione)
+void scriviProva(const Argomenti &argomenti, const PianoTrasferimento &piano, const NomiDati &nomi)
 {
     if (argomenti.json) {
         scriviJson(
             { { QStringLiteral("comando"), argomenti.comando }, { QStringLiteral("prova"), true },
-                { QStringLiteral("destinazione"), nomeInJson(destinazione) },
-                { QStringLiteral("file"), fileInJson(piano, scelti, nuovi) } });
+                { QStringLiteral("destinazione"), nomeInJson(nomi.destinazione) },
+                { QStringLiteral("file"), fileInJson(piano, nomi) } });
         return;
     }
     QByteArray righe;
-    for (qsizetype i = 0; i < scelti.size(); ++i)
-        righe += nomeInRiga(scelti.at(i).comeDato) + '\t'
-            + (i < piano.origini.size() ? nomeInRiga(nuovi.at(i)) : QByteArray("-")) + '\n';
+    for (const FileDelPiano &file : piano.file + piano.restano)
+        righe += nomeInRiga(nomi.origine(file)) + '\t'
+            + (file.nuovoNome.isEmpty() ? QByteArray("-") : nomeInRiga(nomi.nuovo(file))) + '\n';
     scrivi(stdout, righe);
 }
 
-void scriviAvanzamento(const PianoTrasferimento &piano, const Avanzamento &avanzamento,
-    qint64 byteTotali, qint64 millisecondi)
+void scriviAvanzamento(
+    const PianoTrasferimento &piano, const Avanzamento &avanzamento, qint64 millisecondi)
 {
     scrivi(stderr,
-        QStringLiteral("\r%1\x1b[K")
-            .arg(rigaAvanzamento(piano, avanzamento, byteTotali, millisecondi)));
+        QStringLiteral("\r%1\x1b[K").arg(rigaAvanzamento(piano, avanzamento, millisecondi)));
 }
 
 void cancellaAvanzamento()
@@ -170,11 +168,11 @@ void cancellaAvanzamento()
 }
 
 void scriviEsitoCorsa(const Argomenti &argomenti, const PianoTrasferimento &piano,
-    const QList<FileScelto> &scelti, const QStringList &nuovi, const QString &destinazione,
-    const Avanzamento &avanzamento, const QString &errore, qint64 millisecondi)
+    const NomiDati &nomi, const Avanzamento &avanzamento, const QString &errore,
+    qint64 millisecondi)
 {
     const int fatti = avanzamento.fatti;
-    const int totale = int(piano.nuoviNomi.size());
+    const int totale = int(piano.file.size());
     if (!errore.isEmpty())
         segnala(errore);
     const QString dateNonCorrette = avvisoDateNonCorrette(avanzamento.dateNonCorrette);
@@ -195,17 +193,17 @@ void scriviEsitoCorsa(const Argomenti &argomenti, const PianoTrasferimento &pian
             riepilogo += QStringLiteral(" (%1)").arg(velocita(avanzamento.byte, millisecondi));
         scrivi(stderr, riepilogo + QLatin1Char('\n'));
     }
-    if (const qsizetype saltate = piano.doppioni.size())
+    if (const qsizetype saltate = piano.doppioni())
         scrivi(stderr,
             (saltate == 1 ? QStringLiteral("1 foto già presente, saltata\n")
                           : QStringLiteral("%1 foto già presenti, saltate\n").arg(saltate)));
     if (argomenti.json) {
         QJsonObject esito { { QStringLiteral("comando"), argomenti.comando },
-            { QStringLiteral("destinazione"), nomeInJson(destinazione) },
+            { QStringLiteral("destinazione"), nomeInJson(nomi.destinazione) },
             { QStringLiteral("totale"), totale }, { QStringLiteral("fatti"), fatti },
             { QStringLiteral("byte"), qint64(avanzamento.byte) },
             { QStringLiteral("secondi"), double(millisecondi) / 1000 },
-            { QStringLiteral("file"), fileInJson(piano, scelti, nuovi, fatti) } };
+            { QStringLiteral("file"), fileInJson(piano, nomi, fatti) } };
         if (!errore.isEmpty())
             esito.insert(QStringLiteral("errore"), errore);
         if (!avanzamento.avvisoGiornale.isEmpty())

@@ -27,21 +27,20 @@ void segnala(const QString &testo);
 void scriviRifiuto(const Argomenti &argomenti, const QString &motivo);
 
 // The trial: the plan as it would run, one line or one JSON entry a file.
-void scriviProva(const Argomenti &argomenti, const PianoTrasferimento &piano,
-    const QList<FileScelto> &scelti, const QStringList &nuovi, const QString &destinazione);
+void scriviProva(const Argomenti &argomenti, const PianoTrasferimento &piano, const NomiDati &nomi);
 
 // The line on standard error that tells how far the run has gone, over the
 // one before; and its clearing once the run is over.
-void scriviAvanzamento(const PianoTrasferimento &piano, const Avanzamento &avanzamento,
-    qint64 byteTotali, qint64 millisecondi);
+void scriviAvanzamento(
+    const PianoTrasferimento &piano, const Avanzamento &avanzamento, qint64 millisecondi);
 void cancellaAvanzamento();
 
 // The end of a run: on standard error why it stopped, the engine's warnings,
 // on a terminal how many photos in how long, and the doubles skipped; for a
 // script the whole outcome in JSON.
 void scriviEsitoCorsa(const Argomenti &argomenti, const PianoTrasferimento &piano,
-    const QList<FileScelto> &scelti, const QStringList &nuovi, const QString &destinazione,
-    const Avanzamento &avanzamento, const QString &errore, qint64 millisecondi);
+    const NomiDati &nomi, const Avanzamento &avanzamento, const QString &errore,
+    qint64 millisecondi);
 
 // What an undo did, or would do: its lines, or for a script the same in JSON.
 void scriviEsitoAnnulla(const Argomenti &argomenti, const EsitoAnnulla &esito);

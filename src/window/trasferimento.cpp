@@ -20,8 +20,6 @@
 #include <QScopeGuard>
 #include <QTimer>
 
-#include <numeric>
-
 void Form1::Copia_Click()
 {
     m_stato.Spostare = false;
@@ -105,12 +103,12 @@ void Form1::Trasferisci()
     QString rifiuto;
     platform::runInBackground(
         [&](const platform::Progress &) { rifiuto = preparaPiano(richiesta, piano); });
-    if (!piano.doppioni.isEmpty()) {
+    if (const qsizetype doppioni = piano.doppioni()) {
         const QString domanda =
             QStringLiteral("%1 foto su %2 sono già nella destinazione con lo stesso contenuto. %3 "
                            "solo le altre?")
-                .arg(piano.doppioni.size())
-                .arg(piano.origini.size())
+                .arg(doppioni)
+                .arg(piano.file.size())
                 .arg(m_stato.Spostare ? QStringLiteral("Spostare") : QStringLiteral("Copiare"));
         const desktop::Answer risposta = desktop::ask(this, domanda);
         if (risposta == desktop::Answer::Cancel)
@@ -118,13 +116,13 @@ void Form1::Trasferisci()
         if (risposta == desktop::Answer::Yes)
             rifiuto = saltaDoppioni(piano, richiesta);
     }
-    if (!piano.origini.isEmpty())
+    if (!piano.file.isEmpty())
         Suffisso->setText(numeroSuffisso(piano.ultimo));
     if (!rifiuto.isEmpty()) {
         desktop::reportFailure(this, rifiuto);
         return;
     }
-    if (!piano.origini.isEmpty())
+    if (!piano.file.isEmpty())
         SeguiCorsa(piano, richiesta.destinazione);
 }
 
@@ -155,9 +153,8 @@ Richiesta Form1::RichiestaDellaFinestra() const
 void Form1::SeguiCorsa(const PianoTrasferimento &piano, const QString &destinazione)
 {
     Avanzamento avanzamento;
-    const qint64 byteTotali =
-        std::accumulate(piano.dimensioni.begin(), piano.dimensioni.end(), 0LL);
-    const int totale = int(piano.nuoviNomi.size());
+    const qint64 byteTotali = piano.byteTotali();
+    const int totale = int(piano.file.size());
     const QString titolo = windowTitle();
     const auto ripristina = qScopeGuard([this, titolo, &avanzamento, &piano] {
         setWindowTitle(titolo);
@@ -190,7 +187,7 @@ void Form1::SeguiCorsa(const PianoTrasferimento &piano, const QString &destinazi
             [&](const platform::Progress &avanza) {
                 eseguiPiano(piano, avanza, m_chiusuraRichiesta, avanzamento);
             },
-            [&](int file) { Suffisso->setText(numeroSuffisso(piano.numeri.at(file))); });
+            [&](int file) { Suffisso->setText(numeroSuffisso(piano.file.at(file).numero)); });
     } catch (const platform::FileError &errore) {
         const QString file = platform::displayFileName(errore.paths().value(0));
         annuncia(
