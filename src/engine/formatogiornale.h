@@ -37,10 +37,10 @@
 // split by commas; a P or T whose new file could not be looked at goes
 // without it, and counts for nothing. Times are seconds since the epoch.
 // "failed at" is dashes, overwritten in place with the position at which
-// the journal could no longer be written: that needs no more room, which a
-// full disk would refuse. A journal that ends without E and without it was
-// cut short by a kill, and holds all the run did. A line without its
-// newline is what a failed write left, and is skipped.
+// the journal could no longer be written, in as many digits: that needs no
+// more room, which a full disk would refuse. A journal that ends without E
+// and without it was cut short by a kill, and holds all the run did. A line
+// without its newline is what a failed write left, and is skipped.
 
 using Impronta = std::optional<platform::FileStamp>;
 
