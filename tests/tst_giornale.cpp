@@ -1,7 +1,10 @@
 #include "support.h"
 
+#include "engine/annullamento.h"
+#include "engine/completamento.h"
 #include "engine/doppioni.h"
 #include "engine/esecuzione.h"
+#include "engine/formatogiornale.h"
 #include "engine/giornale.h"
 #include "engine/piano.h"
 #include "platform/filenames.h"

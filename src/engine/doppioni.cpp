@@ -1,6 +1,6 @@
 #include "engine/doppioni.h"
 
-#include "engine/giornale.h"
+#include "engine/formatogiornale.h"
 #include "platform/fileops.h"
 
 #include <QMultiHash>

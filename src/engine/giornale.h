@@ -4,7 +4,6 @@
 
 #include <QByteArray>
 #include <QDateTime>
-#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -71,36 +70,6 @@ private:
     struct Private;
     std::unique_ptr<Private> d;
 };
-
-// What the start-up finishing or an undo did, or would do.
-struct EsitoAnnulla
-{
-    // One line per file: taken back, finished, or left alone and why.
-    QStringList righe;
-    // Whether everything asked for was done.
-    bool tuttoAnnullato = true;
-};
-
-// At start-up of the window or the terminal: finishes what a killed run had
-// done but not recorded as done: deletes the original of a photo confirmed
-// in its new place, once both are known whole, and sets a time that a kill
-// kept from being set. Lists a photo that a kill left in two places
-// unconfirmed, once. Anything else is left for an undo.
-EsitoAnnulla completaCorseInterrotte(bool prova = false);
-
-// The start-up finishing, then takes back the last run, if it is not still
-// going: a copy is deleted if it is still what the run made and its
-// original is still in place, whole; a moved file goes back to its original
-// name and folder with its original time, if that name is free. A run
-// counts as undone only once all of it is; the next undo comes back to it.
-// With prova, only says what it would do, line for line.
-EsitoAnnulla annullaUltimaCorsa(bool prova);
-
-// The content hashes the journals hold of the given files: each a copy a run
-// published, while it is still exactly as the run recorded it, on a medium
-// whose times tell a later write. By path; a file they cannot vouch for is
-// not there.
-QHash<QString, QByteArray> hashDaiGiornali(const QStringList &copie);
 
 // The folder of the journals: $XDG_STATE_HOME/copia-e-rinomina, by default
 // ~/.local/state/copia-e-rinomina.

@@ -1,7 +1,8 @@
 #include "terminal/riga.h"
 
+#include "engine/annullamento.h"
+#include "engine/completamento.h"
 #include "engine/esecuzione.h"
-#include "engine/giornale.h"
 #include "engine/impostazioni.h"
 #include "engine/numerazione.h"
 #include "engine/piano.h"

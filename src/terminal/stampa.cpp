@@ -2,7 +2,7 @@
 
 #include "engine/controllo.h"
 #include "engine/esecuzione.h"
-#include "engine/giornale.h"
+#include "engine/completamento.h"
 #include "engine/piano.h"
 #include "platform/console.h"
 #include "platform/filenames.h"

@@ -1,4 +1,4 @@
-#include "engine/giornale.h"
+#include "engine/completamento.h"
 #include "engine/impostazioni.h"
 #include "platform/background.h"
 #include "platform/filenames.h"

@@ -1,0 +1,269 @@
+#include "engine/annullamento.h"
+
+#include "engine/giornale.h"
+#include "engine/ripresa.h"
+
+#include <algorithm>
+
+namespace {
+
+// Whether a moved file is already back at its original name, put there by
+// an undo that a kill stopped before it was recorded.
+bool giaRiportato(const Voce &voce, const Ripresa &ripresa)
+{
+    if (voce.perCopia())
+        return originaleIntatto(voce, ripresa);
+    const Impronta ora = ripresa.impronta(voce.intento.origine);
+    return ora && ora->device == voce.impronta->device && ora->inode == voce.impronta->inode;
+}
+
+void segnaAnnullato(Corsa &corsa, Voce &voce, Ripresa &ripresa)
+{
+    voce.annullato = true;
+    ripresa.registra(corsa, rigaFatto('U', voce.intento.posizione));
+}
+
+// A moved photo that an undo killed part way put back may still have the
+// corrected time of its copy.
+void rimettiOra(const Voce &voce, const Ripresa &ripresa)
+{
+    const VoceGiornale &intento = voce.intento;
+    if (voce.copia() || !intento.oraOriginale.isValid() || ripresa.prova)
+        return;
+    try {
+        // An original that kept its time keeps it to the nanosecond.
+        if (platform::fileTime(intento.origine) != intento.oraOriginale)
+            platform::setFileTime(intento.origine, intento.oraOriginale);
+    } catch (const platform::FileError &) {
+        // The photo is back whole; its time is only a help.
+    }
+}
+
+// The new file is gone: taken back already, or out of reach.
+void nuovoMancante(Corsa &corsa, Voce &voce, Ripresa &ripresa)
+{
+    const VoceGiornale &intento = voce.intento;
+    const QString cartella = platform::folderPart(intento.nuovoNome);
+    const Impronta supporto = ripresa.impronta(cartella);
+    if (!supporto || supporto->device != voce.impronta->device) {
+        ripresa.lascia(voce,
+            QStringLiteral("la cartella «%1» non è raggiungibile: il suo supporto è collegato?")
+                .arg(mostra(cartella)));
+        return;
+    }
+    if (!voce.copia() && !giaRiportato(voce, ripresa)) {
+        ripresa.esito.righe.append(QStringLiteral("Non trovata «%1»: non può tornare in «%2»")
+                                       .arg(mostra(intento.nuovoNome), mostra(intento.origine)));
+        ripresa.esito.tuttoAnnullato = false;
+        return;
+    }
+    rimettiOra(voce, ripresa);
+    segnaAnnullato(corsa, voce, ripresa);
+}
+
+void eliminaCopia(Corsa &corsa, Voce &voce, Ripresa &ripresa)
+{
+    const VoceGiornale &intento = voce.intento;
+    if (!originaleIntatto(voce, ripresa)) {
+        ripresa.lascia(voce,
+            ripresa.esiste(intento.origine)
+                ? QStringLiteral("l'originale «%1» è cambiato: la copia resta")
+                      .arg(mostra(intento.origine))
+                : QStringLiteral("l'originale non c'è più: la copia resta"));
+        return;
+    }
+    if (const int errore = ripresa.elimina(intento.nuovoNome)) {
+        ripresa.lascia(voce, qt_error_string(errore));
+        return;
+    }
+    rimettiOra(voce, ripresa);
+    segnaAnnullato(corsa, voce, ripresa);
+    ripresa.dice("Sarà eliminata la copia", "Eliminata la copia",
+        QStringLiteral(" «%1»").arg(mostra(intento.nuovoNome))
+            + (intento.spostato ? QStringLiteral(": l'originale «%1» è al suo posto")
+                                      .arg(mostra(intento.origine))
+                                : QString()));
+}
+
+// A moved photo whose capture dates were corrected goes back as it was: a
+// copy with the dates shifted back, which must hold the original's very
+// bytes before the corrected one goes.
+void rimettiOriginale(const Voce &voce)
+{
+    const VoceGiornale &intento = voce.intento;
+    const QStringList percorsi { intento.nuovoNome, intento.origine };
+    const auto indietro = platform::captureDatePatches(
+        intento.nuovoNome, -intento.oraOriginale.secsTo(intento.oraNuova));
+    if (!indietro)
+        throw platform::FileError(platform::FileError::Operation::Verify, percorsi, 0);
+    platform::PendingCopy copia =
+        platform::writeCopy(intento.nuovoNome, intento.origine, nullptr, *indietro);
+    if (copia.hashHex() != intento.hash)
+        throw platform::FileError(platform::FileError::Operation::Verify, percorsi, 0);
+    platform::verifyCopy(copia, false);
+    platform::publishCopy(copia);
+    if (const int errore = platform::removeFile(intento.nuovoNome))
+        throw platform::FileError(platform::FileError::Operation::Move, percorsi, errore);
+}
+
+void riportaIndietro(Corsa &corsa, Voce &voce, Ripresa &ripresa)
+{
+    const VoceGiornale &intento = voce.intento;
+    if (ripresa.esiste(intento.origine)) {
+        ripresa.lascia(
+            voce, QStringLiteral("il nome «%1» è già in uso").arg(mostra(intento.origine)));
+        return;
+    }
+    if (!ripresa.prova) {
+        try {
+            if (voce.corretta())
+                rimettiOriginale(voce);
+            else
+                platform::moveFile(intento.nuovoNome, intento.origine);
+        } catch (const platform::FileError &errore) {
+            ripresa.lascia(voce, errore.systemText());
+            return;
+        }
+        try {
+            if (intento.oraOriginale.isValid())
+                platform::setFileTime(intento.origine, intento.oraOriginale);
+        } catch (const platform::FileError &errore) {
+            // Back where it was: only its time is wrong, which the line says.
+            segnaAnnullato(corsa, voce, ripresa);
+            ripresa.esito.righe.append(
+                QStringLiteral("Riportata «%1» in «%2», ma senza la sua data: %3")
+                    .arg(mostra(intento.nuovoNome), mostra(intento.origine), errore.systemText()));
+            ripresa.esito.tuttoAnnullato = false;
+            return;
+        }
+    }
+    segnaAnnullato(corsa, voce, ripresa);
+    ripresa.dice("Sarà riportata", "Riportata",
+        QStringLiteral(" «%1» in «%2»").arg(mostra(intento.nuovoNome), mostra(intento.origine)));
+}
+
+void annullaVoce(Corsa &corsa, Voce &voce, Ripresa &ripresa)
+{
+    if (voce.annullato)
+        return;
+    if (!voce.confermato()) {
+        if (forseNostro(voce, ripresa))
+            ripresa.lascia(voce, QStringLiteral("la corsa si è fermata prima di registrarla"));
+        return;
+    }
+    if (!ripresa.esiste(voce.intento.nuovoNome)) {
+        nuovoMancante(corsa, voce, ripresa);
+        return;
+    }
+    if (!eQuello(voce, ripresa)) {
+        ripresa.lascia(voce,
+            voce.copia() ? QStringLiteral("è cambiata dopo la copia")
+                         : QStringLiteral("è cambiata dopo lo spostamento"));
+        return;
+    }
+    // A move whose original is still, or again, in place left a copy.
+    if (voce.copia()
+        || (voce.perCopia() && (!voce.originaleEliminato || originaleIntatto(voce, ripresa))))
+        eliminaCopia(corsa, voce, ripresa);
+    else
+        riportaIndietro(corsa, voce, ripresa);
+}
+
+// When the run started, copy or move, how many files, from where to where.
+QString descrizione(const Corsa &corsa, bool prova)
+{
+    QSet<QString> origini;
+    QString destinazione;
+    bool spostamento = false;
+    int confermati = 0;
+    for (const Voce &voce : corsa.voci) {
+        if (!voce.confermato())
+            continue;
+        ++confermati;
+        origini.insert(platform::folderPart(voce.intento.origine));
+        destinazione = platform::folderPart(voce.intento.nuovoNome);
+        spostamento = voce.intento.spostato;
+    }
+    QString testo =
+        QStringLiteral("%1 la corsa del %2: %3 di %4 file")
+            .arg(prova ? QStringLiteral("Sarà annullata") : QStringLiteral("Annullo"),
+                corsa.inizio.toLocalTime().toString(QStringLiteral("dd/MM/yyyy 'alle' HH:mm:ss")),
+                spostamento ? QStringLiteral("spostamento") : QStringLiteral("copia"))
+            .arg(confermati);
+    if (confermati == 0)
+        return testo;
+    QStringList cartelle = origini.values();
+    std::sort(cartelle.begin(), cartelle.end());
+    testo += QStringLiteral(" da «%1»").arg(mostra(cartelle.first()));
+    if (cartelle.size() == 2)
+        testo += QStringLiteral(" e da un'altra cartella");
+    else if (cartelle.size() > 2)
+        testo += QStringLiteral(" e da altre %1 cartelle").arg(cartelle.size() - 1);
+    return testo + QStringLiteral(" a «%1»").arg(mostra(destinazione));
+}
+
+// The files past the point where the journal could no longer be written
+// cannot be taken back.
+void avvisaIncompleto(const Corsa &corsa, Ripresa &ripresa)
+{
+    if (corsa.rottaDa < 0)
+        return;
+    ripresa.esito.righe.append(
+        QStringLiteral("Il giornale di questa corsa non si è potuto scrivere oltre il file %1 di "
+                       "%2: i file da lì in poi, se la corsa li ha trattati, vanno controllati a "
+                       "mano.")
+            .arg(corsa.rottaDa + 1)
+            .arg(corsa.totale));
+    ripresa.esito.tuttoAnnullato = false;
+}
+
+void annullaCorsa(Corsa &corsa, Ripresa &ripresa)
+{
+    ripresa.esito.righe.append(descrizione(corsa, ripresa.prova));
+    for (auto voce = corsa.voci.end(); voce != corsa.voci.begin();)
+        annullaVoce(corsa, *--voce, ripresa);
+    // All the journal holds is taken back: the run counts as undone, and
+    // what a journal cut short could not hold is said as it is left behind.
+    if (ripresa.esito.tuttoAnnullato)
+        ripresa.registra(corsa, "A\n");
+    avvisaIncompleto(corsa, ripresa);
+}
+
+// Runs the start-up finishing over every journal, then undoes the last run.
+// A run the finishing read is undone as the finishing left it in memory, so
+// that a trial sees what the finishing would have done.
+void annullaUltima(const QStringList &tutti, Ripresa &ripresa)
+{
+    std::map<QString, Corsa> ripresi = completaCorse(tutti, ripresa);
+    for (auto percorso = tutti.crbegin(); percorso != tutti.crend(); ++percorso) {
+        std::optional<Corsa> corsa;
+        if (const auto ripreso = ripresi.find(*percorso); ripreso != ripresi.end()) {
+            corsa = std::move(ripreso->second);
+        } else {
+            if (fineDi(*percorso) == Fine::Annullata)
+                continue;
+            bool inCorso = false;
+            corsa = apriDaAgire(*percorso, ripresa, &inCorso);
+            // A run still going is never passed over for the one before it.
+            if (inCorso) {
+                ripresa.esito.righe.append(QStringLiteral(
+                    "Una corsa è ancora in corso: si potrà annullare quando sarà finita"));
+                ripresa.esito.tuttoAnnullato = false;
+                return;
+            }
+        }
+        // A run that stopped before its first file has nothing to take back.
+        if (corsa && !corsa->voci.isEmpty()) {
+            annullaCorsa(*corsa, ripresa);
+            return;
+        }
+    }
+    ripresa.esito.righe.append(QStringLiteral("Nessuna corsa da annullare"));
+}
+
+} // namespace
+
+EsitoAnnulla annullaUltimaCorsa(bool prova)
+{
+    return ripercorri(prova, annullaUltima);
+}

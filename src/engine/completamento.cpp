@@ -1,0 +1,184 @@
+#include "engine/completamento.h"
+
+#include "engine/giornale.h"
+#include "engine/ripresa.h"
+
+namespace {
+
+// A rename a kill kept from being recorded is known by its inode, which only
+// the rename brings to the new name.
+void riconosciRinomina(Corsa &corsa, Voce &voce, Ripresa &ripresa)
+{
+    const VoceGiornale &intento = voce.intento;
+    if (voce.confermato() || voce.perCopia() || !intento.spostato || !intento.sorgente
+        || !forseNostro(voce, ripresa))
+        return;
+    voce.impronta = ripresa.impronta(intento.nuovoNome);
+    ripresa.registra(corsa, rigaFatto('P', intento.posizione, voce.impronta));
+}
+
+// Whether the original's folder is there, on the medium it was read from:
+// only then does a missing original tell that it was deleted.
+bool cartellaOrigineRaggiungibile(const Voce &voce, const Ripresa &ripresa)
+{
+    const VoceGiornale &intento = voce.intento;
+    const Impronta cartella = ripresa.impronta(platform::folderPart(intento.origine));
+    return cartella && (!intento.sorgente || cartella->device == intento.sorgente->device);
+}
+
+void eliminaOriginale(Corsa &corsa, Voce &voce, Ripresa &ripresa)
+{
+    const VoceGiornale &intento = voce.intento;
+    // Deleted by the run just before the kill, or on a card not in its reader.
+    const bool giaEliminato = !ripresa.esiste(intento.origine);
+    if (giaEliminato && !cartellaOrigineRaggiungibile(voce, ripresa))
+        return;
+    if (!giaEliminato) {
+        if (!eQuello(voce, ripresa) || !originaleIntatto(voce, ripresa))
+            return;
+        // The photo must be on the medium in its new place before it leaves the old.
+        if (!ripresa.prova && platform::flushToMedium(intento.nuovoNome) != 0)
+            return;
+        if (ripresa.elimina(intento.origine) != 0)
+            return;
+        ripresa.dice("Sarà eliminato l'originale", "Eliminato l'originale",
+            QStringLiteral(" «%1», già spostato in «%2»")
+                .arg(mostra(intento.origine), mostra(intento.nuovoNome)));
+    }
+    voce.originaleEliminato = true;
+    ripresa.registra(corsa, rigaFatto('O', intento.posizione));
+}
+
+void impostaOra(Corsa &corsa, Voce &voce, Ripresa &ripresa)
+{
+    const VoceGiornale &intento = voce.intento;
+    if (!eQuello(voce, ripresa))
+        return;
+    if (!ripresa.prova) {
+        try {
+            platform::setFileTime(intento.nuovoNome, intento.oraNuova);
+        } catch (const platform::FileError &) {
+            return;
+        }
+        voce.impronta = platform::fileStamp(intento.nuovoNome);
+    }
+    voce.completato = true;
+    ripresa.registra(corsa, rigaFatto('T', intento.posizione, voce.impronta));
+    ripresa.dice("Sarà corretta la data di", "Corretta la data di",
+        QStringLiteral(" «%1», lasciata senza da una corsa interrotta")
+            .arg(mostra(intento.nuovoNome)));
+}
+
+// What a killed run had done but not recorded as done.
+void riprendi(Corsa &corsa, Ripresa &ripresa)
+{
+    bool elencati = false;
+    for (Voce &voce : corsa.voci) {
+        const VoceGiornale &intento = voce.intento;
+        if (voce.annullato)
+            continue;
+        riconosciRinomina(corsa, voce, ripresa);
+        if (!voce.confermato()) {
+            // A kill between publishing and confirming: both stay, said once.
+            if (!corsa.elencata && voce.perCopia() && intento.spostato
+                && ripresa.esiste(intento.origine) && forseNostro(voce, ripresa)) {
+                ripresa.esito.righe.append(
+                    QStringLiteral("Restano sia «%1» sia l'originale «%2»: la corsa si è fermata "
+                                   "prima di registrare lo spostamento")
+                        .arg(mostra(intento.nuovoNome), mostra(intento.origine)));
+                elencati = true;
+            }
+            continue;
+        }
+        if (voce.perCopia() && intento.spostato && !voce.originaleEliminato)
+            eliminaOriginale(corsa, voce, ripresa);
+        // A moved photo gets its time once it has left its old place.
+        if (voce.siCorregge() && !voce.completato
+            && (voce.copia() || !voce.perCopia() || voce.originaleEliminato))
+            impostaOra(corsa, voce, ripresa);
+    }
+    if (elencati) {
+        corsa.elencata = true;
+        ripresa.registra(corsa, "K\n");
+    }
+}
+
+} // namespace
+
+bool eQuello(const Voce &voce, const Ripresa &ripresa)
+{
+    if (!voce.impronta || ripresa.impronta(voce.intento.nuovoNome) != voce.impronta)
+        return false;
+    if (voce.improntaBasta() || !voce.perCopia())
+        return true;
+    return platform::hashOfFile(voce.intento.nuovoNome) == voce.hashCopia();
+}
+
+bool originaleIntatto(const Voce &voce, const Ripresa &ripresa)
+{
+    const VoceGiornale &intento = voce.intento;
+    const Impronta ora = ripresa.impronta(intento.origine);
+    if (!ora || ora->size != intento.dimensione || !voce.perCopia())
+        return false;
+    if (intento.sorgente && intento.sorgente->changeNanoseconds != 0 && ora == intento.sorgente)
+        return true;
+    return platform::hashOfFile(intento.origine) == intento.hash;
+}
+
+bool forseNostro(const Voce &voce, const Ripresa &ripresa)
+{
+    const VoceGiornale &intento = voce.intento;
+    const Impronta ora = ripresa.impronta(intento.nuovoNome);
+    if (!ora || ora->size != intento.dimensione)
+        return false;
+    if (!voce.perCopia())
+        return !intento.sorgente
+            || (ora->device == intento.sorgente->device && ora->inode == intento.sorgente->inode);
+    return platform::hashOfFile(intento.nuovoNome) == voce.hashCopia();
+}
+
+std::optional<Corsa> apriDaAgire(const QString &percorso, Ripresa &ripresa, bool *inCorso)
+{
+    Apertura apertura = apri(percorso);
+    if (inCorso)
+        *inCorso = apertura.inCorso;
+    if (!apertura.ignorato.isEmpty() && !ripresa.esito.righe.contains(apertura.ignorato))
+        ripresa.esito.righe.append(apertura.ignorato);
+    if (apertura.corsa && apertura.corsa->annullata)
+        return std::nullopt;
+    return std::move(apertura.corsa);
+}
+
+std::map<QString, Corsa> completaCorse(const QStringList &tutti, Ripresa &ripresa)
+{
+    std::map<QString, Corsa> ripresi;
+    for (const QString &percorso : tutti) {
+        if (fineDi(percorso) != Fine::Aperta)
+            continue;
+        std::optional<Corsa> corsa = apriDaAgire(percorso, ripresa);
+        if (!corsa)
+            continue;
+        riprendi(*corsa, ripresa);
+        ripresi.emplace(percorso, std::move(*corsa));
+    }
+    return ripresi;
+}
+
+EsitoAnnulla ripercorri(bool prova, void (*passo)(const QStringList &tutti, Ripresa &ripresa))
+{
+    Ripresa ripresa;
+    ripresa.prova = prova;
+    try {
+        const QString cartella = cartellaGiornali();
+        passo(cartella.isEmpty() ? QStringList() : giornali(cartella), ripresa);
+    } catch (...) {
+        ripresa.esito.tuttoAnnullato = false;
+    }
+    return ripresa.esito;
+}
+
+EsitoAnnulla completaCorseInterrotte(bool prova)
+{
+    return ripercorri(
+        prova, [](const QStringList &tutti, Ripresa &ripresa) { completaCorse(tutti, ripresa); });
+}

@@ -1,0 +1,293 @@
+#include "engine/formatogiornale.h"
+
+#include "platform/filenames.h"
+#include "platform/media.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QSet>
+
+#include <algorithm>
+
+namespace {
+
+const QByteArray Intestazione = QByteArrayLiteral("#copia-e-rinomina giornale 2");
+// The header's last field while nothing failed.
+const QByteArray NonRotta(CifreRotta, '-');
+
+qint64 numeroDiGiornale(const QString &nome)
+{
+    static const QRegularExpression forma(QStringLiteral("^corsa-(\\d{1,15})\\.giornale$"));
+    const QRegularExpressionMatch parti = forma.match(nome);
+    return parti.hasMatch() ? parti.captured(1).toLongLong() : 0;
+}
+
+QByteArray testoPercorso(const QString &percorso)
+{
+    const QByteArray byte = platform::encodeFileName(percorso);
+    QByteArray testo;
+    testo.reserve(byte.size() + 4);
+    for (const char c : byte) {
+        if (c == '\\')
+            testo.append("\\\\");
+        else if (c == '\t')
+            testo.append("\\t");
+        else if (c == '\n')
+            testo.append("\\n");
+        else
+            testo.append(c);
+    }
+    return testo;
+}
+
+std::optional<QString> percorsoDaTesto(QByteArrayView testo)
+{
+    QByteArray byte;
+    byte.reserve(testo.size());
+    for (qsizetype i = 0; i < testo.size(); ++i) {
+        if (testo[i] != '\\') {
+            byte.append(testo[i]);
+            continue;
+        }
+        if (++i == testo.size())
+            return std::nullopt;
+        const char c = testo[i];
+        if (c != '\\' && c != 't' && c != 'n')
+            return std::nullopt;
+        byte.append(c == 't' ? '\t' : c == 'n' ? '\n' : '\\');
+    }
+    if (!byte.startsWith('/'))
+        return std::nullopt;
+    return platform::decodeFileName(byte);
+}
+
+QByteArray testoOra(const QDateTime &ora)
+{
+    return ora.isValid() ? QByteArray::number(ora.toSecsSinceEpoch()) : QByteArray("-");
+}
+
+std::optional<QDateTime> oraDaTesto(const QByteArray &testo)
+{
+    if (testo == "-")
+        return QDateTime();
+    bool numero = false;
+    const qint64 secondi = testo.toLongLong(&numero);
+    if (!numero)
+        return std::nullopt;
+    return platform::momentOf(secondi);
+}
+
+QByteArray testoImpronta(const Impronta &impronta)
+{
+    if (!impronta)
+        return "-";
+    QByteArrayList campi;
+    for (const qint64 campo : { qint64(impronta->device), qint64(impronta->inode), impronta->size,
+             impronta->changeSeconds, impronta->changeNanoseconds })
+        campi.append(QByteArray::number(campo));
+    return campi.join(',');
+}
+
+// Nothing for "-"; nullopt inside for a damaged text.
+std::optional<Impronta> improntaDaTesto(const QByteArray &testo)
+{
+    if (testo == "-")
+        return Impronta();
+    const QList<QByteArray> campi = testo.split(',');
+    if (campi.size() != 5)
+        return std::nullopt;
+    qint64 numeri[5];
+    for (int i = 0; i < 5; ++i) {
+        bool numero = false;
+        numeri[i] = campi[i].toLongLong(&numero);
+        if (!numero)
+            return std::nullopt;
+    }
+    return Impronta(platform::FileStamp {
+        quint64(numeri[0]), quint64(numeri[1]), numeri[2], numeri[3], numeri[4] });
+}
+
+// A relative path would lead elsewhere once the undo runs in another folder.
+QString assoluto(const QString &percorso)
+{
+    if (percorso.startsWith(QLatin1Char('/')))
+        return percorso;
+    return platform::pathFromQt(QDir::currentPath()) + QLatin1Char('/') + percorso;
+}
+
+std::optional<VoceGiornale> intentoDaRiga(const QList<QByteArray> &campi)
+{
+    if (campi.size() != 10 || (campi[2] != "C" && campi[2] != "S" && campi[2] != "R"))
+        return std::nullopt;
+    VoceGiornale voce;
+    bool numeri[2] = {};
+    voce.posizione = campi[1].toInt(&numeri[0]);
+    voce.dimensione = campi[3].toLongLong(&numeri[1]);
+    voce.spostato = campi[2] != "C";
+    if (campi[4] != "-") {
+        const QList<QByteArray> hash = campi[4].split(':');
+        voce.hash = hash.first();
+        voce.hashCopia = hash.value(1);
+    }
+    const auto ora = oraDaTesto(campi[5]);
+    const auto nuova = oraDaTesto(campi[6]);
+    const auto sorgente = improntaDaTesto(campi[7]);
+    const auto origine = percorsoDaTesto(campi[8]);
+    const auto nuovoNome = percorsoDaTesto(campi[9]);
+    if (!numeri[0] || !numeri[1] || (campi[2] == "R") != voce.hash.isEmpty() || !ora || !nuova
+        || !sorgente || !origine || !nuovoNome)
+        return std::nullopt;
+    voce.oraOriginale = *ora;
+    voce.oraNuova = *nuova;
+    voce.sorgente = *sorgente;
+    voce.origine = *origine;
+    voce.nuovoNome = *nuovoNome;
+    return voce;
+}
+
+void leggiRiga(Corsa &corsa, const QByteArray &riga)
+{
+    const QList<QByteArray> campi = riga.split('\t');
+    const QByteArray &tipo = campi.first();
+    if (tipo == "E" || tipo == "K" || tipo == "A") {
+        corsa.elencata |= tipo == "K";
+        corsa.annullata |= tipo == "A";
+        return;
+    }
+    if (campi.size() < 2)
+        return;
+    bool numero = false;
+    const int posizione = campi[1].toInt(&numero);
+    if (!numero)
+        return;
+    if (tipo == "I") {
+        if (const auto voce = intentoDaRiga(campi))
+            corsa.voci[posizione] = Voce { *voce, {}, false, false, false };
+        return;
+    }
+    // A fact about a file whose intent is missing is not acted on.
+    if (!corsa.voci.contains(posizione))
+        return;
+    Voce &voce = corsa.voci[posizione];
+    if ((tipo == "P" || tipo == "T") && campi.size() == 3) {
+        if (const auto impronta = improntaDaTesto(campi[2]); impronta && *impronta) {
+            voce.impronta = *impronta;
+            voce.completato |= tipo == "T";
+        }
+    } else if (tipo == "O") {
+        voce.originaleEliminato = true;
+    } else if (tipo == "U") {
+        voce.annullato = true;
+    }
+}
+
+} // namespace
+
+QByteArray rigaIntestazione(int totale)
+{
+    return Intestazione + '\t' + QByteArray::number(QDateTime::currentMSecsSinceEpoch()) + '\t'
+        + QByteArray::number(totale) + '\t' + NonRotta + '\n';
+}
+
+QByteArray testoRotta(int posizione)
+{
+    return QByteArray::number(posizione).rightJustified(CifreRotta, '0');
+}
+
+QByteArray rigaIntento(const VoceGiornale &voce)
+{
+    const char *modo = !voce.spostato ? "C" : voce.hash.isEmpty() ? "R" : "S";
+    return "I\t" + QByteArray::number(voce.posizione) + '\t' + modo + '\t'
+        + QByteArray::number(voce.dimensione) + '\t'
+        + (voce.hash.isEmpty()
+                ? QByteArray("-")
+                : voce.hash + (voce.hashCopia.isEmpty() ? QByteArray() : ':' + voce.hashCopia))
+        + '\t' + testoOra(voce.oraOriginale) + '\t' + testoOra(voce.oraNuova) + '\t'
+        + testoImpronta(voce.sorgente) + '\t' + testoPercorso(assoluto(voce.origine)) + '\t'
+        + testoPercorso(assoluto(voce.nuovoNome)) + '\n';
+}
+
+QByteArray rigaFatto(char tipo, int posizione, const Impronta &impronta)
+{
+    QByteArray riga = QByteArray(1, tipo) + '\t' + QByteArray::number(posizione);
+    if (impronta)
+        riga += '\t' + testoImpronta(impronta);
+    return riga + '\n';
+}
+
+QStringList giornali(const QString &cartella)
+{
+    QList<std::pair<qint64, QString>> numerati;
+    for (const QString &nome : platform::namesIn(cartella)) {
+        if (const qint64 numero = numeroDiGiornale(nome))
+            numerati.append({ numero, cartella + QLatin1Char('/') + nome });
+    }
+    std::sort(numerati.begin(), numerati.end());
+    QStringList percorsi;
+    for (const auto &numerato : std::as_const(numerati))
+        percorsi.append(numerato.second);
+    return percorsi;
+}
+
+Apertura apri(const QString &percorso)
+{
+    Apertura apertura;
+    Corsa corsa;
+    corsa.file = platform::AppendFile::openFree(percorso, &apertura.inCorso);
+    if (!corsa.file)
+        return apertura;
+    if (!corsa.file->isPrivate()) {
+        apertura.ignorato = QStringLiteral("Ignorato il giornale «%1»: non è dell'utente, o altri "
+                                           "possono modificarlo")
+                                .arg(platform::displayFileName(percorso));
+        return apertura;
+    }
+    QList<QByteArray> righe = corsa.file->readAll().split('\n');
+    corsa.troncata = !righe.constLast().isEmpty();
+    righe.removeLast();
+    const QList<QByteArray> intestazione =
+        righe.isEmpty() ? QList<QByteArray>() : righe.first().split('\t');
+    if (intestazione.size() != 4 || intestazione[0] != Intestazione)
+        return apertura;
+    corsa.inizio = QDateTime::fromMSecsSinceEpoch(intestazione[1].toLongLong());
+    corsa.totale = intestazione[2].toInt();
+    if (intestazione[3] != NonRotta)
+        corsa.rottaDa = intestazione[3].toInt();
+    for (qsizetype i = 1; i < righe.size(); ++i)
+        leggiRiga(corsa, righe.at(i));
+    apertura.corsa = std::move(corsa);
+    return apertura;
+}
+
+Fine fineDi(const QString &percorso)
+{
+    bool inUso = false;
+    const auto file = platform::AppendFile::openFree(percorso, &inUso);
+    if (!file)
+        return inUso ? Fine::InUso : Fine::Chiusa;
+    // One that is not the user's own is opened in full, to be said.
+    if (!file->isPrivate())
+        return Fine::Aperta;
+    const QByteArray coda = file->readAll(std::max<qint64>(0, file->size() - 64));
+    return coda.endsWith("\nA\n") ? Fine::Annullata
+        : coda.endsWith("\nE\n")  ? Fine::Chiusa
+                                  : Fine::Aperta;
+}
+
+QHash<QString, QByteArray> hashDaiGiornali(const QStringList &copie)
+{
+    const QSet<QString> cercate(copie.begin(), copie.end());
+    QHash<QString, QByteArray> hash;
+    for (const QString &percorso : giornali(cartellaGiornali())) {
+        const Apertura apertura = apri(percorso);
+        if (!apertura.corsa)
+            continue;
+        for (const Voce &voce : std::as_const(apertura.corsa->voci)) {
+            const QString &copia = voce.intento.nuovoNome;
+            if (cercate.contains(copia) && voce.perCopia() && !voce.annullato
+                && voce.improntaBasta() && platform::fileStamp(copia) == voce.impronta)
+                hash.insert(copia, voce.hashCopia());
+        }
+    }
+    return hash;
+}

@@ -1,0 +1,129 @@
+#pragma once
+
+#include "engine/giornale.h"
+#include "platform/appendfile.h"
+#include "platform/fileops.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QHash>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+// The record format of the journals, written by a run and read back by the
+// start-up finishing, the undo and the look-up of doubles; the engine's own.
+//
+// One line per record, fields split by tabs, paths as their bytes on disk
+// with "\", tab and newline escaped:
+// clang-format off
+//   #copia-e-rinomina giornale 2  start (ms since the epoch)  files planned  failed at
+//   I  position  C|S|R  size  hash|-  original time|-  new time|-  stamp|-  original  new
+//   P  position  stamp      (published: the new file as it then was)
+//   O  position             (the original of a move deleted)
+//   T  position  stamp      (the new file with its final time)
+//   U  position             (taken back by an undo)
+//   E                       (the run ended with its journal whole)
+//   K                       (a killed run's unconfirmed files were listed)
+//   A                       (the run is undone)
+// clang-format on
+// I is an intent: C a copy, S a move by copy, R a rename, which has no hash.
+// A hash is the content's XXH3-128 in hex; a copy whose capture dates were
+// corrected has a hash of its own, after the original's and a colon. A
+// stamp is device, inode, size and change time in seconds and nanoseconds,
+// split by commas; a P or T whose new file could not be looked at goes
+// without it, and counts for nothing. Times are seconds since the epoch.
+// "failed at" is dashes, overwritten in place with the position at which
+// the journal could no longer be written, in as many digits: that needs no
+// more room, which a full disk would refuse. A journal that ends without E
+// and without it was cut short by a kill, and holds all the run did. A line
+// without its newline is what a failed write left, and is skipped.
+
+using Impronta = std::optional<platform::FileStamp>;
+
+// The width of the header's last field, "failed at", which ends the line.
+constexpr int CifreRotta = 10;
+
+// The header of a new journal, for a run of totale files starting now.
+QByteArray rigaIntestazione(int totale);
+// What overwrites the header's "failed at" dashes, as wide as they are.
+QByteArray testoRotta(int posizione);
+QByteArray rigaIntento(const VoceGiornale &voce);
+QByteArray rigaFatto(char tipo, int posizione, const Impronta &impronta = {});
+
+// The journals in the folder, from the first run to the last.
+QStringList giornali(const QString &cartella);
+
+// One file of a run as read back: its intent and what was recorded of it.
+struct Voce
+{
+    VoceGiornale intento;
+    // The new file as last recorded: published, then with its final time.
+    Impronta impronta;
+    bool completato = false;
+    bool originaleEliminato = false;
+    bool annullato = false;
+
+    bool confermato() const { return impronta.has_value(); }
+    bool copia() const { return !intento.spostato; }
+    bool perCopia() const { return !intento.hash.isEmpty(); }
+    // The copy's dates were corrected: its bytes are not the original's.
+    bool corretta() const { return !intento.hashCopia.isEmpty(); }
+    const QByteArray &hashCopia() const { return corretta() ? intento.hashCopia : intento.hash; }
+    bool siCorregge() const { return intento.oraNuova != intento.oraOriginale; }
+    // Whether the new file's stamp alone tells it unchanged: a change time
+    // without nanoseconds, as FAT's and exFAT's, may not show a later write.
+    bool improntaBasta() const { return impronta && impronta->changeNanoseconds != 0; }
+};
+
+// A journal as read back, held open and locked while it is worked on.
+struct Corsa
+{
+    std::unique_ptr<platform::AppendFile> file;
+    QDateTime inizio;
+    int totale = 0;
+    QMap<int, Voce> voci;
+    int rottaDa = -1;
+    bool elencata = false;
+    bool annullata = false;
+    // A kill cut the last line short: what is added starts on a line of its own.
+    bool troncata = false;
+
+    // The facts an undo or a start-up records go to the medium at once.
+    void aggiungi(QByteArray righe)
+    {
+        if (troncata)
+            righe.prepend('\n');
+        troncata = false;
+        file->append(righe);
+        file->sync();
+    }
+};
+
+// Why a journal that opens is not acted on, or nothing.
+struct Apertura
+{
+    std::optional<Corsa> corsa;
+    bool inCorso = false;
+    QString ignorato;
+};
+
+// Reads every whole line and skips the damaged ones. A journal still being
+// written, or one that another user could have written, is not read.
+Apertura apri(const QString &percorso);
+
+// How a journal ends, read from its last bytes, so that a start-up stays
+// quick over many long journals: a run that closed or was undone leaves
+// nothing to finish.
+enum class Fine { Chiusa, Annullata, Aperta, InUso };
+
+Fine fineDi(const QString &percorso);
+
+// The content hashes the journals hold of the given files: each a copy a run
+// published, while it is still exactly as the run recorded it, on a medium
+// whose times tell a later write. By path; a file they cannot vouch for is
+// not there.
+QHash<QString, QByteArray> hashDaiGiornali(const QStringList &copie);

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "engine/completamento.h"
+#include "engine/formatogiornale.h"
+#include "platform/appendfile.h"
+#include "platform/filenames.h"
+#include "platform/fileops.h"
+
+#include <QSet>
+
+#include <map>
+#include <optional>
+
+// What the start-up finishing and the undo share as they go over a run's
+// files, the checks of a file's identity above all; the engine's own, and
+// defined in completamento.cpp, since the undo finishes first.
+
+inline QString mostra(const QString &percorso)
+{
+    return platform::displayFileName(percorso);
+}
+
+// An undo, or the start-up finishing, as it goes or as it would go: with
+// prova, what would be deleted is only noted, and nothing is written.
+struct Ripresa
+{
+    bool prova = false;
+    EsitoAnnulla esito;
+    QSet<QString> eliminati;
+
+    bool esiste(const QString &percorso) const
+    {
+        return !eliminati.contains(percorso) && platform::nameExists(percorso);
+    }
+    Impronta impronta(const QString &percorso) const
+    {
+        return eliminati.contains(percorso) ? std::nullopt : platform::fileStamp(percorso);
+    }
+    // 0, or the system's error.
+    int elimina(const QString &percorso)
+    {
+        if (!prova)
+            return platform::removeFile(percorso);
+        eliminati.insert(percorso);
+        return 0;
+    }
+    void registra(Corsa &corsa, const QByteArray &riga)
+    {
+        if (!prova)
+            corsa.aggiungi(riga);
+    }
+    void dice(const char *inProva, const char *fatto, const QString &resto)
+    {
+        esito.righe.append(QString::fromUtf8(prova ? inProva : fatto) + resto);
+    }
+    void lascia(const Voce &voce, const QString &perche)
+    {
+        esito.righe.append(
+            QStringLiteral("Lasciata «%1»: %2").arg(mostra(voce.intento.nuovoNome), perche));
+        esito.tuttoAnnullato = false;
+    }
+};
+
+// Whether the new file is still exactly what the run recorded. Where the
+// medium's times are too coarse to tell a later write (FAT, exFAT), its
+// content must be the verified one too.
+bool eQuello(const Voce &voce, const Ripresa &ripresa);
+
+// Whether the original is in place, whole: unchanged since it was read, or
+// with the very bytes that were copied.
+bool originaleIntatto(const Voce &voce, const Ripresa &ripresa);
+
+// Whether a file under an unconfirmed entry's new name may be the run's own:
+// a rename brings the original's inode, a copy the copied bytes. Another's
+// file there is no concern of this run.
+bool forseNostro(const Voce &voce, const Ripresa &ripresa);
+
+// Opens a journal to be acted on; says once why one is ignored.
+std::optional<Corsa> apriDaAgire(
+    const QString &percorso, Ripresa &ripresa, bool *inCorso = nullptr);
+
+// Runs the start-up finishing over the journals tutti, from the first run to
+// the last: the runs it read, by path, as it left them in memory.
+std::map<QString, Corsa> completaCorse(const QStringList &tutti, Ripresa &ripresa);
+
+// Runs passo over every journal, first to last, with a new Ripresa: with
+// prova, a trial. Whatever throws leaves the job not all done.
+EsitoAnnulla ripercorri(bool prova, void (*passo)(const QStringList &tutti, Ripresa &ripresa));
