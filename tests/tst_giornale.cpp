@@ -4,8 +4,10 @@
 #include "engine/esecuzione.h"
 #include "engine/giornale.h"
 #include "engine/piano.h"
+#include "platform/copying.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
+#include "platform/filestamps.h"
 #include "platform/media.h"
 
 #include <QDir>

@@ -2,6 +2,7 @@
 
 #include "engine/giornale.h"
 #include "platform/fileops.h"
+#include "platform/filestamps.h"
 
 #include <QMultiHash>
 #include <QSet>

@@ -1,7 +1,12 @@
 #include "engine/giornale.h"
 
 #include "platform/appendfile.h"
+#include "platform/capturedates.h"
+#include "platform/copying.h"
+#include "platform/fileerror.h"
 #include "platform/filenames.h"
+#include "platform/fileops.h"
+#include "platform/filestamps.h"
 #include "platform/media.h"
 
 #include <QDir>
