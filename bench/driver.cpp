@@ -20,7 +20,6 @@
 // loop did not turn during the click.
 
 #include "engine/piano.h"
-#include "platform/fileops.h"
 #include "platform/photometadata.h"
 #include "window/failurereport.h"
 #include "window/form1.h"

@@ -1,7 +1,7 @@
 #include "support.h"
 
 #include "engine/impostazioni.h"
-#include "platform/fileops.h"
+#include "platform/copying.h"
 #include "platform/settingsstore.h"
 #include "window/failurereport.h"
 

@@ -7,8 +7,10 @@
 #include "engine/formatogiornale.h"
 #include "engine/giornale.h"
 #include "engine/piano.h"
+#include "platform/copying.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
+#include "platform/filestamps.h"
 #include "platform/media.h"
 
 #include <QDir>

@@ -1,7 +1,10 @@
 #include "support.h"
 
+#include "platform/copying.h"
+#include "platform/fileerror.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
+#include "platform/filestamps.h"
 #include "platform/folderlisting.h"
 #include "platform/media.h"
 #include "platform/photometadata.h"

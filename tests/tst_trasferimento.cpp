@@ -1,7 +1,9 @@
 #include "support.h"
 
 #include "engine/controllo.h"
-#include "platform/fileops.h"
+#include "platform/copying.h"
+#include "platform/fileerror.h"
+#include "platform/filestamps.h"
 
 #include <QCheckBox>
 #include <QDir>

@@ -2,6 +2,9 @@
 
 #include "engine/giornale.h"
 #include "engine/ripresa.h"
+#include "platform/capturedates.h"
+#include "platform/copying.h"
+#include "platform/fileerror.h"
 
 #include <algorithm>
 

@@ -2,6 +2,7 @@
 
 #include "engine/giornale.h"
 #include "engine/ripresa.h"
+#include "platform/fileerror.h"
 
 namespace {
 

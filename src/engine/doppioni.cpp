@@ -2,6 +2,7 @@
 
 #include "engine/formatogiornale.h"
 #include "platform/fileops.h"
+#include "platform/filestamps.h"
 
 #include <QMultiHash>
 #include <QSet>

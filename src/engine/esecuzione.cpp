@@ -2,8 +2,11 @@
 
 #include "engine/correzione.h"
 #include "engine/giornale.h"
+#include "platform/capturedates.h"
+#include "platform/copying.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
+#include "platform/filestamps.h"
 
 #include <QScopeGuard>
 

@@ -2,7 +2,7 @@
 
 #include "engine/giornale.h"
 #include "platform/appendfile.h"
-#include "platform/fileops.h"
+#include "platform/filestamps.h"
 
 #include <QByteArray>
 #include <QDateTime>

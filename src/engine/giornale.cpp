@@ -3,6 +3,8 @@
 #include "engine/formatogiornale.h"
 #include "platform/appendfile.h"
 #include "platform/filenames.h"
+#include "platform/fileops.h"
+#include "platform/filestamps.h"
 
 #include <future>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/fileops.h"
+#include "platform/filestamps.h"
 
 #include <QByteArray>
 #include <QDateTime>

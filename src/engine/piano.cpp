@@ -7,6 +7,7 @@
 #include "engine/scatti.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
+#include "platform/filestamps.h"
 #include "platform/photometadata.h"
 
 #include <QSet>

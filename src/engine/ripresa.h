@@ -5,6 +5,7 @@
 #include "platform/appendfile.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
+#include "platform/filestamps.h"
 
 #include <QSet>
 

@@ -1,7 +1,7 @@
 #include "platform/folderlisting.h"
 
+#include "platform/fileerror.h"
 #include "platform/filenames.h"
-#include "platform/fileops.h"
 #include "platform/media.h"
 
 #include <QVarLengthArray>

@@ -1,8 +1,15 @@
 #pragma once
 
+#include "platform/fileerror.h"
+#include "platform/filenames.h"
+#include "platform/filestamps.h"
+
 #include <QByteArray>
+#include <QStringList>
 
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -64,6 +71,33 @@ inline QByteArray nameOf(const QByteArray &path)
 inline bool unsupportedHere(int error)
 {
     return error == EPERM || error == EOPNOTSUPP || error == ENOSYS;
+}
+
+[[noreturn]] inline void fail(
+    FileError::Operation operation, const QStringList &paths, int errorCode = errno)
+{
+    throw FileError(operation, paths, errorCode);
+}
+
+// Puts the folder's names on disk; returns 0 or the error.
+inline int flushFolder(const QByteArray &folder)
+{
+    Descriptor fd(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.isValid() || ::fsync(fd.get()) != 0)
+        return errno;
+    return fd.close();
+}
+
+inline FileStamp stampOf(const struct stat &status)
+{
+    return FileStamp { status.st_dev, status.st_ino, status.st_size, status.st_ctim.tv_sec,
+        status.st_ctim.tv_nsec };
+}
+
+inline Descriptor openToRead(const QString &path)
+{
+    return Descriptor(
+        ::open(encodeFileName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
 }
 
 } // namespace platform

@@ -1,6 +1,8 @@
 #include "platform/publishing.h"
 
 #include "platform/filenames.h"
+#include "platform/fileops.h"
+#include "platform/filestamps.h"
 
 #include <QMutex>
 #include <QRandomGenerator>
@@ -19,11 +21,6 @@ namespace platform {
 namespace {
 
 using Operation = FileError::Operation;
-
-[[noreturn]] void fail(Operation operation, const QStringList &paths, int errorCode = errno)
-{
-    throw FileError(operation, paths, errorCode);
-}
 
 // The hidden names of the files a copy writes before it publishes them.
 const QByteArray TemporaryPrefix = QByteArrayLiteral(".copia-e-rinomina-");

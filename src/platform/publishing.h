@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/fileops.h"
+#include "platform/fileerror.h"
 #include "platform/posix.h"
 
 #include <QByteArray>

@@ -8,6 +8,7 @@
 #include "engine/piano.h"
 #include "platform/background.h"
 #include "platform/console.h"
+#include "platform/fileerror.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
 #include "terminal/argomenti.h"

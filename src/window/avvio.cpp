@@ -1,8 +1,8 @@
 #include "engine/completamento.h"
 #include "engine/impostazioni.h"
 #include "platform/background.h"
+#include "platform/fileerror.h"
 #include "platform/filenames.h"
-#include "platform/fileops.h"
 #include "window/failurereport.h"
 #include "window/form1.h"
 

@@ -1,5 +1,5 @@
 #include "engine/numerazione.h"
-#include "platform/fileops.h"
+#include "platform/fileerror.h"
 #include "window/form1.h"
 
 #include <QKeyEvent>

@@ -1,5 +1,5 @@
+#include "platform/fileerror.h"
 #include "platform/filenames.h"
-#include "platform/fileops.h"
 #include "window/commondialog.h"
 #include "window/form1.h"
 

@@ -1,0 +1,362 @@
+#include "platform/copying.h"
+
+#include "platform/capturedates.h"
+#include "platform/fileerror.h"
+#include "platform/filenames.h"
+#include "platform/fileops.h"
+#include "platform/hashing.h"
+#include "platform/posix.h"
+#include "platform/publishing.h"
+
+#include <cerrno>
+#include <condition_variable>
+#include <future>
+#include <mutex>
+#include <sys/stat.h>
+
+namespace platform {
+
+namespace {
+
+using Operation = FileError::Operation;
+
+void writeAll(int fd, const char *data, size_t size, const QStringList &paths)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            fail(Operation::Copy, paths);
+        }
+        data += written;
+        size -= size_t(written);
+    }
+}
+
+// The hash of the file as the medium holds it: its pages are dropped from
+// memory first, so that the read reaches the medium, not the cache.
+XXH128_hash_t hashFromMedium(int fd, Operation operation, const QStringList &paths)
+{
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    const Hasher hasher = newHasher();
+    if (const int error = hashPieces(fd, hasher.get()))
+        fail(operation, paths, error);
+    return XXH3_128bits_digest(hasher.get());
+}
+
+// Reads a large copy back while it is still being written: each part the
+// writer has passed is put on the medium, dropped from memory and hashed from
+// there, while the medium takes the parts after it, so that reading back
+// overlaps writing instead of following it. Only for a file of the kernel's
+// own file systems, which reads back through a second descriptor what the
+// first wrote.
+class ReadBackAlongside
+{
+public:
+    static constexpr off_t Part = off_t(32) << 20;
+
+    explicit ReadBackAlongside(Descriptor reader)
+        : m_reader(std::move(reader))
+        , m_hasher(newHasher())
+        , m_worker(std::async(std::launch::async, [this] { readParts(); }))
+    { }
+    // A copy that failed is not read any further.
+    ~ReadBackAlongside() { end(Ending::Abandoned); }
+
+    void writtenUpTo(off_t offset)
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_written = offset;
+        }
+        m_change.notify_one();
+    }
+
+    // Once the copy is written and flushed: reads the rest, and gives the
+    // hash of all that was read back, or the error of a read that failed.
+    XXH128_hash_t readRest(Operation operation, const QStringList &paths)
+    {
+        end(Ending::Written);
+        if (m_error != 0)
+            fail(operation, paths, m_error);
+        return XXH3_128bits_digest(m_hasher.get());
+    }
+
+private:
+    enum class Ending { None, Written, Abandoned };
+
+    void end(Ending ending)
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_ending = ending;
+        }
+        m_change.notify_one();
+        if (m_worker.valid())
+            m_worker.get();
+    }
+
+    void readParts()
+    {
+        for (;;) {
+            off_t until = 0;
+            off_t written = 0;
+            {
+                std::unique_lock lock(m_mutex);
+                m_change.wait(lock,
+                    [this] { return m_ending != Ending::None || m_written - m_read >= Part; });
+                if (m_ending == Ending::Abandoned
+                    || (m_ending == Ending::Written && m_read == m_written))
+                    return;
+                written = m_written;
+                until =
+                    m_ending == Ending::Written ? std::min(m_read + Part, written) : m_read + Part;
+            }
+            const int fd = m_reader.get();
+            // The medium takes what follows while this part is read back.
+            ::sync_file_range(fd, until, written - until, SYNC_FILE_RANGE_WRITE);
+            constexpr unsigned int Flush =
+                SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
+            if (::sync_file_range(fd, m_read, until - m_read, Flush) != 0) {
+                m_error = errno;
+                return;
+            }
+            ::posix_fadvise(fd, m_read, until - m_read, POSIX_FADV_DONTNEED);
+            if ((m_error = hashPieces(fd, m_hasher.get(), {}, nullptr, m_read, until)))
+                return;
+            m_read = until;
+        }
+    }
+
+    Descriptor m_reader;
+    Hasher m_hasher;
+    std::mutex m_mutex;
+    std::condition_variable m_change;
+    off_t m_written = 0;
+    Ending m_ending = Ending::None;
+    // The worker's own, read by others once it ended.
+    off_t m_read = 0;
+    int m_error = 0;
+    std::future<void> m_worker;
+};
+
+// The bytes are hashed in the very buffer they are written from: hashing
+// costs far less than the medium's own speed, and the hash is of the bytes
+// written. A source that gives other than its size of bytes (a read that
+// ended early, a file still growing) fails the copy.
+// Patches change a few bytes on the way: the hash of what was written is
+// returned, and that of what was read goes to sourceHash.
+XXH128_hash_t copyContent(int in, off_t size, int out, const QStringList &paths,
+    const std::atomic<bool> *cancel, ReadBackAlongside *readBack, const QList<BytePatch> &patches,
+    XXH128_hash_t &sourceHash)
+{
+    const Hasher hasher = newHasher();
+    const Hasher patched = patches.isEmpty() ? Hasher() : newHasher();
+    off_t read = 0;
+    off_t written = 0;
+    const int error = hashPieces(
+        in, hasher.get(),
+        [&](char *data, size_t count) {
+            if (cancel && *cancel)
+                fail(Operation::Copy, paths, ECANCELED);
+            if (patched) {
+                applyPatches(data, qint64(count), written, patches);
+                XXH3_128bits_update(patched.get(), data, count);
+            }
+            writeAll(out, data, count, paths);
+            written += off_t(count);
+            if (readBack)
+                readBack->writtenUpTo(written);
+        },
+        &read);
+    if (error != 0)
+        fail(Operation::Copy, paths, error);
+    if (read != size)
+        fail(Operation::ShortRead, paths, 0);
+    sourceHash = XXH3_128bits_digest(hasher.get());
+    return patched ? XXH3_128bits_digest(patched.get()) : sourceHash;
+}
+
+} // namespace
+
+struct PendingCopy::Private
+{
+    QStringList paths; // source, target
+    QByteArray target;
+    struct stat source;
+    PendingFile file;
+    // Of the bytes written, and of those read, which patches made differ.
+    XXH128_hash_t hash;
+    XXH128_hash_t sourceHash;
+    qint64 written = 0;
+    bool forMove = false;
+    // For a large copy, its read-back so far.
+    std::unique_ptr<ReadBackAlongside> readBack;
+};
+
+PendingCopy::PendingCopy(std::unique_ptr<Private> d)
+    : d(std::move(d))
+{ }
+
+PendingCopy::PendingCopy(PendingCopy &&) noexcept = default;
+PendingCopy &PendingCopy::operator=(PendingCopy &&) noexcept = default;
+PendingCopy::~PendingCopy() = default;
+
+QByteArray PendingCopy::hashHex() const
+{
+    return hexOf(d->hash);
+}
+
+QByteArray PendingCopy::sourceHashHex() const
+{
+    return hexOf(d->sourceHash);
+}
+
+qint64 PendingCopy::size() const
+{
+    return d->written;
+}
+
+QDateTime PendingCopy::sourceTime() const
+{
+    return momentOf(d->source.st_mtim.tv_sec);
+}
+
+FileStamp PendingCopy::sourceStamp() const
+{
+    return stampOf(d->source);
+}
+
+PendingCopy writeCopy(const QString &source, const QString &target, const std::atomic<bool> *cancel,
+    const QList<BytePatch> &patches)
+{
+    auto d = std::make_unique<PendingCopy::Private>();
+    d->paths = QStringList { source, target };
+    d->target = encodeFileName(target);
+    const Descriptor in = openToRead(source);
+    if (!in.isValid() || ::fstat(in.get(), &d->source) != 0)
+        fail(Operation::Copy, d->paths);
+    if (!S_ISREG(d->source.st_mode))
+        fail(Operation::Copy, d->paths, S_ISDIR(d->source.st_mode) ? EISDIR : EINVAL);
+
+    d->file = createPendingFile(d->target, d->source.st_mode & 0777, d->paths);
+    if (d->file.temporaryName.isEmpty() && d->source.st_size >= 2 * ReadBackAlongside::Part)
+        d->readBack = std::make_unique<ReadBackAlongside>(openToReadBack(d->file));
+    d->hash = copyContent(in.get(), d->source.st_size, d->file.fd.get(), d->paths, cancel,
+        d->readBack.get(), patches, d->sourceHash);
+    struct stat written;
+    if (::fstat(d->file.fd.get(), &written) != 0)
+        fail(Operation::Copy, d->paths);
+    d->written = written.st_size;
+    return PendingCopy(std::move(d));
+}
+
+// A second flush finds nothing left to write, and costs next to nothing.
+void flushCopy(PendingCopy &copy)
+{
+    if (::fdatasync(copy.d->file.fd.get()) != 0)
+        fail(Operation::Copy, copy.d->paths);
+}
+
+namespace {
+
+// A flaky reader or cable can hand out a wrong byte once: the copy then
+// matches what was read, not the photo. Read again from the medium, a moved
+// source must give the same bytes before it may go. It is opened afresh: a
+// card driver may answer a second read of one handle from a stale buffer.
+void rereadSource(const QStringList &paths, const struct stat &source, const XXH128_hash_t &hash)
+{
+    const Descriptor again = openToRead(paths.first());
+    struct stat now;
+    if (!again.isValid() || ::fstat(again.get(), &now) != 0)
+        fail(Operation::Reread, paths);
+    if (now.st_dev != source.st_dev || now.st_ino != source.st_ino
+        || !XXH128_isEqual(hashFromMedium(again.get(), Operation::Reread, paths), hash))
+        fail(Operation::Reread, paths, 0);
+}
+
+} // namespace
+
+void verifyCopy(PendingCopy &copy, bool forMove)
+{
+    flushCopy(copy);
+    PendingCopy::Private &d = *copy.d;
+    closeAfterWriting(d.file, d.paths);
+    d.forMove = forMove;
+    // The source is read again while the copy is read back: most often they
+    // are two media.
+    std::future<void> again;
+    if (forMove)
+        again =
+            std::async(std::launch::async, [&d] { rereadSource(d.paths, d.source, d.sourceHash); });
+    // What was read back alongside the writing and the rest, or all of it now.
+    const auto readBack = [&d] {
+        if (d.readBack)
+            return d.readBack->readRest(Operation::Verify, d.paths);
+        const Descriptor reader = openToReadBack(d.file);
+        if (!reader.isValid())
+            fail(Operation::Verify, d.paths);
+        return hashFromMedium(reader.get(), Operation::Verify, d.paths);
+    };
+    if (!XXH128_isEqual(readBack(), d.hash))
+        fail(Operation::Verify, d.paths, 0);
+    if (again.valid())
+        again.get();
+    finishContent(d.file, d.source, d.paths);
+}
+
+void publishCopy(PendingCopy &copy)
+{
+    PendingCopy::Private &d = *copy.d;
+    try {
+        publish(d.file, d.target, d.paths);
+    } catch (const FileError &error) {
+        // Only a time that could not be kept comes after the copy is
+        // published: a moved photo then stays where it was.
+        if (!d.forMove || error.operation() != Operation::SetTime)
+            throw;
+        ::unlink(d.target.constData());
+        fail(Operation::MoveUndone, d.paths, error.errorCode());
+    }
+}
+
+// Whatever fails here takes the copy away again, so that the photo stays in
+// one place: where it was.
+void removeMovedOriginal(PendingCopy &copy)
+{
+    PendingCopy::Private &d = *copy.d;
+    const auto undo = [&](Operation operation, int error) {
+        ::unlink(d.target.constData());
+        fail(operation, d.paths, error);
+    };
+    // The copy itself was flushed before it was read back.
+    if (const int error = flushFolder(folderOf(d.target)))
+        undo(Operation::MoveUndone, error);
+    // Another file put under the source's name since is not the one copied;
+    // a link that still leads to it goes, and the photo it leads to stays.
+    const QByteArray source = encodeFileName(d.paths.first());
+    struct stat now;
+    if (::stat(source.constData(), &now) != 0)
+        undo(Operation::Move, errno);
+    if (now.st_dev != d.source.st_dev || now.st_ino != d.source.st_ino)
+        undo(Operation::Move, EEXIST);
+    if (::unlink(source.constData()) != 0)
+        undo(Operation::Move, errno);
+}
+
+void moveFile(const QString &source, const QString &target)
+{
+    if (!renameFile(source, target))
+        moveByCopying(source, target);
+}
+
+void moveByCopying(const QString &source, const QString &target)
+{
+    PendingCopy copy = writeCopy(source, target);
+    verifyCopy(copy, true);
+    publishCopy(copy);
+    removeMovedOriginal(copy);
+}
+
+} // namespace platform

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "platform/capturedates.h"
+#include "platform/filestamps.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <atomic>
+#include <memory>
+
+// The copy of a photo that counts only once proven: written and hashed,
+// read back from the medium, published under its new name, and for a move
+// its original deleted.
+namespace platform {
+
+// A copy written beside its new name, hashed as it was written; not yet
+// flushed to the medium, read back nor published. It is removed with the object
+// unless published.
+class PendingCopy
+{
+public:
+    PendingCopy(PendingCopy &&) noexcept;
+    PendingCopy &operator=(PendingCopy &&) noexcept;
+    ~PendingCopy();
+
+    // What the journal of a run keeps: the XXH3-128 hash of the bytes written,
+    // in hex, that of the bytes read (another where patches changed some),
+    // their count, and the source's modification time.
+    QByteArray hashHex() const;
+    QByteArray sourceHashHex() const;
+    qint64 size() const;
+    QDateTime sourceTime() const;
+    // The source as it was opened.
+    FileStamp sourceStamp() const;
+
+private:
+    struct Private;
+    explicit PendingCopy(std::unique_ptr<Private> d);
+    std::unique_ptr<Private> d;
+
+    friend PendingCopy writeCopy(const QString &source, const QString &target,
+        const std::atomic<bool> *cancel, const QList<BytePatch> &patches);
+    friend void flushCopy(PendingCopy &copy);
+    friend void verifyCopy(PendingCopy &copy, bool forMove);
+    friend void publishCopy(PendingCopy &copy);
+    friend void removeMovedOriginal(PendingCopy &copy);
+};
+
+// Writes the content and permission bits (less the umask) of source into a
+// new file beside target, with the patches applied on the way. Fails when the
+// source gives another count of bytes than its size (a read that ended
+// early), and as soon as cancel is set.
+PendingCopy writeCopy(const QString &source, const QString &target,
+    const std::atomic<bool> *cancel = nullptr, const QList<BytePatch> &patches = {});
+
+// Puts the copy on the medium; verifyCopy does it too, where nobody did.
+void flushCopy(PendingCopy &copy);
+
+// Reads the copy back from the medium, which must hold the very bytes of the
+// source, and, for a move, the source again from its medium, which must give
+// them too; then gives the copy the source's modification time. A copy that
+// fails is removed with the object, and the failure says why.
+void verifyCopy(PendingCopy &copy, bool forMove);
+
+// Gives a verified copy its new name. Never replaces an existing file and
+// never leaves a partial file under target, on any file system. For a move,
+// a copy that cannot be completed once published is removed again.
+void publishCopy(PendingCopy &copy);
+
+// Puts the published copy's folder on the medium, then deletes the
+// source, if it is still the file that was read. When it cannot be deleted
+// the copy is removed again: the photo either moves or stays where it was.
+void removeMovedOriginal(PendingCopy &copy);
+
+// renameFile, else moveByCopying.
+void moveFile(const QString &source, const QString &target);
+
+// writeCopy, verifyCopy, publishCopy, then removeMovedOriginal.
+void moveByCopying(const QString &source, const QString &target);
+
+} // namespace platform

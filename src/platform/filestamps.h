@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// What one look at a file tells of it: which file it is, its size and its
+// times.
+namespace platform {
+
+// What tells that a file was not written since: a write, or a change of its
+// times or attributes, gives it a new change time, which no program can set.
+struct FileStamp
+{
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = 0;
+    qint64 changeSeconds = 0;
+    qint64 changeNanoseconds = 0;
+    bool operator==(const FileStamp &) const = default;
+};
+// The file's stamp, and where asked its modification time as fileTime() gives
+// it, from one look.
+std::optional<FileStamp> fileStamp(const QString &path, QDateTime *modified = nullptr);
+// The ordinary files of a folder but hidden ones, each with its stamp, from
+// one pass over it: each is looked up by its name alone, not its whole path.
+struct StampedFile
+{
+    QString name;
+    FileStamp stamp;
+};
+QList<StampedFile> visibleFilesIn(const QString &folder);
+
+// The file's modification time, to the second. It is kept as a moment, not
+// as a local clock time, as turning it into one costs a look at the zone's
+// rules each time; compare and shift it freely, show it with toLocalTime().
+QDateTime fileTime(const QString &path);
+
+// What a run is planned with, from one look at a file (or the file a link
+// leads to): its size, and its modification time in nanoseconds since 1970,
+// as finely as its medium keeps it.
+struct FileFacts
+{
+    qint64 size = 0;
+    qint64 modified = 0;
+};
+std::optional<FileFacts> fileFacts(const QString &path);
+// The same of many files, looked at side by side: most of the time goes in
+// the kernel's walk of each path, which the processors share.
+QList<std::optional<FileFacts>> fileFacts(const QStringList &paths);
+
+// A moment given in seconds since 1970, as fileTime() gives it.
+QDateTime momentOf(qint64 seconds);
+
+} // namespace platform

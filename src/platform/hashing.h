@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <xxhash.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <new>
+#include <unistd.h>
+#include <vector>
+
+// The XXH3-128 hashing that a copy and a file's own hash share, over the
+// system's reads.
+namespace platform {
+
+inline constexpr size_t BufferSize = 1 << 20;
+
+struct HashState
+{
+    void operator()(XXH3_state_t *state) const { XXH3_freeState(state); }
+};
+using Hasher = std::unique_ptr<XXH3_state_t, HashState>;
+
+inline Hasher newHasher()
+{
+    Hasher hasher(XXH3_createState());
+    if (!hasher || XXH3_128bits_reset(hasher.get()) != XXH_OK)
+        throw std::bad_alloc();
+    return hasher;
+}
+
+// Reads the file from offset to its end, or to until, through one buffer,
+// hashing each piece and then handing it on, to change if need be; returns
+// 0, or the error of a read that failed. Counts the bytes read into size,
+// when given.
+inline int hashPieces(int fd, XXH3_state_t *hasher,
+    const std::function<void(char *, size_t)> &onPiece = {}, off_t *size = nullptr,
+    off_t offset = 0, off_t until = std::numeric_limits<off_t>::max())
+{
+    std::vector<char> buffer(BufferSize);
+    for (;;) {
+        const ssize_t got = ::pread(fd, buffer.data(),
+            size_t(std::min<off_t>(off_t(buffer.size()), until - offset)), offset);
+        if (size)
+            *size = offset;
+        if (got == 0)
+            return 0;
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        XXH3_128bits_update(hasher, buffer.data(), size_t(got));
+        if (onPiece)
+            onPiece(buffer.data(), size_t(got));
+        offset += got;
+    }
+}
+
+inline QByteArray hexOf(const XXH128_hash_t &hash)
+{
+    XXH128_canonical_t canonical;
+    XXH128_canonicalFromHash(&canonical, hash);
+    return QByteArray(reinterpret_cast<const char *>(canonical.digest), sizeof canonical.digest)
+        .toHex();
+}
+
+} // namespace platform
