@@ -106,50 +106,6 @@ void riprendi(Corsa &corsa, Ripresa &ripresa)
 
 } // namespace
 
-bool eQuello(const Voce &voce, const Ripresa &ripresa)
-{
-    if (!voce.impronta || ripresa.impronta(voce.intento.nuovoNome) != voce.impronta)
-        return false;
-    if (voce.improntaBasta() || !voce.perCopia())
-        return true;
-    return platform::hashOfFile(voce.intento.nuovoNome) == voce.hashCopia();
-}
-
-bool originaleIntatto(const Voce &voce, const Ripresa &ripresa)
-{
-    const VoceGiornale &intento = voce.intento;
-    const Impronta ora = ripresa.impronta(intento.origine);
-    if (!ora || ora->size != intento.dimensione || !voce.perCopia())
-        return false;
-    if (intento.sorgente && intento.sorgente->changeNanoseconds != 0 && ora == intento.sorgente)
-        return true;
-    return platform::hashOfFile(intento.origine) == intento.hash;
-}
-
-bool forseNostro(const Voce &voce, const Ripresa &ripresa)
-{
-    const VoceGiornale &intento = voce.intento;
-    const Impronta ora = ripresa.impronta(intento.nuovoNome);
-    if (!ora || ora->size != intento.dimensione)
-        return false;
-    if (!voce.perCopia())
-        return !intento.sorgente
-            || (ora->device == intento.sorgente->device && ora->inode == intento.sorgente->inode);
-    return platform::hashOfFile(intento.nuovoNome) == voce.hashCopia();
-}
-
-std::optional<Corsa> apriDaAgire(const QString &percorso, Ripresa &ripresa, bool *inCorso)
-{
-    Apertura apertura = apri(percorso);
-    if (inCorso)
-        *inCorso = apertura.inCorso;
-    if (!apertura.ignorato.isEmpty() && !ripresa.esito.righe.contains(apertura.ignorato))
-        ripresa.esito.righe.append(apertura.ignorato);
-    if (apertura.corsa && apertura.corsa->annullata)
-        return std::nullopt;
-    return std::move(apertura.corsa);
-}
-
 std::map<QString, Corsa> completaCorse(const QStringList &tutti, Ripresa &ripresa)
 {
     std::map<QString, Corsa> ripresi;
@@ -163,19 +119,6 @@ std::map<QString, Corsa> completaCorse(const QStringList &tutti, Ripresa &ripres
         ripresi.emplace(percorso, std::move(*corsa));
     }
     return ripresi;
-}
-
-EsitoAnnulla ripercorri(bool prova, void (*passo)(const QStringList &tutti, Ripresa &ripresa))
-{
-    Ripresa ripresa;
-    ripresa.prova = prova;
-    try {
-        const QString cartella = cartellaGiornali();
-        passo(cartella.isEmpty() ? QStringList() : giornali(cartella), ripresa);
-    } catch (...) {
-        ripresa.esito.tuttoAnnullato = false;
-    }
-    return ripresa.esito;
 }
 
 EsitoAnnulla completaCorseInterrotte(bool prova)

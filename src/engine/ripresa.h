@@ -12,9 +12,8 @@
 #include <map>
 #include <optional>
 
-// What the start-up finishing and the undo share as they go over a run's
-// files, the checks of a file's identity above all; the engine's own, and
-// defined in completamento.cpp, since the undo finishes first.
+// What the start-up finishing and the undo share as they go over the runs'
+// journals, the checks of a file's identity above all.
 
 inline QString mostra(const QString &percorso)
 {
@@ -80,7 +79,8 @@ bool forseNostro(const Voce &voce, const Ripresa &ripresa);
 std::optional<Corsa> apriDaAgire(
     const QString &percorso, Ripresa &ripresa, bool *inCorso = nullptr);
 
-// Runs the start-up finishing over the journals tutti, from the first run to
+// Runs the start-up finishing (completamento.cpp), which the undo does
+// first, over the journals tutti, from the first run to
 // the last: the runs it read, by path, as it left them in memory.
 std::map<QString, Corsa> completaCorse(const QStringList &tutti, Ripresa &ripresa);
 
