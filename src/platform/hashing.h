@@ -11,13 +11,14 @@
 #include <memory>
 #include <new>
 #include <unistd.h>
-#include <vector>
 
 // The XXH3-128 hashing that a copy and a file's own hash share, over the
 // system's reads.
 namespace platform {
 
-inline constexpr size_t BufferSize = 1 << 20;
+// Large enough that a read costs little more than its copying, small enough
+// that the few readers a run keeps going hold little memory.
+inline constexpr size_t BufferSize = 256 << 10;
 
 struct HashState
 {
@@ -41,10 +42,11 @@ inline int hashPieces(int fd, XXH3_state_t *hasher,
     const std::function<void(char *, size_t)> &onPiece = {}, off_t *size = nullptr,
     off_t offset = 0, off_t until = std::numeric_limits<off_t>::max())
 {
-    std::vector<char> buffer(BufferSize);
+    // Left as it comes: a read fills what is used of it.
+    const auto buffer = std::make_unique_for_overwrite<char[]>(BufferSize);
     for (;;) {
-        const ssize_t got = ::pread(fd, buffer.data(),
-            size_t(std::min<off_t>(off_t(buffer.size()), until - offset)), offset);
+        const ssize_t got = ::pread(
+            fd, buffer.get(), size_t(std::min<off_t>(off_t(BufferSize), until - offset)), offset);
         if (size)
             *size = offset;
         if (got == 0)
@@ -54,9 +56,9 @@ inline int hashPieces(int fd, XXH3_state_t *hasher,
                 continue;
             return errno;
         }
-        XXH3_128bits_update(hasher, buffer.data(), size_t(got));
+        XXH3_128bits_update(hasher, buffer.get(), size_t(got));
         if (onPiece)
-            onPiece(buffer.data(), size_t(got));
+            onPiece(buffer.get(), size_t(got));
         offset += got;
     }
 }
