@@ -25,6 +25,10 @@ qint64 numeroDiGiornale(const QString &nome)
 QByteArray testoPercorso(const QString &percorso)
 {
     const QByteArray byte = platform::encodeFileName(percorso);
+    // Most paths hold none of the three, and are written as they are.
+    if (std::none_of(
+            byte.begin(), byte.end(), [](char c) { return c == '\\' || c == '\t' || c == '\n'; }))
+        return byte;
     QByteArray testo;
     testo.reserve(byte.size() + 4);
     for (const char c : byte) {
@@ -81,11 +85,11 @@ QByteArray testoImpronta(const Impronta &impronta)
 {
     if (!impronta)
         return "-";
-    QByteArrayList campi;
+    QByteArray testo;
     for (const qint64 campo : { qint64(impronta->device), qint64(impronta->inode), impronta->size,
              impronta->changeSeconds, impronta->changeNanoseconds })
-        campi.append(QByteArray::number(campo));
-    return campi.join(',');
+        testo.append(testo.isEmpty() ? "" : ",").append(QByteArray::number(campo));
+    return testo;
 }
 
 // Nothing for "-"; nullopt inside for a damaged text.
@@ -194,25 +198,46 @@ QByteArray testoRotta(int posizione)
     return QByteArray::number(posizione).rightJustified(CifreRotta, '0');
 }
 
+// A run writes a few lines for every file: each is put together in one
+// buffer, not from a chain of temporaries.
 QByteArray rigaIntento(const VoceGiornale &voce)
 {
-    const char *modo = !voce.spostato ? "C" : voce.hash.isEmpty() ? "R" : "S";
-    return "I\t" + QByteArray::number(voce.posizione) + '\t' + modo + '\t'
-        + QByteArray::number(voce.dimensione) + '\t'
-        + (voce.hash.isEmpty()
-                ? QByteArray("-")
-                : voce.hash + (voce.hashCopia.isEmpty() ? QByteArray() : ':' + voce.hashCopia))
-        + '\t' + testoOra(voce.oraOriginale) + '\t' + testoOra(voce.oraNuova) + '\t'
-        + testoImpronta(voce.sorgente) + '\t' + testoPercorso(assoluto(voce.origine)) + '\t'
-        + testoPercorso(assoluto(voce.nuovoNome)) + '\n';
+    QByteArray riga;
+    riga.reserve(256);
+    riga.append("I\t")
+        .append(QByteArray::number(voce.posizione))
+        .append('\t')
+        .append(!voce.spostato        ? 'C'
+                : voce.hash.isEmpty() ? 'R'
+                                      : 'S')
+        .append('\t')
+        .append(QByteArray::number(voce.dimensione))
+        .append('\t');
+    if (voce.hash.isEmpty())
+        riga.append('-');
+    else
+        riga.append(voce.hash).append(voce.hashCopia.isEmpty() ? "" : ":").append(voce.hashCopia);
+    return riga.append('\t')
+        .append(testoOra(voce.oraOriginale))
+        .append('\t')
+        .append(testoOra(voce.oraNuova))
+        .append('\t')
+        .append(testoImpronta(voce.sorgente))
+        .append('\t')
+        .append(testoPercorso(assoluto(voce.origine)))
+        .append('\t')
+        .append(testoPercorso(assoluto(voce.nuovoNome)))
+        .append('\n');
 }
 
 QByteArray rigaFatto(char tipo, int posizione, const Impronta &impronta)
 {
-    QByteArray riga = QByteArray(1, tipo) + '\t' + QByteArray::number(posizione);
+    QByteArray riga;
+    riga.reserve(64);
+    riga.append(tipo).append('\t').append(QByteArray::number(posizione));
     if (impronta)
-        riga += '\t' + testoImpronta(impronta);
-    return riga + '\n';
+        riga.append('\t').append(testoImpronta(impronta));
+    return riga.append('\n');
 }
 
 QStringList giornali(const QString &cartella)

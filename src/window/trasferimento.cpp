@@ -130,8 +130,9 @@ void Form1::Trasferisci()
 Richiesta Form1::RichiestaDellaFinestra() const
 {
     Richiesta richiesta;
+    const QString sorgente = Cartella(SrcPath);
     for (int i = 1; i <= m_stato.NumFile; ++i)
-        richiesta.origini.append(Cartella(SrcPath) + m_stato.ElencoFile.at(i));
+        richiesta.origini.append(sorgente + m_stato.ElencoFile.at(i));
     richiesta.destinazione = Cartella(DestPath);
     richiesta.nomeBase = NomeBase->text();
     richiesta.perNome = OptionNome->isChecked();
