@@ -93,15 +93,20 @@ private:
 };
 
 // The window is shown once it is exposed and painted.
+void showWindow(Form1 &form)
+{
+    form.show();
+    while (!form.windowHandle()->isExposed())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    form.repaint();
+}
+
 int startUp()
 {
     QElapsedTimer timer;
     timer.start();
     Form1 form;
-    form.show();
-    while (!form.windowHandle()->isExposed())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    form.repaint();
+    showWindow(form);
     report(timer.nsecsElapsed() / 1e9, form.stato().NumFile);
     return 0;
 }
@@ -261,8 +266,9 @@ int main(int argc, char *argv[])
         return 2;
     }
 
+    // A click comes on a window already shown, not while it is first painted.
     Form1 form;
-    form.show();
+    showWindow(form);
     const QString destination = slashed(args.last());
     QStringList names;
     if (mode != QLatin1String("scan")) {
