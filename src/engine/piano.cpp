@@ -36,21 +36,12 @@ qint64 scattoCorretto(const FileDelPiano &file)
     return *file.scatto + file.correzione * 1'000'000'000;
 }
 
-// Each file of the selection as the plan takes it: its size and time from
-// one look at it, its photo's metadata read side by side with the others'.
-// A sidecar takes its photo's, and an empty file holds no photo, nor is a
-// folder of thousands of them a reason to open each.
-QList<FileDelPiano> leggiFile(const Richiesta &richiesta, const Scatti &gruppi)
+// The metadata of each file that is its shot's photo, at its position, read
+// side by side; nothing for a sidecar. An empty file holds no photo, nor is
+// a folder of thousands of them a reason to open each.
+QList<platform::PhotoMetadata> metadatiDelleFoto(
+    const QList<FileDelPiano> &file, const Scatti &gruppi)
 {
-    const QList<std::optional<platform::FileFacts>> fatti = platform::fileFacts(richiesta.origini);
-    QList<FileDelPiano> file(richiesta.origini.size());
-    for (qsizetype i = 0; i < file.size(); ++i) {
-        file[i].origine = richiesta.origini.at(i);
-        if (fatti.at(i)) {
-            file[i].dimensione = fatti.at(i)->size;
-            file[i].scatto = fatti.at(i)->modified;
-        }
-    }
     QStringList foto;
     QList<qsizetype> posizioni;
     for (const Scatto &scatto : gruppi.scatti) {
@@ -62,20 +53,38 @@ QList<FileDelPiano> leggiFile(const Richiesta &richiesta, const Scatti &gruppi)
             }
         }
     }
-    const QList<platform::PhotoMetadata> metadati = platform::photoMetadata(foto);
-    QList<platform::PhotoMetadata> metadatiDi(file.size());
+    const QList<platform::PhotoMetadata> letti = platform::photoMetadata(foto);
+    QList<platform::PhotoMetadata> metadati(file.size());
     for (qsizetype k = 0; k < posizioni.size(); ++k)
-        metadatiDi[posizioni.at(k)] = metadati.at(k);
+        metadati[posizioni.at(k)] = letti.at(k);
+    return metadati;
+}
+
+// Each file of the selection as the plan takes it: its size and time from
+// one look at it; when it was taken, by which camera and so its correction,
+// as its photo says.
+QList<FileDelPiano> leggiFile(const Richiesta &richiesta, const Scatti &gruppi)
+{
+    const QList<std::optional<platform::FileFacts>> fatti = platform::fileFacts(richiesta.origini);
+    QList<FileDelPiano> file(richiesta.origini.size());
+    for (qsizetype i = 0; i < file.size(); ++i) {
+        file[i].origine = richiesta.origini.at(i);
+        if (fatti.at(i)) {
+            file[i].dimensione = fatti.at(i)->size;
+            file[i].scatto = fatti.at(i)->modified;
+        }
+    }
+    const QList<platform::PhotoMetadata> metadati = metadatiDelleFoto(file, gruppi);
     for (const Scatto &scatto : gruppi.scatti) {
         for (qsizetype j = 0; j < scatto.file.size(); ++j) {
-            FileDelPiano &esame = file[scatto.file.at(j)];
-            const platform::PhotoMetadata &suaFoto = metadatiDi.at(scatto.foto.at(j));
+            FileDelPiano &uno = file[scatto.file.at(j)];
+            const platform::PhotoMetadata &suaFoto = metadati.at(scatto.foto.at(j));
             if (suaFoto.captureTime) {
-                esame.scatto = suaFoto.captureTime;
-                esame.scattoDallaFoto = true;
+                uno.scatto = suaFoto.captureTime;
+                uno.scattoDallaFoto = true;
             }
-            esame.modello = suaFoto.model;
-            esame.correzione = correzioneDi(richiesta.correzioni, esame.modello);
+            uno.modello = suaFoto.model;
+            uno.correzione = correzioneDi(richiesta.correzioni, uno.modello);
         }
     }
     return file;

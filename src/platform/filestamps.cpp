@@ -23,14 +23,15 @@ using Operation = FileError::Operation;
 // Calls lookUp for 0 to count - 1, one share of them on each processor: a
 // look-up of many files spends its time in the kernel's walk of each name,
 // which the processors share, and a thread pool's hand-over of each would
-// cost as much again.
+// cost as much again. Each share is a run of neighbours, so that no two
+// processors write to the same stretch of memory by turns.
 void onEachProcessor(qsizetype count, const std::function<void(qsizetype)> &lookUp)
 {
     const int shares = std::max(1, QThread::idealThreadCount());
     std::vector<std::future<void>> parts;
     for (int share = 0; share < shares; ++share)
         parts.push_back(std::async(std::launch::async, [&, share] {
-            for (qsizetype i = share; i < count; i += shares)
+            for (qsizetype i = count * share / shares; i < count * (share + 1) / shares; ++i)
                 lookUp(i);
         }));
     for (std::future<void> &part : parts)
