@@ -8,6 +8,7 @@
 #include "platform/folderlisting.h"
 #include "platform/media.h"
 #include "platform/photometadata.h"
+#include "platform/publishing.h"
 
 #include <QDir>
 #include <QProcess>

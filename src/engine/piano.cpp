@@ -9,6 +9,7 @@
 #include "platform/fileops.h"
 #include "platform/filestamps.h"
 #include "platform/photometadata.h"
+#include "platform/publishing.h"
 
 #include <QSet>
 

@@ -14,12 +14,6 @@ namespace platform {
 // link, whose photo stays where it is.
 bool renameFile(const QString &source, const QString &target);
 
-// Readies a folder for a run into it, before any other call of the run:
-// removes the hidden files, and the empty reservations, that a run killed
-// part way left there (those another run is still writing are kept), and
-// forgets what was learned of the media, which the run finds out afresh.
-void prepareDestination(const QString &folder);
-
 // Lets the owner write the file: what clearing read-only means here.
 void makeWritable(const QString &path);
 

@@ -32,6 +32,12 @@ struct PendingFile
     ~PendingFile();
 };
 
+// Readies a folder for a run into it, before any other call of the run:
+// removes the hidden files, and the empty reservations, that a run killed
+// part way left there (those another run is still writing are kept), and
+// forgets what was learned of the media, which the run finds out afresh.
+void prepareDestination(const QString &folder);
+
 // Creates the pending file of target in target's folder, open to write and
 // read back, with the given permission bits less the umask, as cp does.
 PendingFile createPendingFile(const QByteArray &target, mode_t mode, const QStringList &paths);
