@@ -30,7 +30,7 @@ namespace {
 const QDateTime Scatto(QDate(2026, 6, 1), QTime(9, 0, 0));
 
 enum class Modo { Copia, Sposta, SpostaAltrove };
-enum class Dopo { Niente, Cambiata, NomeOccupato, OriginaleSparito };
+enum class Dopo { Niente, Cambiata, NomeOccupato, OriginaleSparito, OriginaleLink };
 enum class Uccisa {
     DuranteSpostamento,
     DuranteRinomina,
@@ -214,6 +214,10 @@ void TestGiornale::undo_data()
     QTest::newRow("copy whose original is gone: the card was formatted")
         << Modo::Copia << Dopo::OriginaleSparito << false << "a.jpg"
         << ": l'originale non c'è più: la copia resta";
+    // As a duplicate finder leaves it: the copy is then the only photo.
+    QTest::newRow("copy whose original became a link to it")
+        << Modo::Copia << Dopo::OriginaleLink << false << "a.jpg"
+        << "» è cambiato: la copia resta";
 }
 
 // Two files with an hour's correction; the first may be changed after the run.
@@ -245,8 +249,10 @@ void TestGiornale::undo()
         test::writeFile(cartella, QStringLiteral("Img_001.jpg"), "UNO");
     if (dopo == Dopo::NomeOccupato)
         test::writeFile(m_sorgente->path(), nome, "altro");
-    if (dopo == Dopo::OriginaleSparito)
+    if (dopo == Dopo::OriginaleSparito || dopo == Dopo::OriginaleLink)
         QVERIFY(QFile::remove(corsa.file.at(0).origine));
+    if (dopo == Dopo::OriginaleLink)
+        QVERIFY(QFile::link(corsa.file.at(0).nuovoNome, corsa.file.at(0).origine));
     const QStringList primaSorgente = test::entriesOf(m_sorgente->path());
 
     const EsitoAnnulla esito = annullaUltimaCorsa(prova);
@@ -677,7 +683,8 @@ void TestGiornale::correctedCaptureDates()
 
 void TestGiornale::importOnce_data()
 {
-    // Each file as "name=content"; one named "dest:..." lies in the destination.
+    // Each file as "name=content"; one named "dest:..." lies in the destination;
+    // "name->content" is a link there to a file elsewhere that holds it.
     QTest::addColumn<QStringList>("present");
     QTest::addColumn<QStringList>("chosen");
     QTest::addColumn<bool>("move");
@@ -695,6 +702,9 @@ void TestGiornale::importOnce_data()
     QTest::newRow("a shot with one new file goes whole")
         << QStringList { "Img_004.jpg=uno" } << QStringList { "a.jpg=uno", "a.cr2=raw" } << false
         << false << "" << QStringList();
+    QTest::newRow("a link to the same bytes elsewhere is no double")
+        << QStringList { "Img_004.jpg->uno" } << QStringList { "a.jpg=uno" } << false << false << ""
+        << QStringList();
     QTest::newRow("a file is not its own double")
         << QStringList() << QStringList { "dest:IMG_1.JPG=uno" } << false << false << ""
         << QStringList();
@@ -719,9 +729,16 @@ void TestGiornale::importOnce()
     QFETCH(bool, imported);
     QFETCH(QString, changed);
     QFETCH(QStringList, expected);
-    for (const QString &file : std::as_const(present))
+    for (const QString &file : std::as_const(present)) {
+        if (file.contains(u"->"_s)) {
+            const QString altrove = test::writeFile(
+                m_stato->path(), file.section(u"->"_s, 0, 0), file.section(u"->"_s, 1).toUtf8());
+            QVERIFY(QFile::link(altrove, destinazione(file.section(u"->"_s, 0, 0))));
+            continue;
+        }
         test::writeFile(
             m_destinazione->path(), file.section(u'=', 0, 0), file.section(u'=', 1).toUtf8());
+    }
     Richiesta richiesta;
     for (const QString &file : std::as_const(chosen)) {
         const bool inDestination = file.startsWith(u"dest:"_s);

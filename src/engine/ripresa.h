@@ -67,7 +67,8 @@ struct Ripresa
 bool eQuello(const Voce &voce, const Ripresa &ripresa);
 
 // Whether the original is in place, whole: unchanged since it was read, or
-// with the very bytes that were copied.
+// with the very bytes that were copied; never through a link, which may
+// lead to the copy itself.
 bool originaleIntatto(const Voce &voce, const Ripresa &ripresa);
 
 // Whether a file under an unconfirmed entry's new name may be the run's own:

@@ -127,7 +127,8 @@ int removeFile(const QString &path)
 
 QByteArray hashOfFile(const QString &path)
 {
-    const Descriptor fd = openToRead(path);
+    const Descriptor fd(::open(encodeFileName(path).constData(),
+        O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW));
     const Hasher hasher = newHasher();
     if (!fd.isValid() || hashPieces(fd.get(), hasher.get()) != 0)
         return {};

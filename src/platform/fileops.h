@@ -37,7 +37,8 @@ void setFileTime(const QString &path, const QDateTime &time);
 QByteArray fileStart(const QString &path, qint64 bytes);
 
 // The XXH3-128 hash of a file's content in hex, as PendingCopy::hashHex
-// gives it; empty when the file cannot be read.
+// gives it; empty when the file cannot be read, and for a link, which
+// vouches for no content of its own.
 QByteArray hashOfFile(const QString &path);
 
 // Puts the file and its folder's listing on the medium; 0 or the system's error.

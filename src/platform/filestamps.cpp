@@ -43,7 +43,7 @@ void onEachProcessor(qsizetype count, const std::function<void(qsizetype)> &look
 std::optional<FileStamp> fileStamp(const QString &path, QDateTime *modified)
 {
     struct stat status;
-    if (::stat(encodeFileName(path).constData(), &status) != 0)
+    if (::lstat(encodeFileName(path).constData(), &status) != 0 || S_ISLNK(status.st_mode))
         return std::nullopt;
     if (modified)
         *modified = momentOf(status.st_mtim.tv_sec);
@@ -64,7 +64,7 @@ QList<StampedFile> visibleFilesIn(const QString &folder)
     QList<std::optional<FileStamp>> stamps(names.size());
     onEachProcessor(names.size(), [&](qsizetype i) {
         struct stat status;
-        if (::fstatat(::dirfd(dir), names.at(i).constData(), &status, 0) == 0
+        if (::fstatat(::dirfd(dir), names.at(i).constData(), &status, AT_SYMLINK_NOFOLLOW) == 0
             && S_ISREG(status.st_mode))
             stamps[i] = stampOf(status);
     });

@@ -23,10 +23,14 @@ struct FileStamp
     bool operator==(const FileStamp &) const = default;
 };
 // The file's stamp, and where asked its modification time as fileTime() gives
-// it, from one look.
+// it, from one look. It is of the very file at path: a link, whatever it
+// leads to, has none, so that no decision that a file is still the one
+// recorded is ever taken on another file. A folder's path ends with its
+// separator, and leads through a link as the system resolves it.
 std::optional<FileStamp> fileStamp(const QString &path, QDateTime *modified = nullptr);
 // The ordinary files of a folder but hidden ones, each with its stamp, from
 // one pass over it: each is looked up by its name alone, not its whole path.
+// A link is none of them: the photo it leads to is not in the folder.
 struct StampedFile
 {
     QString name;
