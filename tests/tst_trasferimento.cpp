@@ -353,6 +353,14 @@ void TestTrasferimento::refusedRuns_data()
         << "Img:" << small << 1 << false << ""
         << "Il nome «Img:001.jpg» non può essere scritto su questo supporto (carattere «:»): "
            "nessun file è stato copiato.";
+    // A move by renames would stop at the first name the file system refuses.
+    QTest::newRow("name longer than the file system holds")
+        << ""
+        << ""
+        << "" << QString(250, u'x') << small << 1 << true << ""
+        << "Il nome «" + QString(250, u'x')
+            + "001.jpg» non può essere scritto su questo supporto (più lungo di 255 byte): "
+              "nessun file è stato spostato.";
     QTest::newRow("4 GiB onto FAT32")
         << "fat32"
         << ""

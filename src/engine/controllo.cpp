@@ -38,6 +38,17 @@ QString motivoCartella(const QString &cartella, const std::optional<platform::Me
     return {};
 }
 
+// Why a name is too long for the medium, or an empty text: the system counts
+// its bytes, FAT and exFAT keep at most 255 UTF-16 characters of it.
+QString motivoNomeLungo(const QString &nome, const platform::Medium &supporto)
+{
+    if (platform::encodeFileName(nome).size() > supporto.longestName)
+        return QStringLiteral("più lungo di %1 byte").arg(supporto.longestName);
+    if (supporto.fatNames && nome.size() > 255)
+        return QStringLiteral("più lungo di 255 caratteri");
+    return {};
+}
+
 // The space a size takes on a medium that hands it out in whole units.
 qint64 inUnitaIntere(qint64 byte, qint64 unita)
 {
@@ -71,7 +82,9 @@ QString motivoFile(const PianoTrasferimento &piano, const QString &destinazione,
         const QString nome = platform::namePart(file.nuovoNome);
         if (presenti.contains(chiave(nome)))
             return QStringLiteral("Nella destinazione esiste già «%1»").arg(nome);
-        const QString motivo = supporto.fatNames ? motivoNomeRifiutato(nome) : QString();
+        QString motivo = supporto.fatNames ? motivoNomeRifiutato(nome) : QString();
+        if (motivo.isEmpty())
+            motivo = motivoNomeLungo(nome, supporto);
         if (!motivo.isEmpty())
             return QStringLiteral("Il nome «%1» non può essere scritto su questo supporto (%2)")
                 .arg(nome, motivo);

@@ -100,6 +100,8 @@ std::optional<Medium> mediumOf(const QString &folder)
         medium.allocationUnit = qint64(space.f_frsize);
     if (space.f_blocks > 0)
         medium.freeBytes = qint64(space.f_bavail) * medium.allocationUnit;
+    if (space.f_namemax > 0)
+        medium.longestName = qint64(space.f_namemax);
     medium.writable = ::access(path.constData(), W_OK | X_OK) == 0 && !(space.f_flag & ST_RDONLY);
     if (type.f_type == MSDOS_SUPER_MAGIC
         || (type.f_type == FuseMagic && mount.type == "fuse.fusefat")) {

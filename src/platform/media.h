@@ -28,6 +28,8 @@ struct Medium
     qint64 allocationUnit = 1;
     // The largest file it can hold, or -1 where no limit is known.
     qint64 largestFile = -1;
+    // The longest name it holds, in bytes.
+    qint64 longestName = 255;
     // It takes names as FAT and exFAT do: no " * / : < > ? \ | nor control
     // characters, no final dot or blank, and letter case does not count.
     bool fatNames = false;
