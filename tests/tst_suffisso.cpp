@@ -226,7 +226,8 @@ void TestSuffisso::planOrder()
 void TestSuffisso::shots_data()
 {
     QTest::addColumn<QString>("medium");
-    // As planOrder's, and in date order unless the row says "by name".
+    // As planOrder's, and in date order unless the row says "by name"; "no extension"
+    // asks new names without extensions.
     QTest::addColumn<QStringList>("files");
     // Each file as "folder/name>new name" in the plan's order, then the
     // sidecars that stay, as "folder/name>-".
@@ -251,6 +252,12 @@ void TestSuffisso::shots_data()
     QTest::newRow("a sidecar without its photo stays")
         << "" << QStringList { "s/A.JPG", "s/Z.xmp", "s/Z.JPG.xmp" }
         << QStringList { "s/A.JPG>Img_001.jpg", "s/Z.JPG.xmp>-", "s/Z.xmp>-" };
+    QTest::newRow("without extensions, a photo a shot, and sidecars keep theirs")
+        << ""
+        << QStringList { "no extension", "s/A.JPG@10:00:00", "s/A.CR2@10:00:01", "s/A.CR2.xmp",
+               "s/B.NEF@10:00:02", "s/B.xmp" }
+        << QStringList { "s/A.JPG>Img_001", "s/A.CR2>Img_002", "s/A.CR2.xmp>Img_002.xmp",
+               "s/B.NEF>Img_003", "s/B.xmp>Img_003.xmp" };
     QTest::newRow("dots within a name part two shots")
         << "" << QStringList { "s/IMG.0013.JPG@10:00:01", "s/IMG.0012.JPG@10:00:00" }
         << QStringList { "s/IMG.0012.JPG>Img_001.0012.jpg", "s/IMG.0013.JPG>Img_002.0013.jpg" };
@@ -298,6 +305,7 @@ void TestSuffisso::shots()
     const QString root = card ? card->path() : temporary.path();
     Richiesta richiesta;
     richiesta.perNome = files.removeAll(QStringLiteral("by name")) > 0;
+    richiesta.senzaEstensione = files.removeAll(QStringLiteral("no extension")) > 0;
     richiesta.origini = writeChosen(root, files);
     richiesta.destinazione = test::slashed(temporary.path());
     richiesta.nomeBase = QStringLiteral("Img_");

@@ -55,8 +55,15 @@ qint64 ultimoNumero(const QString &cartella, const QString &nomeBase)
     return massimo;
 }
 
-QString estensioneNuova(const QString &nomeFile)
+bool eSidecar(const QString &nomeFile)
 {
+    return nomeFile.size() > Sidecar.size() && nomeFile.endsWith(Sidecar, Qt::CaseInsensitive);
+}
+
+QString estensioneNuova(const QString &nomeFile, bool senzaEstensione)
+{
+    if (senzaEstensione)
+        return eSidecar(nomeFile) ? QString(Sidecar) : QString();
     const qsizetype punto = nomeFile.indexOf(QLatin1Char('.'));
     return punto < 0 ? QString() : nomeFile.sliced(punto).toLower();
 }
@@ -64,6 +71,5 @@ QString estensioneNuova(const QString &nomeFile)
 QString nuovoNome(
     const QString &nomeFile, const QString &nomeBase, qint64 numero, bool senzaEstensione)
 {
-    return nomeBase + numeroSuffisso(numero)
-        + (senzaEstensione ? QString() : estensioneNuova(nomeFile));
+    return nomeBase + numeroSuffisso(numero) + estensioneNuova(nomeFile, senzaEstensione);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLatin1StringView>
 #include <QString>
 
 // A running number as it stands in a file name: at least three digits,
@@ -22,11 +23,16 @@ QString motivoNomeBase(const QString &nome);
 // the folder cannot be read; a missing folder holds none.
 qint64 ultimoNumero(const QString &cartella, const QString &nomeBase);
 
+// A sidecar an editor keeps beside a photo ends so: NAME.xmp, NAME.EXT.xmp.
+inline constexpr QLatin1StringView Sidecar(".xmp");
+bool eSidecar(const QString &nomeFile);
+
 // The extension a file's new name takes: from the first "." of its name, in
-// lower case; none where it has no ".".
-QString estensioneNuova(const QString &nomeFile);
+// lower case; none where it has no ".". Without extensions, none but a
+// sidecar's ".xmp", by which editors find it beside its photo.
+QString estensioneNuova(const QString &nomeFile, bool senzaEstensione = false);
 
 // The new name of a file, without folder: the base name, the running number
-// and, unless removed, the file's extension in lower case, from its first ".".
+// and the extension the new name takes.
 QString nuovoNome(
     const QString &nomeFile, const QString &nomeBase, qint64 numero, bool senzaEstensione = false);

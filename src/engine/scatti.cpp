@@ -11,14 +11,6 @@
 
 namespace {
 
-constexpr QLatin1StringView Sidecar(".xmp");
-
-// Whether the file is a sidecar an editor keeps beside a photo: NAME.xmp.
-bool eSidecar(const QString &nome)
-{
-    return nome.size() > Sidecar.size() && nome.endsWith(Sidecar, Qt::CaseInsensitive);
-}
-
 // The name up to its last dot, all of it where it has none; empty for a
 // name whose only dot starts it, which shares with no other.
 QString radice(const QString &nome)
@@ -56,8 +48,9 @@ private:
 class Raccolta
 {
 public:
-    explicit Raccolta(const QStringList &percorsi)
+    Raccolta(const QStringList &percorsi, bool senzaEstensione)
         : m_fotoDi(percorsi.size(), -1)
+        , m_senzaEstensione(senzaEstensione)
     {
         for (const QString &percorso : percorsi) {
             m_nomi.append(platform::namePart(percorso));
@@ -122,8 +115,8 @@ public:
     {
         for (Scatto &scatto : m_esito.scatti) {
             std::sort(scatto.file.begin(), scatto.file.end(), [&](qsizetype a, qsizetype b) {
-                const QString estensioneA = estensioneNuova(m_nomi.at(a));
-                const QString estensioneB = estensioneNuova(m_nomi.at(b));
+                const QString estensioneA = estensione(a);
+                const QString estensioneB = estensione(b);
                 return estensioneA != estensioneB ? estensioneA < estensioneB
                                                   : m_nomi.at(a) < m_nomi.at(b);
             });
@@ -149,13 +142,18 @@ private:
         return m_esito.scatti.size() - 1;
     }
 
-    // Whether one of the shot's files would take the same new name.
+    QString estensione(qsizetype file) const
+    {
+        return estensioneNuova(m_nomi.at(file), m_senzaEstensione);
+    }
+
+    // Whether one of the shot's files would take the same new name: without
+    // extensions, each photo of a shot does.
     bool nomeGiaPreso(qsizetype scatto, qsizetype file) const
     {
         const QList<qsizetype> &altri = m_esito.scatti.at(scatto).file;
-        return std::any_of(altri.begin(), altri.end(), [&](qsizetype altro) {
-            return estensioneNuova(m_nomi.at(altro)) == estensioneNuova(m_nomi.at(file));
-        });
+        return std::any_of(altri.begin(), altri.end(),
+            [&](qsizetype altro) { return estensione(altro) == estensione(file); });
     }
 
     QStringList m_nomi;
@@ -166,6 +164,7 @@ private:
     // The photo each file takes its time from: itself for a photo, -1 for a
     // sidecar of the first of its shot.
     QList<qsizetype> m_fotoDi;
+    bool m_senzaEstensione;
     Scatti m_esito;
 };
 
@@ -173,13 +172,7 @@ private:
 
 Scatti raggruppaScatti(const QStringList &percorsi, bool senzaEstensione)
 {
-    if (senzaEstensione) {
-        Scatti esito;
-        for (qsizetype file = 0; file < percorsi.size(); ++file)
-            esito.scatti.append({ { file }, { file } });
-        return esito;
-    }
-    Raccolta raccolta(percorsi);
+    Raccolta raccolta(percorsi, senzaEstensione);
     QList<qsizetype> sidecar;
     for (const qsizetype file : ordinePerNome(raccolta.nomi())) {
         if (eSidecar(raccolta.nomi().at(file)))

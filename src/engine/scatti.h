@@ -27,6 +27,6 @@ struct Scatti
 // compared as the folder's file system compares them; two of one shot would
 // take the same new name, as IMG_1.JPG and IMG_1.jpg, so the second starts a
 // shot of its own. NAME.xmp belongs to the shot NAME, NAME.EXT.xmp to the
-// file NAME.EXT. Without extensions the files of a shot could not be told
-// apart, and each file is a shot of its own.
+// file NAME.EXT. Without extensions the photos of a shot could not be told
+// apart, and each is a shot of its own, with the sidecars that follow it.
 Scatti raggruppaScatti(const QStringList &percorsi, bool senzaEstensione);

@@ -43,7 +43,8 @@ const QList<Opzione> &opzioni()
                            "quelle nascoste, né i collegamenti a cartelle): copia -r "
                            "/media/scheda/DCIM prende tutta la scheda") },
         { { QStringLiteral("e"), QStringLiteral("senza-estensione") }, {},
-            QStringLiteral("i nuovi nomi senza estensione") },
+            QStringLiteral("i nuovi nomi senza estensione; un file .xmp tiene la sua e il nome "
+                           "della sua foto") },
         { { QStringLiteral("salta-doppioni") }, {},
             QStringLiteral("non copia né sposta le foto che la destinazione ha già, con gli stessi "
                            "byte sotto qualsiasi nome (uno scatto solo se le ha tutte); una foto "
