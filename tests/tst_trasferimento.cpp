@@ -542,6 +542,8 @@ void TestTrasferimento::copyFailingPartWayLeavesNothing()
     }
 
     QCOMPARE(m_sandbox->reports.size(), 1);
+    QVERIFY2(m_sandbox->reports.first().startsWith(QStringLiteral("Impossibile spostare «")),
+        qPrintable(m_sandbox->reports.first()));
     QCOMPARE(test::entriesOf(m_destination->path()), QStringList());
     QCOMPARE(test::contentOf(m_source->filePath(QStringLiteral("grande.jpg"))).size(), 1 << 20);
 }

@@ -4,6 +4,7 @@
 #include "engine/giornale.h"
 #include "platform/capturedates.h"
 #include "platform/copying.h"
+#include "platform/fileerror.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
 #include "platform/filestamps.h"
@@ -145,33 +146,8 @@ QString elenco(const QStringList &percorsi)
     return nomi.join(QStringLiteral(", "));
 }
 
-} // namespace
-
-QString avvisoSenzaFoto(const PianoTrasferimento &piano)
-{
-    QStringList senzaFoto;
-    for (const FileDelPiano &file : piano.restano) {
-        if (!file.doppione)
-            senzaFoto.append(file.origine);
-    }
-    if (senzaFoto.isEmpty())
-        return {};
-    return QStringLiteral("Questi file .xmp sono rimasti dove sono, perché la loro foto non era "
-                          "tra i file scelti: %1.")
-        .arg(elenco(senzaFoto));
-}
-
-QString avvisoDateNonCorrette(const QStringList &origini)
-{
-    if (origini.isEmpty())
-        return {};
-    return QStringLiteral("Di queste foto solo l'ora del file è stata corretta, non le date di "
-                          "scatto che portano con sé, che non si possono riscrivere al loro "
-                          "posto: %1.")
-        .arg(elenco(origini));
-}
-
-void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)> &avanza,
+// The walk itself, file by file, as eseguiPiano tells.
+void esegui(const PianoTrasferimento &piano, const std::function<void(int)> &avanza,
     const std::atomic<bool> &ferma, Avanzamento &avanzamento)
 {
     // A run left with no file, as when the destination had them all, is no
@@ -249,5 +225,45 @@ void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)>
         const QString &ultimo = piano.file.at(fatti - 1).nuovoNome;
         platform::makeWritable(ultimo);
         giornale.completato(fatti - 1, ultimo);
+    }
+}
+
+} // namespace
+
+QString avvisoSenzaFoto(const PianoTrasferimento &piano)
+{
+    QStringList senzaFoto;
+    for (const FileDelPiano &file : piano.restano) {
+        if (!file.doppione)
+            senzaFoto.append(file.origine);
+    }
+    if (senzaFoto.isEmpty())
+        return {};
+    return QStringLiteral("Questi file .xmp sono rimasti dove sono, perché la loro foto non era "
+                          "tra i file scelti: %1.")
+        .arg(elenco(senzaFoto));
+}
+
+QString avvisoDateNonCorrette(const QStringList &origini)
+{
+    if (origini.isEmpty())
+        return {};
+    return QStringLiteral("Di queste foto solo l'ora del file è stata corretta, non le date di "
+                          "scatto che portano con sé, che non si possono riscrivere al loro "
+                          "posto: %1.")
+        .arg(elenco(origini));
+}
+
+void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)> &avanza,
+    const std::atomic<bool> &ferma, Avanzamento &avanzamento)
+{
+    try {
+        esegui(piano, avanza, ferma, avanzamento);
+    } catch (const platform::FileError &errore) {
+        // A move that copies and fails is a move that failed, and says so.
+        if (!piano.spostare || errore.operation() != platform::FileError::Operation::Copy)
+            throw;
+        throw platform::FileError(
+            platform::FileError::Operation::Rename, errore.paths(), errore.errorCode());
     }
 }
