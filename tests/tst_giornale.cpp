@@ -288,6 +288,12 @@ void TestGiornale::undo()
     } else if (dopo != Dopo::Niente) {
         QCOMPARE(annullaUltimaCorsa(false).righe.mid(1), esito.righe.mid(2));
         QCOMPARE(test::entriesOf(cartella), rimasti);
+        // Kept as it is, the run is closed, and no undo comes back to it.
+        const EsitoAnnulla tenuto = annullaUltimaCorsa(false, true);
+        QVERIFY(tenuto.tuttoAnnullato);
+        QVERIFY(tenuto.righe.last().startsWith(u"Chiusa la corsa con i file lasciati"_s));
+        QCOMPARE(test::entriesOf(cartella), rimasti);
+        QCOMPARE(annullaUltimaCorsa(false).righe, QStringList { u"Nessuna corsa da annullare"_s });
         return;
     }
     QCOMPARE(annullaUltimaCorsa(false).righe, QStringList { "Nessuna corsa da annullare" });

@@ -340,6 +340,8 @@ void TestRiga::wrongUse_data()
     QTest::newRow("two corrections for one camera") << QStringList { "copia", "card", "dest", "-c",
         "NIKON Z 6=1:00:00", "-c", "nikon z 6=0:00:30" }
                                                     << "--correggi dà due correzioni a «nikon z 6»";
+    QTest::newRow("keeping is for an undo") << QStringList { "copia", "card", "dest", "--tieni" }
+                                            << "--tieni vale per annulla, non per copia";
     QTest::newRow("unknown option")
         << QStringList { "copia", "card", "dest", "--veloce" } << "opzione sconosciuta «--veloce»";
     QTest::newRow("missing source")

@@ -225,11 +225,17 @@ void annullaCorsa(Corsa &corsa, Ripresa &ripresa)
     ripresa.esito.righe.append(descrizione(corsa, ripresa.prova));
     for (auto voce = corsa.voci.end(); voce != corsa.voci.begin();)
         annullaVoce(corsa, *--voce, ripresa);
-    // All the journal holds is taken back: the run counts as undone, and
-    // what a journal cut short could not hold is said as it is left behind.
-    if (ripresa.esito.tuttoAnnullato)
+    // All the journal holds is taken back, or what is left is kept as asked:
+    // the run counts as undone, and the next undo takes the one before. What
+    // a journal cut short could not hold is said as it is left behind.
+    if (!ripresa.esito.tuttoAnnullato && ripresa.tieni)
+        ripresa.dice("Sarà chiusa la corsa", "Chiusa la corsa",
+            QStringLiteral(" con i file lasciati al loro posto: il prossimo annullamento prende "
+                           "la corsa precedente"));
+    if (ripresa.esito.tuttoAnnullato || ripresa.tieni)
         ripresa.registra(corsa, "A\n");
     avvisaIncompleto(corsa, ripresa);
+    ripresa.esito.tuttoAnnullato = ripresa.esito.tuttoAnnullato || ripresa.tieni;
 }
 
 // Runs the start-up finishing over every journal, then undoes the last run.
@@ -266,7 +272,7 @@ void annullaUltima(const QStringList &tutti, Ripresa &ripresa)
 
 } // namespace
 
-EsitoAnnulla annullaUltimaCorsa(bool prova)
+EsitoAnnulla annullaUltimaCorsa(bool prova, bool tieni)
 {
-    return ripercorri(prova, annullaUltima);
+    return ripercorri(prova, tieni, annullaUltima);
 }

@@ -123,6 +123,6 @@ std::map<QString, Corsa> completaCorse(const QStringList &tutti, Ripresa &ripres
 
 EsitoAnnulla completaCorseInterrotte(bool prova)
 {
-    return ripercorri(
-        prova, [](const QStringList &tutti, Ripresa &ripresa) { completaCorse(tutti, ripresa); });
+    return ripercorri(prova, false,
+        [](const QStringList &tutti, Ripresa &ripresa) { completaCorse(tutti, ripresa); });
 }

@@ -9,6 +9,8 @@ struct EsitoAnnulla
     QStringList righe;
     // Whether everything asked for was done.
     bool tuttoAnnullato = true;
+    // An undo left files of its run behind, as it must: those it could keep.
+    bool fileLasciati = false;
 };
 
 // At start-up of the window or the terminal: finishes what a killed run had

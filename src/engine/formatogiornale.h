@@ -28,7 +28,7 @@
 //   U  position             (taken back by an undo)
 //   E                       (the run ended with its journal whole)
 //   K                       (a killed run's unconfirmed files were listed)
-//   A                       (the run is undone)
+//   A                       (the run is undone, or closed keeping what it left)
 // clang-format on
 // I is an intent: C a copy, S a move by copy, R a rename, which has no hash.
 // A hash is the content's XXH3-128 in hex; a copy whose capture dates were

@@ -46,10 +46,12 @@ std::optional<Corsa> apriDaAgire(const QString &percorso, Ripresa &ripresa, bool
     return std::move(apertura.corsa);
 }
 
-EsitoAnnulla ripercorri(bool prova, void (*passo)(const QStringList &tutti, Ripresa &ripresa))
+EsitoAnnulla ripercorri(
+    bool prova, bool tieni, void (*passo)(const QStringList &tutti, Ripresa &ripresa))
 {
     Ripresa ripresa;
     ripresa.prova = prova;
+    ripresa.tieni = tieni;
     try {
         const QString cartella = cartellaGiornali();
         passo(cartella.isEmpty() ? QStringList() : giornali(cartella), ripresa);

@@ -25,6 +25,8 @@ inline QString mostra(const QString &percorso)
 struct Ripresa
 {
     bool prova = false;
+    // Keep what an undo must leave, and close its run all the same.
+    bool tieni = false;
     EsitoAnnulla esito;
     QSet<QString> eliminati;
 
@@ -58,6 +60,7 @@ struct Ripresa
         esito.righe.append(
             QStringLiteral("Lasciata «%1»: %2").arg(mostra(voce.intento.nuovoNome), perche));
         esito.tuttoAnnullato = false;
+        esito.fileLasciati = true;
     }
 };
 
@@ -87,4 +90,5 @@ std::map<QString, Corsa> completaCorse(const QStringList &tutti, Ripresa &ripres
 
 // Runs passo over every journal, first to last, with a new Ripresa: with
 // prova, a trial. Whatever throws leaves the job not all done.
-EsitoAnnulla ripercorri(bool prova, void (*passo)(const QStringList &tutti, Ripresa &ripresa));
+EsitoAnnulla ripercorri(
+    bool prova, bool tieni, void (*passo)(const QStringList &tutti, Ripresa &ripresa));

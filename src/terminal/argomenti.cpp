@@ -9,7 +9,7 @@
 const QString Uso = QStringLiteral("Uso:\n"
                                    "  copia-e-rinomina copia  SORGENTE... DESTINAZIONE [opzioni]\n"
                                    "  copia-e-rinomina sposta SORGENTE... DESTINAZIONE [opzioni]\n"
-                                   "  copia-e-rinomina annulla [--prova]\n"
+                                   "  copia-e-rinomina annulla [--prova] [--tieni]\n"
                                    "  copia-e-rinomina --help | --version\n");
 
 namespace {
@@ -56,6 +56,11 @@ const QList<Opzione> &opzioni()
                 "un file .xmp senza la sua foto, o con --salta-doppioni una foto che la "
                 "destinazione ha già), senza toccare nulla; nei nomi \\, "
                 "tabulazione e a capo sono scritti \\\\, \\t e \\n") },
+        { { QStringLiteral("tieni") }, {},
+            QStringLiteral("con annulla: tiene al loro posto i file che l'annullamento deve "
+                           "lasciare (cambiati dopo la corsa, o il cui originale non c'è più) e "
+                           "chiude la corsa, così che il prossimo annulla prenda quella "
+                           "precedente") },
         { { QStringLiteral("json") }, {},
             QStringLiteral("scrive il piano o l'esito in JSON, per gli script; un byte di un nome "
                            "che non è UTF-8 vi è scritto \\udcXX, come lo legge il "
@@ -161,7 +166,8 @@ QString testoAiuto()
         "prende il nome, e senza la sua foto resta dov'è. annulla riporta indietro\n"
         "l'ultima corsa, della finestra o del terminale: toglie una copia solo se il\n"
         "suo originale è ancora al suo posto, intatto; ciò che non può riportare lo\n"
-        "lascia e lo elenca, e la volta dopo torna alla stessa corsa.\n\n"
+        "lascia e lo elenca, e la volta dopo torna alla stessa corsa; con --tieni\n"
+        "tiene ciò che resta e passa alla corsa precedente.\n\n"
         "Opzioni:\n");
     for (const Opzione &opzione : opzioni()) {
         QString nomi = opzione.nomi.first().size() == 1
@@ -215,6 +221,7 @@ Argomenti leggiArgomenti(const QStringList &argomenti, bool &aiuto, bool &versio
     letti.comando = posizionali.takeFirst();
     letti.prova = parser.isSet(QStringLiteral("prova"));
     letti.json = parser.isSet(QStringLiteral("json"));
+    letti.tieni = parser.isSet(QStringLiteral("tieni"));
     if (letti.comando == QLatin1String("annulla")) {
         if (!posizionali.isEmpty())
             throw UsoSbagliato {
@@ -232,6 +239,10 @@ Argomenti leggiArgomenti(const QStringList &argomenti, bool &aiuto, bool &versio
     if (letti.comando != QLatin1String("copia") && letti.comando != QLatin1String("sposta"))
         throw UsoSbagliato {
             QStringLiteral("comando sconosciuto «%1»: copia, sposta o annulla").arg(letti.comando)
+        };
+    if (letti.tieni)
+        throw UsoSbagliato {
+            QStringLiteral("--tieni vale per annulla, non per %1").arg(letti.comando)
         };
     if (posizionali.size() < 2)
         throw UsoSbagliato { posizionali.isEmpty()

@@ -32,6 +32,8 @@ struct Argomenti
     bool saltaDoppioni = false;
     bool prova = false;
     bool json = false;
+    // annulla keeps what it must leave, and closes the run.
+    bool tieni = false;
 };
 
 // What the program does, its options and examples, for --help.

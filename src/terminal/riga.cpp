@@ -38,7 +38,7 @@ void completaInterrotte()
 // The undo finishes what killed runs left first, and its trial says so too.
 int annulla(const Argomenti &argomenti)
 {
-    const EsitoAnnulla esito = annullaUltimaCorsa(argomenti.prova);
+    const EsitoAnnulla esito = annullaUltimaCorsa(argomenti.prova, argomenti.tieni);
     scriviEsitoAnnulla(argomenti, esito);
     return esito.tuttoAnnullato ? Riuscito : Fermato;
 }

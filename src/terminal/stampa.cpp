@@ -1,8 +1,8 @@
 #include "terminal/stampa.h"
 
+#include "engine/completamento.h"
 #include "engine/controllo.h"
 #include "engine/esecuzione.h"
-#include "engine/completamento.h"
 #include "engine/piano.h"
 #include "platform/console.h"
 #include "platform/filenames.h"
@@ -224,4 +224,10 @@ void scriviEsitoAnnulla(const Argomenti &argomenti, const EsitoAnnulla &esito)
     } else if (!esito.righe.isEmpty()) {
         scrivi(stdout, esito.righe.join(QLatin1Char('\n')) + QLatin1Char('\n'));
     }
+    // The run stays open for the next undo, which would stop on the same
+    // files: the way on is to keep them.
+    if (!esito.tuttoAnnullato && esito.fileLasciati)
+        scrivi(stderr,
+            QStringLiteral("Per tenere i file lasciati e passare alla corsa precedente: "
+                           "copia-e-rinomina annulla --tieni\n"));
 }

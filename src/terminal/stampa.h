@@ -42,5 +42,6 @@ void scriviEsitoCorsa(const Argomenti &argomenti, const PianoTrasferimento &pian
     const NomiDati &nomi, const Avanzamento &avanzamento, const QString &errore,
     qint64 millisecondi);
 
-// What an undo did, or would do: its lines, or for a script the same in JSON.
+// What an undo did, or would do: its lines, or for a script the same in JSON;
+// where it had to leave files, how to keep them and go on.
 void scriviEsitoAnnulla(const Argomenti &argomenti, const EsitoAnnulla &esito);
