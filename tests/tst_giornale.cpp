@@ -30,7 +30,7 @@ namespace {
 const QDateTime Scatto(QDate(2026, 6, 1), QTime(9, 0, 0));
 
 enum class Modo { Copia, Sposta, SpostaAltrove };
-enum class Dopo { Niente, Cambiata, NomeOccupato, OriginaleSparito, OriginaleLink };
+enum class Dopo { Niente, Cambiata, Rinumerata, NomeOccupato, OriginaleSparito, OriginaleLink };
 enum class Uccisa {
     DuranteSpostamento,
     DuranteRinomina,
@@ -197,6 +197,9 @@ void TestGiornale::undo_data()
     QTest::newRow("move across file systems")
         << Modo::SpostaAltrove << Dopo::Niente << false << "a.jpg"
         << "Riportata «";
+    QTest::newRow("copy numbered anew, as after a remount, its bytes the same")
+        << Modo::Copia << Dopo::Rinumerata << false << "a.jpg"
+        << "Eliminata la copia «";
     QTest::newRow("copy changed after the run") << Modo::Copia << Dopo::Cambiata << false << "a.jpg"
                                                 << ": è cambiata dopo la copia";
     QTest::newRow("move changed after the run")
@@ -247,6 +250,12 @@ void TestGiornale::undo()
 
     if (dopo == Dopo::Cambiata)
         test::writeFile(cartella, QStringLiteral("Img_001.jpg"), "UNO");
+    if (dopo == Dopo::Rinumerata) {
+        const QString copia = corsa.file.at(0).nuovoNome;
+        QVERIFY(QFile::copy(copia, copia + u".altra"_s));
+        QVERIFY(QFile::remove(copia));
+        QVERIFY(QFile::rename(copia + u".altra"_s, copia));
+    }
     if (dopo == Dopo::NomeOccupato)
         test::writeFile(m_sorgente->path(), nome, "altro");
     if (dopo == Dopo::OriginaleSparito || dopo == Dopo::OriginaleLink)
@@ -256,6 +265,7 @@ void TestGiornale::undo()
     const QStringList primaSorgente = test::entriesOf(m_sorgente->path());
 
     const EsitoAnnulla esito = annullaUltimaCorsa(prova);
+    const bool tutto = dopo == Dopo::Niente || dopo == Dopo::Rinumerata;
     QCOMPARE(esito.righe.size(), 3);
     QVERIFY(esito.righe.first().startsWith(prova ? "Sarà annullata la corsa del "
                                                  : "Annullo la "
@@ -263,14 +273,13 @@ void TestGiornale::undo()
     QVERIFY(esito.righe.first().contains(
         modo == Modo::Copia ? ": copia di 2 file da «" : ": spostamento di 2 file da «"));
     QVERIFY2(esito.righe.at(2).contains(riga), qPrintable(esito.righe.join('\n')));
-    QCOMPARE(esito.tuttoAnnullato, dopo == Dopo::Niente);
+    QCOMPARE(esito.tuttoAnnullato, tutto);
     if (prova) {
         QCOMPARE(test::entriesOf(cartella).size(), 2);
         QCOMPARE(test::entriesOf(m_sorgente->path()), primaSorgente);
         return;
     }
-    const QStringList rimasti =
-        dopo == Dopo::Niente ? QStringList() : QStringList { "Img_001.jpg" };
+    const QStringList rimasti = tutto ? QStringList() : QStringList { "Img_001.jpg" };
     QCOMPARE(test::entriesOf(cartella), rimasti);
     QCOMPARE(test::contentOf(corsa.file.at(1).origine), QByteArray("due"));
     if (corsa.spostare)
@@ -285,7 +294,7 @@ void TestGiornale::undo()
         QCOMPARE(inizi(ripresa.righe.mid(1)), QStringList { "Riportata " });
         QCOMPARE(test::contentOf(corsa.file.at(0).origine), QByteArray("uno"));
         QCOMPARE(test::entriesOf(cartella), QStringList());
-    } else if (dopo != Dopo::Niente) {
+    } else if (!tutto) {
         QCOMPARE(annullaUltimaCorsa(false).righe.mid(1), esito.righe.mid(2));
         QCOMPARE(test::entriesOf(cartella), rimasti);
         // Kept as it is, the run is closed, and no undo comes back to it.

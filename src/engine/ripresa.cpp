@@ -4,11 +4,16 @@
 
 bool eQuello(const Voce &voce, const Ripresa &ripresa)
 {
-    if (!voce.impronta || ripresa.impronta(voce.intento.nuovoNome) != voce.impronta)
+    if (!voce.impronta)
         return false;
-    if (voce.improntaBasta() || !voce.perCopia())
+    const Impronta ora = ripresa.impronta(voce.intento.nuovoNome);
+    if (ora == voce.impronta && (voce.improntaBasta() || !voce.perCopia()))
         return true;
-    return platform::hashOfFile(voce.intento.nuovoNome) == voce.hashCopia();
+    // Where the stamp does not vouch for the file, as once an undo of a later
+    // run moved it back, or a driver numbered it anew after a remount, the
+    // verified content decides: only the very copy has it.
+    return ora && voce.perCopia() && ora->size == voce.impronta->size
+        && platform::hashOfFile(voce.intento.nuovoNome) == voce.hashCopia();
 }
 
 bool originaleIntatto(const Voce &voce, const Ripresa &ripresa)

@@ -64,9 +64,9 @@ struct Ripresa
     }
 };
 
-// Whether the new file is still exactly what the run recorded. Where the
-// medium's times are too coarse to tell a later write (FAT, exFAT), its
-// content must be the verified one too.
+// Whether the new file is still exactly what the run recorded: its stamp,
+// and where the medium's times are too coarse to tell a later write (FAT,
+// exFAT) its verified content too; or, its stamp changed, that content.
 bool eQuello(const Voce &voce, const Ripresa &ripresa);
 
 // Whether the original is in place, whole: unchanged since it was read, or
