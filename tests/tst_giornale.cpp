@@ -553,25 +553,31 @@ void TestGiornale::runsAreUndoneInTheOrderTheyRan()
 
 void TestGiornale::unwritableJournalNeverStopsRun_data()
 {
-    QTest::addColumn<bool>("dalSecondo");
-    QTest::newRow("state folder is a file") << false;
-    QTest::newRow("state folder full after the first file") << true;
+    // The file from which the state folder is full, or -1 where it is a file.
+    QTest::addColumn<int>("pienoDa");
+    QTest::newRow("state folder is a file") << -1;
+    QTest::newRow("state folder full from the journal's start") << 0;
+    QTest::newRow("state folder full after the first file") << 1;
 }
 
 void TestGiornale::unwritableJournalNeverStopsRun()
 {
-    QFETCH(bool, dalSecondo);
+    QFETCH(int, pienoDa);
+    const bool dalSecondo = pienoDa == 1;
     QStringList origini;
     for (const char *nome : { "a.jpg", "b.jpg", "c.jpg" })
         origini.append(test::writeFile(m_sorgente->path(), nome));
     const QStringList nuovi { destinazione("Img_001.jpg"), destinazione("Img_002.jpg"),
         destinazione("Img_003.jpg") };
     qint64 limite = 0;
-    if (dalSecondo) {
-        // What a journal of the first file alone holds, measured on such a run.
+    if (pienoDa >= 0) {
+        // What a journal of the first file alone holds, measured on such a run;
+        // from the start, room for the photos and the run counter alone, which
+        // are smaller than the journal's header.
         const QTemporaryDir altrove;
         esegui(piano({ origini.at(0) }, { altrove.filePath("Img_001.jpg") }, Modo::Copia));
-        limite = QFileInfo(giornali().constLast()).size() + 40;
+        limite = dalSecondo ? QFileInfo(giornali().constLast()).size() + 40
+                            : QFileInfo(origini.at(0)).size();
         QVERIFY(QFile::remove(giornali().constLast()));
     } else {
         qputenv("XDG_STATE_HOME", QFile::encodeName(test::writeFile(m_stato->path(), "file")));
@@ -579,7 +585,7 @@ void TestGiornale::unwritableJournalNeverStopsRun()
     QString avviso;
     {
         std::optional<test::FileSizeLimit> pieno;
-        if (dalSecondo)
+        if (pienoDa >= 0)
             pieno.emplace(rlim_t(limite));
         avviso = esegui(piano(origini, nuovi, Modo::Copia));
     }
@@ -591,9 +597,18 @@ void TestGiornale::unwritableJournalNeverStopsRun()
         qPrintable(avviso));
 
     const EsitoAnnulla esito = annullaUltimaCorsa(false);
-    QCOMPARE(esito.tuttoAnnullato, !dalSecondo);
-    if (!dalSecondo) {
+    QCOMPARE(esito.tuttoAnnullato, pienoDa < 0);
+    if (pienoDa < 0) {
         QCOMPARE(esito.righe, QStringList { "Nessuna corsa da annullare" });
+        return;
+    }
+    // An empty journal stands in the way of older runs until it is kept.
+    if (pienoDa == 0) {
+        QCOMPARE(inizi(esito.righe), QStringList { "La corsa del giornale " });
+        QCOMPARE(test::entriesOf(m_destinazione->path()).size(), 3);
+        QCOMPARE(inizi(annullaUltimaCorsa(false, true).righe),
+            QStringList { "Chiusa la corsa del giornale vuoto " });
+        QCOMPARE(annullaUltimaCorsa(false).righe, QStringList { "Nessuna corsa da annullare" });
         return;
     }
     QCOMPARE(inizi(esito.righe),

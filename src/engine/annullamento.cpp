@@ -238,6 +238,37 @@ void annullaCorsa(Corsa &corsa, Ripresa &ripresa)
     ripresa.esito.tuttoAnnullato = ripresa.esito.tuttoAnnullato || ripresa.tieni;
 }
 
+// A run whose journal is empty may have placed files all the same: it is
+// named and stays in the way, until kept as it is. It closes with a line of
+// its own, as there is no header to add records to.
+void senzaGiornale(const QString &percorso, Ripresa &ripresa)
+{
+    if (!ripresa.tieni) {
+        ripresa.esito.righe.append(
+            QStringLiteral("La corsa del giornale «%1» non si può annullare: il giornale è vuoto, "
+                           "forse perché la cartella dei giornali era piena o non vi si poteva "
+                           "scrivere; i file di quella corsa vanno controllati a mano")
+                .arg(mostra(percorso)));
+        ripresa.esito.tuttoAnnullato = false;
+        ripresa.esito.fileLasciati = true;
+        return;
+    }
+    if (!ripresa.prova) {
+        const auto file = platform::AppendFile::openFree(percorso);
+        if (!file || !file->append("\nA\n") || !file->sync()) {
+            ripresa.esito.righe.append(
+                QStringLiteral("Impossibile chiudere la corsa del giornale «%1»")
+                    .arg(mostra(percorso)));
+            ripresa.esito.tuttoAnnullato = false;
+            return;
+        }
+    }
+    ripresa.dice("Sarà chiusa", "Chiusa",
+        QStringLiteral(" la corsa del giornale vuoto «%1»: il prossimo annullamento prende la "
+                       "corsa precedente")
+            .arg(mostra(percorso)));
+}
+
 // Runs the start-up finishing over every journal, then undoes the last run.
 // A run the finishing read is undone as the finishing left it in memory, so
 // that a trial sees what the finishing would have done.
@@ -251,15 +282,20 @@ void annullaUltima(const QStringList &tutti, Ripresa &ripresa)
         } else {
             if (fineDi(*percorso) == Fine::Annullata)
                 continue;
-            bool inCorso = false;
-            corsa = apriDaAgire(*percorso, ripresa, &inCorso);
+            Apertura apertura = apriDaAgire(*percorso, ripresa);
             // A run still going is never passed over for the one before it.
-            if (inCorso) {
+            if (apertura.inCorso) {
                 ripresa.esito.righe.append(QStringLiteral(
                     "Una corsa è ancora in corso: si potrà annullare quando sarà finita"));
                 ripresa.esito.tuttoAnnullato = false;
                 return;
             }
+            // Nor is one whose journal holds nothing to take it back by.
+            if (apertura.senzaIntestazione) {
+                senzaGiornale(*percorso, ripresa);
+                return;
+            }
+            corsa = std::move(apertura.corsa);
         }
         // A run that stopped before its first file has nothing to take back.
         if (corsa && !corsa->voci.isEmpty()) {

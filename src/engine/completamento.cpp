@@ -112,7 +112,7 @@ std::map<QString, Corsa> completaCorse(const QStringList &tutti, Ripresa &ripres
     for (const QString &percorso : tutti) {
         if (fineDi(percorso) != Fine::Aperta)
             continue;
-        std::optional<Corsa> corsa = apriDaAgire(percorso, ripresa);
+        std::optional<Corsa> corsa = apriDaAgire(percorso, ripresa).corsa;
         if (!corsa)
             continue;
         riprendi(*corsa, ripresa);

@@ -272,8 +272,10 @@ Apertura apri(const QString &percorso)
     righe.removeLast();
     const QList<QByteArray> intestazione =
         righe.isEmpty() ? QList<QByteArray>() : righe.first().split('\t');
-    if (intestazione.size() != 4 || intestazione[0] != Intestazione)
+    if (intestazione.size() != 4 || intestazione[0] != Intestazione) {
+        apertura.senzaIntestazione = true;
         return apertura;
+    }
     corsa.inizio = QDateTime::fromMSecsSinceEpoch(intestazione[1].toLongLong());
     corsa.totale = intestazione[2].toInt();
     if (intestazione[3] != NonRotta)

@@ -109,6 +109,9 @@ struct Apertura
     std::optional<Corsa> corsa;
     bool inCorso = false;
     QString ignorato;
+    // Empty, or without the header a run writes first: a full or read-only
+    // state folder leaves it so, and with it no record of what the run did.
+    bool senzaIntestazione = false;
 };
 
 // Reads every whole line and skips the damaged ones. A journal still being

@@ -39,16 +39,14 @@ bool forseNostro(const Voce &voce, const Ripresa &ripresa)
     return platform::hashOfFile(intento.nuovoNome) == voce.hashCopia();
 }
 
-std::optional<Corsa> apriDaAgire(const QString &percorso, Ripresa &ripresa, bool *inCorso)
+Apertura apriDaAgire(const QString &percorso, Ripresa &ripresa)
 {
     Apertura apertura = apri(percorso);
-    if (inCorso)
-        *inCorso = apertura.inCorso;
     if (!apertura.ignorato.isEmpty() && !ripresa.esito.righe.contains(apertura.ignorato))
         ripresa.esito.righe.append(apertura.ignorato);
     if (apertura.corsa && apertura.corsa->annullata)
-        return std::nullopt;
-    return std::move(apertura.corsa);
+        apertura.corsa.reset();
+    return apertura;
 }
 
 EsitoAnnulla ripercorri(

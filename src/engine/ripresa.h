@@ -79,9 +79,9 @@ bool originaleIntatto(const Voce &voce, const Ripresa &ripresa);
 // file there is no concern of this run.
 bool forseNostro(const Voce &voce, const Ripresa &ripresa);
 
-// Opens a journal to be acted on; says once why one is ignored.
-std::optional<Corsa> apriDaAgire(
-    const QString &percorso, Ripresa &ripresa, bool *inCorso = nullptr);
+// Opens a journal to be acted on; says once why one is ignored. A run
+// already undone comes without its journal.
+Apertura apriDaAgire(const QString &percorso, Ripresa &ripresa);
 
 // Runs the start-up finishing (completamento.cpp), which the undo does
 // first, over the journals tutti, from the first run to
