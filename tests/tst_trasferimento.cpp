@@ -1,6 +1,8 @@
 #include "support.h"
 
+#include "engine/annullamento.h"
 #include "engine/controllo.h"
+#include "engine/numerazione.h"
 #include "platform/copying.h"
 #include "platform/fileerror.h"
 #include "platform/filestamps.h"
@@ -725,27 +727,32 @@ void TestTrasferimento::everyCopyIsReadBack_data()
     QTest::addColumn<QStringList>("arrived");
     QTest::addColumn<QStringList>("leftAtSource");
     QTest::addColumn<QString>("report");
+    // The photo the run stopped at, where it did.
+    QTest::addColumn<int>("stoppedAt");
 
     const QStringList all { "a.jpg", "b.jpg", "c.jpg" };
     const QStringList second { "b.jpg", "c.jpg" };
     QTest::newRow("copy, all sound")
         << "" << false << false << QStringList({ "Img_001.jpg", "Img_002.jpg", "Img_003.jpg" })
-        << all << "";
+        << all << "" << 0;
     QTest::newRow("copy, second stored wrong")
         << "corrupt=Img_002" << false << false << QStringList({ "Img_001.jpg" }) << all
-        << "non corrisponde all'originale";
+        << "non corrisponde all'originale" << 2;
     QTest::newRow("move, second stored wrong")
         << "corrupt=Img_002" << false << true << QStringList({ "Img_001.jpg" }) << second
-        << "non corrisponde all'originale";
+        << "non corrisponde all'originale" << 2;
     QTest::newRow("move, second read off the card with a wrong byte once")
         << "flaky=b.jpg" << true << true << QStringList({ "Img_001.jpg" }) << second
-        << "riletta dal supporto, non coincide";
+        << "riletta dal supporto, non coincide" << 2;
+    QTest::newRow("copy onto a card that refuses times")
+        << "no-times" << false << false << QStringList({ "Img_001.jpg" }) << all
+        << "non è stato possibile darle la data" << 1;
     QTest::newRow("copy, second read off the card ending early")
         << "short=b.jpg" << true << false << QStringList({ "Img_001.jpg" }) << all
-        << "non è stata letta per intero";
+        << "non è stata letta per intero" << 2;
     QTest::newRow("move, second read off the card ending early")
         << "short=b.jpg" << true << true << QStringList({ "Img_001.jpg" }) << second
-        << "non è stata letta per intero";
+        << "non è stata letta per intero" << 2;
 }
 
 // A card that stores other bytes than it was given, while memory still holds
@@ -760,6 +767,7 @@ void TestTrasferimento::everyCopyIsReadBack()
     QFETCH(QStringList, arrived);
     QFETCH(QStringList, leftAtSource);
     QFETCH(QString, report);
+    QFETCH(int, stoppedAt);
     const test::Medium card(QStringLiteral("quirky:") + faults);
     if (!card.isMounted())
         QSKIP(qPrintable(card.whyNot()));
@@ -782,11 +790,15 @@ void TestTrasferimento::everyCopyIsReadBack()
         QVERIFY(m_sandbox->reports.isEmpty());
         QVERIFY(card.bytesRead() >= 3 * (256 << 10));
     } else {
-        QCOMPARE(m_window->text("Suffisso"), QStringLiteral("002"));
+        QCOMPARE(m_window->text("Suffisso"), numeroSuffisso(stoppedAt));
         QCOMPARE(m_sandbox->reports.size(), 1);
         QVERIFY2(
             m_sandbox->reports.first().contains(report), qPrintable(m_sandbox->reports.first()));
     }
+    // Whatever the fault, an undo takes back all the run placed.
+    QVERIFY(annullaUltimaCorsa(false).tuttoAnnullato);
+    QCOMPARE(test::entriesOf(to), QStringList());
+    QCOMPARE(test::entriesOf(from), names);
 }
 
 void TestTrasferimento::asUserNotRoot_data()

@@ -91,8 +91,17 @@ void completaCopia(const PianoTrasferimento &piano, int posizione, platform::Pen
     if (copia.hashHex() != voce.hash)
         voce.hashCopia = copia.hashHex();
     giornale.registra({ voce });
-    platform::publishCopy(copia);
-    giornale.pubblicato(posizione, piano.file.at(posizione).nuovoNome);
+    const QString &nuovoNome = piano.file.at(posizione).nuovoNome;
+    try {
+        platform::publishCopy(copia);
+    } catch (const platform::FileError &errore) {
+        // In place all the same, only without its time: recorded so, an undo
+        // can take it back.
+        if (errore.operation() == platform::FileError::Operation::SetTime)
+            giornale.pubblicato(posizione, nuovoNome);
+        throw;
+    }
+    giornale.pubblicato(posizione, nuovoNome);
     if (piano.spostare) {
         platform::removeMovedOriginal(copia);
         giornale.originaleEliminato(posizione);
