@@ -63,6 +63,7 @@ private Q_SLOTS:
     void runsAreUndoneInTheOrderTheyRan();
     void unwritableJournalNeverStopsRun_data();
     void unwritableJournalNeverStopsRun();
+    void readOnlyJournalIsSaid();
     void correctedCaptureDates_data();
     void correctedCaptureDates();
     void importOnce_data();
@@ -620,6 +621,24 @@ void TestGiornale::unwritableJournalNeverStopsRun()
     // What the journal holds is undone; the mark starts on a line of its own,
     // after the one the full disk cut short.
     QCOMPARE(annullaUltimaCorsa(false).righe, QStringList { "Nessuna corsa da annullare" });
+}
+
+// Journals on a medium mounted read-only since: the undo says why it cannot
+// take the run back, instead of passing it over as if there were none.
+void TestGiornale::readOnlyJournalIsSaid()
+{
+    test::Medium stato(u"tmpfs"_s);
+    if (!stato.isMounted())
+        QSKIP(qPrintable(stato.whyNot()));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(stato.path()));
+    const QString foto = test::writeFile(m_sorgente->path(), u"a.jpg"_s, "uno");
+    QCOMPARE(esegui(piano({ foto }, { destinazione(u"Img_001.jpg"_s) }, Modo::Copia)), QString());
+    QVERIFY2(stato.makeReadOnly(), qPrintable(stato.whyNot()));
+
+    const EsitoAnnulla esito = annullaUltimaCorsa(false);
+    QVERIFY(!esito.tuttoAnnullato);
+    QCOMPARE(inizi(esito.righe), QStringList { u"Impossibile aprire il giornale "_s });
+    QCOMPARE(test::entriesOf(m_destinazione->path()), QStringList { u"Img_001.jpg"_s });
 }
 
 void TestGiornale::correctedCaptureDates_data()

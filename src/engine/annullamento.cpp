@@ -290,9 +290,18 @@ void annullaUltima(const QStringList &tutti, Ripresa &ripresa)
                 ripresa.esito.tuttoAnnullato = false;
                 return;
             }
-            // Nor is one whose journal holds nothing to take it back by.
+            // Nor is one whose journal holds nothing to take it back by, or
+            // cannot be read and written.
             if (apertura.senzaIntestazione) {
                 senzaGiornale(*percorso, ripresa);
+                return;
+            }
+            if (apertura.errore != 0) {
+                ripresa.esito.righe.append(
+                    QStringLiteral("Impossibile aprire il giornale «%1»: %2. Quella corsa si "
+                                   "potrà annullare quando si potrà scrivere nel giornale.")
+                        .arg(mostra(*percorso), qt_error_string(apertura.errore)));
+                ripresa.esito.tuttoAnnullato = false;
                 return;
             }
             corsa = std::move(apertura.corsa);

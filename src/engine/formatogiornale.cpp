@@ -1,6 +1,8 @@
 #include "engine/formatogiornale.h"
 
+#include "platform/fileerror.h"
 #include "platform/filenames.h"
+#include "platform/folderlisting.h"
 #include "platform/media.h"
 
 #include <QDir>
@@ -8,6 +10,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cerrno>
 
 namespace {
 
@@ -242,8 +245,11 @@ QByteArray rigaFatto(char tipo, int posizione, const Impronta &impronta)
 
 QStringList giornali(const QString &cartella)
 {
+    if (cartella.isEmpty())
+        return {};
     QList<std::pair<qint64, QString>> numerati;
-    for (const QString &nome : platform::namesIn(cartella)) {
+    platform::FolderListing elenco(cartella + QStringLiteral("/corsa-*.giornale"));
+    for (QString nome = elenco.next(); !nome.isEmpty(); nome = elenco.next()) {
         if (const qint64 numero = numeroDiGiornale(nome))
             numerati.append({ numero, cartella + QLatin1Char('/') + nome });
     }
@@ -259,8 +265,11 @@ Apertura apri(const QString &percorso)
     Apertura apertura;
     Corsa corsa;
     corsa.file = platform::AppendFile::openFree(percorso, &apertura.inCorso);
-    if (!corsa.file)
+    if (!corsa.file) {
+        if (!apertura.inCorso && errno != ENOENT)
+            apertura.errore = errno;
         return apertura;
+    }
     if (!corsa.file->isPrivate()) {
         apertura.ignorato = QStringLiteral("Ignorato il giornale «%1»: non è dell'utente, o altri "
                                            "possono modificarlo")
@@ -290,8 +299,10 @@ Fine fineDi(const QString &percorso)
 {
     bool inUso = false;
     const auto file = platform::AppendFile::openFree(percorso, &inUso);
+    // One gone since the listing is no run; one that cannot be opened, as on a
+    // medium mounted read-only, is opened in full, to be said.
     if (!file)
-        return inUso ? Fine::InUso : Fine::Chiusa;
+        return inUso ? Fine::InUso : errno == ENOENT ? Fine::Chiusa : Fine::Aperta;
     // One that is not the user's own is opened in full, to be said.
     if (!file->isPrivate())
         return Fine::Aperta;
@@ -305,7 +316,14 @@ QHash<QString, QByteArray> hashDaiGiornali(const QStringList &copie)
 {
     const QSet<QString> cercate(copie.begin(), copie.end());
     QHash<QString, QByteArray> hash;
-    for (const QString &percorso : giornali(cartellaGiornali())) {
+    QStringList tutti;
+    try {
+        tutti = giornali(cartellaGiornali());
+    } catch (const platform::FileError &) {
+        // Journals that cannot be read vouch for no copy: each is read instead.
+        return hash;
+    }
+    for (const QString &percorso : std::as_const(tutti)) {
         const Apertura apertura = apri(percorso);
         if (!apertura.corsa)
             continue;

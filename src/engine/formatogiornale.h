@@ -54,7 +54,8 @@ QByteArray testoRotta(int posizione);
 QByteArray rigaIntento(const VoceGiornale &voce);
 QByteArray rigaFatto(char tipo, int posizione, const Impronta &impronta = {});
 
-// The journals in the folder, from the first run to the last.
+// The journals in the folder, from the first run to the last. Throws
+// platform::FileError when the folder cannot be read.
 QStringList giornali(const QString &cartella);
 
 // One file of a run as read back: its intent and what was recorded of it.
@@ -112,6 +113,9 @@ struct Apertura
     // Empty, or without the header a run writes first: a full or read-only
     // state folder leaves it so, and with it no record of what the run did.
     bool senzaIntestazione = false;
+    // Why it could not be opened to be worked on, as the system says it; 0
+    // where it could, or was gone.
+    int errore = 0;
 };
 
 // Reads every whole line and skips the damaged ones. A journal still being

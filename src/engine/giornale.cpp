@@ -2,6 +2,7 @@
 
 #include "engine/formatogiornale.h"
 #include "platform/appendfile.h"
+#include "platform/fileerror.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
 #include "platform/filestamps.h"
@@ -27,7 +28,11 @@ std::unique_ptr<platform::AppendFile> nuovoGiornale()
     std::unique_ptr<platform::AppendFile> file = platform::AppendFile::create(percorso);
     if (!file)
         return nullptr;
-    QStringList vecchi = giornali(cartella);
+    // The oldest go as a matter of course; a listing that fails keeps them.
+    QStringList vecchi;
+    try {
+        vecchi = giornali(cartella);
+    } catch (const platform::FileError &) { }
     vecchi.removeOne(percorso);
     for (qsizetype i = 0; i < vecchi.size() - (CorseTenute - 1); ++i)
         platform::removeFile(vecchi.at(i));

@@ -1,6 +1,7 @@
 #include "engine/ripresa.h"
 
 #include "engine/giornale.h"
+#include "platform/fileerror.h"
 
 bool eQuello(const Voce &voce, const Ripresa &ripresa)
 {
@@ -58,6 +59,10 @@ EsitoAnnulla ripercorri(
     try {
         const QString cartella = cartellaGiornali();
         passo(cartella.isEmpty() ? QStringList() : giornali(cartella), ripresa);
+    } catch (const platform::FileError &errore) {
+        // The folder of the journals, or one of them, cannot be read.
+        ripresa.esito.righe.append(errore.message());
+        ripresa.esito.tuttoAnnullato = false;
     } catch (...) {
         ripresa.esito.tuttoAnnullato = false;
     }
