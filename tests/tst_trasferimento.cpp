@@ -156,7 +156,7 @@ void TestTrasferimento::dateOrderContinuesAfterHighestNumber()
 
 void TestTrasferimento::nameOrderStartsAtOneAndFreesLastFile()
 {
-    test::writeFile(m_destination->path(), QStringLiteral("Img_007.jpg"));
+    test::writeFile(m_destination->path(), QStringLiteral("Img_007.jpg"), "altra");
     for (const char *name : { "DSC_0100.JPG", "DSC_0101.JPG" }) {
         const QString path = test::writeFile(m_source->path(), QLatin1String(name));
         QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup));
@@ -221,7 +221,7 @@ void TestTrasferimento::numbersGoPast999()
 void TestTrasferimento::killedRunIsClearedFirst()
 {
     const QDateTime longAgo = QDateTime::currentDateTime().addSecs(-3600);
-    test::writeFile(m_destination->path(), QStringLiteral("Img_007.jpg"));
+    test::writeFile(m_destination->path(), QStringLiteral("Img_007.jpg"), "altra");
     test::writeFile(m_destination->path(), QStringLiteral("Img_008.jpg"), "");
     test::writeFile(
         m_destination->path(), QStringLiteral(".copia-e-rinomina-k.Img_008.jpg"), "fo", longAgo);
@@ -850,27 +850,41 @@ void TestTrasferimento::asUserNotRoot()
 
 void TestTrasferimento::duplicatesAsked_data()
 {
+    QTest::addColumn<QStringList>("chosen");
     QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("asked");
     QTest::addColumn<QStringList>("expected");
 
+    const QStringList both { "DSC_0100.JPG", "DSC_0101.JPG" };
+    const QString question = "1 foto su 2 è già nella destinazione con lo stesso contenuto. "
+                             "Copiare solo le altre?";
     QTest::newRow("Sì, the default: only the others")
-        << "Sì" << QStringList { "Img_007.jpg", "Img_008.jpg" };
+        << both << "Sì" << question << QStringList { "Img_007.jpg", "Img_008.jpg" };
     QTest::newRow("No: all of them")
-        << "No" << QStringList { "Img_007.jpg", "Img_008.jpg", "Img_009.jpg" };
-    QTest::newRow("Annulla: nothing") << "Annulla" << QStringList { "Img_007.jpg" };
+        << both << "No" << question << QStringList { "Img_007.jpg", "Img_008.jpg", "Img_009.jpg" };
+    QTest::newRow("Annulla: nothing")
+        << both << "Annulla" << question << QStringList { "Img_007.jpg" };
+    // Nothing to ask: it is said, and nothing is done.
+    QTest::newRow("all there already")
+        << QStringList { "DSC_0100.JPG" } << ""
+        << "La foto scelta è già nella destinazione con lo stesso contenuto: non c'è nulla da "
+           "copiare."
+        << QStringList { "Img_007.jpg" };
 }
 
 // Photos the destination already holds are asked about once, in the real
 // box, before anything is touched.
 void TestTrasferimento::duplicatesAsked()
 {
+    QFETCH(QStringList, chosen);
     QFETCH(QString, button);
+    QFETCH(QString, asked);
     QFETCH(QStringList, expected);
     test::writeFile(m_destination->path(), QStringLiteral("Img_007.jpg"), "vecchia");
     test::writeFile(m_source->path(), QStringLiteral("DSC_0100.JPG"), "vecchia", Earlier);
     test::writeFile(m_source->path(), QStringLiteral("DSC_0101.JPG"), "nuova", Later);
     desktop::setQuestionSink({});
-    QString asked;
+    QString shown;
     QStringList roles;
     QTimer answerer;
     connect(&answerer, &QTimer::timeout, this, [&] {
@@ -878,7 +892,7 @@ void TestTrasferimento::duplicatesAsked()
         if (!box)
             return;
         answerer.stop();
-        asked = box->windowTitle() + u'|' + box->text();
+        shown = box->windowTitle() + u'|' + box->text();
         roles = { box->defaultButton()->text(), box->escapeButton()->text() };
         for (QAbstractButton *choice : box->buttons()) {
             if (choice->text() == button)
@@ -887,12 +901,14 @@ void TestTrasferimento::duplicatesAsked()
     });
     answerer.start(10);
 
-    copyOf({ "DSC_0100.JPG", "DSC_0101.JPG" });
-    QCOMPARE(asked,
-        QStringLiteral("Copia e Rinomina|1 foto su 2 sono già nella destinazione con lo stesso "
-                       "contenuto. Copiare solo le altre?"));
-    QCOMPARE(roles, (QStringList { "Sì", "Annulla" }));
+    copyOf(chosen);
     QCOMPARE(test::entriesOf(m_destination->path()), expected);
+    if (button.isEmpty()) {
+        QCOMPARE(m_sandbox->reports, QStringList { asked });
+        return;
+    }
+    QCOMPARE(shown, QStringLiteral("Copia e Rinomina|") + asked);
+    QCOMPARE(roles, (QStringList { "Sì", "Annulla" }));
     QVERIFY(m_sandbox->reports.isEmpty());
 }
 

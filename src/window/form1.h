@@ -118,6 +118,7 @@ private:
     void SbloccaControlli(const QList<QWidget *> &bloccati, QWidget *fuoco);
     void Trasferisci();
     Richiesta RichiestaDellaFinestra() const;
+    QString TutteGiaPresenti(int foto) const;
     void SeguiCorsa(const PianoTrasferimento &piano, const QString &destinazione);
 
     // Clock correction.

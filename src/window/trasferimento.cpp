@@ -104,12 +104,18 @@ void Form1::Trasferisci()
     platform::runInBackground(
         [&](const platform::Progress &) { rifiuto = preparaPiano(richiesta, piano); });
     if (const qsizetype doppioni = piano.doppioni()) {
+        // With nothing else to do there is nothing to ask.
+        if (doppioni == piano.file.size()) {
+            desktop::reportNotice(this, TutteGiaPresenti(int(doppioni)));
+            return;
+        }
         const QString domanda =
-            QStringLiteral("%1 foto su %2 sono già nella destinazione con lo stesso contenuto. %3 "
+            QStringLiteral("%1 foto su %2 %3 già nella destinazione con lo stesso contenuto. %4 "
                            "solo le altre?")
                 .arg(doppioni)
                 .arg(piano.file.size())
-                .arg(m_stato.Spostare ? QStringLiteral("Spostare") : QStringLiteral("Copiare"));
+                .arg(doppioni == 1 ? QStringLiteral("è") : QStringLiteral("sono"),
+                    m_stato.Spostare ? QStringLiteral("Spostare") : QStringLiteral("Copiare"));
         const desktop::Answer risposta = desktop::ask(this, domanda);
         if (risposta == desktop::Answer::Cancel)
             return;
@@ -124,6 +130,20 @@ void Form1::Trasferisci()
     }
     if (!piano.file.isEmpty())
         SeguiCorsa(piano, richiesta.destinazione);
+}
+
+// What the window says when the destination already holds every photo chosen.
+QString Form1::TutteGiaPresenti(int foto) const
+{
+    const QString nulla = m_stato.Spostare ? QStringLiteral("non c'è nulla da spostare")
+                                           : QStringLiteral("non c'è nulla da copiare");
+    return foto == 1
+        ? QStringLiteral("La foto scelta è già nella destinazione con lo stesso contenuto: %1.")
+              .arg(nulla)
+        : QStringLiteral(
+            "Tutte le %1 foto sono già nella destinazione con lo stesso contenuto: %2.")
+              .arg(foto)
+              .arg(nulla);
 }
 
 // What the controls and the window state ask for.
