@@ -127,8 +127,7 @@ int removeFile(const QString &path)
 
 QByteArray hashOfFile(const QString &path)
 {
-    const Descriptor fd(::open(encodeFileName(path).constData(),
-        O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW));
+    const Descriptor fd = openToRead(path, O_NOFOLLOW);
     const Hasher hasher = newHasher();
     if (!fd.isValid() || hashPieces(fd.get(), hasher.get()) != 0)
         return {};

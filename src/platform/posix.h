@@ -94,10 +94,11 @@ inline FileStamp stampOf(const struct stat &status)
         status.st_ctim.tv_nsec };
 }
 
-inline Descriptor openToRead(const QString &path)
+// flags adds to the read-only open, as O_NOFOLLOW.
+inline Descriptor openToRead(const QString &path, int flags = 0)
 {
-    return Descriptor(
-        ::open(encodeFileName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    return Descriptor(::open(
+        encodeFileName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | flags));
 }
 
 } // namespace platform

@@ -69,5 +69,5 @@ QString NomiDati::origine(const FileDelPiano &file) const
 
 QString NomiDati::nuovo(const FileDelPiano &file) const
 {
-    return file.nuovoNome.isEmpty() ? QString() : destinazione + platform::namePart(file.nuovoNome);
+    return destinazione + platform::namePart(file.nuovoNome);
 }

@@ -36,6 +36,6 @@ struct NomiDati
 
     NomiDati(const QList<FileScelto> &scelti, const QString &destinazioneData);
     QString origine(const FileDelPiano &file) const;
-    // Empty for a file that stays where it is.
+    // Of a file that goes.
     QString nuovo(const FileDelPiano &file) const;
 };
