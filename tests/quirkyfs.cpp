@@ -9,8 +9,9 @@
 //                   either, as fusefat does
 //   corrupt=TEXT    the first byte written to a file whose name holds TEXT is
 //                   stored flipped, while the page cache keeps what was written
-//   flaky=TEXT      the first copy's read of a file whose name holds TEXT hands
-//                   out its first byte flipped, once, as a flaky reader or cable may
+//   flaky=TEXT[@N]  the first copy's read of a file whose name holds TEXT hands
+//                   out its first byte, or that at offset N, flipped, once, as a
+//                   flaky reader or cable may
 //   short=TEXT      the first opening of such a file a copy reads ends it at
 //                   its middle
 //   hold=TEXT       a copy's read of such a file waits until BACKING.release
@@ -48,6 +49,7 @@ bool noFolderSync = false;
 bool noBlocks = false;
 std::string corrupted; // the text a corrupted name holds
 std::string flaky;
+off_t flakyAt = 0;
 std::string cutShort;
 std::string held;
 uint64_t bytesRead = 0;
@@ -188,9 +190,9 @@ int read(const char *path, char *buffer, size_t size, off_t offset, fuse_file_in
     const ssize_t got = ::pread(descriptor(info), buffer, size, offset);
     if (got < 0)
         return -errno;
-    if (named(path, flaky) && copying && offset == 0 && got > 0) {
+    if (named(path, flaky) && copying && offset <= flakyAt && flakyAt < offset + got) {
         flaky.clear();
-        buffer[0] = char(~buffer[0]);
+        buffer[flakyAt - offset] = char(~buffer[flakyAt - offset]);
     }
     bytesRead += uint64_t(got);
     const std::string count = std::to_string(bytesRead) + "\n";
@@ -297,6 +299,10 @@ int main(int argc, char *argv[])
     };
     corrupted = text("corrupt");
     flaky = text("flaky");
+    if (const size_t at = flaky.find('@'); at != std::string::npos) {
+        flakyAt = std::stoll(flaky.substr(at + 1));
+        flaky.resize(at);
+    }
     cutShort = text("short");
     held = text("hold");
     char resolved[PATH_MAX];

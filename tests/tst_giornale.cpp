@@ -8,6 +8,7 @@
 #include "engine/giornale.h"
 #include "engine/piano.h"
 #include "platform/copying.h"
+#include "platform/fileerror.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
 #include "platform/filestamps.h"
@@ -649,11 +650,18 @@ void TestGiornale::correctedCaptureDates_data()
     QTest::addColumn<int>("changed");
     // A sidecar beside it, with dates in either of XMP's forms.
     QTest::addColumn<bool>("sidecar");
+    // Of the card the photo is read from, where it comes from one; "@date" is
+    // at its first date.
+    QTest::addColumn<QString>("faults");
 
-    QTest::newRow("copy") << false << "IMG_1.JPG" << 4 << false;
-    QTest::newRow("move, on one file system too") << true << "IMG_1.JPG" << 4 << false;
-    QTest::newRow("move of a photo whose dates stay") << true << "IMG_1.PNG" << 0 << false;
-    QTest::newRow("move with its sidecar") << true << "IMG_1.JPG" << 4 << true;
+    QTest::newRow("copy") << false << "IMG_1.JPG" << 4 << false << "";
+    QTest::newRow("move, on one file system too") << true << "IMG_1.JPG" << 4 << false << "";
+    QTest::newRow("move of a photo whose dates stay") << true << "IMG_1.PNG" << 0 << false << "";
+    QTest::newRow("move with its sidecar") << true << "IMG_1.JPG" << 4 << true << "";
+    QTest::newRow("move off a reader that flips a date's byte once")
+        << true << "IMG_1.JPG" << 0 << false << "flaky=IMG_1@date";
+    QTest::newRow("move off a reader that ends early")
+        << true << "IMG_1.JPG" << 0 << false << "short=IMG_1";
 }
 
 // The copy's capture dates move with the correction, and not another byte;
@@ -664,7 +672,8 @@ void TestGiornale::correctedCaptureDates()
     QFETCH(QString, name);
     QFETCH(int, changed);
     QFETCH(bool, sidecar);
-    const QString foto = test::writePhoto(m_sorgente->path(), name,
+    QFETCH(QString, faults);
+    QString foto = test::writePhoto(m_sorgente->path(), name,
         { { "Exif.Photo.DateTimeOriginal", "2026:08:10 11:03:00" },
             { "Exif.Photo.DateTimeDigitized", "2026:08:10 11:03:00" },
             { "Exif.Image.DateTime", "2026:08:10 11:03:05" } });
@@ -675,7 +684,18 @@ void TestGiornale::correctedCaptureDates()
         image->xmpData()["Xmp.xmp.CreateDate"] = "2026-08-10T11:03:00+02:00";
         image->writeMetadata();
     }
-    const QByteArray originale = test::contentOf(foto);
+    QByteArray originale = test::contentOf(foto);
+    std::unique_ptr<test::Medium> scheda;
+    if (!faults.isEmpty()) {
+        // Larger than a read of its metadata, past its dates.
+        originale += QByteArray(64 << 10, 'x');
+        const qsizetype data = originale.indexOf("2026:08:10 11:03:00");
+        scheda = std::make_unique<test::Medium>(
+            u"quirky:"_s + faults.replace(u"@date"_s, u"@%1"_s.arg(data)));
+        if (!scheda->isMounted())
+            QSKIP(qPrintable(scheda->whyNot()));
+        foto = test::writeFile(scheda->path(), name, originale);
+    }
     Richiesta richiesta;
     richiesta.origini = { foto };
     const QByteArray xmp = "<?xml version=\"1.0\"?>\n<x:xmpmeta xmlns:x=\"adobe:ns:meta/\">"
@@ -691,6 +711,18 @@ void TestGiornale::correctedCaptureDates()
     QCOMPARE(preparaPiano(richiesta, corsa), QString());
     std::atomic<bool> ferma = false;
     Avanzamento avanzamento;
+    if (scheda) {
+        // The dates are shifted in the bytes read, which the card's second
+        // read must give again: the original stays, whole.
+        const auto corri = [&] {
+            eseguiPiano(
+                corsa, [](int) {}, ferma, avanzamento);
+        };
+        QVERIFY_THROWS_EXCEPTION(platform::FileError, corri());
+        QCOMPARE(test::contentOf(foto), originale);
+        QCOMPARE(test::entriesOf(m_destinazione->path()), QStringList());
+        return;
+    }
     eseguiPiano(
         corsa, [](int) {}, ferma, avanzamento);
 
@@ -737,35 +769,47 @@ void TestGiornale::importOnce_data()
     QTest::addColumn<QStringList>("present");
     QTest::addColumn<QStringList>("chosen");
     QTest::addColumn<bool>("move");
-    // A first run imported the chosen files; then this copy was rewritten.
-    QTest::addColumn<bool>("imported");
+    // How a first run imported the chosen files: "plain", or "corrected" as
+    // photos with their dates shifted, with or "without journals" after; then
+    // this copy was rewritten.
+    QTest::addColumn<QString>("imported");
     QTest::addColumn<QString>("changed");
     QTest::addColumn<QStringList>("expected");
 
     QTest::newRow("same bytes under another name")
         << QStringList { "Img_004.jpg=uno" } << QStringList { "a.jpg=uno", "b.jpg=due" } << false
-        << false << "" << QStringList { "a.jpg" };
+        << ""
+        << "" << QStringList { "a.jpg" };
     QTest::newRow("same size, other bytes")
-        << QStringList { "Img_004.jpg=uno" } << QStringList { "a.jpg=UNO" } << false << false << ""
-        << QStringList();
+        << QStringList { "Img_004.jpg=uno" } << QStringList { "a.jpg=UNO" } << false << ""
+        << "" << QStringList();
     QTest::newRow("a shot with one new file goes whole")
         << QStringList { "Img_004.jpg=uno" } << QStringList { "a.jpg=uno", "a.cr2=raw" } << false
-        << false << "" << QStringList();
+        << ""
+        << "" << QStringList();
     QTest::newRow("a link to the same bytes elsewhere is no double")
-        << QStringList { "Img_004.jpg->uno" } << QStringList { "a.jpg=uno" } << false << false << ""
-        << QStringList();
+        << QStringList { "Img_004.jpg->uno" } << QStringList { "a.jpg=uno" } << false << ""
+        << "" << QStringList();
     QTest::newRow("a file is not its own double")
-        << QStringList() << QStringList { "dest:IMG_1.JPG=uno" } << false << false << ""
-        << QStringList();
+        << QStringList() << QStringList { "dest:IMG_1.JPG=uno" } << false << ""
+        << "" << QStringList();
     QTest::newRow("a move skips, its original stays")
         << QStringList { "Img_004.jpg=uno" } << QStringList { "a.jpg=uno", "b.jpg=due" } << true
-        << false << "" << QStringList { "a.jpg" };
+        << ""
+        << "" << QStringList { "a.jpg" };
     QTest::newRow("imported before: the journal's hashes")
-        << QStringList() << QStringList { "a.jpg=uno", "b.jpg=due" } << false << true << ""
-        << QStringList { "a.jpg", "b.jpg" };
+        << QStringList() << QStringList { "a.jpg=uno", "b.jpg=due" } << false << "plain"
+        << "" << QStringList { "a.jpg", "b.jpg" };
     QTest::newRow("imported before, one copy changed since")
-        << QStringList() << QStringList { "a.jpg=uno", "b.jpg=due" } << false << true
+        << QStringList() << QStringList { "a.jpg=uno", "b.jpg=due" } << false << "plain"
         << "Img_001.jpg" << QStringList { "b.jpg" };
+    QTest::newRow("imported with corrected dates: the journal's hashes")
+        << QStringList() << QStringList { "a.jpg=uno", "b.jpg=due" } << false << "corrected"
+        << "" << QStringList { "a.jpg", "b.jpg" };
+    QTest::newRow("imported with corrected dates, the journals gone")
+        << QStringList() << QStringList { "a.jpg=uno", "b.jpg=due" } << false
+        << "corrected without journals"
+        << "" << QStringList { "a.jpg", "b.jpg" };
 }
 
 // A second import finds what the destination already holds by content alone,
@@ -775,7 +819,7 @@ void TestGiornale::importOnce()
     QFETCH(QStringList, present);
     QFETCH(QStringList, chosen);
     QFETCH(bool, move);
-    QFETCH(bool, imported);
+    QFETCH(QString, imported);
     QFETCH(QString, changed);
     QFETCH(QStringList, expected);
     for (const QString &file : std::as_const(present)) {
@@ -789,23 +833,37 @@ void TestGiornale::importOnce()
             m_destinazione->path(), file.section(u'=', 0, 0), file.section(u'=', 1).toUtf8());
     }
     Richiesta richiesta;
+    const bool corrected = imported.startsWith(u"corrected"_s);
     for (const QString &file : std::as_const(chosen)) {
-        const bool inDestination = file.startsWith(u"dest:"_s);
-        richiesta.origini.append(
-            test::writeFile(inDestination ? m_destinazione->path() : m_sorgente->path(),
-                file.section(u'=', 0, 0).remove(u"dest:"_s), file.section(u'=', 1).toUtf8()));
+        const QString folder =
+            file.startsWith(u"dest:"_s) ? m_destinazione->path() : m_sorgente->path();
+        const QString name = file.section(u'=', 0, 0).remove(u"dest:"_s);
+        const QString content = file.section(u'=', 1);
+        richiesta.origini.append(corrected ? test::writePhoto(folder, name,
+                                     { { "Exif.Photo.DateTimeOriginal", "2026:08:10 11:03:00" },
+                                         { "Exif.Image.ImageDescription", content } })
+                                           : test::writeFile(folder, name, content.toUtf8()));
     }
     richiesta.destinazione = test::slashed(m_destinazione->path());
     richiesta.nomeBase = u"Img_"_s;
     richiesta.spostare = move;
     PianoTrasferimento corsa;
-    if (imported) {
+    if (!imported.isEmpty()) {
+        if (corrected)
+            richiesta.correzioni = { { {}, -3600 } };
         QCOMPARE(preparaPiano(richiesta, corsa), QString());
         esegui(corsa);
+        richiesta.correzioni.clear();
         QStringList copie;
         for (const FileDelPiano &file : std::as_const(corsa.file))
             copie.append(file.nuovoNome);
         QCOMPARE(hashDaiGiornali(copie).size(), copie.size());
+        if (corrected)
+            QVERIFY(test::contentOf(copie.first()) != test::contentOf(richiesta.origini.first()));
+        if (imported.endsWith(u"without journals"_s)) {
+            for (const QString &giornale : giornali())
+                QVERIFY(QFile::remove(giornale));
+        }
     }
     if (!changed.isEmpty()) {
         QFile copia(destinazione(changed));

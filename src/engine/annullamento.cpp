@@ -2,7 +2,6 @@
 
 #include "engine/giornale.h"
 #include "engine/ripresa.h"
-#include "platform/capturedates.h"
 #include "platform/copying.h"
 #include "platform/fileerror.h"
 
@@ -95,12 +94,8 @@ void rimettiOriginale(const Voce &voce)
 {
     const VoceGiornale &intento = voce.intento;
     const QStringList percorsi { intento.nuovoNome, intento.origine };
-    const auto indietro = platform::captureDatePatches(
-        intento.nuovoNome, -intento.oraOriginale.secsTo(intento.oraNuova));
-    if (!indietro)
-        throw platform::FileError(platform::FileError::Operation::Verify, percorsi, 0);
-    platform::PendingCopy copia =
-        platform::writeCopy(intento.nuovoNome, intento.origine, nullptr, *indietro);
+    platform::PendingCopy copia = platform::writeCopy(intento.nuovoNome, intento.origine, nullptr,
+        -intento.oraOriginale.secsTo(intento.oraNuova));
     if (copia.hashHex() != intento.hash)
         throw platform::FileError(platform::FileError::Operation::Verify, percorsi, 0);
     platform::verifyCopy(copia, false);

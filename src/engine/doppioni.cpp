@@ -42,7 +42,7 @@ public:
     {
         auto trovato = m_hash.constFind(percorso);
         if (trovato == m_hash.cend())
-            trovato = m_hash.insert(percorso, platform::hashOfFile(percorso));
+            trovato = m_hash.insert(percorso, platform::hashWithoutDates(percorso));
         return *trovato;
     }
 
@@ -50,7 +50,8 @@ private:
     QHash<QString, QByteArray> m_hash;
 };
 
-// Whether the destination holds another file of the very bytes of this one.
+// Whether the destination holds another file of the very bytes of this one,
+// but for the capture dates a correction may have shifted.
 bool giaPresente(
     const QString &origine, const QList<FilePresente> &stessaDimensione, Contenuti &contenuti)
 {

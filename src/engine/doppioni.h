@@ -5,7 +5,8 @@
 #include <QString>
 
 // Marks the files of the plan whose shot the destination folder already holds
-// whole: for each of its files one of the very same bytes, under any name.
+// whole: for each of its files one of the very same bytes, under any name,
+// but for the capture dates, which a run's correction may have shifted.
 // Sizes come first, from one look at each file of the destination; content,
 // by hash, only for equal sizes. A copy a run published there, still as its
 // journal recorded it, is not read again. A file is never its own double, as

@@ -2,7 +2,6 @@
 
 #include "engine/correzione.h"
 #include "engine/giornale.h"
-#include "platform/capturedates.h"
 #include "platform/copying.h"
 #include "platform/fileerror.h"
 #include "platform/filenames.h"
@@ -90,6 +89,7 @@ void completaCopia(const PianoTrasferimento &piano, int posizione, platform::Pen
         copia.sourceTime(), copia.sourceStamp());
     if (copia.hashHex() != voce.hash)
         voce.hashCopia = copia.hashHex();
+    voce.hashSenzaDate = copia.hashWithoutDatesHex();
     giornale.registra({ voce });
     const QString &nuovoNome = piano.file.at(posizione).nuovoNome;
     try {
@@ -130,20 +130,6 @@ void rinomina(
     }
     giornale.pubblicato(posizione, file.nuovoNome);
     completa(piano, posizione, giornale, avanzamento);
-}
-
-// The patches that shift a file's capture dates by its correction: a
-// photo's, and a sidecar's, whose photo may hold none. A photo whose dates
-// cannot be rewritten where they lie is copied as it is, and the end of the
-// run says so.
-QList<platform::BytePatch> dateCorrette(const FileDelPiano &file, Avanzamento &avanzamento)
-{
-    if (file.correzione == 0)
-        return {};
-    const auto patches = platform::captureDatePatches(file.origine, file.correzione);
-    if (!patches && file.scattoDallaFoto)
-        avanzamento.dateNonCorrette.append(file.origine);
-    return patches.value_or(QList<platform::BytePatch>());
 }
 
 // Paths as the end of a run lists them: «/a/b.jpg», «/a/c.jpg».
@@ -199,16 +185,20 @@ void esegui(const PianoTrasferimento &piano, const std::function<void(int)> &ava
             rinomina(piano, fatti, giornale, avanzamento);
             continue;
         }
+        const FileDelPiano &file = piano.file.at(fatti);
         std::optional<platform::PendingCopy> copia;
         try {
-            const FileDelPiano &file = piano.file.at(fatti);
-            copia.emplace(platform::writeCopy(
-                file.origine, file.nuovoNome, &fallito, dateCorrette(file, avanzamento)));
+            copia.emplace(
+                platform::writeCopy(file.origine, file.nuovoNome, &fallito, file.correzione));
         } catch (...) {
             // A failure of a file before comes first.
             attendiTutti();
             throw;
         }
+        // A photo whose dates cannot be rewritten where they lie is copied as
+        // it is, and the end of the run says so.
+        if (file.correzione != 0 && !copia->datesFound() && file.scattoDallaFoto)
+            avanzamento.dateNonCorrette.append(file.origine);
         if (inCorso.size() == 2)
             attendiPrimo();
         const std::shared_future<void> prima =

@@ -135,6 +135,7 @@ std::optional<VoceGiornale> intentoDaRiga(const QList<QByteArray> &campi)
         const QList<QByteArray> hash = campi[4].split(':');
         voce.hash = hash.first();
         voce.hashCopia = hash.value(1);
+        voce.hashSenzaDate = hash.value(2);
     }
     const auto ora = oraDaTesto(campi[5]);
     const auto nuova = oraDaTesto(campi[6]);
@@ -219,7 +220,11 @@ QByteArray rigaIntento(const VoceGiornale &voce)
     if (voce.hash.isEmpty())
         riga.append('-');
     else
-        riga.append(voce.hash).append(voce.hashCopia.isEmpty() ? "" : ":").append(voce.hashCopia);
+        riga.append(voce.hash);
+    if (!voce.hashSenzaDate.isEmpty())
+        riga.append(':').append(voce.hashCopia).append(':').append(voce.hashSenzaDate);
+    else if (!voce.hashCopia.isEmpty())
+        riga.append(':').append(voce.hashCopia);
     return riga.append('\t')
         .append(testoOra(voce.oraOriginale))
         .append('\t')
@@ -329,9 +334,9 @@ QHash<QString, QByteArray> hashDaiGiornali(const QStringList &copie)
             continue;
         for (const Voce &voce : std::as_const(apertura.corsa->voci)) {
             const QString &copia = voce.intento.nuovoNome;
-            if (cercate.contains(copia) && voce.perCopia() && !voce.annullato
+            if (cercate.contains(copia) && !voce.intento.hashSenzaDate.isEmpty() && !voce.annullato
                 && voce.improntaBasta() && platform::fileStamp(copia) == voce.impronta)
-                hash.insert(copia, voce.hashCopia());
+                hash.insert(copia, voce.intento.hashSenzaDate);
         }
     }
     return hash;

@@ -32,7 +32,9 @@
 // clang-format on
 // I is an intent: C a copy, S a move by copy, R a rename, which has no hash.
 // A hash is the content's XXH3-128 in hex; a copy whose capture dates were
-// corrected has a hash of its own, after the original's and a colon. A
+// corrected has a hash of its own, after the original's and a colon; then,
+// after another colon, comes that of both with their date fields blanked
+// (journals of earlier versions lack it, and vouch for no copy by it). A
 // stamp is device, inode, size and change time in seconds and nanoseconds,
 // split by commas; a P or T whose new file could not be looked at goes
 // without it, and counts for nothing. Times are seconds since the epoch.
@@ -129,8 +131,8 @@ enum class Fine { Chiusa, Annullata, Aperta, InUso };
 
 Fine fineDi(const QString &percorso);
 
-// The content hashes the journals hold of the given files: each a copy a run
-// published, while it is still exactly as the run recorded it, on a medium
-// whose times tell a later write. By path; a file they cannot vouch for is
-// not there.
+// The hashes without dates the journals hold of the given files, as
+// platform::hashWithoutDates gives them: each a copy a run published, while
+// it is still exactly as the run recorded it, on a medium whose times tell a
+// later write. By path; a file they cannot vouch for is not there.
 QHash<QString, QByteArray> hashDaiGiornali(const QStringList &copie);

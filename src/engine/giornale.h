@@ -33,6 +33,9 @@ struct VoceGiornale
     // That of the copy, where a correction of its capture dates made it
     // differ; else empty.
     QByteArray hashCopia;
+    // That of the content with its capture-date fields blanked: one for the
+    // original and its copy, whatever their dates.
+    QByteArray hashSenzaDate;
     QDateTime oraOriginale;
     // The time the new file gets: the corrected one, if a correction applies.
     QDateTime oraNuova;

@@ -1,7 +1,5 @@
 #include "platform/capturedates.h"
 
-#include "platform/fileops.h"
-
 #include <QDateTime>
 #include <QRegularExpression>
 #include <QTimeZone>
@@ -12,21 +10,7 @@ namespace platform {
 
 namespace {
 
-// The metadata of a JPEG lies in its first segments; a TIFF's (and most raw
-// formats') directories near its start.
-constexpr qint64 FirstMetadataBytes = 128 << 10;
-constexpr qint64 MetadataBytes = 1 << 20;
-
-// A clock face shifted by the span, as a camera whose clock was off shows it.
-QByteArray shifted(const QByteArray &face, const char *format, qint64 seconds)
-{
-    const QString form = QString::fromLatin1(format);
-    const QDateTime read = QDateTime::fromString(QString::fromLatin1(face), form);
-    if (!read.isValid())
-        return {};
-    const QDateTime moved = QDateTime(read.date(), read.time(), QTimeZone::utc()).addSecs(seconds);
-    return moved.toString(form).toLatin1();
-}
+constexpr qsizetype FaceLength = 19;
 
 // The TIFF structure of EXIF: directories of 12-byte entries, in either byte
 // order, offsets from the structure's start.
@@ -92,7 +76,7 @@ private:
             if (!isText || std::find(wanted.begin(), wanted.end(), tag) == wanted.end())
                 continue;
             const qint64 value = m_start + unsigned32(entry + 8);
-            if (!available(value, 19))
+            if (!available(value, FaceLength))
                 return false;
             offsets.append(value);
         }
@@ -103,39 +87,31 @@ private:
     qint64 m_start;
 };
 
-void patchExif(const QByteArray &bytes, const QList<qint64> &offsets, qint64 seconds,
-    QList<BytePatch> &patches)
+void exifFields(const QList<qint64> &offsets, QList<DateField> &fields)
 {
-    for (const qint64 offset : offsets) {
-        const QByteArray date = shifted(bytes.mid(offset, 19), "yyyy:MM:dd HH:mm:ss", seconds);
-        if (!date.isEmpty())
-            patches.append({ offset, date });
-    }
+    for (const qint64 offset : offsets)
+        fields.append({ offset, false });
 }
 
 // XMP keeps its dates as text: <xmp:CreateDate>2026-08-10T11:03:00+02:00<...
 // or xmp:CreateDate="...", and darktable its exif:DateTimeOriginal as EXIF
-// does, "2026:08:10 11:03:00". The clock face is rewritten, the offset kept.
-void patchXmp(
-    const QByteArray &bytes, qint64 start, qint64 end, qint64 seconds, QList<BytePatch> &patches)
+// does, "2026:08:10 11:03:00". The clock face is the field; the offset stays.
+void xmpFields(QByteArrayView bytes, qint64 start, qint64 end, QList<DateField> &fields)
 {
     static const QRegularExpression date(QStringLiteral(
         "(?:xmp:CreateDate|xmp:ModifyDate|exif:DateTimeOriginal|exif:DateTimeDigitized|"
         "photoshop:DateCreated)(?:=[\"']|>)(\\d{4}(-\\d\\d-\\d\\dT|:\\d\\d:\\d\\d "
         ")\\d\\d:\\d\\d:\\d\\d)"));
-    const QString text = QString::fromLatin1(bytes.mid(start, end - start));
+    const QString text = QString::fromLatin1(bytes.sliced(start, end - start));
     for (auto match = date.globalMatch(text); match.hasNext();) {
         const QRegularExpressionMatch found = match.next();
-        const char *format = found.captured(2).startsWith(QLatin1Char('-')) ? "yyyy-MM-ddTHH:mm:ss"
-                                                                            : "yyyy:MM:dd HH:mm:ss";
-        const QByteArray moved = shifted(found.captured(1).toLatin1(), format, seconds);
-        if (!moved.isEmpty())
-            patches.append({ start + found.capturedStart(1), moved });
+        fields.append(
+            { start + found.capturedStart(1), found.captured(2).startsWith(QLatin1Char('-')) });
     }
 }
 
 // The segments of a JPEG before its picture: EXIF and XMP are APP1 ones.
-bool patchJpeg(const QByteArray &bytes, qint64 seconds, QList<BytePatch> &patches)
+bool jpegFields(QByteArrayView bytes, QList<DateField> &fields)
 {
     static const QByteArray exifMark("Exif\0\0", 6);
     static const QByteArray xmpMark("http://ns.adobe.com/xap/1.0/\0", 29);
@@ -150,14 +126,15 @@ bool patchJpeg(const QByteArray &bytes, qint64 seconds, QList<BytePatch> &patche
         const qint64 end = at + 2 + length;
         if (length < 2 || end > bytes.size())
             return false;
-        if (marker == 0xE1 && bytes.mid(body, 6) == exifMark) {
-            const Tiff tiff(QByteArrayView(bytes).first(end), body + 6);
+        const QByteArrayView segment = bytes.sliced(body, end - body);
+        if (marker == 0xE1 && segment.startsWith(exifMark)) {
+            const Tiff tiff(bytes.first(end), body + 6);
             QList<qint64> offsets;
             if (!tiff.isTiff() || !tiff.dates(offsets))
                 return false;
-            patchExif(bytes, offsets, seconds, patches);
-        } else if (marker == 0xE1 && bytes.mid(body, xmpMark.size()) == xmpMark) {
-            patchXmp(bytes, body + xmpMark.size(), end, seconds, patches);
+            exifFields(offsets, fields);
+        } else if (marker == 0xE1 && segment.startsWith(xmpMark)) {
+            xmpFields(bytes, body + xmpMark.size(), end, fields);
         }
         at = end;
     }
@@ -166,60 +143,60 @@ bool patchJpeg(const QByteArray &bytes, qint64 seconds, QList<BytePatch> &patche
 
 // Whether the bytes are an XMP sidecar's, as editors write them beside a
 // photo: a packet from its first character, perhaps after an XML header.
-bool isSidecar(const QByteArray &bytes)
+bool isSidecar(QByteArrayView bytes)
 {
-    QByteArrayView start = QByteArrayView(bytes).first(std::min<qsizetype>(bytes.size(), 1024));
+    QByteArrayView start = bytes.first(std::min<qsizetype>(bytes.size(), 1024));
     if (start.startsWith("\xEF\xBB\xBF"))
         start = start.sliced(3);
     return start.trimmed().startsWith('<') && start.contains("<x:xmpmeta");
 }
 
-// The patches of the bytes a file starts with, whole or not; nothing where
-// its dates cannot be found in them. A sidecar's dates may lie anywhere in
-// it, so only a whole one tells.
-std::optional<QList<BytePatch>> patchesOf(const QByteArray &bytes, bool whole, qint64 seconds)
+} // namespace
+
+// A sidecar's dates may lie anywhere in it, so only a whole one tells.
+std::optional<QList<DateField>> captureDateFields(QByteArrayView head, bool whole)
 {
-    QList<BytePatch> patches;
-    if (isSidecar(bytes)) {
+    QList<DateField> fields;
+    if (isSidecar(head)) {
         if (!whole)
             return std::nullopt;
-        patchXmp(bytes, 0, bytes.size(), seconds, patches);
-        return patches;
+        xmpFields(head, 0, head.size(), fields);
+        return fields;
     }
-    if (bytes.startsWith("\xFF\xD8"))
-        return patchJpeg(bytes, seconds, patches) ? std::optional(patches) : std::nullopt;
-    const Tiff tiff(bytes, 0);
+    if (head.startsWith("\xFF\xD8"))
+        return jpegFields(head, fields) ? std::optional(fields) : std::nullopt;
+    const Tiff tiff(head, 0);
     QList<qint64> offsets;
     if (!tiff.isTiff() || !tiff.dates(offsets))
         return std::nullopt;
-    patchExif(bytes, offsets, seconds, patches);
-    return patches;
+    exifFields(offsets, fields);
+    return fields;
 }
 
-} // namespace
-
-// Most photos hold their dates in their first segments: a larger start is
-// read only where those do not tell.
-std::optional<QList<BytePatch>> captureDatePatches(const QString &path, qint64 seconds)
+// Clock faces, with no time zone in the arithmetic: the camera's clock was
+// off by the span, whatever the season.
+void shiftDates(QByteArray &head, const QList<DateField> &fields, qint64 seconds)
 {
-    for (const qint64 size : { FirstMetadataBytes, MetadataBytes }) {
-        const QByteArray bytes = fileStart(path, size);
-        const bool whole = bytes.size() < size;
-        const auto patches = patchesOf(bytes, whole, seconds);
-        if (patches || whole)
-            return patches;
+    for (const DateField &field : fields) {
+        const QString form =
+            QString::fromLatin1(field.isoForm ? "yyyy-MM-ddTHH:mm:ss" : "yyyy:MM:dd HH:mm:ss");
+        const QDateTime read =
+            QDateTime::fromString(QString::fromLatin1(head.mid(field.offset, FaceLength)), form);
+        if (!read.isValid())
+            continue;
+        const QByteArray moved = QDateTime(read.date(), read.time(), QTimeZone::utc())
+                                     .addSecs(seconds)
+                                     .toString(form)
+                                     .toLatin1();
+        if (moved.size() == FaceLength)
+            head.replace(field.offset, FaceLength, moved);
     }
-    return std::nullopt;
 }
 
-void applyPatches(char *data, qint64 size, qint64 offset, const QList<BytePatch> &patches)
+void blankDates(QByteArray &head, const QList<DateField> &fields)
 {
-    for (const BytePatch &patch : patches) {
-        const qint64 from = std::max(patch.offset, offset);
-        const qint64 to = std::min(patch.offset + patch.bytes.size(), offset + size);
-        for (qint64 at = from; at < to; ++at)
-            data[at - offset] = patch.bytes.at(at - patch.offset);
-    }
+    for (const DateField &field : fields)
+        head.replace(field.offset, FaceLength, QByteArray(FaceLength, '\0'));
 }
 
 } // namespace platform

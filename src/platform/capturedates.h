@@ -2,28 +2,39 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QString>
 
 #include <optional>
 
 namespace platform {
 
-// A few bytes of a file written anew where they lie.
-struct BytePatch
+// The first bytes of a file, its head, hold the capture dates of the photos
+// this can correct: the segments of a JPEG before its picture, the
+// directories near a TIFF's start, and all of a sidecar no larger.
+inline constexpr qint64 HeadBytes = 1 << 20;
+
+// Where a capture date lies in a file: the 19 characters of a clock face.
+struct DateField
 {
     qint64 offset = 0;
-    QByteArray bytes;
+    // "2026-08-10T11:03:00", as XMP writes it, rather than EXIF's
+    // "2026:08:10 11:03:00".
+    bool isoForm = false;
 };
 
-// The changes that shift the capture dates a photo holds by a span in
-// seconds, each date rewritten where it lies, to its very length: EXIF
-// DateTimeOriginal, CreateDate and ModifyDate, and the same dates in its
-// XMP, or in an XMP sidecar. Empty where it holds none; nothing where its
-// dates lie where this cannot rewrite them in place (a format other than
-// JPEG, TIFF's or a sidecar's).
-std::optional<QList<BytePatch>> captureDatePatches(const QString &path, qint64 seconds);
+// The capture-date fields of a file, found in its head, which is whole when
+// the file is no larger: EXIF DateTimeOriginal, CreateDate and ModifyDate,
+// and the same dates in its XMP, or in an XMP sidecar. Nothing where its
+// dates cannot be found there: a format other than JPEG, TIFF's or a
+// sidecar's, or a directory that leads past the head.
+std::optional<QList<DateField>> captureDateFields(QByteArrayView head, bool whole);
 
-// The bytes with the patches that fall in them, the first at offset.
-void applyPatches(char *data, qint64 size, qint64 offset, const QList<BytePatch> &patches);
+// Shifts each date of the head by a span in seconds, as a camera whose clock
+// was off would have shown it, each to its very length; a field that holds
+// no date stays as it is.
+void shiftDates(QByteArray &head, const QList<DateField> &fields, qint64 seconds);
+
+// Blanks the date fields: what is left is the same in a photo and in its copy
+// whose dates were corrected.
+void blankDates(QByteArray &head, const QList<DateField> &fields);
 
 } // namespace platform

@@ -141,41 +141,77 @@ private:
     std::future<void> m_worker;
 };
 
+// The hashes of a copy's content: of the bytes read, of those written,
+// other where its capture dates were shifted, and of both with their date
+// fields blanked, which are one.
+struct ContentHashes
+{
+    XXH128_hash_t read;
+    XXH128_hash_t written;
+    XXH128_hash_t withoutDates;
+    bool datesFound = false;
+};
+
 // The bytes are hashed in the very buffer they are written from: hashing
 // costs far less than the medium's own speed, and the hash is of the bytes
 // written. A source that gives other than its size of bytes (a read that
 // ended early, a file still growing) fails the copy.
-// Patches change a few bytes on the way: the hash of what was written is
-// returned, and that of what was read goes to sourceHash.
-XXH128_hash_t copyContent(int in, off_t size, int out, const QStringList &paths,
-    const std::atomic<bool> *cancel, ReadBackAlongside *readBack, const QList<BytePatch> &patches,
-    XXH128_hash_t &sourceHash)
+// The capture dates a correction shifts are found in those very bytes, in
+// the head read first: for a move, the source's second read then vouches for
+// the dates as for every other byte.
+ContentHashes copyContent(int in, off_t size, int out, const QStringList &paths,
+    const std::atomic<bool> *cancel, ReadBackAlongside *readBack, qint64 shift)
 {
+    QByteArray head;
+    if (const int error = readHead(in, size, head))
+        fail(Operation::Copy, paths, error);
+    if (head.size() < std::min<qint64>(size, HeadBytes))
+        fail(Operation::ShortRead, paths, 0);
+    const auto fields = captureDateFields(head, size <= HeadBytes);
     const Hasher hasher = newHasher();
-    const Hasher patched = patches.isEmpty() ? Hasher() : newHasher();
-    off_t read = 0;
+    const Hasher blanked = fields && !fields->isEmpty() ? newHasher() : Hasher();
+    const Hasher shifted = blanked && shift != 0 ? newHasher() : Hasher();
+    XXH3_128bits_update(hasher.get(), head.constData(), size_t(head.size()));
+    if (blanked) {
+        QByteArray withoutDates = head;
+        blankDates(withoutDates, *fields);
+        XXH3_128bits_update(blanked.get(), withoutDates.constData(), size_t(withoutDates.size()));
+    }
+    if (shifted) {
+        shiftDates(head, *fields, shift);
+        XXH3_128bits_update(shifted.get(), head.constData(), size_t(head.size()));
+    }
     off_t written = 0;
+    const auto put = [&](const char *data, size_t count) {
+        if (cancel && *cancel)
+            fail(Operation::Copy, paths, ECANCELED);
+        writeAll(out, data, count, paths);
+        written += off_t(count);
+        if (readBack)
+            readBack->writtenUpTo(written);
+    };
+    put(head.constData(), size_t(head.size()));
+    off_t read = 0;
     const int error = hashPieces(
         in, hasher.get(),
         [&](char *data, size_t count) {
-            if (cancel && *cancel)
-                fail(Operation::Copy, paths, ECANCELED);
-            if (patched) {
-                applyPatches(data, qint64(count), written, patches);
-                XXH3_128bits_update(patched.get(), data, count);
+            for (const Hasher *other : { &blanked, &shifted }) {
+                if (*other)
+                    XXH3_128bits_update(other->get(), data, count);
             }
-            writeAll(out, data, count, paths);
-            written += off_t(count);
-            if (readBack)
-                readBack->writtenUpTo(written);
+            put(data, count);
         },
-        &read);
+        &read, off_t(head.size()));
     if (error != 0)
         fail(Operation::Copy, paths, error);
     if (read != size)
         fail(Operation::ShortRead, paths, 0);
-    sourceHash = XXH3_128bits_digest(hasher.get());
-    return patched ? XXH3_128bits_digest(patched.get()) : sourceHash;
+    ContentHashes hashes;
+    hashes.read = XXH3_128bits_digest(hasher.get());
+    hashes.written = shifted ? XXH3_128bits_digest(shifted.get()) : hashes.read;
+    hashes.withoutDates = blanked ? XXH3_128bits_digest(blanked.get()) : hashes.read;
+    hashes.datesFound = fields.has_value();
+    return hashes;
 }
 
 } // namespace
@@ -186,9 +222,7 @@ struct PendingCopy::Private
     QByteArray target;
     struct stat source;
     PendingFile file;
-    // Of the bytes written, and of those read, which patches made differ.
-    XXH128_hash_t hash;
-    XXH128_hash_t sourceHash;
+    ContentHashes hashes;
     qint64 written = 0;
     bool forMove = false;
     // For a large copy, its read-back so far.
@@ -205,12 +239,22 @@ PendingCopy::~PendingCopy() = default;
 
 QByteArray PendingCopy::hashHex() const
 {
-    return hexOf(d->hash);
+    return hexOf(d->hashes.written);
 }
 
 QByteArray PendingCopy::sourceHashHex() const
 {
-    return hexOf(d->sourceHash);
+    return hexOf(d->hashes.read);
+}
+
+QByteArray PendingCopy::hashWithoutDatesHex() const
+{
+    return hexOf(d->hashes.withoutDates);
+}
+
+bool PendingCopy::datesFound() const
+{
+    return d->hashes.datesFound;
 }
 
 qint64 PendingCopy::size() const
@@ -228,8 +272,8 @@ FileStamp PendingCopy::sourceStamp() const
     return stampOf(d->source);
 }
 
-PendingCopy writeCopy(const QString &source, const QString &target, const std::atomic<bool> *cancel,
-    const QList<BytePatch> &patches)
+PendingCopy writeCopy(
+    const QString &source, const QString &target, const std::atomic<bool> *cancel, qint64 shift)
 {
     auto d = std::make_unique<PendingCopy::Private>();
     d->paths = QStringList { source, target };
@@ -243,8 +287,8 @@ PendingCopy writeCopy(const QString &source, const QString &target, const std::a
     d->file = createPendingFile(d->target, d->source.st_mode & 0777, d->paths);
     if (d->file.temporaryName.isEmpty() && d->source.st_size >= 2 * ReadBackAlongside::Part)
         d->readBack = std::make_unique<ReadBackAlongside>(openToReadBack(d->file));
-    d->hash = copyContent(in.get(), d->source.st_size, d->file.fd.get(), d->paths, cancel,
-        d->readBack.get(), patches, d->sourceHash);
+    d->hashes = copyContent(
+        in.get(), d->source.st_size, d->file.fd.get(), d->paths, cancel, d->readBack.get(), shift);
     struct stat written;
     if (::fstat(d->file.fd.get(), &written) != 0)
         fail(Operation::Copy, d->paths);
@@ -288,8 +332,8 @@ void verifyCopy(PendingCopy &copy, bool forMove)
     // are two media.
     std::future<void> again;
     if (forMove)
-        again =
-            std::async(std::launch::async, [&d] { rereadSource(d.paths, d.source, d.sourceHash); });
+        again = std::async(
+            std::launch::async, [&d] { rereadSource(d.paths, d.source, d.hashes.read); });
     // What was read back alongside the writing and the rest, or all of it now.
     const auto readBack = [&d] {
         if (d.readBack)
@@ -299,7 +343,7 @@ void verifyCopy(PendingCopy &copy, bool forMove)
             fail(Operation::Verify, d.paths);
         return hashFromMedium(reader.get(), Operation::Verify, d.paths);
     };
-    if (!XXH128_isEqual(readBack(), d.hash))
+    if (!XXH128_isEqual(readBack(), d.hashes.written))
         fail(Operation::Verify, d.paths, 0);
     if (again.valid())
         again.get();

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "platform/capturedates.h"
 #include "platform/filestamps.h"
 
 #include <QDateTime>
@@ -25,12 +24,17 @@ public:
     ~PendingCopy();
 
     // What the journal of a run keeps: the XXH3-128 hash of the bytes written,
-    // in hex, that of the bytes read (another where patches changed some),
-    // their count, and the source's modification time.
+    // in hex, that of the bytes read (another where dates were shifted), that
+    // of both with their capture-date fields blanked, their count, and the
+    // source's modification time.
     QByteArray hashHex() const;
     QByteArray sourceHashHex() const;
+    QByteArray hashWithoutDatesHex() const;
     qint64 size() const;
     QDateTime sourceTime() const;
+    // Whether the capture-date fields could be looked for where they lie:
+    // not in a format whose dates this cannot rewrite in place.
+    bool datesFound() const;
     // The source as it was opened.
     FileStamp sourceStamp() const;
 
@@ -40,7 +44,7 @@ private:
     std::unique_ptr<Private> d;
 
     friend PendingCopy writeCopy(const QString &source, const QString &target,
-        const std::atomic<bool> *cancel, const QList<BytePatch> &patches);
+        const std::atomic<bool> *cancel, qint64 shift);
     friend void flushCopy(PendingCopy &copy);
     friend void verifyCopy(PendingCopy &copy, bool forMove);
     friend void publishCopy(PendingCopy &copy);
@@ -48,11 +52,11 @@ private:
 };
 
 // Writes the content and permission bits (less the umask) of source into a
-// new file beside target, with the patches applied on the way. Fails when the
-// source gives another count of bytes than its size (a read that ended
-// early), and as soon as cancel is set.
+// new file beside target, its capture dates shifted on the way by shift
+// seconds. Fails when the source gives another count of bytes than its size
+// (a read that ended early), and as soon as cancel is set.
 PendingCopy writeCopy(const QString &source, const QString &target,
-    const std::atomic<bool> *cancel = nullptr, const QList<BytePatch> &patches = {});
+    const std::atomic<bool> *cancel = nullptr, qint64 shift = 0);
 
 // Puts the copy on the medium; verifyCopy does it too, where nobody did.
 void flushCopy(PendingCopy &copy);

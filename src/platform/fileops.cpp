@@ -134,4 +134,24 @@ QByteArray hashOfFile(const QString &path)
     return hexOf(XXH3_128bits_digest(hasher.get()));
 }
 
+QByteArray hashWithoutDates(const QString &path)
+{
+    const Descriptor fd = openToRead(path, O_NOFOLLOW);
+    struct stat status;
+    QByteArray head;
+    if (!fd.isValid() || ::fstat(fd.get(), &status) != 0
+        || readHead(fd.get(), status.st_size, head) != 0
+        || head.size() < std::min<qint64>(status.st_size, HeadBytes))
+        return {};
+    if (const auto fields = captureDateFields(head, status.st_size <= HeadBytes))
+        blankDates(head, *fields);
+    const Hasher hasher = newHasher();
+    XXH3_128bits_update(hasher.get(), head.constData(), size_t(head.size()));
+    off_t read = 0;
+    if (hashPieces(fd.get(), hasher.get(), {}, &read, off_t(head.size())) != 0
+        || read != status.st_size)
+        return {};
+    return hexOf(XXH3_128bits_digest(hasher.get()));
+}
+
 } // namespace platform

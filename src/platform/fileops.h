@@ -41,6 +41,11 @@ QByteArray fileStart(const QString &path, qint64 bytes);
 // vouches for no content of its own.
 QByteArray hashOfFile(const QString &path);
 
+// The same with its capture-date fields blanked, as
+// PendingCopy::hashWithoutDatesHex gives it: one for a photo and its copy
+// whose dates were corrected. Empty too for a file read short.
+QByteArray hashWithoutDates(const QString &path);
+
 // Puts the file and its folder's listing on the medium; 0 or the system's error.
 int flushToMedium(const QString &path);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/capturedates.h"
+
 #include <QByteArray>
 
 #include <xxhash.h>
@@ -61,6 +63,27 @@ inline int hashPieces(int fd, XXH3_state_t *hasher,
             onPiece(buffer.get(), size_t(got));
         offset += got;
     }
+}
+
+// Reads the file's head, its first bytes up to HeadBytes, where its capture
+// dates lie; returns 0, or the error of a read that failed. A head shorter
+// than the file's size asks is a read that ended early.
+inline int readHead(int fd, qint64 size, QByteArray &head)
+{
+    head.resize(std::min(size, HeadBytes));
+    qsizetype got = 0;
+    while (got < head.size()) {
+        const ssize_t piece = ::pread(fd, head.data() + got, size_t(head.size() - got), got);
+        if (piece < 0 && errno == EINTR)
+            continue;
+        if (piece < 0)
+            return errno;
+        if (piece == 0)
+            break;
+        got += piece;
+    }
+    head.truncate(got);
+    return 0;
 }
 
 inline QByteArray hexOf(const XXH128_hash_t &hash)
