@@ -37,7 +37,11 @@ enum class Uccisa {
     DuranteRinomina,
     PrimaDellaConferma,
     DuranteAnnulla,
-    DuranteAnnullaPerCopia
+    DuranteAnnullaPerCopia,
+    // As it copied a photo back, having reserved its name; the start or the
+    // next undo frees the name.
+    RitornoPrimaDellAvvio,
+    RitornoPrimaDellAnnulla
 };
 
 } // namespace
@@ -338,6 +342,14 @@ void TestGiornale::killedRun_data()
         << Uccisa::DuranteAnnullaPerCopia
         << QStringList { "Annullo la corsa del ", "Eliminata la copia ", "Riportata " } << true
         << QStringList();
+    QTest::newRow("an undo, copying a photo back, its name reserved; then a start")
+        << Uccisa::RitornoPrimaDellAvvio
+        << QStringList { "Annullo la corsa del ", "Riportata ", "Riportata " } << true
+        << QStringList();
+    QTest::newRow("an undo, copying a photo back, its name reserved")
+        << Uccisa::RitornoPrimaDellAnnulla
+        << QStringList { "Annullo la corsa del ", "Riportata ", "Riportata " } << true
+        << QStringList();
 }
 
 // Three photos a kill caught in a move, or in its undo; the undo's trial
@@ -365,6 +377,20 @@ void TestGiornale::killedRun()
             test::copyFile(nuovi.at(1), origini.at(1));
         else
             QVERIFY(QFile::rename(nuovi.at(1), origini.at(1)));
+    } else if (uccisa == Uccisa::RitornoPrimaDellAvvio
+        || uccisa == Uccisa::RitornoPrimaDellAnnulla) {
+        PianoTrasferimento corsa = piano(origini.mid(0, 2), nuovi.mid(0, 2), Modo::SpostaAltrove);
+        esegui(corsa);
+        test::writeFile(m_sorgente->path(), u".copia-e-rinomina-k1.b.jpg"_s, "bbb");
+        test::writeFile(m_sorgente->path(), u"b.jpg"_s, "");
+        if (uccisa == Uccisa::RitornoPrimaDellAvvio) {
+            QFile giornale(giornali().constLast());
+            QVERIFY(giornale.open(QIODevice::Append));
+            QCOMPARE(giornale.write("B\n"), 2);
+            giornale.close();
+            QVERIFY(completaCorseInterrotte().righe.isEmpty());
+            QCOMPARE(test::entriesOf(m_sorgente->path()), QStringList { "c.jpg" });
+        }
     } else if (uccisa == Uccisa::DuranteRinomina) {
         Giornale giornale(3);
         QList<VoceGiornale> voci;
@@ -390,7 +416,7 @@ void TestGiornale::killedRun()
             giornale.pubblicato(1, nuovi.at(1));
         giornale.registra({ intento(2, origini.at(2), nuovi.at(2), Modo::SpostaAltrove) });
     }
-    if (uccisa != Uccisa::DuranteAnnulla)
+    if (uccisa < Uccisa::DuranteAnnulla)
         uccidi();
 
     const EsitoAnnulla prova = annullaUltimaCorsa(true);
@@ -402,6 +428,7 @@ void TestGiornale::killedRun()
     QCOMPARE(inizi(esito.righe), righe);
     QCOMPARE(esito.tuttoAnnullato, tutto);
     QCOMPARE(test::entriesOf(m_destinazione->path()), restano);
+    QCOMPARE(test::entriesOf(m_sorgente->path()), (QStringList { "a.jpg", "b.jpg", "c.jpg" }));
     for (const QString &origine : std::as_const(origini)) {
         QCOMPARE(test::contentOf(origine).size(), 3);
         QCOMPARE(test::statOf(origine).st_mtim.tv_sec, Scatto.toSecsSinceEpoch());

@@ -460,18 +460,20 @@ void TestPlatform::everyMedium()
     test::writeFile(
         card.path(), QStringLiteral(".copia-e-rinomina-x.Img_005.jpg"), "foto", longAgo);
     test::writeFile(card.path(), QStringLiteral("Img_005.jpg"), "");
-    prepareDestination(test::slashed(card.path()));
+    prepareDestination(test::slashed(card.path()), ::time(nullptr) + 11 * 60);
     QCOMPARE(test::entriesOf(card.path()), QStringList({ "Img_001.jpg" }));
     QCOMPARE(test::entriesOf(disk.path()), QStringList({ "Img_003.jpg", "a.jpg" }));
 }
 
 // A run killed part way leaves its hidden file, and maybe the empty
 // reservation of its name; one that another run still writes is locked, or,
-// seen through another mount, written lately, and stays.
+// seen through another mount, written lately, and stays, whatever the
+// photo's own time it took.
 void TestPlatform::staleTemporariesAreRemoved()
 {
     QTemporaryDir dir;
-    const QDateTime longAgo = QDateTime::currentDateTime().addSecs(-11 * 60);
+    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime longAgo = now.addSecs(-11 * 60);
     const auto write = [&](const char *name, const QByteArray &content, const QDateTime &time) {
         return test::writeFile(dir.path(), QLatin1String(name), content, time);
     };
@@ -480,7 +482,8 @@ void TestPlatform::staleTemporariesAreRemoved()
     write("Img_002.jpg", "", {});
     write(".copia-e-rinomina-b.Img_003.jpg", "foto", longAgo);
     write("Img_003.jpg", "altra", {});
-    write(".copia-e-rinomina-recente", "mezza", QDateTime::currentDateTime().addSecs(-9 * 60));
+    // Nine minutes before the moment of the second look.
+    write(".copia-e-rinomina-recente", "mezza", now.addSecs(2 * 60));
     const QString busy = write(".copia-e-rinomina-in-corso", "mezza", longAgo);
     write(".altro", "", longAgo);
     write("Img_001.jpg", "", longAgo);
@@ -488,7 +491,11 @@ void TestPlatform::staleTemporariesAreRemoved()
     QVERIFY(writing.open(QIODevice::ReadOnly));
     QCOMPARE(::flock(writing.handle(), LOCK_EX | LOCK_NB), 0);
 
+    // All were written just now, though their times are old.
+    const QStringList all = test::entriesOf(dir.path());
     prepareDestination(test::slashed(dir.path()));
+    QCOMPARE(test::entriesOf(dir.path()), all);
+    prepareDestination(test::slashed(dir.path()), ::time(nullptr) + 11 * 60);
     QCOMPARE(test::entriesOf(dir.path()),
         QStringList({ ".altro", ".copia-e-rinomina-in-corso", ".copia-e-rinomina-recente",
             "Img_001.jpg", "Img_003.jpg" }));

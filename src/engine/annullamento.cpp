@@ -173,11 +173,13 @@ QString descrizione(const Corsa &corsa, bool prova)
     QSet<QString> origini;
     QString destinazione;
     bool spostamento = false;
-    int confermati = 0;
+    int fatti = 0;
     for (const Voce &voce : corsa.voci) {
-        if (!voce.confermato())
+        // A moved photo whose original stayed had its copy taken away again.
+        if (!voce.confermato()
+            || (voce.intento.spostato && voce.perCopia() && !voce.originaleEliminato))
             continue;
-        ++confermati;
+        ++fatti;
         origini.insert(platform::folderPart(voce.intento.origine));
         destinazione = platform::folderPart(voce.intento.nuovoNome);
         spostamento = voce.intento.spostato;
@@ -187,8 +189,8 @@ QString descrizione(const Corsa &corsa, bool prova)
             .arg(prova ? QStringLiteral("Sarà annullata") : QStringLiteral("Annullo"),
                 corsa.inizio.toLocalTime().toString(QStringLiteral("dd/MM/yyyy 'alle' HH:mm:ss")),
                 spostamento ? QStringLiteral("spostamento") : QStringLiteral("copia"))
-            .arg(confermati);
-    if (confermati == 0)
+            .arg(fatti);
+    if (fatti == 0)
         return testo;
     QStringList cartelle = origini.values();
     std::sort(cartelle.begin(), cartelle.end());
@@ -218,6 +220,10 @@ void avvisaIncompleto(const Corsa &corsa, Ripresa &ripresa)
 void annullaCorsa(Corsa &corsa, Ripresa &ripresa)
 {
     ripresa.esito.righe.append(descrizione(corsa, ripresa.prova));
+    // Should this undo be killed as it puts photos back, the next start
+    // finds the run open, and frees their names.
+    ripresa.registra(corsa, "B\n");
+    liberaRitorni(corsa, ripresa);
     for (auto voce = corsa.voci.end(); voce != corsa.voci.begin();)
         annullaVoce(corsa, *--voce, ripresa);
     // All the journal holds is taken back, or what is left is kept as asked:

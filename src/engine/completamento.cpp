@@ -116,6 +116,7 @@ std::map<QString, Corsa> completaCorse(const QStringList &tutti, Ripresa &ripres
         if (!corsa)
             continue;
         riprendi(*corsa, ripresa);
+        liberaRitorni(*corsa, ripresa);
         ripresi.emplace(percorso, std::move(*corsa));
     }
     return ripresi;

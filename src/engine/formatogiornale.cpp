@@ -157,7 +157,7 @@ void leggiRiga(Corsa &corsa, const QByteArray &riga)
 {
     const QList<QByteArray> campi = riga.split('\t');
     const QByteArray &tipo = campi.first();
-    if (tipo == "E" || tipo == "K" || tipo == "A") {
+    if (tipo == "E" || tipo == "K" || tipo == "B" || tipo == "A") {
         corsa.elencata |= tipo == "K";
         corsa.annullata |= tipo == "A";
         return;

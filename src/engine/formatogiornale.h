@@ -26,6 +26,7 @@
 //   O  position             (the original of a move deleted)
 //   T  position  stamp      (the new file with its final time)
 //   U  position             (taken back by an undo)
+//   B                       (an undo began)
 //   E                       (the run ended with its journal whole)
 //   K                       (a killed run's unconfirmed files were listed)
 //   A                       (the run is undone, or closed keeping what it left)

@@ -2,6 +2,7 @@
 
 #include "engine/giornale.h"
 #include "platform/fileerror.h"
+#include "platform/publishing.h"
 
 bool eQuello(const Voce &voce, const Ripresa &ripresa)
 {
@@ -38,6 +39,25 @@ bool forseNostro(const Voce &voce, const Ripresa &ripresa)
         return !intento.sorgente
             || (ora->device == intento.sorgente->device && ora->inode == intento.sorgente->inode);
     return platform::hashOfFile(intento.nuovoNome) == voce.hashCopia();
+}
+
+void liberaRitorni(const Corsa &corsa, Ripresa &ripresa)
+{
+    QHash<QString, QHash<QString, QStringList>> resti;
+    for (const Voce &voce : corsa.voci) {
+        const VoceGiornale &intento = voce.intento;
+        if (!intento.spostato || !voce.confermato() || voce.annullato)
+            continue;
+        const QString cartella = platform::folderPart(intento.origine);
+        auto nellaCartella = resti.constFind(cartella);
+        if (nellaCartella == resti.cend())
+            nellaCartella = resti.insert(cartella, platform::leftoversIn(cartella));
+        const QStringList file = nellaCartella->value(intento.origine);
+        if (file.isEmpty() || !eQuello(voce, ripresa))
+            continue;
+        for (const QString &resto : file)
+            ripresa.elimina(resto);
+    }
 }
 
 Apertura apriDaAgire(const QString &percorso, Ripresa &ripresa)

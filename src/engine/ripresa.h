@@ -79,6 +79,12 @@ bool originaleIntatto(const Voce &voce, const Ripresa &ripresa);
 // file there is no concern of this run.
 bool forseNostro(const Voce &voce, const Ripresa &ripresa);
 
+// Frees the names the run's moved photos go back to of what an undo killed
+// as it put them back left there: hidden copies, and the empty reservation
+// of the name. Only where the photo's copy is still the very one the run
+// made, which stays whole until its original is back.
+void liberaRitorni(const Corsa &corsa, Ripresa &ripresa);
+
 // Opens a journal to be acted on; says once why one is ignored. A run
 // already undone comes without its journal.
 Apertura apriDaAgire(const QString &percorso, Ripresa &ripresa);

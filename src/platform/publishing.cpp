@@ -8,10 +8,12 @@
 #include <QRandomGenerator>
 #include <QScopeGuard>
 
+#include <algorithm>
 #include <climits>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <functional>
 #include <map>
 #include <optional>
 #include <sys/file.h>
@@ -178,6 +180,28 @@ void renameOverReservation(
     }
 }
 
+// Calls act with each hidden file a copy wrote in the folder that nobody
+// holds locked, with the name it stood for and its status.
+void forEachUnheldTemporary(const QByteArray &folder,
+    const std::function<void(
+        int dir, const char *name, const QByteArray &reserved, const struct stat &status)> &act)
+{
+    DIR *dir = ::opendir(folder.constData());
+    if (!dir)
+        return;
+    const auto closing = qScopeGuard([dir] { ::closedir(dir); });
+    while (const dirent *entry = ::readdir(dir)) {
+        if (!QByteArrayView(entry->d_name).startsWith(TemporaryPrefix))
+            continue;
+        Descriptor file(
+            ::openat(::dirfd(dir), entry->d_name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+        struct stat status;
+        if (file.isValid() && ::fstat(file.get(), &status) == 0 && S_ISREG(status.st_mode)
+            && ::flock(file.get(), LOCK_EX | LOCK_NB) == 0)
+            act(::dirfd(dir), entry->d_name, reservedBy(entry->d_name), status);
+    }
+}
+
 // Removes the empty reservation that a killed run made for name, if any.
 void removeEmptyReservation(int folder, const QByteArray &name)
 {
@@ -305,7 +329,7 @@ void renameWithoutReplacing(
             Operation::SetTime, { paths.last() }, errno, momentOf(before.st_mtim.tv_sec));
 }
 
-void prepareDestination(const QString &folder)
+void prepareDestination(const QString &folder, time_t now)
 {
     // A folder's identity may pass to another once its medium is unmounted.
     {
@@ -313,30 +337,35 @@ void prepareDestination(const QString &folder)
         QMutexLocker locker(&media.mutex);
         media.renameReplaces.clear();
     }
+    // A copy's temporary takes its photo's old time once verified: the
+    // change time tells when it was last written.
+    forEachUnheldTemporary(encodeFileName(folder),
+        [now](int dir, const char *name, const QByteArray &reserved, const struct stat &status) {
+            if (now - std::max(status.st_mtime, status.st_ctime) < StaleAfterSeconds)
+                return;
+            // The reservation first: a temporary left alone is found again next time.
+            removeEmptyReservation(dir, reserved);
+            ::unlinkat(dir, name, 0);
+        });
+}
 
-    const QByteArray path = encodeFileName(folder);
-
-    DIR *dir = ::opendir(path.constData());
-    if (!dir)
-        return;
-    const auto closing = qScopeGuard([dir] { ::closedir(dir); });
-    const time_t now = ::time(nullptr);
-    while (const dirent *entry = ::readdir(dir)) {
-        const QByteArray name(entry->d_name);
-        if (!name.startsWith(TemporaryPrefix))
-            continue;
-        Descriptor file(
-            ::openat(::dirfd(dir), entry->d_name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
-        struct stat status;
-        // A run still writing the file holds its lock, or has written it lately.
-        if (!file.isValid() || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)
-            || ::flock(file.get(), LOCK_EX | LOCK_NB) != 0
-            || now - status.st_mtime < StaleAfterSeconds)
-            continue;
-        // The reservation first: a temporary left alone is found again next time.
-        removeEmptyReservation(::dirfd(dir), reservedBy(name));
-        ::unlinkat(::dirfd(dir), entry->d_name, 0);
-    }
+QHash<QString, QStringList> leftoversIn(const QString &folder)
+{
+    QHash<QString, QStringList> leftovers;
+    forEachUnheldTemporary(encodeFileName(folder),
+        [&](int dir, const char *name, const QByteArray &reserved, const struct stat &) {
+            if (reserved.isEmpty())
+                return;
+            const QString target = folder + decodeFileName(reserved);
+            QStringList &files = leftovers[target];
+            struct stat status;
+            if (files.isEmpty()
+                && ::fstatat(dir, reserved.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0
+                && S_ISREG(status.st_mode) && status.st_size == 0)
+                files.append(target);
+            files.append(folder + decodeFileName(name));
+        });
+    return leftovers;
 }
 
 } // namespace platform

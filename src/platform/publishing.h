@@ -4,8 +4,10 @@
 #include "platform/posix.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QStringList>
 
+#include <ctime>
 #include <sys/stat.h>
 
 // How a new file gets its final name without ever replacing another: the
@@ -34,9 +36,16 @@ struct PendingFile
 
 // Readies a folder for a run into it, before any other call of the run:
 // removes the hidden files, and the empty reservations, that a run killed
-// part way left there (those another run is still writing are kept), and
-// forgets what was learned of the media, which the run finds out afresh.
-void prepareDestination(const QString &folder);
+// part way left there (those another run is still writing are kept: locked,
+// or written within ten minutes of now), and forgets what was learned of the
+// media, which the run finds out afresh.
+void prepareDestination(const QString &folder, time_t now = ::time(nullptr));
+
+// What copies killed part way left in the folder, given with its final
+// separator, whatever their age, by
+// the path each stood for: that path first where it is their empty
+// reservation, then the hidden files that nobody holds.
+QHash<QString, QStringList> leftoversIn(const QString &folder);
 
 // Creates the pending file of target in target's folder, open to write and
 // read back, with the given permission bits less the umask, as cp does.
