@@ -47,8 +47,9 @@ const QList<Opzione> &opzioni()
                            "della sua foto") },
         { { QStringLiteral("salta-doppioni") }, {},
             QStringLiteral("non copia né sposta le foto che la destinazione ha già, con gli stessi "
-                           "byte sotto qualsiasi nome (uno scatto solo se le ha tutte); una foto "
-                           "non spostata resta dov'è") },
+                           "byte sotto qualsiasi nome, salvo le date di scatto che una correzione "
+                           "sposta (uno scatto solo se le ha tutte); una foto non spostata resta "
+                           "dov'è") },
         { { QStringLiteral("prova") }, {},
             QStringLiteral(
                 "controlla la corsa come se cominciasse e mostra che cosa farebbe, una "
