@@ -173,6 +173,11 @@ std::optional<QList<DateField>> captureDateFields(QByteArrayView head, bool whol
     return fields;
 }
 
+bool mayHoldDates(QByteArrayView head)
+{
+    return head.startsWith("\xFF\xD8") || Tiff(head, 0).isTiff() || isSidecar(head);
+}
+
 // Clock faces, with no time zone in the arithmetic: the camera's clock was
 // off by the span, whatever the season.
 void shiftDates(QByteArray &head, const QList<DateField> &fields, qint64 seconds)

@@ -9,7 +9,9 @@ namespace platform {
 
 // The first bytes of a file, its head, hold the capture dates of the photos
 // this can correct: the segments of a JPEG before its picture, the
-// directories near a TIFF's start, and all of a sidecar no larger.
+// directories near a TIFF's start, and all of a sidecar no larger. Most
+// photos keep them in the first FirstHeadBytes.
+inline constexpr qint64 FirstHeadBytes = 256 << 10;
 inline constexpr qint64 HeadBytes = 1 << 20;
 
 // Where a capture date lies in a file: the 19 characters of a clock face.
@@ -27,6 +29,10 @@ struct DateField
 // dates cannot be found there: a format other than JPEG, TIFF's or a
 // sidecar's, or a directory that leads past the head.
 std::optional<QList<DateField>> captureDateFields(QByteArrayView head, bool whole);
+
+// Whether a head in which no dates were found may hold them further on: a
+// JPEG's, a TIFF's or a sidecar's.
+bool mayHoldDates(QByteArrayView head);
 
 // Shifts each date of the head by a span in seconds, as a camera whose clock
 // was off would have shown it, each to its very length; a field that holds

@@ -162,25 +162,15 @@ struct ContentHashes
 ContentHashes copyContent(int in, off_t size, int out, const QStringList &paths,
     const std::atomic<bool> *cancel, ReadBackAlongside *readBack, qint64 shift)
 {
-    QByteArray head;
+    Head head;
     if (const int error = readHead(in, size, head))
         fail(Operation::Copy, paths, error);
-    if (head.size() < std::min<qint64>(size, HeadBytes))
+    if (head.endedEarly)
         fail(Operation::ShortRead, paths, 0);
-    const auto fields = captureDateFields(head, size <= HeadBytes);
+    const std::optional<QList<DateField>> &fields = head.dates;
     const Hasher hasher = newHasher();
     const Hasher blanked = fields && !fields->isEmpty() ? newHasher() : Hasher();
     const Hasher shifted = blanked && shift != 0 ? newHasher() : Hasher();
-    XXH3_128bits_update(hasher.get(), head.constData(), size_t(head.size()));
-    if (blanked) {
-        QByteArray withoutDates = head;
-        blankDates(withoutDates, *fields);
-        XXH3_128bits_update(blanked.get(), withoutDates.constData(), size_t(withoutDates.size()));
-    }
-    if (shifted) {
-        shiftDates(head, *fields, shift);
-        XXH3_128bits_update(shifted.get(), head.constData(), size_t(head.size()));
-    }
     off_t written = 0;
     const auto put = [&](const char *data, size_t count) {
         if (cancel && *cancel)
@@ -190,7 +180,19 @@ ContentHashes copyContent(int in, off_t size, int out, const QStringList &paths,
         if (readBack)
             readBack->writtenUpTo(written);
     };
-    put(head.constData(), size_t(head.size()));
+    // The head is hashed as read, shifted, hashed and written, then blanked
+    // where it lies, and hashed once more.
+    QByteArray &bytes = head.bytes;
+    XXH3_128bits_update(hasher.get(), bytes.constData(), size_t(bytes.size()));
+    if (shifted) {
+        shiftDates(bytes, *fields, shift);
+        XXH3_128bits_update(shifted.get(), bytes.constData(), size_t(bytes.size()));
+    }
+    put(bytes.constData(), size_t(bytes.size()));
+    if (blanked) {
+        blankDates(bytes, *fields);
+        XXH3_128bits_update(blanked.get(), bytes.constData(), size_t(bytes.size()));
+    }
     off_t read = 0;
     const int error = hashPieces(
         in, hasher.get(),
@@ -201,7 +203,7 @@ ContentHashes copyContent(int in, off_t size, int out, const QStringList &paths,
             }
             put(data, count);
         },
-        &read, off_t(head.size()));
+        &read, off_t(bytes.size()));
     if (error != 0)
         fail(Operation::Copy, paths, error);
     if (read != size)

@@ -138,17 +138,16 @@ QByteArray hashWithoutDates(const QString &path)
 {
     const Descriptor fd = openToRead(path, O_NOFOLLOW);
     struct stat status;
-    QByteArray head;
+    Head head;
     if (!fd.isValid() || ::fstat(fd.get(), &status) != 0
-        || readHead(fd.get(), status.st_size, head) != 0
-        || head.size() < std::min<qint64>(status.st_size, HeadBytes))
+        || readHead(fd.get(), status.st_size, head) != 0 || head.endedEarly)
         return {};
-    if (const auto fields = captureDateFields(head, status.st_size <= HeadBytes))
-        blankDates(head, *fields);
+    if (head.dates)
+        blankDates(head.bytes, *head.dates);
     const Hasher hasher = newHasher();
-    XXH3_128bits_update(hasher.get(), head.constData(), size_t(head.size()));
+    XXH3_128bits_update(hasher.get(), head.bytes.constData(), size_t(head.bytes.size()));
     off_t read = 0;
-    if (hashPieces(fd.get(), hasher.get(), {}, &read, off_t(head.size())) != 0
+    if (hashPieces(fd.get(), hasher.get(), {}, &read, off_t(head.bytes.size())) != 0
         || read != status.st_size)
         return {};
     return hexOf(XXH3_128bits_digest(hasher.get()));

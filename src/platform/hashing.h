@@ -12,6 +12,7 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <optional>
 #include <unistd.h>
 
 // The XXH3-128 hashing that a copy and a file's own hash share, over the
@@ -65,24 +66,39 @@ inline int hashPieces(int fd, XXH3_state_t *hasher,
     }
 }
 
-// Reads the file's head, its first bytes up to HeadBytes, where its capture
-// dates lie; returns 0, or the error of a read that failed. A head shorter
-// than the file's size asks is a read that ended early.
-inline int readHead(int fd, qint64 size, QByteArray &head)
+// A file's head, where its capture dates lie, and those dates.
+struct Head
 {
-    head.resize(std::min(size, HeadBytes));
-    qsizetype got = 0;
-    while (got < head.size()) {
-        const ssize_t piece = ::pread(fd, head.data() + got, size_t(head.size() - got), got);
-        if (piece < 0 && errno == EINTR)
-            continue;
-        if (piece < 0)
-            return errno;
-        if (piece == 0)
-            break;
-        got += piece;
+    QByteArray bytes;
+    std::optional<QList<DateField>> dates;
+    // A read gave fewer bytes than the file's size asked.
+    bool endedEarly = false;
+};
+
+// Reads the file's head and finds its capture dates there: first in the
+// bytes most photos keep them in, then, for a photo whose dates lie further,
+// up to HeadBytes. Returns 0, or the error of a read that failed.
+inline int readHead(int fd, qint64 size, Head &head)
+{
+    for (const qint64 limit : { FirstHeadBytes, HeadBytes }) {
+        qsizetype got = head.bytes.size();
+        head.bytes.resize(std::min(size, limit));
+        while (got < head.bytes.size()) {
+            const ssize_t piece =
+                ::pread(fd, head.bytes.data() + got, size_t(head.bytes.size() - got), got);
+            if (piece < 0 && errno == EINTR)
+                continue;
+            if (piece <= 0) {
+                head.bytes.truncate(got);
+                head.endedEarly = true;
+                return piece < 0 ? errno : 0;
+            }
+            got += piece;
+        }
+        head.dates = captureDateFields(head.bytes, size <= limit);
+        if (head.dates || size <= limit || !mayHoldDates(head.bytes))
+            return 0;
     }
-    head.truncate(got);
     return 0;
 }
 
