@@ -1,14 +1,13 @@
 #include "terminal/sorgenti.h"
 
+#include "engine/selezione.h"
 #include "platform/console.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
-#include "platform/folderlisting.h"
 #include "terminal/argomenti.h"
 
 #include <QSet>
 
-#include <functional>
 #include <optional>
 
 QString assoluto(const QString &percorso)
@@ -32,19 +31,12 @@ QList<FileScelto> raccogli(const QStringList &sorgenti, bool sottocartelle)
             scelti.append({ percorso, comeDato });
         }
     };
-    const std::function<void(const QString &, const QString &)> cartella =
-        [&](const QString &percorso, const QString &comeData) {
-            platform::FolderListing elenco(percorso + QStringLiteral("*.*"));
-            for (QString nome = elenco.next(); !nome.isEmpty(); nome = elenco.next())
-                aggiungi(percorso + nome, comeData + nome);
-            if (sottocartelle) {
-                for (const QString &sotto : platform::subfoldersOf(percorso))
-                    cartella(percorso + sotto + u'/', comeData + sotto + u'/');
-            }
-        };
     for (const QString &sorgente : sorgenti) {
         if (platform::isFolder(sorgente)) {
-            cartella(assoluto(sorgente), platform::withSeparator(sorgente));
+            const QString percorso = assoluto(sorgente);
+            const QString comeData = platform::withSeparator(sorgente);
+            for (const QString &nome : fileDellaCartella(percorso, sottocartelle))
+                aggiungi(percorso + nome, comeData + nome);
         } else if (platform::isOrdinaryFile(sorgente)) {
             aggiungi(assoluto(sorgente), sorgente);
         } else {

@@ -1,0 +1,37 @@
+#include "engine/selezione.h"
+
+#include "platform/filenames.h"
+#include "platform/folderlisting.h"
+
+#include <QSet>
+
+namespace {
+
+void aggiungiCartella(const QString &cartella, const QString &sotto, bool sottocartelle,
+    const QString &schema, QStringList &file)
+{
+    platform::FolderListing elenco(cartella + sotto + schema);
+    for (QString nome = elenco.next(); !nome.isEmpty(); nome = elenco.next())
+        file.append(sotto + nome);
+    if (!sottocartelle)
+        return;
+    for (const QString &dentro : platform::subfoldersOf(cartella + sotto))
+        aggiungiCartella(cartella, sotto + dentro + QLatin1Char('/'), true, schema, file);
+}
+
+} // namespace
+
+QStringList fileDellaCartella(const QString &cartella, bool sottocartelle, const QString &schema)
+{
+    QStringList file;
+    aggiungiCartella(platform::withSeparator(cartella), QString(), sottocartelle, schema, file);
+    return file;
+}
+
+int cartelleDeiFile(const QStringList &file)
+{
+    QSet<QString> cartelle;
+    for (const QString &nome : file)
+        cartelle.insert(platform::folderPart(nome));
+    return int(cartelle.size());
+}
