@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QDateTime at(int hour, int minute, int second = 0)
@@ -155,30 +157,41 @@ void TestAvvio::selectsEveryFileOfSourceFolder_data()
 {
     QTest::addColumn<QString>("orderText");
     QTest::addColumn<bool>("byName");
-    QTest::newRow("date order") << "False" << false;
-    QTest::newRow("name order") << "True" << true;
-    QTest::newRow("name order, any case") << "true" << true;
-    QTest::newRow("not a boolean") << "forse" << false;
+    QTest::addColumn<bool>("subfolders");
+    QTest::newRow("date order") << "False" << false << false;
+    QTest::newRow("name order") << "True" << true << false;
+    QTest::newRow("name order, any case") << "true" << true << false;
+    QTest::newRow("not a boolean") << "forse" << false << false;
+    QTest::newRow("with the subfolders, as a card's DCIM") << "False" << false << true;
 }
 
 void TestAvvio::selectsEveryFileOfSourceFolder()
 {
     QFETCH(QString, orderText);
     QFETCH(bool, byName);
+    QFETCH(bool, subfolders);
     test::writeFile(m_source->path(), QStringLiteral("a.jpg"), "a", at(12, 0));
     test::writeFile(m_source->path(), QStringLiteral("b.jpg"), "b", at(11, 0));
     test::writeFile(m_source->path(), QStringLiteral("c.jpg"), "c", at(10, 0));
     test::writeFile(m_source->path(), QStringLiteral(".nascosto.jpg"));
-    QVERIFY(QDir(m_source->path()).mkdir(QStringLiteral("cartella")));
+    QVERIFY(QDir(m_source->path()).mkpath(QStringLiteral("cartella/100CANON")));
+    test::writeFile(m_source->filePath(u"cartella/100CANON"_s), u"d.jpg"_s);
+    QVERIFY(QDir(m_source->path()).mkdir(QStringLiteral(".nascosta")));
+    test::writeFile(m_source->filePath(u".nascosta"_s), u"e.jpg"_s);
     test::remember("Sorgente", test::slashed(m_source->path()));
     test::remember("OrdineNome", orderText);
+    test::remember("Sottocartelle", subfolders ? u"True"_s : u"False"_s);
 
     m_window = std::make_unique<test::Window>();
     QCOMPARE(m_window->text("SrcPath"), test::slashed(m_source->path()));
-    QCOMPARE(m_window->state().NumFile, 3);
-    QCOMPARE(m_window->state().ElencoFile.size(), 4);
-    QCOMPARE(selection(), QStringList({ "a.jpg", "b.jpg", "c.jpg" }));
-    QCOMPARE(m_window->text("SrcInfo"), QStringLiteral("Tutti i file (3)"));
+    QStringList expected { "a.jpg", "b.jpg", "c.jpg" };
+    if (subfolders)
+        expected.append(u"cartella/100CANON/d.jpg"_s);
+    QCOMPARE(m_window->state().NumFile, expected.size());
+    QCOMPARE(m_window->state().ElencoFile.size(), expected.size() + 1);
+    QCOMPARE(selection(), expected);
+    QCOMPARE(m_window->text("SrcInfo"),
+        subfolders ? u"Tutti i file (4 in 2 cartelle)"_s : u"Tutti i file (3)"_s);
     QCOMPARE(m_window->form().findChild<QRadioButton *>(QStringLiteral("OptionNome"))->isChecked(),
         byName);
     QCOMPARE(m_window->state().OrdinePerNome, byName);

@@ -192,7 +192,7 @@ void TestFinestra::firstRun()
     test::Window window;
     Form1 &form = window.form();
     QCOMPARE(form.windowTitle(), QStringLiteral("Copia e Rinomina"));
-    QCOMPARE(form.size(), QSize(557, 263));
+    QCOMPARE(form.size(), QSize(557, 334));
     QCOMPARE(form.minimumSize(), form.maximumSize());
     QVERIFY(!form.windowIcon().isNull());
     QVERIFY(!form.findChild<QCheckBox *>(QStringLiteral("CorrOra"))->isChecked());
@@ -267,6 +267,12 @@ void TestFinestra::controls_data()
     row("OraMeno_0", 5520, 3480, 240, 216, "▼", 7.5, true);
     row("OraMeno_1", 5880, 3480, 240, 216, "▼", 7.5, true);
     row("OraMeno_2", 6240, 3480, 240, 216, "▼", 7.5, true);
+    row("SottoCartelle", 1440, 3960, 2292, 255, "Includi sottocartelle", 9.75, false,
+        "Seleziona anche i file delle sottocartelle, come DCIM/100CANON di una scheda");
+    row("Label5", 72, 4380, 852, 252, "Esito:", 9.75, true);
+    row("Esito", 960, 4380, 5760, 504, "Nessuna corsa in questa sessione.", 8.25, false);
+    row("ApriCartella", 6840, 4380, 1215, 375, "Apri cartella", 8.25, true,
+        "Apre la cartella dell'ultima corsa nel gestore dei file");
 }
 
 void TestFinestra::controls()
@@ -329,7 +335,7 @@ void TestFinestra::tabOrder()
     const QStringList round { "SfogliaS", "SfogliaD", "NomeBase", "Copia", "Sposta", "Termina",
         "SrcPath", "DestPath", option, "DiffOra", "OraPiu_1", "OraMeno_0", "CorrOra", "Text1",
         "DiffMin", "OraMeno_1", "OraPiu_0", "DiffSec", "Text3", "OraPiu_2", "OraMeno_2",
-        "SfogliaS" };
+        "SottoCartelle", "SfogliaS" };
     for (const bool backwards : { backwardsFirst, !backwardsFirst }) {
         QStringList expected = round;
         if (backwards)
@@ -484,6 +490,11 @@ void TestFinestra::accessibleNames_data()
     row("Copia", "Copia", QAccessible::PushButton);
     // The labels that show a value are named by it, and described by what it is.
     row("SrcInfo", "Nessun file selezionato", QAccessible::StaticText, "File selezionati");
+    row("Esito", "Nessuna corsa in questa sessione.", QAccessible::StaticText, "Esito");
+    row("SottoCartelle", "Includi sottocartelle", QAccessible::CheckBox,
+        "Seleziona anche i file delle sottocartelle, come DCIM/100CANON di una scheda");
+    row("ApriCartella", "Apri cartella", QAccessible::PushButton,
+        "Apre la cartella dell'ultima corsa nel gestore dei file");
     row("NomeBase", "Nome base", QAccessible::EditableText,
         "Inserire il nome di base da assegnare ai file");
     row("Suffisso", "000", QAccessible::StaticText, "Ultimo numero");
@@ -531,7 +542,7 @@ void TestFinestra::accessibleNames()
         if (other->focusPolicy() & Qt::TabFocus)
             focusable.append(QAccessible::queryAccessibleInterface(other)->text(QAccessible::Name));
     }
-    QCOMPARE(focusable.size(), 22);
+    QCOMPARE(focusable.size(), 24);
     QVERIFY(!focusable.contains(QString()));
     QCOMPARE(QSet<QString>(focusable.cbegin(), focusable.cend()).size(), focusable.size());
 }
@@ -608,9 +619,13 @@ void TestFinestra::screenReader()
         if (object.focusable)
             focusable.append(object.name);
     }
-    QCOMPARE(focusable.size(), 22);
+    QCOMPARE(focusable.size(), 24);
     QVERIFY(!focusable.contains(QString()));
     QCOMPARE(QSet<QString>(focusable.cbegin(), focusable.cend()).size(), focusable.size());
+    QVERIFY(focusable.contains(QStringLiteral("Includi sottocartelle")));
+    QVERIFY(focusable.contains(QStringLiteral("Apri cartella")));
+    QCOMPARE(nameDescribedAs(before, QStringLiteral("Esito")),
+        QStringLiteral("Nessuna corsa in questa sessione."));
     QCOMPARE(nameDescribedAs(before, number), QStringLiteral("004"));
     QCOMPARE(nameDescribedAs(before, selection), QStringLiteral("Tutti i file (3)"));
 

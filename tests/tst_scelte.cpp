@@ -1,6 +1,7 @@
 #include "support.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -87,6 +88,9 @@ void TestScelte::sourcePicker()
     test::remember("OrdineNome", QStringLiteral("True"));
 
     test::Window window;
+    // A correction meant for the card before does not follow to another.
+    window.check("CorrOra");
+    window.state().CorrOre = 1;
     // A confirmed choice refreshes the running number; a cancelled one does not.
     test::writeFile(destination.path(), QStringLiteral("Img_006.jpg"));
     test::CannedDialog &dialog = window.cannedDialog();
@@ -111,6 +115,9 @@ void TestScelte::sourcePicker()
     QCOMPARE(window.text("SrcPath"), source);
     QCOMPARE(test::stored("Sorgente"), source);
     QCOMPARE(window.text("Suffisso"), QLatin1String(dialog.cancel ? "004" : "006"));
+    QCOMPARE(window.form().findChild<QCheckBox *>(QStringLiteral("CorrOra"))->isChecked(),
+        dialog.cancel);
+    QCOMPARE(window.state().CorrOre, dialog.cancel ? 1 : 0);
 }
 
 void TestScelte::sourcePickerAtRootKeepsOneSeparator()

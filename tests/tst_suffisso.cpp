@@ -102,7 +102,8 @@ void TestSuffisso::highestNumberInUse()
     QVERIFY(QDir(destination.path()).mkdir(baseName + QStringLiteral("060.d")));
     test::writeFile(destination.path(), QLatin1Char('.') + baseName + QStringLiteral("070.jpg"));
 
-    // A run with nothing selected only refreshes the running number.
+    // A run with nothing selected refreshes the running number, and says
+    // there was nothing to copy.
     test::Window window;
     window.prepare(destination.path(), destination.path(), {}, baseName);
     window.click("Copia");
@@ -111,7 +112,8 @@ void TestSuffisso::highestNumberInUse()
     window.setText("DestPath", destination.filePath(QStringLiteral("assente/")));
     window.click("Copia");
     QCOMPARE(window.text("Suffisso"), QStringLiteral("000"));
-    QVERIFY(sandbox.reports.isEmpty());
+    QCOMPARE(sandbox.reports.size(), 2);
+    QVERIFY(sandbox.reports.first().startsWith(QStringLiteral("Nessun file da copiare")));
 }
 
 // "*" names no files, even where a file's name starts with it.

@@ -57,7 +57,9 @@ private Q_SLOTS:
     void baseNameWithSeparatorIsRefused();
     void runDoesNothingWithoutNameOrFolders_data();
     void runDoesNothingWithoutNameOrFolders();
-    void emptySelectionOnlyRefreshesNumber();
+    void emptySelectionIsSaid();
+    void accountOfTheRun_data();
+    void accountOfTheRun();
     void clockCorrection_data();
     void clockCorrection();
     void hiddenNewFileKeepsItsTime();
@@ -602,11 +604,64 @@ void TestTrasferimento::runDoesNothingWithoutNameOrFolders()
     QVERIFY(m_sandbox->reports.isEmpty());
 }
 
-void TestTrasferimento::emptySelectionOnlyRefreshesNumber()
+void TestTrasferimento::emptySelectionIsSaid()
 {
     test::writeFile(m_destination->path(), QStringLiteral("Img_005.jpg"));
-    QCOMPARE(copyOf({}), QStringLiteral("005"));
+    QCOMPARE(copyOf({}, true), QStringLiteral("005"));
     QCOMPARE(test::entriesOf(m_destination->path()), QStringList({ "Img_005.jpg" }));
+    QCOMPARE(m_sandbox->reports,
+        QStringList { QStringLiteral(
+            "Nessun file da spostare: la selezione è vuota. I file delle sottocartelle, come "
+            "quelli di DCIM su una scheda, vengono presi spuntando «Includi sottocartelle».") });
+}
+
+void TestTrasferimento::accountOfTheRun_data()
+{
+    QTest::addColumn<bool>("move");
+    QTest::addColumn<int>("correction");
+    QTest::addColumn<QString>("account");
+    QTest::addColumn<QString>("selection");
+
+    QTest::newRow("copy") << false << 0
+                          << "2 file copiati in «%1»; 1 già presenti lasciati dove sono; si può "
+                             "annullare."
+                          << "Tutti i file (3)";
+    QTest::newRow("move, the selection follows")
+        << true << 0
+        << "2 file spostati in «%1»; 1 già presenti lasciati dove sono; si può annullare."
+        << "Tutti i file (1)";
+    QTest::newRow("copy with a correction")
+        << false << -1
+        << "2 file copiati in «%1»; 1 già presenti lasciati dove sono; ora corretta di -1:00:00; "
+           "si può annullare."
+        << "Tutti i file (3)";
+}
+
+// What the last run did, under the window, and the selection it leaves:
+// after a move, what is still in the source.
+void TestTrasferimento::accountOfTheRun()
+{
+    QFETCH(bool, move);
+    QFETCH(int, correction);
+    QFETCH(QString, account);
+    QFETCH(QString, selection);
+    test::writeFile(m_destination->path(), QStringLiteral("Img_001.jpg"), "uno");
+    for (const char *name : { "a.jpg", "b.jpg", "c.jpg" })
+        test::writeFile(m_source->path(), QLatin1String(name),
+            name == std::string_view("a.jpg") ? "uno" : name, Earlier);
+    m_sandbox->answer = desktop::Answer::Yes;
+    test::remember("Sorgente", test::slashed(m_source->path()));
+    m_window = std::make_unique<test::Window>();
+    if (correction != 0) {
+        m_window->check("CorrOra");
+        m_window->state().CorrOre = correction;
+    }
+    m_window->setText("DestPath", test::slashed(m_destination->path()));
+    m_window->setText("NomeBase", QStringLiteral("Img_"));
+    m_window->click(move ? "Sposta" : "Copia");
+    QCOMPARE(m_window->text("Esito"), account.arg(m_destination->path()));
+    QVERIFY(m_window->button("ApriCartella")->isEnabled());
+    QCOMPARE(m_window->text("SrcInfo"), selection);
 }
 
 void TestTrasferimento::clockCorrection_data()

@@ -11,3 +11,13 @@ QDateTime oraCorretta(const QDateTime &ora, qint64 correzione)
     // order and their distance across a change of daylight saving time.
     return ora.addSecs(correzione);
 }
+
+QString testoCorrezione(qint64 correzione)
+{
+    const qint64 secondi = qAbs(correzione);
+    return QStringLiteral("%1%2:%3:%4")
+        .arg(correzione < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+        .arg(secondi / 3600)
+        .arg(secondi / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(secondi % 60, 2, 10, QLatin1Char('0'));
+}

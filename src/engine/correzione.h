@@ -11,3 +11,7 @@ qint64 spanCorrezione(int ore, int minuti, int secondi);
 // to the moment the file was written, carrying into days, months and years:
 // 23:30 plus one hour is 00:30 of the next day.
 QDateTime oraCorretta(const QDateTime &ora, qint64 correzione);
+
+// A span as the terminal's --correggi takes it and the window's account
+// says it: "-1:30:00", "+0:00:05".
+QString testoCorrezione(qint64 correzione);

@@ -1,11 +1,14 @@
 #include "engine/completamento.h"
 #include "engine/impostazioni.h"
+#include "engine/selezione.h"
+#include "platform/appendfile.h"
 #include "platform/background.h"
 #include "platform/fileerror.h"
 #include "platform/filenames.h"
 #include "window/failurereport.h"
 #include "window/form1.h"
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,6 +33,8 @@ void Form1::Form_Load()
         NomeBase->setText(LeggiImpostazione(QStringLiteral("NomeBase"), QStringLiteral("Img_")));
         m_stato.OrdinePerNome =
             booleanoDaTesto(LeggiImpostazione(QStringLiteral("OrdineNome"), testoBooleano(false)));
+        SottoCartelle->setChecked(booleanoDaTesto(
+            LeggiImpostazione(QStringLiteral("Sottocartelle"), testoBooleano(false))));
     }
     OptionNome->setChecked(m_stato.OrdinePerNome);
     m_stato.CorrOre = 0;
@@ -46,18 +51,62 @@ void Form1::Form_Load()
     SelezionaTutti();
 }
 
-// Selects every file of the source folder, in order.
+// Selects every file of the source folder, and of its subfolders where
+// asked, in order.
 void Form1::SelezionaTutti()
+{
+    m_selezioneTutti = true;
+    m_estensioneScelta.clear();
+    m_stato.ElencoFile = QStringList { QString() };
+    if (!Cartella(SrcPath).isEmpty()) {
+        try {
+            m_stato.ElencoFile += fileDellaCartella(Cartella(SrcPath), SottoCartelle->isChecked());
+        } catch (const platform::FileError &) {
+            // A folder that cannot be read now selects nothing.
+        }
+    }
+    m_stato.Indice = int(m_stato.ElencoFile.size()) - 1;
+    m_stato.NumFile = m_stato.Indice;
+    MostraSelezione();
+}
+
+// What SrcInfo says of the selection: how many files, and from how many
+// folders when the subfolders are in it.
+void Form1::MostraSelezione()
 {
     if (Cartella(SrcPath).isEmpty()) {
         SrcInfo->setText(QStringLiteral("Nessun file selezionato"));
         return;
     }
-    m_stato.ElencoFile = QStringList { QString() };
-    AggiungiFileElencati(Cartella(SrcPath) + QStringLiteral("*.*"));
-    m_stato.Indice = int(m_stato.ElencoFile.size()) - 1;
-    m_stato.NumFile = m_stato.Indice;
-    SrcInfo->setText(QStringLiteral("Tutti i file (%1)").arg(m_stato.NumFile));
+    if (!m_selezioneTutti) {
+        SrcInfo->setText(QStringLiteral("%1 file %2 selezionati")
+                             .arg(m_stato.NumFile)
+                             .arg(m_estensioneScelta.toUpper()));
+        return;
+    }
+    const int cartelle = cartelleDeiFile(m_stato.ElencoFile.mid(1));
+    SrcInfo->setText(SottoCartelle->isChecked() && cartelle > 1
+            ? QStringLiteral("Tutti i file (%1 in %2 cartelle)").arg(m_stato.NumFile).arg(cartelle)
+            : QStringLiteral("Tutti i file (%1)").arg(m_stato.NumFile));
+}
+
+// After a run the selection is what is left of it in the source: a moved
+// photo is no longer there to be chosen again.
+void Form1::SeguiSelezione()
+{
+    if (m_selezioneTutti) {
+        SelezionaTutti();
+        return;
+    }
+    const QString sorgente = Cartella(SrcPath);
+    QStringList rimasti { QString() };
+    for (int i = 1; i <= m_stato.NumFile; ++i) {
+        if (platform::nameExists(sorgente + m_stato.ElencoFile.at(i)))
+            rimasti.append(m_stato.ElencoFile.at(i));
+    }
+    m_stato.ElencoFile = rimasti;
+    m_stato.NumFile = int(rimasti.size()) - 1;
+    MostraSelezione();
 }
 
 // Once the window is on the screen, what a killed run left is finished

@@ -2,6 +2,7 @@
 
 #include "copia-e-rinomina.xpm"
 
+#include "platform/fileerror.h"
 #include "platform/filenames.h"
 #include "platform/media.h"
 #include "window/commondialog.h"
@@ -116,6 +117,7 @@ void nominaControlli(QWidget *finestra)
     static const Nome nomi[] = {
         { "SrcPath", "Cartella di origine", nullptr },
         { "SrcInfo", nullptr, "File selezionati" },
+        { "Esito", nullptr, "Esito" },
         { "SfogliaS", "Sfoglia origine", nullptr },
         { "NomeBase", "Nome base", nullptr },
         { "Suffisso", nullptr, "Ultimo numero" },
@@ -153,7 +155,7 @@ Form1::Form1(QWidget *parent)
     setWindowTitle(QStringLiteral("Copia e Rinomina"));
     setWindowIcon(QPixmap(copia_e_rinomina_xpm));
     setFont(sansSerif(9.75, false));
-    setFixedSize(daTwips(0, 0, 8355, 3945).size());
+    setFixedSize(daTwips(0, 0, 8355, 5010).size());
     creaControlli();
     impostaOrdineFocus();
     collegaEventi();
@@ -249,6 +251,20 @@ void Form1::creaControlli()
     DiffSec = casellaOrario(this, "DiffSec", QStringLiteral("00"), daTwips(6240, 3255, 320, 228),
         arial(9, false), Qt::AlignLeft);
 
+    // What is new stands below the original layout, in its style.
+    SottoCartelle = crea<QCheckBox>(this, "SottoCartelle", QStringLiteral("Includi sottocartelle"),
+        daTwips(1440, 3960, 2292, 255));
+    Label5 = crea<QLabel>(this, "Label5", QStringLiteral("Esito:"), daTwips(72, 4380, 852, 252),
+        sansSerif(9.75, true));
+    Label5->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    Esito = crea<QLabel>(this, "Esito", QStringLiteral("Nessuna corsa in questa sessione."),
+        daTwips(960, 4380, 5760, 504), sansSerif(8.25, false));
+    Esito->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Esito->setWordWrap(true);
+    ApriCartella = crea<QPushButton>(this, "ApriCartella", QStringLiteral("Apri cartella"),
+        daTwips(6840, 4380, 1215, 375), sansSerif(8.25, true));
+    ApriCartella->setEnabled(false);
+
     // A white field takes dark text of its own: the theme's text may be light.
     for (QLineEdit *casella : { SrcPath, NomeBase, DestPath })
         colora(casella, Qt::white, Qt::black);
@@ -262,6 +278,10 @@ void Form1::creaControlli()
     SfogliaD->setToolTip(suDestinazione);
     NomeBase->setToolTip(QStringLiteral("Inserire il nome di base da assegnare ai file"));
     SrcInfo->setToolTip(QStringLiteral("Indica i file attualmente selezionati"));
+    SottoCartelle->setToolTip(QStringLiteral(
+        "Seleziona anche i file delle sottocartelle, come DCIM/100CANON di una scheda"));
+    ApriCartella->setToolTip(
+        QStringLiteral("Apre la cartella dell'ultima corsa nel gestore dei file"));
     Suffisso->setToolTip(
         QStringLiteral("File presenti con il nome base impostato, nella cartella destinazione."));
     nominaControlli(this);
@@ -294,6 +314,20 @@ void Form1::MostraCartella(QLineEdit *casella, const QString &cartella)
 {
     casella->setProperty("cartella", cartella);
     casella->setText(platform::displayFileName(cartella));
+}
+
+// Back at the front, the number beside the base name is read again: a run
+// from the terminal, or an undo, may have changed the destination meanwhile.
+void Form1::changeEvent(QEvent *evento)
+{
+    QWidget::changeEvent(evento);
+    if (evento->type() != QEvent::ActivationChange || !isActiveWindow() || m_trasferimentoInCorso)
+        return;
+    try {
+        AggiornaSuffisso();
+    } catch (const platform::FileError &) {
+        // The destination cannot be read now; the number stays as it was.
+    }
 }
 
 // Closing during a run waits for the file in progress to be complete; the
@@ -362,9 +396,10 @@ bool Form1::entraNelGruppoOrdine(Qt::FocusReason motivo)
 
 void Form1::impostaOrdineFocus()
 {
+    // The new controls come last, after the original order.
     const QList<QWidget *> ordine { SfogliaS, SfogliaD, NomeBase, Copia, Sposta, Termina, SrcPath,
         DestPath, OptionNome, OptionData, DiffOra, OraPiu[1], OraMeno[0], CorrOra, Text1, DiffMin,
-        OraMeno[1], OraPiu[0], DiffSec, Text3, OraPiu[2], OraMeno[2] };
+        OraMeno[1], OraPiu[0], DiffSec, Text3, OraPiu[2], OraMeno[2], SottoCartelle, ApriCartella };
     for (qsizetype i = 1; i < ordine.size(); ++i)
         setTabOrder(ordine.at(i - 1), ordine.at(i));
     SfogliaS->setFocus();
@@ -400,6 +435,8 @@ void Form1::collegaEventi()
         [this] { m_supportoSorgente = platform::fileSystemOf(Cartella(SrcPath)); });
     connect(DestPath, &QLineEdit::textChanged, this,
         [this] { m_supportoDestinazione = platform::fileSystemOf(Cartella(DestPath)); });
+    connect(SottoCartelle, &QCheckBox::clicked, this, &Form1::SottoCartelle_Click);
+    connect(ApriCartella, &QPushButton::clicked, this, &Form1::ApriCartella_Click);
     connect(Copia, &QPushButton::clicked, this, &Form1::Copia_Click);
     connect(Sposta, &QPushButton::clicked, this, &Form1::Sposta_Click);
     connect(CorrOra, &QCheckBox::toggled, this, &Form1::CorrOra_Click);

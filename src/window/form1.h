@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+struct Avanzamento;
 struct PianoTrasferimento;
 struct Richiesta;
 class QCheckBox;
@@ -65,6 +66,7 @@ public:
 
 protected:
     bool eventFilter(QObject *oggetto, QEvent *evento) override;
+    void changeEvent(QEvent *evento) override;
     void closeEvent(QCloseEvent *evento) override;
     void showEvent(QShowEvent *evento) override;
 
@@ -83,6 +85,8 @@ private:
     // Start-up and shut-down.
     void Form_Load();
     void SelezionaTutti();
+    void MostraSelezione();
+    void SeguiSelezione();
     void CompletaCorseInterrotte();
     QString LeggiImpostazione(const QString &chiave, const QString &predefinito) const;
     void ScriviImpostazione(const QString &chiave, const QString &valore) const;
@@ -92,6 +96,8 @@ private:
     void SelezionaFileScelti();
     void SelezionaFileSingoloOTipo(QString &estensione);
     void AggiungiFileElencati(const QString &schema);
+    void SottoCartelle_Click();
+    void CambiaSorgente(const QString &prima);
 
     // Ordering of the selection.
     void OptionData_Click();
@@ -120,6 +126,9 @@ private:
     Richiesta RichiestaDellaFinestra() const;
     QString TutteGiaPresenti(int foto) const;
     void SeguiCorsa(const PianoTrasferimento &piano, const QString &destinazione);
+    QString TestoEsito(const PianoTrasferimento &piano, const Avanzamento &avanzamento,
+        const QString &destinazione, bool interrotta) const;
+    void ApriCartella_Click();
 
     // Clock correction.
     struct PassoCorrezione
@@ -142,6 +151,12 @@ private:
     // What the end of the last run has to say besides: what its journal
     // could not hold, the photos whose capture dates stayed as they were.
     QString m_avvisiFine;
+    // How the selection was made: every file of the source folder, or of
+    // one type (its extension), or files picked one by one.
+    bool m_selezioneTutti = true;
+    QString m_estensioneScelta;
+    // The folder the last run went to, which «Apri cartella» opens.
+    QString m_cartellaEsito;
     // Termina, or closing the window, during a run; the run's work reads it.
     std::atomic<bool> m_chiusuraRichiesta = false;
     // The media the folders were on when they were chosen or read at
@@ -156,6 +171,7 @@ private:
     QPushButton *SfogliaS = nullptr;
     QPushButton *Copia = nullptr;
     QLabel *SrcInfo = nullptr;
+    QCheckBox *SottoCartelle = nullptr;
     QLabel *Label3 = nullptr;
     QLineEdit *NomeBase = nullptr;
     QLabel *Suffisso = nullptr;
@@ -174,5 +190,8 @@ private:
     QLineEdit *Text3 = nullptr;
     QLineEdit *DiffSec = nullptr;
     std::array<QPushButton *, 3> OraMeno {};
+    QLabel *Label5 = nullptr;
+    QLabel *Esito = nullptr;
+    QPushButton *ApriCartella = nullptr;
     std::unique_ptr<desktop::CommonDialog> Dialogo;
 };

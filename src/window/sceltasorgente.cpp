@@ -1,9 +1,11 @@
+#include "engine/impostazioni.h"
+#include "engine/selezione.h"
 #include "platform/fileerror.h"
 #include "platform/filenames.h"
-#include "platform/folderlisting.h"
 #include "window/commondialog.h"
 #include "window/form1.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -38,6 +40,8 @@ void Form1::SfogliaS_Click()
     Dialogo->FilterIndex = 1;
     Dialogo->CancelError = true;
     m_stato.ElencoFile = QStringList { QString() };
+    m_selezioneTutti = false;
+    const QString prima = Cartella(SrcPath);
     try {
         Dialogo->ShowOpen(this);
         m_stato.FileCorrente = Dialogo->FileTitle;
@@ -48,6 +52,7 @@ void Form1::SfogliaS_Click()
         else
             SelezionaFileSingoloOTipo(estensione);
         ScriviImpostazione(QStringLiteral("Sorgente"), platform::pathToQt(Cartella(SrcPath)));
+        CambiaSorgente(prima);
         AggiornaSuffisso();
     } catch (const desktop::DialogCancelled &) {
         // Cancel leaves an empty selection and the folder as it was.
@@ -55,9 +60,26 @@ void Form1::SfogliaS_Click()
         // The destination cannot be read now; the running number stays as it was.
     }
     m_stato.NumFile = int(m_stato.ElencoFile.size()) - 1;
-    SrcInfo->setText(
-        QStringLiteral("%1 file %2 selezionati").arg(m_stato.NumFile).arg(estensione.toUpper()));
+    m_estensioneScelta = estensione;
+    MostraSelezione();
     repaint();
+}
+
+// Another card is another camera, maybe one whose clock was right: the
+// correction meant for the last one does not follow.
+void Form1::CambiaSorgente(const QString &prima)
+{
+    if (Cartella(SrcPath) == prima || !CorrOra->isChecked())
+        return;
+    m_stato.CorrOre = m_stato.CorrMin = m_stato.CorrSec = 0;
+    CorrOra->setChecked(false);
+    MostraCorrezione();
+}
+
+void Form1::SottoCartelle_Click()
+{
+    ScriviImpostazione(QStringLiteral("Sottocartelle"), testoBooleano(SottoCartelle->isChecked()));
+    SelezionaTutti();
 }
 
 // Several files come back as the folder, then each name after a NUL.
@@ -82,13 +104,12 @@ void Form1::SelezionaFileSingoloOTipo(QString &estensione)
     AggiungiFileElencati(Cartella(SrcPath) + QLatin1Char('*') + estensione);
 }
 
-// A listing that fails keeps the names listed before the failure.
+// Every file of the type, in the subfolders too where asked; a folder that
+// cannot be read selects nothing.
 void Form1::AggiungiFileElencati(const QString &schema)
 {
     try {
-        platform::FolderListing elenco(schema);
-        for (m_stato.FileCorrente = elenco.next(); !m_stato.FileCorrente.isEmpty();
-             m_stato.FileCorrente = elenco.next())
-            m_stato.ElencoFile.append(m_stato.FileCorrente);
+        m_stato.ElencoFile += fileDellaCartella(
+            platform::folderPart(schema), SottoCartelle->isChecked(), platform::namePart(schema));
     } catch (const platform::FileError &) { }
 }

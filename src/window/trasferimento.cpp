@@ -11,6 +11,7 @@
 #include "window/form1.h"
 
 #include <QCheckBox>
+#include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -19,6 +20,9 @@
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QTimer>
+#include <QUrl>
+
+#include <exception>
 
 void Form1::Copia_Click()
 {
@@ -44,6 +48,7 @@ void Form1::EseguiTrasferimento()
     } catch (const platform::FileError &eccezione) {
         errore = eccezione.message();
     }
+    SeguiSelezione();
     SbloccaControlli(bloccati, fuoco);
     // A run that cannot be undone says so with its end, whatever it was.
     if (!m_avvisiFine.isEmpty())
@@ -94,6 +99,14 @@ void Form1::Trasferisci()
         return;
     if (m_stato.NumFile <= 0) {
         AggiornaSuffisso();
+        desktop::reportNotice(this,
+            (m_stato.Spostare ? QStringLiteral("Nessun file da spostare: la selezione è vuota.")
+                              : QStringLiteral("Nessun file da copiare: la selezione è vuota."))
+                + (SottoCartelle->isChecked()
+                        ? QString()
+                        : QStringLiteral(" I file delle sottocartelle, come quelli di DCIM su una "
+                                         "scheda, vengono presi spuntando «Includi "
+                                         "sottocartelle».")));
         return;
     }
     // The engine makes the plan aside, as a large or slow folder takes time
@@ -177,9 +190,13 @@ void Form1::SeguiCorsa(const PianoTrasferimento &piano, const QString &destinazi
     const qint64 byteTotali = piano.byteTotali();
     const int totale = int(piano.file.size());
     const QString titolo = windowTitle();
-    const auto ripristina = qScopeGuard([this, titolo, &avanzamento, &piano] {
+    const auto ripristina = qScopeGuard([this, titolo, &avanzamento, &piano, &destinazione] {
         setWindowTitle(titolo);
         desktop::hideTaskbarProgress();
+        Esito->setText(
+            TestoEsito(piano, avanzamento, destinazione, std::uncaught_exceptions() > 0));
+        m_cartellaEsito = destinazione;
+        ApriCartella->setEnabled(true);
         QStringList avvisi { avanzamento.avvisoGiornale,
             avvisoDateNonCorrette(avanzamento.dateNonCorrette), avvisoSenzaFoto(piano) };
         avvisi.removeAll(QString());
@@ -221,4 +238,42 @@ void Form1::SeguiCorsa(const PianoTrasferimento &piano, const QString &destinazi
                  .arg(avanzamento.fatti)
                  .arg(m_stato.Spostare ? QStringLiteral("spostate") : QStringLiteral("copiate"),
                      platform::displayFileName(QDir::cleanPath(destinazione))));
+}
+
+// What the last run did, in one line under the window: how many files went
+// where, the doubles and sidecars left, the correction and the dates it could
+// not reach, and whether the run can be undone.
+QString Form1::TestoEsito(const PianoTrasferimento &piano, const Avanzamento &avanzamento,
+    const QString &destinazione, bool interrotta) const
+{
+    QStringList parti { QStringLiteral("%1%2 file %3 in «%4»")
+                            .arg(interrotta ? QStringLiteral("Corsa interrotta: ") : QString())
+                            .arg(avanzamento.fatti)
+                            .arg(m_stato.Spostare ? QStringLiteral("spostati")
+                                                  : QStringLiteral("copiati"),
+                                platform::displayFileName(QDir::cleanPath(destinazione))) };
+    qsizetype doppioni = 0;
+    for (const FileDelPiano &resta : piano.restano)
+        doppioni += resta.doppione;
+    if (doppioni > 0)
+        parti.append(QStringLiteral("%1 già presenti lasciati dove sono").arg(doppioni));
+    if (piano.restano.size() > doppioni)
+        parti.append(QStringLiteral("%1 file .xmp senza la loro foto rimasti dove sono")
+                         .arg(piano.restano.size() - doppioni));
+    if (CorrOra->isChecked())
+        parti.append(QStringLiteral("ora corretta di %1")
+                         .arg(testoCorrezione(
+                             spanCorrezione(m_stato.CorrOre, m_stato.CorrMin, m_stato.CorrSec))));
+    if (!avanzamento.dateNonCorrette.isEmpty())
+        parti.append(QStringLiteral("%1 con le date di scatto non corrette")
+                         .arg(avanzamento.dateNonCorrette.size()));
+    parti.append(avanzamento.avvisoGiornale.isEmpty()
+            ? QStringLiteral("si può annullare")
+            : QStringLiteral("non si può annullare per intero"));
+    return parti.join(QStringLiteral("; ")) + QLatin1Char('.');
+}
+
+void Form1::ApriCartella_Click()
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(platform::pathToQt(m_cartellaEsito)));
 }
