@@ -195,7 +195,7 @@ void TestRiga::sameAsWindow()
         const QString preset = u"Tutti i file del tipo selezionato"_s;
         form.cannedDialog().answerFileName = path(u"card-w/"_s) + preset;
         form.cannedDialog().answerFileTitle = preset;
-        form.cannedDialog().answerFilterIndex = 5;
+        form.cannedDialog().answerFilterIndex = 9;
         form.click("SfogliaS");
         QCOMPARE(form.state().NumFile, 5);
         form.state().RimuoviEstensione = noExtension;

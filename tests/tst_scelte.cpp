@@ -47,20 +47,24 @@ void TestScelte::sourcePicker_data()
     QTest::newRow("one file") << "one" << QStringList("b.jpg") << 1 << QStringList("b.jpg")
                               << "1 file .JPG selezionati";
     QTest::newRow("one file, caption shows the filter")
-        << "one" << QStringList("c.PNG") << 5 << QStringList("c.PNG") << "1 file  selezionati";
+        << "one" << QStringList("c.PNG") << 9 << QStringList("c.PNG") << "1 file  selezionati";
     QTest::newRow("three files") << "several" << QStringList({ "c.PNG", "a.jpg", "b.jpg" }) << 1
                                  << QStringList({ "a.jpg", "b.jpg", "c.PNG" })
                                  << "3 file .JPG selezionati";
     QTest::newRow("several, all files filter")
-        << "several" << QStringList({ "a.jpg", "x.gif" }) << 5 << QStringList({ "a.jpg", "x.gif" })
+        << "several" << QStringList({ "a.jpg", "x.gif" }) << 9 << QStringList({ "a.jpg", "x.gif" })
         << "2 file  selezionati";
     QTest::newRow("preset, JPEG") << "preset" << QStringList(Preset + ".jpg") << 1
                                   << QStringList({ "D.JPG", Preset + ".jpg", "a.jpg", "b.jpg" })
                                   << "4 file .JPG selezionati";
     QTest::newRow("preset, GIF") << "preset" << QStringList(Preset + ".gif") << 4
                                  << QStringList("x.gif") << "1 file .GIF selezionati";
+    QTest::newRow("preset, photos and videos")
+        << "preset" << QStringList(Preset) << 8
+        << QStringList({ "D.JPG", Preset + ".jpg", "a.jpg", "b.jpg", "c.PNG" })
+        << "5 file di foto e video selezionati";
     QTest::newRow("preset, all files")
-        << "preset" << QStringList(Preset) << 5
+        << "preset" << QStringList(Preset) << 9
         << QStringList({ "D.JPG", Preset + ".jpg", "a.jpg", "b.jpg", "c.PNG", "x.gif" })
         << "6 file .* selezionati";
     QTest::newRow("preset in other letter case")
@@ -117,6 +121,9 @@ void TestScelte::sourcePicker()
     QCOMPARE(window.text("Suffisso"), QLatin1String(dialog.cancel ? "004" : "006"));
     QCOMPARE(window.form().findChild<QCheckBox *>(QStringLiteral("CorrOra"))->isChecked(),
         dialog.cancel);
+    // The dialog opens on the type chosen last.
+    window.click("SfogliaS");
+    QCOMPARE(dialog.shown.last().FilterIndex, dialog.cancel ? 1 : filter);
     QCOMPARE(window.state().CorrOre, dialog.cancel ? 1 : 0);
 }
 
@@ -231,9 +238,13 @@ void TestScelte::dialogSettings()
     QCOMPARE(open.InitDir, test::slashed(source.path()));
     QCOMPARE(open.FileName, Preset);
     QCOMPARE(open.Flags, 0x80200);
-    QCOMPARE(open.Filter,
+    QVERIFY(open.Filter.startsWith(
         QStringLiteral("Immagini JPEG (*.jpg)|*.jpg|Immagini BMP (*.bmp)|*.bmp|Immagini TIFF "
-                       "(*.tif)|*.tif|Immagini GIF (*.gif)|*.gif|Tutti i file (*.*)|*.*"));
+                       "(*.tif)|*.tif|Immagini GIF (*.gif)|*.gif|Foto RAW (*.cr2;*.cr3;")));
+    for (const char *type :
+        { "|Foto HEIC (*.heic;", "|Video (*.mov;*.mp4;", "|Foto e video (*.jpg;" })
+        QVERIFY(open.Filter.contains(QLatin1String(type)));
+    QVERIFY(open.Filter.endsWith(QStringLiteral("|Tutti i file (*.*)|*.*")));
     QCOMPARE(open.FilterIndex, 1);
     QVERIFY(open.CancelError);
 

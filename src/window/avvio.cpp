@@ -79,9 +79,8 @@ void Form1::MostraSelezione()
         return;
     }
     if (!m_selezioneTutti) {
-        SrcInfo->setText(QStringLiteral("%1 file %2 selezionati")
-                             .arg(m_stato.NumFile)
-                             .arg(m_estensioneScelta.toUpper()));
+        SrcInfo->setText(
+            QStringLiteral("%1 file %2 selezionati").arg(m_stato.NumFile).arg(m_estensioneScelta));
         return;
     }
     const int cartelle = cartelleDeiFile(m_stato.ElencoFile.mid(1));

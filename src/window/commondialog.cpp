@@ -32,13 +32,16 @@ QList<FilterEntry> filterEntries(const QString &filter)
     return entries;
 }
 
-// Qt reads a filter's patterns from the last parentheses of its text and
-// shows only what stands before them, so each label keeps its own text.
+// Qt reads a filter's patterns, split by blanks where Windows has ";", from
+// the last parentheses of its text and shows only what stands before them,
+// so each label keeps its own text.
 QStringList qtNameFilters(const QList<FilterEntry> &entries)
 {
     QStringList filters;
     for (const FilterEntry &entry : entries)
-        filters.append(entry.label + QStringLiteral(" (") + entry.pattern + QLatin1Char(')'));
+        filters.append(entry.label + QStringLiteral(" (")
+            + QString(entry.pattern).replace(QLatin1Char(';'), QLatin1Char(' '))
+            + QLatin1Char(')'));
     return filters;
 }
 

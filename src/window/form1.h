@@ -94,8 +94,7 @@ private:
     // Source file picker.
     void SfogliaS_Click();
     void SelezionaFileScelti();
-    void SelezionaFileSingoloOTipo(QString &estensione);
-    void AggiungiFileElencati(const QString &schema);
+    void SelezionaFileDelTipo(const QStringList &schemi);
     void SottoCartelle_Click();
     void CambiaSorgente(const QString &prima);
 

@@ -9,49 +9,89 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include <algorithm>
+
 namespace {
 
 const QString Preimpostato = QStringLiteral("Tutti i file del tipo selezionato");
 
-const QString FiltroSorgente = QStringLiteral(
-    "Immagini JPEG (*.jpg)|*.jpg|Immagini BMP (*.bmp)|*.bmp|Immagini TIFF (*.tif)|*.tif|"
-    "Immagini GIF (*.gif)|*.gif|Tutti i file (*.*)|*.*");
-
-// The extension of a picture type of the filter list; none for all files.
-QString estensioneDelFiltro(int indice)
+// The types the dialog offers, in its order: each one's label, its
+// patterns, and how SrcInfo names its files.
+struct TipoSorgente
 {
-    static const QStringList estensioni { QStringLiteral(".jpg"), QStringLiteral(".bmp"),
-        QStringLiteral(".tif"), QStringLiteral(".gif") };
-    return estensioni.value(indice - 1);
+    QString etichetta;
+    QStringList schemi;
+    QString nome;
+};
+
+const QList<TipoSorgente> &tipiSorgente()
+{
+    static const QStringList raw { "*.cr2", "*.cr3", "*.crw", "*.nef", "*.nrw", "*.arw", "*.srf",
+        "*.sr2", "*.orf", "*.rw2", "*.raf", "*.pef", "*.dng", "*.srw", "*.rwl", "*.raw", "*.3fr",
+        "*.iiq", "*.x3f", "*.erf", "*.mrw", "*.kdc", "*.dcr" };
+    static const QStringList heic { "*.heic", "*.heif", "*.hif", "*.avif" };
+    static const QStringList video { "*.mov", "*.mp4", "*.m4v", "*.3gp", "*.avi", "*.mts", "*.m2ts",
+        "*.mpg", "*.mkv" };
+    static const QStringList foto { "*.jpg", "*.jpeg", "*.tif", "*.tiff", "*.png" };
+    static const QList<TipoSorgente> tipi {
+        { QStringLiteral("Immagini JPEG"), { "*.jpg" }, QStringLiteral(".JPG") },
+        { QStringLiteral("Immagini BMP"), { "*.bmp" }, QStringLiteral(".BMP") },
+        { QStringLiteral("Immagini TIFF"), { "*.tif" }, QStringLiteral(".TIF") },
+        { QStringLiteral("Immagini GIF"), { "*.gif" }, QStringLiteral(".GIF") },
+        { QStringLiteral("Foto RAW"), raw, QStringLiteral("RAW") },
+        { QStringLiteral("Foto HEIC"), heic, QStringLiteral("HEIC") },
+        { QStringLiteral("Video"), video, QStringLiteral("video") },
+        { QStringLiteral("Foto e video"), foto + raw + heic + video,
+            QStringLiteral("di foto e video") },
+        { QStringLiteral("Tutti i file"), { "*.*" }, QString() },
+    };
+    return tipi;
+}
+
+// "Immagini JPEG (*.jpg)|*.jpg|...", as the dialog takes its filter.
+QString filtroSorgente()
+{
+    QStringList voci;
+    for (const TipoSorgente &tipo : tipiSorgente()) {
+        const QString schemi = tipo.schemi.join(QLatin1Char(';'));
+        voci << QStringLiteral("%1 (%2)").arg(tipo.etichetta, schemi) << schemi;
+    }
+    return voci.join(QLatin1Char('|'));
 }
 
 } // namespace
 
 // One dialog chooses both the folder and what to take from it: one file,
 // several, or, by confirming the preset name, every file of the chosen type.
+// It opens on the type chosen last.
 void Form1::SfogliaS_Click()
 {
-    QString estensione;
     Dialogo->FileName = Preimpostato;
     Dialogo->DialogTitle = QStringLiteral("Seleziona i file da copiare o spostare.");
     Dialogo->InitDir = Cartella(SrcPath);
     Dialogo->Flags = desktop::OFN_EXPLORER | desktop::OFN_ALLOWMULTISELECT;
-    Dialogo->Filter = FiltroSorgente;
-    Dialogo->FilterIndex = 1;
+    Dialogo->Filter = filtroSorgente();
+    Dialogo->FilterIndex =
+        std::clamp(LeggiImpostazione(QStringLiteral("TipoSorgente"), QStringLiteral("1")).toInt(),
+            1, int(tipiSorgente().size()));
     Dialogo->CancelError = true;
     m_stato.ElencoFile = QStringList { QString() };
     m_selezioneTutti = false;
+    m_estensioneScelta.clear();
     const QString prima = Cartella(SrcPath);
     try {
         Dialogo->ShowOpen(this);
+        const TipoSorgente &tipo =
+            tipiSorgente().value(Dialogo->FilterIndex - 1, tipiSorgente().constLast());
         m_stato.FileCorrente = Dialogo->FileTitle;
         m_stato.NomeFileDialogo = Dialogo->FileName;
-        estensione = estensioneDelFiltro(Dialogo->FilterIndex);
+        m_estensioneScelta = tipo.nome;
         if (m_stato.FileCorrente.isEmpty())
             SelezionaFileScelti();
         else
-            SelezionaFileSingoloOTipo(estensione);
+            SelezionaFileDelTipo(tipo.schemi);
         ScriviImpostazione(QStringLiteral("Sorgente"), platform::pathToQt(Cartella(SrcPath)));
+        ScriviImpostazione(QStringLiteral("TipoSorgente"), QString::number(Dialogo->FilterIndex));
         CambiaSorgente(prima);
         AggiornaSuffisso();
     } catch (const desktop::DialogCancelled &) {
@@ -60,7 +100,6 @@ void Form1::SfogliaS_Click()
         // The destination cannot be read now; the running number stays as it was.
     }
     m_stato.NumFile = int(m_stato.ElencoFile.size()) - 1;
-    m_estensioneScelta = estensione;
     MostraSelezione();
     repaint();
 }
@@ -90,26 +129,25 @@ void Form1::SelezionaFileScelti()
     MostraCartella(SrcPath, platform::withSeparator(parti.first()));
 }
 
-void Form1::SelezionaFileSingoloOTipo(QString &estensione)
+// One file; or, the preset name confirmed (with the extension the dialog
+// adds for a type of one pattern), every file of the type, in the
+// subfolders too where asked. A folder that cannot be read adds nothing.
+void Form1::SelezionaFileDelTipo(const QStringList &schemi)
 {
     const QString &percorso = m_stato.NomeFileDialogo;
     const qsizetype inizio = percorso.indexOf(QLatin1Char('/') + m_stato.FileCorrente);
     MostraCartella(SrcPath, percorso.left(inizio) + QLatin1Char('/'));
+    const bool tutti = schemi == QStringList { QStringLiteral("*.*") };
+    const QString estensione = schemi.size() == 1 && !tutti ? schemi.first().mid(1) : QString();
     if (m_stato.FileCorrente != Preimpostato + estensione) {
         m_stato.ElencoFile.append(m_stato.FileCorrente);
         return;
     }
-    if (estensione.isEmpty())
-        estensione = QStringLiteral(".*");
-    AggiungiFileElencati(Cartella(SrcPath) + QLatin1Char('*') + estensione);
-}
-
-// Every file of the type, in the subfolders too where asked; a folder that
-// cannot be read selects nothing.
-void Form1::AggiungiFileElencati(const QString &schema)
-{
+    if (tutti)
+        m_estensioneScelta = QStringLiteral(".*");
     try {
-        m_stato.ElencoFile += fileDellaCartella(
-            platform::folderPart(schema), SottoCartelle->isChecked(), platform::namePart(schema));
+        for (const QString &schema : schemi)
+            m_stato.ElencoFile +=
+                fileDellaCartella(Cartella(SrcPath), SottoCartelle->isChecked(), schema);
     } catch (const platform::FileError &) { }
 }
