@@ -192,7 +192,7 @@ void TestFinestra::firstRun()
     test::Window window;
     Form1 &form = window.form();
     QCOMPARE(form.windowTitle(), QStringLiteral("Copia e Rinomina"));
-    QCOMPARE(form.size(), QSize(557, 334));
+    QCOMPARE(form.size(), QSize(557, 368));
     QCOMPARE(form.minimumSize(), form.maximumSize());
     QVERIFY(!form.windowIcon().isNull());
     QVERIFY(!form.findChild<QCheckBox *>(QStringLiteral("CorrOra"))->isChecked());
@@ -273,6 +273,10 @@ void TestFinestra::controls_data()
     row("Esito", 960, 4380, 5760, 504, "Nessuna corsa in questa sessione.", 8.25, false);
     row("ApriCartella", 6840, 4380, 1215, 375, "Apri cartella", 8.25, true,
         "Apre la cartella dell'ultima corsa nel gestore dei file");
+    row("Anteprima", 4200, 4980, 1455, 375, "Anteprima", 8.25, true,
+        "Mostra che cosa farebbe la corsa, file per file, senza toccare nulla");
+    row("AnnullaCorsa", 5760, 4980, 2295, 375, "Annulla ultima corsa", 8.25, true,
+        "Riporta indietro l'ultima corsa, della finestra o del terminale, dopo averlo chiesto");
 }
 
 void TestFinestra::controls()
@@ -335,7 +339,7 @@ void TestFinestra::tabOrder()
     const QStringList round { "SfogliaS", "SfogliaD", "NomeBase", "Copia", "Sposta", "Termina",
         "SrcPath", "DestPath", option, "DiffOra", "OraPiu_1", "OraMeno_0", "CorrOra", "Text1",
         "DiffMin", "OraMeno_1", "OraPiu_0", "DiffSec", "Text3", "OraPiu_2", "OraMeno_2",
-        "SottoCartelle", "SfogliaS" };
+        "SottoCartelle", "Anteprima", "AnnullaCorsa", "SfogliaS" };
     for (const bool backwards : { backwardsFirst, !backwardsFirst }) {
         QStringList expected = round;
         if (backwards)
@@ -495,6 +499,10 @@ void TestFinestra::accessibleNames_data()
         "Seleziona anche i file delle sottocartelle, come DCIM/100CANON di una scheda");
     row("ApriCartella", "Apri cartella", QAccessible::PushButton,
         "Apre la cartella dell'ultima corsa nel gestore dei file");
+    row("Anteprima", "Anteprima", QAccessible::PushButton,
+        "Mostra che cosa farebbe la corsa, file per file, senza toccare nulla");
+    row("AnnullaCorsa", "Annulla ultima corsa", QAccessible::PushButton,
+        "Riporta indietro l'ultima corsa, della finestra o del terminale, dopo averlo chiesto");
     row("NomeBase", "Nome base", QAccessible::EditableText,
         "Inserire il nome di base da assegnare ai file");
     row("Suffisso", "000", QAccessible::StaticText, "Ultimo numero");
@@ -542,7 +550,7 @@ void TestFinestra::accessibleNames()
         if (other->focusPolicy() & Qt::TabFocus)
             focusable.append(QAccessible::queryAccessibleInterface(other)->text(QAccessible::Name));
     }
-    QCOMPARE(focusable.size(), 24);
+    QCOMPARE(focusable.size(), 26);
     QVERIFY(!focusable.contains(QString()));
     QCOMPARE(QSet<QString>(focusable.cbegin(), focusable.cend()).size(), focusable.size());
 }
@@ -619,11 +627,12 @@ void TestFinestra::screenReader()
         if (object.focusable)
             focusable.append(object.name);
     }
-    QCOMPARE(focusable.size(), 24);
+    QCOMPARE(focusable.size(), 26);
     QVERIFY(!focusable.contains(QString()));
     QCOMPARE(QSet<QString>(focusable.cbegin(), focusable.cend()).size(), focusable.size());
     QVERIFY(focusable.contains(QStringLiteral("Includi sottocartelle")));
-    QVERIFY(focusable.contains(QStringLiteral("Apri cartella")));
+    for (const char *name : { "Apri cartella", "Anteprima", "Annulla ultima corsa" })
+        QVERIFY(focusable.contains(QString::fromUtf8(name)));
     QCOMPARE(nameDescribedAs(before, QStringLiteral("Esito")),
         QStringLiteral("Nessuna corsa in questa sessione."));
     QCOMPARE(nameDescribedAs(before, number), QStringLiteral("004"));

@@ -7,6 +7,7 @@
 #include "platform/fileerror.h"
 #include "platform/filestamps.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
@@ -15,6 +16,7 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QStorageInfo>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimeZone>
 #include <QTimer>
@@ -60,6 +62,7 @@ private Q_SLOTS:
     void emptySelectionIsSaid();
     void accountOfTheRun_data();
     void accountOfTheRun();
+    void previewThenUndo();
     void clockCorrection_data();
     void clockCorrection();
     void hiddenNewFileKeepsItsTime();
@@ -662,6 +665,50 @@ void TestTrasferimento::accountOfTheRun()
     QCOMPARE(m_window->text("Esito"), account.arg(m_destination->path()));
     QVERIFY(m_window->button("ApriCartella")->isEnabled());
     QCOMPARE(m_window->text("SrcInfo"), selection);
+}
+
+// The preview shows the plan and touches nothing; the undo asks with what
+// it would do, and then does it.
+void TestTrasferimento::previewThenUndo()
+{
+    test::writeFile(m_destination->path(), QStringLiteral("Img_001.jpg"), "uno");
+    test::writeFile(m_source->path(), QStringLiteral("a.jpg"), "uno", Earlier);
+    test::writeFile(m_source->path(), QStringLiteral("b.jpg"), "due", Later);
+    m_window->prepare(m_source->path(), m_destination->path(), { "a.jpg", "b.jpg" });
+    QStringList shown;
+    QTimer reader;
+    connect(&reader, &QTimer::timeout, this, [&] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        if (!dialog || dialog->objectName() != QLatin1String("Anteprima"))
+            return;
+        reader.stop();
+        const auto *table = dialog->findChild<QTableWidget *>(QStringLiteral("TabellaAnteprima"));
+        for (int row = 0; row < table->rowCount(); ++row)
+            shown.append(table->item(row, 0)->text() + u'|' + table->item(row, 1)->text() + u'|'
+                + table->item(row, 3)->text());
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    reader.start(10);
+    m_window->click("Anteprima");
+    QCOMPARE(shown,
+        (QStringList {
+            "a.jpg|Img_002.jpg (già nella destinazione)|file", "b.jpg|Img_003.jpg|file" }));
+    QCOMPARE(test::entriesOf(m_destination->path()), QStringList { "Img_001.jpg" });
+
+    m_sandbox->answer = desktop::Answer::Yes;
+    m_window->click("Copia");
+    QCOMPARE(
+        test::entriesOf(m_destination->path()), (QStringList { "Img_001.jpg", "Img_002.jpg" }));
+    m_sandbox->questions.clear();
+    m_window->click("AnnullaCorsa");
+    QCOMPARE(m_sandbox->questions.size(), 1);
+    QVERIFY(
+        m_sandbox->questions.first().startsWith(QStringLiteral("Sarà annullata la corsa del ")));
+    QVERIFY(m_sandbox->questions.first().contains(QStringLiteral("\nSarà eliminata la copia «")));
+    QCOMPARE(test::entriesOf(m_destination->path()), QStringList { "Img_001.jpg" });
+    QVERIFY(m_window->text("Esito").startsWith(QStringLiteral("Annullo la corsa del ")));
+    QVERIFY(m_window->text("Esito").endsWith(QStringLiteral(": fatto.")));
+    QCOMPARE(m_window->text("Suffisso"), QStringLiteral("001"));
 }
 
 void TestTrasferimento::clockCorrection_data()

@@ -155,7 +155,7 @@ Form1::Form1(QWidget *parent)
     setWindowTitle(QStringLiteral("Copia e Rinomina"));
     setWindowIcon(QPixmap(copia_e_rinomina_xpm));
     setFont(sansSerif(9.75, false));
-    setFixedSize(daTwips(0, 0, 8355, 5010).size());
+    setFixedSize(daTwips(0, 0, 8355, 5520).size());
     creaControlli();
     impostaOrdineFocus();
     collegaEventi();
@@ -264,6 +264,10 @@ void Form1::creaControlli()
     ApriCartella = crea<QPushButton>(this, "ApriCartella", QStringLiteral("Apri cartella"),
         daTwips(6840, 4380, 1215, 375), sansSerif(8.25, true));
     ApriCartella->setEnabled(false);
+    Anteprima = crea<QPushButton>(this, "Anteprima", QStringLiteral("Anteprima"),
+        daTwips(4200, 4980, 1455, 375), sansSerif(8.25, true));
+    AnnullaCorsa = crea<QPushButton>(this, "AnnullaCorsa", QStringLiteral("Annulla ultima corsa"),
+        daTwips(5760, 4980, 2295, 375), sansSerif(8.25, true));
 
     // A white field takes dark text of its own: the theme's text may be light.
     for (QLineEdit *casella : { SrcPath, NomeBase, DestPath })
@@ -282,6 +286,10 @@ void Form1::creaControlli()
         "Seleziona anche i file delle sottocartelle, come DCIM/100CANON di una scheda"));
     ApriCartella->setToolTip(
         QStringLiteral("Apre la cartella dell'ultima corsa nel gestore dei file"));
+    Anteprima->setToolTip(
+        QStringLiteral("Mostra che cosa farebbe la corsa, file per file, senza toccare nulla"));
+    AnnullaCorsa->setToolTip(QStringLiteral(
+        "Riporta indietro l'ultima corsa, della finestra o del terminale, dopo averlo chiesto"));
     Suffisso->setToolTip(
         QStringLiteral("File presenti con il nome base impostato, nella cartella destinazione."));
     nominaControlli(this);
@@ -399,7 +407,8 @@ void Form1::impostaOrdineFocus()
     // The new controls come last, after the original order.
     const QList<QWidget *> ordine { SfogliaS, SfogliaD, NomeBase, Copia, Sposta, Termina, SrcPath,
         DestPath, OptionNome, OptionData, DiffOra, OraPiu[1], OraMeno[0], CorrOra, Text1, DiffMin,
-        OraMeno[1], OraPiu[0], DiffSec, Text3, OraPiu[2], OraMeno[2], SottoCartelle, ApriCartella };
+        OraMeno[1], OraPiu[0], DiffSec, Text3, OraPiu[2], OraMeno[2], SottoCartelle, ApriCartella,
+        Anteprima, AnnullaCorsa };
     for (qsizetype i = 1; i < ordine.size(); ++i)
         setTabOrder(ordine.at(i - 1), ordine.at(i));
     SfogliaS->setFocus();
@@ -437,6 +446,8 @@ void Form1::collegaEventi()
         [this] { m_supportoDestinazione = platform::fileSystemOf(Cartella(DestPath)); });
     connect(SottoCartelle, &QCheckBox::clicked, this, &Form1::SottoCartelle_Click);
     connect(ApriCartella, &QPushButton::clicked, this, &Form1::ApriCartella_Click);
+    connect(Anteprima, &QPushButton::clicked, this, &Form1::Anteprima_Click);
+    connect(AnnullaCorsa, &QPushButton::clicked, this, &Form1::AnnullaCorsa_Click);
     connect(Copia, &QPushButton::clicked, this, &Form1::Copia_Click);
     connect(Sposta, &QPushButton::clicked, this, &Form1::Sposta_Click);
     connect(CorrOra, &QCheckBox::toggled, this, &Form1::CorrOra_Click);

@@ -128,6 +128,10 @@ private:
     QString TestoEsito(const PianoTrasferimento &piano, const Avanzamento &avanzamento,
         const QString &destinazione, bool interrotta) const;
     void ApriCartella_Click();
+    void Anteprima_Click();
+
+    // The undo of the last run.
+    void AnnullaCorsa_Click();
 
     // Clock correction.
     struct PassoCorrezione
@@ -192,5 +196,7 @@ private:
     QLabel *Label5 = nullptr;
     QLabel *Esito = nullptr;
     QPushButton *ApriCartella = nullptr;
+    QPushButton *Anteprima = nullptr;
+    QPushButton *AnnullaCorsa = nullptr;
     std::unique_ptr<desktop::CommonDialog> Dialogo;
 };

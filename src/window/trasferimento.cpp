@@ -6,6 +6,7 @@
 #include "platform/background.h"
 #include "platform/fileerror.h"
 #include "platform/filenames.h"
+#include "window/anteprima.h"
 #include "window/desktop.h"
 #include "window/failurereport.h"
 #include "window/form1.h"
@@ -276,4 +277,32 @@ QString Form1::TestoEsito(const PianoTrasferimento &piano, const Avanzamento &av
 void Form1::ApriCartella_Click()
 {
     QDesktopServices::openUrl(QUrl::fromLocalFile(platform::pathToQt(m_cartellaEsito)));
+}
+
+// The plan as the next Copia would make it, shown and not run.
+void Form1::Anteprima_Click()
+{
+    if (nomeBaseVuoto(NomeBase->text()) || Cartella(SrcPath).isEmpty()
+        || Cartella(DestPath).isEmpty() || m_stato.NumFile <= 0) {
+        desktop::reportNotice(this,
+            QStringLiteral("Per l'anteprima servono i file da copiare, la cartella di "
+                           "destinazione e il nome base."));
+        return;
+    }
+    QWidget *fuoco = focusWidget();
+    const QList<QWidget *> bloccati = BloccaControlli();
+    const Richiesta richiesta = RichiestaDellaFinestra();
+    PianoTrasferimento piano;
+    QString rifiuto;
+    try {
+        platform::runInBackground(
+            [&](const platform::Progress &) { rifiuto = preparaPiano(richiesta, piano); });
+    } catch (const platform::FileError &errore) {
+        rifiuto = errore.message();
+    }
+    SbloccaControlli(bloccati, fuoco);
+    if (!rifiuto.isEmpty())
+        desktop::reportFailure(this, rifiuto);
+    else
+        mostraAnteprima(this, piano, Cartella(SrcPath));
 }

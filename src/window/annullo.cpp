@@ -1,0 +1,66 @@
+#include "engine/annullamento.h"
+#include "platform/background.h"
+#include "platform/fileerror.h"
+#include "window/failurereport.h"
+#include "window/form1.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+
+// A question box shows so many of an undo's lines, and counts the rest.
+constexpr qsizetype RigheMostrate = 12;
+
+QString righeDaMostrare(const QStringList &righe)
+{
+    QStringList mostrate = righe.mid(0, RigheMostrate);
+    if (righe.size() > RigheMostrate)
+        mostrate.append(QStringLiteral("… e altre %1 righe").arg(righe.size() - RigheMostrate));
+    return mostrate.join(QLatin1Char('\n'));
+}
+
+} // namespace
+
+// Shows what the undo would do, as annulla --prova says it, and does it
+// only once asked, aside, while the window keeps answering.
+void Form1::AnnullaCorsa_Click()
+{
+    QWidget *fuoco = focusWidget();
+    QList<QWidget *> bloccati = BloccaControlli();
+    EsitoAnnulla prova;
+    platform::runInBackground(
+        [&](const platform::Progress &) { prova = annullaUltimaCorsa(true); });
+    SbloccaControlli(bloccati, fuoco);
+    if (prova.righe.size() <= 1 && prova.tuttoAnnullato) {
+        desktop::reportNotice(
+            this, prova.righe.value(0, QStringLiteral("Nessuna corsa da annullare")));
+        return;
+    }
+    if (desktop::ask(this,
+            QStringLiteral("%1\n\nAnnullare l'ultima corsa così?")
+                .arg(righeDaMostrare(prova.righe)))
+        != desktop::Answer::Yes)
+        return;
+
+    bloccati = BloccaControlli();
+    const QString titolo = windowTitle();
+    setWindowTitle(QStringLiteral("Annullamento in corso… – ") + titolo);
+    EsitoAnnulla esito;
+    platform::runInBackground(
+        [&](const platform::Progress &) { esito = annullaUltimaCorsa(false); });
+    setWindowTitle(titolo);
+    SbloccaControlli(bloccati, fuoco);
+    Esito->setText(esito.righe.value(0)
+        + (esito.tuttoAnnullato ? QStringLiteral(": fatto.")
+                                : QStringLiteral(": non tutto è stato riportato indietro.")));
+    ApriCartella->setEnabled(false);
+    if (!esito.tuttoAnnullato)
+        desktop::reportFailure(this, righeDaMostrare(esito.righe));
+    SeguiSelezione();
+    try {
+        AggiornaSuffisso();
+    } catch (const platform::FileError &) {
+        // The destination cannot be read now; the number stays as it was.
+    }
+}
