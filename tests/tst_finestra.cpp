@@ -269,6 +269,7 @@ void TestFinestra::controls_data()
     row("OraMeno_2", 6240, 3480, 240, 216, "▼", 7.5, true);
     row("SottoCartelle", 1440, 3960, 2292, 255, "Includi sottocartelle", 9.75, false,
         "Seleziona anche i file delle sottocartelle, come DCIM/100CANON di una scheda");
+    row("Label6", 3840, 3960, 1320, 255, "Fotocamera:", 9.75, false);
     row("Label5", 72, 4380, 852, 252, "Esito:", 9.75, true);
     row("Esito", 960, 4380, 5760, 504, "Nessuna corsa in questa sessione.", 8.25, false);
     row("ApriCartella", 6840, 4380, 1215, 375, "Apri cartella", 8.25, true,
@@ -339,7 +340,7 @@ void TestFinestra::tabOrder()
     const QStringList round { "SfogliaS", "SfogliaD", "NomeBase", "Copia", "Sposta", "Termina",
         "SrcPath", "DestPath", option, "DiffOra", "OraPiu_1", "OraMeno_0", "CorrOra", "Text1",
         "DiffMin", "OraMeno_1", "OraPiu_0", "DiffSec", "Text3", "OraPiu_2", "OraMeno_2",
-        "SottoCartelle", "Anteprima", "AnnullaCorsa", "SfogliaS" };
+        "SottoCartelle", "Fotocamere", "Anteprima", "AnnullaCorsa", "SfogliaS" };
     for (const bool backwards : { backwardsFirst, !backwardsFirst }) {
         QStringList expected = round;
         if (backwards)
@@ -495,6 +496,10 @@ void TestFinestra::accessibleNames_data()
     // The labels that show a value are named by it, and described by what it is.
     row("SrcInfo", "Nessun file selezionato", QAccessible::StaticText, "File selezionati");
     row("Esito", "Nessuna corsa in questa sessione.", QAccessible::StaticText, "Esito");
+    row("Label6", "Fotocamera", QAccessible::StaticText);
+    row("Fotocamere", "Tutte le fotocamere", QAccessible::ComboBox,
+        "La fotocamera di cui la correzione qui sopra mostra e imposta l'ora; «Tutte le "
+        "fotocamere» vale per le foto delle altre");
     row("SottoCartelle", "Includi sottocartelle", QAccessible::CheckBox,
         "Seleziona anche i file delle sottocartelle, come DCIM/100CANON di una scheda");
     row("ApriCartella", "Apri cartella", QAccessible::PushButton,
@@ -546,11 +551,11 @@ void TestFinestra::accessibleNames()
     QCOMPARE(accessible->role(), role);
 
     QStringList focusable;
-    for (QWidget *other : window.form().findChildren<QWidget *>()) {
+    for (QWidget *other : window.form().findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
         if (other->focusPolicy() & Qt::TabFocus)
             focusable.append(QAccessible::queryAccessibleInterface(other)->text(QAccessible::Name));
     }
-    QCOMPARE(focusable.size(), 26);
+    QCOMPARE(focusable.size(), 27);
     QVERIFY(!focusable.contains(QString()));
     QCOMPARE(QSet<QString>(focusable.cbegin(), focusable.cend()).size(), focusable.size());
 }
@@ -627,11 +632,12 @@ void TestFinestra::screenReader()
         if (object.focusable)
             focusable.append(object.name);
     }
-    QCOMPARE(focusable.size(), 26);
+    QCOMPARE(focusable.size(), 27);
     QVERIFY(!focusable.contains(QString()));
     QCOMPARE(QSet<QString>(focusable.cbegin(), focusable.cend()).size(), focusable.size());
     QVERIFY(focusable.contains(QStringLiteral("Includi sottocartelle")));
-    for (const char *name : { "Apri cartella", "Anteprima", "Annulla ultima corsa" })
+    for (const char *name :
+        { "Apri cartella", "Anteprima", "Annulla ultima corsa", "Tutte le fotocamere" })
         QVERIFY(focusable.contains(QString::fromUtf8(name)));
     QCOMPARE(nameDescribedAs(before, QStringLiteral("Esito")),
         QStringLiteral("Nessuna corsa in questa sessione."));

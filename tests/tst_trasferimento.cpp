@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QMessageBox>
@@ -63,6 +64,7 @@ private Q_SLOTS:
     void accountOfTheRun_data();
     void accountOfTheRun();
     void previewThenUndo();
+    void correctionPerCamera();
     void clockCorrection_data();
     void clockCorrection();
     void hiddenNewFileKeepsItsTime();
@@ -709,6 +711,45 @@ void TestTrasferimento::previewThenUndo()
     QVERIFY(m_window->text("Esito").startsWith(QStringLiteral("Annullo la corsa del ")));
     QVERIFY(m_window->text("Esito").endsWith(QStringLiteral(": fatto.")));
     QCOMPARE(m_window->text("Suffisso"), QStringLiteral("001"));
+}
+
+// The cameras of the selection are listed once read; each keeps its own
+// correction, and a model's reaches its photos only.
+void TestTrasferimento::correctionPerCamera()
+{
+    const auto photo = [this](const char *name, const char *model, const QDateTime &time) {
+        test::writePhoto(m_source->path(), QLatin1String(name),
+            { { "Exif.Image.Model", QLatin1String(model) } }, time);
+    };
+    photo("a.jpg", "Canon EOS R6", Earlier);
+    photo("b.jpg", "Canon EOS R6", Earlier.addSecs(60));
+    photo("c.jpg", "NIKON Z 6", Later);
+    test::remember("Sorgente", test::slashed(m_source->path()));
+    m_window = std::make_unique<test::Window>();
+    m_window->form().show();
+    auto *cameras = m_window->form().findChild<QComboBox *>(QStringLiteral("Fotocamere"));
+    QTRY_COMPARE(cameras->count(), 3);
+    QCOMPARE(cameras->itemText(1), QStringLiteral("Canon EOS R6 (2)"));
+    QCOMPARE(cameras->itemText(2), QStringLiteral("NIKON Z 6 (1)"));
+    cameras->setCurrentIndex(1);
+    m_window->check("CorrOra");
+    m_window->state().CorrOre = -1;
+    // Another camera shows its own correction: none yet.
+    cameras->setCurrentIndex(2);
+    QVERIFY(!m_window->form().findChild<QCheckBox *>(QStringLiteral("CorrOra"))->isChecked());
+
+    m_window->setText("DestPath", test::slashed(m_destination->path()));
+    m_window->setText("NomeBase", QStringLiteral("Img_"));
+    m_window->click("Copia");
+    QVERIFY2(m_window->text("Esito").contains(
+                 QStringLiteral("; ora della Canon EOS R6 corretta di -1:00:00;")),
+        qPrintable(m_window->text("Esito")));
+    const auto timeOf = [this](const char *name) {
+        return test::statOf(m_destination->filePath(QLatin1String(name))).st_mtim.tv_sec;
+    };
+    QCOMPARE(timeOf("Img_001.jpg"), Earlier.addSecs(-3600).toSecsSinceEpoch());
+    QCOMPARE(timeOf("Img_002.jpg"), Earlier.addSecs(60 - 3600).toSecsSinceEpoch());
+    QCOMPARE(timeOf("Img_003.jpg"), Later.toSecsSinceEpoch());
 }
 
 void TestTrasferimento::clockCorrection_data()

@@ -2,7 +2,9 @@
 
 #include "platform/filenames.h"
 #include "platform/folderlisting.h"
+#include "platform/photometadata.h"
 
+#include <QMap>
 #include <QSet>
 
 namespace {
@@ -34,4 +36,19 @@ int cartelleDeiFile(const QStringList &file)
     for (const QString &nome : file)
         cartelle.insert(platform::folderPart(nome));
     return int(cartelle.size());
+}
+
+QList<Fotocamera> fotocamereDi(const QStringList &file)
+{
+    QMap<QString, Fotocamera> perNome;
+    for (const platform::PhotoMetadata &letti : platform::photoMetadata(file)) {
+        const QString modello = letti.model.trimmed();
+        if (modello.isEmpty())
+            continue;
+        Fotocamera &fotocamera = perNome[modello.toCaseFolded()];
+        if (fotocamera.modello.isEmpty())
+            fotocamera.modello = modello;
+        ++fotocamera.foto;
+    }
+    return perNome.values();
 }

@@ -14,3 +14,15 @@ QStringList fileDellaCartella(
 
 // How many folders the files, as fileDellaCartella gives them, lie in.
 int cartelleDeiFile(const QStringList &file);
+
+// A camera model the photos of a selection name, and how many of them.
+struct Fotocamera
+{
+    QString modello;
+    int foto = 0;
+};
+
+// The models the files name, by name, each once however its letters and
+// blanks vary as the plan's corrections match them; files that name none
+// are not counted. Reads each file's metadata, side by side.
+QList<Fotocamera> fotocamereDi(const QStringList &file);

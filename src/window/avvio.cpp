@@ -83,6 +83,9 @@ void Form1::MostraSelezione()
             QStringLiteral("%1 file %2 selezionati").arg(m_stato.NumFile).arg(m_estensioneScelta));
         return;
     }
+    // Once the window is shown: a start-up is not held up by the photos.
+    if (isVisible())
+        LeggiFotocamere();
     const int cartelle = cartelleDeiFile(m_stato.ElencoFile.mid(1));
     SrcInfo->setText(SottoCartelle->isChecked() && cartelle > 1
             ? QStringLiteral("Tutti i file (%1 in %2 cartelle)").arg(m_stato.NumFile).arg(cartelle)
@@ -116,6 +119,7 @@ void Form1::showEvent(QShowEvent *evento)
     if (std::exchange(m_ripresaAvviata, true))
         return;
     QTimer::singleShot(0, this, &Form1::CompletaCorseInterrotte);
+    QTimer::singleShot(0, this, &Form1::LeggiFotocamere);
 }
 
 // What was finished is said in one message; an original it deleted leaves

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -118,6 +119,7 @@ void nominaControlli(QWidget *finestra)
         { "SrcPath", "Cartella di origine", nullptr },
         { "SrcInfo", nullptr, "File selezionati" },
         { "Esito", nullptr, "Esito" },
+        { "Label6", "Fotocamera", nullptr },
         { "SfogliaS", "Sfoglia origine", nullptr },
         { "NomeBase", "Nome base", nullptr },
         { "Suffisso", nullptr, "Ultimo numero" },
@@ -254,6 +256,17 @@ void Form1::creaControlli()
     // What is new stands below the original layout, in its style.
     SottoCartelle = crea<QCheckBox>(this, "SottoCartelle", QStringLiteral("Includi sottocartelle"),
         daTwips(1440, 3960, 2292, 255));
+    Label6 = crea<QLabel>(this, "Label6", QStringLiteral("Fotocamera:"),
+        daTwips(3840, 3960, 1320, 255), sansSerif(9.75, false));
+    Label6->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Fotocamere = new QComboBox(this);
+    Fotocamere->setObjectName(QStringLiteral("Fotocamere"));
+    Fotocamere->setGeometry(daTwips(5220, 3915, 2835, 330));
+    Fotocamere->setFont(sansSerif(8.25, false));
+    Fotocamere->addItem(QStringLiteral("Tutte le fotocamere"), QString());
+    // On Linux a combo box is named by what it shows; a screen reader names
+    // the control by its label, through this relation.
+    Label6->setBuddy(Fotocamere);
     Label5 = crea<QLabel>(this, "Label5", QStringLiteral("Esito:"), daTwips(72, 4380, 852, 252),
         sansSerif(9.75, true));
     Label5->setAlignment(Qt::AlignRight | Qt::AlignTop);
@@ -284,6 +297,9 @@ void Form1::creaControlli()
     SrcInfo->setToolTip(QStringLiteral("Indica i file attualmente selezionati"));
     SottoCartelle->setToolTip(QStringLiteral(
         "Seleziona anche i file delle sottocartelle, come DCIM/100CANON di una scheda"));
+    Fotocamere->setToolTip(QStringLiteral(
+        "La fotocamera di cui la correzione qui sopra mostra e imposta l'ora; «Tutte le "
+        "fotocamere» vale per le foto delle altre"));
     ApriCartella->setToolTip(
         QStringLiteral("Apre la cartella dell'ultima corsa nel gestore dei file"));
     Anteprima->setToolTip(
@@ -407,8 +423,8 @@ void Form1::impostaOrdineFocus()
     // The new controls come last, after the original order.
     const QList<QWidget *> ordine { SfogliaS, SfogliaD, NomeBase, Copia, Sposta, Termina, SrcPath,
         DestPath, OptionNome, OptionData, DiffOra, OraPiu[1], OraMeno[0], CorrOra, Text1, DiffMin,
-        OraMeno[1], OraPiu[0], DiffSec, Text3, OraPiu[2], OraMeno[2], SottoCartelle, ApriCartella,
-        Anteprima, AnnullaCorsa };
+        OraMeno[1], OraPiu[0], DiffSec, Text3, OraPiu[2], OraMeno[2], SottoCartelle, Fotocamere,
+        ApriCartella, Anteprima, AnnullaCorsa };
     for (qsizetype i = 1; i < ordine.size(); ++i)
         setTabOrder(ordine.at(i - 1), ordine.at(i));
     SfogliaS->setFocus();
@@ -445,6 +461,7 @@ void Form1::collegaEventi()
     connect(DestPath, &QLineEdit::textChanged, this,
         [this] { m_supportoDestinazione = platform::fileSystemOf(Cartella(DestPath)); });
     connect(SottoCartelle, &QCheckBox::clicked, this, &Form1::SottoCartelle_Click);
+    connect(Fotocamere, &QComboBox::currentIndexChanged, this, &Form1::CambiaFotocamera);
     connect(ApriCartella, &QPushButton::clicked, this, &Form1::ApriCartella_Click);
     connect(Anteprima, &QPushButton::clicked, this, &Form1::Anteprima_Click);
     connect(AnnullaCorsa, &QPushButton::clicked, this, &Form1::AnnullaCorsa_Click);

@@ -2,6 +2,7 @@
 
 #include "platform/media.h"
 
+#include <QHash>
 #include <QStringList>
 #include <QWidget>
 
@@ -11,8 +12,11 @@
 #include <optional>
 
 struct Avanzamento;
+struct Correzione;
+struct Fotocamera;
 struct PianoTrasferimento;
 struct Richiesta;
+class QComboBox;
 class QCheckBox;
 class QKeyEvent;
 class QShowEvent;
@@ -148,6 +152,21 @@ private:
     void OraMeno_Click(int indice);
     void MostraCorrezione();
 
+    // The cameras of the selection, each with a correction of its own.
+    struct CorrezioneFotocamera
+    {
+        bool attiva = false;
+        int ore = 0;
+        int minuti = 0;
+        int secondi = 0;
+    };
+    void LeggiFotocamere();
+    void MostraFotocamere(const QList<Fotocamera> &fotocamere);
+    void CambiaFotocamera();
+    CorrezioneFotocamera CorrezioneMostrata() const;
+    void MostraCorrezioneDi(const QString &modello);
+    QList<Correzione> CorrezioniDellaFinestra() const;
+
     StatoFinestra m_stato;
     bool m_trasferimentoInCorso = false;
     bool m_ripresaAvviata = false;
@@ -160,6 +179,14 @@ private:
     QString m_estensioneScelta;
     // The folder the last run went to, which «Apri cartella» opens.
     QString m_cartellaEsito;
+    // Each camera's correction, by model; the empty model is «Tutte le
+    // fotocamere», for the files no model's correction names. The controls
+    // show that of m_fotocameraMostrata, and hold it while it is shown.
+    QHash<QString, CorrezioneFotocamera> m_correzioni;
+    QString m_fotocameraMostrata;
+    // Each reading of the cameras counts on; a result for an older
+    // selection than the latest is dropped.
+    int m_letturaFotocamere = 0;
     // Termina, or closing the window, during a run; the run's work reads it.
     std::atomic<bool> m_chiusuraRichiesta = false;
     // The media the folders were on when they were chosen or read at
@@ -175,6 +202,8 @@ private:
     QPushButton *Copia = nullptr;
     QLabel *SrcInfo = nullptr;
     QCheckBox *SottoCartelle = nullptr;
+    QLabel *Label6 = nullptr;
+    QComboBox *Fotocamere = nullptr;
     QLabel *Label3 = nullptr;
     QLineEdit *NomeBase = nullptr;
     QLabel *Suffisso = nullptr;

@@ -104,15 +104,16 @@ void Form1::SfogliaS_Click()
     repaint();
 }
 
-// Another card is another camera, maybe one whose clock was right: the
-// correction meant for the last one does not follow.
+// Another card may hold another camera, maybe one whose clock was right:
+// the correction for all cameras does not follow it. A model's applies to
+// that model only, and stays.
 void Form1::CambiaSorgente(const QString &prima)
 {
-    if (Cartella(SrcPath) == prima || !CorrOra->isChecked())
+    if (Cartella(SrcPath) == prima)
         return;
-    m_stato.CorrOre = m_stato.CorrMin = m_stato.CorrSec = 0;
-    CorrOra->setChecked(false);
-    MostraCorrezione();
+    m_correzioni.remove(QString());
+    if (m_fotocameraMostrata.isEmpty())
+        MostraCorrezioneDi(QString());
 }
 
 void Form1::SottoCartelle_Click()

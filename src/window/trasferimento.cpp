@@ -172,9 +172,7 @@ Richiesta Form1::RichiestaDellaFinestra() const
     richiesta.perNome = OptionNome->isChecked();
     richiesta.spostare = m_stato.Spostare;
     richiesta.senzaEstensione = m_stato.RimuoviEstensione;
-    if (CorrOra->isChecked())
-        richiesta.correzioni = { { {},
-            spanCorrezione(m_stato.CorrOre, m_stato.CorrMin, m_stato.CorrSec) } };
+    richiesta.correzioni = CorrezioniDellaFinestra();
     richiesta.supportoOrigine = m_supportoSorgente;
     richiesta.supportoDestinazione = m_supportoDestinazione;
     // The window asks before it leaves any out.
@@ -261,10 +259,15 @@ QString Form1::TestoEsito(const PianoTrasferimento &piano, const Avanzamento &av
     if (piano.restano.size() > doppioni)
         parti.append(QStringLiteral("%1 file .xmp senza la loro foto rimasti dove sono")
                          .arg(piano.restano.size() - doppioni));
-    if (CorrOra->isChecked())
-        parti.append(QStringLiteral("ora corretta di %1")
-                         .arg(testoCorrezione(
-                             spanCorrezione(m_stato.CorrOre, m_stato.CorrMin, m_stato.CorrSec))));
+    const QList<Correzione> correzioni = CorrezioniDellaFinestra();
+    for (const Correzione &correzione : correzioni) {
+        const QString di = !correzione.modello.isEmpty()
+            ? QStringLiteral(" della %1").arg(correzione.modello)
+            : correzioni.size() > 1 ? QStringLiteral(" delle altre fotocamere")
+                                    : QString();
+        parti.append(
+            QStringLiteral("ora%1 corretta di %2").arg(di, testoCorrezione(correzione.secondi)));
+    }
     if (!avanzamento.dateNonCorrette.isEmpty())
         parti.append(QStringLiteral("%1 con le date di scatto non corrette")
                          .arg(avanzamento.dateNonCorrette.size()));
