@@ -11,8 +11,11 @@
 //   copia-bench warm MIB                       touches that much memory and frees it
 //   copia-bench check SOURCE DESTINATION [doppioni]
 //                                              prints the milliseconds the plan
-//                                              before a copy of every file takes,
+//                                              before a copy of every file of
+//                                              SOURCE and its folders takes,
 //                                              looking for doubles where asked
+//   copia-bench models SOURCE                  the cameras of every file of SOURCE,
+//                                              read aside as the window lists them
 //
 // Prints the seconds the click took (for start-up, until the window is
 // painted), the peak resident memory in KiB, the number of files start-up
@@ -20,6 +23,7 @@
 // loop did not turn during the click.
 
 #include "engine/piano.h"
+#include "engine/selezione.h"
 #include "platform/photometadata.h"
 #include "window/failurereport.h"
 #include "window/form1.h"
@@ -27,6 +31,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -212,7 +217,7 @@ int capture(const QString &folder)
 int check(const QString &source, const QString &destination, bool doubles)
 {
     Richiesta richiesta;
-    for (const QString &name : QDir(source).entryList(QDir::Files))
+    for (const QString &name : fileDellaCartella(slashed(source), true))
         richiesta.origini.append(slashed(source) + name);
     richiesta.destinazione = slashed(destination);
     richiesta.nomeBase = QStringLiteral("Img_");
@@ -225,6 +230,25 @@ int check(const QString &source, const QString &destination, bool doubles)
     const QString refusal = preparaPiano(richiesta, piano);
     std::printf("%.1f\n", timer.nsecsElapsed() / 1e6);
     return refusal.isEmpty() ? 0 : 1;
+}
+
+// Selects every file of the folder, as a tick of «Includi sottocartelle»
+// does, and waits while their cameras are read aside: the stall is the
+// window's longest wait meanwhile.
+int models(const QString &source)
+{
+    Form1 form;
+    showWindow(form);
+    setText(form, "SrcPath", slashed(source));
+    auto *cameras = form.findChild<QComboBox *>(QStringLiteral("Fotocamere"));
+    QElapsedTimer timer;
+    timer.start();
+    const StallMeter meter;
+    form.findChild<QCheckBox *>(QStringLiteral("SottoCartelle"))->click();
+    while (cameras->count() < 2)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    report(timer.nsecsElapsed() / 1e9, form.stato().NumFile, meter.longestMs());
+    return 0;
 }
 
 } // namespace
@@ -253,13 +277,16 @@ int main(int argc, char *argv[])
     const QString mode = args.value(1);
     if (mode == QLatin1String("startup") && args.size() == 2)
         return startUp();
+    if (mode == QLatin1String("models") && args.size() == 3)
+        return models(args.at(2));
     const bool corrected = mode == QLatin1String("corrected-copy");
     if (!(args.size() == 4
             && (mode == QLatin1String("copy") || mode == QLatin1String("move") || corrected))
         && !(args.size() == 3 && mode == QLatin1String("scan"))) {
         std::fprintf(stderr,
             "usage: copia-bench copy|corrected-copy|move SOURCE DESTINATION | scan DESTINATION\n"
-            "       copia-bench startup | capture FOLDER | noise JPEG | uncache|resident "
+            "       copia-bench startup | models FOLDER | capture FOLDER | noise JPEG | "
+            "uncache|resident "
             "FOLDER...\n"
             "       copia-bench warm MIB\n"
             "       copia-bench check SOURCE DESTINATION [doppioni]\n");
