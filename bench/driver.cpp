@@ -233,8 +233,8 @@ int check(const QString &source, const QString &destination, bool doubles)
 }
 
 // Selects every file of the folder, as a tick of «Includi sottocartelle»
-// does, and waits while their cameras are read aside: the stall is the
-// window's longest wait meanwhile.
+// does, switches a correction on and waits while their cameras are read
+// aside: the stall is the window's longest wait meanwhile.
 int models(const QString &source)
 {
     Form1 form;
@@ -245,6 +245,8 @@ int models(const QString &source)
     timer.start();
     const StallMeter meter;
     form.findChild<QCheckBox *>(QStringLiteral("SottoCartelle"))->click();
+    // A correction switched on asks for the cameras.
+    form.findChild<QCheckBox *>(QStringLiteral("CorrOra"))->click();
     while (cameras->count() < 2)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     report(timer.nsecsElapsed() / 1e9, form.stato().NumFile, meter.longestMs());

@@ -726,8 +726,10 @@ void TestTrasferimento::correctionPerCamera()
     photo("c.jpg", "NIKON Z 6", Later);
     test::remember("Sorgente", test::slashed(m_source->path()));
     m_window = std::make_unique<test::Window>();
-    m_window->form().show();
     auto *cameras = m_window->form().findChild<QComboBox *>(QStringLiteral("Fotocamere"));
+    // Read once a correction is wanted.
+    QCOMPARE(cameras->count(), 1);
+    m_window->check("CorrOra");
     QTRY_COMPARE(cameras->count(), 3);
     QCOMPARE(cameras->itemText(1), QStringLiteral("Canon EOS R6 (2)"));
     QCOMPARE(cameras->itemText(2), QStringLiteral("NIKON Z 6 (1)"));

@@ -15,11 +15,12 @@
 
 namespace {
 
+// The moment it was taken, corrected, as the run orders it.
 QString testoScatto(const FileDelPiano &file)
 {
     if (!file.scatto)
         return QStringLiteral("sconosciuto");
-    return QDateTime::fromMSecsSinceEpoch(*file.scatto / 1'000'000)
+    return oraCorretta(QDateTime::fromMSecsSinceEpoch(*file.scatto / 1'000'000), file.correzione)
         .toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
 }
 

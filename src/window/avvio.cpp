@@ -9,6 +9,7 @@
 #include "window/form1.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -83,8 +84,9 @@ void Form1::MostraSelezione()
             QStringLiteral("%1 file %2 selezionati").arg(m_stato.NumFile).arg(m_estensioneScelta));
         return;
     }
-    // Once the window is shown: a start-up is not held up by the photos.
-    if (isVisible())
+    // The cameras are read again when asked for.
+    m_fotocamereDaLeggere = true;
+    if (CorrOra->isChecked() || Fotocamere->hasFocus())
         LeggiFotocamere();
     const int cartelle = cartelleDeiFile(m_stato.ElencoFile.mid(1));
     SrcInfo->setText(SottoCartelle->isChecked() && cartelle > 1
@@ -119,7 +121,6 @@ void Form1::showEvent(QShowEvent *evento)
     if (std::exchange(m_ripresaAvviata, true))
         return;
     QTimer::singleShot(0, this, &Form1::CompletaCorseInterrotte);
-    QTimer::singleShot(0, this, &Form1::LeggiFotocamere);
 }
 
 // What was finished is said in one message; an original it deleted leaves

@@ -26,8 +26,11 @@ QString testoOre(int ore)
 // always show what the next run applies.
 void Form1::CorrOra_Click()
 {
-    if (CorrOra->isChecked())
+    // A correction is for a camera: the list shows them once it is wanted.
+    if (CorrOra->isChecked()) {
+        LeggiFotocamere();
         return;
+    }
     m_stato.CorrOre = 0;
     m_stato.CorrMin = 0;
     m_stato.CorrSec = 0;

@@ -317,6 +317,8 @@ bool Form1::eventFilter(QObject *oggetto, QEvent *evento)
         disegnaCorrOra();
         return true;
     }
+    if (oggetto == Fotocamere && evento->type() == QEvent::FocusIn)
+        LeggiFotocamere();
     if (oggetto == NomeBase && evento->type() == QEvent::KeyPress)
         return NomeBase_KeyPress(static_cast<QKeyEvent *>(evento));
     if ((oggetto == OptionData || oggetto == OptionNome) && evento->type() == QEvent::FocusIn
@@ -439,10 +441,11 @@ void Form1::collegaEventi()
     connect(OptionData, &QRadioButton::clicked, this, &Form1::OptionData_Click);
     connect(OptionNome, &QRadioButton::clicked, this, &Form1::OptionNome_Click);
     connect(NomeBase, &QLineEdit::textChanged, this, &Form1::NomeBase_Change);
-    // The window draws the correction's caption, takes Enter in the base name
-    // and leads Tab into the order options; see eventFilter().
+    // The window draws the correction's caption, takes Enter in the base name,
+    // leads Tab into the order options and reads the cameras once their list
+    // is entered; see eventFilter().
     for (QWidget *controllo :
-        std::initializer_list<QWidget *> { CorrOra, NomeBase, OptionData, OptionNome })
+        std::initializer_list<QWidget *> { CorrOra, NomeBase, OptionData, OptionNome, Fotocamere })
         controllo->installEventFilter(this);
     // Reported once the field has handled the focus change itself, so that
     // the selection set here is the one that stays. Switching to another

@@ -184,8 +184,10 @@ private:
     // show that of m_fotocameraMostrata, and hold it while it is shown.
     QHash<QString, CorrezioneFotocamera> m_correzioni;
     QString m_fotocameraMostrata;
-    // Each reading of the cameras counts on; a result for an older
-    // selection than the latest is dropped.
+    // The cameras are read once asked for, by a correction switched on or
+    // the list entered, and again after the selection changed. Each reading
+    // counts on; a result for an older selection than the latest is dropped.
+    bool m_fotocamereDaLeggere = true;
     int m_letturaFotocamere = 0;
     // Termina, or closing the window, during a run; the run's work reads it.
     std::atomic<bool> m_chiusuraRichiesta = false;

@@ -15,10 +15,13 @@ const QString Tutte = QStringLiteral("Tutte le fotocamere");
 
 } // namespace
 
-// The cameras of the selection are read aside, each time it changes: the
-// window goes on answering, and the list fills in once they are known.
+// The cameras of the selection are read aside, once asked for after it
+// changed: the window goes on answering, and the list fills in once they are
+// known. A large folder is not read for a run that corrects nothing.
 void Form1::LeggiFotocamere()
 {
+    if (!std::exchange(m_fotocamereDaLeggere, false))
+        return;
     const int lettura = ++m_letturaFotocamere;
     QStringList file;
     const QString sorgente = Cartella(SrcPath);

@@ -49,7 +49,6 @@ void Form1::EseguiTrasferimento()
     } catch (const platform::FileError &eccezione) {
         errore = eccezione.message();
     }
-    SeguiSelezione();
     SbloccaControlli(bloccati, fuoco);
     // A run that cannot be undone says so with its end, whatever it was.
     if (!m_avvisiFine.isEmpty())
@@ -231,8 +230,10 @@ void Form1::SeguiCorsa(const PianoTrasferimento &piano, const QString &destinazi
             (m_stato.Spostare ? QStringLiteral("Spostamento interrotto a «%1»: %2")
                               : QStringLiteral("Copia interrotta a «%1»: %2"))
                 .arg(platform::namePart(file), errore.message().section(QLatin1Char('\n'), 0, 0)));
+        SeguiSelezione();
         throw;
     }
+    SeguiSelezione();
     annuncia(QStringLiteral("%1 foto %2 in «%3»")
                  .arg(avanzamento.fatti)
                  .arg(m_stato.Spostare ? QStringLiteral("spostate") : QStringLiteral("copiate"),
