@@ -41,8 +41,10 @@ int cartelleDeiFile(const QStringList &file)
 QList<Fotocamera> fotocamereDi(const QStringList &file)
 {
     QMap<QString, Fotocamera> perNome;
-    for (const platform::PhotoMetadata &letti : platform::photoMetadata(file)) {
-        const QString modello = letti.model.trimmed();
+    // One file at a time: the list is read aside, maybe while a run goes on,
+    // and costs little memory and only one processor so.
+    for (const QString &percorso : file) {
+        const QString modello = platform::photoMetadata(percorso).model.trimmed();
         if (modello.isEmpty())
             continue;
         Fotocamera &fotocamera = perNome[modello.toCaseFolded()];

@@ -24,5 +24,5 @@ struct Fotocamera
 
 // The models the files name, by name, each once however its letters and
 // blanks vary as the plan's corrections match them; files that name none
-// are not counted. Reads each file's metadata, side by side.
+// are not counted. Reads each file's metadata, one after the other.
 QList<Fotocamera> fotocamereDi(const QStringList &file);
