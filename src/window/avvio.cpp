@@ -72,9 +72,13 @@ void Form1::SelezionaTutti()
 }
 
 // What SrcInfo says of the selection: how many files, and from how many
-// folders when the subfolders are in it.
+// folders when the subfolders are in it; and the cameras in it, once asked for.
 void Form1::MostraSelezione()
 {
+    // The cameras are read again when asked for.
+    m_fotocamereDaLeggere = true;
+    if (CorrOra->isChecked() || Fotocamere->hasFocus())
+        LeggiFotocamere();
     if (Cartella(SrcPath).isEmpty()) {
         SrcInfo->setText(QStringLiteral("Nessun file selezionato"));
         return;
@@ -84,10 +88,6 @@ void Form1::MostraSelezione()
             QStringLiteral("%1 file %2 selezionati").arg(m_stato.NumFile).arg(m_estensioneScelta));
         return;
     }
-    // The cameras are read again when asked for.
-    m_fotocamereDaLeggere = true;
-    if (CorrOra->isChecked() || Fotocamere->hasFocus())
-        LeggiFotocamere();
     const int cartelle = cartelleDeiFile(m_stato.ElencoFile.mid(1));
     SrcInfo->setText(SottoCartelle->isChecked() && cartelle > 1
             ? QStringLiteral("Tutti i file (%1 in %2 cartelle)").arg(m_stato.NumFile).arg(cartelle)
