@@ -750,10 +750,14 @@ void TestGiornale::correctedCaptureDates()
         QCOMPARE(test::entriesOf(m_destinazione->path()), QStringList());
         return;
     }
+    const QByteArray senzaDate = platform::hashWithoutDates(foto);
     eseguiPiano(
         corsa, [](int) {}, ferma, avanzamento);
 
     const QString copia = corsa.file.first().nuovoNome;
+    // The same photo whatever its dates, to the reader and to the journal.
+    QCOMPARE(platform::hashWithoutDates(copia), senzaDate);
+    QCOMPARE(hashDaiGiornali({ copia }).value(copia), senzaDate);
     const QByteArray corretta = test::contentOf(copia);
     QCOMPARE(corretta.size(), originale.size());
     int diversi = 0;

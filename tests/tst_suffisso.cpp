@@ -1,6 +1,7 @@
 #include "support.h"
 
 #include "engine/piano.h"
+#include "engine/selezione.h"
 #include "platform/filenames.h"
 
 #include <QDir>
@@ -21,6 +22,8 @@ private Q_SLOTS:
     void planOrder();
     void shots_data();
     void shots();
+    void selection_data();
+    void selection();
 };
 
 namespace {
@@ -321,6 +324,52 @@ void TestSuffisso::shots()
             + (file.nuovoNome.isEmpty() ? QStringLiteral("-")
                                         : platform::namePart(file.nuovoNome)));
     QCOMPARE(plan, expected);
+}
+
+void TestSuffisso::selection_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<bool>("subfolders");
+    QTest::addColumn<QStringList>("selected");
+    QTest::addColumn<QStringList>("cameras");
+
+    QTest::newRow("the folder's own files")
+        << QStringList { "a.jpg|||Canon EOS R6", "100CANON/b.jpg|||Canon EOS R6" } << false
+        << QStringList { "a.jpg" } << QStringList { "Canon EOS R6: 1" };
+    // A model is one however its letters and blanks vary, as corrections match it.
+    QTest::newRow("a card's folders, hidden ones left out")
+        << QStringList { "DCIM/100CANON/a.jpg|||Canon EOS R6",
+               "DCIM/101CANON/b.jpg|||canon eos r6 ", "DCIM/100NIKON/c.jpg|||NIKON Z 6",
+               "DCIM/100NIKON/c.mov", ".Trash/d.jpg", "DCIM/.thumbnails/e.jpg" }
+        << true
+        << QStringList { "DCIM/100CANON/a.jpg", "DCIM/100NIKON/c.jpg", "DCIM/100NIKON/c.mov",
+               "DCIM/101CANON/b.jpg" }
+        << QStringList { "Canon EOS R6: 2", "NIKON Z 6: 1" };
+}
+
+// The files a folder gives a run, in the window and the terminal alike, and
+// the cameras they name.
+void TestSuffisso::selection()
+{
+    QFETCH(QStringList, files);
+    QFETCH(bool, subfolders);
+    QFETCH(QStringList, selected);
+    QFETCH(QStringList, cameras);
+    QTemporaryDir root;
+    writeChosen(root.path(), files);
+    // A link to a folder may lead back up the tree, or off the card.
+    QVERIFY(QFile::link(root.path(), root.filePath(QStringLiteral("indietro"))));
+
+    QStringList found = fileDellaCartella(root.path(), subfolders);
+    found.sort();
+    QCOMPARE(found, selected);
+    QStringList paths;
+    for (const QString &name : std::as_const(found))
+        paths.append(root.path() + u'/' + name);
+    QStringList seen;
+    for (const Fotocamera &camera : fotocamereDi(paths))
+        seen.append(camera.modello + QStringLiteral(": ") + QString::number(camera.foto));
+    QCOMPARE(seen, cameras);
 }
 
 COPIA_TEST_MAIN(TestSuffisso)
