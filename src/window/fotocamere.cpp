@@ -6,8 +6,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFutureWatcher>
-#include <QLineEdit>
 #include <QtConcurrent>
+
+#include <algorithm>
+#include <utility>
 
 namespace {
 
