@@ -94,8 +94,11 @@ void rimettiOriginale(const Voce &voce)
 {
     const VoceGiornale &intento = voce.intento;
     const QStringList percorsi { intento.nuovoNome, intento.origine };
+    // The copy's dates were shifted as its time was, unless it holds the
+    // original's very bytes: dates a correction could not reach stayed.
+    const bool dateSpostate = !intento.hashCopia.isEmpty() && intento.hashCopia != intento.hash;
     platform::PendingCopy copia = platform::writeCopy(intento.nuovoNome, intento.origine, nullptr,
-        -intento.oraOriginale.secsTo(intento.oraNuova));
+        dateSpostate ? -intento.oraOriginale.secsTo(intento.oraNuova) : 0);
     if (copia.hashHex() != intento.hash)
         throw platform::FileError(platform::FileError::Operation::Verify, percorsi, 0);
     platform::verifyCopy(copia, false);

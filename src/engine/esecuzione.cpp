@@ -197,7 +197,7 @@ void esegui(const PianoTrasferimento &piano, const std::function<void(int)> &ava
         }
         // A photo whose dates cannot be rewritten where they lie is copied as
         // it is, and the end of the run says so.
-        if (file.correzione != 0 && !copia->datesFound() && file.scattoDallaFoto)
+        if (file.correzione != 0 && !copia->datesCorrected() && file.scattoDallaFoto)
             avanzamento.dateNonCorrette.append(file.origine);
         if (inCorso.size() == 2)
             attendiPrimo();

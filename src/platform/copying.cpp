@@ -149,15 +149,16 @@ struct ContentHashes
     XXH128_hash_t read;
     XXH128_hash_t written;
     XXH128_hash_t withoutDates;
-    bool datesFound = false;
+    bool datesCorrected = false;
 };
 
 // The bytes are hashed in the very buffer they are written from: hashing
 // costs far less than the medium's own speed, and the hash is of the bytes
 // written. A source that gives other than its size of bytes (a read that
 // ended early, a file still growing) fails the copy.
-// The capture dates a correction shifts are found in those very bytes, in
-// the head read first: for a move, the source's second read then vouches for
+// The capture dates a correction shifts are shifted in those very bytes:
+// where they were found in bytes read aside, the copy's read must give the
+// same bytes there; for a move, the source's second read then vouches for
 // the dates as for every other byte.
 ContentHashes copyContent(int in, off_t size, int out, const QStringList &paths,
     const std::atomic<bool> *cancel, ReadBackAlongside *readBack, qint64 shift)
@@ -167,52 +168,47 @@ ContentHashes copyContent(int in, off_t size, int out, const QStringList &paths,
         fail(Operation::Copy, paths, error);
     if (head.endedEarly)
         fail(Operation::ShortRead, paths, 0);
-    const std::optional<QList<DateField>> &fields = head.dates;
+    const std::optional<CaptureDates> &dates = head.dates;
+    const QList<DateField> fields = dates ? dates->fields : QList<DateField>();
+    const std::optional<QList<QByteArray>> shifted =
+        dates && shift != 0 ? shiftedDates(fields, shift) : std::nullopt;
+    const QList<QByteArray> blanks = blankedDates(fields);
     const Hasher hasher = newHasher();
-    const Hasher blanked = fields && !fields->isEmpty() ? newHasher() : Hasher();
-    const Hasher shifted = blanked && shift != 0 ? newHasher() : Hasher();
-    off_t written = 0;
-    const auto put = [&](const char *data, size_t count) {
+    const Hasher blanked = fields.isEmpty() ? Hasher() : newHasher();
+    const Hasher shiftedHasher = shifted ? newHasher() : Hasher();
+    // Each piece, hashed as read, is shifted, hashed and written, then
+    // blanked where it lies, and hashed once more.
+    off_t offset = 0;
+    const auto onPiece = [&](char *data, size_t count) {
         if (cancel && *cancel)
             fail(Operation::Copy, paths, ECANCELED);
+        if (dates && !agreesWithReadAside(QByteArrayView(data, qsizetype(count)), offset, *dates))
+            fail(Operation::UnsteadyRead, paths, 0);
+        if (shiftedHasher) {
+            putDates(data, qint64(count), offset, fields, *shifted);
+            XXH3_128bits_update(shiftedHasher.get(), data, count);
+        }
         writeAll(out, data, count, paths);
-        written += off_t(count);
+        if (blanked) {
+            putDates(data, qint64(count), offset, fields, blanks);
+            XXH3_128bits_update(blanked.get(), data, count);
+        }
+        offset += off_t(count);
         if (readBack)
-            readBack->writtenUpTo(written);
+            readBack->writtenUpTo(offset);
     };
-    // The head is hashed as read, shifted, hashed and written, then blanked
-    // where it lies, and hashed once more.
-    QByteArray &bytes = head.bytes;
-    XXH3_128bits_update(hasher.get(), bytes.constData(), size_t(bytes.size()));
-    if (shifted) {
-        shiftDates(bytes, *fields, shift);
-        XXH3_128bits_update(shifted.get(), bytes.constData(), size_t(bytes.size()));
-    }
-    put(bytes.constData(), size_t(bytes.size()));
-    if (blanked) {
-        blankDates(bytes, *fields);
-        XXH3_128bits_update(blanked.get(), bytes.constData(), size_t(bytes.size()));
-    }
+    XXH3_128bits_update(hasher.get(), head.bytes.constData(), size_t(head.bytes.size()));
+    onPiece(head.bytes.data(), size_t(head.bytes.size()));
     off_t read = 0;
-    const int error = hashPieces(
-        in, hasher.get(),
-        [&](char *data, size_t count) {
-            for (const Hasher *other : { &blanked, &shifted }) {
-                if (*other)
-                    XXH3_128bits_update(other->get(), data, count);
-            }
-            put(data, count);
-        },
-        &read, off_t(bytes.size()));
-    if (error != 0)
+    if (const int error = hashPieces(in, hasher.get(), onPiece, &read, offset))
         fail(Operation::Copy, paths, error);
     if (read != size)
         fail(Operation::ShortRead, paths, 0);
     ContentHashes hashes;
     hashes.read = XXH3_128bits_digest(hasher.get());
-    hashes.written = shifted ? XXH3_128bits_digest(shifted.get()) : hashes.read;
+    hashes.written = shiftedHasher ? XXH3_128bits_digest(shiftedHasher.get()) : hashes.read;
     hashes.withoutDates = blanked ? XXH3_128bits_digest(blanked.get()) : hashes.read;
-    hashes.datesFound = fields.has_value();
+    hashes.datesCorrected = shift == 0 || shifted;
     return hashes;
 }
 
@@ -254,9 +250,9 @@ QByteArray PendingCopy::hashWithoutDatesHex() const
     return hexOf(d->hashes.withoutDates);
 }
 
-bool PendingCopy::datesFound() const
+bool PendingCopy::datesCorrected() const
 {
-    return d->hashes.datesFound;
+    return d->hashes.datesCorrected;
 }
 
 qint64 PendingCopy::size() const

@@ -64,6 +64,13 @@ QString FileError::message() const
                               "la copia in «%2» è stata tolta.")
                    .arg(first, second);
         break;
+    case Operation::UnsteadyRead:
+        what =
+            QStringLiteral("Due letture di «%1» hanno dato byte diversi: il supporto d'origine o "
+                           "il lettore potrebbe essere difettoso. L'originale non è stato "
+                           "toccato; la copia in «%2» è stata tolta.")
+                .arg(first, second);
+        break;
     case Operation::Reread:
         what = QStringLiteral("La foto «%1» non è stata spostata in «%2»: riletta dal supporto, "
                               "non coincide con quanto era stato copiato. La scheda o il lettore "

@@ -25,6 +25,9 @@ public:
         Verify,
         // A source that gave another count of bytes than its size; the copy was removed.
         ShortRead,
+        // A source that gave other bytes on a second read of its capture
+        // dates than on the first; the copy was removed.
+        UnsteadyRead,
         // A moved source that read again other bytes than were copied; the copy was removed.
         Reread,
         SetAttributes,

@@ -142,13 +142,26 @@ QByteArray hashWithoutDates(const QString &path)
     if (!fd.isValid() || ::fstat(fd.get(), &status) != 0
         || readHead(fd.get(), status.st_size, head) != 0 || head.endedEarly)
         return {};
-    if (head.dates)
-        blankDates(head.bytes, *head.dates);
+    const QList<DateField> fields = head.dates ? head.dates->fields : QList<DateField>();
+    const QList<QByteArray> blanks = blankedDates(fields);
     const Hasher hasher = newHasher();
-    XXH3_128bits_update(hasher.get(), head.bytes.constData(), size_t(head.bytes.size()));
-    off_t read = 0;
-    if (hashPieces(fd.get(), hasher.get(), {}, &read, off_t(head.bytes.size())) != 0
-        || read != status.st_size)
+    bool steady = true;
+    const auto blank = [&](char *data, size_t count, qint64 offset) {
+        steady = steady
+            && (!head.dates
+                || agreesWithReadAside(
+                    QByteArrayView(data, qsizetype(count)), offset, *head.dates));
+        putDates(data, qint64(count), offset, fields, blanks);
+        XXH3_128bits_update(hasher.get(), data, count);
+    };
+    blank(head.bytes.data(), size_t(head.bytes.size()), 0);
+    off_t read = off_t(head.bytes.size());
+    const auto next = [&](char *data, size_t count) {
+        blank(data, count, read);
+        read += off_t(count);
+    };
+    if (hashPieces(fd.get(), nullptr, next, nullptr, read) != 0 || read != status.st_size
+        || !steady)
         return {};
     return hexOf(XXH3_128bits_digest(hasher.get()));
 }

@@ -38,9 +38,8 @@ inline Hasher newHasher()
 }
 
 // Reads the file from offset to its end, or to until, through one buffer,
-// hashing each piece and then handing it on, to change if need be; returns
-// 0, or the error of a read that failed. Counts the bytes read into size,
-// when given.
+// hashing each piece, where a hasher is given, and then handing it on, to change if need be;
+// returns 0, or the error of a read that failed. Counts the bytes read into size, when given.
 inline int hashPieces(int fd, XXH3_state_t *hasher,
     const std::function<void(char *, size_t)> &onPiece = {}, off_t *size = nullptr,
     off_t offset = 0, off_t until = std::numeric_limits<off_t>::max())
@@ -59,27 +58,45 @@ inline int hashPieces(int fd, XXH3_state_t *hasher,
                 continue;
             return errno;
         }
-        XXH3_128bits_update(hasher, buffer.get(), size_t(got));
+        if (hasher)
+            XXH3_128bits_update(hasher, buffer.get(), size_t(got));
         if (onPiece)
             onPiece(buffer.get(), size_t(got));
         offset += got;
     }
 }
 
-// A file's head, where its capture dates lie, and those dates.
+// A file's head, where the capture dates of most photos lie, and those
+// dates, wherever they lie.
 struct Head
 {
     QByteArray bytes;
-    std::optional<QList<DateField>> dates;
+    std::optional<CaptureDates> dates;
     // A read gave fewer bytes than the file's size asked.
     bool endedEarly = false;
 };
 
-// Reads the file's head and finds its capture dates there: first in the
-// bytes most photos keep them in, then, for a photo whose dates lie further,
-// up to HeadBytes. Returns 0, or the error of a read that failed.
+// Reads count bytes at offset, all of them or nothing.
+inline std::optional<QByteArray> readAt(int fd, qint64 offset, qint64 count)
+{
+    QByteArray bytes(count, Qt::Uninitialized);
+    for (qint64 got = 0; got < count;) {
+        const ssize_t piece = ::pread(fd, bytes.data() + got, size_t(count - got), offset + got);
+        if (piece < 0 && errno == EINTR)
+            continue;
+        if (piece <= 0)
+            return std::nullopt;
+        got += piece;
+    }
+    return bytes;
+}
+
+// Reads the file's head and finds its capture dates: first in the bytes
+// most photos keep them in, then, for a photo whose dates lie further, up to
+// HeadBytes. Returns 0, or the error of a read that failed.
 inline int readHead(int fd, qint64 size, Head &head)
 {
+    const ReadAt pieceAt = [fd](qint64 offset, qint64 count) { return readAt(fd, offset, count); };
     for (const qint64 limit : { FirstHeadBytes, HeadBytes }) {
         qsizetype got = head.bytes.size();
         head.bytes.resize(std::min(size, limit));
@@ -95,7 +112,7 @@ inline int readHead(int fd, qint64 size, Head &head)
             }
             got += piece;
         }
-        head.dates = captureDateFields(head.bytes, size <= limit);
+        head.dates = captureDates(head.bytes, size, pieceAt);
         if (head.dates || size <= limit || !mayHoldDates(head.bytes))
             return 0;
     }

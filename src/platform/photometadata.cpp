@@ -1,7 +1,10 @@
 #include "platform/photometadata.h"
 
+#include "platform/datefields.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
+#include "platform/hashing.h"
+#include "platform/posix.h"
 
 #include <QDateTime>
 #include <QRegularExpression>
@@ -17,6 +20,8 @@ namespace platform {
 
 namespace {
 
+constexpr const char *PictureBrands[] = { "heic", "heix", "mif1", "msf1", "avif", "crx " };
+
 // Exiv2 speaks on standard error of every damaged file, and its XMP toolkit
 // must be set up once before threads use it.
 void prepareExiv2()
@@ -25,6 +30,9 @@ void prepareExiv2()
     std::call_once(once, [] {
         Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
         Exiv2::XmpParser::initialize();
+        // HEIC, AVIF and CR3 keep their EXIF in boxes, which exiv2 reads
+        // only when asked to.
+        Exiv2::enableBMFF(true);
     });
 }
 
@@ -34,28 +42,79 @@ QString textOf(const Exiv2::ExifData &exif, const char *key)
     return datum == exif.end() ? QString() : QString::fromStdString(datum->toString()).trimmed();
 }
 
+// Nanoseconds since 1970 of so many seconds and nanoseconds; nothing past
+// what they can count, about the years 1678 to 2261.
+std::optional<qint64> nanosecondsOf(qint64 seconds, qint64 nanoseconds = 0)
+{
+    qint64 moment = 0;
+    if (__builtin_mul_overflow(seconds, 1'000'000'000LL, &moment)
+        || __builtin_add_overflow(moment, nanoseconds, &moment))
+        return std::nullopt;
+    return moment;
+}
+
+// The moment a clock face without a time zone shows in local time. An hour
+// that the local clock skips in spring is read as a clock not yet moved
+// on would show it, an hour it shows twice in autumn as the first.
+qint64 localMoment(qint64 face)
+{
+    const auto offsetAt = [](qint64 moment) {
+        return qint64(QDateTime::fromSecsSinceEpoch(moment).offsetFromUtc());
+    };
+    const qint64 before = offsetAt(face - 86400);
+    const qint64 after = offsetAt(face + 86400);
+    for (const qint64 offset : { std::max(before, after), std::min(before, after) }) {
+        if (offsetAt(face - offset) == offset)
+            return face - offset;
+    }
+    return face - std::min(before, after);
+}
+
 // "2026:08:10 11:03:00" with "12" (hundredths) and "+02:00", as EXIF keeps them.
 std::optional<qint64> momentOf(
     const QString &clock, const QString &subSeconds, const QString &offset)
 {
-    const QDateTime face = QDateTime::fromString(clock, QStringLiteral("yyyy:MM:dd HH:mm:ss"));
-    if (!face.isValid())
+    const QDate date = QDate::fromString(clock.left(10), QStringLiteral("yyyy:MM:dd"));
+    const QTime time = QTime::fromString(clock.mid(10).trimmed(), QStringLiteral("HH:mm:ss"));
+    if (!date.isValid() || !time.isValid() || clock.size() != 19)
         return std::nullopt;
-    QDateTime moment(face.date(), face.time());
+    const qint64 face = QDateTime(date, time, QTimeZone::utc()).toSecsSinceEpoch();
+    qint64 moment = localMoment(face);
     static const QRegularExpression offsetForm(QStringLiteral("^([+-])(\\d\\d):(\\d\\d)$"));
     if (const QRegularExpressionMatch parts = offsetForm.match(offset); parts.hasMatch()) {
         const int seconds = parts.captured(2).toInt() * 3600 + parts.captured(3).toInt() * 60;
-        moment = QDateTime(face.date(), face.time(),
-            QTimeZone(parts.captured(1) == QLatin1String("-") ? -seconds : seconds));
+        moment = face - (parts.captured(1) == QLatin1String("-") ? -seconds : seconds);
     }
-    if (!moment.isValid())
-        return std::nullopt;
     qint64 nanoseconds = 0;
     const QString digits = subSeconds.left(9);
     if (!digits.isEmpty()
         && std::all_of(digits.begin(), digits.end(), [](QChar c) { return c.isDigit(); }))
         nanoseconds = digits.leftJustified(9, QLatin1Char('0')).toLongLong();
-    return moment.toSecsSinceEpoch() * 1'000'000'000LL + nanoseconds;
+    return nanosecondsOf(moment, nanoseconds);
+}
+
+// Whether a file of boxes holds a picture, whose EXIF exiv2 reads: a HEIC,
+// an AVIF, a CR3; else it is a movie.
+bool isPictureOfBoxes(QByteArrayView start)
+{
+    if (start.size() < 16 || start.sliced(4, 4) != "ftyp")
+        return false;
+    const QByteArrayView brands = start.sliced(8, std::min<qsizetype>(start.size() - 8, 64));
+    return std::any_of(std::begin(PictureBrands), std::end(PictureBrands),
+        [&](const char *brand) { return brands.contains(brand); });
+}
+
+// A movie's moment, its header's creation time, in UTC as the format has it.
+std::optional<qint64> movieMoment(const QString &path, const QByteArray &start)
+{
+    const Descriptor fd = openToRead(path);
+    struct stat status;
+    if (!fd.isValid() || ::fstat(fd.get(), &status) != 0)
+        return std::nullopt;
+    const std::optional<CaptureDates> dates = captureDates(start, status.st_size,
+        [&fd](qint64 offset, qint64 count) { return readAt(fd.get(), offset, count); });
+    const std::optional<qint64> created = dates ? movieCreated(*dates) : std::nullopt;
+    return created ? nanosecondsOf(*created) : std::nullopt;
 }
 
 } // namespace
@@ -68,6 +127,10 @@ PhotoMetadata photoMetadata(const QString &path)
     // in memory tell as much of a file that is no photo at all, far sooner.
     const QByteArray start = fileStart(path, 4096);
     try {
+        if (isBoxFile(start) && !isPictureOfBoxes(start)) {
+            metadata.captureTime = movieMoment(path, start);
+            return metadata;
+        }
         if (start.isEmpty()
             || Exiv2::ImageFactory::getType(
                    reinterpret_cast<const Exiv2::byte *>(start.constData()), start.size())
