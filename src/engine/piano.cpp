@@ -11,6 +11,7 @@
 #include "platform/photometadata.h"
 #include "platform/publishing.h"
 
+#include <QHash>
 #include <QSet>
 
 #include <algorithm>
@@ -29,12 +30,6 @@ qint64 correzioneDi(const QList<Correzione> &correzioni, const QString &modello)
             return correzione.secondi;
     }
     return perOgniAltra;
-}
-
-// When a file whose time is known was taken, by its camera's corrected clock.
-qint64 scattoCorretto(const FileDelPiano &file)
-{
-    return *file.scatto + file.correzione * 1'000'000'000;
 }
 
 // The metadata of each file that is its shot's photo, at its position, read
@@ -61,6 +56,29 @@ QList<platform::PhotoMetadata> metadatiDelleFoto(
     return metadati;
 }
 
+// A file that names no camera, as most movies and their thumbnails, takes
+// the model of the files of its folder where they all name one: a camera's
+// correction reaches its movies too.
+void modelliDelleCartelle(QList<FileDelPiano> &file)
+{
+    QHash<QString, QString> modelloDi;
+    const QString diversi = QStringLiteral("\n");
+    for (const FileDelPiano &uno : std::as_const(file)) {
+        if (uno.modello.isEmpty())
+            continue;
+        QString &modello = modelloDi[platform::folderPart(uno.origine)];
+        if (modello.isEmpty())
+            modello = uno.modello;
+        else if (modello.compare(uno.modello, Qt::CaseInsensitive) != 0)
+            modello = diversi;
+    }
+    for (FileDelPiano &uno : file) {
+        const QString modello = modelloDi.value(platform::folderPart(uno.origine));
+        if (uno.modello.isEmpty() && modello != diversi)
+            uno.modello = modello;
+    }
+}
+
 // Each file of the selection as the plan takes it: its size and time from
 // one look at it; when it was taken, by which camera and so its correction,
 // as its photo says.
@@ -84,11 +102,42 @@ QList<FileDelPiano> leggiFile(const Richiesta &richiesta, const Scatti &gruppi)
                 uno.scatto = suaFoto.captureTime;
                 uno.scattoDallaFoto = true;
             }
-            uno.modello = suaFoto.model;
-            uno.correzione = correzioneDi(richiesta.correzioni, uno.modello);
+            uno.modello = suaFoto.model.trimmed();
         }
     }
+    modelliDelleCartelle(file);
+    for (FileDelPiano &uno : file)
+        uno.correzione = correzioneDi(richiesta.correzioni, uno.modello);
     return file;
+}
+
+// Why a correction for a camera model is refused: no file of the run names
+// it, as a model mistyped; the models the files name are said, to choose from.
+QString motivoModelliAssenti(const QList<Correzione> &correzioni, const QList<FileDelPiano> &file)
+{
+    QStringList trovati;
+    for (const FileDelPiano &uno : file) {
+        if (!uno.modello.isEmpty() && !trovati.contains(uno.modello, Qt::CaseInsensitive))
+            trovati.append(uno.modello);
+    }
+    for (const Correzione &correzione : correzioni) {
+        const QString modello = correzione.modello.trimmed();
+        if (modello.isEmpty() || trovati.contains(modello, Qt::CaseInsensitive))
+            continue;
+        if (trovati.isEmpty())
+            return QStringLiteral("La correzione per «%1» non vale per nessun file: nessuno dei "
+                                  "file scelti dice con quale fotocamera è stato scattato.")
+                .arg(modello);
+        trovati.sort(Qt::CaseInsensitive);
+        const QString ultimo = trovati.takeLast();
+        return QStringLiteral("La correzione per «%1» non vale per nessun file: %2 «%3».")
+            .arg(modello,
+                trovati.isEmpty() ? QStringLiteral("i file scelti sono della fotocamera")
+                                  : QStringLiteral("i file scelti sono delle fotocamere «%1» e")
+                                        .arg(trovati.join(QStringLiteral("», «"))),
+                ultimo);
+    }
+    return {};
 }
 
 // The files in the order asked, shot by shot, each shot in its place by its
@@ -107,8 +156,9 @@ void ordina(const Richiesta &richiesta, PianoTrasferimento &piano)
             const qsizetype i = scatto.file.at(j);
             if (scatto.foto.at(j) != i)
                 continue;
-            if (file.at(i).scatto && (!primo || scattoCorretto(file.at(i)) < *primo))
-                primo = scattoCorretto(file.at(i));
+            const std::optional<qint64> scatto = file.at(i).scattoCorretto();
+            if (scatto && (!primo || *scatto < *primo))
+                primo = scatto;
             if (prima.isEmpty() || file.at(i).origine < prima)
                 prima = file.at(i).origine;
         }
@@ -172,6 +222,14 @@ QString numeraPiano(PianoTrasferimento &piano, const Richiesta &richiesta)
 
 } // namespace
 
+std::optional<qint64> FileDelPiano::scattoCorretto() const
+{
+    qint64 corretto = 0;
+    if (!scatto || __builtin_add_overflow(*scatto, correzione * 1'000'000'000, &corretto))
+        return scatto;
+    return corretto;
+}
+
 qsizetype PianoTrasferimento::doppioni() const
 {
     const auto doppione = [](const FileDelPiano &uno) { return uno.doppione; };
@@ -191,12 +249,16 @@ QString preparaPiano(const Richiesta &richiesta, PianoTrasferimento &piano)
 {
     if (const QString motivo = motivoNomeBase(richiesta.nomeBase); !motivo.isEmpty())
         return motivo;
-    // What a killed run left goes first, so that its empty reservations count
-    // for nothing in the running number.
-    if (!richiesta.prova)
-        platform::prepareDestination(richiesta.destinazione);
     piano = {};
     ordina(richiesta, piano);
+    if (const QString motivo =
+            motivoModelliAssenti(richiesta.correzioni, piano.file + piano.restano);
+        !motivo.isEmpty())
+        return motivo;
+    // What a killed run left goes before the running number is read, so
+    // that its empty reservations count for nothing.
+    if (!richiesta.prova)
+        platform::prepareDestination(richiesta.destinazione);
     if (piano.file.isEmpty() && !piano.restano.isEmpty())
         return richiesta.spostare
             ? QStringLiteral("Tra i file scelti ci sono solo file .xmp, senza la loro foto: "

@@ -61,10 +61,13 @@ struct FileDelPiano
     // read. A sidecar takes its photo's.
     std::optional<qint64> scatto;
     bool scattoDallaFoto = false;
-    // The camera model its photo names; empty where it names none.
+    // The camera model its photo names, else the one the files of its folder
+    // all name; empty where there is none.
     QString modello;
     // Its clock correction in seconds.
     qint64 correzione = 0;
+    // When it was taken, by its camera's corrected clock.
+    std::optional<qint64> scattoCorretto() const;
     // Whether the destination already holds its shot, byte for byte, where
     // that was looked for.
     bool doppione = false;

@@ -60,6 +60,9 @@ QJsonArray fileInJson(const PianoTrasferimento &piano, const NomiDati &nomi, int
             voce.insert(QStringLiteral("scatto"), scattoInJson(file.scatto));
             voce.insert(QStringLiteral("fonte"),
                 file.scattoDallaFoto ? QStringLiteral("exif") : QStringLiteral("file"));
+            voce.insert(QStringLiteral("corretto"), scattoInJson(file.scattoCorretto()));
+            voce.insert(QStringLiteral("modello"),
+                file.modello.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(file.modello));
         } else {
             voce.insert(QStringLiteral("nuovo"), QJsonValue::Null);
             if (file.doppione)

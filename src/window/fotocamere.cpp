@@ -88,7 +88,10 @@ QList<Correzione> Form1::CorrezioniDellaFinestra() const
     QList<Correzione> correzioni;
     for (auto voce = tutte.cbegin(); voce != tutte.cend(); ++voce) {
         const qint64 span = spanCorrezione(voce->ore, voce->minuti, voce->secondi);
-        if (voce->attiva && span != 0)
+        // Only for the cameras of this selection: one kept from another
+        // would be refused, as no file names it.
+        if (voce->attiva && span != 0
+            && (voce.key().isEmpty() || Fotocamere->findData(voce.key()) >= 0))
             correzioni.append({ voce.key(), span });
     }
     // The same order each time, as the account lists them.
