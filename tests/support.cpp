@@ -100,6 +100,74 @@ QString writePhoto(const QString &folder, const QString &name, const QMap<QStrin
     return path;
 }
 
+QByteArray exifStructure(const QMap<QString, QString> &tags, const QByteArray &xmp)
+{
+    Exiv2::ExifData exif;
+    for (auto tag = tags.begin(); tag != tags.end(); ++tag)
+        exif[tag.key().toStdString()] = tag.value().toStdString();
+    if (!xmp.isEmpty()) {
+        Exiv2::DataValue packet(Exiv2::unsignedByte);
+        packet.read(reinterpret_cast<const Exiv2::byte *>(xmp.constData()), long(xmp.size()));
+        exif.add(Exiv2::ExifKey("Exif.Image.XMLPacket"), &packet);
+    }
+    Exiv2::Blob blob;
+    Exiv2::ExifParser::encode(blob, Exiv2::littleEndian, exif);
+    return QByteArray(reinterpret_cast<const char *>(blob.data()), qsizetype(blob.size()));
+}
+
+namespace {
+
+QByteArray bigEndian(quint64 value, int size)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = size - 1; i >= 0; --i, value >>= 8)
+        bytes[i] = char(value & 0xFF);
+    return bytes;
+}
+
+QByteArray box(const char *type, const QByteArray &body)
+{
+    return bigEndian(quint64(body.size()) + 8, 4) + type + body;
+}
+
+} // namespace
+
+QByteArray movie(const QDateTime &made, bool longTimes, qsizetype pictures)
+{
+    const int size = longTimes ? 8 : 4;
+    const QByteArray times =
+        bigEndian(quint64(made.toSecsSinceEpoch() + 2082844800), size).repeated(2);
+    const QByteArray version = QByteArray(1, char(longTimes)) + QByteArray(3, '\0');
+    const QByteArray scale = bigEndian(1000, 4);
+    const QByteArray header = box("mvhd", version + times + scale + QByteArray(size + 80, '\0'));
+    const QByteArray track = box("tkhd", version + times + QByteArray(size + 64, '\0'));
+    const QByteArray media = box("mdhd", version + times + scale + QByteArray(size + 4, '\0'));
+    return box("ftyp", QByteArray("isom\0\0\2\0isomiso2mp41", 20))
+        + box("mdat", QByteArray(pictures, 'v'))
+        + box("moov", header + box("trak", track + box("mdia", media)));
+}
+
+QByteArray heic(const QByteArray &exif)
+{
+    const QByteArray item = bigEndian(6, 4) + QByteArray("Exif\0\0", 6) + exif;
+    const QByteArray type = box("ftyp", QByteArray("heic\0\0\0\0mif1heic", 16));
+    const QByteArray fullBox(4, '\0');
+    const QByteArray handler =
+        box("hdlr", fullBox + QByteArray(4, '\0') + "pict" + QByteArray(13, '\0'));
+    const QByteArray infos = box(
+        "iinf", fullBox + bigEndian(1, 2) + box("infe", QByteArray("\2\0\0\0\0\1\0\0Exif\0", 13)));
+    const auto places = [&](quint64 offset) {
+        return box("iloc",
+            fullBox + QByteArray("\x44\0", 2) + bigEndian(1, 2) + bigEndian(1, 2) + bigEndian(0, 2)
+                + bigEndian(1, 2) + bigEndian(offset, 4) + bigEndian(quint64(item.size()), 4));
+    };
+    const QByteArray primary = box("pitm", fullBox + bigEndian(1, 2));
+    const qsizetype metaSize = box("meta", fullBox + handler + primary + infos + places(0)).size();
+    const QByteArray meta = box(
+        "meta", fullBox + handler + primary + infos + places(quint64(type.size() + metaSize + 8)));
+    return type + meta + box("mdat", item);
+}
+
 QByteArray contentOf(const QString &path)
 {
     QFile file(path);

@@ -37,6 +37,15 @@ QString writeFile(const QString &folder, const QString &name, const QByteArray &
 // ("Exif.Photo.DateTimeOriginal"), and, when valid, modification time.
 QString writePhoto(const QString &folder, const QString &name,
     const QMap<QString, QString> &tags = {}, const QDateTime &time = {});
+// The TIFF structure of a photo's EXIF with the given tags, and with XMP in
+// its main directory where given, as a TIFF file or a HEIC holds it.
+QByteArray exifStructure(const QMap<QString, QString> &tags, const QByteArray &xmp = {});
+// A small MP4 movie made at the given moment, with its movie, track and
+// media headers after its pictures, in the 8-byte form of their times where
+// asked.
+QByteArray movie(const QDateTime &made, bool longTimes = false, qsizetype pictures = 1000);
+// A HEIC with no picture but its EXIF block, which exifStructure gives.
+QByteArray heic(const QByteArray &exif);
 QByteArray contentOf(const QString &path);
 // Copies a file the way a run does: written, read back, then published.
 void copyFile(const QString &source, const QString &target);

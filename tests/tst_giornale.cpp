@@ -21,6 +21,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
+#include <QTimeZone>
 
 #include <exiv2/exiv2.hpp>
 
@@ -680,15 +681,76 @@ void TestGiornale::correctedCaptureDates_data()
     // Of the card the photo is read from, where it comes from one; "@date" is
     // at its first date.
     QTest::addColumn<QString>("faults");
+    // Another file than the JPEG, and its copy corrected by an hour back.
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QByteArray>("expected");
 
-    QTest::newRow("copy") << false << "IMG_1.JPG" << 4 << false << "";
-    QTest::newRow("move, on one file system too") << true << "IMG_1.JPG" << 4 << false << "";
-    QTest::newRow("move of a photo whose dates stay") << true << "IMG_1.PNG" << 0 << false << "";
-    QTest::newRow("move with its sidecar") << true << "IMG_1.JPG" << 4 << true << "";
+    QTest::newRow("copy") << false << "IMG_1.JPG" << 4 << false << "" << QByteArray()
+                          << QByteArray();
+    QTest::newRow("move, on one file system too")
+        << true << "IMG_1.JPG" << 4 << false << "" << QByteArray() << QByteArray();
+    QTest::newRow("move of a photo whose dates stay")
+        << true << "IMG_1.PNG" << 0 << false << "" << QByteArray() << QByteArray();
+    QTest::newRow("move with its sidecar")
+        << true << "IMG_1.JPG" << 4 << true << "" << QByteArray() << QByteArray();
     QTest::newRow("move off a reader that flips a date's byte once")
-        << true << "IMG_1.JPG" << 0 << false << "flaky=IMG_1@date";
+        << true << "IMG_1.JPG" << 0 << false << "flaky=IMG_1@date" << QByteArray() << QByteArray();
     QTest::newRow("move off a reader that ends early")
-        << true << "IMG_1.JPG" << 0 << false << "short=IMG_1";
+        << true << "IMG_1.JPG" << 0 << false << "short=IMG_1" << QByteArray() << QByteArray();
+
+    const QDateTime made(QDate(2026, 8, 10), QTime(9, 3), QTimeZone::utc());
+    QTest::newRow("a movie moved, its headers after its pictures")
+        << true << "MVI_1.MP4" << 0 << false << "" << test::movie(made, false, 300 << 10)
+        << test::movie(made.addSecs(-3600), false, 300 << 10);
+    QTest::newRow("a movie's 8-byte times")
+        << false << "MVI_1.MOV" << 0 << false << "" << test::movie(made, true)
+        << test::movie(made.addSecs(-3600), true);
+    QTest::newRow("a movie copied off a reader that flips a header's byte once")
+        << false << "MVI_1.MP4" << 0 << false << "flaky=MVI_1@date"
+        << test::movie(made, false, 300 << 10) << QByteArray();
+
+    const auto exif = [](const char *face, const QByteArray &xmp = {}) {
+        const QString date = QLatin1String(face);
+        return test::exifStructure(
+            { { "Exif.Photo.DateTimeOriginal", date }, { "Exif.Photo.DateTimeDigitized", date },
+                { "Exif.Image.DateTime", date } },
+            xmp);
+    };
+    QTest::newRow("a HEIC") << false << "IMG_1.HEIC" << 0 << false << ""
+                            << test::heic(exif("2026:08:10 11:03:00"))
+                            << test::heic(exif("2026:08:10 10:03:00"));
+    // Typed UNDEFINED, and without its closing NUL, as some cameras write it.
+    const auto spoilt = [](QByteArray tiff) {
+        const auto entry = [](char tag, char type, char count) {
+            const char bytes[] = { tag, '\x90', type, 0, count, 0 };
+            return QByteArray(bytes, sizeof bytes);
+        };
+        return tiff.replace(entry(3, 2, 20), entry(3, 7, 20))
+            .replace(entry(4, 2, 20), entry(4, 2, 19));
+    };
+    QTest::newRow("EXIF dates typed UNDEFINED or without their NUL")
+        << false << "IMG_1.TIF" << 0 << false << "" << spoilt(exif("2026:08:10 11:03:00"))
+        << spoilt(exif("2026:08:10 10:03:00"));
+    const auto xmp = [](const char *time, const char *day) {
+        return QByteArray("<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:Description "
+                          "xmp:CreateDate = \"")
+            + time + "\" photoshop:DateCreated='" + day + "'/></x:xmpmeta>";
+    };
+    QTest::newRow("a TIFF's XMP, a time without seconds and a day alone")
+        << false << "IMG_1.TIF" << 0 << false << ""
+        << exif("2026:08:10 11:03:00", xmp("2026-08-10T11:03", "2026-08-10"))
+        << exif("2026:08:10 10:03:00", xmp("2026-08-10T10:03", "2026-08-10"));
+    QTest::newRow("a day alone moves with its photo's")
+        << false << "IMG_1.TIF" << 0 << false << ""
+        << exif("2026:08:10 00:30:00", xmp("2026-08-10T00:30", "2026-08-10"))
+        << exif("2026:08:09 23:30:00", xmp("2026-08-09T23:30", "2026-08-09"));
+    QTest::newRow("an hour the local clock skips")
+        << false << "IMG_1.TIF" << 0 << false << "" << exif("2026:03:29 02:30:00")
+        << exif("2026:03:29 01:30:00");
+    QTest::newRow("a shift before the year 1 leaves every date")
+        << false << "IMG_1.TIF" << 0 << false << ""
+        << exif("0001:01:01 00:30:00", xmp("0001-01-01T00:30", "0001-01-01"))
+        << exif("0001:01:01 00:30:00", xmp("0001-01-01T00:30", "0001-01-01"));
 }
 
 // The copy's capture dates move with the correction, and not another byte;
@@ -700,10 +762,13 @@ void TestGiornale::correctedCaptureDates()
     QFETCH(int, changed);
     QFETCH(bool, sidecar);
     QFETCH(QString, faults);
-    QString foto = test::writePhoto(m_sorgente->path(), name,
-        { { "Exif.Photo.DateTimeOriginal", "2026:08:10 11:03:00" },
-            { "Exif.Photo.DateTimeDigitized", "2026:08:10 11:03:00" },
-            { "Exif.Image.DateTime", "2026:08:10 11:03:05" } });
+    QFETCH(QByteArray, content);
+    QFETCH(QByteArray, expected);
+    QString foto = content.isEmpty() ? test::writePhoto(m_sorgente->path(), name,
+                       { { "Exif.Photo.DateTimeOriginal", "2026:08:10 11:03:00" },
+                           { "Exif.Photo.DateTimeDigitized", "2026:08:10 11:03:00" },
+                           { "Exif.Image.DateTime", "2026:08:10 11:03:05" } })
+                                     : test::writeFile(m_sorgente->path(), name, content);
     if (name.endsWith(QLatin1String(".JPG"))) {
         // And in its XMP, as an editor writes it.
         const auto image = Exiv2::ImageFactory::open(QFile::encodeName(foto).toStdString());
@@ -715,8 +780,10 @@ void TestGiornale::correctedCaptureDates()
     std::unique_ptr<test::Medium> scheda;
     if (!faults.isEmpty()) {
         // Larger than a read of its metadata, past its dates.
-        originale += QByteArray(64 << 10, 'x');
-        const qsizetype data = originale.indexOf("2026:08:10 11:03:00");
+        if (content.isEmpty())
+            originale += QByteArray(64 << 10, 'x');
+        const qsizetype data = content.isEmpty() ? originale.indexOf("2026:08:10 11:03:00")
+                                                 : originale.indexOf("mvhd") + 8;
         scheda = std::make_unique<test::Medium>(
             u"quirky:"_s + faults.replace(u"@date"_s, u"@%1"_s.arg(data)));
         if (!scheda->isMounted())
@@ -759,17 +826,22 @@ void TestGiornale::correctedCaptureDates()
     QCOMPARE(platform::hashWithoutDates(copia), senzaDate);
     QCOMPARE(hashDaiGiornali({ copia }).value(copia), senzaDate);
     const QByteArray corretta = test::contentOf(copia);
-    QCOMPARE(corretta.size(), originale.size());
-    int diversi = 0;
-    for (qsizetype i = 0; i < originale.size(); ++i)
-        diversi += corretta.at(i) != originale.at(i);
-    QCOMPARE(diversi, changed);
+    if (content.isEmpty()) {
+        QCOMPARE(corretta.size(), originale.size());
+        int diversi = 0;
+        for (qsizetype i = 0; i < originale.size(); ++i)
+            diversi += corretta.at(i) != originale.at(i);
+        QCOMPARE(diversi, changed);
+    } else {
+        QCOMPARE(corretta, expected);
+        changed = corretta != originale;
+    }
     QCOMPARE(avanzamento.dateNonCorrette, changed ? QStringList() : QStringList { foto });
     QCOMPARE(QFile::exists(foto), !move);
     if (!move)
         QCOMPARE(test::contentOf(foto), originale);
     const QString exiftool = QStandardPaths::findExecutable(QStringLiteral("exiftool"));
-    if (changed && !exiftool.isEmpty()) {
+    if (changed && content.isEmpty() && !exiftool.isEmpty()) {
         QProcess reader;
         reader.start(exiftool,
             { "-s3", "-DateTimeOriginal", "-CreateDate", "-ModifyDate", "-XMP:CreateDate", copia });

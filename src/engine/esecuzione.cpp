@@ -195,9 +195,10 @@ void esegui(const PianoTrasferimento &piano, const std::function<void(int)> &ava
             attendiTutti();
             throw;
         }
-        // A photo whose dates cannot be rewritten where they lie is copied as
-        // it is, and the end of the run says so.
-        if (file.correzione != 0 && !copia->datesCorrected() && file.scattoDallaFoto)
+        // A photo whose dates cannot be rewritten where they lie, or would
+        // leave the calendar, is copied as it is, and the end of the run says so.
+        if (file.correzione != 0 && !copia->datesCorrected()
+            && (file.scattoDallaFoto || copia->datesFound()))
             avanzamento.dateNonCorrette.append(file.origine);
         if (inCorso.size() == 2)
             attendiPrimo();
@@ -247,9 +248,8 @@ QString avvisoDateNonCorrette(const QStringList &origini)
 {
     if (origini.isEmpty())
         return {};
-    return QStringLiteral("Di queste foto solo l'ora del file è stata corretta, non le date di "
-                          "scatto che portano con sé, che non si possono riscrivere al loro "
-                          "posto: %1.")
+    return QStringLiteral("Di questi file solo l'ora del file è stata corretta, non le date di "
+                          "scatto che portano con sé, che non si potevano correggere: %1.")
         .arg(elenco(origini));
 }
 

@@ -149,6 +149,7 @@ struct ContentHashes
     XXH128_hash_t read;
     XXH128_hash_t written;
     XXH128_hash_t withoutDates;
+    bool datesFound = false;
     bool datesCorrected = false;
 };
 
@@ -208,6 +209,7 @@ ContentHashes copyContent(int in, off_t size, int out, const QStringList &paths,
     hashes.read = XXH3_128bits_digest(hasher.get());
     hashes.written = shiftedHasher ? XXH3_128bits_digest(shiftedHasher.get()) : hashes.read;
     hashes.withoutDates = blanked ? XXH3_128bits_digest(blanked.get()) : hashes.read;
+    hashes.datesFound = dates.has_value();
     hashes.datesCorrected = shift == 0 || shifted;
     return hashes;
 }
@@ -248,6 +250,11 @@ QByteArray PendingCopy::sourceHashHex() const
 QByteArray PendingCopy::hashWithoutDatesHex() const
 {
     return hexOf(d->hashes.withoutDates);
+}
+
+bool PendingCopy::datesFound() const
+{
+    return d->hashes.datesFound;
 }
 
 bool PendingCopy::datesCorrected() const
