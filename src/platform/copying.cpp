@@ -5,6 +5,7 @@
 #include "platform/filenames.h"
 #include "platform/fileops.h"
 #include "platform/hashing.h"
+#include "platform/media.h"
 #include "platform/posix.h"
 #include "platform/publishing.h"
 
@@ -289,7 +290,11 @@ PendingCopy writeCopy(
     if (!S_ISREG(d->source.st_mode))
         fail(Operation::Copy, d->paths, S_ISDIR(d->source.st_mode) ? EISDIR : EINVAL);
 
-    d->file = createPendingFile(d->target, d->source.st_mode & 0777, d->paths);
+    // A copy is a document, never a program, whatever the source's execute
+    // bits; a FAT card's modes are its mount's, not the photo's, and the
+    // copy gets those of any new document. The umask applies on creation.
+    const mode_t mode = modesAreMountOptions(in.get()) ? 0666 : d->source.st_mode & 0666;
+    d->file = createPendingFile(d->target, mode, d->paths);
     if (d->file.temporaryName.isEmpty() && d->source.st_size >= 2 * ReadBackAlongside::Part)
         d->readBack = std::make_unique<ReadBackAlongside>(openToReadBack(d->file));
     d->hashes = copyContent(

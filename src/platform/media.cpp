@@ -115,6 +115,24 @@ std::optional<Medium> mediumOf(const QString &folder)
     return medium;
 }
 
+bool modesAreMountOptions(int fd)
+{
+    // The type alone tells the kernel's drivers, at the cost of one call;
+    // only a FUSE driver has the mounts read to be named. Block devices are
+    // mounted through FUSE by exfat-fuse and ntfs-3g, both of which give
+    // every file the mount's modes unless told otherwise.
+    struct statfs type;
+    if (::fstatfs(fd, &type) != 0)
+        return false;
+    if (type.f_type == MSDOS_SUPER_MAGIC || type.f_type == ExfatMagic)
+        return true;
+    struct stat status;
+    if (type.f_type != FuseMagic || ::fstat(fd, &status) != 0)
+        return false;
+    const QByteArray mount = mountOf(status).type;
+    return mount == "fuse.fusefat" || mount == "fuseblk";
+}
+
 std::optional<VolumeIdentity> fileSystemOf(const QString &folder)
 {
     struct stat status;

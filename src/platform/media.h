@@ -41,6 +41,10 @@ struct Medium
 // most FUSE drivers, one hidden file tries a name with a ":".
 std::optional<Medium> mediumOf(const QString &folder);
 
+// Whether the modes of an open file are its mount's rather than its own, as
+// FAT and exFAT drivers show every file alike, by the mount's options.
+bool modesAreMountOptions(int fd);
+
 // The medium that holds an existing folder, as Medium::identity tells it.
 std::optional<VolumeIdentity> fileSystemOf(const QString &folder);
 
