@@ -217,7 +217,7 @@ int capture(const QString &folder)
 int check(const QString &source, const QString &destination, bool doubles)
 {
     Richiesta richiesta;
-    for (const QString &name : fileDellaCartella(slashed(source), true))
+    for (const QString &name : fileDellaCartella(slashed(source), true).file)
         richiesta.origini.append(slashed(source) + name);
     richiesta.destinazione = slashed(destination);
     richiesta.nomeBase = QStringLiteral("Img_");

@@ -75,6 +75,7 @@ private Q_SLOTS:
     void trialRefusedAsTheRun();
     void namesAsTheyAre();
     void pathsAsTheSystemReadsThem();
+    void cardWithItsFolders_data();
     void cardWithItsFolders();
     void secondImportSkipsWhatIsThere();
     void bareEnvironment_data();
@@ -576,12 +577,38 @@ void TestRiga::windowOrTerminal()
     QCOMPARE(perLaFinestra(argv.argc(), argv.argv()), window);
 }
 
+void TestRiga::cardWithItsFolders_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QString>("err"); // %1 for the card
+
+    QTest::newRow("trial of DCIM") << QStringList { "copia", "-r", "card/DCIM", "dest", "--prova" }
+                                   << "card/DCIM/100CANON/IMG_1.CR2\tdest/Img_001.cr2\n"
+                                      "card/DCIM/100CANON/IMG_1.JPG\tdest/Img_001.jpg\n"
+                                      "card/DCIM/100CANON/IMG_1.xmp\tdest/Img_001.xmp\n"
+                                      "card/DCIM/101CANON/IMG_2.CR2\tdest/Img_002.cr2\n"
+                                      "card/DCIM/101CANON/IMG_2.CR2.xmp\tdest/Img_002.cr2.xmp\n"
+                                      "card/DCIM/101CANON/IMG_2.JPG\tdest/Img_002.jpg\n"
+                                      "card/DCIM/101CANON/IMG_3.XMP\t-\n"_ba
+                                   << QString();
+    QTest::newRow("move of the whole card")
+        << QStringList { "sposta", "-r", "card", "dest" } << QByteArray()
+        << "Questi file .xmp sono rimasti dove sono, perché la loro foto non era tra i file "
+           "scelti: «%1/DCIM/101CANON/IMG_3.XMP».\nQuesti file che la fotocamera scrive per sé "
+           "sono rimasti dove sono: «%1/CANONMSC/M0100.CTG».\n";
+}
+
 // A card keeps its photos in DCIM/100CANON, DCIM/101CANON...: -r takes them
-// all, and leaves hidden folders and links to folders alone.
+// all, and leaves hidden folders, links to folders and the camera's
+// catalogues alone.
 void TestRiga::cardWithItsFolders()
 {
-    for (const char *folder :
-        { "card/DCIM/100CANON", "card/DCIM/101CANON", "card/DCIM/.miniature", "altrove", "dest" })
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, out);
+    QFETCH(QString, err);
+    for (const char *folder : { "card/DCIM/100CANON", "card/DCIM/101CANON", "card/DCIM/.miniature",
+             "card/CANONMSC", "altrove", "dest" })
         QVERIFY(QDir().mkpath(path(QLatin1String(folder))));
     // RAW and JPEG pairs, a sidecar of a shot and one of a file, and one
     // without its photo.
@@ -593,17 +620,13 @@ void TestRiga::cardWithItsFolders()
     test::writeFile(path(u"card/DCIM/.miniature"_s), u"IMG_1.JPG"_s);
     test::writeFile(path(u"altrove"_s), u"IMG_9.JPG"_s);
     QVERIFY(QFile::link(u"../../altrove"_s, path(u"card/DCIM/collegamento"_s)));
+    test::writeFile(path(u"card/CANONMSC"_s), u"M0100.CTG"_s);
 
-    const Run run = terminal({ "copia", "-r", "card/DCIM", "dest", "--prova" });
+    const Run run = terminal(arguments);
     QCOMPARE(run.status, 0);
-    QCOMPARE(run.out,
-        "card/DCIM/100CANON/IMG_1.CR2\tdest/Img_001.cr2\n"
-        "card/DCIM/100CANON/IMG_1.JPG\tdest/Img_001.jpg\n"
-        "card/DCIM/100CANON/IMG_1.xmp\tdest/Img_001.xmp\n"
-        "card/DCIM/101CANON/IMG_2.CR2\tdest/Img_002.cr2\n"
-        "card/DCIM/101CANON/IMG_2.CR2.xmp\tdest/Img_002.cr2.xmp\n"
-        "card/DCIM/101CANON/IMG_2.JPG\tdest/Img_002.jpg\n"
-        "card/DCIM/101CANON/IMG_3.XMP\t-\n"_ba);
+    QCOMPARE(run.out, out);
+    QCOMPARE(QString::fromUtf8(run.err), err.replace(u"%1"_s, path(u"card"_s)));
+    QCOMPARE(test::entriesOf(path(u"card/CANONMSC"_s)), QStringList { "M0100.CTG" });
 }
 
 // A card imported twice, with a new photo since: only --salta-doppioni

@@ -331,11 +331,12 @@ void TestSuffisso::selection_data()
     QTest::addColumn<QStringList>("files");
     QTest::addColumn<bool>("subfolders");
     QTest::addColumn<QStringList>("selected");
+    QTest::addColumn<QStringList>("left");
     QTest::addColumn<QStringList>("cameras");
 
     QTest::newRow("the folder's own files")
         << QStringList { "a.jpg|||Canon EOS R6", "100CANON/b.jpg|||Canon EOS R6" } << false
-        << QStringList { "a.jpg" } << QStringList { "Canon EOS R6: 1" };
+        << QStringList { "a.jpg" } << QStringList() << QStringList { "Canon EOS R6: 1" };
     // A model is one however its letters and blanks vary, as corrections match it.
     QTest::newRow("a card's folders, hidden ones left out")
         << QStringList { "DCIM/100CANON/a.jpg|||Canon EOS R6",
@@ -344,7 +345,22 @@ void TestSuffisso::selection_data()
         << true
         << QStringList { "DCIM/100CANON/a.jpg", "DCIM/100NIKON/c.jpg", "DCIM/100NIKON/c.mov",
                "DCIM/101CANON/b.jpg" }
-        << QStringList { "Canon EOS R6: 2", "NIKON Z 6: 1" };
+        << QStringList() << QStringList { "Canon EOS R6: 2", "NIKON Z 6: 1" };
+    // A shot's companions go with it; the camera's catalogues stay.
+    QTest::newRow("a whole card, its catalogues left")
+        << QStringList { "DCIM/100CANON/IMG_1.JPG|||Canon EOS R6", "DCIM/100CANON/IMG_1.THM",
+               "CANONMSC/M0100.CTG", "PRIVATE/AVCHD/BDMV/INDEX.BDM",
+               "PRIVATE/AVCHD/BDMV/PLAYLIST/00000.mpl", "PRIVATE/AVCHD/BDMV/STREAM/00000.MTS" }
+        << true
+        << QStringList { "DCIM/100CANON/IMG_1.JPG", "DCIM/100CANON/IMG_1.THM",
+               "PRIVATE/AVCHD/BDMV/STREAM/00000.MTS" }
+        << QStringList { "CANONMSC/M0100.CTG", "PRIVATE/AVCHD/BDMV/INDEX.BDM",
+               "PRIVATE/AVCHD/BDMV/PLAYLIST/00000.mpl" }
+        << QStringList { "Canon EOS R6: 1" };
+    // Chosen as a folder of its own, it is what was asked for.
+    QTest::newRow("a catalogue's folder itself")
+        << QStringList { "M0100.CTG" } << false << QStringList { "M0100.CTG" } << QStringList()
+        << QStringList();
 }
 
 // The files a folder gives a run, in the window and the terminal alike, and
@@ -354,17 +370,20 @@ void TestSuffisso::selection()
     QFETCH(QStringList, files);
     QFETCH(bool, subfolders);
     QFETCH(QStringList, selected);
+    QFETCH(QStringList, left);
     QFETCH(QStringList, cameras);
     QTemporaryDir root;
     writeChosen(root.path(), files);
     // A link to a folder may lead back up the tree, or off the card.
     QVERIFY(QFile::link(root.path(), root.filePath(QStringLiteral("indietro"))));
 
-    QStringList found = fileDellaCartella(root.path(), subfolders);
-    found.sort();
-    QCOMPARE(found, selected);
+    CartellaLetta found = fileDellaCartella(root.path(), subfolders);
+    found.file.sort();
+    found.lasciati.sort();
+    QCOMPARE(found.file, selected);
+    QCOMPARE(found.lasciati, left);
     QStringList paths;
-    for (const QString &name : std::as_const(found))
+    for (const QString &name : std::as_const(found.file))
         paths.append(root.path() + u'/' + name);
     QStringList seen;
     for (const Fotocamera &camera : fotocamereDi(paths))

@@ -622,40 +622,51 @@ void TestTrasferimento::emptySelectionIsSaid()
 
 void TestTrasferimento::accountOfTheRun_data()
 {
+    QTest::addColumn<QStringList>("files"); // the first one already in the destination
     QTest::addColumn<bool>("move");
     QTest::addColumn<int>("correction");
     QTest::addColumn<QString>("account");
     QTest::addColumn<QString>("selection");
 
-    QTest::newRow("copy") << false << 0
+    const QStringList photos { "a.jpg", "b.jpg", "c.jpg" };
+    QTest::newRow("copy") << photos << false << 0
                           << "2 file copiati in «%1»; 1 già presenti lasciati dove sono; si può "
                              "annullare."
                           << "Tutti i file (3)";
     QTest::newRow("move, the selection follows")
-        << true << 0
+        << photos << true << 0
         << "2 file spostati in «%1»; 1 già presenti lasciati dove sono; si può annullare."
         << "Tutti i file (1)";
     QTest::newRow("copy with a correction")
-        << false << -1
+        << photos << false << -1
         << "2 file copiati in «%1»; 1 già presenti lasciati dove sono; ora corretta di -1:00:00; "
            "si può annullare."
         << "Tutti i file (3)";
+    QTest::newRow("a card's catalogue stays")
+        << QStringList { "a.jpg", "b.jpg", "CANONMSC/M0100.CTG" } << true << 0
+        << "1 file spostati in «%1»; 1 già presenti lasciati dove sono; 1 file della fotocamera "
+           "rimasto dove è; si può annullare."
+        << "Tutti i file (1)";
 }
 
 // What the last run did, under the window, and the selection it leaves:
 // after a move, what is still in the source.
 void TestTrasferimento::accountOfTheRun()
 {
+    QFETCH(QStringList, files);
     QFETCH(bool, move);
     QFETCH(int, correction);
     QFETCH(QString, account);
     QFETCH(QString, selection);
     test::writeFile(m_destination->path(), QStringLiteral("Img_001.jpg"), "uno");
-    for (const char *name : { "a.jpg", "b.jpg", "c.jpg" })
-        test::writeFile(m_source->path(), QLatin1String(name),
-            name == std::string_view("a.jpg") ? "uno" : name, Earlier);
+    for (const QString &name : files) {
+        QVERIFY(QDir(m_source->path()).mkpath(QFileInfo(name).path()));
+        test::writeFile(
+            m_source->path(), name, name == files.first() ? "uno" : name.toUtf8(), Earlier);
+    }
     m_sandbox->answer = desktop::Answer::Yes;
     test::remember("Sorgente", test::slashed(m_source->path()));
+    test::remember("Sottocartelle", QStringLiteral("True"));
     m_window = std::make_unique<test::Window>();
     if (correction != 0) {
         m_window->check("CorrOra");

@@ -244,6 +244,14 @@ QString avvisoSenzaFoto(const PianoTrasferimento &piano)
         .arg(elenco(senzaFoto));
 }
 
+QString avvisoLasciati(const PianoTrasferimento &piano)
+{
+    if (piano.lasciati.isEmpty())
+        return {};
+    return QStringLiteral("Questi file che la fotocamera scrive per sé sono rimasti dove sono: %1.")
+        .arg(elenco(piano.lasciati));
+}
+
 QString avvisoDateNonCorrette(const QStringList &origini)
 {
     if (origini.isEmpty())

@@ -25,6 +25,10 @@ struct Avanzamento
 // which stay where they are; empty when there are none.
 QString avvisoSenzaFoto(const PianoTrasferimento &piano);
 
+// What the end of a run says of the files a camera writes for itself, which
+// the walk of the folders left where they are; empty when there are none.
+QString avvisoLasciati(const PianoTrasferimento &piano);
+
 // What the end of a run says of the photos whose capture dates could not be
 // corrected; empty when there are none.
 QString avvisoDateNonCorrette(const QStringList &origini);

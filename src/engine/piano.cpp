@@ -278,6 +278,7 @@ QString preparaPiano(const Richiesta &richiesta, PianoTrasferimento &piano)
     piano.liberaUltimo = richiesta.perNome;
     piano.supportoOrigine = richiesta.supportoOrigine;
     piano.supportoDestinazione = richiesta.supportoDestinazione;
+    piano.lasciati = richiesta.lasciati;
     if (richiesta.doppioni != Doppioni::Trasferiti)
         segnaDoppioni(piano, richiesta.destinazione);
     if (richiesta.doppioni == Doppioni::Saltati)

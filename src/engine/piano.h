@@ -26,6 +26,9 @@ struct Richiesta
 {
     // The files chosen, as whole paths, each once.
     QStringList origini;
+    // The files a camera writes for itself that a walk of the folders left
+    // where they are, as whole paths: the end of the run names them.
+    QStringList lasciati;
     // The folder the new files go to, ending with its separator.
     QString destinazione;
     QString nomeBase;
@@ -80,6 +83,8 @@ struct PianoTrasferimento
     // The files chosen that stay where they are: the sidecars without their
     // photo, then the doubles left out.
     QList<FileDelPiano> restano;
+    // The camera's own files the request left, as it gives them.
+    QStringList lasciati;
     // The running number before the first new name.
     qint64 ultimo = 0;
     bool spostare = false;

@@ -9,25 +9,39 @@
 
 namespace {
 
+// The files a camera keeps its account of the card in: Canon's catalogues
+// (CTG), AVCHD's index, playlists and clip information (BDM, MPL, CPI),
+// Sony's indexes (TID, TDT, BNP, INP, INT, IND, BIN), Nikon's (DSC).
+bool eFileDellaFotocamera(const QString &nome)
+{
+    static const QStringList estensioni { "ctg", "bdm", "mpl", "cpi", "tid", "tdt", "bnp", "inp",
+        "int", "ind", "bin", "dsc" };
+    const qsizetype punto = nome.lastIndexOf(QLatin1Char('.'));
+    return punto > 0 && estensioni.contains(nome.sliced(punto + 1), Qt::CaseInsensitive);
+}
+
 void aggiungiCartella(const QString &cartella, const QString &sotto, bool sottocartelle,
-    const QString &schema, QStringList &file)
+    const QString &schema, CartellaLetta &letta)
 {
     platform::FolderListing elenco(cartella + sotto + schema);
-    for (QString nome = elenco.next(); !nome.isEmpty(); nome = elenco.next())
-        file.append(sotto + nome);
+    for (QString nome = elenco.next(); !nome.isEmpty(); nome = elenco.next()) {
+        QStringList &dove =
+            sottocartelle && eFileDellaFotocamera(nome) ? letta.lasciati : letta.file;
+        dove.append(sotto + nome);
+    }
     if (!sottocartelle)
         return;
     for (const QString &dentro : platform::subfoldersOf(cartella + sotto))
-        aggiungiCartella(cartella, sotto + dentro + QLatin1Char('/'), true, schema, file);
+        aggiungiCartella(cartella, sotto + dentro + QLatin1Char('/'), true, schema, letta);
 }
 
 } // namespace
 
-QStringList fileDellaCartella(const QString &cartella, bool sottocartelle, const QString &schema)
+CartellaLetta fileDellaCartella(const QString &cartella, bool sottocartelle, const QString &schema)
 {
-    QStringList file;
-    aggiungiCartella(platform::withSeparator(cartella), QString(), sottocartelle, schema, file);
-    return file;
+    CartellaLetta letta;
+    aggiungiCartella(platform::withSeparator(cartella), QString(), sottocartelle, schema, letta);
+    return letta;
 }
 
 int cartelleDeiFile(const QStringList &file)

@@ -3,13 +3,25 @@
 #include <QString>
 #include <QStringList>
 
+// What a folder gives a run: the files it takes, and those it leaves where
+// they are. Each is given as its path below the folder: "IMG_0001.JPG",
+// "100CANON/IMG_0001.JPG".
+struct CartellaLetta
+{
+    QStringList file;
+    // The catalogues and indexes a camera writes for itself beside its
+    // photos, as CANONMSC/M0100.CTG or PRIVATE/AVCHD/BDMV/INDEX.BDM: the
+    // camera reads them back from the card, and they hold no picture.
+    QStringList lasciati;
+};
+
 // The files of a folder as a run takes them, in the window and the terminal
 // alike: its ordinary files matching schema ("*.*" for all, "*.jpg"), and
 // with sottocartelle those of its subfolders, but for hidden ones and links
-// to folders, which may lead back up the tree or off the card. Each is given
-// as its path below the folder: "IMG_0001.JPG", "100CANON/IMG_0001.JPG".
+// to folders, which may lead back up the tree or off the card. A walk of the
+// subfolders, as of a whole card, leaves the camera's own files.
 // Throws platform::FileError for a folder that cannot be read.
-QStringList fileDellaCartella(
+CartellaLetta fileDellaCartella(
     const QString &cartella, bool sottocartelle, const QString &schema = QStringLiteral("*.*"));
 
 // How many folders the files, as fileDellaCartella gives them, lie in.

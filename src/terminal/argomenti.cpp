@@ -40,8 +40,9 @@ const QList<Opzione> &opzioni()
                            "ripetere, una volta per fotocamera") },
         { { QStringLiteral("r"), QStringLiteral("sottocartelle") }, {},
             QStringLiteral("prende da ogni cartella anche i file delle sue sottocartelle (non "
-                           "quelle nascoste, né i collegamenti a cartelle): copia -r "
-                           "/media/scheda/DCIM prende tutta la scheda") },
+                           "quelle nascoste, né i collegamenti a cartelle), ma lascia dove sono "
+                           "i cataloghi che la fotocamera scrive per sé (.CTG, .BDM, .MPL...): "
+                           "copia -r /media/scheda/DCIM prende tutta la scheda") },
         { { QStringLiteral("e"), QStringLiteral("senza-estensione") }, {},
             QStringLiteral("i nuovi nomi senza estensione; un file .xmp tiene la sua e il nome "
                            "della sua foto") },

@@ -91,7 +91,8 @@ int rifiuta(const Argomenti &argomenti, const QString &motivo)
 
 // What the arguments ask, with the window's remembered choices (read and
 // never written) where they say nothing.
-Richiesta richiestaDegliArgomenti(const Argomenti &argomenti, const QList<FileScelto> &scelti)
+Richiesta richiestaDegliArgomenti(
+    const Argomenti &argomenti, const QList<FileScelto> &scelti, const QStringList &lasciati)
 {
     const QString sezione = nomeSezione(QCoreApplication::applicationFilePath());
     const QString ricordato =
@@ -99,6 +100,7 @@ Richiesta richiestaDegliArgomenti(const Argomenti &argomenti, const QList<FileSc
     Richiesta richiesta;
     for (const FileScelto &scelto : scelti)
         richiesta.origini.append(scelto.percorso);
+    richiesta.lasciati = lasciati;
     richiesta.destinazione =
         platform::withSeparator(assoluto(platform::withSeparator(argomenti.destinazione)));
     richiesta.nomeBase =
@@ -120,7 +122,9 @@ int trasferisci(const Argomenti &argomenti)
 {
     if (!argomenti.prova)
         completaInterrotte();
-    const QList<FileScelto> scelti = raccogli(argomenti.sorgenti, argomenti.sottocartelle);
+    QStringList lasciati;
+    const QList<FileScelto> scelti =
+        raccogli(argomenti.sorgenti, argomenti.sottocartelle, lasciati);
     if (scelti.isEmpty()) {
         QStringList sorgenti;
         for (const QString &sorgente : argomenti.sorgenti)
@@ -131,7 +135,7 @@ int trasferisci(const Argomenti &argomenti)
                                                                   : QStringLiteral("copiare"),
                     sorgenti.join(QStringLiteral(", "))));
     }
-    const Richiesta richiesta = richiestaDegliArgomenti(argomenti, scelti);
+    const Richiesta richiesta = richiestaDegliArgomenti(argomenti, scelti, lasciati);
     PianoTrasferimento piano;
     QString rifiuto;
     platform::runInBackground(

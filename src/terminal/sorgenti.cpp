@@ -21,7 +21,7 @@ QString assoluto(const QString &percorso)
     return dove ? *dove + platform::namePart(percorso) : percorso;
 }
 
-QList<FileScelto> raccogli(const QStringList &sorgenti, bool sottocartelle)
+QList<FileScelto> raccogli(const QStringList &sorgenti, bool sottocartelle, QStringList &lasciati)
 {
     QList<FileScelto> scelti;
     QSet<QString> visti;
@@ -35,8 +35,11 @@ QList<FileScelto> raccogli(const QStringList &sorgenti, bool sottocartelle)
         if (platform::isFolder(sorgente)) {
             const QString percorso = assoluto(sorgente);
             const QString comeData = platform::withSeparator(sorgente);
-            for (const QString &nome : fileDellaCartella(percorso, sottocartelle))
+            const CartellaLetta letta = fileDellaCartella(percorso, sottocartelle);
+            for (const QString &nome : letta.file)
                 aggiungi(percorso + nome, comeData + nome);
+            for (const QString &nome : letta.lasciati)
+                lasciati.append(percorso + nome);
         } else if (platform::isOrdinaryFile(sorgente)) {
             aggiungi(assoluto(sorgente), sorgente);
         } else {
@@ -44,6 +47,7 @@ QList<FileScelto> raccogli(const QStringList &sorgenti, bool sottocartelle)
                                      .arg(platform::displayFileName(sorgente)) };
         }
     }
+    lasciati.removeDuplicates();
     return scelti;
 }
 

@@ -22,9 +22,10 @@ QString assoluto(const QString &percorso);
 
 // The files the sources name, in argument order; a folder gives its ordinary
 // files as start-up takes them, and with sottocartelle those of its
-// subfolders. A file named twice counts once.
+// subfolders, where lasciati gets the whole paths of the camera's own files
+// it leaves. A file named twice counts once.
 // Throws UsoSbagliato for a source that is neither a file nor a folder.
-QList<FileScelto> raccogli(const QStringList &sorgenti, bool sottocartelle);
+QList<FileScelto> raccogli(const QStringList &sorgenti, bool sottocartelle, QStringList &lasciati);
 
 // The plan's files as the user named them, for what the terminal prints:
 // each source, and the destination its new names go under, as given.

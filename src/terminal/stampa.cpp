@@ -179,8 +179,9 @@ void scriviEsitoCorsa(const Argomenti &argomenti, const PianoTrasferimento &pian
     if (!errore.isEmpty())
         segnala(errore);
     const QString dateNonCorrette = avvisoDateNonCorrette(avanzamento.dateNonCorrette);
+    const QString lasciati = avvisoLasciati(piano);
     for (const QString &avviso :
-        { avanzamento.avvisoGiornale, dateNonCorrette, avvisoSenzaFoto(piano) }) {
+        { avanzamento.avvisoGiornale, dateNonCorrette, avvisoSenzaFoto(piano), lasciati }) {
         if (!avviso.isEmpty())
             segnala(avviso);
     }
@@ -213,6 +214,8 @@ void scriviEsitoCorsa(const Argomenti &argomenti, const PianoTrasferimento &pian
             esito.insert(QStringLiteral("giornale"), avanzamento.avvisoGiornale);
         if (!dateNonCorrette.isEmpty())
             esito.insert(QStringLiteral("dateNonCorrette"), dateNonCorrette);
+        if (!lasciati.isEmpty())
+            esito.insert(QStringLiteral("lasciati"), lasciati);
         scriviJson(esito);
     }
 }

@@ -59,9 +59,13 @@ void Form1::SelezionaTutti()
     m_selezioneTutti = true;
     m_estensioneScelta.clear();
     m_stato.ElencoFile = QStringList { QString() };
+    m_lasciati.clear();
     if (!Cartella(SrcPath).isEmpty()) {
         try {
-            m_stato.ElencoFile += fileDellaCartella(Cartella(SrcPath), SottoCartelle->isChecked());
+            const CartellaLetta letta =
+                fileDellaCartella(Cartella(SrcPath), SottoCartelle->isChecked());
+            m_stato.ElencoFile += letta.file;
+            m_lasciati = letta.lasciati;
         } catch (const platform::FileError &) {
             // A folder that cannot be read now selects nothing.
         }

@@ -177,6 +177,9 @@ private:
     // one type (its extension), or files picked one by one.
     bool m_selezioneTutti = true;
     QString m_estensioneScelta;
+    // The camera's own files the walk of the subfolders left, named as the
+    // selection's files are.
+    QStringList m_lasciati;
     // The folder the last run went to, which «Apri cartella» opens.
     QString m_cartellaEsito;
     // Each camera's correction, by model; the empty model is «Tutte le

@@ -76,6 +76,7 @@ void Form1::SfogliaS_Click()
             1, int(tipiSorgente().size()));
     Dialogo->CancelError = true;
     m_stato.ElencoFile = QStringList { QString() };
+    m_lasciati.clear();
     m_selezioneTutti = false;
     m_estensioneScelta.clear();
     const QString prima = Cartella(SrcPath);
@@ -147,8 +148,11 @@ void Form1::SelezionaFileDelTipo(const QStringList &schemi)
     if (tutti)
         m_estensioneScelta = QStringLiteral(".*");
     try {
-        for (const QString &schema : schemi)
-            m_stato.ElencoFile +=
+        for (const QString &schema : schemi) {
+            const CartellaLetta letta =
                 fileDellaCartella(Cartella(SrcPath), SottoCartelle->isChecked(), schema);
+            m_stato.ElencoFile += letta.file;
+            m_lasciati += letta.lasciati;
+        }
     } catch (const platform::FileError &) { }
 }

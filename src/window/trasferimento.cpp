@@ -166,6 +166,8 @@ Richiesta Form1::RichiestaDellaFinestra() const
     const QString sorgente = Cartella(SrcPath);
     for (int i = 1; i <= m_stato.NumFile; ++i)
         richiesta.origini.append(sorgente + m_stato.ElencoFile.at(i));
+    for (const QString &lasciato : m_lasciati)
+        richiesta.lasciati.append(sorgente + lasciato);
     richiesta.destinazione = Cartella(DestPath);
     richiesta.nomeBase = NomeBase->text();
     richiesta.perNome = OptionNome->isChecked();
@@ -196,7 +198,8 @@ void Form1::SeguiCorsa(const PianoTrasferimento &piano, const QString &destinazi
         m_cartellaEsito = destinazione;
         ApriCartella->setEnabled(true);
         QStringList avvisi { avanzamento.avvisoGiornale,
-            avvisoDateNonCorrette(avanzamento.dateNonCorrette), avvisoSenzaFoto(piano) };
+            avvisoDateNonCorrette(avanzamento.dateNonCorrette), avvisoSenzaFoto(piano),
+            avvisoLasciati(piano) };
         avvisi.removeAll(QString());
         m_avvisiFine = avvisi.join(QStringLiteral("\n\n"));
     });
@@ -260,6 +263,10 @@ QString Form1::TestoEsito(const PianoTrasferimento &piano, const Avanzamento &av
     if (piano.restano.size() > doppioni)
         parti.append(QStringLiteral("%1 file .xmp senza la loro foto rimasti dove sono")
                          .arg(piano.restano.size() - doppioni));
+    if (const qsizetype lasciati = piano.lasciati.size())
+        parti.append(lasciati == 1
+                ? QStringLiteral("1 file della fotocamera rimasto dove è")
+                : QStringLiteral("%1 file della fotocamera rimasti dove sono").arg(lasciati));
     const QList<Correzione> correzioni = CorrezioniDellaFinestra();
     for (const Correzione &correzione : correzioni) {
         const QString di = !correzione.modello.isEmpty()
