@@ -630,22 +630,31 @@ void TestTrasferimento::accountOfTheRun_data()
 
     const QStringList photos { "a.jpg", "b.jpg", "c.jpg" };
     QTest::newRow("copy") << photos << false << 0
-                          << "2 file copiati in «%1»; 1 già presenti lasciati dove sono; si può "
+                          << "2 foto copiate in «%1»; 1 già presenti lasciati dove sono; si può "
                              "annullare."
                           << "Tutti i file (3)";
     QTest::newRow("move, the selection follows")
         << photos << true << 0
-        << "2 file spostati in «%1»; 1 già presenti lasciati dove sono; si può annullare."
+        << "2 foto spostate in «%1»; 1 già presenti lasciati dove sono; si può annullare."
         << "Tutti i file (1)";
     QTest::newRow("copy with a correction")
         << photos << false << -1
-        << "2 file copiati in «%1»; 1 già presenti lasciati dove sono; ora corretta di -1:00:00; "
+        << "2 foto copiate in «%1»; 1 già presenti lasciati dove sono; ora corretta di -1:00:00; "
            "si può annullare."
         << "Tutti i file (3)";
     QTest::newRow("a card's catalogue stays")
         << QStringList { "a.jpg", "b.jpg", "CANONMSC/M0100.CTG" } << true << 0
-        << "1 file spostati in «%1»; 1 già presenti lasciati dove sono; 1 file della fotocamera "
+        << "1 foto spostata in «%1»; 1 già presenti lasciati dove sono; 1 file della fotocamera "
            "rimasto dove è; si può annullare."
+        << "Tutti i file (1)";
+    QTest::newRow("videos") << QStringList { "a.jpg", "b.mov", "c.MP4" } << false << 0
+                            << "2 video copiati in «%1»; 1 già presenti lasciati dove sono; si "
+                               "può annullare."
+                            << "Tutti i file (3)";
+    QTest::newRow("a photo, a video, their sidecar and companion")
+        << QStringList { "a.jpg", "b.jpg", "b.xmp", "c.MOV", "c.THM" } << true << 0
+        << "1 foto, 1 video, 1 file .xmp e 1 altro file spostati in «%1»; 1 già presenti "
+           "lasciati dove sono; si può annullare."
         << "Tutti i file (1)";
 }
 

@@ -2,6 +2,7 @@
 
 #include "engine/correzione.h"
 #include "engine/giornale.h"
+#include "engine/selezione.h"
 #include "platform/copying.h"
 #include "platform/fileerror.h"
 #include "platform/filenames.h"
@@ -11,6 +12,7 @@
 #include <QScopeGuard>
 
 #include <algorithm>
+#include <array>
 #include <deque>
 #include <future>
 
@@ -229,6 +231,35 @@ void esegui(const PianoTrasferimento &piano, const std::function<void(int)> &ava
 }
 
 } // namespace
+
+QString testoFatti(const PianoTrasferimento &piano, int fatti)
+{
+    std::array<int, 4> quanti {};
+    for (const FileDelPiano &file : piano.file.first(fatti))
+        ++quanti.at(size_t(genereDi(platform::namePart(file.origine))));
+    const auto [foto, video, sidecar, compagni] = quanti;
+    QStringList parti;
+    if (foto > 0)
+        parti.append(QStringLiteral("%1 foto").arg(foto));
+    if (video > 0)
+        parti.append(QStringLiteral("%1 video").arg(video));
+    if (sidecar > 0)
+        parti.append(QStringLiteral("%1 file .xmp").arg(sidecar));
+    if (compagni > 0)
+        parti.append(compagni == 1 ? QStringLiteral("1 altro file")
+                                   : QStringLiteral("%1 altri file").arg(compagni));
+    if (parti.isEmpty())
+        parti.append(QStringLiteral("0 file"));
+    const QString ultima = parti.takeLast();
+    const QString detti = parti.isEmpty()
+        ? ultima
+        : parti.join(QStringLiteral(", ")) + QStringLiteral(" e ") + ultima;
+    // Photos alone agree as feminine, any other list as masculine.
+    const bool soloFoto = fatti > 0 && foto == fatti;
+    const char *desinenza = fatti == 1 ? (soloFoto ? "a" : "o") : (soloFoto ? "e" : "i");
+    return detti + (piano.spostare ? QStringLiteral(" spostat") : QStringLiteral(" copiat"))
+        + QLatin1String(desinenza);
+}
 
 QString avvisoSenzaFoto(const PianoTrasferimento &piano)
 {

@@ -21,6 +21,11 @@ struct Avanzamento
     QStringList dateNonCorrette;
 };
 
+// What the first fatti files of the plan were and what became of them, as
+// the end of a run says it: «1 foto copiata», «2 video spostati», «3 foto,
+// 2 video e 1 file .xmp copiati».
+QString testoFatti(const PianoTrasferimento &piano, int fatti);
+
 // What the end of a run says of the sidecars chosen without their photo,
 // which stay where they are; empty when there are none.
 QString avvisoSenzaFoto(const PianoTrasferimento &piano);

@@ -1,5 +1,6 @@
 #include "engine/selezione.h"
 
+#include "engine/numerazione.h"
 #include "platform/filenames.h"
 #include "platform/folderlisting.h"
 #include "platform/photometadata.h"
@@ -9,6 +10,14 @@
 
 namespace {
 
+// Whether the part of the name after its last dot is one of the extensions,
+// letter case aside.
+bool haEstensione(const QString &nome, const QStringList &estensioni)
+{
+    const qsizetype punto = nome.lastIndexOf(QLatin1Char('.'));
+    return punto > 0 && estensioni.contains(nome.sliced(punto + 1), Qt::CaseInsensitive);
+}
+
 // The files a camera keeps its account of the card in: Canon's catalogues
 // (CTG), AVCHD's index, playlists and clip information (BDM, MPL, CPI),
 // Sony's indexes (TID, TDT, BNP, INP, INT, IND, BIN), Nikon's (DSC).
@@ -16,8 +25,7 @@ bool eFileDellaFotocamera(const QString &nome)
 {
     static const QStringList estensioni { "ctg", "bdm", "mpl", "cpi", "tid", "tdt", "bnp", "inp",
         "int", "ind", "bin", "dsc" };
-    const qsizetype punto = nome.lastIndexOf(QLatin1Char('.'));
-    return punto > 0 && estensioni.contains(nome.sliced(punto + 1), Qt::CaseInsensitive);
+    return haEstensione(nome, estensioni);
 }
 
 void aggiungiCartella(const QString &cartella, const QString &sotto, bool sottocartelle,
@@ -42,6 +50,23 @@ CartellaLetta fileDellaCartella(const QString &cartella, bool sottocartelle, con
     CartellaLetta letta;
     aggiungiCartella(platform::withSeparator(cartella), QString(), sottocartelle, schema, letta);
     return letta;
+}
+
+const QStringList &estensioniVideo()
+{
+    static const QStringList estensioni { "mov", "mp4", "m4v", "3gp", "3g2", "avi", "mts", "m2ts",
+        "mpg", "mpeg", "mkv", "wmv", "webm", "lrv", "mod", "tod" };
+    return estensioni;
+}
+
+Genere genereDi(const QString &nomeFile)
+{
+    static const QStringList compagni { "thm", "wav" };
+    if (eSidecar(nomeFile))
+        return Genere::Sidecar;
+    if (haEstensione(nomeFile, estensioniVideo()))
+        return Genere::Video;
+    return haEstensione(nomeFile, compagni) ? Genere::Compagno : Genere::Foto;
 }
 
 int cartelleDeiFile(const QStringList &file)

@@ -24,6 +24,16 @@ struct CartellaLetta
 CartellaLetta fileDellaCartella(
     const QString &cartella, bool sottocartelle, const QString &schema = QStringLiteral("*.*"));
 
+// The extensions of videos, in lower case: the source dialog offers them as
+// a type, and the end of a run counts videos apart.
+const QStringList &estensioniVideo();
+
+// What a file is, by its extension, as the end of a run counts it: a
+// sidecar is NAME.xmp, a shot's companion a camera's THM preview or WAV
+// voice memo, and anything else not a video a photo.
+enum class Genere { Foto, Video, Sidecar, Compagno };
+Genere genereDi(const QString &nomeFile);
+
 // How many folders the files, as fileDellaCartella gives them, lie in.
 int cartelleDeiFile(const QStringList &file);
 

@@ -187,12 +187,9 @@ void scriviEsitoCorsa(const Argomenti &argomenti, const PianoTrasferimento &pian
     }
 
     if (platform::standardErrorIsTerminal()) {
-        const bool una = fatti == 1;
-        QString riepilogo = QStringLiteral("%1 foto %2 in %3 s")
-                                .arg(fatti)
-                                .arg(QLatin1String(piano.spostare ? (una ? "spostata" : "spostate")
-                                                                  : (una ? "copiata" : "copiate")))
-                                .arg(decimale(double(millisecondi) / 1000, 1));
+        QString riepilogo =
+            QStringLiteral("%1 in %2 s")
+                .arg(testoFatti(piano, fatti), decimale(double(millisecondi) / 1000, 1));
         if (!piano.rinomina && avanzamento.byte > 0 && millisecondi >= 100)
             riepilogo += QStringLiteral(" (%1)").arg(velocita(avanzamento.byte, millisecondi));
         scrivi(stderr, riepilogo + QLatin1Char('\n'));

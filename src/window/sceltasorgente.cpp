@@ -30,8 +30,12 @@ const QList<TipoSorgente> &tipiSorgente()
         "*.sr2", "*.orf", "*.rw2", "*.raf", "*.pef", "*.dng", "*.srw", "*.rwl", "*.raw", "*.3fr",
         "*.iiq", "*.x3f", "*.erf", "*.mrw", "*.kdc", "*.dcr" };
     static const QStringList heic { "*.heic", "*.heif", "*.hif", "*.avif" };
-    static const QStringList video { "*.mov", "*.mp4", "*.m4v", "*.3gp", "*.avi", "*.mts", "*.m2ts",
-        "*.mpg", "*.mkv" };
+    static const QStringList video = [] {
+        QStringList schemi;
+        for (const QString &estensione : estensioniVideo())
+            schemi.append(QStringLiteral("*.") + estensione);
+        return schemi;
+    }();
     static const QStringList foto { "*.jpg", "*.jpeg", "*.tif", "*.tiff", "*.png" };
     static const QList<TipoSorgente> tipi {
         { QStringLiteral("Immagini JPEG"), { "*.jpg" }, QStringLiteral(".JPG") },

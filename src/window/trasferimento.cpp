@@ -237,9 +237,8 @@ void Form1::SeguiCorsa(const PianoTrasferimento &piano, const QString &destinazi
         throw;
     }
     SeguiSelezione();
-    annuncia(QStringLiteral("%1 foto %2 in «%3»")
-                 .arg(avanzamento.fatti)
-                 .arg(m_stato.Spostare ? QStringLiteral("spostate") : QStringLiteral("copiate"),
+    annuncia(QStringLiteral("%1 in «%2»")
+                 .arg(testoFatti(piano, avanzamento.fatti),
                      platform::displayFileName(QDir::cleanPath(destinazione))));
 }
 
@@ -249,11 +248,9 @@ void Form1::SeguiCorsa(const PianoTrasferimento &piano, const QString &destinazi
 QString Form1::TestoEsito(const PianoTrasferimento &piano, const Avanzamento &avanzamento,
     const QString &destinazione, bool interrotta) const
 {
-    QStringList parti { QStringLiteral("%1%2 file %3 in «%4»")
-                            .arg(interrotta ? QStringLiteral("Corsa interrotta: ") : QString())
-                            .arg(avanzamento.fatti)
-                            .arg(m_stato.Spostare ? QStringLiteral("spostati")
-                                                  : QStringLiteral("copiati"),
+    QStringList parti { QStringLiteral("%1%2 in «%3»")
+                            .arg(interrotta ? QStringLiteral("Corsa interrotta: ") : QString(),
+                                testoFatti(piano, avanzamento.fatti),
                                 platform::displayFileName(QDir::cleanPath(destinazione))) };
     qsizetype doppioni = 0;
     for (const FileDelPiano &resta : piano.restano)
