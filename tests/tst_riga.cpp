@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTest>
+#include <QTimeZone>
 
 #include <csignal>
 #include <cstdio>
@@ -404,19 +405,25 @@ void TestRiga::trialRefusedAsTheRun_data()
 {
     QTest::addColumn<QString>("destination");
     QTest::addColumn<QString>("source");
+    QTest::addColumn<QStringList>("options");
     QTest::addColumn<QString>("message");
 
     QTest::newRow("destination never there")
         << "assente"
-        << "card"
+        << "card" << QStringList()
         << "La cartella di destinazione «assente/» non esiste: nessun file è stato copiato.";
-    QTest::newRow("a folder with no files") << "dest"
-                                            << "vuota"
-                                            << "Nessun file da copiare in «vuota»";
+    QTest::newRow("a folder with no files")
+        << "dest"
+        << "vuota" << QStringList() << "Nessun file da copiare in «vuota»";
     QTest::newRow("no room") << "tmpfs"
-                             << "grande"
+                             << "grande" << QStringList()
                              << "Nella destinazione «%1» lo spazio libero non basta: servono "
                                 "104,9 MB, ce ne sono 67,1 MB: nessun file è stato copiato.";
+    QTest::newRow("a correction for a camera no file names")
+        << "dest"
+        << "fotocamere" << QStringList { "-c", "Canon 5D=-1:00:00" }
+        << "La correzione per «Canon 5D» non vale per nessun file: i file scelti sono delle "
+           "fotocamere «Canon EOS 5D Mark III» e «NIKON D750».";
 }
 
 // A script checks a run with --prova: it is refused with the very words and
@@ -425,8 +432,19 @@ void TestRiga::trialRefusedAsTheRun()
 {
     QFETCH(QString, destination);
     QFETCH(QString, source);
+    QFETCH(QStringList, options);
     QFETCH(QString, message);
     QVERIFY(QDir().mkpath(path(u"dest"_s)) && QDir().mkpath(path(u"vuota"_s)));
+    QVERIFY(QDir().mkpath(path(u"fotocamere"_s)));
+    // A movie names no camera: it takes the one its folder's photos name.
+    test::writePhoto(path(u"fotocamere"_s), u"DSC_1.JPG"_s,
+        { { "Exif.Image.Model", "NIKON D750" },
+            { "Exif.Photo.DateTimeOriginal", "2026:08:10 10:00:00" } });
+    QVERIFY(QDir().mkpath(path(u"fotocamere/canon"_s)));
+    test::writePhoto(path(u"fotocamere/canon"_s), u"IMG_1.JPG"_s,
+        { { "Exif.Image.Model", "Canon EOS 5D Mark III" } });
+    test::writeFile(path(u"fotocamere/canon"_s), u"MVI_2.MP4"_s,
+        test::movie(QDateTime(QDate(2026, 8, 10), QTime(9, 30), QTimeZone::utc())));
     fill(u"card"_s, u"dest"_s);
     std::optional<test::Medium> medium;
     if (destination == "tmpfs"_L1) {
@@ -443,7 +461,7 @@ void TestRiga::trialRefusedAsTheRun()
     const QStringList before = test::entriesOf(path(u"dest"_s));
 
     for (const bool trial : { true, false }) {
-        QStringList arguments { "copia", source, destination };
+        QStringList arguments = QStringList { "copia", "-r", source, destination } + options;
         if (trial)
             arguments << "--prova";
         const Run run = terminal(arguments);
@@ -452,6 +470,20 @@ void TestRiga::trialRefusedAsTheRun()
         QCOMPARE(run.out, QByteArray());
     }
     QCOMPARE(test::entriesOf(path(u"dest"_s)), before);
+    if (source != "fotocamere"_L1)
+        return;
+    // The model as the files name it: the trial shows it, and the moment
+    // corrected, the movie's too.
+    const Run json = terminal({ "copia", "-r", "fotocamere", "dest", "--prova", "--json", "-c",
+        "canon eos 5d mark iii=-1:00:00" });
+    QCOMPARE(json.status, 0);
+    const QJsonArray files = QJsonDocument::fromJson(json.out)[u"file"_s].toArray();
+    QCOMPARE(files.size(), 3);
+    const QJsonValue movie = files.at(1);
+    QCOMPARE(movie[u"origine"_s].toString(), u"fotocamere/canon/MVI_2.MP4"_s);
+    QCOMPARE(movie[u"modello"_s].toString(), u"Canon EOS 5D Mark III"_s);
+    QCOMPARE(movie[u"scatto"_s].toString(), u"2026-08-10T11:30:00.000+02:00"_s);
+    QCOMPARE(movie[u"corretto"_s].toString(), u"2026-08-10T10:30:00.000+02:00"_s);
 }
 
 // A name with a tab, a newline or a backslash keeps its line, and one that

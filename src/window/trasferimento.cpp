@@ -197,9 +197,9 @@ void Form1::SeguiCorsa(const PianoTrasferimento &piano, const QString &destinazi
             TestoEsito(piano, avanzamento, destinazione, std::uncaught_exceptions() > 0));
         m_cartellaEsito = destinazione;
         ApriCartella->setEnabled(true);
+        // The card's own files left are no fault: the account line says them.
         QStringList avvisi { avanzamento.avvisoGiornale,
-            avvisoDateNonCorrette(avanzamento.dateNonCorrette), avvisoSenzaFoto(piano),
-            avvisoLasciati(piano) };
+            avvisoDateNonCorrette(avanzamento.dateNonCorrette), avvisoSenzaFoto(piano) };
         avvisi.removeAll(QString());
         m_avvisiFine = avvisi.join(QStringLiteral("\n\n"));
     });
