@@ -34,10 +34,12 @@ const QList<Opzione> &opzioni()
                            "ricordato dalla finestra, altrimenti data)") },
         { { QStringLiteral("c"), QStringLiteral("correggi") },
             QStringLiteral("[MODELLO=][+|-]H:MM:SS"),
-            QStringLiteral("sposta l'ora di ogni nuovo file e le date di scatto dentro la copia, "
-                           "al più di 12:59:59; con MODELLO solo delle foto di quella fotocamera "
-                           "(il modello che la foto porta con sé), senza di tutte le altre; si può "
-                           "ripetere, una volta per fotocamera") },
+            QStringLiteral("sposta l'ora di ogni nuovo file e le date di scatto dentro la copia "
+                           "(foto, filmati, HEIC), al più di 12:59:59; con MODELLO solo dei file "
+                           "di quella fotocamera (il modello che la foto porta con sé, o per un "
+                           "filmato quello delle foto della sua cartella), senza di tutti gli "
+                           "altri; si può ripetere, una volta per fotocamera; un MODELLO che "
+                           "nessun file nomina è rifiutato") },
         { { QStringLiteral("r"), QStringLiteral("sottocartelle") }, {},
             QStringLiteral("prende da ogni cartella anche i file delle sue sottocartelle (non "
                            "quelle nascoste, né i collegamenti a cartelle), ma lascia dove sono "
