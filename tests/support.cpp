@@ -162,9 +162,9 @@ QByteArray heic(const QByteArray &exif)
                 + bigEndian(1, 2) + bigEndian(offset, 4) + bigEndian(quint64(item.size()), 4));
     };
     const QByteArray primary = box("pitm", fullBox + bigEndian(1, 2));
-    const qsizetype metaSize = box("meta", fullBox + handler + primary + infos + places(0)).size();
+    const qsizetype metaSize = box("meta", fullBox + handler + primary + places(0) + infos).size();
     const QByteArray meta = box(
-        "meta", fullBox + handler + primary + infos + places(quint64(type.size() + metaSize + 8)));
+        "meta", fullBox + handler + primary + places(quint64(type.size() + metaSize + 8)) + infos);
     return type + meta + box("mdat", item);
 }
 

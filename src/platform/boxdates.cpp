@@ -264,11 +264,14 @@ private:
             if (!read)
                 return false;
             // An EXIF item starts with the offset of its TIFF structure.
-            if (item.xmp)
+            const qint64 tiff = 4 + qint64(Cursor(*read, 0).number(4));
+            if (item.xmp) {
                 xmpFields(*read, item.offset, m_dates.fields);
-            else if (!tiffFields(*read, 4 + qint64(Cursor(*read, 0).number(4)), item.offset,
-                         m_dates.fields))
-                return false;
+            } else {
+                if (!tiffFields(*read, tiff, item.offset, m_dates.fields))
+                    return false;
+                m_dates.exif = read->mid(tiff);
+            }
         }
         return true;
     }
@@ -301,8 +304,8 @@ private:
         return !cursor.past();
     }
 
-    // Items placed in the file in one piece; one placed otherwise, or in
-    // pieces, cannot have its dates rewritten in place.
+    // Where items lie, those placed in the file in one piece; one placed
+    // otherwise, or in pieces, cannot have its dates rewritten in place.
     static bool itemPlaces(QByteArrayView table, QHash<quint32, Item> &found)
     {
         Cursor cursor(table, 0);
@@ -325,14 +328,12 @@ private:
                 offset = cursor.number(offsetSize);
                 length = cursor.number(lengthSize);
             }
-            if (!found.contains(id))
-                continue;
+            // The table may come before the types.
             Item &item = found[id];
-            if ((item.type == "Exif" || item.xmp)
-                && (method != 0 || extents != 1 || length == 0 || base + offset > quint64(1) << 62))
-                return false;
-            item.offset = qint64(base + offset);
-            item.length = qint64(length);
+            if (method == 0 && extents == 1 && length > 0 && base + offset < quint64(1) << 62) {
+                item.offset = qint64(base + offset);
+                item.length = qint64(length);
+            }
         }
         return !cursor.past();
     }

@@ -35,6 +35,9 @@ struct CaptureDates
     // What was read past the head to find them, by offset: the file's own
     // read must give the very same bytes there, or the fields may be wrong.
     QList<std::pair<qint64, QByteArray>> readAside;
+    // A HEIC's EXIF block, its TIFF structure, for a reader that cannot
+    // find it.
+    QByteArray exif;
 };
 
 // Reads count bytes of the file at offset; nothing where it cannot.

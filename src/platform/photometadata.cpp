@@ -104,17 +104,55 @@ bool isPictureOfBoxes(QByteArrayView start)
         [&](const char *brand) { return brands.contains(brand); });
 }
 
-// A movie's moment, its header's creation time, in UTC as the format has it.
-std::optional<qint64> movieMoment(const QString &path, const QByteArray &start)
+// The capture dates of a file of boxes, found box by box.
+std::optional<CaptureDates> boxDates(const QString &path, const QByteArray &start)
 {
     const Descriptor fd = openToRead(path);
     struct stat status;
     if (!fd.isValid() || ::fstat(fd.get(), &status) != 0)
         return std::nullopt;
-    const std::optional<CaptureDates> dates = captureDates(start, status.st_size,
+    return captureDates(start, status.st_size,
         [&fd](qint64 offset, qint64 count) { return readAt(fd.get(), offset, count); });
-    const std::optional<qint64> created = dates ? movieCreated(*dates) : std::nullopt;
-    return created ? nanosecondsOf(*created) : std::nullopt;
+}
+
+// When it was taken, as EXIF says, and by which camera.
+PhotoMetadata metadataOf(const Exiv2::ExifData &exif)
+{
+    PhotoMetadata metadata;
+    metadata.captureTime = momentOf(textOf(exif, "Exif.Photo.DateTimeOriginal"),
+        textOf(exif, "Exif.Photo.SubSecTimeOriginal"),
+        textOf(exif, "Exif.Photo.OffsetTimeOriginal"));
+    if (!metadata.captureTime)
+        metadata.captureTime = momentOf(textOf(exif, "Exif.Photo.DateTimeDigitized"),
+            textOf(exif, "Exif.Photo.SubSecTimeDigitized"),
+            textOf(exif, "Exif.Photo.OffsetTimeDigitized"));
+    metadata.model = textOf(exif, "Exif.Image.Model");
+    return metadata;
+}
+
+// A movie's moment is its header's creation time, in UTC as the format has
+// it. A HEIC's EXIF block is found as its dates are: exiv2 0.27 misplaces
+// an item its table places from a base offset, as exiftool writes them.
+PhotoMetadata boxMetadata(const QString &path, const QByteArray &start)
+{
+    PhotoMetadata metadata;
+    const std::optional<CaptureDates> dates = boxDates(path, start);
+    if (!dates)
+        return metadata;
+    if (const std::optional<qint64> created = movieCreated(*dates))
+        metadata.captureTime = nanosecondsOf(*created);
+    if (dates->exif.isEmpty())
+        return metadata;
+    try {
+        Exiv2::ExifData exif;
+        Exiv2::ExifParser::decode(exif,
+            reinterpret_cast<const Exiv2::byte *>(dates->exif.constData()),
+            uint32_t(dates->exif.size()));
+        metadata = metadataOf(exif);
+    } catch (const std::exception &) {
+        // A damaged block tells nothing.
+    }
+    return metadata;
 }
 
 } // namespace
@@ -127,29 +165,21 @@ PhotoMetadata photoMetadata(const QString &path)
     // in memory tell as much of a file that is no photo at all, far sooner.
     const QByteArray start = fileStart(path, 4096);
     try {
-        if (isBoxFile(start) && !isPictureOfBoxes(start)) {
-            metadata.captureTime = movieMoment(path, start);
-            return metadata;
-        }
-        if (start.isEmpty()
-            || Exiv2::ImageFactory::getType(
+        if (isBoxFile(start) && !isPictureOfBoxes(start))
+            return boxMetadata(path, start);
+        if (!start.isEmpty()
+            && Exiv2::ImageFactory::getType(
                    reinterpret_cast<const Exiv2::byte *>(start.constData()), start.size())
-                == Exiv2::ImageType::none)
-            return metadata;
-        const auto image = Exiv2::ImageFactory::open(encodeFileName(path).toStdString());
-        image->readMetadata();
-        const Exiv2::ExifData &exif = image->exifData();
-        metadata.captureTime = momentOf(textOf(exif, "Exif.Photo.DateTimeOriginal"),
-            textOf(exif, "Exif.Photo.SubSecTimeOriginal"),
-            textOf(exif, "Exif.Photo.OffsetTimeOriginal"));
-        if (!metadata.captureTime)
-            metadata.captureTime = momentOf(textOf(exif, "Exif.Photo.DateTimeDigitized"),
-                textOf(exif, "Exif.Photo.SubSecTimeDigitized"),
-                textOf(exif, "Exif.Photo.OffsetTimeDigitized"));
-        metadata.model = textOf(exif, "Exif.Image.Model");
+                != Exiv2::ImageType::none) {
+            const auto image = Exiv2::ImageFactory::open(encodeFileName(path).toStdString());
+            image->readMetadata();
+            metadata = metadataOf(image->exifData());
+        }
     } catch (const std::exception &) {
         // Not a photo exiv2 knows, or a damaged one: it tells nothing.
     }
+    if (!metadata.captureTime && isBoxFile(start))
+        return boxMetadata(path, start);
     return metadata;
 }
 
