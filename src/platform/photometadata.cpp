@@ -30,9 +30,11 @@ void prepareExiv2()
     std::call_once(once, [] {
         Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
         Exiv2::XmpParser::initialize();
-        // HEIC, AVIF and CR3 keep their EXIF in boxes, which exiv2 reads
-        // only when asked to.
+        // HEIC, AVIF and CR3 keep their EXIF in boxes, which exiv2 before
+        // 0.28 reads only when asked to.
+#if !EXIV2_TEST_VERSION(0, 28, 0)
         Exiv2::enableBMFF(true);
+#endif
     });
 }
 
