@@ -2,6 +2,7 @@
 
 #include "engine/numerazione.h"
 #include "platform/filenames.h"
+#include "platform/filestamps.h"
 #include "platform/media.h"
 #include "platform/publishing.h"
 
@@ -64,36 +65,57 @@ qint64 byteVoci(qsizetype caratteri)
     return 32 * std::max<qint64>(1 + (caratteri + 12) / 13, 2 + (caratteri + 14) / 15);
 }
 
-// The first reason of a plan's files and names, or an empty text. Adds up
-// the space the files take, and, where the destination's folder takes space
-// of the medium for its entries, the bytes of those.
-QString motivoFile(const PianoTrasferimento &piano, const QString &destinazione,
-    const platform::Medium &supporto, qint64 &spazioFile, qint64 &byteCartella)
+// A folder the new files go to, as the reasons against it name it.
+struct CartellaNuova
 {
+    QString percorso;
+    std::optional<platform::VolumeIdentity> supportoScelto;
+    bool riserva = false;
+    std::optional<platform::Medium> supporto;
+    // The space its files and their folder entries take.
+    qint64 servono = 0;
+};
+
+// The first reason of a plan's files and names against a folder they go
+// to, or an empty text. Adds up the space the files take there, and, where
+// the folder takes space of the medium for its entries, the bytes of those.
+QString motivoFile(const PianoTrasferimento &piano, CartellaNuova &cartella)
+{
+    const platform::Medium &supporto = *cartella.supporto;
     const auto chiave = [&supporto](const QString &nome) {
         return supporto.fatNames ? nome.toCaseFolded() : nome;
     };
     QSet<QString> presenti;
-    for (const QString &nome : platform::namesIn(destinazione))
+    for (const QString &nome : platform::namesIn(cartella.percorso))
         presenti.insert(chiave(nome));
 
+    const QString questoSupporto = cartella.riserva
+        ? QStringLiteral("sul supporto della cartella di riserva")
+        : QStringLiteral("su questo supporto");
+    qint64 spazioFile = 0;
+    qint64 byteCartella = 0;
     for (const FileDelPiano &file : piano.file) {
         const qint64 byte = file.dimensione;
         const QString nome = platform::namePart(file.nuovoNome);
         if (presenti.contains(chiave(nome)))
-            return QStringLiteral("Nella destinazione esiste già «%1»").arg(nome);
+            return cartella.riserva
+                ? QStringLiteral("Nella cartella di riserva «%1» esiste già «%2»")
+                      .arg(cartella.percorso, nome)
+                : QStringLiteral("Nella destinazione esiste già «%1»").arg(nome);
         QString motivo = supporto.fatNames ? motivoNomeRifiutato(nome) : QString();
         if (motivo.isEmpty())
             motivo = motivoNomeLungo(nome, supporto);
         if (!motivo.isEmpty())
-            return QStringLiteral("Il nome «%1» non può essere scritto su questo supporto (%2)")
-                .arg(nome, motivo);
+            return QStringLiteral("Il nome «%1» non può essere scritto %2 (%3)")
+                .arg(nome, questoSupporto, motivo);
         if (piano.rinomina)
             continue;
         if (supporto.largestFile >= 0 && byte > supporto.largestFile)
-            return QStringLiteral("Il file «%1» (%2) è troppo grande per questo supporto, che non "
-                                  "tiene file di %3 o più")
+            return QStringLiteral("Il file «%1» (%2) è troppo grande per %3, che non tiene file "
+                                  "di %4 o più")
                 .arg(platform::namePart(file.origine), testoDimensione(byte),
+                    cartella.riserva ? QStringLiteral("il supporto della cartella di riserva")
+                                     : QStringLiteral("questo supporto"),
                     testoDimensione(supporto.largestFile + 1));
         spazioFile += inUnitaIntere(byte, supporto.allocationUnit);
         // Each copy is written under a hidden name beside its own first,
@@ -102,46 +124,82 @@ QString motivoFile(const PianoTrasferimento &piano, const QString &destinazione,
             byteCartella +=
                 byteVoci(nome.size()) + byteVoci(nome.size() + platform::TemporaryNameExtra);
     }
+    // The folder grows by whole units, and the room left in its last one
+    // is not told, so it counts for nothing.
+    cartella.servono = spazioFile + inUnitaIntere(byteCartella, supporto.allocationUnit);
     return {};
+}
+
+// Why the folder cannot take the plan's new files, or an empty text.
+QString motivoCartellaNuova(const PianoTrasferimento &piano, CartellaNuova &cartella)
+{
+    cartella.supporto = platform::mediumOf(cartella.percorso);
+    const QString motivo =
+        motivoCartella(cartella.percorso, cartella.supporto, cartella.supportoScelto,
+            cartella.riserva ? QStringLiteral("di riserva") : QStringLiteral("di destinazione"));
+    return motivo.isEmpty() ? motivoFile(piano, cartella) : motivo;
+}
+
+// Why the medium has too little room for what goes to the folder, and to
+// the other where both are on it, or an empty text. A medium that does not
+// tell its free space stops the run when it fills.
+QString motivoSpazio(const CartellaNuova &cartella, const CartellaNuova *altra)
+{
+    const platform::Medium &supporto = *cartella.supporto;
+    qint64 servono = cartella.servono;
+    if (altra && altra->supporto->identity.device == supporto.identity.device)
+        servono += altra->servono;
+    if (supporto.freeBytes < 0 || servono <= supporto.freeBytes)
+        return {};
+    return QStringLiteral("Nella %1 «%2» lo spazio libero non basta: servono %3, ce ne sono %4")
+        .arg(cartella.riserva ? QStringLiteral("cartella di riserva")
+                              : QStringLiteral("destinazione"),
+            cartella.percorso, testoDimensione(servono), testoDimensione(supporto.freeBytes));
+}
+
+// The originals go from their folders, which must allow it; the terminal
+// takes them from several.
+QString motivoOrigini(const PianoTrasferimento &piano)
+{
+    QSet<QString> cartelle;
+    for (const FileDelPiano &file : piano.file) {
+        const QString origine = platform::folderPart(file.origine);
+        if (cartelle.contains(origine))
+            continue;
+        cartelle.insert(origine);
+        const QString motivo = motivoCartella(origine, platform::mediumOf(origine),
+            piano.supportoOrigine, QStringLiteral("di origine"));
+        if (!motivo.isEmpty())
+            return motivo;
+    }
+    return {};
+}
+
+bool stessaCartella(const QString &una, const QString &altra)
+{
+    const auto prima = platform::fileStamp(una);
+    const auto seconda = platform::fileStamp(altra);
+    return prima && seconda && prima->device == seconda->device && prima->inode == seconda->inode;
 }
 
 QString motivoPiano(const PianoTrasferimento &piano)
 {
-    const QString destinazione = platform::folderPart(piano.file.first().nuovoNome);
-    const std::optional<platform::Medium> supporto = platform::mediumOf(destinazione);
-    QString motivo = motivoCartella(
-        destinazione, supporto, piano.supportoDestinazione, QStringLiteral("di destinazione"));
-    if (!motivo.isEmpty())
-        return motivo;
-    if (piano.spostare) {
-        // The originals go from their folders, which must allow it; the
-        // terminal takes them from several.
-        QSet<QString> cartelle;
-        for (const FileDelPiano &file : piano.file) {
-            const QString origine = platform::folderPart(file.origine);
-            if (cartelle.contains(origine))
-                continue;
-            cartelle.insert(origine);
-            motivo = motivoCartella(origine, platform::mediumOf(origine), piano.supportoOrigine,
-                QStringLiteral("di origine"));
-            if (!motivo.isEmpty())
-                return motivo;
-        }
-    }
-    qint64 spazioFile = 0;
-    qint64 byteCartella = 0;
-    motivo = motivoFile(piano, destinazione, *supporto, spazioFile, byteCartella);
-    if (!motivo.isEmpty())
-        return motivo;
-    // The folder grows by whole units, and the room left in its last one
-    // is not told, so it counts for nothing.
-    const qint64 servono = spazioFile + inUnitaIntere(byteCartella, supporto->allocationUnit);
-    // A medium that does not tell its free space stops the run when it fills.
-    if (supporto->freeBytes >= 0 && servono > supporto->freeBytes)
-        return QStringLiteral("Nella destinazione «%1» lo spazio libero non basta: servono %2, "
-                              "ce ne sono %3")
-            .arg(destinazione, testoDimensione(servono), testoDimensione(supporto->freeBytes));
-    return {};
+    CartellaNuova destinazione { platform::folderPart(piano.file.first().nuovoNome),
+        piano.supportoDestinazione, false, {}, 0 };
+    QString motivo = motivoCartellaNuova(piano, destinazione);
+    if (motivo.isEmpty() && piano.spostare)
+        motivo = motivoOrigini(piano);
+    if (!motivo.isEmpty() || piano.riserva.isEmpty())
+        return !motivo.isEmpty() ? motivo : motivoSpazio(destinazione, nullptr);
+    // One folder under two names, as through a link, would hold one copy.
+    CartellaNuova riserva { piano.riserva, piano.supportoRiserva, true, {}, 0 };
+    if (stessaCartella(riserva.percorso, destinazione.percorso))
+        return QStringLiteral("La cartella di riserva «%1» è la cartella di destinazione")
+            .arg(riserva.percorso);
+    motivo = motivoCartellaNuova(piano, riserva);
+    if (motivo.isEmpty())
+        motivo = motivoSpazio(destinazione, &riserva);
+    return motivo.isEmpty() ? motivoSpazio(riserva, &destinazione) : motivo;
 }
 
 } // namespace

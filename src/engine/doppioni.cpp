@@ -74,15 +74,17 @@ bool giaPresente(
 
 } // namespace
 
-void segnaDoppioni(PianoTrasferimento &piano, const QString &destinazione)
+namespace {
+
+// Which files of the plan the folder already holds, each on its own.
+QList<bool> giaNellaCartella(const PianoTrasferimento &piano, const QString &cartella)
 {
     // An empty file holds no photo.
     QSet<qint64> dimensioni;
     for (const FileDelPiano &file : std::as_const(piano.file))
         dimensioni.insert(file.dimensione);
     dimensioni.remove(0);
-    const QMultiHash<qint64, FilePresente> presenti =
-        presentiPerDimensione(destinazione, dimensioni);
+    const QMultiHash<qint64, FilePresente> presenti = presentiPerDimensione(cartella, dimensioni);
     QList<qsizetype> candidati;
     QStringList copie;
     for (qsizetype i = 0; i < piano.file.size(); ++i) {
@@ -94,14 +96,26 @@ void segnaDoppioni(PianoTrasferimento &piano, const QString &destinazione)
              presente != presenti.cend() && presente.key() == dimensione; ++presente)
             copie.append(presente->percorso);
     }
-    if (candidati.isEmpty())
-        return;
-
-    Contenuti contenuti(hashDaiGiornali(copie));
     QList<bool> doppio(piano.file.size(), false);
+    if (candidati.isEmpty())
+        return doppio;
+    Contenuti contenuti(hashDaiGiornali(copie));
     for (const qsizetype i : std::as_const(candidati)) {
         const FileDelPiano &file = piano.file.at(i);
         doppio[i] = giaPresente(file.origine, presenti.values(file.dimensione), contenuti);
+    }
+    return doppio;
+}
+
+} // namespace
+
+void segnaDoppioni(PianoTrasferimento &piano, const QString &destinazione, const QString &riserva)
+{
+    QList<bool> doppio = giaNellaCartella(piano, destinazione);
+    if (!riserva.isEmpty() && doppio.contains(true)) {
+        const QList<bool> inRiserva = giaNellaCartella(piano, riserva);
+        for (qsizetype i = 0; i < doppio.size(); ++i)
+            doppio[i] = doppio.at(i) && inRiserva.at(i);
     }
     // A shot with one new file goes whole, under one number.
     for (qsizetype inizio = 0, fine = 0; inizio < piano.file.size(); inizio = fine) {

@@ -10,5 +10,7 @@
 // Sizes come first, from one look at each file of the destination; content,
 // by hash, only for equal sizes. A copy a run published there, still as its
 // journal recorded it, is not read again. A file is never its own double, as
-// when the destination is the folder it is in.
-void segnaDoppioni(PianoTrasferimento &piano, const QString &destinazione);
+// when the destination is the folder it is in. With a backup folder, a
+// file is a double only where both folders hold it.
+void segnaDoppioni(
+    PianoTrasferimento &piano, const QString &destinazione, const QString &riserva = {});

@@ -213,9 +213,11 @@ QString numeraPiano(PianoTrasferimento &piano, const Richiesta &richiesta)
     for (qsizetype i = 0; i < piano.file.size(); ++i) {
         FileDelPiano &file = piano.file[i];
         file.numero = numeri.at(i);
-        file.nuovoNome = richiesta.destinazione
-            + nuovoNome(platform::namePart(file.origine), richiesta.nomeBase, file.numero,
-                richiesta.senzaEstensione);
+        const QString nome = nuovoNome(platform::namePart(file.origine), richiesta.nomeBase,
+            file.numero, richiesta.senzaEstensione);
+        file.nuovoNome = richiesta.destinazione + nome;
+        if (!richiesta.riserva.isEmpty())
+            file.copiaDiRiserva = richiesta.riserva + nome;
     }
     return {};
 }
@@ -257,8 +259,11 @@ QString preparaPiano(const Richiesta &richiesta, PianoTrasferimento &piano)
         return motivo;
     // What a killed run left goes before the running number is read, so
     // that its empty reservations count for nothing.
-    if (!richiesta.prova)
+    if (!richiesta.prova) {
         platform::prepareDestination(richiesta.destinazione);
+        if (!richiesta.riserva.isEmpty())
+            platform::prepareDestination(richiesta.riserva);
+    }
     if (piano.file.isEmpty() && !piano.restano.isEmpty())
         return richiesta.spostare
             ? QStringLiteral("Tra i file scelti ci sono solo file .xmp, senza la loro foto: "
@@ -270,17 +275,19 @@ QString preparaPiano(const Richiesta &richiesta, PianoTrasferimento &piano)
         return oltre;
     piano.spostare = richiesta.spostare;
     // A photo whose capture dates are corrected is a new file, even within
-    // one file system.
+    // one file system; so is one that goes to a backup too, read once for both.
     const bool correzioni = std::any_of(piano.file.begin(), piano.file.end(),
         [](const FileDelPiano &file) { return file.correzione != 0; });
-    piano.rinomina =
-        richiesta.spostare && !correzioni && siRinomina(piano.file, richiesta.destinazione);
+    piano.rinomina = richiesta.spostare && !correzioni && richiesta.riserva.isEmpty()
+        && siRinomina(piano.file, richiesta.destinazione);
     piano.liberaUltimo = richiesta.perNome;
     piano.supportoOrigine = richiesta.supportoOrigine;
     piano.supportoDestinazione = richiesta.supportoDestinazione;
+    piano.riserva = richiesta.riserva;
+    piano.supportoRiserva = richiesta.supportoRiserva;
     piano.lasciati = richiesta.lasciati;
     if (richiesta.doppioni != Doppioni::Trasferiti)
-        segnaDoppioni(piano, richiesta.destinazione);
+        segnaDoppioni(piano, richiesta.destinazione, richiesta.riserva);
     if (richiesta.doppioni == Doppioni::Saltati)
         return saltaDoppioni(piano, richiesta);
     return controllaPiano(piano);
@@ -295,6 +302,7 @@ QString saltaDoppioni(PianoTrasferimento &piano, const Richiesta &richiesta)
             continue;
         }
         file.nuovoNome.clear();
+        file.copiaDiRiserva.clear();
         piano.restano.append(file);
     }
     piano.file = vanno;

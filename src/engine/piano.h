@@ -31,6 +31,9 @@ struct Richiesta
     QStringList lasciati;
     // The folder the new files go to, ending with its separator.
     QString destinazione;
+    // A second folder that gets each new file under the same name in the
+    // same run, ending with its separator; empty for none.
+    QString riserva;
     QString nomeBase;
     bool perNome = false;
     bool spostare = false;
@@ -42,6 +45,7 @@ struct Richiesta
     // card in the same reader is another volume.
     std::optional<platform::VolumeIdentity> supportoOrigine;
     std::optional<platform::VolumeIdentity> supportoDestinazione;
+    std::optional<platform::VolumeIdentity> supportoRiserva;
     // A trial reads and checks everything but touches nothing, not even what
     // a killed run left in the destination.
     bool prova = false;
@@ -57,6 +61,9 @@ struct FileDelPiano
     qint64 dimensione = 0;
     // The whole path it goes to; empty for a file that stays where it is.
     QString nuovoNome;
+    // The whole path of its copy in the backup folder, under the same name;
+    // empty without one.
+    QString copiaDiRiserva;
     // Its running number: the files of one shot share theirs.
     qint64 numero = 0;
     // When it was taken, in nanoseconds since 1970: as the photo says where
@@ -85,6 +92,8 @@ struct PianoTrasferimento
     QList<FileDelPiano> restano;
     // The camera's own files the request left, as it gives them.
     QStringList lasciati;
+    // The backup folder, ending with its separator; empty for none.
+    QString riserva;
     // The running number before the first new name.
     qint64 ultimo = 0;
     bool spostare = false;
@@ -94,6 +103,7 @@ struct PianoTrasferimento
     bool liberaUltimo = false;
     std::optional<platform::VolumeIdentity> supportoOrigine;
     std::optional<platform::VolumeIdentity> supportoDestinazione;
+    std::optional<platform::VolumeIdentity> supportoRiserva;
 
     // The doubles among the files, those that go and those left out.
     qsizetype doppioni() const;
