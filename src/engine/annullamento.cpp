@@ -22,7 +22,7 @@ bool giaRiportato(const Voce &voce, const Ripresa &ripresa)
 void segnaAnnullato(Corsa &corsa, Voce &voce, Ripresa &ripresa)
 {
     voce.annullato = true;
-    ripresa.registra(corsa, rigaFatto('U', voce.intento.posizione));
+    ripresa.registra(corsa, rigaFatto(voce.lettera('U'), voce.intento.posizione));
 }
 
 // A moved photo that an undo killed part way put back may still have the
@@ -175,6 +175,7 @@ QString descrizione(const Corsa &corsa, bool prova)
 {
     QSet<QString> origini;
     QString destinazione;
+    QString riserva;
     bool spostamento = false;
     int fatti = 0;
     for (const Voce &voce : corsa.voci) {
@@ -186,6 +187,9 @@ QString descrizione(const Corsa &corsa, bool prova)
         origini.insert(platform::folderPart(voce.intento.origine));
         destinazione = platform::folderPart(voce.intento.nuovoNome);
         spostamento = voce.intento.spostato;
+        if (const auto copia = corsa.riserve.constFind(voce.intento.posizione);
+            copia != corsa.riserve.cend() && copia->confermato())
+            riserva = platform::folderPart(copia->intento.nuovoNome);
     }
     QString testo =
         QStringLiteral("%1 la corsa del %2: %3 di %4 file")
@@ -202,7 +206,8 @@ QString descrizione(const Corsa &corsa, bool prova)
         testo += QStringLiteral(" e da un'altra cartella");
     else if (cartelle.size() > 2)
         testo += QStringLiteral(" e da altre %1 cartelle").arg(cartelle.size() - 1);
-    return testo + QStringLiteral(" a «%1»").arg(mostra(destinazione));
+    testo += QStringLiteral(" a «%1»").arg(mostra(destinazione));
+    return riserva.isEmpty() ? testo : testo + QStringLiteral(" e a «%1»").arg(mostra(riserva));
 }
 
 // The files past the point where the journal could no longer be written
@@ -227,8 +232,14 @@ void annullaCorsa(Corsa &corsa, Ripresa &ripresa)
     // finds the run open, and frees their names.
     ripresa.registra(corsa, "B\n");
     liberaRitorni(corsa, ripresa);
-    for (auto voce = corsa.voci.end(); voce != corsa.voci.begin();)
-        annullaVoce(corsa, *--voce, ripresa);
+    // Each file's backup copy after the file: a moved photo is back in its
+    // place first, so that its backup copy is never the only one left.
+    for (auto voce = corsa.voci.end(); voce != corsa.voci.begin();) {
+        --voce;
+        annullaVoce(corsa, *voce, ripresa);
+        if (const auto riserva = corsa.riserve.find(voce.key()); riserva != corsa.riserve.end())
+            annullaVoce(corsa, *riserva, ripresa);
+    }
     // All the journal holds is taken back, or what is left is kept as asked:
     // the run counts as undone, and the next undo takes the one before. What
     // a journal cut short could not hold is said as it is left behind.

@@ -27,6 +27,23 @@ bool cartellaOrigineRaggiungibile(const Voce &voce, const Ripresa &ripresa)
     return cartella && (!intento.sorgente || cartella->device == intento.sorgente->device);
 }
 
+// Whether the file's backup copy, where the run made one, is confirmed and
+// still the very copy: only then may its original go.
+bool riservaAlSicuro(const Corsa &corsa, const Voce &voce, const Ripresa &ripresa)
+{
+    const auto riserva = corsa.riserve.constFind(voce.intento.posizione);
+    return riserva == corsa.riserve.cend() || (!riserva->annullato && eQuello(*riserva, ripresa));
+}
+
+// Puts the file's new places on their media; false where one cannot be.
+bool suSupporto(const Corsa &corsa, const Voce &voce)
+{
+    const auto riserva = corsa.riserve.constFind(voce.intento.posizione);
+    return platform::flushToMedium(voce.intento.nuovoNome) == 0
+        && (riserva == corsa.riserve.cend()
+            || platform::flushToMedium(riserva->intento.nuovoNome) == 0);
+}
+
 void eliminaOriginale(Corsa &corsa, Voce &voce, Ripresa &ripresa)
 {
     const VoceGiornale &intento = voce.intento;
@@ -35,10 +52,11 @@ void eliminaOriginale(Corsa &corsa, Voce &voce, Ripresa &ripresa)
     if (giaEliminato && !cartellaOrigineRaggiungibile(voce, ripresa))
         return;
     if (!giaEliminato) {
-        if (!eQuello(voce, ripresa) || !originaleIntatto(voce, ripresa))
+        if (!eQuello(voce, ripresa) || !originaleIntatto(voce, ripresa)
+            || !riservaAlSicuro(corsa, voce, ripresa))
             return;
-        // The photo must be on the medium in its new place before it leaves the old.
-        if (!ripresa.prova && platform::flushToMedium(intento.nuovoNome) != 0)
+        // The photo must be on the medium in its new places before it leaves the old.
+        if (!ripresa.prova && !suSupporto(corsa, voce))
             return;
         if (ripresa.elimina(intento.origine) != 0)
             return;
@@ -64,7 +82,7 @@ void impostaOra(Corsa &corsa, Voce &voce, Ripresa &ripresa)
         voce.impronta = platform::fileStamp(intento.nuovoNome);
     }
     voce.completato = true;
-    ripresa.registra(corsa, rigaFatto('T', intento.posizione, voce.impronta));
+    ripresa.registra(corsa, rigaFatto(voce.lettera('T'), intento.posizione, voce.impronta));
     ripresa.dice("Sarà corretta la data di", "Corretta la data di",
         QStringLiteral(" «%1», lasciata senza da una corsa interrotta")
             .arg(mostra(intento.nuovoNome)));
@@ -97,6 +115,11 @@ void riprendi(Corsa &corsa, Ripresa &ripresa)
         if (voce.siCorregge() && !voce.completato
             && (voce.copia() || !voce.perCopia() || voce.originaleEliminato))
             impostaOra(corsa, voce, ripresa);
+    }
+    for (Voce &riserva : corsa.riserve) {
+        if (riserva.confermato() && !riserva.annullato && riserva.siCorregge()
+            && !riserva.completato)
+            impostaOra(corsa, riserva, ripresa);
     }
     if (elencati) {
         corsa.elencata = true;

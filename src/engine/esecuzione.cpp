@@ -15,6 +15,7 @@
 #include <array>
 #include <deque>
 #include <future>
+#include <vector>
 
 namespace {
 
@@ -31,23 +32,24 @@ void impostaDataFile(const QString &nomeFile, const QDateTime &ora)
 }
 
 // Gives the new file its corrected time, if a correction applies; true then.
-bool correggi(const FileDelPiano &file)
+bool correggi(const QString &nuovoNome, qint64 correzione)
 {
-    if (file.correzione == 0)
+    if (correzione == 0)
         return false;
-    impostaDataFile(
-        file.nuovoNome, oraCorretta(platform::fileTime(file.nuovoNome), file.correzione));
+    impostaDataFile(nuovoNome, oraCorretta(platform::fileTime(nuovoNome), correzione));
     return true;
 }
 
-// The file's time is final once corrected: the journal holds it as it is
-// now, and it counts as done.
+// The file's time is final once corrected, in the backup folder too: the
+// journal holds it as it is now, and it counts as done.
 void completa(
     const PianoTrasferimento &piano, int posizione, Giornale &giornale, Avanzamento &avanzamento)
 {
     const FileDelPiano &file = piano.file.at(posizione);
-    if (correggi(file))
+    if (correggi(file.nuovoNome, file.correzione))
         giornale.completato(posizione, file.nuovoNome);
+    if (!file.copiaDiRiserva.isEmpty() && correggi(file.copiaDiRiserva, file.correzione))
+        giornale.completato(posizione, file.copiaDiRiserva, true);
     avanzamento.byte += file.dimensione;
     ++avanzamento.fatti;
 }
@@ -80,32 +82,65 @@ VoceGiornale voceRinomina(const PianoTrasferimento &piano, int posizione)
     return voceGiornale(piano, posizione, sorgente ? sorgente->size : 0, {}, ora, sorgente);
 }
 
-// Verifies a written copy, publishes it and, for a move, deletes its
-// original: the intent is recorded once nothing but the publishing is left,
-// and each step once it is done.
-void completaCopia(const PianoTrasferimento &piano, int posizione, platform::PendingCopy &copia,
-    Giornale &giornale, Avanzamento &avanzamento)
+// A file's copies: in the destination, then in the backup folder if any.
+using Copie = std::vector<platform::PendingCopy>;
+
+// Each copy is read back from its own medium, side by side; for a move the
+// source is read again with the first.
+void verificaTutte(Copie &copie, bool spostare)
 {
-    platform::verifyCopy(copia, piano.spostare);
-    VoceGiornale voce = voceGiornale(piano, posizione, copia.size(), copia.sourceHashHex(),
-        copia.sourceTime(), copia.sourceStamp());
-    if (copia.hashHex() != voce.hash)
-        voce.hashCopia = copia.hashHex();
-    voce.hashSenzaDate = copia.hashWithoutDatesHex();
-    giornale.registra({ voce });
-    const QString &nuovoNome = piano.file.at(posizione).nuovoNome;
+    std::future<void> riserva;
+    if (copie.size() > 1)
+        riserva =
+            std::async(std::launch::async, [&copie] { platform::verifyCopy(copie.back(), false); });
+    platform::verifyCopy(copie.front(), spostare);
+    if (riserva.valid())
+        riserva.get();
+}
+
+// Publishes one of a file's copies and records it.
+void pubblica(platform::PendingCopy &copia, int posizione, const QString &nuovoNome, bool riserva,
+    Giornale &giornale)
+{
     try {
         platform::publishCopy(copia);
     } catch (const platform::FileError &errore) {
         // In place all the same, only without its time: recorded so, an undo
         // can take it back.
         if (errore.operation() == platform::FileError::Operation::SetTime)
-            giornale.pubblicato(posizione, nuovoNome);
+            giornale.pubblicato(posizione, nuovoNome, riserva);
         throw;
     }
-    giornale.pubblicato(posizione, nuovoNome);
+    giornale.pubblicato(posizione, nuovoNome, riserva);
+}
+
+// Verifies a file's written copies, publishes them and, for a move, deletes
+// its original once both are in place: the intents are recorded once
+// nothing but the publishing is left, and each step once it is done.
+void completaCopia(const PianoTrasferimento &piano, int posizione, Copie &copie, Giornale &giornale,
+    Avanzamento &avanzamento)
+{
+    verificaTutte(copie, piano.spostare);
+    const FileDelPiano &file = piano.file.at(posizione);
+    const platform::PendingCopy &copia = copie.front();
+    VoceGiornale voce = voceGiornale(piano, posizione, copia.size(), copia.sourceHashHex(),
+        copia.sourceTime(), copia.sourceStamp());
+    if (copia.hashHex() != voce.hash)
+        voce.hashCopia = copia.hashHex();
+    voce.hashSenzaDate = copia.hashWithoutDatesHex();
+    QList<VoceGiornale> voci { voce };
+    if (copie.size() > 1) {
+        voci.append(voce);
+        voci.last().riserva = true;
+        voci.last().spostato = false;
+        voci.last().nuovoNome = file.copiaDiRiserva;
+    }
+    giornale.registra(voci);
+    pubblica(copie.front(), posizione, file.nuovoNome, false, giornale);
+    if (copie.size() > 1)
+        pubblica(copie.back(), posizione, file.copiaDiRiserva, true, giornale);
     if (piano.spostare) {
-        platform::removeMovedOriginal(copia);
+        platform::removeMovedOriginal(copie.front(), copie.size() > 1 ? &copie.back() : nullptr);
         giornale.originaleEliminato(posizione);
     }
     completa(piano, posizione, giornale, avanzamento);
@@ -126,8 +161,8 @@ void rinomina(
     }
     const FileDelPiano &file = piano.file.at(posizione);
     if (!platform::renameFile(file.origine, file.nuovoNome)) {
-        platform::PendingCopy copia = platform::writeCopy(file.origine, file.nuovoNome);
-        completaCopia(piano, posizione, copia, giornale, avanzamento);
+        Copie copie = platform::writeCopies(file.origine, { file.nuovoNome });
+        completaCopia(piano, posizione, copie, giornale, avanzamento);
         return;
     }
     giornale.pubblicato(posizione, file.nuovoNome);
@@ -188,10 +223,12 @@ void esegui(const PianoTrasferimento &piano, const std::function<void(int)> &ava
             continue;
         }
         const FileDelPiano &file = piano.file.at(fatti);
-        std::optional<platform::PendingCopy> copia;
+        QStringList nomi { file.nuovoNome };
+        if (!file.copiaDiRiserva.isEmpty())
+            nomi.append(file.copiaDiRiserva);
+        Copie copie;
         try {
-            copia.emplace(
-                platform::writeCopy(file.origine, file.nuovoNome, &fallito, file.correzione));
+            copie = platform::writeCopies(file.origine, nomi, &fallito, file.correzione);
         } catch (...) {
             // A failure of a file before comes first.
             attendiTutti();
@@ -199,8 +236,8 @@ void esegui(const PianoTrasferimento &piano, const std::function<void(int)> &ava
         }
         // A photo whose dates cannot be rewritten where they lie, or would
         // leave the calendar, is copied as it is, and the end of the run says so.
-        if (file.correzione != 0 && !copia->datesCorrected()
-            && (file.scattoDallaFoto || copia->datesFound()))
+        if (file.correzione != 0 && !copie.front().datesCorrected()
+            && (file.scattoDallaFoto || copie.front().datesFound()))
             avanzamento.dateNonCorrette.append(file.origine);
         if (inCorso.size() == 2)
             attendiPrimo();
@@ -208,13 +245,14 @@ void esegui(const PianoTrasferimento &piano, const std::function<void(int)> &ava
             inCorso.empty() ? std::shared_future<void>() : inCorso.back().second;
         inCorso.emplace_back(fatti,
             std::async(std::launch::async,
-                [&, prima, posizione = fatti, copia = std::move(*copia)]() mutable {
+                [&, prima, posizione = fatti, copie = std::move(copie)]() mutable {
                     try {
-                        platform::flushCopy(copia);
+                        for (platform::PendingCopy &copia : copie)
+                            platform::flushCopy(copia);
                         // Published only after the file before; its failure ends this one too.
                         if (prima.valid())
                             prima.get();
-                        completaCopia(piano, posizione, copia, giornale, avanzamento);
+                        completaCopia(piano, posizione, copie, giornale, avanzamento);
                     } catch (...) {
                         fallito = true;
                         throw;
@@ -224,9 +262,13 @@ void esegui(const PianoTrasferimento &piano, const std::function<void(int)> &ava
     }
     attendiTutti();
     if (piano.liberaUltimo && fatti > 0) {
-        const QString &ultimo = piano.file.at(fatti - 1).nuovoNome;
-        platform::makeWritable(ultimo);
-        giornale.completato(fatti - 1, ultimo);
+        const FileDelPiano &ultimo = piano.file.at(fatti - 1);
+        platform::makeWritable(ultimo.nuovoNome);
+        giornale.completato(fatti - 1, ultimo.nuovoNome);
+        if (!ultimo.copiaDiRiserva.isEmpty()) {
+            platform::makeWritable(ultimo.copiaDiRiserva);
+            giornale.completato(fatti - 1, ultimo.copiaDiRiserva, true);
+        }
     }
 }
 

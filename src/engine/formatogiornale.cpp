@@ -10,6 +10,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 
 namespace {
@@ -168,23 +169,29 @@ void leggiRiga(Corsa &corsa, const QByteArray &riga)
     const int posizione = campi[1].toInt(&numero);
     if (!numero)
         return;
-    if (tipo == "I") {
-        if (const auto voce = intentoDaRiga(campi))
-            corsa.voci[posizione] = Voce { *voce, {}, false, false, false };
+    // A backup copy's records are those of a file, in lower case.
+    const bool riserva = tipo.size() == 1 && std::islower(uchar(tipo.front()));
+    QMap<int, Voce> &voci = riserva ? corsa.riserve : corsa.voci;
+    const QByteArray fatto = tipo.toUpper();
+    if (fatto == "I") {
+        if (auto voce = intentoDaRiga(campi)) {
+            voce->riserva = riserva;
+            voci[posizione] = Voce { *voce, {}, false, false, false };
+        }
         return;
     }
     // A fact about a file whose intent is missing is not acted on.
-    if (!corsa.voci.contains(posizione))
+    if (!voci.contains(posizione))
         return;
-    Voce &voce = corsa.voci[posizione];
-    if ((tipo == "P" || tipo == "T") && campi.size() == 3) {
+    Voce &voce = voci[posizione];
+    if ((fatto == "P" || fatto == "T") && campi.size() == 3) {
         if (const auto impronta = improntaDaTesto(campi[2]); impronta && *impronta) {
             voce.impronta = *impronta;
-            voce.completato |= tipo == "T";
+            voce.completato |= fatto == "T";
         }
     } else if (tipo == "O") {
         voce.originaleEliminato = true;
-    } else if (tipo == "U") {
+    } else if (fatto == "U") {
         voce.annullato = true;
     }
 }
@@ -208,7 +215,8 @@ QByteArray rigaIntento(const VoceGiornale &voce)
 {
     QByteArray riga;
     riga.reserve(256);
-    riga.append("I\t")
+    riga.append(letteraFatto('I', voce.riserva))
+        .append('\t')
         .append(QByteArray::number(voce.posizione))
         .append('\t')
         .append(!voce.spostato        ? 'C'
@@ -246,6 +254,11 @@ QByteArray rigaFatto(char tipo, int posizione, const Impronta &impronta)
     if (impronta)
         riga.append('\t').append(testoImpronta(impronta));
     return riga.append('\n');
+}
+
+char letteraFatto(char tipo, bool riserva)
+{
+    return riserva ? char(tipo - 'A' + 'a') : tipo;
 }
 
 QStringList giornali(const QString &cartella)
@@ -332,11 +345,14 @@ QHash<QString, QByteArray> hashDaiGiornali(const QStringList &copie)
         const Apertura apertura = apri(percorso);
         if (!apertura.corsa)
             continue;
-        for (const Voce &voce : std::as_const(apertura.corsa->voci)) {
-            const QString &copia = voce.intento.nuovoNome;
-            if (cercate.contains(copia) && !voce.intento.hashSenzaDate.isEmpty() && !voce.annullato
-                && voce.improntaBasta() && platform::fileStamp(copia) == voce.impronta)
-                hash.insert(copia, voce.intento.hashSenzaDate);
+        for (const QMap<int, Voce> *voci : { &apertura.corsa->voci, &apertura.corsa->riserve }) {
+            for (const Voce &voce : *voci) {
+                const QString &copia = voce.intento.nuovoNome;
+                if (cercate.contains(copia) && !voce.intento.hashSenzaDate.isEmpty()
+                    && !voce.annullato && voce.improntaBasta()
+                    && platform::fileStamp(copia) == voce.impronta)
+                    hash.insert(copia, voce.intento.hashSenzaDate);
+            }
         }
     }
     return hash;

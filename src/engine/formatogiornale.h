@@ -30,6 +30,7 @@
 //   E                       (the run ended with its journal whole)
 //   K                       (a killed run's unconfirmed files were listed)
 //   A                       (the run is undone, or closed keeping what it left)
+//   i p t u                 (as I P T U, of the file's copy in the backup folder)
 // clang-format on
 // I is an intent: C a copy, S a move by copy, R a rename, which has no hash.
 // A hash is the content's XXH3-128 in hex; a copy whose capture dates were
@@ -56,6 +57,8 @@ QByteArray rigaIntestazione(int totale);
 QByteArray testoRotta(int posizione);
 QByteArray rigaIntento(const VoceGiornale &voce);
 QByteArray rigaFatto(char tipo, int posizione, const Impronta &impronta = {});
+// The letter of a record of the given kind: lower case for a backup copy's.
+char letteraFatto(char tipo, bool riserva);
 
 // The journals in the folder, from the first run to the last. Throws
 // platform::FileError when the folder cannot be read.
@@ -71,6 +74,8 @@ struct Voce
     bool originaleEliminato = false;
     bool annullato = false;
 
+    // The letter of its records of the given kind.
+    char lettera(char tipo) const { return letteraFatto(tipo, intento.riserva); }
     bool confermato() const { return impronta.has_value(); }
     bool copia() const { return !intento.spostato; }
     bool perCopia() const { return !intento.hash.isEmpty(); }
@@ -90,6 +95,8 @@ struct Corsa
     QDateTime inizio;
     int totale = 0;
     QMap<int, Voce> voci;
+    // The copies in the backup folder, by the position of their file.
+    QMap<int, Voce> riserve;
     int rottaDa = -1;
     bool elencata = false;
     bool annullata = false;

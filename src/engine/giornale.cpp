@@ -118,9 +118,10 @@ void Giornale::registra(const QList<VoceGiornale> &voci)
     d->scrivi(voci.first().posizione, righe, int(voci.size()));
 }
 
-void Giornale::pubblicato(int posizione, const QString &nuovoNome)
+void Giornale::pubblicato(int posizione, const QString &nuovoNome, bool riserva)
 {
-    d->scrivi(posizione, rigaFatto('P', posizione, platform::fileStamp(nuovoNome)));
+    d->scrivi(posizione,
+        rigaFatto(letteraFatto('P', riserva), posizione, platform::fileStamp(nuovoNome)));
 }
 
 void Giornale::originaleEliminato(int posizione)
@@ -128,9 +129,10 @@ void Giornale::originaleEliminato(int posizione)
     d->scrivi(posizione, rigaFatto('O', posizione));
 }
 
-void Giornale::completato(int posizione, const QString &nuovoNome)
+void Giornale::completato(int posizione, const QString &nuovoNome, bool riserva)
 {
-    d->scrivi(posizione, rigaFatto('T', posizione, platform::fileStamp(nuovoNome)));
+    d->scrivi(posizione,
+        rigaFatto(letteraFatto('T', riserva), posizione, platform::fileStamp(nuovoNome)));
 }
 
 int Giornale::nonRegistratoDa() const

@@ -24,6 +24,9 @@ struct VoceGiornale
 {
     // The file's position in the plan.
     int posizione = 0;
+    // A copy in the backup folder of the file at that position: always a
+    // copy of the original, in a move too, recorded in lines of its own.
+    bool riserva = false;
     QString origine;
     QString nuovoNome;
     bool spostato = false;
@@ -56,12 +59,13 @@ public:
 
     // Records the intent of files about to be published.
     void registra(const QList<VoceGiornale> &voci);
-    // Records that the file is published under its new name, as it now is.
-    void pubblicato(int posizione, const QString &nuovoNome);
+    // Records that the file is published under its new name, as it now is:
+    // in the destination, or with riserva in the backup folder.
+    void pubblicato(int posizione, const QString &nuovoNome, bool riserva = false);
     // Records that the original of a moved file is deleted.
     void originaleEliminato(int posizione);
     // Records the new file as it is once its time and attributes are final.
-    void completato(int posizione, const QString &nuovoNome);
+    void completato(int posizione, const QString &nuovoNome, bool riserva = false);
 
     // The first position whose facts the journal could not hold, from which
     // the run cannot be undone; -1 while it holds them all.

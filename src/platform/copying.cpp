@@ -14,6 +14,7 @@
 #include <future>
 #include <mutex>
 #include <sys/stat.h>
+#include <vector>
 
 namespace platform {
 
@@ -154,6 +155,17 @@ struct ContentHashes
     bool datesCorrected = false;
 };
 
+// A file a copy's bytes go to, with the names its failures give, and its
+// read-back alongside the writing, if any.
+struct Output
+{
+    int fd;
+    const QStringList *paths;
+    ReadBackAlongside *readBack;
+};
+
+// The bytes are read once and written to every output, as a photo goes to
+// its destination and to a backup folder in one reading of the card.
 // The bytes are hashed in the very buffer they are written from: hashing
 // costs far less than the medium's own speed, and the hash is of the bytes
 // written. A source that gives other than its size of bytes (a read that
@@ -162,8 +174,8 @@ struct ContentHashes
 // where they were found in bytes read aside, the copy's read must give the
 // same bytes there; for a move, the source's second read then vouches for
 // the dates as for every other byte.
-ContentHashes copyContent(int in, off_t size, int out, const QStringList &paths,
-    const std::atomic<bool> *cancel, ReadBackAlongside *readBack, qint64 shift)
+ContentHashes copyContent(int in, off_t size, const QList<Output> &outputs,
+    const QStringList &paths, const std::atomic<bool> *cancel, qint64 shift)
 {
     Head head;
     if (const int error = readHead(in, size, head))
@@ -190,14 +202,17 @@ ContentHashes copyContent(int in, off_t size, int out, const QStringList &paths,
             putDates(data, qint64(count), offset, fields, *shifted);
             XXH3_128bits_update(shiftedHasher.get(), data, count);
         }
-        writeAll(out, data, count, paths);
+        for (const Output &output : outputs)
+            writeAll(output.fd, data, count, *output.paths);
         if (blanked) {
             putDates(data, qint64(count), offset, fields, blanks);
             XXH3_128bits_update(blanked.get(), data, count);
         }
         offset += off_t(count);
-        if (readBack)
-            readBack->writtenUpTo(offset);
+        for (const Output &output : outputs) {
+            if (output.readBack)
+                output.readBack->writtenUpTo(offset);
+        }
     };
     XXH3_128bits_update(hasher.get(), head.bytes.constData(), size_t(head.bytes.size()));
     onPiece(head.bytes.data(), size_t(head.bytes.size()));
@@ -278,32 +293,52 @@ FileStamp PendingCopy::sourceStamp() const
     return stampOf(d->source);
 }
 
-PendingCopy writeCopy(
-    const QString &source, const QString &target, const std::atomic<bool> *cancel, qint64 shift)
+std::vector<PendingCopy> writeCopies(const QString &source, const QStringList &targets,
+    const std::atomic<bool> *cancel, qint64 shift)
 {
-    auto d = std::make_unique<PendingCopy::Private>();
-    d->paths = QStringList { source, target };
-    d->target = encodeFileName(target);
+    struct stat sourceStat;
+    const QStringList sourcePaths { source, targets.first() };
     const Descriptor in = openToRead(source);
-    if (!in.isValid() || ::fstat(in.get(), &d->source) != 0)
-        fail(Operation::Copy, d->paths);
-    if (!S_ISREG(d->source.st_mode))
-        fail(Operation::Copy, d->paths, S_ISDIR(d->source.st_mode) ? EISDIR : EINVAL);
+    if (!in.isValid() || ::fstat(in.get(), &sourceStat) != 0)
+        fail(Operation::Copy, sourcePaths);
+    if (!S_ISREG(sourceStat.st_mode))
+        fail(Operation::Copy, sourcePaths, S_ISDIR(sourceStat.st_mode) ? EISDIR : EINVAL);
 
     // A copy is a document, never a program, whatever the source's execute
     // bits; a FAT card's modes are its mount's, not the photo's, and the
     // copy gets those of any new document. The umask applies on creation.
-    const mode_t mode = modesAreMountOptions(in.get()) ? 0666 : d->source.st_mode & 0666;
-    d->file = createPendingFile(d->target, mode, d->paths);
-    if (d->file.temporaryName.isEmpty() && d->source.st_size >= 2 * ReadBackAlongside::Part)
-        d->readBack = std::make_unique<ReadBackAlongside>(openToReadBack(d->file));
-    d->hashes = copyContent(
-        in.get(), d->source.st_size, d->file.fd.get(), d->paths, cancel, d->readBack.get(), shift);
-    struct stat written;
-    if (::fstat(d->file.fd.get(), &written) != 0)
-        fail(Operation::Copy, d->paths);
-    d->written = written.st_size;
-    return PendingCopy(std::move(d));
+    const mode_t mode = modesAreMountOptions(in.get()) ? 0666 : sourceStat.st_mode & 0666;
+    std::vector<std::unique_ptr<PendingCopy::Private>> copies;
+    QList<Output> outputs;
+    for (const QString &target : targets) {
+        auto d = std::make_unique<PendingCopy::Private>();
+        d->paths = QStringList { source, target };
+        d->target = encodeFileName(target);
+        d->source = sourceStat;
+        d->file = createPendingFile(d->target, mode, d->paths);
+        if (d->file.temporaryName.isEmpty() && sourceStat.st_size >= 2 * ReadBackAlongside::Part)
+            d->readBack = std::make_unique<ReadBackAlongside>(openToReadBack(d->file));
+        outputs.append({ d->file.fd.get(), &d->paths, d->readBack.get() });
+        copies.push_back(std::move(d));
+    }
+    const ContentHashes hashes =
+        copyContent(in.get(), sourceStat.st_size, outputs, sourcePaths, cancel, shift);
+    std::vector<PendingCopy> written;
+    for (std::unique_ptr<PendingCopy::Private> &d : copies) {
+        d->hashes = hashes;
+        struct stat copy;
+        if (::fstat(d->file.fd.get(), &copy) != 0)
+            fail(Operation::Copy, d->paths);
+        d->written = copy.st_size;
+        written.push_back(PendingCopy(std::move(d)));
+    }
+    return written;
+}
+
+PendingCopy writeCopy(
+    const QString &source, const QString &target, const std::atomic<bool> *cancel, qint64 shift)
+{
+    return std::move(writeCopies(source, { target }, cancel, shift).front());
 }
 
 // A second flush finds nothing left to write, and costs next to nothing.
@@ -377,16 +412,22 @@ void publishCopy(PendingCopy &copy)
 
 // Whatever fails here takes the copy away again, so that the photo stays in
 // one place: where it was.
-void removeMovedOriginal(PendingCopy &copy)
+void removeMovedOriginal(PendingCopy &copy, PendingCopy *backup)
 {
     PendingCopy::Private &d = *copy.d;
     const auto undo = [&](Operation operation, int error) {
         ::unlink(d.target.constData());
+        if (backup)
+            ::unlink(backup->d->target.constData());
         fail(operation, d.paths, error);
     };
-    // The copy itself was flushed before it was read back.
-    if (const int error = flushFolder(folderOf(d.target)))
-        undo(Operation::MoveUndone, error);
+    // The copies themselves were flushed before they were read back.
+    for (const PendingCopy *published : { &copy, backup }) {
+        if (!published)
+            continue;
+        if (const int error = flushFolder(folderOf(published->d->target)))
+            undo(Operation::MoveUndone, error);
+    }
     // Another file put under the source's name since is not the one copied;
     // a link that still leads to it goes, and the photo it leads to stays.
     const QByteArray source = encodeFileName(d.paths.first());

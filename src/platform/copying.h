@@ -4,9 +4,11 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <memory>
+#include <vector>
 
 // The copy of a photo that counts only once proven: written and hashed,
 // read back from the medium, published under its new name, and for a move
@@ -47,12 +49,12 @@ private:
     explicit PendingCopy(std::unique_ptr<Private> d);
     std::unique_ptr<Private> d;
 
-    friend PendingCopy writeCopy(const QString &source, const QString &target,
+    friend std::vector<PendingCopy> writeCopies(const QString &source, const QStringList &targets,
         const std::atomic<bool> *cancel, qint64 shift);
     friend void flushCopy(PendingCopy &copy);
     friend void verifyCopy(PendingCopy &copy, bool forMove);
     friend void publishCopy(PendingCopy &copy);
-    friend void removeMovedOriginal(PendingCopy &copy);
+    friend void removeMovedOriginal(PendingCopy &copy, PendingCopy *backup);
 };
 
 // Writes the content and permission bits (less the umask) of source into a
@@ -60,6 +62,11 @@ private:
 // seconds. Fails when the source gives another count of bytes than its size
 // (a read that ended early), and as soon as cancel is set.
 PendingCopy writeCopy(const QString &source, const QString &target,
+    const std::atomic<bool> *cancel = nullptr, qint64 shift = 0);
+
+// writeCopy to each of the targets from one reading of the source: the
+// same bytes, one hash, a pending copy for each, in their order.
+std::vector<PendingCopy> writeCopies(const QString &source, const QStringList &targets,
     const std::atomic<bool> *cancel = nullptr, qint64 shift = 0);
 
 // Puts the copy on the medium; verifyCopy does it too, where nobody did.
@@ -76,10 +83,11 @@ void verifyCopy(PendingCopy &copy, bool forMove);
 // a copy that cannot be completed once published is removed again.
 void publishCopy(PendingCopy &copy);
 
-// Puts the published copy's folder on the medium, then deletes the
-// source, if it is still the file that was read. When it cannot be deleted
-// the copy is removed again: the photo either moves or stays where it was.
-void removeMovedOriginal(PendingCopy &copy);
+// Puts the published copy's folder on the medium, and that of its backup
+// copy if any, then deletes the source, if it is still the file that was
+// read. When it cannot be deleted the copies are removed again: the photo
+// either moves or stays where it was.
+void removeMovedOriginal(PendingCopy &copy, PendingCopy *backup = nullptr);
 
 // renameFile, else moveByCopying.
 void moveFile(const QString &source, const QString &target);
