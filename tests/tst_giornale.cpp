@@ -37,6 +37,8 @@ enum class Uccisa {
     DuranteSpostamento,
     DuranteRinomina,
     PrimaDellaConferma,
+    // Between publishing a photo's copy and recording its backup copy.
+    PrimaDellaRiserva,
     DuranteAnnulla,
     DuranteAnnullaPerCopia,
     // As it copied a photo back, having reserved its name; the start or the
@@ -85,6 +87,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_stato;
     std::unique_ptr<QTemporaryDir> m_sorgente;
     std::unique_ptr<QTemporaryDir> m_destinazione;
+    std::unique_ptr<QTemporaryDir> m_riserva;
 };
 
 namespace {
@@ -161,6 +164,7 @@ void TestGiornale::init()
     m_stato = std::make_unique<QTemporaryDir>();
     m_sorgente = std::make_unique<QTemporaryDir>();
     m_destinazione = std::make_unique<QTemporaryDir>();
+    m_riserva = std::make_unique<QTemporaryDir>();
     qputenv("XDG_STATE_HOME", QFile::encodeName(m_stato->path()));
 }
 
@@ -321,36 +325,44 @@ void TestGiornale::killedRun_data()
     QTest::addColumn<QStringList>("righe");
     QTest::addColumn<bool>("tutto");
     QTest::addColumn<QStringList>("restano");
+    QTest::addColumn<QStringList>("inRiserva");
 
     QTest::newRow("a move by copy, between publishing a photo and deleting its original")
         << Uccisa::DuranteSpostamento
         << QStringList { "Eliminato l'originale ", "Annullo la corsa del ", "Riportata ",
                "Riportata " }
-        << true << QStringList();
+        << true << QStringList() << QStringList();
     QTest::newRow("a move by rename, between a rename and its time")
         << Uccisa::DuranteRinomina
         << QStringList { "Corretta la data di ", "Annullo la corsa del ", "Riportata ",
                "Riportata " }
-        << true << QStringList();
+        << true << QStringList() << QStringList();
     QTest::newRow("a move by copy, between publishing a photo and confirming it")
         << Uccisa::PrimaDellaConferma
         << QStringList { "Restano sia ", "Annullo la corsa del ", "Lasciata ", "Riportata " }
-        << false << QStringList { "Img_002.jpg" };
+        << false << QStringList { "Img_002.jpg" } << QStringList();
+    // The original waits for both copies: the start leaves it, and the undo
+    // takes back the copy it recorded, and leaves the backup copy it did not.
+    QTest::newRow("a move by copy with a backup, between publishing a photo and its backup copy")
+        << Uccisa::PrimaDellaRiserva
+        << QStringList { "Annullo la corsa del ", "Eliminata la copia ", "Lasciata ", "Riportata ",
+               "Eliminata la copia " }
+        << false << QStringList() << QStringList { "Img_002.jpg" };
     QTest::newRow("an undo, between putting a photo back and recording it")
         << Uccisa::DuranteAnnulla << QStringList { "Annullo la corsa del ", "Riportata " } << true
-        << QStringList();
+        << QStringList() << QStringList();
     QTest::newRow("an undo, between copying a photo back and deleting its copy")
         << Uccisa::DuranteAnnullaPerCopia
         << QStringList { "Annullo la corsa del ", "Eliminata la copia ", "Riportata " } << true
-        << QStringList();
+        << QStringList() << QStringList();
     QTest::newRow("an undo, copying a photo back, its name reserved; then a start")
         << Uccisa::RitornoPrimaDellAvvio
         << QStringList { "Annullo la corsa del ", "Riportata ", "Riportata " } << true
-        << QStringList();
+        << QStringList() << QStringList();
     QTest::newRow("an undo, copying a photo back, its name reserved")
         << Uccisa::RitornoPrimaDellAnnulla
         << QStringList { "Annullo la corsa del ", "Riportata ", "Riportata " } << true
-        << QStringList();
+        << QStringList() << QStringList();
 }
 
 // Three photos a kill caught in a move, or in its undo; the undo's trial
@@ -361,6 +373,7 @@ void TestGiornale::killedRun()
     QFETCH(QStringList, righe);
     QFETCH(bool, tutto);
     QFETCH(QStringList, restano);
+    QFETCH(QStringList, inRiserva);
     QStringList origini;
     QStringList nuovi;
     for (const char *nome : { "a", "b", "c" }) {
@@ -405,6 +418,23 @@ void TestGiornale::killedRun()
         platform::setFileTime(nuovi.at(0), Scatto.addSecs(3600));
         giornale.completato(0, nuovi.at(0));
         platform::moveFile(origini.at(1), nuovi.at(1));
+    } else if (uccisa == Uccisa::PrimaDellaRiserva) {
+        Giornale giornale(3);
+        for (int i = 0; i < 2; ++i) {
+            VoceGiornale copia = intento(i, origini.at(i), nuovi.at(i), Modo::SpostaAltrove);
+            VoceGiornale riserva = intento(i, origini.at(i), nuovi.at(i), Modo::Copia);
+            riserva.riserva = true;
+            riserva.nuovoNome = m_riserva->filePath(platform::namePart(nuovi.at(i)));
+            giornale.registra({ copia, riserva });
+            test::copyFile(origini.at(i), copia.nuovoNome);
+            giornale.pubblicato(i, copia.nuovoNome);
+            test::copyFile(origini.at(i), riserva.nuovoNome);
+            if (i == 0) {
+                giornale.pubblicato(i, riserva.nuovoNome, true);
+                QVERIFY(QFile::remove(origini.at(i)));
+                giornale.originaleEliminato(i);
+            }
+        }
     } else {
         Giornale giornale(3);
         giornale.registra({ intento(0, origini.at(0), nuovi.at(0), Modo::SpostaAltrove) });
@@ -429,6 +459,7 @@ void TestGiornale::killedRun()
     QCOMPARE(inizi(esito.righe), righe);
     QCOMPARE(esito.tuttoAnnullato, tutto);
     QCOMPARE(test::entriesOf(m_destinazione->path()), restano);
+    QCOMPARE(test::entriesOf(m_riserva->path()), inRiserva);
     QCOMPARE(test::entriesOf(m_sorgente->path()), (QStringList { "a.jpg", "b.jpg", "c.jpg" }));
     for (const QString &origine : std::as_const(origini)) {
         QCOMPARE(test::contentOf(origine).size(), 3);

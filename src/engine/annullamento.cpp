@@ -115,7 +115,9 @@ void riportaIndietro(Corsa &corsa, Voce &voce, Ripresa &ripresa)
             voce, QStringLiteral("il nome «%1» è già in uso").arg(mostra(intento.origine)));
         return;
     }
-    if (!ripresa.prova) {
+    if (ripresa.prova) {
+        ripresa.riportati.insert(intento.origine);
+    } else {
         try {
             if (voce.corretta())
                 rimettiOriginale(voce);

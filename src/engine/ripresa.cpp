@@ -21,6 +21,8 @@ bool eQuello(const Voce &voce, const Ripresa &ripresa)
 bool originaleIntatto(const Voce &voce, const Ripresa &ripresa)
 {
     const VoceGiornale &intento = voce.intento;
+    if (ripresa.riportati.contains(intento.origine))
+        return true;
     const Impronta ora = ripresa.impronta(intento.origine);
     if (!ora || ora->size != intento.dimensione || !voce.perCopia())
         return false;

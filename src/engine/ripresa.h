@@ -29,6 +29,8 @@ struct Ripresa
     bool tieni = false;
     EsitoAnnulla esito;
     QSet<QString> eliminati;
+    // The originals a trial would have put back by then, whole.
+    QSet<QString> riportati;
 
     bool esiste(const QString &percorso) const
     {
