@@ -169,6 +169,116 @@ void rinomina(
     completa(piano, posizione, giornale, avanzamento);
 }
 
+// The copies written and not yet proven, in batches: each batch is put on
+// its media at once, by one flush of each file system, then each copy read
+// back and published in its order, on a thread of its own while the next
+// batch is written. A failure stops the copies after it: the one being
+// written stops at once, and no other is begun.
+class Lotti
+{
+public:
+    Lotti(const PianoTrasferimento &piano, Giornale &giornale, Avanzamento &avanzamento,
+        const std::function<void(int)> &avanza)
+        : m_piano(piano)
+        , m_giornale(giornale)
+        , m_avanzamento(avanzamento)
+        , m_avanza(avanza)
+    { }
+
+    const std::atomic<bool> &fallito() const { return m_fallito; }
+
+    // Takes a file's written copies; a full batch goes to be proven.
+    void aggiungi(int posizione, Copie copie)
+    {
+        m_byte += m_piano.file.at(posizione).dimensione;
+        m_lotto.push_back({ posizione, std::move(copie) });
+        if (m_byte >= ByteInLotto || m_lotto.size() >= FileInLotto)
+            avvia();
+    }
+
+    // Proves what is left, and waits for every batch: throws the first
+    // failure, once avanza heard the position of its file.
+    void attendiTutti()
+    {
+        avvia();
+        while (!m_inCorso.empty())
+            attendiPrimo();
+    }
+
+private:
+    static constexpr qint64 ByteInLotto = qint64(64) << 20;
+    static constexpr size_t FileInLotto = 64;
+
+    struct Scritto
+    {
+        int posizione;
+        Copie copie;
+    };
+
+    void attendiPrimo()
+    {
+        const std::shared_future<void> lavoro = m_inCorso.front();
+        m_inCorso.pop_front();
+        try {
+            lavoro.get();
+        } catch (...) {
+            m_avanza(m_fallitoA);
+            throw;
+        }
+    }
+
+    void avvia()
+    {
+        if (m_lotto.empty())
+            return;
+        if (m_inCorso.size() == 2)
+            attendiPrimo();
+        const std::shared_future<void> prima =
+            m_inCorso.empty() ? std::shared_future<void>() : m_inCorso.back();
+        m_inCorso.push_back(
+            std::async(std::launch::async, [this, prima, lotto = std::move(m_lotto)]() mutable {
+                prova(lotto, prima);
+            }).share());
+        m_lotto.clear();
+        m_byte = 0;
+    }
+
+    void prova(std::vector<Scritto> &lotto, const std::shared_future<void> &prima)
+    {
+        int posizione = lotto.front().posizione;
+        try {
+            QList<platform::PendingCopy *> tutte;
+            for (Scritto &scritto : lotto) {
+                for (platform::PendingCopy &copia : scritto.copie)
+                    tutte.append(&copia);
+            }
+            platform::flushCopies(tutte);
+            // Published only after the batch before; its failure ends this one too.
+            if (prima.valid())
+                prima.get();
+            for (Scritto &scritto : lotto) {
+                posizione = scritto.posizione;
+                completaCopia(m_piano, posizione, scritto.copie, m_giornale, m_avanzamento);
+            }
+        } catch (...) {
+            if (!m_fallito.exchange(true))
+                m_fallitoA = posizione;
+            throw;
+        }
+    }
+
+    const PianoTrasferimento &m_piano;
+    Giornale &m_giornale;
+    Avanzamento &m_avanzamento;
+    const std::function<void(int)> &m_avanza;
+    std::vector<Scritto> m_lotto;
+    qint64 m_byte = 0;
+    std::deque<std::shared_future<void>> m_inCorso;
+    std::atomic<bool> m_fallito = false;
+    // The position of the file whose failure came first.
+    int m_fallitoA = 0;
+};
+
 // Paths as the end of a run lists them: «/a/b.jpg», «/a/c.jpg».
 QString elenco(const QStringList &percorsi)
 {
@@ -194,29 +304,9 @@ void esegui(const PianoTrasferimento &piano, const std::function<void(int)> &ava
                 avvisoGiornale(piano.file.value(giornale.nonRegistratoDa()).origine,
                     giornale.nonRegistratoDa(), giornale.motivo());
     });
-    // Each copy is flushed and read back on a thread of its own: while one is
-    // read back the next is flushed, and the one after is written. They are
-    // published in their order, and a failure stops the ones after it: the
-    // copy being written stops at once, and no other is begun.
-    std::atomic<bool> fallito = false;
-    std::deque<std::pair<int, std::shared_future<void>>> inCorso;
-    const auto attendiPrimo = [&] {
-        const auto [posizione, lavoro] = inCorso.front();
-        inCorso.pop_front();
-        try {
-            lavoro.get();
-        } catch (...) {
-            avanza(posizione);
-            throw;
-        }
-    };
-    const auto attendiTutti = [&] {
-        while (!inCorso.empty())
-            attendiPrimo();
-    };
-
+    Lotti lotti(piano, giornale, avanzamento, avanza);
     int fatti = 0;
-    for (; fatti < piano.file.size() && !ferma && !fallito; ++fatti) {
+    for (; fatti < piano.file.size() && !ferma && !lotti.fallito(); ++fatti) {
         avanza(fatti);
         if (piano.rinomina) {
             rinomina(piano, fatti, giornale, avanzamento);
@@ -228,10 +318,10 @@ void esegui(const PianoTrasferimento &piano, const std::function<void(int)> &ava
             nomi.append(file.copiaDiRiserva);
         Copie copie;
         try {
-            copie = platform::writeCopies(file.origine, nomi, &fallito, file.correzione);
+            copie = platform::writeCopies(file.origine, nomi, &lotti.fallito(), file.correzione);
         } catch (...) {
             // A failure of a file before comes first.
-            attendiTutti();
+            lotti.attendiTutti();
             throw;
         }
         // A photo whose dates cannot be rewritten where they lie, or would
@@ -239,28 +329,9 @@ void esegui(const PianoTrasferimento &piano, const std::function<void(int)> &ava
         if (file.correzione != 0 && !copie.front().datesCorrected()
             && (file.scattoDallaFoto || copie.front().datesFound()))
             avanzamento.dateNonCorrette.append(file.origine);
-        if (inCorso.size() == 2)
-            attendiPrimo();
-        const std::shared_future<void> prima =
-            inCorso.empty() ? std::shared_future<void>() : inCorso.back().second;
-        inCorso.emplace_back(fatti,
-            std::async(std::launch::async,
-                [&, prima, posizione = fatti, copie = std::move(copie)]() mutable {
-                    try {
-                        for (platform::PendingCopy &copia : copie)
-                            platform::flushCopy(copia);
-                        // Published only after the file before; its failure ends this one too.
-                        if (prima.valid())
-                            prima.get();
-                        completaCopia(piano, posizione, copie, giornale, avanzamento);
-                    } catch (...) {
-                        fallito = true;
-                        throw;
-                    }
-                })
-                .share());
+        lotti.aggiungi(fatti, std::move(copie));
     }
-    attendiTutti();
+    lotti.attendiTutti();
     if (piano.liberaUltimo && fatti > 0) {
         const FileDelPiano &ultimo = piano.file.at(fatti - 1);
         platform::makeWritable(ultimo.nuovoNome);

@@ -9,6 +9,9 @@
 #include "platform/posix.h"
 #include "platform/publishing.h"
 
+#include <QHash>
+#include <QSet>
+
 #include <cerrno>
 #include <condition_variable>
 #include <future>
@@ -240,6 +243,7 @@ struct PendingCopy::Private
     PendingFile file;
     ContentHashes hashes;
     qint64 written = 0;
+    bool flushed = false;
     bool forMove = false;
     // For a large copy, its read-back so far.
     std::unique_ptr<ReadBackAlongside> readBack;
@@ -330,6 +334,10 @@ std::vector<PendingCopy> writeCopies(const QString &source, const QStringList &t
         if (::fstat(d->file.fd.get(), &copy) != 0)
             fail(Operation::Copy, d->paths);
         d->written = copy.st_size;
+        // An unnamed copy gets its times now, for its flush to put them on
+        // the medium with its content; a named one once closed.
+        if (d->file.temporaryName.isEmpty())
+            finishContent(d->file, d->source, d->paths);
         written.push_back(PendingCopy(std::move(d)));
     }
     return written;
@@ -341,11 +349,39 @@ PendingCopy writeCopy(
     return std::move(writeCopies(source, { target }, cancel, shift).front());
 }
 
-// A second flush finds nothing left to write, and costs next to nothing.
+// All of the file, its times too, which an unnamed copy has by now.
 void flushCopy(PendingCopy &copy)
 {
-    if (::fdatasync(copy.d->file.fd.get()) != 0)
+    if (copy.d->flushed)
+        return;
+    if (::fsync(copy.d->file.fd.get()) != 0)
         fail(Operation::Copy, copy.d->paths);
+    copy.d->flushed = true;
+}
+
+void flushCopies(const QList<PendingCopy *> &copies)
+{
+    // The first copy on each file system: its descriptor, opened before the
+    // others were written, hears of a failure to write any of them.
+    QHash<dev_t, int> fileSystems;
+    for (PendingCopy *copy : copies) {
+        struct stat file;
+        if (copy->d->file.temporaryName.isEmpty() && ::fstat(copy->d->file.fd.get(), &file) == 0
+            && !fileSystems.contains(file.st_dev))
+            fileSystems.insert(file.st_dev, copy->d->file.fd.get());
+    }
+    QSet<dev_t> flushed;
+    for (auto fileSystem = fileSystems.cbegin(); fileSystem != fileSystems.cend(); ++fileSystem) {
+        if (::syncfs(fileSystem.value()) == 0)
+            flushed.insert(fileSystem.key());
+    }
+    for (PendingCopy *copy : copies) {
+        struct stat file;
+        if (copy->d->file.temporaryName.isEmpty() && ::fstat(copy->d->file.fd.get(), &file) == 0
+            && flushed.contains(file.st_dev))
+            copy->d->flushed = true;
+        flushCopy(*copy);
+    }
 }
 
 namespace {
@@ -392,7 +428,8 @@ void verifyCopy(PendingCopy &copy, bool forMove)
         fail(Operation::Verify, d.paths, 0);
     if (again.valid())
         again.get();
-    finishContent(d.file, d.source, d.paths);
+    if (!d.file.temporaryName.isEmpty())
+        finishContent(d.file, d.source, d.paths);
 }
 
 void publishCopy(PendingCopy &copy)

@@ -3,6 +3,7 @@
 #include "platform/filestamps.h"
 
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -52,6 +53,7 @@ private:
     friend std::vector<PendingCopy> writeCopies(const QString &source, const QStringList &targets,
         const std::atomic<bool> *cancel, qint64 shift);
     friend void flushCopy(PendingCopy &copy);
+    friend void flushCopies(const QList<PendingCopy *> &copies);
     friend void verifyCopy(PendingCopy &copy, bool forMove);
     friend void publishCopy(PendingCopy &copy);
     friend void removeMovedOriginal(PendingCopy &copy, PendingCopy *backup);
@@ -71,6 +73,12 @@ std::vector<PendingCopy> writeCopies(const QString &source, const QStringList &t
 
 // Puts the copy on the medium; verifyCopy does it too, where nobody did.
 void flushCopy(PendingCopy &copy);
+
+// flushCopy for many copies at once: those in unnamed files, on the
+// kernel's own file systems, by one flush of each file system, which costs
+// far less than one of each file and tells a failure of any; the others,
+// and all where that flush fails, one by one.
+void flushCopies(const QList<PendingCopy *> &copies);
 
 // Reads the copy back from the medium, which must hold the very bytes of the
 // source, and, for a move, the source again from its medium, which must give

@@ -262,7 +262,7 @@ void finishContent(PendingFile &file, const struct stat &source, const QStringLi
     // time when the access time is left out.
     const timespec times[2] = { source.st_atim, source.st_mtim };
     if (file.temporaryName.isEmpty()) {
-        if (::futimens(file.fd.get(), times) != 0 || ::fsync(file.fd.get()) != 0)
+        if (::futimens(file.fd.get(), times) != 0)
             fail(Operation::Copy, paths);
         return;
     }

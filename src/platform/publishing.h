@@ -57,7 +57,10 @@ void closeAfterWriting(PendingFile &file, const QStringList &paths);
 // A descriptor to read the written file back through, or an invalid one.
 Descriptor openToReadBack(const PendingFile &file);
 
-// Gives the written file the source's times, on disk.
+// Gives the written file the source's times: an unnamed one through its
+// descriptor, for the flush of its content to put them on disk; a named one
+// by name once it is closed, as some FUSE drivers stamp a file as it
+// closes, on disk.
 void finishContent(PendingFile &file, const struct stat &source, const QStringList &paths);
 
 // Gives the finished file its final name, never replacing an existing file.
