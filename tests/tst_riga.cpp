@@ -344,6 +344,10 @@ void TestRiga::wrongUse_data()
                                                     << "--correggi dà due correzioni a «nikon z 6»";
     QTest::newRow("keeping is for an undo") << QStringList { "copia", "card", "dest", "--tieni" }
                                             << "--tieni vale per annulla, non per copia";
+    QTest::newRow("a backup is for a copy or a move") << QStringList { "annulla", "--riserva",
+        "riserva" } << "--riserva vale per copia e sposta, non per annulla";
+    QTest::newRow("an empty backup")
+        << QStringList { "copia", "card", "dest", "--riserva", "" } << "un percorso vuoto";
     QTest::newRow("unknown option")
         << QStringList { "copia", "card", "dest", "--veloce" } << "opzione sconosciuta «--veloce»";
     QTest::newRow("missing source")
@@ -406,12 +410,21 @@ void TestRiga::trialRefusedAsTheRun_data()
     QTest::addColumn<QString>("destination");
     QTest::addColumn<QString>("source");
     QTest::addColumn<QStringList>("options");
-    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("message"); // %2 for the root
 
     QTest::newRow("destination never there")
         << "assente"
         << "card" << QStringList()
         << "La cartella di destinazione «assente/» non esiste: nessun file è stato copiato.";
+    QTest::newRow("backup never there")
+        << "dest"
+        << "card" << QStringList { "--riserva", "assente" }
+        << "La cartella di riserva «assente/» non esiste: nessun file è stato copiato.";
+    QTest::newRow("a name taken in the backup")
+        << "dest"
+        << "card" << QStringList { "--riserva", "riserva" }
+        << "Nella cartella di riserva «%2/riserva/» esiste già «Img_008.jpeg»: nessun file è "
+           "stato copiato.";
     QTest::newRow("a folder with no files")
         << "dest"
         << "vuota" << QStringList() << "Nessun file da copiare in «vuota»";
@@ -446,6 +459,10 @@ void TestRiga::trialRefusedAsTheRun()
     test::writeFile(path(u"fotocamere/canon"_s), u"MVI_2.MP4"_s,
         test::movie(QDateTime(QDate(2026, 8, 10), QTime(9, 30), QTimeZone::utc())));
     fill(u"card"_s, u"dest"_s);
+    // The card's first photo by date, after the destination's Img_007.jpg.
+    QVERIFY(QDir().mkpath(path(u"riserva"_s)));
+    test::writeFile(path(u"riserva"_s), u"Img_008.jpeg"_s);
+    message.replace(u"%2"_s, m_root->path());
     std::optional<test::Medium> medium;
     if (destination == "tmpfs"_L1) {
         medium.emplace(u"tmpfs"_s);

@@ -48,17 +48,27 @@ const QList<Opzione> &opzioni()
         { { QStringLiteral("e"), QStringLiteral("senza-estensione") }, {},
             QStringLiteral("i nuovi nomi senza estensione; un file .xmp tiene la sua e il nome "
                            "della sua foto") },
+        { { QStringLiteral("riserva") }, QStringLiteral("CARTELLA"),
+            QStringLiteral("una seconda cartella che riceve ogni nuovo file con lo stesso nome, "
+                           "nella stessa corsa: ogni foto è letta una volta e scritta in tutte e "
+                           "due, e ogni copia è verificata; sposta cancella l'originale solo "
+                           "quando le due copie sono verificate, e annulla le riprende tutte e "
+                           "due, mai l'unica copia di una foto; la corsa è rifiutata prima di "
+                           "toccare nulla se la cartella non c'è (come su un disco non montato), "
+                           "se un nuovo nome vi è già preso o se vi manca lo spazio") },
         { { QStringLiteral("salta-doppioni") }, {},
             QStringLiteral("non copia né sposta le foto che la destinazione ha già, con gli stessi "
                            "byte sotto qualsiasi nome, salvo le date di scatto che una correzione "
-                           "sposta (uno scatto solo se le ha tutte); una foto non spostata resta "
+                           "sposta (uno scatto solo se le ha tutte), e con --riserva solo quelle "
+                           "che hanno tutte e due le cartelle; una foto non spostata resta "
                            "dov'è") },
         { { QStringLiteral("prova") }, {},
             QStringLiteral(
                 "controlla la corsa come se cominciasse e mostra che cosa farebbe, una "
-                "riga ORIGINE<TAB>NUOVO per file (NUOVO è - per un file che resta dov'è: "
-                "un file .xmp senza la sua foto, o con --salta-doppioni una foto che la "
-                "destinazione ha già), senza toccare nulla; nei nomi \\, "
+                "riga ORIGINE<TAB>NUOVO per file, e con --riserva ORIGINE<TAB>NUOVO<TAB>"
+                "RISERVA (NUOVO e RISERVA sono - per un file che resta dov'è: un file .xmp "
+                "senza la sua foto, o con --salta-doppioni una foto che la destinazione ha "
+                "già), senza toccare nulla; nei nomi \\, "
                 "tabulazione e a capo sono scritti \\\\, \\t e \\n") },
         { { QStringLiteral("tieni") }, {},
             QStringLiteral("con annulla: tiene al loro posto i file che l'annullamento deve "
@@ -70,7 +80,8 @@ const QList<Opzione> &opzioni()
                            "che non è UTF-8 vi è scritto \\udcXX, come lo legge il "
                            "\"surrogateescape\" di Python; un file che resta dov'è vi ha "
                            "\"nuovo\": null, e una foto che la destinazione ha già anche "
-                           "\"doppione\": true") },
+                           "\"doppione\": true; con --riserva la cartella e ogni file hanno "
+                           "\"riserva\", il percorso della copia di riserva o null") },
         { { QStringLiteral("h"), QStringLiteral("help") }, {},
             QStringLiteral("mostra questo aiuto") },
         { { QStringLiteral("version") }, {}, QStringLiteral("mostra la versione") },
@@ -190,6 +201,9 @@ QString testoAiuto()
         "    copia-e-rinomina copia /media/scheda/DCIM/100CANON ~/Foto/Vacanze --prova\n"
         "  Una seconda importazione della stessa scheda, senza le foto già importate:\n"
         "    copia-e-rinomina copia -r /media/scheda/DCIM ~/Foto/Vacanze --salta-doppioni\n"
+        "  Una copia anche su un disco esterno, nella stessa corsa:\n"
+        "    copia-e-rinomina copia /media/scheda/DCIM/100CANON ~/Foto/Gita \\\n"
+        "        --riserva /media/riserva/Gita\n"
         "  La fotocamera era un'ora e mezza avanti:\n"
         "    copia-e-rinomina sposta /media/scheda/DCIM/100CANON ~/Foto -c -1:30:00\n"
         "  Due fotocamere, la Canon un'ora avanti e la Nikon giusta:\n"
@@ -232,7 +246,7 @@ Argomenti leggiArgomenti(const QStringList &argomenti, bool &aiuto, bool &versio
                 QStringLiteral("annulla non prende argomenti, non «%1»").arg(posizionali.first())
             };
         for (const char *nome : { "nome", "ordine", "correggi", "senza-estensione", "sottocartelle",
-                 "salta-doppioni" }) {
+                 "riserva", "salta-doppioni" }) {
             if (parser.isSet(QLatin1String(nome)))
                 throw UsoSbagliato {
                     QStringLiteral("--%1 vale per copia e sposta, non per annulla").arg(nome)
@@ -254,7 +268,12 @@ Argomenti leggiArgomenti(const QStringList &argomenti, bool &aiuto, bool &versio
                 : QStringLiteral("manca la destinazione, dopo le sorgenti") };
     letti.destinazione = posizionali.takeLast();
     letti.sorgenti = posizionali;
-    for (const QString &percorso : posizionali + QStringList { letti.destinazione }) {
+    QStringList percorsi = posizionali + QStringList { letti.destinazione };
+    if (parser.isSet(QStringLiteral("riserva"))) {
+        letti.riserva = parser.value(QStringLiteral("riserva"));
+        percorsi.append(letti.riserva);
+    }
+    for (const QString &percorso : percorsi) {
         if (percorso.isEmpty())
             throw UsoSbagliato { QStringLiteral("un percorso vuoto") };
     }

@@ -24,6 +24,8 @@ struct Argomenti
     // As given; each becomes a path of the program's form.
     QStringList sorgenti;
     QString destinazione;
+    // Empty for none.
+    QString riserva;
     std::optional<QString> nome;
     std::optional<bool> perNome;
     QList<Correzione> correzioni;

@@ -89,6 +89,12 @@ int rifiuta(const Argomenti &argomenti, const QString &motivo)
     return Fermato;
 }
 
+// A folder given, as a whole path ending with its separator.
+QString cartellaAssoluta(const QString &cartella)
+{
+    return platform::withSeparator(assoluto(platform::withSeparator(cartella)));
+}
+
 // What the arguments ask, with the window's remembered choices (read and
 // never written) where they say nothing.
 Richiesta richiestaDegliArgomenti(
@@ -101,8 +107,9 @@ Richiesta richiestaDegliArgomenti(
     for (const FileScelto &scelto : scelti)
         richiesta.origini.append(scelto.percorso);
     richiesta.lasciati = lasciati;
-    richiesta.destinazione =
-        platform::withSeparator(assoluto(platform::withSeparator(argomenti.destinazione)));
+    richiesta.destinazione = cartellaAssoluta(argomenti.destinazione);
+    if (!argomenti.riserva.isEmpty())
+        richiesta.riserva = cartellaAssoluta(argomenti.riserva);
     richiesta.nomeBase =
         argomenti.nome.value_or(nomeBaseVuoto(ricordato) ? QStringLiteral("Img_") : ricordato);
     richiesta.perNome = argomenti.perNome.value_or(booleanoDaTesto(
