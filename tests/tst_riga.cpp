@@ -271,12 +271,14 @@ void TestRiga::twoSourcesMergeInTimeOrder()
 void TestRiga::previewTouchesNothing()
 {
     fill(u"card"_s, u"dest"_s);
+    QVERIFY(QDir().mkpath(path(u"riserva"_s)));
     const QString settings = m_config->filePath(u"Vobi.conf"_s);
     test::writeFile(
         m_config->path(), u"Vobi.conf"_s, "[Copia-e-rinomina]\nNomeBase=Foto-\nOrdineNome=true\n");
     const auto snapshot = [&] {
         QStringList files { test::entriesOf(m_state.path()).join(u' ') };
-        for (const QString &folder : { path(u"card"_s), path(u"dest"_s), m_config->path() }) {
+        for (const QString &folder :
+            { path(u"card"_s), path(u"dest"_s), path(u"riserva"_s), m_config->path() }) {
             for (const QString &name : test::entriesOf(folder)) {
                 const QString file = folder + u'/' + name;
                 files << file + u' ' + QString::number(test::statOf(file).st_mtim.tv_sec) + u'.'
@@ -307,6 +309,13 @@ void TestRiga::previewTouchesNothing()
     QCOMPARE(files.size(), 5);
     QCOMPARE(files.at(0)[u"origine"_s].toString(), u"card/IMG_1.Jpeg"_s);
     QCOMPARE(files.at(0)[u"nuovo"_s].toString(), u"dest/Foto-004.jpeg"_s);
+    QVERIFY(!files.at(0).toObject().contains(u"riserva"_s));
+    // A backup gets the same names, as given.
+    const Run backup = terminal(
+        { "copia", "card", "dest", "--prova", "--json", "-o", "data", "--riserva", "riserva" });
+    const QJsonDocument plan = QJsonDocument::fromJson(backup.out);
+    QCOMPARE(plan[u"riserva"_s].toString(), u"riserva/"_s);
+    QCOMPARE(plan[u"file"_s][0][u"riserva"_s].toString(), u"riserva/Foto-004.jpeg"_s);
     QCOMPARE(snapshot(), before);
 }
 
@@ -641,6 +650,21 @@ void TestRiga::cardWithItsFolders_data()
                                       "card/DCIM/101CANON/IMG_2.JPG\tdest/Img_002.jpg\n"
                                       "card/DCIM/101CANON/IMG_3.XMP\t-\n"_ba
                                    << QString();
+    QTest::newRow("trial of DCIM with a backup")
+        << QStringList { "copia", "-r", "card/DCIM", "dest", "--riserva", "riserva", "--prova" }
+        << "card/DCIM/100CANON/IMG_1.CR2\tdest/Img_001.cr2\triserva/Img_001.cr2\n"
+           "card/DCIM/100CANON/IMG_1.JPG\tdest/Img_001.jpg\triserva/Img_001.jpg\n"
+           "card/DCIM/100CANON/IMG_1.xmp\tdest/Img_001.xmp\triserva/Img_001.xmp\n"
+           "card/DCIM/101CANON/IMG_2.CR2\tdest/Img_002.cr2\triserva/Img_002.cr2\n"
+           "card/DCIM/101CANON/IMG_2.CR2.xmp\tdest/Img_002.cr2.xmp\triserva/Img_002.cr2.xmp\n"
+           "card/DCIM/101CANON/IMG_2.JPG\tdest/Img_002.jpg\triserva/Img_002.jpg\n"
+           "card/DCIM/101CANON/IMG_3.XMP\t-\t-\n"_ba
+        << QString();
+    QTest::newRow("copy of DCIM with a backup")
+        << QStringList { "copia", "-r", "card/DCIM", "dest", "--riserva", "riserva" }
+        << QByteArray()
+        << "Questi file .xmp sono rimasti dove sono, perché la loro foto non era tra i file "
+           "scelti: «%1/DCIM/101CANON/IMG_3.XMP».\n";
     QTest::newRow("move of the whole card")
         << QStringList { "sposta", "-r", "card", "dest" } << QByteArray()
         << "Questi file .xmp sono rimasti dove sono, perché la loro foto non era tra i file "
@@ -657,7 +681,7 @@ void TestRiga::cardWithItsFolders()
     QFETCH(QByteArray, out);
     QFETCH(QString, err);
     for (const char *folder : { "card/DCIM/100CANON", "card/DCIM/101CANON", "card/DCIM/.miniature",
-             "card/CANONMSC", "altrove", "dest" })
+             "card/CANONMSC", "altrove", "dest", "riserva" })
         QVERIFY(QDir().mkpath(path(QLatin1String(folder))));
     // RAW and JPEG pairs, a sidecar of a shot and one of a file, and one
     // without its photo.
@@ -676,6 +700,15 @@ void TestRiga::cardWithItsFolders()
     QCOMPARE(run.out, out);
     QCOMPARE(QString::fromUtf8(run.err), err.replace(u"%1"_s, path(u"card"_s)));
     QCOMPARE(test::entriesOf(path(u"card/CANONMSC"_s)), QStringList { "M0100.CTG" });
+    // A backup gets each new file under the same name and bytes; a trial nothing.
+    const QStringList copies = test::entriesOf(path(u"riserva"_s));
+    QCOMPARE(copies,
+        arguments.contains(u"--riserva"_s) && !arguments.contains(u"--prova"_s)
+            ? test::entriesOf(path(u"dest"_s))
+            : QStringList());
+    for (const QString &name : copies)
+        QCOMPARE(
+            test::contentOf(path(u"riserva/"_s + name)), test::contentOf(path(u"dest/"_s + name)));
 }
 
 // A card imported twice, with a new photo since: only --salta-doppioni

@@ -150,7 +150,7 @@ int trasferisci(const Argomenti &argomenti)
     if (!rifiuto.isEmpty())
         return rifiuta(argomenti, rifiuto);
 
-    const NomiDati nomi(scelti, argomenti.destinazione);
+    const NomiDati nomi(scelti, argomenti.destinazione, argomenti.riserva);
     if (argomenti.prova) {
         scriviProva(argomenti, piano, nomi);
         return Riuscito;

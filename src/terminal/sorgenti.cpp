@@ -51,8 +51,10 @@ QList<FileScelto> raccogli(const QStringList &sorgenti, bool sottocartelle, QStr
     return scelti;
 }
 
-NomiDati::NomiDati(const QList<FileScelto> &scelti, const QString &destinazioneData)
+NomiDati::NomiDati(
+    const QList<FileScelto> &scelti, const QString &destinazioneData, const QString &riservaData)
     : destinazione(platform::withSeparator(destinazioneData))
+    , riserva(riservaData.isEmpty() ? QString() : platform::withSeparator(riservaData))
 {
     for (const FileScelto &scelto : scelti)
         origini.insert(scelto.percorso, scelto.comeDato);
@@ -66,4 +68,9 @@ QString NomiDati::origine(const FileDelPiano &file) const
 QString NomiDati::nuovo(const FileDelPiano &file) const
 {
     return destinazione + platform::namePart(file.nuovoNome);
+}
+
+QString NomiDati::copiaDiRiserva(const FileDelPiano &file) const
+{
+    return riserva + platform::namePart(file.copiaDiRiserva);
 }

@@ -28,15 +28,20 @@ QString assoluto(const QString &percorso);
 QList<FileScelto> raccogli(const QStringList &sorgenti, bool sottocartelle, QStringList &lasciati);
 
 // The plan's files as the user named them, for what the terminal prints:
-// each source, and the destination its new names go under, as given.
+// each source, and the destination and backup folders its new names go
+// under, as given.
 struct NomiDati
 {
     // The path as given of each file's path for the engine.
     QHash<QString, QString> origini;
     QString destinazione;
+    // Empty without a backup.
+    QString riserva;
 
-    NomiDati(const QList<FileScelto> &scelti, const QString &destinazioneData);
+    NomiDati(const QList<FileScelto> &scelti, const QString &destinazioneData,
+        const QString &riservaData);
     QString origine(const FileDelPiano &file) const;
     // Of a file that goes.
     QString nuovo(const FileDelPiano &file) const;
+    QString copiaDiRiserva(const FileDelPiano &file) const;
 };

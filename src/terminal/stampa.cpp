@@ -49,12 +49,24 @@ QJsonValue scattoInJson(const std::optional<qint64> &scatto)
     return ora.toOffsetFromUtc(ora.offsetFromUtc()).toString(Qt::ISODateWithMs);
 }
 
+// The folders the new files go to, as the user named them.
+void cartelleInJson(QJsonObject &oggetto, const NomiDati &nomi)
+{
+    oggetto.insert(QStringLiteral("destinazione"), nomeInJson(nomi.destinazione));
+    if (!nomi.riserva.isEmpty())
+        oggetto.insert(QStringLiteral("riserva"), nomeInJson(nomi.riserva));
+}
+
 // The files that go, then those that stay where they are, with no new name.
 QJsonArray fileInJson(const PianoTrasferimento &piano, const NomiDati &nomi, int fatti = -1)
 {
     QJsonArray voci;
     for (const FileDelPiano &file : piano.file + piano.restano) {
         QJsonObject voce { { QStringLiteral("origine"), nomeInJson(nomi.origine(file)) } };
+        if (!piano.riserva.isEmpty())
+            voce.insert(QStringLiteral("riserva"),
+                file.copiaDiRiserva.isEmpty() ? QJsonValue(QJsonValue::Null)
+                                              : nomeInJson(nomi.copiaDiRiserva(file)));
         if (!file.nuovoNome.isEmpty()) {
             voce.insert(QStringLiteral("nuovo"), nomeInJson(nomi.nuovo(file)));
             voce.insert(QStringLiteral("scatto"), scattoInJson(file.scatto));
@@ -145,16 +157,23 @@ void scriviRifiuto(const Argomenti &argomenti, const QString &motivo)
 void scriviProva(const Argomenti &argomenti, const PianoTrasferimento &piano, const NomiDati &nomi)
 {
     if (argomenti.json) {
-        scriviJson(
-            { { QStringLiteral("comando"), argomenti.comando }, { QStringLiteral("prova"), true },
-                { QStringLiteral("destinazione"), nomeInJson(nomi.destinazione) },
-                { QStringLiteral("file"), fileInJson(piano, nomi) } });
+        QJsonObject prova { { QStringLiteral("comando"), argomenti.comando },
+            { QStringLiteral("prova"), true },
+            { QStringLiteral("file"), fileInJson(piano, nomi) } };
+        cartelleInJson(prova, nomi);
+        scriviJson(prova);
         return;
     }
+    const auto colonna = [](const QString &percorso, const QString &dato) {
+        return percorso.isEmpty() ? QByteArray("-") : nomeInRiga(dato);
+    };
     QByteArray righe;
-    for (const FileDelPiano &file : piano.file + piano.restano)
-        righe += nomeInRiga(nomi.origine(file)) + '\t'
-            + (file.nuovoNome.isEmpty() ? QByteArray("-") : nomeInRiga(nomi.nuovo(file))) + '\n';
+    for (const FileDelPiano &file : piano.file + piano.restano) {
+        righe += nomeInRiga(nomi.origine(file)) + '\t' + colonna(file.nuovoNome, nomi.nuovo(file));
+        if (!piano.riserva.isEmpty())
+            righe += '\t' + colonna(file.copiaDiRiserva, nomi.copiaDiRiserva(file));
+        righe += '\n';
+    }
     scrivi(stdout, righe);
 }
 
@@ -187,9 +206,12 @@ void scriviEsitoCorsa(const Argomenti &argomenti, const PianoTrasferimento &pian
     }
 
     if (platform::standardErrorIsTerminal()) {
-        QString riepilogo =
-            QStringLiteral("%1 in %2 s")
-                .arg(testoFatti(piano, fatti), decimale(double(millisecondi) / 1000, 1));
+        QString riepilogo = testoFatti(piano, fatti);
+        if (!piano.riserva.isEmpty())
+            riepilogo += QStringLiteral(" in «%1» e in «%2»")
+                             .arg(platform::displayFileName(argomenti.destinazione),
+                                 platform::displayFileName(argomenti.riserva));
+        riepilogo += QStringLiteral(" in %1 s").arg(decimale(double(millisecondi) / 1000, 1));
         if (!piano.rinomina && avanzamento.byte > 0 && millisecondi >= 100)
             riepilogo += QStringLiteral(" (%1)").arg(velocita(avanzamento.byte, millisecondi));
         scrivi(stderr, riepilogo + QLatin1Char('\n'));
@@ -200,11 +222,11 @@ void scriviEsitoCorsa(const Argomenti &argomenti, const PianoTrasferimento &pian
                           : QStringLiteral("%1 foto già presenti, saltate\n").arg(saltate)));
     if (argomenti.json) {
         QJsonObject esito { { QStringLiteral("comando"), argomenti.comando },
-            { QStringLiteral("destinazione"), nomeInJson(nomi.destinazione) },
             { QStringLiteral("totale"), totale }, { QStringLiteral("fatti"), fatti },
             { QStringLiteral("byte"), qint64(avanzamento.byte) },
             { QStringLiteral("secondi"), double(millisecondi) / 1000 },
             { QStringLiteral("file"), fileInJson(piano, nomi, fatti) } };
+        cartelleInJson(esito, nomi);
         if (!errore.isEmpty())
             esito.insert(QStringLiteral("errore"), errore);
         if (!avanzamento.avvisoGiornale.isEmpty())
