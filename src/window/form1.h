@@ -108,6 +108,8 @@ private:
     void CambiaOrdine();
 
     // Destination folder picker and base name field.
+    std::optional<QString> ChiediCartella(
+        const QString &titolo, const QLineEdit *casella, const QString &filtro);
     void SfogliaD_Click();
     bool NomeBase_KeyPress(const QKeyEvent *tasto);
     void NomeBase_GotFocus();

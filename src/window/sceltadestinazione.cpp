@@ -6,31 +6,43 @@
 #include <QLineEdit>
 
 // A save dialog serves as the folder picker: the user moves into the folder
-// and confirms the proposed name, which is then thrown away. Its two filter
-// entries double as the choice of keeping or removing the extension.
-void Form1::SfogliaD_Click()
+// and confirms the proposed name, which is then thrown away. Returns nothing
+// when cancelled; else the folder with its separator, empty where the answer
+// named none.
+std::optional<QString> Form1::ChiediCartella(
+    const QString &titolo, const QLineEdit *casella, const QString &filtro)
 {
-    const QString proposto = NomeBase->text() + QStringLiteral("xxx");
-    Dialogo->DialogTitle = QStringLiteral("Seleziona la cartella in cui copiare.");
-    Dialogo->InitDir = Cartella(DestPath);
-    Dialogo->FileName = proposto;
+    Dialogo->DialogTitle = titolo;
+    Dialogo->InitDir = Cartella(casella);
+    Dialogo->FileName = NomeBase->text() + QStringLiteral("xxx");
     Dialogo->Flags = desktop::OFN_NOVALIDATE;
-    Dialogo->Filter = QStringLiteral("Mantieni Estensione (") + proposto
-        + QStringLiteral(".*)|*.*|Rimuovi Estensione ||");
+    Dialogo->Filter = filtro;
     Dialogo->FilterIndex = 0;
     Dialogo->CancelError = true;
     try {
         Dialogo->ShowSave(this);
     } catch (const desktop::DialogCancelled &) {
-        return;
+        return std::nullopt;
     }
+    const qsizetype fine = Dialogo->FileName.lastIndexOf(QLatin1Char('/')) + 1;
+    return fine > 1 ? Dialogo->FileName.left(fine) : QString();
+}
 
-    m_stato.RimuoviEstensione = Dialogo->FilterIndex == 2;
-    m_stato.NomeFileDialogo = Dialogo->FileName;
-    m_stato.Indice = int(m_stato.NomeFileDialogo.lastIndexOf(QLatin1Char('/'))) + 1;
-    if (m_stato.Indice <= 1)
+// The destination dialog's two filter entries double as the choice of
+// keeping or removing the extension.
+void Form1::SfogliaD_Click()
+{
+    const QString proposto = NomeBase->text() + QStringLiteral("xxx");
+    const std::optional<QString> cartella =
+        ChiediCartella(QStringLiteral("Seleziona la cartella in cui copiare."), DestPath,
+            QStringLiteral("Mantieni Estensione (") + proposto
+                + QStringLiteral(".*)|*.*|Rimuovi Estensione ||"));
+    if (!cartella)
         return;
-    MostraCartella(DestPath, m_stato.NomeFileDialogo.left(m_stato.Indice));
+    m_stato.RimuoviEstensione = Dialogo->FilterIndex == 2;
+    if (cartella->isEmpty())
+        return;
+    MostraCartella(DestPath, *cartella);
     ScriviImpostazione(QStringLiteral("Destinazione"), platform::pathToQt(Cartella(DestPath)));
     try {
         AggiornaSuffisso();
