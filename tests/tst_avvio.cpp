@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QLabel>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QTest>
@@ -81,12 +82,19 @@ void TestAvvio::restoresSettings()
     test::writeFile(destination.path(), QStringLiteral("Mare_004.jpg"));
     test::remember("Destinazione", test::slashed(destination.path()));
     test::remember("NomeBase", QStringLiteral("Mare_"));
+    test::remember("Riserva", test::slashed(m_source->path()));
     m_window = std::make_unique<test::Window>();
     QCOMPARE(m_window->text("DestPath"), test::slashed(destination.path()));
+    QCOMPARE(m_window->text("RiservaPath"), test::slashed(m_source->path()));
     QCOMPARE(m_window->text("NomeBase"), QStringLiteral("Mare_"));
     QCOMPARE(m_window->text("Suffisso"), QStringLiteral("004"));
     QCOMPARE(m_window->text("SrcInfo"), QStringLiteral("Nessun file selezionato"));
     QVERIFY(m_window->state().NomeCambiato);
+
+    m_window->click("NessunaRiserva");
+    QCOMPARE(m_window->text("RiservaPath"), QString());
+    QCOMPARE(test::stored("Riserva"), QString());
+    QVERIFY(!m_window->button("NessunaRiserva")->isEnabled());
 }
 
 void TestAvvio::foldersKeepTheirNames_data()
@@ -149,6 +157,8 @@ void TestAvvio::baseNameAtStart()
     QCOMPARE(m_window->text("NomeBase"), baseName);
     QCOMPARE(m_window->text("SrcPath"), QString());
     QCOMPARE(m_window->text("DestPath"), QString());
+    QCOMPARE(m_window->text("RiservaPath"), QString());
+    QVERIFY(!m_window->button("NessunaRiserva")->isEnabled());
     QCOMPARE(m_window->text("Suffisso"), QStringLiteral("000"));
     QVERIFY(!m_window->state().OrdinePerNome);
 }

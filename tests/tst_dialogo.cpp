@@ -307,9 +307,18 @@ void TestDialogo::windowPicksThroughTheRealDialog()
     QVERIFY(window.state().RimuoviEstensione);
     QCOMPARE(test::stored("Destinazione"), shown);
 
+    whenOpen([shown](QFileDialog *save) {
+        save->setDirectory(shown);
+        QTest::keyClick(nameField(save), Qt::Key_Return);
+    });
+    window.click("SfogliaR");
+    QCOMPARE(window.text("RiservaPath"), platform::displayFileName(folder));
+    QCOMPARE(test::stored("Riserva"), shown);
+
     test::Window again;
     QCOMPARE(again.text("SrcPath"), platform::displayFileName(folder));
     QCOMPARE(again.text("DestPath"), platform::displayFileName(folder));
+    QCOMPARE(again.text("RiservaPath"), platform::displayFileName(folder));
 }
 
 COPIA_TEST_MAIN(TestDialogo)

@@ -192,7 +192,7 @@ void TestFinestra::firstRun()
     test::Window window;
     Form1 &form = window.form();
     QCOMPARE(form.windowTitle(), QStringLiteral("Copia e Rinomina"));
-    QCOMPARE(form.size(), QSize(557, 368));
+    QCOMPARE(form.size(), QSize(557, 408));
     QCOMPARE(form.minimumSize(), form.maximumSize());
     QVERIFY(!form.windowIcon().isNull());
     QVERIFY(!form.findChild<QCheckBox *>(QStringLiteral("CorrOra"))->isChecked());
@@ -210,7 +210,7 @@ void TestFinestra::firstRun()
     QVERIFY(window.state().NomeCambiato);
     QCOMPARE(QApplication::focusWidget(), window.button("SfogliaS"));
     for (const char *name :
-        { "SrcPath", "DestPath", "DiffOra", "Text1", "DiffMin", "Text3", "DiffSec" })
+        { "SrcPath", "DestPath", "RiservaPath", "DiffOra", "Text1", "DiffMin", "Text3", "DiffSec" })
         QVERIFY2(window.lineEdit(name)->isReadOnly(), name);
     QVERIFY(!window.lineEdit("NomeBase")->isReadOnly());
     QVERIFY(!QFile::exists(sandbox.configFile()));
@@ -228,6 +228,8 @@ void TestFinestra::controls_data()
     const QString source = QStringLiteral(
         "Indicare la cartella contenente i file ed eventualmente selezionare i file da copiare.");
     const QString destination = QStringLiteral("Indicare la cartella in cui copiare i file");
+    const QString backup = QStringLiteral(
+        "Indicare una seconda cartella che riceva una copia di ogni file, con lo stesso nome");
     const auto row = [](const char *name, int l, int t, int w, int h, const QString &caption,
                          qreal points, bool bold, const QString &tip = QString()) {
         QTest::newRow(name) << QString::fromLatin1(name) << QRect(l, t, w, h) << caption << points
@@ -251,32 +253,37 @@ void TestFinestra::controls_data()
     row("DestPath", 960, 2040, 4935, 255, "", 8.25, true, destination);
     row("SfogliaD", 5880, 2040, 855, 285, "Sfoglia", 8.25, true, destination);
     row("Termina", 6960, 2040, 1095, 495, "Termina", 9.75, true);
-    row("OptionData", 1440, 2640, 2292, 255, "Ordina per Data/Ora", 9.75, false);
-    row("OptionNome", 4680, 2640, 2052, 255, "Ordina per Nome", 9.75, false);
-    row("CorrOra", 1440, 3120, 3972, 492,
+    row("Label7", 72, 2640, 852, 252, "Riserva:", 9.75, true);
+    row("RiservaPath", 960, 2640, 4935, 255, "", 8.25, true, backup);
+    row("SfogliaR", 5880, 2640, 855, 285, "Sfoglia", 8.25, true, backup);
+    row("NessunaRiserva", 6960, 2640, 1095, 285, "Nessuna", 8.25, true,
+        "Copia i file senza una cartella di riserva");
+    row("OptionData", 1440, 3240, 2292, 255, "Ordina per Data/Ora", 9.75, false);
+    row("OptionNome", 4680, 3240, 2052, 255, "Ordina per Nome", 9.75, false);
+    row("CorrOra", 1440, 3720, 3972, 492,
         "Correggi Ore:Min:Sec  per compensare  differenze di impostazione fotocamere.", 9.75,
         false);
-    row("OraPiu_0", 5520, 3030, 240, 240, "▲", 7.5, true);
-    row("OraPiu_1", 5880, 3030, 240, 240, "▲", 7.5, true);
-    row("OraPiu_2", 6240, 3030, 240, 240, "▲", 7.5, true);
-    row("DiffOra", 5400, 3255, 372, 228, "00", 9, false);
-    row("Text1", 5760, 3255, 132, 228, ":", 10.5, true);
-    row("DiffMin", 5880, 3255, 255, 228, "00", 9, false);
-    row("Text3", 6120, 3240, 132, 228, ":", 10.5, true);
-    row("DiffSec", 6240, 3255, 320, 228, "00", 9, false);
-    row("OraMeno_0", 5520, 3480, 240, 216, "▼", 7.5, true);
-    row("OraMeno_1", 5880, 3480, 240, 216, "▼", 7.5, true);
-    row("OraMeno_2", 6240, 3480, 240, 216, "▼", 7.5, true);
-    row("SottoCartelle", 1440, 3960, 2292, 255, "Includi sottocartelle", 9.75, false,
+    row("OraPiu_0", 5520, 3630, 240, 240, "▲", 7.5, true);
+    row("OraPiu_1", 5880, 3630, 240, 240, "▲", 7.5, true);
+    row("OraPiu_2", 6240, 3630, 240, 240, "▲", 7.5, true);
+    row("DiffOra", 5400, 3855, 372, 228, "00", 9, false);
+    row("Text1", 5760, 3855, 132, 228, ":", 10.5, true);
+    row("DiffMin", 5880, 3855, 255, 228, "00", 9, false);
+    row("Text3", 6120, 3840, 132, 228, ":", 10.5, true);
+    row("DiffSec", 6240, 3855, 320, 228, "00", 9, false);
+    row("OraMeno_0", 5520, 4080, 240, 216, "▼", 7.5, true);
+    row("OraMeno_1", 5880, 4080, 240, 216, "▼", 7.5, true);
+    row("OraMeno_2", 6240, 4080, 240, 216, "▼", 7.5, true);
+    row("SottoCartelle", 1440, 4560, 2292, 255, "Includi sottocartelle", 9.75, false,
         "Seleziona anche i file delle sottocartelle, come DCIM/100CANON di una scheda");
-    row("Label6", 3840, 3960, 1320, 255, "Fotocamera:", 9.75, false);
-    row("Label5", 72, 4380, 852, 252, "Esito:", 9.75, true);
-    row("Esito", 960, 4380, 5760, 504, "Nessuna corsa in questa sessione.", 8.25, false);
-    row("ApriCartella", 6840, 4380, 1215, 375, "Apri cartella", 8.25, true,
+    row("Label6", 3840, 4560, 1320, 255, "Fotocamera:", 9.75, false);
+    row("Label5", 72, 4980, 852, 252, "Esito:", 9.75, true);
+    row("Esito", 960, 4980, 5760, 504, "Nessuna corsa in questa sessione.", 8.25, false);
+    row("ApriCartella", 6840, 4980, 1215, 375, "Apri cartella", 8.25, true,
         "Apre la cartella dell'ultima corsa nel gestore dei file");
-    row("Anteprima", 4200, 4980, 1455, 375, "Anteprima", 8.25, true,
+    row("Anteprima", 4200, 5580, 1455, 375, "Anteprima", 8.25, true,
         "Mostra che cosa farebbe la corsa, file per file, senza toccare nulla");
-    row("AnnullaCorsa", 5760, 4980, 2295, 375, "Annulla ultima corsa", 8.25, true,
+    row("AnnullaCorsa", 5760, 5580, 2295, 375, "Annulla ultima corsa", 8.25, true,
         "Riporta indietro l'ultima corsa, della finestra o del terminale, dopo averlo chiesto");
 }
 
@@ -340,7 +347,8 @@ void TestFinestra::tabOrder()
     const QStringList round { "SfogliaS", "SfogliaD", "NomeBase", "Copia", "Sposta", "Termina",
         "SrcPath", "DestPath", option, "DiffOra", "OraPiu_1", "OraMeno_0", "CorrOra", "Text1",
         "DiffMin", "OraMeno_1", "OraPiu_0", "DiffSec", "Text3", "OraPiu_2", "OraMeno_2",
-        "SottoCartelle", "Fotocamere", "Anteprima", "AnnullaCorsa", "SfogliaS" };
+        "RiservaPath", "SfogliaR", "SottoCartelle", "Fotocamere", "Anteprima", "AnnullaCorsa",
+        "SfogliaS" };
     for (const bool backwards : { backwardsFirst, !backwardsFirst }) {
         QStringList expected = round;
         if (backwards)
@@ -366,7 +374,7 @@ void TestFinestra::darkTheme_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QColor>("background");
     QTest::addColumn<QColor>("text");
-    for (const char *name : { "SrcPath", "DestPath", "NomeBase" })
+    for (const char *name : { "SrcPath", "DestPath", "RiservaPath", "NomeBase" })
         QTest::newRow(name) << QString::fromLatin1(name) << QColor(Qt::white) << QColor(Qt::black);
     for (const char *name : { "DiffOra", "Text1", "DiffMin", "Text3", "DiffSec" })
         QTest::newRow(name) << QString::fromLatin1(name) << QColor(224, 224, 224)
@@ -483,6 +491,8 @@ void TestFinestra::accessibleNames_data()
     const QString source = QStringLiteral(
         "Indicare la cartella contenente i file ed eventualmente selezionare i file da copiare.");
     const QString destination = QStringLiteral("Indicare la cartella in cui copiare i file");
+    const QString backup = QStringLiteral(
+        "Indicare una seconda cartella che riceva una copia di ogni file, con lo stesso nome");
     const auto row = [](const char *name, const QString &accessibleName, QAccessible::Role role,
                          const QString &description = QString()) {
         QTest::newRow(*name ? name : "window")
@@ -515,6 +525,10 @@ void TestFinestra::accessibleNames_data()
     row("DestPath", "Cartella di destinazione", QAccessible::EditableText, destination);
     row("SfogliaD", "Sfoglia destinazione", QAccessible::PushButton, destination);
     row("Termina", "Termina", QAccessible::PushButton);
+    row("RiservaPath", "Cartella di riserva", QAccessible::EditableText, backup);
+    row("SfogliaR", "Sfoglia riserva", QAccessible::PushButton, backup);
+    row("NessunaRiserva", "Nessuna riserva", QAccessible::PushButton,
+        "Copia i file senza una cartella di riserva");
     row("OptionData", "Ordina per Data/Ora", QAccessible::RadioButton);
     row("OptionNome", "Ordina per Nome", QAccessible::RadioButton);
     row("CorrOra", "Correggi Ore:Min:Sec  per compensare  differenze di impostazione fotocamere.",
@@ -555,7 +569,7 @@ void TestFinestra::accessibleNames()
         if (other->focusPolicy() & Qt::TabFocus)
             focusable.append(QAccessible::queryAccessibleInterface(other)->text(QAccessible::Name));
     }
-    QCOMPARE(focusable.size(), 27);
+    QCOMPARE(focusable.size(), 30);
     QVERIFY(!focusable.contains(QString()));
     QCOMPARE(QSet<QString>(focusable.cbegin(), focusable.cend()).size(), focusable.size());
 }
@@ -632,12 +646,12 @@ void TestFinestra::screenReader()
         if (object.focusable)
             focusable.append(object.name);
     }
-    QCOMPARE(focusable.size(), 27);
+    QCOMPARE(focusable.size(), 30);
     QVERIFY(!focusable.contains(QString()));
     QCOMPARE(QSet<QString>(focusable.cbegin(), focusable.cend()).size(), focusable.size());
     QVERIFY(focusable.contains(QStringLiteral("Includi sottocartelle")));
-    for (const char *name :
-        { "Apri cartella", "Anteprima", "Annulla ultima corsa", "Tutte le fotocamere" })
+    for (const char *name : { "Apri cartella", "Anteprima", "Annulla ultima corsa",
+             "Tutte le fotocamere", "Cartella di riserva", "Sfoglia riserva", "Nessuna riserva" })
         QVERIFY(focusable.contains(QString::fromUtf8(name)));
     QCOMPARE(nameDescribedAs(before, QStringLiteral("Esito")),
         QStringLiteral("Nessuna corsa in questa sessione."));

@@ -231,8 +231,10 @@ void TestScelte::dialogSettings()
     window.click("SfogliaD");
     window.setText("NomeBase", QString());
     window.click("SfogliaD");
+    window.setText("RiservaPath", QStringLiteral("/media/riserva/"));
+    window.click("SfogliaR");
 
-    QCOMPARE(dialog.shown.size(), 3);
+    QCOMPARE(dialog.shown.size(), 4);
     const desktop::CommonDialog &open = dialog.shown.at(0);
     QCOMPARE(open.DialogTitle, QStringLiteral("Seleziona i file da copiare o spostare."));
     QCOMPARE(open.InitDir, test::slashed(source.path()));
@@ -261,6 +263,11 @@ void TestScelte::dialogSettings()
     QCOMPARE(dialog.shown.at(2).FileName, QStringLiteral("xxx"));
     QCOMPARE(dialog.shown.at(2).Filter,
         QStringLiteral("Mantieni Estensione (xxx.*)|*.*|Rimuovi Estensione ||"));
+
+    const desktop::CommonDialog &backup = dialog.shown.at(3);
+    QCOMPARE(backup.DialogTitle, QStringLiteral("Seleziona la cartella di riserva."));
+    QCOMPARE(backup.InitDir, QStringLiteral("/media/riserva/"));
+    QCOMPARE(backup.Filter, QString());
 }
 
 void TestScelte::baseNameSelectionOnFocus_data()

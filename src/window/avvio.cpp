@@ -31,6 +31,8 @@ void Form1::Form_Load()
             platform::pathFromQt(LeggiImpostazione(QStringLiteral("Sorgente"), QString())));
         MostraCartella(DestPath,
             platform::pathFromQt(LeggiImpostazione(QStringLiteral("Destinazione"), QString())));
+        MostraCartella(RiservaPath,
+            platform::pathFromQt(LeggiImpostazione(QStringLiteral("Riserva"), QString())));
         NomeBase->setText(LeggiImpostazione(QStringLiteral("NomeBase"), QStringLiteral("Img_")));
         m_stato.OrdinePerNome =
             booleanoDaTesto(LeggiImpostazione(QStringLiteral("OrdineNome"), testoBooleano(false)));

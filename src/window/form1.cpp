@@ -102,7 +102,7 @@ QAccessibleInterface *finestraAccessibile(const QString &classe, QObject *oggett
 }
 
 // Names for screen readers where the caption is missing (the fields), shared
-// (the two Sfoglia) or a symbol (the arrows, the separators); the tooltips
+// (the three Sfoglia) or a symbol (the arrows, the separators); the tooltips
 // describe the rest. The labels that show a value keep no name of their own:
 // Qt then gives the text they show as their name, and tells of each change,
 // the only way a screen reader hears a label's text; what the value is goes
@@ -125,6 +125,9 @@ void nominaControlli(QWidget *finestra)
         { "Suffisso", nullptr, "Ultimo numero" },
         { "DestPath", "Cartella di destinazione", nullptr },
         { "SfogliaD", "Sfoglia destinazione", nullptr },
+        { "RiservaPath", "Cartella di riserva", nullptr },
+        { "SfogliaR", "Sfoglia riserva", nullptr },
+        { "NessunaRiserva", "Nessuna riserva", nullptr },
         { "OraPiu_0", "Ore più", "Aggiunge un'ora alla correzione" },
         { "OraMeno_0", "Ore meno", "Toglie un'ora dalla correzione" },
         { "OraPiu_1", "Minuti più", "Aggiunge un minuto alla correzione" },
@@ -157,7 +160,7 @@ Form1::Form1(QWidget *parent)
     setWindowTitle(QStringLiteral("Copia e Rinomina"));
     setWindowIcon(QPixmap(copia_e_rinomina_xpm));
     setFont(sansSerif(9.75, false));
-    setFixedSize(daTwips(0, 0, 8355, 5520).size());
+    setFixedSize(daTwips(0, 0, 8355, 6120).size());
     creaControlli();
     impostaOrdineFocus();
     collegaEventi();
@@ -219,17 +222,32 @@ void Form1::creaControlli()
     Termina = crea<QPushButton>(this, "Termina", QStringLiteral("Termina"),
         daTwips(6960, 2040, 1095, 495), sansSerif(9.75, true));
 
+    // A second folder that gets each new file too, under the same name.
+    Label7 = crea<QLabel>(this, "Label7", QStringLiteral("Riserva:"), daTwips(72, 2640, 852, 252),
+        sansSerif(9.75, true));
+    Label7->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    RiservaPath = crea<QLineEdit>(
+        this, "RiservaPath", QString(), daTwips(960, 2640, 4935, 255), sansSerif(8.25, true));
+    RiservaPath->setReadOnly(true);
+    SfogliaR = crea<QPushButton>(this, "SfogliaR", QStringLiteral("Sfoglia"),
+        daTwips(5880, 2640, 855, 285), sansSerif(8.25, true));
+    // The box is read-only: a button clears it, from the keyboard too, and
+    // is on only while there is a backup to clear.
+    NessunaRiserva = crea<QPushButton>(this, "NessunaRiserva", QStringLiteral("Nessuna"),
+        daTwips(6960, 2640, 1095, 285), sansSerif(8.25, true));
+    NessunaRiserva->setEnabled(false);
+
     OptionData = crea<QRadioButton>(
-        this, "OptionData", QStringLiteral("Ordina per Data/Ora"), daTwips(1440, 2640, 2292, 255));
+        this, "OptionData", QStringLiteral("Ordina per Data/Ora"), daTwips(1440, 3240, 2292, 255));
     OptionNome = crea<QRadioButton>(
-        this, "OptionNome", QStringLiteral("Ordina per Nome"), daTwips(4680, 2640, 2052, 255));
+        this, "OptionNome", QStringLiteral("Ordina per Nome"), daTwips(4680, 3240, 2052, 255));
     // Checked once both exist, so that the group's Tab stop is the checked one.
     OptionData->setChecked(true);
 
     CorrOra = crea<QCheckBox>(this, "CorrOra",
         QStringLiteral(
             "Correggi Ore:Min:Sec  per compensare  differenze di impostazione fotocamere."),
-        daTwips(1440, 3120, 3972, 492));
+        daTwips(1440, 3720, 3972, 492));
 
     const QFont frecce = sansSerif(7.5, true);
     const std::array<int, 3> sinistra { 5520, 5880, 6240 };
@@ -237,53 +255,53 @@ void Form1::creaControlli()
     const std::array<const char *, 3> nomiMeno { "OraMeno_0", "OraMeno_1", "OraMeno_2" };
     for (size_t i = 0; i < 3; ++i) {
         OraPiu[i] = crea<QPushButton>(
-            this, nomiPiu[i], QStringLiteral("▲"), daTwips(sinistra[i], 3030, 240, 240), frecce);
+            this, nomiPiu[i], QStringLiteral("▲"), daTwips(sinistra[i], 3630, 240, 240), frecce);
         OraMeno[i] = crea<QPushButton>(
-            this, nomiMeno[i], QStringLiteral("▼"), daTwips(sinistra[i], 3480, 240, 216), frecce);
+            this, nomiMeno[i], QStringLiteral("▼"), daTwips(sinistra[i], 4080, 240, 216), frecce);
     }
 
-    DiffOra = casellaOrario(this, "DiffOra", QStringLiteral("00"), daTwips(5400, 3255, 372, 228),
+    DiffOra = casellaOrario(this, "DiffOra", QStringLiteral("00"), daTwips(5400, 3855, 372, 228),
         arial(9, false), Qt::AlignRight);
-    Text1 = casellaOrario(this, "Text1", QStringLiteral(":"), daTwips(5760, 3255, 132, 228),
+    Text1 = casellaOrario(this, "Text1", QStringLiteral(":"), daTwips(5760, 3855, 132, 228),
         arial(10.5, true), Qt::AlignCenter);
-    DiffMin = casellaOrario(this, "DiffMin", QStringLiteral("00"), daTwips(5880, 3255, 255, 228),
+    DiffMin = casellaOrario(this, "DiffMin", QStringLiteral("00"), daTwips(5880, 3855, 255, 228),
         arial(9, false), Qt::AlignCenter);
-    Text3 = casellaOrario(this, "Text3", QStringLiteral(":"), daTwips(6120, 3240, 132, 228),
+    Text3 = casellaOrario(this, "Text3", QStringLiteral(":"), daTwips(6120, 3840, 132, 228),
         arial(10.5, true), Qt::AlignCenter);
-    DiffSec = casellaOrario(this, "DiffSec", QStringLiteral("00"), daTwips(6240, 3255, 320, 228),
+    DiffSec = casellaOrario(this, "DiffSec", QStringLiteral("00"), daTwips(6240, 3855, 320, 228),
         arial(9, false), Qt::AlignLeft);
 
     // What is new stands below the original layout, in its style.
     SottoCartelle = crea<QCheckBox>(this, "SottoCartelle", QStringLiteral("Includi sottocartelle"),
-        daTwips(1440, 3960, 2292, 255));
+        daTwips(1440, 4560, 2292, 255));
     Label6 = crea<QLabel>(this, "Label6", QStringLiteral("Fotocamera:"),
-        daTwips(3840, 3960, 1320, 255), sansSerif(9.75, false));
+        daTwips(3840, 4560, 1320, 255), sansSerif(9.75, false));
     Label6->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Fotocamere = new QComboBox(this);
     Fotocamere->setObjectName(QStringLiteral("Fotocamere"));
-    Fotocamere->setGeometry(daTwips(5220, 3915, 2835, 330));
+    Fotocamere->setGeometry(daTwips(5220, 4515, 2835, 330));
     Fotocamere->setFont(sansSerif(8.25, false));
     Fotocamere->addItem(QStringLiteral("Tutte le fotocamere"), QString());
     // On Linux a combo box is named by what it shows; a screen reader names
     // the control by its label, through this relation.
     Label6->setBuddy(Fotocamere);
-    Label5 = crea<QLabel>(this, "Label5", QStringLiteral("Esito:"), daTwips(72, 4380, 852, 252),
+    Label5 = crea<QLabel>(this, "Label5", QStringLiteral("Esito:"), daTwips(72, 4980, 852, 252),
         sansSerif(9.75, true));
     Label5->setAlignment(Qt::AlignRight | Qt::AlignTop);
     Esito = crea<QLabel>(this, "Esito", QStringLiteral("Nessuna corsa in questa sessione."),
-        daTwips(960, 4380, 5760, 504), sansSerif(8.25, false));
+        daTwips(960, 4980, 5760, 504), sansSerif(8.25, false));
     Esito->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Esito->setWordWrap(true);
     ApriCartella = crea<QPushButton>(this, "ApriCartella", QStringLiteral("Apri cartella"),
-        daTwips(6840, 4380, 1215, 375), sansSerif(8.25, true));
+        daTwips(6840, 4980, 1215, 375), sansSerif(8.25, true));
     ApriCartella->setEnabled(false);
     Anteprima = crea<QPushButton>(this, "Anteprima", QStringLiteral("Anteprima"),
-        daTwips(4200, 4980, 1455, 375), sansSerif(8.25, true));
+        daTwips(4200, 5580, 1455, 375), sansSerif(8.25, true));
     AnnullaCorsa = crea<QPushButton>(this, "AnnullaCorsa", QStringLiteral("Annulla ultima corsa"),
-        daTwips(5760, 4980, 2295, 375), sansSerif(8.25, true));
+        daTwips(5760, 5580, 2295, 375), sansSerif(8.25, true));
 
     // A white field takes dark text of its own: the theme's text may be light.
-    for (QLineEdit *casella : { SrcPath, NomeBase, DestPath })
+    for (QLineEdit *casella : { SrcPath, NomeBase, DestPath, RiservaPath })
         colora(casella, Qt::white, Qt::black);
 
     const QString suSorgente = QStringLiteral(
@@ -293,6 +311,12 @@ void Form1::creaControlli()
     SfogliaS->setToolTip(suSorgente);
     DestPath->setToolTip(suDestinazione);
     SfogliaD->setToolTip(suDestinazione);
+    const QString suRiserva =
+        QStringLiteral("Indicare una seconda cartella che riceva una copia di ogni file, con lo "
+                       "stesso nome");
+    RiservaPath->setToolTip(suRiserva);
+    SfogliaR->setToolTip(suRiserva);
+    NessunaRiserva->setToolTip(QStringLiteral("Copia i file senza una cartella di riserva"));
     NomeBase->setToolTip(QStringLiteral("Inserire il nome di base da assegnare ai file"));
     SrcInfo->setToolTip(QStringLiteral("Indica i file attualmente selezionati"));
     SottoCartelle->setToolTip(QStringLiteral(
@@ -425,8 +449,8 @@ void Form1::impostaOrdineFocus()
     // The new controls come last, after the original order.
     const QList<QWidget *> ordine { SfogliaS, SfogliaD, NomeBase, Copia, Sposta, Termina, SrcPath,
         DestPath, OptionNome, OptionData, DiffOra, OraPiu[1], OraMeno[0], CorrOra, Text1, DiffMin,
-        OraMeno[1], OraPiu[0], DiffSec, Text3, OraPiu[2], OraMeno[2], SottoCartelle, Fotocamere,
-        ApriCartella, Anteprima, AnnullaCorsa };
+        OraMeno[1], OraPiu[0], DiffSec, Text3, OraPiu[2], OraMeno[2], RiservaPath, SfogliaR,
+        NessunaRiserva, SottoCartelle, Fotocamere, ApriCartella, Anteprima, AnnullaCorsa };
     for (qsizetype i = 1; i < ordine.size(); ++i)
         setTabOrder(ordine.at(i - 1), ordine.at(i));
     SfogliaS->setFocus();
@@ -438,6 +462,8 @@ void Form1::collegaEventi()
     connect(Termina, &QPushButton::clicked, this, &QWidget::close);
     connect(SfogliaS, &QPushButton::clicked, this, &Form1::SfogliaS_Click);
     connect(SfogliaD, &QPushButton::clicked, this, &Form1::SfogliaD_Click);
+    connect(SfogliaR, &QPushButton::clicked, this, &Form1::SfogliaR_Click);
+    connect(NessunaRiserva, &QPushButton::clicked, this, &Form1::NessunaRiserva_Click);
     connect(OptionData, &QRadioButton::clicked, this, &Form1::OptionData_Click);
     connect(OptionNome, &QRadioButton::clicked, this, &Form1::OptionNome_Click);
     connect(NomeBase, &QLineEdit::textChanged, this, &Form1::NomeBase_Change);
@@ -463,6 +489,10 @@ void Form1::collegaEventi()
         [this] { m_supportoSorgente = platform::fileSystemOf(Cartella(SrcPath)); });
     connect(DestPath, &QLineEdit::textChanged, this,
         [this] { m_supportoDestinazione = platform::fileSystemOf(Cartella(DestPath)); });
+    connect(RiservaPath, &QLineEdit::textChanged, this, [this](const QString &testo) {
+        m_supportoRiserva = platform::fileSystemOf(Cartella(RiservaPath));
+        NessunaRiserva->setEnabled(!testo.isEmpty());
+    });
     connect(SottoCartelle, &QCheckBox::clicked, this, &Form1::SottoCartelle_Click);
     connect(Fotocamere, &QComboBox::currentIndexChanged, this, &Form1::CambiaFotocamera);
     connect(ApriCartella, &QPushButton::clicked, this, &Form1::ApriCartella_Click);

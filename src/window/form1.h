@@ -107,10 +107,12 @@ private:
     void OptionNome_Click();
     void CambiaOrdine();
 
-    // Destination folder picker and base name field.
+    // Destination and backup folder pickers and base name field.
     std::optional<QString> ChiediCartella(
         const QString &titolo, const QLineEdit *casella, const QString &filtro);
     void SfogliaD_Click();
+    void SfogliaR_Click();
+    void NessunaRiserva_Click();
     bool NomeBase_KeyPress(const QKeyEvent *tasto);
     void NomeBase_GotFocus();
     void NomeBase_Change();
@@ -201,6 +203,7 @@ private:
     // and another card in the same reader is another volume.
     std::optional<platform::VolumeIdentity> m_supportoSorgente;
     std::optional<platform::VolumeIdentity> m_supportoDestinazione;
+    std::optional<platform::VolumeIdentity> m_supportoRiserva;
 
     QLabel *Label4 = nullptr;
     QLabel *Label2 = nullptr;
@@ -218,6 +221,10 @@ private:
     QLabel *Label1 = nullptr;
     QLineEdit *DestPath = nullptr;
     QPushButton *SfogliaD = nullptr;
+    QLabel *Label7 = nullptr;
+    QLineEdit *RiservaPath = nullptr;
+    QPushButton *SfogliaR = nullptr;
+    QPushButton *NessunaRiserva = nullptr;
     QPushButton *Termina = nullptr;
     QRadioButton *OptionData = nullptr;
     QRadioButton *OptionNome = nullptr;

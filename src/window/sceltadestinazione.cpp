@@ -4,6 +4,7 @@
 #include "window/form1.h"
 
 #include <QLineEdit>
+#include <QPushButton>
 
 // A save dialog serves as the folder picker: the user moves into the folder
 // and confirms the proposed name, which is then thrown away. Returns nothing
@@ -49,4 +50,23 @@ void Form1::SfogliaD_Click()
     } catch (const platform::FileError &) {
         // A folder that cannot be read leaves the running number as it was.
     }
+}
+
+void Form1::SfogliaR_Click()
+{
+    const std::optional<QString> cartella =
+        ChiediCartella(QStringLiteral("Seleziona la cartella di riserva."), RiservaPath, QString());
+    if (!cartella || cartella->isEmpty())
+        return;
+    MostraCartella(RiservaPath, *cartella);
+    ScriviImpostazione(QStringLiteral("Riserva"), platform::pathToQt(Cartella(RiservaPath)));
+}
+
+// The button goes off with nothing left to clear; the focus it held goes
+// to the picker beside it.
+void Form1::NessunaRiserva_Click()
+{
+    MostraCartella(RiservaPath, QString());
+    ScriviImpostazione(QStringLiteral("Riserva"), QString());
+    SfogliaR->setFocus();
 }
