@@ -338,8 +338,10 @@ void TestTrasferimento::refusedRuns_data()
     QTest::addColumn<bool>("move");
     // What becomes of the medium once chosen: "unmount", or "swap" its card
     QTest::addColumn<QString>("then");
-    // %1 stands for the destination folder; none for a run that must go
+    // %1 stands for the folder on the medium; none for a run that must go
     QTest::addColumn<QString>("message");
+    // Whether the medium is the backup, beside a destination of its own
+    QTest::addColumn<bool>("backup");
 
     const qint64 small = 4;
     QTest::newRow("name in use, name order")
@@ -347,48 +349,51 @@ void TestTrasferimento::refusedRuns_data()
         << ""
         << "Img_001.jpg"
         << "Img_" << small << 1 << false << ""
-        << "Nella destinazione esiste già «Img_001.jpg»: nessun file è stato copiato.";
+        << "Nella destinazione esiste già «Img_001.jpg»: nessun file è stato copiato." << false;
     QTest::newRow("name in use, move")
         << ""
         << ""
         << "Img_001.jpg"
         << "Img_" << small << 1 << true << ""
-        << "Nella destinazione esiste già «Img_001.jpg»: nessun file è stato spostato.";
+        << "Nella destinazione esiste già «Img_001.jpg»: nessun file è stato spostato." << false;
     QTest::newRow("name in use in other letters, FAT32")
         << "fat32"
         << ""
         << "IMG_001.JPG"
         << "img_" << small << 1 << false << ""
-        << "Nella destinazione esiste già «img_001.jpg»: nessun file è stato copiato.";
+        << "Nella destinazione esiste già «img_001.jpg»: nessun file è stato copiato." << false;
     QTest::newRow("colon onto FAT32")
         << "fat32"
         << ""
         << ""
         << "Img:" << small << 1 << false << ""
         << "Il nome «Img:001.jpg» non può essere scritto su questo supporto (carattere «:»): "
-           "nessun file è stato copiato.";
+           "nessun file è stato copiato."
+        << false;
     // A move by renames would stop at the first name the file system refuses.
-    QTest::newRow("name longer than the file system holds")
-        << ""
-        << ""
-        << "" << QString(250, u'x') << small << 1 << true << ""
-        << "Il nome «" + QString(250, u'x')
+    QTest::newRow("name longer than the file system holds") << ""
+                                                            << ""
+                                                            << "" << QString(250, u'x') << small
+                                                            << 1 << true << ""
+                                                            << "Il nome «" + QString(250, u'x')
             + "001.jpg» non può essere scritto su questo supporto (più lungo di 255 byte): "
-              "nessun file è stato spostato.";
+              "nessun file è stato spostato." << false;
     QTest::newRow("4 GiB onto FAT32")
         << "fat32"
         << ""
         << ""
         << "Img_" << (qint64(4) << 30) << 1 << false << ""
         << "Il file «a.jpg» (4,3 GB) è troppo grande per questo supporto, che non tiene file di "
-           "4,3 GB o più: nessun file è stato copiato.";
+           "4,3 GB o più: nessun file è stato copiato."
+        << false;
     QTest::newRow("tmpfs too small")
         << "tmpfs"
         << ""
         << ""
         << "Img_" << (qint64(100) << 20) << 1 << false << ""
         << "Nella destinazione «%1» lo spazio libero non basta: servono 104,9 MB, ce ne sono "
-           "67,1 MB: nessun file è stato copiato.";
+           "67,1 MB: nessun file è stato copiato."
+        << false;
     // 128 photos of 10 KiB: 1,3 MB, but 129 clusters of 128 KiB with the
     // folder's, more than the whole card has; %2 is the free space it tells.
     QTest::newRow("exFAT, 128 KiB clusters: the bytes fit, the clusters do not")
@@ -397,18 +402,19 @@ void TestTrasferimento::refusedRuns_data()
         << ""
         << "Img_" << qint64(10 << 10) << 128 << false << ""
         << "Nella destinazione «%1» lo spazio libero non basta: servono 16,9 MB, ce ne sono %2: "
-           "nessun file è stato copiato.";
+           "nessun file è stato copiato."
+        << false;
     QTest::newRow("exFAT, 128 KiB clusters: room for every cluster")
         << "exfat:size=16M,cluster=128K"
         << ""
         << ""
-        << "Img_" << qint64(10 << 10) << 0 << false << "" << QString();
+        << "Img_" << qint64(10 << 10) << 0 << false << "" << QString() << false;
     QTest::newRow("missing folder")
         << ""
         << "assente/"
         << ""
         << "Img_" << small << 1 << false << ""
-        << "La cartella di destinazione «%1» non esiste: nessun file è stato copiato.";
+        << "La cartella di destinazione «%1» non esiste: nessun file è stato copiato." << false;
     QTest::newRow("card removed, its folder left")
         << "tmpfs"
         << ""
@@ -416,7 +422,8 @@ void TestTrasferimento::refusedRuns_data()
         << "Img_" << small << 1 << true << "unmount"
         << "La cartella di destinazione «%1» non è più sul supporto su cui era quando è stata "
            "scelta: la scheda o il disco potrebbe essere stato rimosso: nessun file è stato "
-           "spostato.";
+           "spostato."
+        << false;
     QTest::newRow("another card in the same reader")
         << "exfat"
         << ""
@@ -424,18 +431,34 @@ void TestTrasferimento::refusedRuns_data()
         << "Img_" << small << 1 << false << "swap"
         << "La cartella di destinazione «%1» non è più sul supporto su cui era quando è stata "
            "scelta: la scheda o il disco potrebbe essere stato rimosso: nessun file è stato "
-           "copiato.";
+           "copiato."
+        << false;
     // Free space unknown is no reason to refuse.
     QTest::newRow("no block count, so no free space told")
         << "quirky:no-blocks"
         << ""
         << ""
-        << "Img_" << small << 1 << false << "" << QString();
+        << "Img_" << small << 1 << false << "" << QString() << false;
     QTest::newRow("FAT32, which fusefat gives no block count")
         << "fat32"
         << ""
         << ""
-        << "Img_" << small << 1 << false << "" << QString();
+        << "Img_" << small << 1 << false << "" << QString() << false;
+    QTest::newRow("name in use in the backup")
+        << ""
+        << ""
+        << "Img_001.jpg"
+        << "Img_" << small << 1 << false << ""
+        << "Nella cartella di riserva «%1» esiste già «Img_001.jpg»: nessun file è stato copiato."
+        << true;
+    QTest::newRow("another card in the backup's reader")
+        << "exfat"
+        << ""
+        << ""
+        << "Img_" << small << 1 << false << "swap"
+        << "La cartella di riserva «%1» non è più sul supporto su cui era quando è stata scelta: "
+           "la scheda o il disco potrebbe essere stato rimosso: nessun file è stato copiato."
+        << true;
 }
 
 // Runs that could not finish are refused before any file is touched; the
@@ -451,6 +474,7 @@ void TestTrasferimento::refusedRuns()
     QFETCH(bool, move);
     QFETCH(QString, then);
     QFETCH(QString, message);
+    QFETCH(bool, backup);
     std::optional<test::Medium> card;
     if (!medium.isEmpty()) {
         card.emplace(medium);
@@ -475,7 +499,10 @@ void TestTrasferimento::refusedRuns()
     arrived.sort();
     const QString destination = test::slashed(root) + folder;
     m_window->check("OptionNome");
-    m_window->prepare(m_source->path(), destination, names, baseName);
+    QTemporaryDir beside;
+    m_window->prepare(m_source->path(), backup ? beside.path() : destination, names, baseName);
+    if (backup)
+        m_window->setText("RiservaPath", destination);
     if (then == QLatin1String("unmount"))
         QCOMPARE(QProcess::execute(QStringLiteral("umount"), { root }), 0);
     if (then == QLatin1String("swap"))
@@ -625,37 +652,41 @@ void TestTrasferimento::accountOfTheRun_data()
     QTest::addColumn<QStringList>("files"); // the first one already in the destination
     QTest::addColumn<bool>("move");
     QTest::addColumn<int>("correction");
+    QTest::addColumn<bool>("backup"); // an empty one, %2 in the account
     QTest::addColumn<QString>("account");
     QTest::addColumn<QString>("selection");
 
     const QStringList photos { "a.jpg", "b.jpg", "c.jpg" };
-    QTest::newRow("copy") << photos << false << 0
+    QTest::newRow("copy") << photos << false << 0 << false
                           << "2 foto copiate in «%1»; 1 già presenti lasciati dove sono; si può "
                              "annullare."
                           << "Tutti i file (3)";
     QTest::newRow("move, the selection follows")
-        << photos << true << 0
+        << photos << true << 0 << false
         << "2 foto spostate in «%1»; 1 già presenti lasciati dove sono; si può annullare."
         << "Tutti i file (1)";
     QTest::newRow("copy with a correction")
-        << photos << false << -1
+        << photos << false << -1 << false
         << "2 foto copiate in «%1»; 1 già presenti lasciati dove sono; ora corretta di -1:00:00; "
            "si può annullare."
         << "Tutti i file (3)";
     QTest::newRow("a card's catalogue stays")
-        << QStringList { "a.jpg", "b.jpg", "CANONMSC/M0100.CTG" } << true << 0
+        << QStringList { "a.jpg", "b.jpg", "CANONMSC/M0100.CTG" } << true << 0 << false
         << "1 foto spostata in «%1»; 1 già presenti lasciati dove sono; 1 file della fotocamera "
            "rimasto dove è; si può annullare."
         << "Tutti i file (1)";
-    QTest::newRow("videos") << QStringList { "a.jpg", "b.mov", "c.MP4" } << false << 0
+    QTest::newRow("videos") << QStringList { "a.jpg", "b.mov", "c.MP4" } << false << 0 << false
                             << "2 video copiati in «%1»; 1 già presenti lasciati dove sono; si "
                                "può annullare."
                             << "Tutti i file (3)";
     QTest::newRow("a photo, a video, their sidecar and companion")
-        << QStringList { "a.jpg", "b.jpg", "b.xmp", "c.MOV", "c.THM" } << true << 0
+        << QStringList { "a.jpg", "b.jpg", "b.xmp", "c.MOV", "c.THM" } << true << 0 << false
         << "1 foto, 1 video, 1 file .xmp e 1 altro file spostati in «%1»; 1 già presenti "
            "lasciati dove sono; si può annullare."
         << "Tutti i file (1)";
+    QTest::newRow("copy into a backup too, which holds none of them")
+        << photos << false << 0 << true << "3 foto copiate in «%1» e in «%2»; si può annullare."
+        << "Tutti i file (3)";
 }
 
 // What the last run did, under the window, and the selection it leaves:
@@ -665,6 +696,7 @@ void TestTrasferimento::accountOfTheRun()
     QFETCH(QStringList, files);
     QFETCH(bool, move);
     QFETCH(int, correction);
+    QFETCH(bool, backup);
     QFETCH(QString, account);
     QFETCH(QString, selection);
     test::writeFile(m_destination->path(), QStringLiteral("Img_001.jpg"), "uno");
@@ -683,8 +715,12 @@ void TestTrasferimento::accountOfTheRun()
     }
     m_window->setText("DestPath", test::slashed(m_destination->path()));
     m_window->setText("NomeBase", QStringLiteral("Img_"));
+    QTemporaryDir backupFolder;
+    if (backup)
+        m_window->setText("RiservaPath", test::slashed(backupFolder.path()));
     m_window->click(move ? "Sposta" : "Copia");
-    QCOMPARE(m_window->text("Esito"), account.arg(m_destination->path()));
+    QCOMPARE(m_window->text("Esito"),
+        QString(account).replace("%1", m_destination->path()).replace("%2", backupFolder.path()));
     QVERIFY(m_window->button("ApriCartella")->isEnabled());
     QCOMPARE(m_window->text("SrcInfo"), selection);
 }

@@ -46,9 +46,11 @@ void mostraAnteprima(QWidget *finestra, const PianoTrasferimento &piano, const Q
     dialogo.setObjectName(QStringLiteral("Anteprima"));
     dialogo.setWindowTitle(QStringLiteral("Anteprima"));
     auto *riepilogo = new QLabel(
-        QStringLiteral("%1 file andranno nella destinazione, %2 resteranno dove sono. Nulla è "
+        QStringLiteral("%1 file andranno nella destinazione%2, %3 resteranno dove sono. Nulla è "
                        "stato ancora toccato.")
             .arg(piano.file.size())
+            .arg(piano.riserva.isEmpty() ? QString()
+                                         : QStringLiteral(" e nella cartella di riserva"))
             .arg(piano.restano.size()),
         &dialogo);
     riepilogo->setWordWrap(true);

@@ -25,6 +25,21 @@
 
 #include <exception>
 
+namespace {
+
+// Where a run's files went: the destination, and the backup where there is one.
+QString testoCartelle(const PianoTrasferimento &piano, const QString &destinazione)
+{
+    const auto mostra = [](const QString &cartella) {
+        return platform::displayFileName(QDir::cleanPath(cartella));
+    };
+    return piano.riserva.isEmpty()
+        ? QStringLiteral("in «%1»").arg(mostra(destinazione))
+        : QStringLiteral("in «%1» e in «%2»").arg(mostra(destinazione), mostra(piano.riserva));
+}
+
+} // namespace
+
 void Form1::Copia_Click()
 {
     m_stato.Spostare = false;
@@ -169,6 +184,7 @@ Richiesta Form1::RichiestaDellaFinestra() const
     for (const QString &lasciato : m_lasciati)
         richiesta.lasciati.append(sorgente + lasciato);
     richiesta.destinazione = Cartella(DestPath);
+    richiesta.riserva = Cartella(RiservaPath);
     richiesta.nomeBase = NomeBase->text();
     richiesta.perNome = OptionNome->isChecked();
     richiesta.spostare = m_stato.Spostare;
@@ -176,6 +192,7 @@ Richiesta Form1::RichiestaDellaFinestra() const
     richiesta.correzioni = CorrezioniDellaFinestra();
     richiesta.supportoOrigine = m_supportoSorgente;
     richiesta.supportoDestinazione = m_supportoDestinazione;
+    richiesta.supportoRiserva = m_supportoRiserva;
     // The window asks before it leaves any out.
     richiesta.doppioni = Doppioni::Segnati;
     return richiesta;
@@ -237,9 +254,8 @@ void Form1::SeguiCorsa(const PianoTrasferimento &piano, const QString &destinazi
         throw;
     }
     SeguiSelezione();
-    annuncia(QStringLiteral("%1 in «%2»")
-                 .arg(testoFatti(piano, avanzamento.fatti),
-                     platform::displayFileName(QDir::cleanPath(destinazione))));
+    annuncia(testoFatti(piano, avanzamento.fatti) + QLatin1Char(' ')
+        + testoCartelle(piano, destinazione));
 }
 
 // What the last run did, in one line under the window: how many files went
@@ -248,10 +264,9 @@ void Form1::SeguiCorsa(const PianoTrasferimento &piano, const QString &destinazi
 QString Form1::TestoEsito(const PianoTrasferimento &piano, const Avanzamento &avanzamento,
     const QString &destinazione, bool interrotta) const
 {
-    QStringList parti { QStringLiteral("%1%2 in «%3»")
-                            .arg(interrotta ? QStringLiteral("Corsa interrotta: ") : QString(),
-                                testoFatti(piano, avanzamento.fatti),
-                                platform::displayFileName(QDir::cleanPath(destinazione))) };
+    QStringList parti { QStringLiteral("%1%2 %3").arg(
+        interrotta ? QStringLiteral("Corsa interrotta: ") : QString(),
+        testoFatti(piano, avanzamento.fatti), testoCartelle(piano, destinazione)) };
     qsizetype doppioni = 0;
     for (const FileDelPiano &resta : piano.restano)
         doppioni += resta.doppione;
