@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStorageInfo>
 #include <QTest>
 #include <QTimeZone>
 
@@ -434,6 +435,11 @@ void TestRiga::trialRefusedAsTheRun_data()
         << "card" << QStringList { "--riserva", "riserva" }
         << "Nella cartella di riserva «%2/riserva/» esiste già «Img_008.jpeg»: nessun file è "
            "stato copiato.";
+    QTest::newRow("a backup disk not plugged in, its mount point left")
+        << "dest"
+        << "card" << QStringList { "--riserva", "%3" }
+        << "La cartella di riserva «%3/» è sul disco del sistema, dove si collegano gli altri "
+           "dischi: il disco di riserva non è collegato: nessun file è stato copiato.";
     QTest::newRow("a folder with no files")
         << "dest"
         << "vuota" << QStringList() << "Nessun file da copiare in «vuota»";
@@ -472,6 +478,17 @@ void TestRiga::trialRefusedAsTheRun()
     QVERIFY(QDir().mkpath(path(u"riserva"_s)));
     test::writeFile(path(u"riserva"_s), u"Img_008.jpeg"_s);
     message.replace(u"%2"_s, m_root->path());
+    // Where other disks mount, on the system's own: one not plugged in.
+    std::optional<QTemporaryDir> mountPoint;
+    if (options.contains(u"%3"_s)) {
+        if (QStorageInfo(u"/mnt"_s).rootPath() != u"/"_s)
+            QSKIP("/mnt is a disk of its own here");
+        mountPoint.emplace(u"/mnt/copia-e-rinomina-XXXXXX"_s);
+        if (!mountPoint->isValid())
+            QSKIP("no folder can be made in /mnt: the test is not run as root");
+        options.replaceInStrings(u"%3"_s, mountPoint->path());
+        message.replace(u"%3"_s, mountPoint->path());
+    }
     std::optional<test::Medium> medium;
     if (destination == "tmpfs"_L1) {
         medium.emplace(u"tmpfs"_s);

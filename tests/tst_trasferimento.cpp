@@ -451,6 +451,22 @@ void TestTrasferimento::refusedRuns_data()
         << "Img_" << small << 1 << false << ""
         << "Nella cartella di riserva «%1» esiste già «Img_001.jpg»: nessun file è stato copiato."
         << true;
+    QTest::newRow("tmpfs too small, as the backup")
+        << "tmpfs"
+        << ""
+        << ""
+        << "Img_" << (qint64(100) << 20) << 1 << false << ""
+        << "Nella cartella di riserva «%1» lo spazio libero non basta: servono 104,9 MB, ce ne "
+           "sono 67,1 MB: nessun file è stato copiato."
+        << true;
+    QTest::newRow("backup card removed, its folder left")
+        << "tmpfs"
+        << ""
+        << ""
+        << "Img_" << small << 1 << true << "unmount"
+        << "La cartella di riserva «%1» non è più sul supporto su cui era quando è stata scelta: "
+           "la scheda o il disco potrebbe essere stato rimosso: nessun file è stato spostato."
+        << true;
     QTest::newRow("another card in the backup's reader")
         << "exfat"
         << ""
@@ -519,6 +535,7 @@ void TestTrasferimento::refusedRuns()
     QCOMPARE(m_sandbox->reports,
         QStringList({ QString(message).replace("%1", destination).replace("%2", free) }));
     QCOMPARE(test::entriesOf(root), before);
+    QCOMPARE(test::entriesOf(beside.path()), QStringList());
     QCOMPARE(test::entriesOf(m_source->path()), names);
 }
 
@@ -935,32 +952,42 @@ void TestTrasferimento::everyCopyIsReadBack_data()
     QTest::addColumn<QString>("report");
     // The photo the run stopped at, where it did.
     QTest::addColumn<int>("stoppedAt");
+    // The card is the backup folder, beside a destination on the disk.
+    QTest::addColumn<bool>("backup");
 
     const QStringList all { "a.jpg", "b.jpg", "c.jpg" };
     const QStringList second { "b.jpg", "c.jpg" };
     QTest::newRow("copy, all sound")
         << "" << false << false << QStringList({ "Img_001.jpg", "Img_002.jpg", "Img_003.jpg" })
-        << all << "" << 0;
+        << all << "" << 0 << false;
     QTest::newRow("copy, second stored wrong")
         << "corrupt=Img_002" << false << false << QStringList({ "Img_001.jpg" }) << all
-        << "non corrisponde all'originale" << 2;
+        << "non corrisponde all'originale" << 2 << false;
     QTest::newRow("move, second stored wrong")
         << "corrupt=Img_002" << false << true << QStringList({ "Img_001.jpg" }) << second
-        << "non corrisponde all'originale" << 2;
+        << "non corrisponde all'originale" << 2 << false;
     QTest::newRow("move, second read off the card with a wrong byte once")
         << "flaky=b.jpg" << true << true << QStringList({ "Img_001.jpg" }) << second
-        << "riletta dal supporto, non coincide" << 2;
+        << "riletta dal supporto, non coincide" << 2 << false;
     QTest::newRow("copy onto a card that refuses times")
         << "no-times" << false << false << QStringList({ "Img_001.jpg" }) << all
-        << "non è stato possibile darle la data" << 1;
+        << "non è stato possibile darle la data" << 1 << false;
     QTest::newRow("copy, second read off the card ending early")
         << "short=b.jpg" << true << false << QStringList({ "Img_001.jpg" }) << all
-        << "non è stata letta per intero" << 2;
+        << "non è stata letta per intero" << 2 << false;
     QTest::newRow("move, second read off the card ending early")
         << "short=b.jpg" << true << true << QStringList({ "Img_001.jpg" }) << second
-        << "non è stata letta per intero" << 2;
+        << "non è stata letta per intero" << 2 << false;
     QTest::newRow("move onto a card whose folder cannot be flushed")
-        << "no-folder-sync" << false << true << QStringList() << all << "non è stata spostata" << 1;
+        << "no-folder-sync" << false << true << QStringList() << all << "non è stata spostata" << 1
+        << false;
+    QTest::newRow("copy to a backup too, all sound")
+        << "" << false << false << QStringList({ "Img_001.jpg", "Img_002.jpg", "Img_003.jpg" })
+        << all << "" << 0 << true;
+    // The original waits for both copies.
+    QTest::newRow("move, the second's backup copy stored wrong")
+        << "corrupt=Img_002" << false << true << QStringList({ "Img_001.jpg" }) << second
+        << "non corrisponde all'originale" << 2 << true;
 }
 
 // A card that stores other bytes than it was given, while memory still holds
@@ -976,22 +1003,31 @@ void TestTrasferimento::everyCopyIsReadBack()
     QFETCH(QStringList, leftAtSource);
     QFETCH(QString, report);
     QFETCH(int, stoppedAt);
+    QFETCH(bool, backup);
     const test::Medium card(QStringLiteral("quirky:") + faults);
     if (!card.isMounted())
         QSKIP(qPrintable(card.whyNot()));
     const QString from = fromCard ? card.path() : m_source->path();
-    const QString to = fromCard ? m_destination->path() : card.path();
+    const QString to = fromCard || backup ? m_destination->path() : card.path();
     const QStringList names { "a.jpg", "b.jpg", "c.jpg" };
     for (qsizetype i = 0; i < names.size(); ++i)
         test::writeFile(
             from, names.at(i), QByteArray(256 << 10, char('a' + i)), Earlier.addSecs(i));
 
     m_window->prepare(from, to, names);
+    if (backup)
+        m_window->setText("RiservaPath", test::slashed(card.path()));
     m_window->click(move ? "Sposta" : "Copia");
     QCOMPARE(test::entriesOf(to), arrived);
+    if (backup)
+        QCOMPARE(test::entriesOf(card.path()), arrived);
     QCOMPARE(test::entriesOf(from), leftAtSource);
-    for (qsizetype i = 0; i < arrived.size(); ++i)
+    for (qsizetype i = 0; i < arrived.size(); ++i) {
         QCOMPARE(test::contentOf(to + '/' + arrived.at(i)), QByteArray(256 << 10, char('a' + i)));
+        if (backup)
+            QCOMPARE(test::contentOf(card.filePath(arrived.at(i))),
+                QByteArray(256 << 10, char('a' + i)));
+    }
     for (const QString &left : leftAtSource)
         QCOMPARE(test::contentOf(from + '/' + left), QByteArray(256 << 10, left.at(0).toLatin1()));
     if (report.isEmpty()) {
@@ -1010,6 +1046,7 @@ void TestTrasferimento::everyCopyIsReadBack()
     QVERIFY2(undo.righe.first().contains(QStringLiteral(" di %1 file").arg(arrived.size())),
         qPrintable(undo.righe.first()));
     QCOMPARE(test::entriesOf(to), QStringList());
+    QCOMPARE(test::entriesOf(card.path()), fromCard ? names : QStringList());
     QCOMPARE(test::entriesOf(from), names);
 }
 

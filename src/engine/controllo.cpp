@@ -9,6 +9,8 @@
 #include <QLocale>
 #include <QSet>
 
+#include <algorithm>
+
 namespace {
 
 // Whether a folder is still on the medium it was on: the same volume where
@@ -130,9 +132,28 @@ QString motivoFile(const PianoTrasferimento &piano, CartellaNuova &cartella)
     return {};
 }
 
+// Whether the folder is where other disks are mounted, yet on the system's
+// own: the empty mount point of a backup disk that is not plugged in, which
+// a run would fill in its place.
+bool supportoNonMontato(const QString &cartella)
+{
+    const QStringList montaggi { QStringLiteral("/media/"), QStringLiteral("/run/media/"),
+        QStringLiteral("/mnt/") };
+    if (std::none_of(montaggi.begin(), montaggi.end(),
+            [&](const QString &montaggio) { return cartella.startsWith(montaggio); }))
+        return false;
+    const auto sistema = platform::fileSystemOf(QStringLiteral("/"));
+    const auto qui = platform::fileSystemOf(cartella);
+    return sistema && qui && sistema->device == qui->device;
+}
+
 // Why the folder cannot take the plan's new files, or an empty text.
 QString motivoCartellaNuova(const PianoTrasferimento &piano, CartellaNuova &cartella)
 {
+    if (cartella.riserva && supportoNonMontato(cartella.percorso))
+        return QStringLiteral("La cartella di riserva «%1» è sul disco del sistema, dove si "
+                              "collegano gli altri dischi: il disco di riserva non è collegato")
+            .arg(cartella.percorso);
     cartella.supporto = platform::mediumOf(cartella.percorso);
     const QString motivo =
         motivoCartella(cartella.percorso, cartella.supporto, cartella.supportoScelto,
