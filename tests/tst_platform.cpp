@@ -38,6 +38,8 @@ private Q_SLOTS:
     void copyNeverReplaces_data();
     void copyNeverReplaces();
     void copyFailingPartWayLeavesNothing();
+    void movedOriginalGoneKeepsCopies_data();
+    void movedOriginalGoneKeepsCopies();
     void everyMedium_data();
     void everyMedium();
     void vanishedCard();
@@ -271,6 +273,36 @@ void TestPlatform::copyFailingPartWayLeavesNothing()
     QCOMPARE(errorCode, EFBIG);
     QCOMPARE(test::entriesOf(folder), QStringList());
     QCOMPARE(test::contentOf(source).size(), 1 << 20);
+}
+
+void TestPlatform::movedOriginalGoneKeepsCopies_data()
+{
+    QTest::addColumn<bool>("replaced");
+    QTest::newRow("deleted by another program") << false;
+    QTest::newRow("another file under its name") << true;
+}
+
+// Between the proof of a move's copies and the deletion of its original,
+// the original goes: the copies, the only ones left perhaps, stay.
+void TestPlatform::movedOriginalGoneKeepsCopies()
+{
+    QFETCH(bool, replaced);
+    QTemporaryDir dir;
+    const QString source = test::writeFile(dir.path(), QStringLiteral("a.jpg"), "foto");
+    const QStringList targets { dir.filePath(QStringLiteral("Img_001.jpg")),
+        dir.filePath(QStringLiteral("riserva.jpg")) };
+    std::vector<PendingCopy> copies = writeCopies(source, targets);
+    for (PendingCopy &copy : copies) {
+        verifyCopy(copy, &copy == &copies.front());
+        publishCopy(copy);
+    }
+    QVERIFY(QFile::remove(source));
+    if (replaced)
+        test::writeFile(dir.path(), QStringLiteral("a.jpg"), "altra");
+
+    QVERIFY_THROWS_EXCEPTION(FileError, removeMovedOriginal(copies.front(), &copies.back()));
+    for (const QString &target : targets)
+        QCOMPARE(test::contentOf(target), QByteArray("foto"));
 }
 
 void TestPlatform::everyMedium_data()

@@ -447,8 +447,21 @@ void publishCopy(PendingCopy &copy)
     }
 }
 
-// Whatever fails here takes the copy away again, so that the photo stays in
-// one place: where it was.
+namespace {
+
+// A file system may give a deleted file's inode number to the next new
+// file: the same number, size and modification time tell the very file. Not
+// its change time, which a FUSE driver may give from before a rename.
+bool stillTheFileRead(const struct stat &now, const struct stat &read)
+{
+    return now.st_dev == read.st_dev && now.st_ino == read.st_ino && now.st_size == read.st_size
+        && now.st_mtim.tv_sec == read.st_mtim.tv_sec && now.st_mtim.tv_nsec == read.st_mtim.tv_nsec;
+}
+
+} // namespace
+
+// Whatever fails here while the source is in place takes the copies away
+// again, so that the photo stays in one place: where it was.
 void removeMovedOriginal(PendingCopy &copy, PendingCopy *backup)
 {
     PendingCopy::Private &d = *copy.d;
@@ -465,14 +478,15 @@ void removeMovedOriginal(PendingCopy &copy, PendingCopy *backup)
         if (const int error = flushFolder(folderOf(published->d->target)))
             undo(Operation::MoveUndone, error);
     }
-    // Another file put under the source's name since is not the one copied;
-    // a link that still leads to it goes, and the photo it leads to stays.
+    // A source gone since, or another file put under its name, may leave the
+    // copies the only ones of the photo: they stay. A link that still leads
+    // to it goes, and the photo it leads to stays.
     const QByteArray source = encodeFileName(d.paths.first());
     struct stat now;
     if (::stat(source.constData(), &now) != 0)
-        undo(Operation::Move, errno);
-    if (now.st_dev != d.source.st_dev || now.st_ino != d.source.st_ino)
-        undo(Operation::Move, EEXIST);
+        fail(Operation::Move, d.paths, errno);
+    if (!stillTheFileRead(now, d.source))
+        fail(Operation::Move, d.paths, EEXIST);
     if (::unlink(source.constData()) != 0)
         undo(Operation::Move, errno);
 }

@@ -93,8 +93,9 @@ void publishCopy(PendingCopy &copy);
 
 // Puts the published copy's folder on the medium, and that of its backup
 // copy if any, then deletes the source, if it is still the file that was
-// read. When it cannot be deleted the copies are removed again: the photo
-// either moves or stays where it was.
+// read. When it is in place and cannot be deleted the copies are removed
+// again: the photo either moves or stays where it was. When it is gone, or
+// another file has its name, the copies stay.
 void removeMovedOriginal(PendingCopy &copy, PendingCopy *backup = nullptr);
 
 // renameFile, else moveByCopying.

@@ -17,7 +17,8 @@ public:
         List,
         Copy,
         Rename,
-        // A move whose original could not be deleted; its copy was removed.
+        // A move whose original could not be deleted; its copies were
+        // removed, unless it was gone or replaced.
         Move,
         // A move whose copy could not be completed once published; it was removed.
         MoveUndone,
