@@ -374,6 +374,13 @@ QString testoFatti(const PianoTrasferimento &piano, int fatti)
         + QLatin1String(desinenza);
 }
 
+QString doveIDoppioni(const PianoTrasferimento &piano)
+{
+    return piano.riserva.isEmpty()
+        ? QStringLiteral("nella destinazione")
+        : QStringLiteral("nella destinazione e nella cartella di riserva");
+}
+
 QString avvisoSenzaFoto(const PianoTrasferimento &piano)
 {
     QStringList senzaFoto;

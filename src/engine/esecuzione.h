@@ -26,6 +26,11 @@ struct Avanzamento
 // 2 video e 1 file .xmp copiati».
 QString testoFatti(const PianoTrasferimento &piano, int fatti);
 
+// Where the plan's doubles are, as its texts say it: «nella destinazione»,
+// or, as a double is one that both hold, «nella destinazione e nella
+// cartella di riserva».
+QString doveIDoppioni(const PianoTrasferimento &piano);
+
 // What the end of a run says of the sidecars chosen without their photo,
 // which stay where they are; empty when there are none.
 QString avvisoSenzaFoto(const PianoTrasferimento &piano);
@@ -38,13 +43,14 @@ QString avvisoLasciati(const PianoTrasferimento &piano);
 // corrected; empty when there are none.
 QString avvisoDateNonCorrette(const QStringList &origini);
 
-// Carries out the plan on the calling thread, file by file. Each copy is read
-// back from the medium and published while the next file is copied already.
-// avanza hears the position of each file as it starts, and again of a file
-// that fails once the next one started. ferma stops the run before the next
-// file; the file in progress, and one in verification, complete whole.
-// avanzamento counts the files and bytes done. Throws
-// platform::FileError at the first file that fails: the files before it are
-// done, those after it untouched.
+// Carries out the plan on the calling thread, file by file. Each file is
+// read once and written to its destination, and to the backup folder if
+// any; its copies are put on their media in batches, then each read back
+// and published while the next files are copied already. avanza hears the
+// position of each file as it starts, and again of a file that fails once
+// later ones started. ferma stops the run before the next file; the files
+// written and not yet proven complete whole. avanzamento counts the files
+// and bytes done, each file once. Throws platform::FileError at the first
+// file that fails: the files before it are done, those after it untouched.
 void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)> &avanza,
     const std::atomic<bool> &ferma, Avanzamento &avanzamento);

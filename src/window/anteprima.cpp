@@ -1,6 +1,7 @@
 #include "window/anteprima.h"
 
 #include "engine/correzione.h"
+#include "engine/esecuzione.h"
 #include "engine/piano.h"
 #include "platform/filenames.h"
 
@@ -64,14 +65,15 @@ void mostraAnteprima(QWidget *finestra, const PianoTrasferimento &piano, const Q
     tabella->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tabella->setSelectionBehavior(QAbstractItemView::SelectRows);
     tabella->verticalHeader()->hide();
+    const QString dove = doveIDoppioni(piano);
     for (const FileDelPiano &file : piano.file)
         aggiungiRiga(tabella, file,
             platform::namePart(file.nuovoNome)
-                + (file.doppione ? QStringLiteral(" (già nella destinazione)") : QString()),
+                + (file.doppione ? QStringLiteral(" (già %1)").arg(dove) : QString()),
             sorgente);
     for (const FileDelPiano &file : piano.restano)
         aggiungiRiga(tabella, file,
-            file.doppione ? QStringLiteral("resta: è già nella destinazione")
+            file.doppione ? QStringLiteral("resta: è già %1").arg(dove)
                           : QStringLiteral("resta: file .xmp senza la sua foto"),
             sorgente);
     tabella->resizeColumnsToContents();

@@ -131,7 +131,7 @@ private:
     void SbloccaControlli(const QList<QWidget *> &bloccati, QWidget *fuoco);
     void Trasferisci();
     Richiesta RichiestaDellaFinestra() const;
-    QString TutteGiaPresenti(int foto) const;
+    QString TutteGiaPresenti(const PianoTrasferimento &piano, int foto) const;
     void SeguiCorsa(const PianoTrasferimento &piano, const QString &destinazione);
     QString TestoEsito(const PianoTrasferimento &piano, const Avanzamento &avanzamento,
         const QString &destinazione, bool interrotta) const;

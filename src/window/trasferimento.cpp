@@ -134,15 +134,15 @@ void Form1::Trasferisci()
     if (const qsizetype doppioni = piano.doppioni()) {
         // With nothing else to do there is nothing to ask.
         if (doppioni == piano.file.size()) {
-            desktop::reportNotice(this, TutteGiaPresenti(int(doppioni)));
+            desktop::reportNotice(this, TutteGiaPresenti(piano, int(doppioni)));
             return;
         }
         const QString domanda =
-            QStringLiteral("%1 foto su %2 %3 già nella destinazione con lo stesso contenuto. %4 "
-                           "solo le altre?")
+            QStringLiteral("%1 foto su %2 %3 già %4 con lo stesso contenuto. %5 solo le altre?")
                 .arg(doppioni)
                 .arg(piano.file.size())
                 .arg(doppioni == 1 ? QStringLiteral("è") : QStringLiteral("sono"),
+                    doveIDoppioni(piano),
                     m_stato.Spostare ? QStringLiteral("Spostare") : QStringLiteral("Copiare"));
         const desktop::Answer risposta = desktop::ask(this, domanda);
         if (risposta == desktop::Answer::Cancel)
@@ -160,18 +160,17 @@ void Form1::Trasferisci()
         SeguiCorsa(piano, richiesta.destinazione);
 }
 
-// What the window says when the destination already holds every photo chosen.
-QString Form1::TutteGiaPresenti(int foto) const
+// What the window says when the destination, and the backup folder if any,
+// already hold every photo chosen.
+QString Form1::TutteGiaPresenti(const PianoTrasferimento &piano, int foto) const
 {
     const QString nulla = m_stato.Spostare ? QStringLiteral("non c'è nulla da spostare")
                                            : QStringLiteral("non c'è nulla da copiare");
-    return foto == 1
-        ? QStringLiteral("La foto scelta è già nella destinazione con lo stesso contenuto: %1.")
-              .arg(nulla)
-        : QStringLiteral(
-            "Tutte le %1 foto sono già nella destinazione con lo stesso contenuto: %2.")
-              .arg(foto)
-              .arg(nulla);
+    return foto == 1 ? QStringLiteral("La foto scelta è già %1 con lo stesso contenuto: %2.")
+                           .arg(doveIDoppioni(piano), nulla)
+                     : QStringLiteral("Tutte le %1 foto sono già %2 con lo stesso contenuto: %3.")
+                           .arg(foto)
+                           .arg(doveIDoppioni(piano), nulla);
 }
 
 // What the controls and the window state ask for.
