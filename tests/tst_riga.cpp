@@ -356,8 +356,6 @@ void TestRiga::wrongUse_data()
                                             << "--tieni vale per annulla, non per copia";
     QTest::newRow("a backup is for a copy or a move") << QStringList { "annulla", "--riserva",
         "riserva" } << "--riserva vale per copia e sposta, non per annulla";
-    QTest::newRow("an empty backup")
-        << QStringList { "copia", "card", "dest", "--riserva", "" } << "un percorso vuoto";
     QTest::newRow("unknown option")
         << QStringList { "copia", "card", "dest", "--veloce" } << "opzione sconosciuta «--veloce»";
     QTest::newRow("missing source")
@@ -426,10 +424,6 @@ void TestRiga::trialRefusedAsTheRun_data()
         << "assente"
         << "card" << QStringList()
         << "La cartella di destinazione «assente/» non esiste: nessun file è stato copiato.";
-    QTest::newRow("backup never there")
-        << "dest"
-        << "card" << QStringList { "--riserva", "assente" }
-        << "La cartella di riserva «assente/» non esiste: nessun file è stato copiato.";
     QTest::newRow("a name taken in the backup")
         << "dest"
         << "card" << QStringList { "--riserva", "riserva" }

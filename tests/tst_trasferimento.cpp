@@ -444,13 +444,6 @@ void TestTrasferimento::refusedRuns_data()
         << ""
         << ""
         << "Img_" << small << 1 << false << "" << QString() << false;
-    QTest::newRow("name in use in the backup")
-        << ""
-        << ""
-        << "Img_001.jpg"
-        << "Img_" << small << 1 << false << ""
-        << "Nella cartella di riserva «%1» esiste già «Img_001.jpg»: nessun file è stato copiato."
-        << true;
     QTest::newRow("tmpfs too small, as the backup")
         << "tmpfs"
         << ""
