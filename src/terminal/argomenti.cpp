@@ -54,8 +54,9 @@ const QList<Opzione> &opzioni()
                            "due, e ogni copia è verificata; sposta cancella l'originale solo "
                            "quando le due copie sono verificate, e annulla le riprende tutte e "
                            "due, mai l'unica copia di una foto; la corsa è rifiutata prima di "
-                           "toccare nulla se la cartella non c'è (come su un disco non montato), "
-                           "se un nuovo nome vi è già preso o se vi manca lo spazio") },
+                           "toccare nulla se la cartella non c'è o è il punto di montaggio vuoto "
+                           "di un disco non collegato, se un nuovo nome vi è già preso o se vi "
+                           "manca lo spazio") },
         { { QStringLiteral("salta-doppioni") }, {},
             QStringLiteral("non copia né sposta le foto che la destinazione ha già, con gli stessi "
                            "byte sotto qualsiasi nome, salvo le date di scatto che una correzione "
