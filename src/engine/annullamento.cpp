@@ -189,8 +189,7 @@ QString descrizione(const Corsa &corsa, bool prova)
         origini.insert(platform::folderPart(voce.intento.origine));
         destinazione = platform::folderPart(voce.intento.nuovoNome);
         spostamento = voce.intento.spostato;
-        if (const auto copia = corsa.riserve.constFind(voce.intento.posizione);
-            copia != corsa.riserve.cend() && copia->confermato())
+        if (const Voce *copia = riservaDi(corsa, voce); copia && copia->confermato())
             riserva = platform::folderPart(copia->intento.nuovoNome);
     }
     QString testo =

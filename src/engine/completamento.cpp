@@ -31,17 +31,16 @@ bool cartellaOrigineRaggiungibile(const Voce &voce, const Ripresa &ripresa)
 // still the very copy: only then may its original go.
 bool riservaAlSicuro(const Corsa &corsa, const Voce &voce, const Ripresa &ripresa)
 {
-    const auto riserva = corsa.riserve.constFind(voce.intento.posizione);
-    return riserva == corsa.riserve.cend() || (!riserva->annullato && eQuello(*riserva, ripresa));
+    const Voce *riserva = riservaDi(corsa, voce);
+    return !riserva || (!riserva->annullato && eQuello(*riserva, ripresa));
 }
 
 // Puts the file's new places on their media; false where one cannot be.
 bool suSupporto(const Corsa &corsa, const Voce &voce)
 {
-    const auto riserva = corsa.riserve.constFind(voce.intento.posizione);
+    const Voce *riserva = riservaDi(corsa, voce);
     return platform::flushToMedium(voce.intento.nuovoNome) == 0
-        && (riserva == corsa.riserve.cend()
-            || platform::flushToMedium(riserva->intento.nuovoNome) == 0);
+        && (!riserva || platform::flushToMedium(riserva->intento.nuovoNome) == 0);
 }
 
 void eliminaOriginale(Corsa &corsa, Voce &voce, Ripresa &ripresa)

@@ -66,6 +66,13 @@ struct Ripresa
     }
 };
 
+// The backup copy of the file of voce, where the run made one.
+inline const Voce *riservaDi(const Corsa &corsa, const Voce &voce)
+{
+    const auto riserva = corsa.riserve.constFind(voce.intento.posizione);
+    return riserva == corsa.riserve.cend() ? nullptr : &*riserva;
+}
+
 // Whether the new file is still exactly what the run recorded: its stamp,
 // and where the medium's times are too coarse to tell a later write (FAT,
 // exFAT) its verified content too; or, its stamp changed, that content.
