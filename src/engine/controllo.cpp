@@ -210,8 +210,10 @@ QString motivoPiano(const PianoTrasferimento &piano)
     QString motivo = motivoCartellaNuova(piano, destinazione);
     if (motivo.isEmpty() && piano.spostare)
         motivo = motivoOrigini(piano);
-    if (!motivo.isEmpty() || piano.riserva.isEmpty())
-        return !motivo.isEmpty() ? motivo : motivoSpazio(destinazione, nullptr);
+    if (!motivo.isEmpty())
+        return motivo;
+    if (piano.riserva.isEmpty())
+        return motivoSpazio(destinazione, nullptr);
     // One folder under two names, as through a link, would hold one copy.
     CartellaNuova riserva { piano.riserva, piano.supportoRiserva, true, {}, 0 };
     if (stessaCartella(riserva.percorso, destinazione.percorso))
