@@ -401,7 +401,18 @@ void TestRiga::stopsOnSignal()
     process.setProcessEnvironment(environment());
     process.start(QStringLiteral(COPIA_EXE), { u"copia"_s, card.path(), path(u"dest"_s) });
     QTRY_VERIFY_WITH_TIMEOUT(card.isHolding(), 60'000);
+    // Released once the signal is heard, not when it is sent: the program
+    // stops catching the stop signals as it hears the first.
+    const auto caught = [&] {
+        QFile status(u"/proc/%1/status"_s.arg(process.processId()));
+        status.open(QIODevice::ReadOnly);
+        const QByteArray text = status.readAll();
+        const qsizetype at = text.indexOf("SigCgt:");
+        return (text.mid(at + 7, 17).trimmed().toULongLong(nullptr, 16) >> (signal - 1)) & 1;
+    };
+    QVERIFY(caught());
     QCOMPARE(::kill(pid_t(process.processId()), signal), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(!caught(), 60'000);
     card.release();
     QVERIFY(process.waitForFinished(60'000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
