@@ -108,11 +108,14 @@ QByteArray exifStructure(const QMap<QString, QString> &tags, const QByteArray &x
     if (!xmp.isEmpty()) {
         Exiv2::DataValue packet(Exiv2::unsignedByte);
         packet.read(reinterpret_cast<const Exiv2::byte *>(xmp.constData()), long(xmp.size()));
-        exif.add(Exiv2::ExifKey("Exif.Image.XMLPacket"), &packet);
+        // The encoder leaves out tag 700, the XMP packet: it goes under the
+        // next one, renamed once encoded.
+        exif.add(Exiv2::ExifKey("Exif.Image.0x02bd"), &packet);
     }
     Exiv2::Blob blob;
     Exiv2::ExifParser::encode(blob, Exiv2::littleEndian, exif);
-    return QByteArray(reinterpret_cast<const char *>(blob.data()), qsizetype(blob.size()));
+    return QByteArray(reinterpret_cast<const char *>(blob.data()), qsizetype(blob.size()))
+        .replace(QByteArray("\xBD\x02\x01\0", 4), QByteArray("\xBC\x02\x01\0", 4));
 }
 
 namespace {
@@ -166,6 +169,25 @@ QByteArray heic(const QByteArray &exif)
     const QByteArray meta = box(
         "meta", fullBox + handler + primary + places(quint64(type.size() + metaSize + 8)) + infos);
     return type + meta + box("mdat", item);
+}
+
+QByteArray tiffDatedInPixels(const QByteArray &pixels, const QByteArray &original)
+{
+    const quint64 entries = original.isEmpty() ? 3 : 4;
+    const quint64 data = 8 + 2 + entries * 12 + 4;
+    const quint64 strip = data + (original.isEmpty() ? 0 : 20);
+    const auto entry = [](quint64 tag, quint64 type, quint64 count, quint64 value) {
+        return bigEndian(tag, 2) + bigEndian(type, 2) + bigEndian(count, 4) + bigEndian(value, 4);
+    };
+    QByteArray tiff = "MM" + bigEndian(42, 2) + bigEndian(8, 4) + bigEndian(entries, 2)
+        + entry(0x0111, 4, 1, strip) + entry(0x0117, 4, 1, quint64(pixels.size()))
+        + entry(0x0132, 2, 20, strip);
+    if (!original.isEmpty())
+        tiff += entry(0x9003, 2, 20, data);
+    tiff += bigEndian(0, 4);
+    if (!original.isEmpty())
+        tiff += original + '\0';
+    return tiff + pixels;
 }
 
 QByteArray contentOf(const QString &path)

@@ -46,6 +46,9 @@ QByteArray exifStructure(const QMap<QString, QString> &tags, const QByteArray &x
 QByteArray movie(const QDateTime &made, bool longTimes = false, qsizetype pictures = 1000);
 // A HEIC with no picture but its EXIF block, which exifStructure gives.
 QByteArray heic(const QByteArray &exif);
+// A TIFF whose one strip of pixels is given and whose DateTime points into
+// them, as a crafted file may; with its DateTimeOriginal where given.
+QByteArray tiffDatedInPixels(const QByteArray &pixels, const QByteArray &original = {});
 QByteArray contentOf(const QString &path);
 // Copies a file the way a run does: written, read back, then published.
 void copyFile(const QString &source, const QString &target);

@@ -709,6 +709,8 @@ void TestGiornale::correctedCaptureDates_data()
     QTest::addColumn<int>("changed");
     // A sidecar beside it, with dates in either of XMP's forms.
     QTest::addColumn<bool>("sidecar");
+    // The prefix that the photo's XMP and its sidecar bind XMP's namespace to.
+    QTest::addColumn<QString>("prefix");
     // Of the card the photo is read from, where it comes from one; "@date" is
     // at its first date.
     QTest::addColumn<QString>("faults");
@@ -716,29 +718,32 @@ void TestGiornale::correctedCaptureDates_data()
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QByteArray>("expected");
 
-    QTest::newRow("copy") << false << "IMG_1.JPG" << 4 << false << "" << QByteArray()
-                          << QByteArray();
-    QTest::newRow("move, on one file system too")
-        << true << "IMG_1.JPG" << 4 << false << "" << QByteArray() << QByteArray();
-    QTest::newRow("move of a photo whose dates stay")
-        << true << "IMG_1.PNG" << 0 << false << "" << QByteArray() << QByteArray();
-    QTest::newRow("move with its sidecar")
-        << true << "IMG_1.JPG" << 4 << true << "" << QByteArray() << QByteArray();
+    QTest::newRow("copy") << false << "IMG_1.JPG" << 4 << false << "xmp"
+                          << "" << QByteArray() << QByteArray();
+    QTest::newRow("move, on one file system too") << true << "IMG_1.JPG" << 4 << false << "xmp"
+                                                  << "" << QByteArray() << QByteArray();
+    QTest::newRow("move of a photo whose dates stay") << true << "IMG_1.PNG" << 0 << false << "xmp"
+                                                      << "" << QByteArray() << QByteArray();
+    QTest::newRow("move with its sidecar") << true << "IMG_1.JPG" << 4 << true << "xmp"
+                                           << "" << QByteArray() << QByteArray();
     QTest::newRow("move off a reader that flips a date's byte once")
-        << true << "IMG_1.JPG" << 0 << false << "flaky=IMG_1@date" << QByteArray() << QByteArray();
+        << true << "IMG_1.JPG" << 0 << false << "xmp"
+        << "flaky=IMG_1@date" << QByteArray() << QByteArray();
     QTest::newRow("move off a reader that ends early")
-        << true << "IMG_1.JPG" << 0 << false << "short=IMG_1" << QByteArray() << QByteArray();
+        << true << "IMG_1.JPG" << 0 << false << "xmp"
+        << "short=IMG_1" << QByteArray() << QByteArray();
 
     const QDateTime made(QDate(2026, 8, 10), QTime(9, 3), QTimeZone::utc());
     QTest::newRow("a movie moved, its headers after its pictures")
-        << true << "MVI_1.MP4" << 0 << false << "" << test::movie(made, false, 300 << 10)
+        << true << "MVI_1.MP4" << 0 << false << "xmp"
+        << "" << test::movie(made, false, 300 << 10)
         << test::movie(made.addSecs(-3600), false, 300 << 10);
     QTest::newRow("a movie's 8-byte times")
-        << false << "MVI_1.MOV" << 0 << false << "" << test::movie(made, true)
-        << test::movie(made.addSecs(-3600), true);
+        << false << "MVI_1.MOV" << 0 << false << "xmp"
+        << "" << test::movie(made, true) << test::movie(made.addSecs(-3600), true);
     QTest::newRow("a movie copied off a reader that flips a header's byte once")
-        << false << "MVI_1.MP4" << 0 << false << "flaky=MVI_1@date"
-        << test::movie(made, false, 300 << 10) << QByteArray();
+        << false << "MVI_1.MP4" << 0 << false << "xmp"
+        << "flaky=MVI_1@date" << test::movie(made, false, 300 << 10) << QByteArray();
 
     const auto exif = [](const char *face, const QByteArray &xmp = {}) {
         const QString date = QLatin1String(face);
@@ -747,8 +752,8 @@ void TestGiornale::correctedCaptureDates_data()
                 { "Exif.Image.DateTime", date } },
             xmp);
     };
-    QTest::newRow("a HEIC") << false << "IMG_1.HEIC" << 0 << false << ""
-                            << test::heic(exif("2026:08:10 11:03:00"))
+    QTest::newRow("a HEIC") << false << "IMG_1.HEIC" << 0 << false << "xmp"
+                            << "" << test::heic(exif("2026:08:10 11:03:00"))
                             << test::heic(exif("2026:08:10 10:03:00"));
     // Typed UNDEFINED, and without its closing NUL, as some cameras write it.
     const auto spoilt = [](QByteArray tiff) {
@@ -760,28 +765,48 @@ void TestGiornale::correctedCaptureDates_data()
             .replace(entry(4, 2, 20), entry(4, 2, 19));
     };
     QTest::newRow("EXIF dates typed UNDEFINED or without their NUL")
-        << false << "IMG_1.TIF" << 0 << false << "" << spoilt(exif("2026:08:10 11:03:00"))
-        << spoilt(exif("2026:08:10 10:03:00"));
+        << false << "IMG_1.TIF" << 0 << false << "xmp"
+        << "" << spoilt(exif("2026:08:10 11:03:00")) << spoilt(exif("2026:08:10 10:03:00"));
     const auto xmp = [](const char *time, const char *day) {
         return QByteArray("<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:Description "
                           "xmp:CreateDate = \"")
             + time + "\" photoshop:DateCreated='" + day + "'/></x:xmpmeta>";
     };
     QTest::newRow("a TIFF's XMP, a time without seconds and a day alone")
-        << false << "IMG_1.TIF" << 0 << false << ""
-        << exif("2026:08:10 11:03:00", xmp("2026-08-10T11:03", "2026-08-10"))
+        << false << "IMG_1.TIF" << 0 << false << "xmp"
+        << "" << exif("2026:08:10 11:03:00", xmp("2026-08-10T11:03", "2026-08-10"))
         << exif("2026:08:10 10:03:00", xmp("2026-08-10T10:03", "2026-08-10"));
     QTest::newRow("a day alone moves with its photo's")
-        << false << "IMG_1.TIF" << 0 << false << ""
-        << exif("2026:08:10 00:30:00", xmp("2026-08-10T00:30", "2026-08-10"))
+        << false << "IMG_1.TIF" << 0 << false << "xmp"
+        << "" << exif("2026:08:10 00:30:00", xmp("2026-08-10T00:30", "2026-08-10"))
         << exif("2026:08:09 23:30:00", xmp("2026-08-09T23:30", "2026-08-09"));
     QTest::newRow("an hour the local clock skips")
-        << false << "IMG_1.TIF" << 0 << false << "" << exif("2026:03:29 02:30:00")
-        << exif("2026:03:29 01:30:00");
+        << false << "IMG_1.TIF" << 0 << false << "xmp"
+        << "" << exif("2026:03:29 02:30:00") << exif("2026:03:29 01:30:00");
     QTest::newRow("a shift before the year 1 leaves every date")
-        << false << "IMG_1.TIF" << 0 << false << ""
-        << exif("0001:01:01 00:30:00", xmp("0001-01-01T00:30", "0001-01-01"))
+        << false << "IMG_1.TIF" << 0 << false << "xmp"
+        << "" << exif("0001:01:01 00:30:00", xmp("0001-01-01T00:30", "0001-01-01"))
         << exif("0001:01:01 00:30:00", xmp("0001-01-01T00:30", "0001-01-01"));
+    QTest::newRow("move with its sidecar, their XMP under the older prefix xap")
+        << true << "IMG_1.JPG" << 4 << true << "xap"
+        << "" << QByteArray() << QByteArray();
+    const QByteArray bound = "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:Description "
+                             "xmlns:xap=\"http://ns.adobe.com/xap/1.0/\" xmlns:xmp=\"urn:other\" "
+                             "xap:CreateDate=\"@\" xmp:CreateDate=\"2026-08-10T11:03\">"
+                             "<xap:ModifyDate>@</xap:ModifyDate></rdf:Description></x:xmpmeta>";
+    QTest::newRow("XMP's namespace by the prefix declared, not another's under its usual one")
+        << false << "IMG_1.TIF" << 0 << false << "xmp"
+        << "" << exif("2026:08:10 11:03:00", QByteArray(bound).replace("@", "2026-08-10T11:03"))
+        << exif("2026:08:10 10:03:00", QByteArray(bound).replace("@", "2026-08-10T10:03"));
+    // A crafted file: the date a field holds there is no date of the file's.
+    QTest::newRow("a TIFF's DateTime in its pixels, a clock face there: copied as it is")
+        << false << "IMG_1.TIF" << 0 << false << "xmp"
+        << "" << test::tiffDatedInPixels("2026:08:10 11:03:00", "2026:08:10 11:03:00")
+        << test::tiffDatedInPixels("2026:08:10 11:03:00", "2026:08:10 11:03:00");
+    QTest::newRow("a TIFF's DateTime in its pixels, which stay")
+        << false << "IMG_1.TIF" << 0 << false << "xmp"
+        << "" << test::tiffDatedInPixels("pixels, not a date.", "2026:08:10 11:03:00")
+        << test::tiffDatedInPixels("pixels, not a date.", "2026:08:10 10:03:00");
 }
 
 // The copy's capture dates move with the correction, and not another byte;
@@ -792,6 +817,7 @@ void TestGiornale::correctedCaptureDates()
     QFETCH(QString, name);
     QFETCH(int, changed);
     QFETCH(bool, sidecar);
+    QFETCH(QString, prefix);
     QFETCH(QString, faults);
     QFETCH(QByteArray, content);
     QFETCH(QByteArray, expected);
@@ -806,6 +832,10 @@ void TestGiornale::correctedCaptureDates()
         image->readMetadata();
         image->xmpData()["Xmp.xmp.CreateDate"] = "2026-08-10T11:03:00+02:00";
         image->writeMetadata();
+        test::writeFile(m_sorgente->path(), name,
+            test::contentOf(foto)
+                .replace("xmlns:xmp=", "xmlns:" + prefix.toLatin1() + '=')
+                .replace("xmp:CreateDate", prefix.toLatin1() + ":CreateDate"));
     }
     QByteArray originale = test::contentOf(foto);
     std::unique_ptr<test::Medium> scheda;
@@ -823,9 +853,13 @@ void TestGiornale::correctedCaptureDates()
     }
     Richiesta richiesta;
     richiesta.origini = { foto };
-    const QByteArray xmp = "<?xml version=\"1.0\"?>\n<x:xmpmeta xmlns:x=\"adobe:ns:meta/\">"
-                           "<rdf:Description exif:DateTimeOriginal=\"2026:08:10 11:03:00\" "
-                           "xmp:CreateDate=\"2026-08-10T11:03:00+02:00\"/></x:xmpmeta>\n";
+    QByteArray xmp = "<?xml version=\"1.0\"?>\n<x:xmpmeta xmlns:x=\"adobe:ns:meta/\">"
+                     "<rdf:Description exif:DateTimeOriginal=\"2026:08:10 11:03:00\" "
+                     "xmp:CreateDate=\"2026-08-10T11:03:00+02:00\"/></x:xmpmeta>\n";
+    if (prefix != u"xmp"_s)
+        xmp.replace("<rdf:Description ",
+               "<rdf:Description xmlns:" + prefix.toLatin1() + "=\"http://ns.adobe.com/xap/1.0/\" ")
+            .replace("xmp:", prefix.toLatin1() + ':');
     if (sidecar)
         richiesta.origini.append(test::writeFile(m_sorgente->path(), u"IMG_1.xmp"_s, xmp));
     richiesta.destinazione = test::slashed(m_destinazione->path());
@@ -899,7 +933,8 @@ void TestGiornale::correctedCaptureDates()
 void TestGiornale::importOnce_data()
 {
     // Each file as "name=content"; one named "dest:..." lies in the destination;
-    // "name->content" is a link there to a file elsewhere that holds it.
+    // "name->content" is a link there to a file elsewhere that holds it;
+    // "tiff:pixels", a TIFF whose DateTime points into its pixels.
     QTest::addColumn<QStringList>("present");
     QTest::addColumn<QStringList>("chosen");
     QTest::addColumn<bool>("move");
@@ -944,6 +979,12 @@ void TestGiornale::importOnce_data()
         << QStringList() << QStringList { "a.jpg=uno", "b.jpg=due" } << false
         << "corrected without journals"
         << "" << QStringList { "a.jpg", "b.jpg" };
+    QTest::newRow("a TIFF's pixels are no date, whatever they hold")
+        << QStringList { "Img_004.tif=tiff:2026:08:10 11:03:00" }
+        << QStringList { "a.tif=tiff:2026:08:10 11:04:00", "b.tif=tiff:pixels, not a date.",
+               "c.tif=tiff:2026:08:10 11:03:00" }
+        << false << ""
+        << "" << QStringList { "c.tif" };
 }
 
 // A second import finds what the destination already holds by content alone,
@@ -956,6 +997,10 @@ void TestGiornale::importOnce()
     QFETCH(QString, imported);
     QFETCH(QString, changed);
     QFETCH(QStringList, expected);
+    const auto bytesOf = [](const QString &content) {
+        return content.startsWith(u"tiff:"_s) ? test::tiffDatedInPixels(content.sliced(5).toUtf8())
+                                              : content.toUtf8();
+    };
     for (const QString &file : std::as_const(present)) {
         if (file.contains(u"->"_s)) {
             const QString altrove = test::writeFile(
@@ -964,7 +1009,7 @@ void TestGiornale::importOnce()
             continue;
         }
         test::writeFile(
-            m_destinazione->path(), file.section(u'=', 0, 0), file.section(u'=', 1).toUtf8());
+            m_destinazione->path(), file.section(u'=', 0, 0), bytesOf(file.section(u'=', 1)));
     }
     Richiesta richiesta;
     const bool corrected = imported.startsWith(u"corrected"_s);
@@ -976,7 +1021,7 @@ void TestGiornale::importOnce()
         richiesta.origini.append(corrected ? test::writePhoto(folder, name,
                                      { { "Exif.Photo.DateTimeOriginal", "2026:08:10 11:03:00" },
                                          { "Exif.Image.ImageDescription", content } })
-                                           : test::writeFile(folder, name, content.toUtf8()));
+                                           : test::writeFile(folder, name, bytesOf(content)));
     }
     richiesta.destinazione = test::slashed(m_destinazione->path());
     richiesta.nomeBase = u"Img_"_s;

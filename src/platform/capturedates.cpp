@@ -3,6 +3,7 @@
 #include "platform/datefields.h"
 
 #include <QDate>
+#include <QMap>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -16,6 +17,15 @@ constexpr qint64 SecondsPerDay = 86400;
 constexpr qint64 MovieEpoch = 2082844800;
 // The first second of the year 10000, counted as a movie counts it.
 constexpr qint64 MovieYear10000 = 253402300800 + MovieEpoch;
+
+// Whether a date field holds a date's form: a clock face, or what a camera
+// whose clock was never set writes, blanks or zeros.
+bool holdsDateForm(QByteArrayView value)
+{
+    return faceLength(value) == value.size() || std::all_of(value.begin(), value.end(), [](char c) {
+        return c == ' ' || c == ':' || c == '\0';
+    });
+}
 
 // The TIFF structure of EXIF: directories of 12-byte entries, in either byte
 // order, offsets from the structure's start.
@@ -35,17 +45,51 @@ public:
         return (order == "II" || order == "MM") && unsigned16(m_start + 2) == 42;
     }
 
-    // The dates of the main directory and of the EXIF one, where a CR3's
-    // EXIF directory is the main one of its own structure.
+    // The dates of the directories: the main one and those after it, their
+    // EXIF ones and those of their images. A CR3's EXIF directory is the
+    // main one of its own structure. A date lies in the metadata, outside
+    // the directories themselves and the image data they point to; a field
+    // that does not, or holds no date's form, is none. False where such a
+    // field holds a clock face, which this cannot rewrite where it lies.
     bool dates(qint64 base, QList<DateField> &fields) const
     {
-        qint64 exif = -1;
-        if (!walk(m_start + unsigned32(m_start + 4), base, fields, &exif))
-            return false;
-        return exif < 0 || walk(exif, base, fields, nullptr);
+        Walk walked;
+        follow(m_start + unsigned32(m_start + 4), true, walked);
+        for (qsizetype i = 0; i < walked.directories.size(); ++i) {
+            const auto [directory, mainChain] = walked.directories.at(i);
+            if (i == MostDirectories || !walk(directory, mainChain, walked))
+                return false;
+        }
+        for (const DateField &field : std::as_const(walked.fields)) {
+            const auto overlaps = [&](const std::pair<qint64, qint64> &span) {
+                return field.offset < span.second && span.first < field.offset + field.value.size();
+            };
+            if (std::none_of(walked.notMetadata.cbegin(), walked.notMetadata.cend(), overlaps)
+                && holdsDateForm(field.value)) {
+                fields.append({ base + field.offset, field.value });
+            } else if (faceLength(field.value) > 0) {
+                return false;
+            }
+        }
+        return true;
     }
 
 private:
+    // More than any camera writes: a structure that leads further is not
+    // walked to its end.
+    static constexpr qsizetype MostDirectories = 64;
+
+    // What the directories hold, in the bytes: date fields, and the spans,
+    // from and to, where no date may lie.
+    struct Walk
+    {
+        // Those to walk, and whether each is of the main chain, whose next
+        // directory comes after it.
+        QList<std::pair<qint64, bool>> directories;
+        QList<DateField> fields;
+        QList<std::pair<qint64, qint64>> notMetadata;
+    };
+
     bool available(qint64 at, qint64 count) const
     {
         return at >= 0 && count >= 0 && at + count <= m_bytes.size();
@@ -62,38 +106,101 @@ private:
                               : unsigned16(at) << 16 | unsigned16(at + 2);
     }
 
+    // The numbers of an entry typed SHORT, LONG or IFD, in it or where it
+    // points; nothing where it is of another type or they lie outside the
+    // bytes.
+    std::optional<QList<qint64>> numbers(qint64 entry, Walk &walked) const
+    {
+        constexpr quint32 Short = 3, Long = 4, Ifd = 13;
+        const quint32 type = unsigned16(entry + 2);
+        const qint64 count = unsigned32(entry + 4);
+        const qint64 size = type == Short ? 2 : 4;
+        if (type != Short && type != Long && type != Ifd)
+            return std::nullopt;
+        qint64 at = entry + 8;
+        if (count * size > 4) {
+            at = m_start + unsigned32(entry + 8);
+            if (!available(at, count * size))
+                return std::nullopt;
+            walked.notMetadata.append({ at, at + count * size });
+        }
+        QList<qint64> numbers;
+        for (qint64 i = 0; i < count; ++i)
+            numbers.append(size == 2 ? unsigned16(at + 2 * i) : unsigned32(at + 4 * i));
+        return numbers;
+    }
+
     // Each date as text, typed ASCII or, as some cameras write it,
-    // UNDEFINED, with or without its closing NUL; and the XMP packet of a
-    // TIFF-based file, its tag 700.
-    bool walk(qint64 directory, qint64 base, QList<DateField> &fields, qint64 *exif) const
+    // UNDEFINED, with or without its closing NUL; the XMP packet of a
+    // TIFF-based file, its tag 700; the directories it leads to; and its
+    // image data: strips, tiles or a JPEG thumbnail, each at its offset for
+    // its count of bytes, or to the end where that is not given.
+    bool walk(qint64 directory, bool mainChain, Walk &walked) const
     {
         constexpr quint32 Ascii = 2, Undefined = 7, Byte = 1;
         constexpr qint64 FaceLength = 19;
+        constexpr quint32 Exif = 0x8769, SubDirectories = 0x014A;
+        // The tags of each kind of image data's offsets and counts.
+        constexpr std::pair<quint32, quint32> ImageData[] = { { 0x0111, 0x0117 },
+            { 0x0144, 0x0145 }, { 0x0201, 0x0202 } };
         if (!available(directory, 2))
             return false;
         const quint32 count = unsigned16(directory);
-        if (!available(directory + 2, qint64(count) * 12))
+        const qint64 end = directory + 2 + qint64(count) * 12;
+        if (!available(directory + 2, qint64(count) * 12 + (mainChain ? 4 : 0)))
             return false;
-        for (quint32 i = 0; i < count; ++i) {
-            const qint64 entry = directory + 2 + qint64(i) * 12;
+        walked.notMetadata.append({ directory, end + 4 });
+        QMap<quint32, QList<qint64>> pointers;
+        for (qint64 entry = directory + 2; entry < end; entry += 12) {
             const quint32 tag = unsigned16(entry);
             const quint32 type = unsigned16(entry + 2);
             const qint64 length = unsigned32(entry + 4);
             const qint64 value = m_start + unsigned32(entry + 8);
-            if (exif && tag == 0x8769)
-                *exif = m_start + unsigned32(entry + 8);
-            if ((tag == 0x0132 || tag == 0x9003 || tag == 0x9004)
+            const auto isImageTag = [&](const std::pair<quint32, quint32> &tags) {
+                return tag == tags.first || tag == tags.second;
+            };
+            if (tag == Exif || tag == SubDirectories
+                || std::any_of(std::begin(ImageData), std::end(ImageData), isImageTag)) {
+                const std::optional<QList<qint64>> found = numbers(entry, walked);
+                if (!found)
+                    return false;
+                pointers.insert(tag, *found);
+            } else if ((tag == 0x0132 || tag == 0x9003 || tag == 0x9004)
                 && (type == Ascii || type == Undefined) && length >= FaceLength) {
                 if (!available(value, FaceLength))
                     return false;
-                fields.append({ base + value, m_bytes.sliced(value, FaceLength).toByteArray() });
+                walked.fields.append({ value, m_bytes.sliced(value, FaceLength).toByteArray() });
             } else if (tag == 700 && (type == Byte || type == Undefined) && length > 4) {
-                if (!available(value, length))
+                if (!available(value, length)
+                    || !xmpFields(m_bytes.sliced(value, length), value, walked.fields))
                     return false;
-                xmpFields(m_bytes.sliced(value, length), base + value, fields);
             }
         }
+        for (const auto &[offsetsTag, countsTag] : ImageData) {
+            const QList<qint64> offsets = pointers.value(offsetsTag);
+            const QList<qint64> counts = pointers.value(countsTag);
+            for (qsizetype i = 0; i < offsets.size(); ++i) {
+                const qint64 from = m_start + offsets.at(i);
+                walked.notMetadata.append(
+                    { from, i < counts.size() ? from + counts.at(i) : m_bytes.size() });
+            }
+        }
+        for (const qint64 next : pointers.value(Exif) + pointers.value(SubDirectories))
+            follow(m_start + next, false, walked);
+        if (mainChain && unsigned32(end) != 0)
+            follow(m_start + unsigned32(end), true, walked);
         return true;
+    }
+
+    // Walks a directory once, however many lead to it.
+    static void follow(qint64 directory, bool mainChain, Walk &walked)
+    {
+        const auto same = [&](const std::pair<qint64, bool> &other) {
+            return other.first == directory;
+        };
+        if (walked.directories.size() <= MostDirectories
+            && std::none_of(walked.directories.cbegin(), walked.directories.cend(), same))
+            walked.directories.append({ directory, mainChain });
     }
 
     QByteArrayView m_bytes;
@@ -121,7 +228,8 @@ bool jpegFields(QByteArrayView bytes, QList<DateField> &fields)
             if (!tiffFields(bytes.first(end), body + 6, 0, fields))
                 return false;
         } else if (marker == 0xE1 && segment.startsWith(xmpMark)) {
-            xmpFields(segment.sliced(xmpMark.size()), body + xmpMark.size(), fields);
+            if (!xmpFields(segment.sliced(xmpMark.size()), body + xmpMark.size(), fields))
+                return false;
         }
         at = end;
     }
@@ -220,6 +328,154 @@ std::optional<QByteArray> movedMovieTime(const QByteArray &value, qint64 seconds
     return bytes;
 }
 
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+bool isNameChar(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'
+        || c == '-' || c == '.' || c == ':';
+}
+
+// An XMP property that holds a date: its namespace, the prefix exiftool
+// reads it by where the document declares none, and its name.
+struct XmpDate
+{
+    QByteArrayView uri;
+    QByteArrayView prefix;
+    QByteArrayView name;
+};
+
+// The properties exiftool reads as times, the capture's first: a day alone
+// moves as the first full date does. xmpMM's history, versions and the
+// documents a file came from keep theirs in their structures' namespaces.
+// GPS times stay: a satellite's clock gave them, not the camera's.
+constexpr XmpDate XmpDates[] = {
+    { "http://ns.adobe.com/exif/1.0/", "exif", "DateTimeOriginal" },
+    { "http://ns.adobe.com/exif/1.0/", "exif", "DateTimeDigitized" },
+    { "http://ns.adobe.com/xap/1.0/", "xmp", "CreateDate" },
+    { "http://ns.adobe.com/photoshop/1.0/", "photoshop", "DateCreated" },
+    { "http://ns.adobe.com/xap/1.0/", "xmp", "ModifyDate" },
+    { "http://ns.adobe.com/xap/1.0/", "xmp", "MetadataDate" },
+    { "http://ns.adobe.com/tiff/1.0/", "tiff", "DateTime" },
+    { "http://ns.adobe.com/xap/1.0/sType/ResourceEvent#", "stEvt", "when" },
+    { "http://ns.adobe.com/xap/1.0/sType/ResourceRef#", "stRef", "lastModifyDate" },
+    { "http://ns.adobe.com/xap/1.0/sType/Version#", "stVer", "modifyDate" },
+    { "http://ns.adobe.com/xmp/1.0/DynamicMedia/", "xmpDM", "shotDate" },
+    { "http://ns.adobe.com/xmp/1.0/DynamicMedia/", "xmpDM", "releaseDate" },
+    { "http://ns.adobe.com/xmp/1.0/DynamicMedia/", "xmpDM", "metadataModDate" },
+    { "http://ns.adobe.com/xmp/1.0/DynamicMedia/", "xmpDM", "videoModDate" },
+    { "http://ns.adobe.com/xmp/1.0/DynamicMedia/", "xmpDM", "audioModDate" },
+};
+
+bool isDateNamespace(QByteArrayView uri)
+{
+    return std::any_of(std::begin(XmpDates), std::end(XmpDates),
+        [&](const XmpDate &property) { return property.uri == uri; });
+}
+
+// The value of an attribute whose name ends at end: from its opening quote
+// to its closing one, or to the end of the bytes; nothing where no value
+// is given there.
+std::optional<QByteArrayView> attributeValue(QByteArrayView bytes, qsizetype end)
+{
+    const auto afterBlanks = [&](qsizetype at) {
+        while (at < bytes.size() && isBlank(bytes.at(at)))
+            ++at;
+        return at;
+    };
+    const qsizetype equals = afterBlanks(end);
+    if (equals == bytes.size() || bytes.at(equals) != '=')
+        return std::nullopt;
+    const qsizetype quote = afterBlanks(equals + 1);
+    if (quote == bytes.size() || (bytes.at(quote) != '"' && bytes.at(quote) != '\''))
+        return std::nullopt;
+    const qsizetype close = bytes.indexOf(bytes.at(quote), quote + 1);
+    return bytes.sliced(quote + 1, (close < 0 ? bytes.size() : close) - quote - 1);
+}
+
+// The value of the property whose name lies at `at`: an attribute's, or an
+// element's text up to its closing tag; nothing where the name is not a
+// property's there.
+std::optional<QByteArrayView> xmpValue(QByteArrayView bytes, qsizetype at, qsizetype length)
+{
+    const qsizetype end = at + length;
+    if (at == 0 || (end < bytes.size() && isNameChar(bytes.at(end))))
+        return std::nullopt;
+    if (isBlank(bytes.at(at - 1)))
+        return attributeValue(bytes, end);
+    if (bytes.at(at - 1) != '<')
+        return std::nullopt;
+    const qsizetype tagEnd = bytes.indexOf('>', end);
+    if (tagEnd < 0 || bytes.at(tagEnd - 1) == '/')
+        return QByteArrayView();
+    const qsizetype close = bytes.indexOf("</", tagEnd);
+    return bytes.sliced(tagEnd + 1, (close < 0 ? bytes.size() : close) - tagEnd - 1);
+}
+
+// A prefix and the namespace of dates it stands for.
+struct Binding
+{
+    QByteArray prefix;
+    QByteArrayView uri;
+    bool operator==(const Binding &) const = default;
+};
+
+// The prefixes of the namespaces of XmpDates, as the document declares
+// them, xmlns:prefix="uri"; a namespace's own prefix where it declares no
+// such prefix. Nothing where a prefix stands for one of them and for another
+// namespace besides, or one of them is the default namespace: which
+// properties are its would take the document's scopes.
+std::optional<QList<Binding>> xmpBindings(QByteArrayView bytes)
+{
+    QList<std::pair<QByteArrayView, QByteArrayView>> declared;
+    for (qsizetype at = bytes.indexOf("xmlns"); at > 0; at = bytes.indexOf("xmlns", at + 1)) {
+        if (!isBlank(bytes.at(at - 1)))
+            continue;
+        qsizetype end = at + 5;
+        QByteArrayView prefix;
+        if (end < bytes.size() && bytes.at(end) == ':') {
+            const qsizetype from = ++end;
+            while (end < bytes.size() && isNameChar(bytes.at(end)) && bytes.at(end) != ':')
+                ++end;
+            prefix = bytes.sliced(from, end - from);
+        }
+        if (const std::optional<QByteArrayView> uri = attributeValue(bytes, end))
+            declared.append({ prefix, *uri });
+    }
+    QList<Binding> bindings;
+    for (const auto &[prefix, uri] : declared) {
+        if (!isDateNamespace(uri))
+            continue;
+        const auto other = [&](const auto &declaration) {
+            return declaration.first == prefix && declaration.second != uri;
+        };
+        if (prefix.isEmpty() || std::any_of(declared.cbegin(), declared.cend(), other))
+            return std::nullopt;
+        if (!bindings.contains(Binding { prefix.toByteArray(), uri }))
+            bindings.append({ prefix.toByteArray(), uri });
+    }
+    for (const XmpDate &property : XmpDates) {
+        const auto same = [&](const auto &declaration) {
+            return declaration.first == property.prefix;
+        };
+        const Binding own { property.prefix.toByteArray(), property.uri };
+        if (std::none_of(declared.cbegin(), declared.cend(), same) && !bindings.contains(own))
+            bindings.append(own);
+    }
+    return bindings;
+}
+
+// Whether what follows a clock face in XMP is what a date may end with: a
+// fraction of its second, and its offset from UTC.
+bool endsDate(QByteArrayView rest)
+{
+    static const QRegularExpression end(QStringLiteral("^(?:\\.\\d+)?(?:Z|[+-]\\d\\d:\\d\\d)?$"));
+    return end.match(QString::fromLatin1(rest)).hasMatch();
+}
+
 } // namespace
 
 bool tiffFields(QByteArrayView bytes, qint64 start, qint64 base, QList<DateField> &fields)
@@ -231,18 +487,31 @@ bool tiffFields(QByteArrayView bytes, qint64 start, qint64 base, QList<DateField
 // XMP keeps its dates as text: <xmp:CreateDate>2026-08-10T11:03:00+02:00<...
 // or xmp:CreateDate = "...", with or without its seconds or its time, and
 // darktable its exif:DateTimeOriginal as EXIF does, "2026:08:10 11:03:00".
-// The clock face is the field; the offset stays.
-void xmpFields(QByteArrayView bytes, qint64 base, QList<DateField> &fields)
+// The clock face is the field; the offset stays. A property is known by its
+// namespace, whatever prefix the document binds to it.
+bool xmpFields(QByteArrayView bytes, qint64 base, QList<DateField> &fields)
 {
-    static const QRegularExpression date(QStringLiteral(
-        "(?:xmp:CreateDate|xmp:ModifyDate|exif:DateTimeOriginal|exif:DateTimeDigitized|"
-        "photoshop:DateCreated)(?:\\s*=\\s*[\"']|>)(\\d{4}[-:]\\d\\d[-:]\\d\\d)"));
-    const QString text = QString::fromLatin1(bytes);
-    for (auto match = date.globalMatch(text); match.hasNext();) {
-        const qsizetype at = match.next().capturedStart(1);
-        if (const qsizetype length = faceLength(bytes.sliced(at)))
-            fields.append({ base + at, bytes.sliced(at, length).toByteArray() });
+    const std::optional<QList<Binding>> bindings = xmpBindings(bytes);
+    if (!bindings)
+        return false;
+    for (const XmpDate &property : XmpDates) {
+        for (const Binding &binding : *bindings) {
+            if (binding.uri != property.uri)
+                continue;
+            const QByteArray name = binding.prefix + ':' + property.name.toByteArray();
+            for (qsizetype at = bytes.indexOf(name); at >= 0; at = bytes.indexOf(name, at + 1)) {
+                const std::optional<QByteArrayView> value = xmpValue(bytes, at, name.size());
+                if (!value || value->isEmpty())
+                    continue;
+                const qsizetype length = faceLength(*value);
+                if (length == 0 || !endsDate(value->sliced(length)))
+                    return false;
+                fields.append(
+                    { base + (value->data() - bytes.data()), value->first(length).toByteArray() });
+            }
+        }
     }
+    return true;
 }
 
 qsizetype faceLength(QByteArrayView text)
@@ -262,7 +531,8 @@ std::optional<CaptureDates> captureDates(QByteArrayView head, qint64 size, const
         // A sidecar's dates may lie anywhere in it, so only a whole one tells.
         if (head.size() < size)
             return std::nullopt;
-        xmpFields(head, 0, dates.fields);
+        if (!xmpFields(head, 0, dates.fields))
+            return std::nullopt;
         return dates;
     }
     if (head.startsWith("\xFF\xD8")) {

@@ -22,9 +22,9 @@ struct DateField
 {
     qint64 offset = 0;
     // A clock face, "2026:08:10 11:03:00" as EXIF writes it, or as XMP does
-    // "2026-08-10T11:03:00", "2026-08-10T11:03" or "2026-08-10"; or, in a
-    // movie's headers, seconds since 1904 in 4 or 8 bytes, most significant
-    // first.
+    // "2026-08-10T11:03:00", "2026-08-10T11:03" or "2026-08-10"; the blanks
+    // or zeros of a camera whose clock was never set; or, in a movie's
+    // headers, seconds since 1904 in 4 or 8 bytes, most significant first.
     QByteArray value;
     bool movieTime = false;
 };
@@ -46,10 +46,12 @@ using ReadAt = std::function<std::optional<QByteArray>(qint64 offset, qint64 cou
 // The capture-date fields of a file of the given size whose head is given:
 // EXIF DateTimeOriginal, CreateDate and ModifyDate, and the same dates in
 // its XMP, or in an XMP sidecar; a movie's creation and modification times
-// and its XMP; a HEIC's or a CR3's EXIF and XMP. Nothing where they cannot
-// all be found, so that a copy never corrects some dates of a photo and
-// leaves others: a format other than these, a directory that leads past the
-// head, a date kept where this cannot rewrite it.
+// and its XMP; a HEIC's or a CR3's EXIF and XMP. A field is one only where
+// it lies in the metadata, never in the image data, and holds a date's
+// form. Nothing where they cannot all be found, so that a copy never
+// corrects some dates of a photo and leaves others: a format other than
+// these, a directory that leads past the head, a date kept where this
+// cannot rewrite it.
 std::optional<CaptureDates> captureDates(QByteArrayView head, qint64 size, const ReadAt &readAt);
 
 // Whether a head in which no dates were found may hold them further on: a

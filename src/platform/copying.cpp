@@ -228,7 +228,8 @@ ContentHashes copyContent(int in, off_t size, const QList<Output> &outputs,
     hashes.read = XXH3_128bits_digest(hasher.get());
     hashes.written = shiftedHasher ? XXH3_128bits_digest(shiftedHasher.get()) : hashes.read;
     hashes.withoutDates = blanked ? XXH3_128bits_digest(blanked.get()) : hashes.read;
-    hashes.datesFound = dates.has_value();
+    // A photo whose dates were not all found still holds them.
+    hashes.datesFound = dates.has_value() || mayHoldDates(head.bytes);
     hashes.datesCorrected = shift == 0 || shifted;
     return hashes;
 }

@@ -35,8 +35,8 @@ public:
     QByteArray hashWithoutDatesHex() const;
     qint64 size() const;
     QDateTime sourceTime() const;
-    // Whether the capture-date fields were found where they lie: not in a
-    // format whose dates this cannot rewrite in place.
+    // Whether the file is of a format whose capture dates this rewrites in
+    // place, or they were found where they lie: not a PNG, say.
     bool datesFound() const;
     // Whether the correction reached every capture date: none was asked, or
     // each was found where it lies and shifted. Otherwise the copy holds the
