@@ -181,7 +181,7 @@ QByteArray tiffDatedInPixels(const QByteArray &pixels, const QByteArray &origina
     };
     QByteArray tiff = "MM" + bigEndian(42, 2) + bigEndian(8, 4) + bigEndian(entries, 2)
         + entry(0x0111, 4, 1, strip) + entry(0x0117, 4, 1, quint64(pixels.size()))
-        + entry(0x0132, 2, 20, strip);
+        + entry(0x0132, 2, 19, strip);
     if (!original.isEmpty())
         tiff += entry(0x9003, 2, 20, data);
     tiff += bigEndian(0, 4);

@@ -418,7 +418,7 @@ std::optional<QByteArrayView> xmpValue(QByteArrayView bytes, qsizetype at, qsize
 // A prefix and the namespace of dates it stands for.
 struct Binding
 {
-    QByteArray prefix;
+    QByteArrayView prefix;
     QByteArrayView uri;
     bool operator==(const Binding &) const = default;
 };
@@ -431,19 +431,20 @@ struct Binding
 std::optional<QList<Binding>> xmpBindings(QByteArrayView bytes)
 {
     QList<std::pair<QByteArrayView, QByteArrayView>> declared;
-    for (qsizetype at = bytes.indexOf("xmlns"); at > 0; at = bytes.indexOf("xmlns", at + 1)) {
-        if (!isBlank(bytes.at(at - 1)))
+    for (qsizetype equals = bytes.indexOf('='); equals >= 0;
+         equals = bytes.indexOf('=', equals + 1)) {
+        qsizetype end = equals;
+        while (end > 0 && isBlank(bytes.at(end - 1)))
+            --end;
+        qsizetype from = end;
+        while (from > 0 && isNameChar(bytes.at(from - 1)))
+            --from;
+        const QByteArrayView name = bytes.sliced(from, end - from);
+        if (from == 0 || !isBlank(bytes.at(from - 1))
+            || !(name == "xmlns" || name.startsWith("xmlns:")))
             continue;
-        qsizetype end = at + 5;
-        QByteArrayView prefix;
-        if (end < bytes.size() && bytes.at(end) == ':') {
-            const qsizetype from = ++end;
-            while (end < bytes.size() && isNameChar(bytes.at(end)) && bytes.at(end) != ':')
-                ++end;
-            prefix = bytes.sliced(from, end - from);
-        }
         if (const std::optional<QByteArrayView> uri = attributeValue(bytes, end))
-            declared.append({ prefix, *uri });
+            declared.append({ name.sliced(std::min<qsizetype>(name.size(), 6)), *uri });
     }
     QList<Binding> bindings;
     for (const auto &[prefix, uri] : declared) {
@@ -454,18 +455,32 @@ std::optional<QList<Binding>> xmpBindings(QByteArrayView bytes)
         };
         if (prefix.isEmpty() || std::any_of(declared.cbegin(), declared.cend(), other))
             return std::nullopt;
-        if (!bindings.contains(Binding { prefix.toByteArray(), uri }))
-            bindings.append({ prefix.toByteArray(), uri });
+        if (!bindings.contains(Binding { prefix, uri }))
+            bindings.append({ prefix, uri });
     }
     for (const XmpDate &property : XmpDates) {
         const auto same = [&](const auto &declaration) {
             return declaration.first == property.prefix;
         };
-        const Binding own { property.prefix.toByteArray(), property.uri };
+        const Binding own { property.prefix, property.uri };
         if (std::none_of(declared.cbegin(), declared.cend(), same) && !bindings.contains(own))
             bindings.append(own);
     }
     return bindings;
+}
+
+// The place in XmpDates of the property named prefix:name; -1 for another.
+qsizetype dateProperty(const QList<Binding> &bindings, QByteArrayView prefix, QByteArrayView name)
+{
+    for (const Binding &binding : bindings) {
+        if (binding.prefix != prefix)
+            continue;
+        for (qsizetype i = 0; i < qsizetype(std::size(XmpDates)); ++i) {
+            if (XmpDates[i].uri == binding.uri && XmpDates[i].name == name)
+                return i;
+        }
+    }
+    return -1;
 }
 
 // Whether what follows a clock face in XMP is what a date may end with: a
@@ -494,23 +509,31 @@ bool xmpFields(QByteArrayView bytes, qint64 base, QList<DateField> &fields)
     const std::optional<QList<Binding>> bindings = xmpBindings(bytes);
     if (!bindings)
         return false;
-    for (const XmpDate &property : XmpDates) {
-        for (const Binding &binding : *bindings) {
-            if (binding.uri != property.uri)
-                continue;
-            const QByteArray name = binding.prefix + ':' + property.name.toByteArray();
-            for (qsizetype at = bytes.indexOf(name); at >= 0; at = bytes.indexOf(name, at + 1)) {
-                const std::optional<QByteArrayView> value = xmpValue(bytes, at, name.size());
-                if (!value || value->isEmpty())
-                    continue;
-                const qsizetype length = faceLength(*value);
-                if (length == 0 || !endsDate(value->sliced(length)))
-                    return false;
-                fields.append(
-                    { base + (value->data() - bytes.data()), value->first(length).toByteArray() });
-            }
-        }
+    // Each name prefix:name, by its colon, with its place in XmpDates.
+    QList<std::pair<qsizetype, DateField>> found;
+    for (qsizetype colon = bytes.indexOf(':'); colon >= 0; colon = bytes.indexOf(':', colon + 1)) {
+        qsizetype from = colon;
+        while (from > 0 && isNameChar(bytes.at(from - 1)) && bytes.at(from - 1) != ':')
+            --from;
+        qsizetype to = colon + 1;
+        while (to < bytes.size() && isNameChar(bytes.at(to)) && bytes.at(to) != ':')
+            ++to;
+        const qsizetype rank = dateProperty(
+            *bindings, bytes.sliced(from, colon - from), bytes.sliced(colon + 1, to - colon - 1));
+        const std::optional<QByteArrayView> value =
+            rank < 0 ? std::nullopt : xmpValue(bytes, from, to - from);
+        if (!value || value->isEmpty())
+            continue;
+        const qsizetype length = faceLength(*value);
+        if (length == 0 || !endsDate(value->sliced(length)))
+            return false;
+        found.append({ rank,
+            { base + (value->data() - bytes.data()), value->first(length).toByteArray() } });
     }
+    std::stable_sort(found.begin(), found.end(),
+        [](const auto &one, const auto &other) { return one.first < other.first; });
+    for (const auto &[rank, field] : std::as_const(found))
+        fields.append(field);
     return true;
 }
 

@@ -11,8 +11,8 @@ namespace platform {
 // bytes.
 bool tiffFields(QByteArrayView bytes, qint64 start, qint64 base, QList<DateField> &fields);
 
-// The date fields of XMP text, which lies at base in the file. False where
-// one holds what this cannot rewrite as a date in place.
+// The date fields of XMP text, which lies at base in the file. False, and
+// none, where one holds what this cannot rewrite as a date in place.
 bool xmpFields(QByteArrayView bytes, qint64 base, QList<DateField> &fields);
 
 // The length of the clock face at the start of text: 19, 16 without its
