@@ -444,7 +444,7 @@ std::optional<QList<Binding>> xmpBindings(QByteArrayView bytes)
             || !(name == "xmlns" || name.startsWith("xmlns:")))
             continue;
         if (const std::optional<QByteArrayView> uri = attributeValue(bytes, end))
-            declared.append({ name.sliced(std::min<qsizetype>(name.size(), 6)), *uri });
+            declared.append({ name == "xmlns" ? QByteArrayView() : name.sliced(6), *uri });
     }
     QList<Binding> bindings;
     for (const auto &[prefix, uri] : declared) {
