@@ -421,7 +421,6 @@ void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)>
         // A move that copies and fails is a move that failed, and says so.
         if (!piano.spostare || errore.operation() != platform::FileError::Operation::Copy)
             throw;
-        throw platform::FileError(
-            platform::FileError::Operation::Rename, errore.paths(), errore.errorCode());
+        throw errore.asMove();
     }
 }

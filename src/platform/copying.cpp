@@ -25,6 +25,12 @@ namespace {
 
 using Operation = FileError::Operation;
 
+// A read of the source that failed: its medium, not the copy's, is at fault.
+[[noreturn]] void failReading(const QStringList &paths, int error = errno)
+{
+    throw FileError(Operation::Copy, paths, error, FileError::Side::Read);
+}
+
 void writeAll(int fd, const char *data, size_t size, const QStringList &paths)
 {
     while (size > 0) {
@@ -182,7 +188,7 @@ ContentHashes copyContent(int in, off_t size, const QList<Output> &outputs,
 {
     Head head;
     if (const int error = readHead(in, size, head))
-        fail(Operation::Copy, paths, error);
+        failReading(paths, error);
     if (head.endedEarly)
         fail(Operation::ShortRead, paths, 0);
     const std::optional<CaptureDates> &dates = head.dates;
@@ -221,7 +227,7 @@ ContentHashes copyContent(int in, off_t size, const QList<Output> &outputs,
     onPiece(head.bytes.data(), size_t(head.bytes.size()));
     off_t read = 0;
     if (const int error = hashPieces(in, hasher.get(), onPiece, &read, offset))
-        fail(Operation::Copy, paths, error);
+        failReading(paths, error);
     if (read != size)
         fail(Operation::ShortRead, paths, 0);
     ContentHashes hashes;
@@ -304,9 +310,9 @@ std::vector<PendingCopy> writeCopies(const QString &source, const QStringList &t
     const QStringList sourcePaths { source, targets.first() };
     const Descriptor in = openToRead(source);
     if (!in.isValid() || ::fstat(in.get(), &sourceStat) != 0)
-        fail(Operation::Copy, sourcePaths);
+        failReading(sourcePaths);
     if (!S_ISREG(sourceStat.st_mode))
-        fail(Operation::Copy, sourcePaths, S_ISDIR(sourceStat.st_mode) ? EISDIR : EINVAL);
+        failReading(sourcePaths, S_ISDIR(sourceStat.st_mode) ? EISDIR : EINVAL);
 
     // A copy is a document, never a program, whatever the source's execute
     // bits; a FAT card's modes are its mount's, not the photo's, and the
