@@ -250,6 +250,7 @@ struct PendingCopy::Private
     ContentHashes hashes;
     qint64 written = 0;
     bool flushed = false;
+    int flushError = 0;
     bool forMove = false;
     // For a large copy, its read-back so far.
     std::unique_ptr<ReadBackAlongside> readBack;
@@ -355,14 +356,17 @@ PendingCopy writeCopy(
     return std::move(writeCopies(source, { target }, cancel, shift).front());
 }
 
-// All of the file, its times too, which an unnamed copy has by now.
+// All of the file, its times too, which an unnamed copy has by now. A flush
+// that failed fails again: asked once more, the system would say nothing of
+// the pages it could not write.
 void flushCopy(PendingCopy &copy)
 {
-    if (copy.d->flushed)
-        return;
-    if (::fsync(copy.d->file.fd.get()) != 0)
-        fail(Operation::Copy, copy.d->paths);
-    copy.d->flushed = true;
+    PendingCopy::Private &d = *copy.d;
+    if (!d.flushed && d.flushError == 0 && ::fsync(d.file.fd.get()) != 0)
+        d.flushError = errno;
+    if (d.flushError != 0)
+        fail(Operation::Copy, d.paths, d.flushError);
+    d.flushed = true;
 }
 
 void flushCopies(const QList<PendingCopy *> &copies)
@@ -382,11 +386,17 @@ void flushCopies(const QList<PendingCopy *> &copies)
             flushed.insert(fileSystem.key());
     }
     for (PendingCopy *copy : copies) {
+        PendingCopy::Private &d = *copy->d;
         struct stat file;
-        if (copy->d->file.temporaryName.isEmpty() && ::fstat(copy->d->file.fd.get(), &file) == 0
+        if (d.file.temporaryName.isEmpty() && ::fstat(d.file.fd.get(), &file) == 0
             && flushed.contains(file.st_dev))
-            copy->d->flushed = true;
-        flushCopy(*copy);
+            d.flushed = true;
+        if (!d.flushed && ::fsync(d.file.fd.get()) != 0) {
+            // Its verification tells; the copies after it wait for theirs.
+            d.flushError = errno;
+            return;
+        }
+        d.flushed = true;
     }
 }
 
