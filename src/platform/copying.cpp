@@ -481,18 +481,19 @@ bool stillTheFileRead(const struct stat &now, const struct stat &read)
 void removeMovedOriginal(PendingCopy &copy, PendingCopy *backup)
 {
     PendingCopy::Private &d = *copy.d;
-    const auto undo = [&](Operation operation, int error) {
+    // Takes the copies away again; the failure names the paths of what failed.
+    const auto undo = [&](Operation operation, int error, const QStringList &paths) {
         ::unlink(d.target.constData());
         if (backup)
             ::unlink(backup->d->target.constData());
-        fail(operation, d.paths, error);
+        fail(operation, paths, error);
     };
     // The copies themselves were flushed before they were read back.
     for (const PendingCopy *published : { &copy, backup }) {
         if (!published)
             continue;
         if (const int error = flushFolder(folderOf(published->d->target)))
-            undo(Operation::MoveUndone, error);
+            undo(Operation::MoveUndone, error, published->d->paths);
     }
     // A source gone since, or another file put under its name, may leave the
     // copies the only ones of the photo: they stay. A link that still leads
@@ -504,7 +505,7 @@ void removeMovedOriginal(PendingCopy &copy, PendingCopy *backup)
     if (!stillTheFileRead(now, d.source))
         fail(Operation::Move, d.paths, EEXIST);
     if (::unlink(source.constData()) != 0)
-        undo(Operation::Move, errno);
+        undo(Operation::Move, errno, d.paths);
 }
 
 void moveFile(const QString &source, const QString &target)
