@@ -16,6 +16,11 @@
 //                   its middle
 //   hold=TEXT       a copy's read of such a file waits until BACKING.release
 //                   exists, and says so by making BACKING.held
+//   full=TEXT       the flush of a file whose name holds TEXT fails for want
+//                   of room, as from a driver that takes room only then
+//   vanish=TEXT     the card is pulled out as a written file whose name holds
+//                   TEXT is opened again: the driver ends, and the opening
+//                   fails as the connection breaks
 // The files of flaky, short and hold are read past the page cache. A copy
 // reads in large pieces; what reads a photo's metadata first reads a page at
 // a time, and meets none of these faults.
@@ -30,6 +35,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -52,6 +58,8 @@ std::string flaky;
 off_t flakyAt = 0;
 std::string cutShort;
 std::string held;
+std::string full;
+std::string vanish;
 uint64_t bytesRead = 0;
 
 // Marks, in a file handle, a file to be written by "another program" on close.
@@ -137,6 +145,9 @@ int rename(const char *from, const char *to, unsigned int flags)
 
 int open(const char *path, fuse_file_info *info)
 {
+    struct stat status;
+    if (named(path, vanish) && ::stat(real(path).c_str(), &status) == 0 && status.st_size > 0)
+        std::_Exit(0);
     const int fd = ::open(real(path).c_str(), info->flags);
     info->fh = uint64_t(fd);
     info->direct_io = named(path, held) || named(path, flaky) || named(path, cutShort);
@@ -264,7 +275,9 @@ fuse_operations operations()
         return result(
             info ? ::ftruncate(descriptor(info), size) : ::truncate(real(path).c_str(), size));
     };
-    ops.fsync = [](const char *, int, fuse_file_info *info) {
+    ops.fsync = [](const char *path, int, fuse_file_info *info) {
+        if (named(path, full))
+            return -ENOSPC;
         return result(::fsync(descriptor(info)));
     };
     ops.statfs = [](const char *path, struct statvfs *status) {
@@ -305,6 +318,8 @@ int main(int argc, char *argv[])
     }
     cutShort = text("short");
     held = text("hold");
+    full = text("full");
+    vanish = text("vanish");
     char resolved[PATH_MAX];
     if (!::realpath(argv[2], resolved)) {
         std::perror(argv[2]);

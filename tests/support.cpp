@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -371,34 +372,60 @@ bool Medium::run(const QString &program, const QStringList &arguments, QString *
     return true;
 }
 
+namespace {
+
+// A copy, in folder, of a file that another user may not reach where it is,
+// as under /root.
+QString copyInto(const QString &folder, const QString &path)
+{
+    const QString copy = QDir(folder).filePath(QFileInfo(path).fileName());
+    if (!QFile::copy(path, copy))
+        qFatal("cannot copy %s into %s", qPrintable(path), qPrintable(folder));
+    return copy;
+}
+
+} // namespace
+
 void rerunAsUnprivilegedUser()
 {
     const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
     if (setpriv.isEmpty())
         QSKIP("needs setpriv to run as a user who is not root");
+    // A home and runtime folder that go with the test, or Qt would make a
+    // /tmp/runtime-nobody that outlives it; the program runs from there, with
+    // what it reads, wherever it was built.
+    QTemporaryDir home;
+    const passwd *nobody = ::getpwnam("nobody");
+    QVERIFY(home.isValid() && nobody
+        && ::chown(QFile::encodeName(home.path()).constData(), nobody->pw_uid, nobody->pw_gid)
+            == 0);
+    const QString program = copyInto(home.path(), QCoreApplication::applicationFilePath());
     const QStringList asNobody { QStringLiteral("--reuid=nobody"),
         QStringLiteral("--regid=nogroup"), QStringLiteral("--clear-groups") };
-    const QString program = QCoreApplication::applicationFilePath();
     if (QProcess::execute(setpriv,
             asNobody + QStringList { QStringLiteral("test"), QStringLiteral("-x"), program })
         != 0)
-        QSKIP("the user nobody cannot run the test program from this folder");
+        QSKIP("the user nobody cannot run the test program from the temporary folder");
     QString function = QString::fromLatin1(QTest::currentTestFunction());
     if (const char *tag = QTest::currentDataTag())
         function += QLatin1Char(':') + QString::fromLatin1(tag);
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedChannels);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    // A home and runtime folder that go with the test, or Qt would make a
-    // /tmp/runtime-nobody that outlives it.
-    QTemporaryDir home;
-    const passwd *nobody = ::getpwnam("nobody");
-    QVERIFY(home.isValid() && nobody
-        && ::chown(QFile::encodeName(home.path()).constData(), nobody->pw_uid, nobody->pw_gid)
-            == 0);
     environment.insert(QStringLiteral("HOME"), home.path());
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
+    // LeakSanitizer reads its suppressions as the program ends.
+    QStringList leakOptions =
+        environment.value(QStringLiteral("LSAN_OPTIONS")).split(QLatin1Char(':'));
+    for (QString &option : leakOptions) {
+        if (option.startsWith(QLatin1String("suppressions=")))
+            option = QStringLiteral("suppressions=")
+                + copyInto(home.path(), option.section(QLatin1Char('='), 1));
+    }
+    if (environment.contains(QStringLiteral("LSAN_OPTIONS")))
+        environment.insert(QStringLiteral("LSAN_OPTIONS"), leakOptions.join(QLatin1Char(':')));
     child.setProcessEnvironment(environment);
+    child.setWorkingDirectory(home.path());
     child.start(setpriv, asNobody + QStringList { program, function });
     QVERIFY(child.waitForFinished(120'000));
     if (child.exitStatus() == QProcess::NormalExit && child.exitCode() == skipped)

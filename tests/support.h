@@ -130,8 +130,9 @@ private:
 };
 
 // Runs the current test function and data row again in a child process as
-// an unprivileged user, for checks that root would pass regardless. Call it
-// first thing when running as root, and return after it.
+// an unprivileged user, for checks that root would pass regardless, from a
+// copy of the program that user can reach. Call it first thing when running
+// as root, and return after it.
 void rerunAsUnprivilegedUser();
 
 // Limits the size of the files this process writes, so that a copy fails

@@ -41,6 +41,7 @@ private Q_SLOTS:
     void movedOriginalReplacedKeepsCopies();
     void everyMedium_data();
     void everyMedium();
+    void vanishedCard_data();
     void vanishedCard();
     void volumeSerialOfCard_data();
     void volumeSerialOfCard();
@@ -50,6 +51,8 @@ private Q_SLOTS:
     void moveWithinFileSystemRenames();
     void moveAcrossFileSystemsCopiesThenDeletes();
     void failuresCarryOperationPathsAndReason();
+    void reasonsInItalian_data();
+    void reasonsInItalian();
     void fileTimeRoundTripsAcrossSeasons_data();
     void fileTimeRoundTripsAcrossSeasons();
     void captureTime_data();
@@ -312,24 +315,46 @@ void TestPlatform::everyMedium_data()
     QTest::newRow("rename replaces") << "quirky:" << 1 << true;
 }
 
-// A card pulled out during a run: its driver no longer answers.
+void TestPlatform::vanishedCard_data()
+{
+    QTest::addColumn<QString>("faults");
+    QTest::addColumn<QString>("said"); // the first line
+
+    QTest::newRow("before the copy") << ""
+                                     << "Impossibile copiare «%1» in «%2».";
+    QTest::newRow("as the copy is read back")
+        << "vanish=Img_001"
+        << "Impossibile rileggere la copia di «%1» in «%2» per verificarla. L'originale non è "
+           "stato toccato.";
+}
+
+// A card pulled out during a run: its driver no longer answers, which is
+// said as such, naming the card's folder, never as a copy that differs.
 void TestPlatform::vanishedCard()
 {
-    const test::Medium card(QStringLiteral("quirky:"));
+    QFETCH(QString, faults);
+    QFETCH(QString, said);
+    const test::Medium card(QStringLiteral("quirky:") + faults);
     if (!card.isMounted())
         QSKIP(qPrintable(card.whyNot()));
     QTemporaryDir disk;
     const QString photo = test::writeFile(disk.path(), QStringLiteral("a.jpg"));
-    QCOMPARE(QProcess::execute(QStringLiteral("pkill"),
-                 { QStringLiteral("-KILL"), QStringLiteral("-f"), card.path() }),
-        0);
-    QTRY_VERIFY(!QFileInfo::exists(card.filePath(QStringLiteral("."))));
+    const QString target = card.filePath(QStringLiteral("Img_001.jpg"));
+    if (faults.isEmpty()) {
+        QCOMPARE(QProcess::execute(QStringLiteral("pkill"),
+                     { QStringLiteral("-KILL"), QStringLiteral("-f"), card.path() }),
+            0);
+        QTRY_VERIFY(!QFileInfo::exists(card.filePath(QStringLiteral("."))));
+    }
     try {
-        test::copyFile(photo, card.filePath(QStringLiteral("Img_001.jpg")));
+        test::copyFile(photo, target);
         QFAIL("a copy onto a card that is gone succeeded");
     } catch (const FileError &error) {
-        QVERIFY(error.message().endsWith(QStringLiteral(
-            "non risponde più: la scheda o il disco potrebbe essere stato rimosso.")));
+        QCOMPARE(error.message(),
+            said.arg(photo, target)
+                + QStringLiteral("\n\nIl supporto di «%1/» non risponde più: la scheda o il "
+                                 "disco è stato rimosso?")
+                      .arg(card.path()));
     }
 }
 
@@ -573,10 +598,71 @@ void TestPlatform::failuresCarryOperationPathsAndReason()
         QCOMPARE(error.errorCode(), ENOENT);
         QVERIFY(error.message().contains(missing));
         QVERIFY(error.message().contains(target));
-        QVERIFY(error.message().endsWith(qt_error_string(ENOENT)));
+        QVERIFY(error.message().endsWith(QStringLiteral("\n\nIl file o la cartella non esiste.")));
     }
     QVERIFY_THROWS_EXCEPTION(FileError, fileTime(missing));
     QVERIFY_THROWS_EXCEPTION(FileError, makeWritable(missing));
+}
+
+void TestPlatform::reasonsInItalian_data()
+{
+    QTest::addColumn<int>("operation");
+    QTest::addColumn<QStringList>("paths");
+    QTest::addColumn<int>("errorCode");
+    QTest::addColumn<bool>("sourceRead");
+    QTest::addColumn<QString>("reason"); // after the first line
+
+    const auto copy = int(FileError::Operation::Copy);
+    const auto verify = int(FileError::Operation::Verify);
+    const auto rename = int(FileError::Operation::Rename);
+    const QStringList photo { "/media/sd/DCIM/IMG_1.JPG", "/home/a/Foto/Img_001.jpg" };
+    const QStringList backup { "/media/sd/DCIM/IMG_1.JPG", "/media/riserva/Img_001.jpg" };
+    const QString gone = "Il supporto di «%1» non risponde più: la scheda o il disco è stato "
+                         "rimosso?";
+    QTest::newRow("no room") << copy << photo << ENOSPC << false
+                             << "Sul supporto non c'è più spazio.";
+    QTest::newRow("read-only") << copy << photo << EROFS << false
+                               << "Il supporto è di sola lettura.";
+    QTest::newRow("source missing")
+        << copy << photo << ENOENT << true << "Il file o la cartella non esiste.";
+    QTest::newRow("rename across file systems")
+        << rename << photo << EXDEV << false << "Il file è su un altro supporto.";
+    QTest::newRow("beyond the table, the system's words")
+        << copy << photo << EHOSTDOWN << false << qt_error_string(EHOSTDOWN) + '.';
+    QTest::newRow("destination unplugged")
+        << copy << photo << ENOTCONN << false << gone.arg("/home/a/Foto/");
+    QTest::newRow("backup pulled out")
+        << copy << backup << ENODEV << false << gone.arg("/media/riserva/");
+    QTest::newRow("card pulled out while read")
+        << copy << photo << EIO << true << gone.arg("/media/sd/DCIM/");
+    QTest::newRow("copy gone before its read-back")
+        << verify << photo << ENOENT << false << gone.arg("/home/a/Foto/");
+    QTest::newRow("connection broken during the read-back")
+        << verify << backup << ECONNABORTED << false << gone.arg("/media/riserva/");
+    QTest::newRow("copy renamed within its folder, remounted")
+        << copy << photo << EXDEV << false << gone.arg("/home/a/Foto/");
+    QTest::newRow("rename within one folder, remounted")
+        << rename << QStringList { "/media/sd/a.jpg", "/media/sd/b.jpg" } << EXDEV << false
+        << gone.arg("/media/sd/");
+    QTest::newRow("bytes that differ") << verify << photo << 0 << false << QString();
+}
+
+// Every reason is said in Italian; a medium that went away is said as such,
+// by the folder of the path refused.
+void TestPlatform::reasonsInItalian()
+{
+    QFETCH(int, operation);
+    QFETCH(QStringList, paths);
+    QFETCH(int, errorCode);
+    QFETCH(bool, sourceRead);
+    QFETCH(QString, reason);
+    const FileError error(FileError::Operation(operation), paths, errorCode,
+        sourceRead ? FileError::Side::Read : FileError::Side::Written);
+    const QString message = error.message();
+    QCOMPARE(message.section(QStringLiteral("\n\n"), 1), reason);
+    QCOMPARE(message.contains(QStringLiteral("non corrisponde all'originale")), errorCode == 0);
+    // A move whose copy failed is said as a move, with the same reason.
+    QCOMPARE(error.asMove().message().section(QStringLiteral("\n\n"), 1), reason);
 }
 
 void TestPlatform::fileTimeRoundTripsAcrossSeasons_data()

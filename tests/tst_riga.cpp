@@ -359,6 +359,8 @@ void TestRiga::wrongUse_data()
         << QStringList { "copia", "card", "dest", "--veloce" } << "opzione sconosciuta «--veloce»";
     QTest::newRow("missing source")
         << QStringList { "copia", "scheda", "dest" } << "«scheda» non è un file né una cartella";
+    QTest::newRow("a file named as a folder") << QStringList { "copia", "card/Z.png/", "dest" }
+                                              << "«card/Z.png» è un file, non una cartella";
 }
 
 void TestRiga::wrongUse()
@@ -434,6 +436,11 @@ void TestRiga::trialRefusedAsTheRun_data()
         << "assente"
         << "card" << QStringList()
         << "La cartella di destinazione «assente/» non esiste: nessun file è stato copiato.";
+    QTest::newRow("destination that is a file")
+        << "card/Z.png"
+        << "card" << QStringList()
+        << "Il percorso «card/Z.png» scelto come cartella di destinazione è un file, non una "
+           "cartella: nessun file è stato copiato.";
     QTest::newRow("a name taken in the backup")
         << "dest"
         << "card" << QStringList { "--riserva", "riserva" }

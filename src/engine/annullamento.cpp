@@ -75,7 +75,7 @@ void eliminaCopia(Corsa &corsa, Voce &voce, Ripresa &ripresa)
         return;
     }
     if (const int errore = ripresa.elimina(intento.nuovoNome)) {
-        ripresa.lascia(voce, qt_error_string(errore));
+        ripresa.lascia(voce, platform::systemErrorText(errore));
         return;
     }
     rimettiOra(voce, ripresa);
@@ -316,7 +316,7 @@ void annullaUltima(const QStringList &tutti, Ripresa &ripresa)
                 ripresa.esito.righe.append(
                     QStringLiteral("Impossibile aprire il giornale «%1»: %2. Quella corsa si "
                                    "potrà annullare quando si potrà scrivere nel giornale.")
-                        .arg(mostra(*percorso), qt_error_string(apertura.errore)));
+                        .arg(mostra(*percorso), platform::systemErrorText(apertura.errore)));
                 ripresa.esito.tuttoAnnullato = false;
                 return;
             }

@@ -2,6 +2,7 @@
 
 #include "engine/numerazione.h"
 #include "platform/filenames.h"
+#include "platform/fileops.h"
 #include "platform/filestamps.h"
 #include "platform/media.h"
 #include "platform/publishing.h"
@@ -27,6 +28,12 @@ bool stessoSupporto(const platform::VolumeIdentity &prima, const platform::Volum
 QString motivoCartella(const QString &cartella, const std::optional<platform::Medium> &supporto,
     const std::optional<platform::VolumeIdentity> &supportoScelto, const QString &ruolo)
 {
+    const QString senzaSeparatore =
+        cartella.endsWith(QLatin1Char('/')) ? cartella.chopped(1) : cartella;
+    if (!supporto && platform::isOrdinaryFile(senzaSeparatore))
+        return QStringLiteral(
+            "Il percorso «%1» scelto come cartella %2 è un file, non una cartella")
+            .arg(senzaSeparatore, ruolo);
     // Only a folder known when it was chosen can have gone since.
     if (!supporto)
         return (supportoScelto ? QStringLiteral("La cartella %1 «%2» non esiste più")

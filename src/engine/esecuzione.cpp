@@ -173,7 +173,8 @@ void rinomina(
 // its media at once, by one flush of each file system, then each copy read
 // back and published in its order, on a thread of its own while the next
 // batch is written. A failure stops the copies after it: the one being
-// written stops at once, and no other is begun.
+// written stops at once, and no other is begun. The files of a batch before
+// one whose flush failed are proven and count all the same.
 class Lotti
 {
 public:
@@ -421,7 +422,6 @@ void eseguiPiano(const PianoTrasferimento &piano, const std::function<void(int)>
         // A move that copies and fails is a move that failed, and says so.
         if (!piano.spostare || errore.operation() != platform::FileError::Operation::Copy)
             throw;
-        throw platform::FileError(
-            platform::FileError::Operation::Rename, errore.paths(), errore.errorCode());
+        throw errore.asMove();
     }
 }

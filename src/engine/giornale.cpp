@@ -142,7 +142,7 @@ int Giornale::nonRegistratoDa() const
 
 QString Giornale::motivo() const
 {
-    return d->errore != 0 ? qt_error_string(d->errore) : QString();
+    return d->errore != 0 ? platform::systemErrorText(d->errore) : QString();
 }
 
 QString cartellaGiornali()

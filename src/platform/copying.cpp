@@ -25,6 +25,12 @@ namespace {
 
 using Operation = FileError::Operation;
 
+// A read of the source that failed: its medium, not the copy's, is at fault.
+[[noreturn]] void failReading(const QStringList &paths, int error = errno)
+{
+    throw FileError(Operation::Copy, paths, error, FileError::Side::Read);
+}
+
 void writeAll(int fd, const char *data, size_t size, const QStringList &paths)
 {
     while (size > 0) {
@@ -182,7 +188,7 @@ ContentHashes copyContent(int in, off_t size, const QList<Output> &outputs,
 {
     Head head;
     if (const int error = readHead(in, size, head))
-        fail(Operation::Copy, paths, error);
+        failReading(paths, error);
     if (head.endedEarly)
         fail(Operation::ShortRead, paths, 0);
     const std::optional<CaptureDates> &dates = head.dates;
@@ -221,7 +227,7 @@ ContentHashes copyContent(int in, off_t size, const QList<Output> &outputs,
     onPiece(head.bytes.data(), size_t(head.bytes.size()));
     off_t read = 0;
     if (const int error = hashPieces(in, hasher.get(), onPiece, &read, offset))
-        fail(Operation::Copy, paths, error);
+        failReading(paths, error);
     if (read != size)
         fail(Operation::ShortRead, paths, 0);
     ContentHashes hashes;
@@ -245,6 +251,7 @@ struct PendingCopy::Private
     ContentHashes hashes;
     qint64 written = 0;
     bool flushed = false;
+    int flushError = 0;
     bool forMove = false;
     // For a large copy, its read-back so far.
     std::unique_ptr<ReadBackAlongside> readBack;
@@ -305,9 +312,9 @@ std::vector<PendingCopy> writeCopies(const QString &source, const QStringList &t
     const QStringList sourcePaths { source, targets.first() };
     const Descriptor in = openToRead(source);
     if (!in.isValid() || ::fstat(in.get(), &sourceStat) != 0)
-        fail(Operation::Copy, sourcePaths);
+        failReading(sourcePaths);
     if (!S_ISREG(sourceStat.st_mode))
-        fail(Operation::Copy, sourcePaths, S_ISDIR(sourceStat.st_mode) ? EISDIR : EINVAL);
+        failReading(sourcePaths, S_ISDIR(sourceStat.st_mode) ? EISDIR : EINVAL);
 
     // A copy is a document, never a program, whatever the source's execute
     // bits; a FAT card's modes are its mount's, not the photo's, and the
@@ -350,14 +357,17 @@ PendingCopy writeCopy(
     return std::move(writeCopies(source, { target }, cancel, shift).front());
 }
 
-// All of the file, its times too, which an unnamed copy has by now.
+// All of the file, its times too, which an unnamed copy has by now. A flush
+// that failed fails again: asked once more, the system would say nothing of
+// the pages it could not write.
 void flushCopy(PendingCopy &copy)
 {
-    if (copy.d->flushed)
-        return;
-    if (::fsync(copy.d->file.fd.get()) != 0)
-        fail(Operation::Copy, copy.d->paths);
-    copy.d->flushed = true;
+    PendingCopy::Private &d = *copy.d;
+    if (!d.flushed && d.flushError == 0 && ::fsync(d.file.fd.get()) != 0)
+        d.flushError = errno;
+    if (d.flushError != 0)
+        fail(Operation::Copy, d.paths, d.flushError);
+    d.flushed = true;
 }
 
 void flushCopies(const QList<PendingCopy *> &copies)
@@ -377,11 +387,17 @@ void flushCopies(const QList<PendingCopy *> &copies)
             flushed.insert(fileSystem.key());
     }
     for (PendingCopy *copy : copies) {
+        PendingCopy::Private &d = *copy->d;
         struct stat file;
-        if (copy->d->file.temporaryName.isEmpty() && ::fstat(copy->d->file.fd.get(), &file) == 0
+        if (d.file.temporaryName.isEmpty() && ::fstat(d.file.fd.get(), &file) == 0
             && flushed.contains(file.st_dev))
-            copy->d->flushed = true;
-        flushCopy(*copy);
+            d.flushed = true;
+        if (!d.flushed && ::fsync(d.file.fd.get()) != 0) {
+            // Its verification tells; the copies after it wait for theirs.
+            d.flushError = errno;
+            return;
+        }
+        d.flushed = true;
     }
 }
 
@@ -466,18 +482,19 @@ bool stillTheFileRead(const struct stat &now, const struct stat &read)
 void removeMovedOriginal(PendingCopy &copy, PendingCopy *backup)
 {
     PendingCopy::Private &d = *copy.d;
-    const auto undo = [&](Operation operation, int error) {
+    // Takes the copies away again; the failure names the paths of what failed.
+    const auto undo = [&](Operation operation, int error, const QStringList &paths) {
         ::unlink(d.target.constData());
         if (backup)
             ::unlink(backup->d->target.constData());
-        fail(operation, d.paths, error);
+        fail(operation, paths, error);
     };
     // The copies themselves were flushed before they were read back.
     for (const PendingCopy *published : { &copy, backup }) {
         if (!published)
             continue;
         if (const int error = flushFolder(folderOf(published->d->target)))
-            undo(Operation::MoveUndone, error);
+            undo(Operation::MoveUndone, error, published->d->paths);
     }
     // A source gone since, or another file put under its name, may leave the
     // copies the only ones of the photo: they stay. A link that still leads
@@ -489,7 +506,7 @@ void removeMovedOriginal(PendingCopy &copy, PendingCopy *backup)
     if (!stillTheFileRead(now, d.source))
         fail(Operation::Move, d.paths, EEXIST);
     if (::unlink(source.constData()) != 0)
-        undo(Operation::Move, errno);
+        undo(Operation::Move, errno, d.paths);
 }
 
 void moveFile(const QString &source, const QString &target)

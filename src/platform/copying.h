@@ -77,7 +77,10 @@ void flushCopy(PendingCopy &copy);
 // flushCopy for many copies at once: those in unnamed files, on the
 // kernel's own file systems, by one flush of each file system, which costs
 // far less than one of each file and tells a failure of any; the others,
-// and all where that flush fails, one by one.
+// and all where that flush fails, one by one, in their order. Throws
+// nothing: the first copy that fails keeps its failure for verifyCopy to
+// throw, and those after it are left to theirs, so that the copies before
+// it can still be proven.
 void flushCopies(const QList<PendingCopy *> &copies);
 
 // Reads the copy back from the medium, which must hold the very bytes of the

@@ -8,8 +8,13 @@
 
 namespace platform {
 
+// The reason an error code gives, in Italian, as a clause without its full
+// stop: this program's own words for the errors it meets, the system's for
+// any other.
+QString systemErrorText(int errorCode);
+
 // A file operation that the system refused. It carries what was attempted,
-// on which paths, and the system's own words for the reason.
+// on which paths, and the reason.
 class FileError : public std::exception
 {
 public:
@@ -37,11 +42,20 @@ public:
         SetTime,
     };
 
+    // Which of the paths the system refused: the file read, the first path,
+    // or the one written, the last. Each operation has its own, but a copy
+    // fails on either.
+    enum class Side { Read, Written };
+
     FileError(Operation operation, QStringList paths, int errorCode, QDateTime time = {});
+    FileError(
+        Operation operation, QStringList paths, int errorCode, Side side, QDateTime time = {});
 
     Operation operation() const { return m_operation; }
     const QStringList &paths() const { return m_paths; }
     int errorCode() const { return m_errorCode; }
+    // The same failure of a copy that moves a photo, said as a move that failed.
+    FileError asMove() const;
     QString systemText() const;
     // The text shown to the user, in Italian, with U+FFFD for each byte of a
     // name that is not UTF-8.
@@ -49,10 +63,15 @@ public:
     const char *what() const noexcept override { return m_what.constData(); }
 
 private:
+    bool tellsMediumGone() const;
+
     Operation m_operation;
     QStringList m_paths;
     int m_errorCode;
     QDateTime m_time;
+    Side m_side;
+    // The medium of the path refused went away, as a card pulled out.
+    bool m_mediumGone;
     QByteArray m_what;
 };
 

@@ -42,6 +42,11 @@ QList<FileScelto> raccogli(const QStringList &sorgenti, bool sottocartelle, QStr
                 lasciati.append(percorso + nome);
         } else if (platform::isOrdinaryFile(sorgente)) {
             aggiungi(assoluto(sorgente), sorgente);
+        } else if (sorgente.endsWith(QLatin1Char('/'))
+            && platform::isOrdinaryFile(sorgente.chopped(1))) {
+            // Named as a folder, with its separator.
+            throw UsoSbagliato { QStringLiteral("«%1» è un file, non una cartella")
+                                     .arg(platform::displayFileName(sorgente.chopped(1))) };
         } else {
             throw UsoSbagliato { QStringLiteral("«%1» non è un file né una cartella")
                                      .arg(platform::displayFileName(sorgente)) };

@@ -24,7 +24,8 @@ QString assoluto(const QString &percorso);
 // files as start-up takes them, and with sottocartelle those of its
 // subfolders, where lasciati gets the whole paths of the camera's own files
 // it leaves. A file named twice counts once.
-// Throws UsoSbagliato for a source that is neither a file nor a folder.
+// Throws UsoSbagliato for a source that is neither a file nor a folder, and
+// for a file named as a folder, with a final separator.
 QList<FileScelto> raccogli(const QStringList &sorgenti, bool sottocartelle, QStringList &lasciati);
 
 // The plan's files as the user named them, for what the terminal prints:
