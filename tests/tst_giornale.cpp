@@ -32,7 +32,18 @@ namespace {
 const QDateTime Scatto(QDate(2026, 6, 1), QTime(9, 0, 0));
 
 enum class Modo { Copia, Sposta, SpostaAltrove };
-enum class Dopo { Niente, Cambiata, Rinumerata, NomeOccupato, OriginaleSparito, OriginaleLink };
+enum class Dopo {
+    Niente,
+    Cambiata,
+    Rinumerata,
+    // The disk plugged in again under another device number.
+    Rimontata,
+    // The journal as earlier versions wrote it: times in whole seconds.
+    GiornaleVecchio,
+    NomeOccupato,
+    OriginaleSparito,
+    OriginaleLink
+};
 enum class Uccisa {
     DuranteSpostamento,
     DuranteRinomina,
@@ -130,8 +141,9 @@ VoceGiornale intento(int posizione, const QString &origine, const QString &nuovo
     voce.dimensione = platform::fileFacts(origine)->size;
     if (modo != Modo::Sposta)
         voce.hash = platform::hashOfFile(origine);
-    voce.oraOriginale = voce.oraNuova = Scatto;
-    voce.sorgente = platform::fileStamp(origine);
+    qint64 ora = 0;
+    voce.sorgente = platform::fileStamp(origine, &ora);
+    voce.oraOriginale = voce.oraNuova = ora;
     return voce;
 }
 
@@ -211,6 +223,12 @@ void TestGiornale::undo_data()
     QTest::newRow("copy numbered anew, as after a remount, its bytes the same")
         << Modo::Copia << Dopo::Rinumerata << false << "a.jpg"
         << "Eliminata la copia «";
+    QTest::newRow("move within one disk, plugged in again")
+        << Modo::Sposta << Dopo::Rimontata << false << "a.jpg"
+        << "Riportata «";
+    QTest::newRow("move, its journal of an earlier version")
+        << Modo::SpostaAltrove << Dopo::GiornaleVecchio << false << "a.jpg"
+        << "Riportata «";
     QTest::newRow("copy changed after the run") << Modo::Copia << Dopo::Cambiata << false << "a.jpg"
                                                 << ": è cambiata dopo la copia";
     QTest::newRow("move changed after the run")
@@ -245,17 +263,30 @@ void TestGiornale::undo()
 
     std::unique_ptr<QTemporaryDir> altrove;
     QString cartella = m_destinazione->path();
+    QString origini = m_sorgente->path();
     if (modo == Modo::SpostaAltrove) {
         altrove = test::folderOnOtherFileSystem();
         if (!altrove)
             QSKIP("no other file system at /dev/shm");
         cartella = altrove->path();
     }
+    std::optional<test::Medium> disco;
+    if (dopo == Dopo::Rimontata) {
+        disco.emplace(u"ext4"_s);
+        if (!disco->isMounted())
+            QSKIP(qPrintable(disco->whyNot()));
+        origini = disco->filePath(u"scheda"_s);
+        cartella = disco->filePath(u"foto"_s);
+        QVERIFY(QDir().mkpath(origini) && QDir().mkpath(cartella));
+    }
     PianoTrasferimento corsa = piano(
-        { test::writeFile(m_sorgente->path(), nome, "uno", Scatto),
-            test::writeFile(m_sorgente->path(), QStringLiteral("b.jpg"), "due", Scatto) },
+        { test::writeFile(origini, nome, "uno", Scatto),
+            test::writeFile(origini, QStringLiteral("b.jpg"), "due", Scatto) },
         { cartella + QStringLiteral("/Img_001.jpg"), cartella + QStringLiteral("/Img_002.jpg") },
         modo, 3600);
+    // A time without EXIF orders photos to the nanosecond.
+    const qint64 ora = Scatto.toSecsSinceEpoch() * platform::NanosecondsPerSecond + 123'456'789;
+    platform::setFileTime(corsa.file.at(1).origine, ora);
     QCOMPARE(esegui(corsa), QString());
     QCOMPARE(test::entriesOf(cartella), (QStringList { "Img_001.jpg", "Img_002.jpg" }));
 
@@ -267,16 +298,26 @@ void TestGiornale::undo()
         QVERIFY(QFile::remove(copia));
         QVERIFY(QFile::rename(copia + u".altra"_s, copia));
     }
+    if (dopo == Dopo::Rimontata)
+        QVERIFY2(disco->remountElsewhere(), qPrintable(disco->whyNot()));
+    if (dopo == Dopo::GiornaleVecchio) {
+        QFile giornale(giornali().constLast());
+        QVERIFY(giornale.open(QIODevice::ReadWrite));
+        QString testo = QString::fromUtf8(giornale.readAll());
+        testo.remove(QRegularExpression(u"\\.\\d{9}|\nV\t[^\n]*"_s));
+        QVERIFY(giornale.resize(0) && giornale.write(testo.toUtf8()) > 0);
+    }
     if (dopo == Dopo::NomeOccupato)
-        test::writeFile(m_sorgente->path(), nome, "altro");
+        test::writeFile(origini, nome, "altro");
     if (dopo == Dopo::OriginaleSparito || dopo == Dopo::OriginaleLink)
         QVERIFY(QFile::remove(corsa.file.at(0).origine));
     if (dopo == Dopo::OriginaleLink)
         QVERIFY(QFile::link(corsa.file.at(0).nuovoNome, corsa.file.at(0).origine));
-    const QStringList primaSorgente = test::entriesOf(m_sorgente->path());
+    const QStringList primaSorgente = test::entriesOf(origini);
 
     const EsitoAnnulla esito = annullaUltimaCorsa(prova);
-    const bool tutto = dopo == Dopo::Niente || dopo == Dopo::Rinumerata;
+    const bool tutto = dopo == Dopo::Niente || dopo == Dopo::Rinumerata || dopo == Dopo::Rimontata
+        || dopo == Dopo::GiornaleVecchio;
     QCOMPARE(esito.righe.size(), 3);
     QVERIFY(esito.righe.first().startsWith(prova ? "Sarà annullata la corsa del "
                                                  : "Annullo la "
@@ -287,14 +328,15 @@ void TestGiornale::undo()
     QCOMPARE(esito.tuttoAnnullato, tutto);
     if (prova) {
         QCOMPARE(test::entriesOf(cartella).size(), 2);
-        QCOMPARE(test::entriesOf(m_sorgente->path()), primaSorgente);
+        QCOMPARE(test::entriesOf(origini), primaSorgente);
         return;
     }
     const QStringList rimasti = tutto ? QStringList() : QStringList { "Img_001.jpg" };
     QCOMPARE(test::entriesOf(cartella), rimasti);
     QCOMPARE(test::contentOf(corsa.file.at(1).origine), QByteArray("due"));
     if (corsa.spostare)
-        QCOMPARE(test::statOf(corsa.file.at(1).origine).st_mtim.tv_sec, Scatto.toSecsSinceEpoch());
+        QCOMPARE(platform::fileFacts(corsa.file.at(1).origine)->modified,
+            dopo == Dopo::GiornaleVecchio ? ora - ora % platform::NanosecondsPerSecond : ora);
 
     // A run counts as undone only when all of it is: the next undo comes
     // back to it, and knows what is back already.
@@ -410,7 +452,8 @@ void TestGiornale::killedRun()
         QList<VoceGiornale> voci;
         for (int i = 0; i < 3; ++i) {
             voci.append(intento(i, origini.at(i), nuovi.at(i), Modo::Sposta));
-            voci.last().oraNuova = Scatto.addSecs(3600);
+            voci.last().oraNuova =
+                *voci.last().oraOriginale + 3600 * platform::NanosecondsPerSecond;
         }
         giornale.registra(voci);
         platform::moveFile(origini.at(0), nuovi.at(0));
