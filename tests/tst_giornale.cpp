@@ -2,6 +2,7 @@
 
 #include "engine/annullamento.h"
 #include "engine/completamento.h"
+#include "engine/controllo.h"
 #include "engine/doppioni.h"
 #include "engine/esecuzione.h"
 #include "engine/formatogiornale.h"
@@ -368,43 +369,45 @@ void TestGiornale::killedRun_data()
     QTest::addColumn<bool>("tutto");
     QTest::addColumn<QStringList>("restano");
     QTest::addColumn<QStringList>("inRiserva");
+    // The files the undo's first line says the move placed.
+    QTest::addColumn<int>("spostati");
 
     QTest::newRow("a move by copy, between publishing a photo and deleting its original")
         << Uccisa::DuranteSpostamento
         << QStringList { "Eliminato l'originale ", "Annullo la corsa del ", "Riportata ",
                "Riportata " }
-        << true << QStringList() << QStringList();
+        << true << QStringList() << QStringList() << 2;
     QTest::newRow("a move by rename, between a rename and its time")
         << Uccisa::DuranteRinomina
         << QStringList { "Corretta la data di ", "Annullo la corsa del ", "Riportata ",
                "Riportata " }
-        << true << QStringList() << QStringList();
+        << true << QStringList() << QStringList() << 2;
     QTest::newRow("a move by copy, between publishing a photo and confirming it")
         << Uccisa::PrimaDellaConferma
         << QStringList { "Restano sia ", "Annullo la corsa del ", "Lasciata ", "Riportata " }
-        << false << QStringList { "Img_002.jpg" } << QStringList();
+        << false << QStringList { "Img_002.jpg" } << QStringList() << 1;
     // The original waits for both copies: the start leaves it, and the undo
     // takes back the copy it recorded, and leaves the backup copy it did not.
     QTest::newRow("a move by copy with a backup, between publishing a photo and its backup copy")
         << Uccisa::PrimaDellaRiserva
         << QStringList { "Annullo la corsa del ", "Eliminata la copia ", "Lasciata ", "Riportata ",
                "Eliminata la copia " }
-        << false << QStringList() << QStringList { "Img_002.jpg" };
+        << false << QStringList() << QStringList { "Img_002.jpg" } << 2;
     QTest::newRow("an undo, between putting a photo back and recording it")
         << Uccisa::DuranteAnnulla << QStringList { "Annullo la corsa del ", "Riportata " } << true
-        << QStringList() << QStringList();
+        << QStringList() << QStringList() << 2;
     QTest::newRow("an undo, between copying a photo back and deleting its copy")
         << Uccisa::DuranteAnnullaPerCopia
         << QStringList { "Annullo la corsa del ", "Eliminata la copia ", "Riportata " } << true
-        << QStringList() << QStringList();
+        << QStringList() << QStringList() << 2;
     QTest::newRow("an undo, copying a photo back, its name reserved; then a start")
         << Uccisa::RitornoPrimaDellAvvio
         << QStringList { "Annullo la corsa del ", "Riportata ", "Riportata " } << true
-        << QStringList() << QStringList();
+        << QStringList() << QStringList() << 2;
     QTest::newRow("an undo, copying a photo back, its name reserved")
         << Uccisa::RitornoPrimaDellAnnulla
         << QStringList { "Annullo la corsa del ", "Riportata ", "Riportata " } << true
-        << QStringList() << QStringList();
+        << QStringList() << QStringList() << 2;
 }
 
 // Three photos a kill caught in a move, or in its undo; the undo's trial
@@ -416,6 +419,7 @@ void TestGiornale::killedRun()
     QFETCH(bool, tutto);
     QFETCH(QStringList, restano);
     QFETCH(QStringList, inRiserva);
+    QFETCH(int, spostati);
     QStringList origini;
     QStringList nuovi;
     for (const char *nome : { "a", "b", "c" }) {
@@ -492,6 +496,19 @@ void TestGiornale::killedRun()
     }
     if (uccisa < Uccisa::DuranteAnnulla)
         uccidi();
+    if (uccisa >= Uccisa::DuranteAnnulla) {
+        // The undo the kill caught had begun, as its journal says: a new
+        // run to its names is refused until it is finished.
+        QFile giornale(giornali().constLast());
+        QVERIFY(giornale.open(QIODevice::ReadWrite));
+        if (!giornale.readAll().endsWith("B\n"))
+            QCOMPARE(giornale.write("B\n"), 2);
+        giornale.close();
+        QCOMPARE(controllaPiano(piano({ origini.at(2) }, { nuovi.at(0) }, Modo::Copia)),
+            u"Nella destinazione esiste già «Img_001.jpg», lasciato da un annullamento rimasto a "
+            "metà (finiscilo con «Annulla ultima corsa» o con «copia-e-rinomina annulla»): "
+            "nessun file è stato copiato."_s);
+    }
 
     const EsitoAnnulla prova = annullaUltimaCorsa(true);
     const EsitoAnnulla esito = annullaUltimaCorsa(false);
@@ -500,6 +517,9 @@ void TestGiornale::killedRun()
         previste.append(comeFatto(riga));
     QCOMPARE(esito.righe, previste);
     QCOMPARE(inizi(esito.righe), righe);
+    const QString annullo = esito.righe.filter(u"Annullo la corsa"_s).value(0);
+    QVERIFY2(
+        annullo.contains(u": spostamento di %1 file da «"_s.arg(spostati)), qPrintable(annullo));
     QCOMPARE(esito.tuttoAnnullato, tutto);
     QCOMPARE(test::entriesOf(m_destinazione->path()), restano);
     QCOMPARE(test::entriesOf(m_riserva->path()), inRiserva);

@@ -185,7 +185,7 @@ void annullaVoce(Corsa &corsa, Voce &voce, Ripresa &ripresa)
 }
 
 // When the run started, copy or move, how many files, from where to where.
-QString descrizione(const Corsa &corsa, bool prova)
+QString descrizione(const Corsa &corsa, const Ripresa &ripresa)
 {
     QSet<QString> origini;
     QString destinazione;
@@ -193,20 +193,23 @@ QString descrizione(const Corsa &corsa, bool prova)
     bool spostamento = false;
     int fatti = 0;
     for (const Voce &voce : corsa.voci) {
-        // A moved photo whose original stayed had its copy taken away again.
+        // Every file of a run is copied, or every file moved.
+        spostamento = voce.intento.spostato;
+        // A moved photo whose original stayed, and whose copy is gone but
+        // not by an undo, had its copy taken away again by the run.
         if (!voce.confermato()
-            || (voce.intento.spostato && voce.perCopia() && !voce.originaleEliminato))
+            || (voce.intento.spostato && voce.perCopia() && !voce.originaleEliminato
+                && !voce.annullato && !ripresa.esiste(voce.intento.nuovoNome)))
             continue;
         ++fatti;
         origini.insert(platform::folderPart(voce.intento.origine));
         destinazione = platform::folderPart(voce.intento.nuovoNome);
-        spostamento = voce.intento.spostato;
         if (const Voce *copia = riservaDi(corsa, voce); copia && copia->confermato())
             riserva = platform::folderPart(copia->intento.nuovoNome);
     }
     QString testo =
         QStringLiteral("%1 la corsa del %2: %3 di %4 file")
-            .arg(prova ? QStringLiteral("Sarà annullata") : QStringLiteral("Annullo"),
+            .arg(ripresa.prova ? QStringLiteral("Sarà annullata") : QStringLiteral("Annullo"),
                 corsa.inizio.toLocalTime().toString(QStringLiteral("dd/MM/yyyy 'alle' HH:mm:ss")),
                 spostamento ? QStringLiteral("spostamento") : QStringLiteral("copia"))
             .arg(fatti);
@@ -240,7 +243,7 @@ void avvisaIncompleto(const Corsa &corsa, Ripresa &ripresa)
 
 void annullaCorsa(Corsa &corsa, Ripresa &ripresa)
 {
-    ripresa.esito.righe.append(descrizione(corsa, ripresa.prova));
+    ripresa.esito.righe.append(descrizione(corsa, ripresa));
     // Should this undo be killed as it puts photos back, the next start
     // finds the run open, and frees their names.
     ripresa.registra(corsa, "B\n");

@@ -383,3 +383,29 @@ QHash<QString, QByteArray> hashDaiGiornali(const QStringList &copie)
     }
     return hash;
 }
+
+bool lasciatoDaAnnullamento(const QString &file)
+{
+    // As a run records it.
+    const QString percorso = assoluto(file);
+    QStringList tutti;
+    try {
+        tutti = giornali(cartellaGiornali());
+    } catch (const platform::FileError &) {
+        return false;
+    }
+    for (const QString &giornale : std::as_const(tutti)) {
+        if (fineDi(giornale) != Fine::Aperta)
+            continue;
+        const Apertura apertura = apri(giornale);
+        if (!apertura.corsa || !apertura.corsa->annullamentoIniziato || apertura.corsa->annullata)
+            continue;
+        for (const QMap<int, Voce> *voci : { &apertura.corsa->voci, &apertura.corsa->riserve }) {
+            for (const Voce &voce : *voci) {
+                if (voce.intento.nuovoNome == percorso && voce.confermato() && !voce.annullato)
+                    return true;
+            }
+        }
+    }
+    return false;
+}

@@ -172,3 +172,7 @@ Fine fineDi(const QString &percorso);
 // it is still exactly as the run recorded it, on a medium whose times tell a
 // later write. By path; a file they cannot vouch for is not there.
 QHash<QString, QByteArray> hashDaiGiornali(const QStringList &copie);
+
+// Whether the file is one an undo began to take back and did not: of a run
+// whose undo began and did not end, placed by the run and not yet back.
+bool lasciatoDaAnnullamento(const QString &percorso);
