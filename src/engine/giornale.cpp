@@ -134,8 +134,10 @@ void Giornale::registra(const QList<VoceGiornale> &voci)
     if (voci.isEmpty())
         return;
     QByteArray righe;
-    for (const VoceGiornale &voce : voci)
-        righe += d->supporto(voce.sorgente, voce.origine) + rigaIntento(voce);
+    for (const VoceGiornale &voce : voci) {
+        righe += d->supporto(voce.sorgente, voce.origine);
+        righe += rigaIntento(voce);
+    }
     d->scrivi(voci.first().posizione, righe, int(voci.size()));
 }
 
