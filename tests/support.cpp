@@ -298,6 +298,11 @@ bool Medium::mount(const QString &kind)
                    { QStringLiteral("-F"), QStringLiteral("32"), image })
             && run(QStringLiteral("fusefat"),
                 { QStringLiteral("-o"), QStringLiteral("rw+"), image, m_mountPoint });
+    if (kind == QLatin1String("ext4"))
+        return run(QStringLiteral("mkfs.ext4"), { QStringLiteral("-q"), image })
+            && run(QStringLiteral("losetup"),
+                { QStringLiteral("--find"), QStringLiteral("--show"), image }, &m_loopDevice)
+            && run(QStringLiteral("mount"), { m_loopDevice, m_mountPoint });
     // exfat-fuse run by root wants a block device.
     QStringList format { image };
     if (!option("cluster").isEmpty())
@@ -343,6 +348,22 @@ bool Medium::swapCard()
     return !m_loopDevice.isEmpty() && run(QStringLiteral("umount"), { m_mountPoint })
         && run(QStringLiteral("mkfs.exfat"), { m_loopDevice })
         && run(QStringLiteral("mount.exfat-fuse"), { m_loopDevice, m_mountPoint });
+}
+
+bool Medium::remountElsewhere()
+{
+    // The image is attached anew while the old device still holds it, so
+    // that it cannot get the same one.
+    QString other;
+    if (m_loopDevice.isEmpty() || !run(QStringLiteral("umount"), { m_mountPoint })
+        || !run(QStringLiteral("losetup"),
+            { QStringLiteral("--find"), QStringLiteral("--show"),
+                m_work.filePath(QStringLiteral("card.img")) },
+            &other))
+        return false;
+    run(QStringLiteral("losetup"), { QStringLiteral("--detach"), m_loopDevice });
+    m_loopDevice = other;
+    return run(QStringLiteral("mount"), { m_loopDevice, m_mountPoint });
 }
 
 bool Medium::run(const QString &program, const QStringList &arguments, QString *output)

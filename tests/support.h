@@ -90,6 +90,9 @@ public:
     // Puts another card, freshly formatted, in the reader of an exFAT one,
     // mounted again where it was: the same device, another volume.
     bool swapCard();
+    // Mounts an "ext4" medium again where it was from another loop device,
+    // as a disk plugged in again: the same volume, another device number.
+    bool remountElsewhere();
     // The bytes a "quirky:" medium has handed out to readers.
     qint64 bytesRead() const;
     // Whether a "quirky:hold=" medium holds a read, and lets it go on.

@@ -2,6 +2,7 @@
 
 #include "engine/annullamento.h"
 #include "engine/completamento.h"
+#include "engine/controllo.h"
 #include "engine/doppioni.h"
 #include "engine/esecuzione.h"
 #include "engine/formatogiornale.h"
@@ -32,7 +33,18 @@ namespace {
 const QDateTime Scatto(QDate(2026, 6, 1), QTime(9, 0, 0));
 
 enum class Modo { Copia, Sposta, SpostaAltrove };
-enum class Dopo { Niente, Cambiata, Rinumerata, NomeOccupato, OriginaleSparito, OriginaleLink };
+enum class Dopo {
+    Niente,
+    Cambiata,
+    Rinumerata,
+    // The disk plugged in again under another device number.
+    Rimontata,
+    // The journal as earlier versions wrote it: times in whole seconds.
+    GiornaleVecchio,
+    NomeOccupato,
+    OriginaleSparito,
+    OriginaleLink
+};
 enum class Uccisa {
     DuranteSpostamento,
     DuranteRinomina,
@@ -130,8 +142,9 @@ VoceGiornale intento(int posizione, const QString &origine, const QString &nuovo
     voce.dimensione = platform::fileFacts(origine)->size;
     if (modo != Modo::Sposta)
         voce.hash = platform::hashOfFile(origine);
-    voce.oraOriginale = voce.oraNuova = Scatto;
-    voce.sorgente = platform::fileStamp(origine);
+    qint64 ora = 0;
+    voce.sorgente = platform::fileStamp(origine, &ora);
+    voce.oraOriginale = voce.oraNuova = ora;
     return voce;
 }
 
@@ -211,6 +224,12 @@ void TestGiornale::undo_data()
     QTest::newRow("copy numbered anew, as after a remount, its bytes the same")
         << Modo::Copia << Dopo::Rinumerata << false << "a.jpg"
         << "Eliminata la copia «";
+    QTest::newRow("move within one disk, plugged in again")
+        << Modo::Sposta << Dopo::Rimontata << false << "a.jpg"
+        << "Riportata «";
+    QTest::newRow("move, its journal of an earlier version")
+        << Modo::SpostaAltrove << Dopo::GiornaleVecchio << false << "a.jpg"
+        << "Riportata «";
     QTest::newRow("copy changed after the run") << Modo::Copia << Dopo::Cambiata << false << "a.jpg"
                                                 << ": è cambiata dopo la copia";
     QTest::newRow("move changed after the run")
@@ -245,17 +264,30 @@ void TestGiornale::undo()
 
     std::unique_ptr<QTemporaryDir> altrove;
     QString cartella = m_destinazione->path();
+    QString origini = m_sorgente->path();
     if (modo == Modo::SpostaAltrove) {
         altrove = test::folderOnOtherFileSystem();
         if (!altrove)
             QSKIP("no other file system at /dev/shm");
         cartella = altrove->path();
     }
+    std::optional<test::Medium> disco;
+    if (dopo == Dopo::Rimontata) {
+        disco.emplace(u"ext4"_s);
+        if (!disco->isMounted())
+            QSKIP(qPrintable(disco->whyNot()));
+        origini = disco->filePath(u"scheda"_s);
+        cartella = disco->filePath(u"foto"_s);
+        QVERIFY(QDir().mkpath(origini) && QDir().mkpath(cartella));
+    }
     PianoTrasferimento corsa = piano(
-        { test::writeFile(m_sorgente->path(), nome, "uno", Scatto),
-            test::writeFile(m_sorgente->path(), QStringLiteral("b.jpg"), "due", Scatto) },
+        { test::writeFile(origini, nome, "uno", Scatto),
+            test::writeFile(origini, QStringLiteral("b.jpg"), "due", Scatto) },
         { cartella + QStringLiteral("/Img_001.jpg"), cartella + QStringLiteral("/Img_002.jpg") },
         modo, 3600);
+    // A time without EXIF orders photos to the nanosecond.
+    const qint64 ora = Scatto.toSecsSinceEpoch() * platform::NanosecondsPerSecond + 123'456'789;
+    platform::setFileTime(corsa.file.at(1).origine, ora);
     QCOMPARE(esegui(corsa), QString());
     QCOMPARE(test::entriesOf(cartella), (QStringList { "Img_001.jpg", "Img_002.jpg" }));
 
@@ -267,16 +299,26 @@ void TestGiornale::undo()
         QVERIFY(QFile::remove(copia));
         QVERIFY(QFile::rename(copia + u".altra"_s, copia));
     }
+    if (dopo == Dopo::Rimontata)
+        QVERIFY2(disco->remountElsewhere(), qPrintable(disco->whyNot()));
+    if (dopo == Dopo::GiornaleVecchio) {
+        QFile giornale(giornali().constLast());
+        QVERIFY(giornale.open(QIODevice::ReadWrite));
+        QString testo = QString::fromUtf8(giornale.readAll());
+        testo.remove(QRegularExpression(u"\\.\\d{9}|\nV\t[^\n]*"_s));
+        QVERIFY(giornale.resize(0) && giornale.write(testo.toUtf8()) > 0);
+    }
     if (dopo == Dopo::NomeOccupato)
-        test::writeFile(m_sorgente->path(), nome, "altro");
+        test::writeFile(origini, nome, "altro");
     if (dopo == Dopo::OriginaleSparito || dopo == Dopo::OriginaleLink)
         QVERIFY(QFile::remove(corsa.file.at(0).origine));
     if (dopo == Dopo::OriginaleLink)
         QVERIFY(QFile::link(corsa.file.at(0).nuovoNome, corsa.file.at(0).origine));
-    const QStringList primaSorgente = test::entriesOf(m_sorgente->path());
+    const QStringList primaSorgente = test::entriesOf(origini);
 
     const EsitoAnnulla esito = annullaUltimaCorsa(prova);
-    const bool tutto = dopo == Dopo::Niente || dopo == Dopo::Rinumerata;
+    const bool tutto = dopo == Dopo::Niente || dopo == Dopo::Rinumerata || dopo == Dopo::Rimontata
+        || dopo == Dopo::GiornaleVecchio;
     QCOMPARE(esito.righe.size(), 3);
     QVERIFY(esito.righe.first().startsWith(prova ? "Sarà annullata la corsa del "
                                                  : "Annullo la "
@@ -287,14 +329,15 @@ void TestGiornale::undo()
     QCOMPARE(esito.tuttoAnnullato, tutto);
     if (prova) {
         QCOMPARE(test::entriesOf(cartella).size(), 2);
-        QCOMPARE(test::entriesOf(m_sorgente->path()), primaSorgente);
+        QCOMPARE(test::entriesOf(origini), primaSorgente);
         return;
     }
     const QStringList rimasti = tutto ? QStringList() : QStringList { "Img_001.jpg" };
     QCOMPARE(test::entriesOf(cartella), rimasti);
     QCOMPARE(test::contentOf(corsa.file.at(1).origine), QByteArray("due"));
     if (corsa.spostare)
-        QCOMPARE(test::statOf(corsa.file.at(1).origine).st_mtim.tv_sec, Scatto.toSecsSinceEpoch());
+        QCOMPARE(platform::fileFacts(corsa.file.at(1).origine)->modified,
+            dopo == Dopo::GiornaleVecchio ? ora - ora % platform::NanosecondsPerSecond : ora);
 
     // A run counts as undone only when all of it is: the next undo comes
     // back to it, and knows what is back already.
@@ -326,43 +369,45 @@ void TestGiornale::killedRun_data()
     QTest::addColumn<bool>("tutto");
     QTest::addColumn<QStringList>("restano");
     QTest::addColumn<QStringList>("inRiserva");
+    // The files the undo's first line says the move placed.
+    QTest::addColumn<int>("spostati");
 
     QTest::newRow("a move by copy, between publishing a photo and deleting its original")
         << Uccisa::DuranteSpostamento
         << QStringList { "Eliminato l'originale ", "Annullo la corsa del ", "Riportata ",
                "Riportata " }
-        << true << QStringList() << QStringList();
+        << true << QStringList() << QStringList() << 2;
     QTest::newRow("a move by rename, between a rename and its time")
         << Uccisa::DuranteRinomina
         << QStringList { "Corretta la data di ", "Annullo la corsa del ", "Riportata ",
                "Riportata " }
-        << true << QStringList() << QStringList();
+        << true << QStringList() << QStringList() << 2;
     QTest::newRow("a move by copy, between publishing a photo and confirming it")
         << Uccisa::PrimaDellaConferma
         << QStringList { "Restano sia ", "Annullo la corsa del ", "Lasciata ", "Riportata " }
-        << false << QStringList { "Img_002.jpg" } << QStringList();
+        << false << QStringList { "Img_002.jpg" } << QStringList() << 1;
     // The original waits for both copies: the start leaves it, and the undo
     // takes back the copy it recorded, and leaves the backup copy it did not.
     QTest::newRow("a move by copy with a backup, between publishing a photo and its backup copy")
         << Uccisa::PrimaDellaRiserva
         << QStringList { "Annullo la corsa del ", "Eliminata la copia ", "Lasciata ", "Riportata ",
                "Eliminata la copia " }
-        << false << QStringList() << QStringList { "Img_002.jpg" };
+        << false << QStringList() << QStringList { "Img_002.jpg" } << 2;
     QTest::newRow("an undo, between putting a photo back and recording it")
         << Uccisa::DuranteAnnulla << QStringList { "Annullo la corsa del ", "Riportata " } << true
-        << QStringList() << QStringList();
+        << QStringList() << QStringList() << 2;
     QTest::newRow("an undo, between copying a photo back and deleting its copy")
         << Uccisa::DuranteAnnullaPerCopia
         << QStringList { "Annullo la corsa del ", "Eliminata la copia ", "Riportata " } << true
-        << QStringList() << QStringList();
+        << QStringList() << QStringList() << 2;
     QTest::newRow("an undo, copying a photo back, its name reserved; then a start")
         << Uccisa::RitornoPrimaDellAvvio
         << QStringList { "Annullo la corsa del ", "Riportata ", "Riportata " } << true
-        << QStringList() << QStringList();
+        << QStringList() << QStringList() << 2;
     QTest::newRow("an undo, copying a photo back, its name reserved")
         << Uccisa::RitornoPrimaDellAnnulla
         << QStringList { "Annullo la corsa del ", "Riportata ", "Riportata " } << true
-        << QStringList() << QStringList();
+        << QStringList() << QStringList() << 2;
 }
 
 // Three photos a kill caught in a move, or in its undo; the undo's trial
@@ -374,6 +419,7 @@ void TestGiornale::killedRun()
     QFETCH(bool, tutto);
     QFETCH(QStringList, restano);
     QFETCH(QStringList, inRiserva);
+    QFETCH(int, spostati);
     QStringList origini;
     QStringList nuovi;
     for (const char *nome : { "a", "b", "c" }) {
@@ -410,7 +456,8 @@ void TestGiornale::killedRun()
         QList<VoceGiornale> voci;
         for (int i = 0; i < 3; ++i) {
             voci.append(intento(i, origini.at(i), nuovi.at(i), Modo::Sposta));
-            voci.last().oraNuova = Scatto.addSecs(3600);
+            voci.last().oraNuova =
+                *voci.last().oraOriginale + 3600 * platform::NanosecondsPerSecond;
         }
         giornale.registra(voci);
         platform::moveFile(origini.at(0), nuovi.at(0));
@@ -449,6 +496,19 @@ void TestGiornale::killedRun()
     }
     if (uccisa < Uccisa::DuranteAnnulla)
         uccidi();
+    if (uccisa >= Uccisa::DuranteAnnulla) {
+        // The undo the kill caught had begun, as its journal says: a new
+        // run to its names is refused until it is finished.
+        QFile giornale(giornali().constLast());
+        QVERIFY(giornale.open(QIODevice::ReadWrite));
+        if (!giornale.readAll().endsWith("B\n"))
+            QCOMPARE(giornale.write("B\n"), 2);
+        giornale.close();
+        QCOMPARE(controllaPiano(piano({ origini.at(2) }, { nuovi.at(0) }, Modo::Copia)),
+            u"Nella destinazione esiste già «Img_001.jpg», lasciato da un annullamento rimasto a "
+            "metà (finiscilo con «Annulla ultima corsa» o con «copia-e-rinomina annulla»): "
+            "nessun file è stato copiato."_s);
+    }
 
     const EsitoAnnulla prova = annullaUltimaCorsa(true);
     const EsitoAnnulla esito = annullaUltimaCorsa(false);
@@ -457,6 +517,9 @@ void TestGiornale::killedRun()
         previste.append(comeFatto(riga));
     QCOMPARE(esito.righe, previste);
     QCOMPARE(inizi(esito.righe), righe);
+    const QString annullo = esito.righe.filter(u"Annullo la corsa"_s).value(0);
+    QVERIFY2(
+        annullo.contains(u": spostamento di %1 file da «"_s.arg(spostati)), qPrintable(annullo));
     QCOMPARE(esito.tuttoAnnullato, tutto);
     QCOMPARE(test::entriesOf(m_destinazione->path()), restano);
     QCOMPARE(test::entriesOf(m_riserva->path()), inRiserva);

@@ -30,12 +30,12 @@ void segnaAnnullato(Corsa &corsa, Voce &voce, Ripresa &ripresa)
 void rimettiOra(const Voce &voce, const Ripresa &ripresa)
 {
     const VoceGiornale &intento = voce.intento;
-    if (voce.copia() || !intento.oraOriginale.isValid() || ripresa.prova)
+    if (voce.copia() || !intento.oraOriginale || ripresa.prova)
         return;
     try {
-        // An original that kept its time keeps it to the nanosecond.
-        if (platform::fileTime(intento.origine) != intento.oraOriginale)
-            platform::setFileTime(intento.origine, intento.oraOriginale);
+        const auto ora = platform::fileFacts(intento.origine);
+        if (ora && ora->modified != *intento.oraOriginale)
+            platform::setFileTime(intento.origine, *intento.oraOriginale);
     } catch (const platform::FileError &) {
         // The photo is back whole; its time is only a help.
     }
@@ -98,7 +98,8 @@ void rimettiOriginale(const Voce &voce)
     // original's very bytes: dates a correction could not reach stayed.
     const bool dateSpostate = !intento.hashCopia.isEmpty() && intento.hashCopia != intento.hash;
     platform::PendingCopy copia = platform::writeCopy(intento.nuovoNome, intento.origine, nullptr,
-        dateSpostate ? -intento.oraOriginale.secsTo(intento.oraNuova) : 0);
+        dateSpostate ? (*intento.oraOriginale - *intento.oraNuova) / platform::NanosecondsPerSecond
+                     : 0);
     if (copia.hashHex() != intento.hash)
         throw platform::FileError(platform::FileError::Operation::Verify, percorsi, 0);
     platform::verifyCopy(copia, false);
@@ -128,8 +129,8 @@ void riportaIndietro(Corsa &corsa, Voce &voce, Ripresa &ripresa)
             return;
         }
         try {
-            if (intento.oraOriginale.isValid())
-                platform::setFileTime(intento.origine, intento.oraOriginale);
+            if (intento.oraOriginale)
+                platform::setFileTime(intento.origine, *intento.oraOriginale);
         } catch (const platform::FileError &errore) {
             // Back where it was: only its time is wrong, which the line says.
             segnaAnnullato(corsa, voce, ripresa);
@@ -143,6 +144,19 @@ void riportaIndietro(Corsa &corsa, Voce &voce, Ripresa &ripresa)
     segnaAnnullato(corsa, voce, ripresa);
     ripresa.dice("Sarà riportata", "Riportata",
         QStringLiteral(" «%1» in «%2»").arg(mostra(intento.nuovoNome), mostra(intento.origine)));
+}
+
+// Why the new file is not taken for the run's own: it changed; or it was
+// renamed, which leaves no hash, on a medium numbered anew whose file system
+// has no lasting name, and whether it changed cannot be told.
+QString nonRiconosciuta(const Voce &voce, const Ripresa &ripresa)
+{
+    const Impronta ora = ripresa.impronta(voce.intento.nuovoNome);
+    if (!voce.perCopia() && ora && ora->device != voce.impronta->device)
+        return QStringLiteral("non si può dire se sia cambiata: il suo supporto non si riconosce "
+                              "come quello dello spostamento, forse perché è stato ricollegato");
+    return voce.copia() ? QStringLiteral("è cambiata dopo la copia")
+                        : QStringLiteral("è cambiata dopo lo spostamento");
 }
 
 void annullaVoce(Corsa &corsa, Voce &voce, Ripresa &ripresa)
@@ -159,9 +173,7 @@ void annullaVoce(Corsa &corsa, Voce &voce, Ripresa &ripresa)
         return;
     }
     if (!eQuello(voce, ripresa)) {
-        ripresa.lascia(voce,
-            voce.copia() ? QStringLiteral("è cambiata dopo la copia")
-                         : QStringLiteral("è cambiata dopo lo spostamento"));
+        ripresa.lascia(voce, nonRiconosciuta(voce, ripresa));
         return;
     }
     // A move whose original is still, or again, in place left a copy.
@@ -173,7 +185,7 @@ void annullaVoce(Corsa &corsa, Voce &voce, Ripresa &ripresa)
 }
 
 // When the run started, copy or move, how many files, from where to where.
-QString descrizione(const Corsa &corsa, bool prova)
+QString descrizione(const Corsa &corsa, const Ripresa &ripresa)
 {
     QSet<QString> origini;
     QString destinazione;
@@ -181,20 +193,23 @@ QString descrizione(const Corsa &corsa, bool prova)
     bool spostamento = false;
     int fatti = 0;
     for (const Voce &voce : corsa.voci) {
-        // A moved photo whose original stayed had its copy taken away again.
+        // Every file of a run is copied, or every file moved.
+        spostamento = voce.intento.spostato;
+        // A moved photo whose original stayed, and whose copy is gone but
+        // not by an undo, had its copy taken away again by the run.
         if (!voce.confermato()
-            || (voce.intento.spostato && voce.perCopia() && !voce.originaleEliminato))
+            || (voce.intento.spostato && voce.perCopia() && !voce.originaleEliminato
+                && !voce.annullato && !ripresa.esiste(voce.intento.nuovoNome)))
             continue;
         ++fatti;
         origini.insert(platform::folderPart(voce.intento.origine));
         destinazione = platform::folderPart(voce.intento.nuovoNome);
-        spostamento = voce.intento.spostato;
         if (const Voce *copia = riservaDi(corsa, voce); copia && copia->confermato())
             riserva = platform::folderPart(copia->intento.nuovoNome);
     }
     QString testo =
         QStringLiteral("%1 la corsa del %2: %3 di %4 file")
-            .arg(prova ? QStringLiteral("Sarà annullata") : QStringLiteral("Annullo"),
+            .arg(ripresa.prova ? QStringLiteral("Sarà annullata") : QStringLiteral("Annullo"),
                 corsa.inizio.toLocalTime().toString(QStringLiteral("dd/MM/yyyy 'alle' HH:mm:ss")),
                 spostamento ? QStringLiteral("spostamento") : QStringLiteral("copia"))
             .arg(fatti);
@@ -228,7 +243,7 @@ void avvisaIncompleto(const Corsa &corsa, Ripresa &ripresa)
 
 void annullaCorsa(Corsa &corsa, Ripresa &ripresa)
 {
-    ripresa.esito.righe.append(descrizione(corsa, ripresa.prova));
+    ripresa.esito.righe.append(descrizione(corsa, ripresa));
     // Should this undo be killed as it puts photos back, the next start
     // finds the run open, and frees their names.
     ripresa.registra(corsa, "B\n");

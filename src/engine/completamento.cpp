@@ -15,7 +15,7 @@ void riconosciRinomina(Corsa &corsa, Voce &voce, Ripresa &ripresa)
         || !forseNostro(voce, ripresa))
         return;
     voce.impronta = ripresa.impronta(intento.nuovoNome);
-    ripresa.registra(corsa, rigaFatto('P', intento.posizione, voce.impronta));
+    ripresa.registra(corsa, rigaFatto('P', intento.posizione, corsa.comeNellaCorsa(voce.impronta)));
 }
 
 // Whether the original's folder is there, on the medium it was read from:
@@ -74,14 +74,15 @@ void impostaOra(Corsa &corsa, Voce &voce, Ripresa &ripresa)
         return;
     if (!ripresa.prova) {
         try {
-            platform::setFileTime(intento.nuovoNome, intento.oraNuova);
+            platform::setFileTime(intento.nuovoNome, *intento.oraNuova);
         } catch (const platform::FileError &) {
             return;
         }
         voce.impronta = platform::fileStamp(intento.nuovoNome);
     }
     voce.completato = true;
-    ripresa.registra(corsa, rigaFatto(voce.lettera('T'), intento.posizione, voce.impronta));
+    ripresa.registra(corsa,
+        rigaFatto(voce.lettera('T'), intento.posizione, corsa.comeNellaCorsa(voce.impronta)));
     ripresa.dice("Sarà corretta la data di", "Corretta la data di",
         QStringLiteral(" «%1», lasciata senza da una corsa interrotta")
             .arg(mostra(intento.nuovoNome)));

@@ -1,5 +1,6 @@
 #include "engine/controllo.h"
 
+#include "engine/formatogiornale.h"
 #include "engine/numerazione.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
@@ -85,6 +86,16 @@ struct CartellaNuova
     qint64 servono = 0;
 };
 
+// What a refusal for a name taken adds where an undo left the file there
+// half way: the undo, finished, takes it back.
+QString seLasciatoDaAnnullamento(const QString &percorso)
+{
+    if (!lasciatoDaAnnullamento(percorso))
+        return {};
+    return QStringLiteral(", lasciato da un annullamento rimasto a metà (finiscilo con «Annulla "
+                          "ultima corsa» o con «copia-e-rinomina annulla»)");
+}
+
 // The first reason of a plan's files and names against a folder they go
 // to, or an empty text. Adds up the space the files take there, and, where
 // the folder takes space of the medium for its entries, the bytes of those.
@@ -107,10 +118,11 @@ QString motivoFile(const PianoTrasferimento &piano, CartellaNuova &cartella)
         const qint64 byte = file.dimensione;
         const QString nome = platform::namePart(file.nuovoNome);
         if (presenti.contains(chiave(nome)))
-            return cartella.riserva
-                ? QStringLiteral("Nella cartella di riserva «%1» esiste già «%2»")
-                      .arg(cartella.percorso, nome)
-                : QStringLiteral("Nella destinazione esiste già «%1»").arg(nome);
+            return (cartella.riserva
+                           ? QStringLiteral("Nella cartella di riserva «%1» esiste già «%2»")
+                                 .arg(cartella.percorso, nome)
+                           : QStringLiteral("Nella destinazione esiste già «%1»").arg(nome))
+                + seLasciatoDaAnnullamento(cartella.percorso + nome);
         QString motivo = supporto.fatNames ? motivoNomeRifiutato(nome) : QString();
         if (motivo.isEmpty())
             motivo = motivoNomeLungo(nome, supporto);

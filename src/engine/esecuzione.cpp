@@ -56,7 +56,7 @@ void completa(
 
 // The journal's entry of a file, with its original time and the one it gets.
 VoceGiornale voceGiornale(const PianoTrasferimento &piano, int posizione, qint64 dimensione,
-    const QByteArray &hash, const QDateTime &ora,
+    const QByteArray &hash, std::optional<qint64> ora,
     const std::optional<platform::FileStamp> &sorgente)
 {
     const FileDelPiano &file = piano.file.at(posizione);
@@ -68,7 +68,8 @@ VoceGiornale voceGiornale(const PianoTrasferimento &piano, int posizione, qint64
     voce.dimensione = dimensione;
     voce.hash = hash;
     voce.oraOriginale = ora;
-    voce.oraNuova = oraCorretta(ora, file.correzione);
+    if (ora)
+        voce.oraNuova = *ora + file.correzione * platform::NanosecondsPerSecond;
     voce.sorgente = sorgente;
     return voce;
 }
@@ -77,9 +78,10 @@ VoceGiornale voceRinomina(const PianoTrasferimento &piano, int posizione)
 {
     // A file that cannot be read is no concern here: the rename itself tells
     // what is wrong with it.
-    QDateTime ora;
+    qint64 ora = 0;
     const auto sorgente = platform::fileStamp(piano.file.at(posizione).origine, &ora);
-    return voceGiornale(piano, posizione, sorgente ? sorgente->size : 0, {}, ora, sorgente);
+    return voceGiornale(piano, posizione, sorgente ? sorgente->size : 0, {},
+        sorgente ? std::optional(ora) : std::nullopt, sorgente);
 }
 
 // A file's copies: in the destination, then in the backup folder if any.

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdlib>
 
 namespace {
 
@@ -69,20 +70,32 @@ std::optional<QString> percorsoDaTesto(QByteArrayView testo)
     return platform::decodeFileName(byte);
 }
 
-QByteArray testoOra(const QDateTime &ora)
+// Seconds, and after a point the nanoseconds, nine digits; journals of
+// earlier versions give whole seconds alone.
+QByteArray testoOra(const std::optional<qint64> &ora)
 {
-    return ora.isValid() ? QByteArray::number(ora.toSecsSinceEpoch()) : QByteArray("-");
+    if (!ora)
+        return "-";
+    const std::lldiv_t parti = std::lldiv(*ora, platform::NanosecondsPerSecond);
+    // Rounded down, so that a time before 1970 keeps its nanoseconds positive.
+    const bool prima = parti.rem < 0;
+    return QByteArray::number(parti.quot - prima) + '.'
+        + QByteArray::number(parti.rem + (prima ? platform::NanosecondsPerSecond : 0))
+              .rightJustified(9, '0');
 }
 
-std::optional<QDateTime> oraDaTesto(const QByteArray &testo)
+// Nothing inside for "-"; nullopt for a damaged text.
+std::optional<std::optional<qint64>> oraDaTesto(const QByteArray &testo)
 {
     if (testo == "-")
-        return QDateTime();
-    bool numero = false;
-    const qint64 secondi = testo.toLongLong(&numero);
-    if (!numero)
+        return std::optional<qint64>();
+    const qsizetype punto = testo.indexOf('.');
+    bool numeri[2] = { false, punto < 0 };
+    const qint64 secondi = (punto < 0 ? testo : testo.first(punto)).toLongLong(&numeri[0]);
+    const qint64 nanosecondi = punto < 0 ? 0 : testo.mid(punto + 1).toLongLong(&numeri[1]);
+    if (!numeri[0] || !numeri[1] || (punto >= 0 && testo.size() - punto != 10) || nanosecondi < 0)
         return std::nullopt;
-    return platform::momentOf(secondi);
+    return std::optional(secondi * platform::NanosecondsPerSecond + nanosecondi);
 }
 
 QByteArray testoImpronta(const Impronta &impronta)
@@ -160,7 +173,15 @@ void leggiRiga(Corsa &corsa, const QByteArray &riga)
     const QByteArray &tipo = campi.first();
     if (tipo == "E" || tipo == "K" || tipo == "B" || tipo == "A") {
         corsa.elencata |= tipo == "K";
+        corsa.annullamentoIniziato |= tipo == "B";
         corsa.annullata |= tipo == "A";
+        return;
+    }
+    if (tipo == "V") {
+        bool numero = false;
+        const quint64 dispositivo = campi.value(1).toULongLong(&numero);
+        if (numero && campi.size() == 3 && !campi[2].isEmpty())
+            corsa.supporti.insert(dispositivo, campi[2]);
         return;
     }
     if (campi.size() < 2)
@@ -254,6 +275,11 @@ QByteArray rigaFatto(char tipo, int posizione, const Impronta &impronta)
     if (impronta)
         riga.append('\t').append(testoImpronta(impronta));
     return riga.append('\n');
+}
+
+QByteArray rigaSupporto(quint64 dispositivo, const QByteArray &fileSystem)
+{
+    return "V\t" + QByteArray::number(dispositivo) + '\t' + fileSystem + '\n';
 }
 
 char letteraFatto(char tipo, bool riserva)
@@ -356,4 +382,30 @@ QHash<QString, QByteArray> hashDaiGiornali(const QStringList &copie)
         }
     }
     return hash;
+}
+
+bool lasciatoDaAnnullamento(const QString &file)
+{
+    // As a run records it.
+    const QString percorso = assoluto(file);
+    QStringList tutti;
+    try {
+        tutti = giornali(cartellaGiornali());
+    } catch (const platform::FileError &) {
+        return false;
+    }
+    for (const QString &giornale : std::as_const(tutti)) {
+        if (fineDi(giornale) != Fine::Aperta)
+            continue;
+        const Apertura apertura = apri(giornale);
+        if (!apertura.corsa || !apertura.corsa->annullamentoIniziato || apertura.corsa->annullata)
+            continue;
+        for (const QMap<int, Voce> *voci : { &apertura.corsa->voci, &apertura.corsa->riserve }) {
+            for (const Voce &voce : *voci) {
+                if (voce.intento.nuovoNome == percorso && voce.confermato() && !voce.annullato)
+                    return true;
+            }
+        }
+    }
+    return false;
 }

@@ -31,6 +31,7 @@
 //   K                       (a killed run's unconfirmed files were listed)
 //   A                       (the run is undone, or closed keeping what it left)
 //   i p t u                 (as I P T U, of the file's copy in the backup folder)
+//   V  device  file system  (what names the file system of that device number)
 // clang-format on
 // I is an intent: C a copy, S a move by copy, R a rename, which has no hash.
 // A hash is the content's XXH3-128 in hex; a copy whose capture dates were
@@ -39,7 +40,13 @@
 // (journals of earlier versions lack it, and vouch for no copy by it). A
 // stamp is device, inode, size and change time in seconds and nanoseconds,
 // split by commas; a P or T whose new file could not be looked at goes
-// without it, and counts for nothing. Times are seconds since the epoch.
+// without it, and counts for nothing. Times are seconds since the epoch, a
+// point and nine digits of nanoseconds (journals of earlier versions give
+// whole seconds). A V comes before the first stamp on its device, where the
+// file system has a lasting name (platform::lastingFileSystemName): a
+// remount numbers the device anew, and the name tells the file system
+// again (journals of earlier versions have none, and their stamps hold only
+// on the device they name).
 // "failed at" is dashes, overwritten in place with the position at which
 // the journal could no longer be written, in as many digits: that needs no
 // more room, which a full disk would refuse. A journal that ends without E
@@ -57,6 +64,7 @@ QByteArray rigaIntestazione(int totale);
 QByteArray testoRotta(int posizione);
 QByteArray rigaIntento(const VoceGiornale &voce);
 QByteArray rigaFatto(char tipo, int posizione, const Impronta &impronta = {});
+QByteArray rigaSupporto(quint64 dispositivo, const QByteArray &fileSystem);
 // The letter of a record of the given kind: lower case for a backup copy's.
 char letteraFatto(char tipo, bool riserva);
 
@@ -99,9 +107,29 @@ struct Corsa
     QMap<int, Voce> riserve;
     int rottaDa = -1;
     bool elencata = false;
+    bool annullamentoIniziato = false;
     bool annullata = false;
+    // The lasting names of the file systems its stamps are on, by the device
+    // number they had in the run.
+    QHash<quint64, QByteArray> supporti;
+    // Those numbered anew since, as a remount does: by the number in the
+    // run, the one they have now, which the stamps read back have taken.
+    QHash<quint64, quint64> rinumerati;
     // A kill cut the last line short: what is added starts on a line of its own.
     bool troncata = false;
+
+    // A stamp taken now, with its device as the run numbered it: the one its
+    // records have.
+    Impronta comeNellaCorsa(Impronta impronta) const
+    {
+        for (auto numero = rinumerati.cbegin(); impronta && numero != rinumerati.cend(); ++numero) {
+            if (impronta->device == numero.value()) {
+                impronta->device = numero.key();
+                break;
+            }
+        }
+        return impronta;
+    }
 
     // The facts an undo or a start-up records go to the medium at once.
     void aggiungi(QByteArray righe)
@@ -144,3 +172,7 @@ Fine fineDi(const QString &percorso);
 // it is still exactly as the run recorded it, on a medium whose times tell a
 // later write. By path; a file they cannot vouch for is not there.
 QHash<QString, QByteArray> hashDaiGiornali(const QStringList &copie);
+
+// Whether the file is one an undo began to take back and did not: of a run
+// whose undo began and did not end, placed by the run and not yet back.
+bool lasciatoDaAnnullamento(const QString &percorso);

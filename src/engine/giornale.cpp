@@ -6,7 +6,9 @@
 #include "platform/filenames.h"
 #include "platform/fileops.h"
 #include "platform/filestamps.h"
+#include "platform/media.h"
 
+#include <QSet>
 #include <future>
 
 namespace {
@@ -50,6 +52,25 @@ struct Giornale::Private
     qint64 fineIntestazione = 0;
     // A sync waits for the medium aside, so that the run does not.
     std::future<void> sincronia;
+    // The devices whose file systems the journal has named, or found no name for.
+    QSet<quint64> dispositivi;
+
+    // The line that names the file system of the stamp's device, where it
+    // comes for the first time and has a lasting name; else nothing.
+    QByteArray supporto(const Impronta &impronta, const QString &percorso)
+    {
+        if (!impronta || dispositivi.contains(impronta->device))
+            return {};
+        dispositivi.insert(impronta->device);
+        const QString nome = platform::lastingFileSystemName(platform::folderPart(percorso));
+        return nome.isEmpty() ? QByteArray() : rigaSupporto(impronta->device, nome.toUtf8());
+    }
+    // The record of a new file as it now is.
+    QByteArray fatto(char tipo, int posizione, const QString &nuovoNome)
+    {
+        const Impronta impronta = platform::fileStamp(nuovoNome);
+        return supporto(impronta, nuovoNome) + rigaFatto(tipo, posizione, impronta);
+    }
 
     bool sincronizzaInCorso() const
     {
@@ -113,15 +134,16 @@ void Giornale::registra(const QList<VoceGiornale> &voci)
     if (voci.isEmpty())
         return;
     QByteArray righe;
-    for (const VoceGiornale &voce : voci)
+    for (const VoceGiornale &voce : voci) {
+        righe += d->supporto(voce.sorgente, voce.origine);
         righe += rigaIntento(voce);
+    }
     d->scrivi(voci.first().posizione, righe, int(voci.size()));
 }
 
 void Giornale::pubblicato(int posizione, const QString &nuovoNome, bool riserva)
 {
-    d->scrivi(posizione,
-        rigaFatto(letteraFatto('P', riserva), posizione, platform::fileStamp(nuovoNome)));
+    d->scrivi(posizione, d->fatto(letteraFatto('P', riserva), posizione, nuovoNome));
 }
 
 void Giornale::originaleEliminato(int posizione)
@@ -131,8 +153,7 @@ void Giornale::originaleEliminato(int posizione)
 
 void Giornale::completato(int posizione, const QString &nuovoNome, bool riserva)
 {
-    d->scrivi(posizione,
-        rigaFatto(letteraFatto('T', riserva), posizione, platform::fileStamp(nuovoNome)));
+    d->scrivi(posizione, d->fatto(letteraFatto('T', riserva), posizione, nuovoNome));
 }
 
 int Giornale::nonRegistratoDa() const

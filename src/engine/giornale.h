@@ -39,9 +39,11 @@ struct VoceGiornale
     // That of the content with its capture-date fields blanked: one for the
     // original and its copy, whatever their dates.
     QByteArray hashSenzaDate;
-    QDateTime oraOriginale;
+    // The original's modification time in nanoseconds since 1970, which an
+    // undo gives it back; none where it could not be read.
+    std::optional<qint64> oraOriginale;
     // The time the new file gets: the corrected one, if a correction applies.
-    QDateTime oraNuova;
+    std::optional<qint64> oraNuova;
     // The original as it was read, or, for a rename, as it was before.
     std::optional<platform::FileStamp> sorgente;
 };

@@ -2,6 +2,7 @@
 
 #include "engine/giornale.h"
 #include "platform/fileerror.h"
+#include "platform/media.h"
 #include "platform/publishing.h"
 
 bool eQuello(const Voce &voce, const Ripresa &ripresa)
@@ -62,6 +63,53 @@ void liberaRitorni(const Corsa &corsa, Ripresa &ripresa)
     }
 }
 
+namespace {
+
+// The number the device of a stamp the run recorded has now, found from the
+// folder the stamp's file is in: a remount numbers a device anew, and the
+// file system's lasting name, recorded with the run, tells it again.
+void cercaNumero(Corsa &corsa, const Impronta &impronta, const QString &file, QSet<QString> &viste)
+{
+    if (!impronta || !corsa.supporti.contains(impronta->device)
+        || corsa.rinumerati.contains(impronta->device))
+        return;
+    const QString cartella = platform::folderPart(file);
+    if (viste.contains(cartella))
+        return;
+    viste.insert(cartella);
+    const Impronta ora = platform::fileStamp(cartella);
+    if (ora && ora->device != impronta->device
+        && platform::lastingFileSystemName(cartella).toUtf8()
+            == corsa.supporti.value(impronta->device))
+        corsa.rinumerati.insert(impronta->device, ora->device);
+}
+
+// The run's stamps on file systems numbered anew take their new numbers, so
+// that each still tells its file.
+void rinumera(Corsa &corsa)
+{
+    QSet<QString> viste;
+    for (QMap<int, Voce> *voci : { &corsa.voci, &corsa.riserve }) {
+        for (const Voce &voce : std::as_const(*voci)) {
+            cercaNumero(corsa, voce.impronta, voce.intento.nuovoNome, viste);
+            cercaNumero(corsa, voce.intento.sorgente, voce.intento.origine, viste);
+        }
+    }
+    if (corsa.rinumerati.isEmpty())
+        return;
+    for (QMap<int, Voce> *voci : { &corsa.voci, &corsa.riserve }) {
+        for (Voce &voce : *voci) {
+            for (Impronta *impronta : { &voce.impronta, &voce.intento.sorgente }) {
+                if (*impronta)
+                    (*impronta)->device =
+                        corsa.rinumerati.value((*impronta)->device, (*impronta)->device);
+            }
+        }
+    }
+}
+
+} // namespace
+
 Apertura apriDaAgire(const QString &percorso, Ripresa &ripresa)
 {
     Apertura apertura = apri(percorso);
@@ -69,6 +117,8 @@ Apertura apriDaAgire(const QString &percorso, Ripresa &ripresa)
         ripresa.esito.righe.append(apertura.ignorato);
     if (apertura.corsa && apertura.corsa->annullata)
         apertura.corsa.reset();
+    if (apertura.corsa && !apertura.corsa->supporti.isEmpty())
+        rinumera(*apertura.corsa);
     return apertura;
 }
 

@@ -295,9 +295,9 @@ qint64 PendingCopy::size() const
     return d->written;
 }
 
-QDateTime PendingCopy::sourceTime() const
+qint64 PendingCopy::sourceTime() const
 {
-    return momentOf(d->source.st_mtim.tv_sec);
+    return nanosecondsOf(d->source.st_mtim);
 }
 
 FileStamp PendingCopy::sourceStamp() const

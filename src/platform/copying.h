@@ -29,12 +29,12 @@ public:
     // What the journal of a run keeps: the XXH3-128 hash of the bytes written,
     // in hex, that of the bytes read (another where dates were shifted), that
     // of both with their capture-date fields blanked, their count, and the
-    // source's modification time.
+    // source's modification time in nanoseconds since 1970.
     QByteArray hashHex() const;
     QByteArray sourceHashHex() const;
     QByteArray hashWithoutDatesHex() const;
     qint64 size() const;
-    QDateTime sourceTime() const;
+    qint64 sourceTime() const;
     // Whether the file is of a format whose capture dates this rewrites in
     // place, or they were found where they lie: not a PNG, say.
     bool datesFound() const;

@@ -83,15 +83,24 @@ bool isOrdinaryFile(const QString &path)
 // By name, so that the owner's read-only files get their time too.
 void setFileTime(const QString &path, const QDateTime &time)
 {
+    setFileTime(path, time.toSecsSinceEpoch() * NanosecondsPerSecond);
+}
+
+void setFileTime(const QString &path, qint64 nanoseconds)
+{
     const QByteArray name = encodeFileName(path);
     struct stat status;
     if (::stat(name.constData(), &status) != 0)
         fail(Operation::SetTime, { path });
+    // Rounded down, so that a time before 1970 keeps its nanoseconds positive.
+    const qint64 seconds =
+        nanoseconds / NanosecondsPerSecond - (nanoseconds % NanosecondsPerSecond < 0 ? 1 : 0);
     // The access time is given as it stands rather than left out, which some
     // FUSE file systems mishandle.
-    const timespec times[2] = { status.st_atim, { time_t(time.toSecsSinceEpoch()), 0 } };
+    const timespec times[2] = { status.st_atim,
+        { time_t(seconds), long(nanoseconds - seconds * NanosecondsPerSecond) } };
     if (::utimensat(AT_FDCWD, name.constData(), times, 0) != 0)
-        throw FileError(Operation::SetTime, { path }, errno, time);
+        throw FileError(Operation::SetTime, { path }, errno, momentOf(seconds));
 }
 
 QByteArray fileStart(const QString &path, qint64 bytes)

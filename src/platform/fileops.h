@@ -32,6 +32,8 @@ bool isOrdinaryFile(const QString &path);
 // Sets only the modification time of an existing file, to the second; the
 // owner may set it on a read-only file too.
 void setFileTime(const QString &path, const QDateTime &time);
+// The same to the nanosecond, given in nanoseconds since 1970.
+void setFileTime(const QString &path, qint64 nanoseconds);
 
 // Up to so many bytes from the start of a file, as many as could be read.
 QByteArray fileStart(const QString &path, qint64 bytes);

@@ -40,13 +40,13 @@ void onEachProcessor(qsizetype count, const std::function<void(qsizetype)> &look
 
 } // namespace
 
-std::optional<FileStamp> fileStamp(const QString &path, QDateTime *modified)
+std::optional<FileStamp> fileStamp(const QString &path, qint64 *modified)
 {
     struct stat status;
     if (::lstat(encodeFileName(path).constData(), &status) != 0 || S_ISLNK(status.st_mode))
         return std::nullopt;
     if (modified)
-        *modified = momentOf(status.st_mtim.tv_sec);
+        *modified = nanosecondsOf(status.st_mtim);
     return stampOf(status);
 }
 
@@ -89,8 +89,7 @@ std::optional<FileFacts> fileFacts(const QString &path)
     struct stat status;
     if (::stat(encodeFileName(path).constData(), &status) != 0)
         return std::nullopt;
-    return FileFacts { status.st_size,
-        status.st_mtim.tv_sec * 1'000'000'000LL + status.st_mtim.tv_nsec };
+    return FileFacts { status.st_size, nanosecondsOf(status.st_mtim) };
 }
 
 QList<std::optional<FileFacts>> fileFacts(const QStringList &paths)

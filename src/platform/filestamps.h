@@ -22,12 +22,12 @@ struct FileStamp
     qint64 changeNanoseconds = 0;
     bool operator==(const FileStamp &) const = default;
 };
-// The file's stamp, and where asked its modification time as fileTime() gives
-// it, from one look. It is of the very file at path: a link, whatever it
+// The file's stamp, and where asked its modification time in nanoseconds
+// since 1970, from one look. It is of the very file at path: a link, whatever it
 // leads to, has none, so that no decision that a file is still the one
 // recorded is ever taken on another file. A folder's path ends with its
 // separator, and leads through a link as the system resolves it.
-std::optional<FileStamp> fileStamp(const QString &path, QDateTime *modified = nullptr);
+std::optional<FileStamp> fileStamp(const QString &path, qint64 *modified = nullptr);
 // The ordinary files of a folder but hidden ones, each with its stamp, from
 // one pass over it: each is looked up by its name alone, not its whole path.
 // A link is none of them: the photo it leads to is not in the folder.
@@ -42,6 +42,8 @@ QList<StampedFile> visibleFilesIn(const QString &folder);
 // as a local clock time, as turning it into one costs a look at the zone's
 // rules each time; compare and shift it freely, show it with toLocalTime().
 QDateTime fileTime(const QString &path);
+
+constexpr qint64 NanosecondsPerSecond = 1'000'000'000;
 
 // What a run is planned with, from one look at a file (or the file a link
 // leads to): its size, and its modification time in nanoseconds since 1970,

@@ -141,6 +141,26 @@ std::optional<VolumeIdentity> fileSystemOf(const QString &folder)
     return VolumeIdentity { quint64(status.st_dev), volumeOf(mountOf(status)) };
 }
 
+QString lastingFileSystemName(const QString &folder)
+{
+    const QByteArray path = encodeFileName(folder);
+    struct statfs type;
+    struct stat status;
+    if (::statfs(path.constData(), &type) != 0 || ::stat(path.constData(), &status) != 0)
+        return {};
+    if (type.f_type == EXT4_SUPER_MAGIC || type.f_type == BTRFS_SUPER_MAGIC) {
+        quint32 id[2];
+        static_assert(sizeof id == sizeof type.f_fsid);
+        std::memcpy(id, &type.f_fsid, sizeof id);
+        return id[0] == 0 && id[1] == 0 ? QString()
+                                        : QString::asprintf("fsid:%08x%08x", id[0], id[1]);
+    }
+    if (type.f_type == MSDOS_SUPER_MAGIC || type.f_type == ExfatMagic || type.f_type == FuseMagic)
+        return {};
+    const QString volume = volumeOf(mountOf(status));
+    return volume.isEmpty() ? QString() : QStringLiteral("uuid:") + volume;
+}
+
 QString volumeSerial(const QString &device)
 {
     Descriptor fd(::open(encodeFileName(device).constData(), O_RDONLY | O_CLOEXEC));

@@ -48,6 +48,14 @@ bool modesAreMountOptions(int fd);
 // The medium that holds an existing folder, as Medium::identity tells it.
 std::optional<VolumeIdentity> fileSystemOf(const QString &folder);
 
+// What names the file system that holds an existing folder whatever device
+// number a mount gives it, where its files keep their inode numbers from
+// mount to mount: the UUID its statfs id is made from, as ext2, ext3, ext4
+// and btrfs make it, else its UUID as udev names it. Empty for FAT, exFAT and
+// FUSE drivers, which number files anew at each mount, and where nothing
+// names it.
+QString lastingFileSystemName(const QString &folder);
+
 // The serial of the FAT or exFAT volume on a device or in an image, written
 // as blkid and udev write it: "1234-ABCD". Empty for another file system, or
 // where it cannot be read.

@@ -88,6 +88,12 @@ inline int flushFolder(const QByteArray &folder)
     return fd.close();
 }
 
+// A time as the system gives it, in nanoseconds since 1970.
+inline qint64 nanosecondsOf(const timespec &time)
+{
+    return time.tv_sec * NanosecondsPerSecond + time.tv_nsec;
+}
+
 inline FileStamp stampOf(const struct stat &status)
 {
     return FileStamp { status.st_dev, status.st_ino, status.st_size, status.st_ctim.tv_sec,
