@@ -35,9 +35,9 @@ public:
     QByteArray hashWithoutDatesHex() const;
     qint64 size() const;
     QDateTime sourceTime() const;
-    // Whether the capture-date fields were found where they lie: not in a
-    // format whose dates this cannot rewrite in place.
-    bool datesFound() const;
+    // Whether the file is of a format that keeps capture dates this reads,
+    // whether they were found or, the file being damaged, not.
+    bool keepsDates() const;
     // Whether the correction reached every capture date: none was asked, or
     // each was found where it lies and shifted. Otherwise the copy holds the
     // dates as they were, all of them.
