@@ -257,10 +257,11 @@ qsizetype faceLength(QByteArrayView text)
 
 QByteArray zoneAfter(QByteArrayView text)
 {
-    static const QRegularExpression zone(QStringLiteral("^(?:Z|[+-]\\d\\d:?\\d\\d)(?![\\d:])"));
+    static const QRegularExpression zone(
+        QStringLiteral("^(?:\\.\\d{1,9})?(Z|[+-]\\d\\d:?\\d\\d)(?![\\d:])"));
     const QRegularExpressionMatch found =
-        zone.match(QString::fromLatin1(text.first(std::min<qsizetype>(text.size(), 7))));
-    return found.hasMatch() ? text.first(found.capturedLength()).toByteArray() : QByteArray();
+        zone.match(QString::fromLatin1(text.first(std::min<qsizetype>(text.size(), 17))));
+    return found.hasMatch() ? found.captured(1).toLatin1() : QByteArray();
 }
 
 std::optional<CaptureDates> captureDates(QByteArrayView head, qint64 size, const ReadAt &readAt)
