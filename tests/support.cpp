@@ -136,7 +136,8 @@ QByteArray box(const char *type, const QByteArray &body)
 
 } // namespace
 
-QByteArray movie(const QDateTime &made, bool longTimes, qsizetype pictures)
+QByteArray movie(const QDateTime &made, bool longTimes, qsizetype pictures, const QByteArray &brand,
+    const QByteArray &more)
 {
     const int size = longTimes ? 8 : 4;
     const QByteArray times =
@@ -146,9 +147,33 @@ QByteArray movie(const QDateTime &made, bool longTimes, qsizetype pictures)
     const QByteArray header = box("mvhd", version + times + scale + QByteArray(size + 80, '\0'));
     const QByteArray track = box("tkhd", version + times + QByteArray(size + 64, '\0'));
     const QByteArray media = box("mdhd", version + times + scale + QByteArray(size + 4, '\0'));
-    return box("ftyp", QByteArray("isom\0\0\2\0isomiso2mp41", 20))
+    return box("ftyp", brand + QByteArray("\0\0\2\0", 4) + brand + "iso2mp41")
         + box("mdat", QByteArray(pictures, 'v'))
-        + box("moov", header + box("trak", track + box("mdia", media)));
+        + box("moov", header + box("trak", track + box("mdia", media)) + more);
+}
+
+QByteArray keyedCreationDate(const QByteArray &date)
+{
+    const auto key = [](const QByteArray &name) {
+        return bigEndian(quint64(name.size()) + 8, 4) + "mdta" + name;
+    };
+    const auto item = [](quint32 index, const QByteArray &text) {
+        const QByteArray data = box("data", bigEndian(1, 4) + bigEndian(0, 4) + text);
+        return bigEndian(quint64(data.size()) + 8, 4) + bigEndian(index, 4) + data;
+    };
+    const QByteArray handler = box("hdlr", QByteArray(8, '\0') + "mdta" + QByteArray(13, '\0'));
+    const QByteArray keys = box("keys",
+        QByteArray(4, '\0') + bigEndian(2, 4) + key("com.apple.quicktime.make")
+            + key("com.apple.quicktime.creationdate"));
+    return box("meta", handler + keys + box("ilst", item(1, "Apple") + item(2, date)));
+}
+
+QByteArray userDay(const QByteArray &day)
+{
+    return box("udta",
+        box("\xA9"
+            "day",
+            bigEndian(quint64(day.size()), 2) + "\x15\xC7" + day));
 }
 
 QByteArray heic(const QByteArray &exif)

@@ -42,8 +42,15 @@ QString writePhoto(const QString &folder, const QString &name,
 QByteArray exifStructure(const QMap<QString, QString> &tags, const QByteArray &xmp = {});
 // A small MP4 movie made at the given moment, with its movie, track and
 // media headers after its pictures, in the 8-byte form of their times where
-// asked.
-QByteArray movie(const QDateTime &made, bool longTimes = false, qsizetype pictures = 1000);
+// asked; of another brand where given ("qt  ", "crx "), with more boxes
+// after its headers, as a phone's metadata.
+QByteArray movie(const QDateTime &made, bool longTimes = false, qsizetype pictures = 1000,
+    const QByteArray &brand = "isom", const QByteArray &more = {});
+// A phone's metadata: the QuickTime keys and items of its make and its
+// creation date, "2026-08-10T11:03:00+0200".
+QByteArray keyedCreationDate(const QByteArray &date);
+// A movie's user data with its ©day, as some cameras write it.
+QByteArray userDay(const QByteArray &day);
 // A HEIC with no picture but its EXIF block, which exifStructure gives.
 QByteArray heic(const QByteArray &exif);
 // A TIFF whose one strip of pixels is given and whose DateTime points into

@@ -161,6 +161,20 @@ QString comeFatto(QString riga)
 }
 
 // Each line up to its first name or number, to compare with what a table expects.
+// The dates with a time that exiftool reads in a file, each with its group
+// and name; none without exiftool.
+QList<QByteArray> dateLette(const QString &file)
+{
+    QProcess exiftool;
+    exiftool.start(QStringLiteral("exiftool"), { "-time:all", "--System:all", "-G1", "-s", file });
+    exiftool.waitForFinished();
+    QList<QByteArray> date = exiftool.readAllStandardOutput().split('\n');
+    date.removeIf([](const QByteArray &riga) {
+        return !QRegularExpression(u"\\d:\\d\\d:\\d"_s).match(QString::fromLatin1(riga)).hasMatch();
+    });
+    return date;
+}
+
 QStringList inizi(const QStringList &righe)
 {
     static const QRegularExpression variabile(QStringLiteral("[«0-9].*"));
@@ -804,6 +818,24 @@ void TestGiornale::correctedCaptureDates_data()
     QTest::newRow("a movie's 8-byte times")
         << false << "MVI_1.MOV" << 0 << false << "xmp"
         << "" << test::movie(made, true) << test::movie(made.addSecs(-3600), true);
+    const auto phone = [&](qint64 shift, const char *date) {
+        return test::movie(made.addSecs(shift), false, 1000, "qt  ", test::keyedCreationDate(date));
+    };
+    QTest::newRow("a phone's movie, its keyed date's zone kept")
+        << false << "IMG_1.MOV" << 0 << false << "xmp"
+        << "" << phone(0, "2026-08-10T11:03:00+0200") << phone(-3600, "2026-08-10T10:03:00+0200");
+    const auto day = [&](qint64 shift, const char *date) {
+        return test::movie(made.addSecs(shift), false, 1000, "isom", test::userDay(date));
+    };
+    QTest::newRow("a ©day with a blank")
+        << false << "MVI_1.MP4" << 0 << false << "xmp"
+        << "" << day(0, "2026-08-10 11:03:00") << day(-3600, "2026-08-10 10:03:00");
+    // Its track's header past the end of the movie's, where exiftool still
+    // reads the movie's dates.
+    QByteArray damaged = test::movie(made);
+    damaged[damaged.indexOf("trak") - 2] = '\x10';
+    QTest::newRow("a damaged movie, named") << false << "MVI_1.MP4" << 0 << false << "xmp"
+                                            << "" << damaged << damaged;
     QTest::newRow("a movie copied off a reader that flips a header's byte once")
         << false << "MVI_1.MP4" << 0 << false << "xmp"
         << "flaky=MVI_1@date" << test::movie(made, false, 300 << 10) << QByteArray();
@@ -946,6 +978,7 @@ void TestGiornale::correctedCaptureDates()
         return;
     }
     const QByteArray senzaDate = platform::hashWithoutDates(foto);
+    const QList<QByteArray> dateOriginali = dateLette(foto);
     eseguiPiano(
         corsa, [](int) {}, ferma, avanzamento);
 
@@ -965,6 +998,10 @@ void TestGiornale::correctedCaptureDates()
         changed = corretta != originale;
     }
     QCOMPARE(avanzamento.dateNonCorrette, changed ? QStringList() : QStringList { foto });
+    // Every date with a time exiftool reads has moved, or the file is named.
+    const QList<QByteArray> dateCorrette = dateLette(copia);
+    for (const QByteArray &data : dateOriginali)
+        QVERIFY2(!changed || !dateCorrette.contains(data), data.constData());
     QCOMPARE(QFile::exists(foto), !move);
     if (!move)
         QCOMPARE(test::contentOf(foto), originale);

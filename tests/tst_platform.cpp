@@ -749,9 +749,20 @@ void TestPlatform::captureTime_data()
         << QStringList { "Exif.Photo.DateTimeOriginal=9999:12:31 23:59:59" } << ""
         << ""
         << "";
-    QTest::newRow("a movie, by its header") << QStringList() << "movie"
+    // Its header at 08:10: a camera's local clock, or a CR3's UTC.
+    QTest::newRow("a camera's movie, on its local clock") << QStringList() << "movie"
+                                                          << "2026-08-10T06:10:00.000"
+                                                          << "";
+    QTest::newRow("a CR3's header, in UTC") << QStringList() << "cr3"
                                             << "2026-08-10T08:10:00.000"
                                             << "";
+    QTest::newRow("a phone's movie, by its keyed date and zone") << QStringList() << "keys"
+                                                                 << "2026-08-10T09:03:00.000"
+                                                                 << "";
+    QTest::newRow("a movie's ©day with a blank, no seconds, and a zone")
+        << QStringList() << "day"
+        << "2026-08-10T14:03:00.000"
+        << "";
     QTest::newRow("a HEIC") << QStringList { original, "Exif.Image.Model=iPhone 15" } << "heic"
                             << "2026-08-10T08:10:00.000"
                             << "iPhone 15";
@@ -776,9 +787,14 @@ void TestPlatform::captureTime()
         QVERIFY(QFile::resize(photo, 40));
     } else if (spoilt == QLatin1String("text")) {
         test::writeFile(dir.path(), QStringLiteral("a.jpg"), "Exif 2026:08:10 10:10:00");
-    } else if (spoilt == QLatin1String("movie")) {
+    } else if (const QMap<QString, QPair<QByteArray, QByteArray>> movies {
+                   { "movie", { "isom", {} } }, { "cr3", { "crx ", {} } },
+                   { "keys", { "qt  ", test::keyedCreationDate("2026-08-10T11:03:00+0200") } },
+                   { "day", { "isom", test::userDay("2026-08-10 11:03-03:00") } } };
+               movies.contains(spoilt)) {
         photo = test::writeFile(dir.path(), QStringLiteral("a.mp4"),
-            test::movie(QDateTime(QDate(2026, 8, 10), QTime(8, 10), QTimeZone::utc())));
+            test::movie(QDateTime(QDate(2026, 8, 10), QTime(8, 10), QTimeZone::utc()), false, 1000,
+                movies[spoilt].first, movies[spoilt].second));
     } else if (spoilt == QLatin1String("heic")) {
         photo = test::writeFile(
             dir.path(), QStringLiteral("a.heic"), test::heic(test::exifStructure(exif)));

@@ -482,8 +482,13 @@ void TestRiga::trialRefusedAsTheRun()
     QVERIFY(QDir().mkpath(path(u"fotocamere/canon"_s)));
     test::writePhoto(path(u"fotocamere/canon"_s), u"IMG_1.JPG"_s,
         { { "Exif.Image.Model", "Canon EOS 5D Mark III" } });
+    // Its header on the camera's clock; another movie by its THM.
     test::writeFile(path(u"fotocamere/canon"_s), u"MVI_2.MP4"_s,
-        test::movie(QDateTime(QDate(2026, 8, 10), QTime(9, 30), QTimeZone::utc())));
+        test::movie(QDateTime(QDate(2026, 8, 10), QTime(11, 30), QTimeZone::utc())));
+    test::writeFile(path(u"fotocamere/canon"_s), u"MVI_3.MOV"_s,
+        test::movie(QDateTime(QDate(2026, 8, 10), QTime(1, 0), QTimeZone::utc())));
+    test::writePhoto(path(u"fotocamere/canon"_s), u"MVI_3.THM"_s,
+        { { "Exif.Photo.DateTimeOriginal", "2026:08:10 11:45:00" } });
     fill(u"card"_s, u"dest"_s);
     // The card's first photo by date, after the destination's Img_007.jpg.
     QVERIFY(QDir().mkpath(path(u"riserva"_s)));
@@ -532,12 +537,19 @@ void TestRiga::trialRefusedAsTheRun()
         "canon eos 5d mark iii=-1:00:00" });
     QCOMPARE(json.status, 0);
     const QJsonArray files = QJsonDocument::fromJson(json.out)[u"file"_s].toArray();
-    QCOMPARE(files.size(), 3);
+    QCOMPARE(files.size(), 5);
     const QJsonValue movie = files.at(1);
     QCOMPARE(movie[u"origine"_s].toString(), u"fotocamere/canon/MVI_2.MP4"_s);
     QCOMPARE(movie[u"modello"_s].toString(), u"Canon EOS 5D Mark III"_s);
     QCOMPARE(movie[u"scatto"_s].toString(), u"2026-08-10T11:30:00.000+02:00"_s);
     QCOMPARE(movie[u"corretto"_s].toString(), u"2026-08-10T10:30:00.000+02:00"_s);
+    QStringList fonti;
+    for (const QJsonValue file : files)
+        fonti.append(file[u"origine"_s].toString() + u' ' + file[u"fonte"_s].toString());
+    QCOMPARE(fonti,
+        (QStringList { "fotocamere/DSC_1.JPG exif", "fotocamere/canon/MVI_2.MP4 locale",
+            "fotocamere/canon/MVI_3.MOV compagno", "fotocamere/canon/MVI_3.THM exif",
+            "fotocamere/canon/IMG_1.JPG file" }));
 }
 
 // A name with a tab, a newline or a backslash keeps its line, and one that

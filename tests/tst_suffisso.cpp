@@ -8,7 +8,9 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
+#include <QTimeZone>
 
 class TestSuffisso : public QObject
 {
@@ -29,8 +31,9 @@ private Q_SLOTS:
 namespace {
 
 // Writes each file, given as "folder/name@hh:mm:ss.nanoseconds" and for a
-// photo "|DateTimeOriginal|SubSecTimeOriginal|Model", under the root folder;
-// returns their paths.
+// photo "|DateTimeOriginal|SubSecTimeOriginal|Model", for a movie (.MP4,
+// .MOV, .CR3) "|its header's clock face|its keyed creation date", under the
+// root folder; returns their paths.
 QStringList writeChosen(const QString &root, const QStringList &files)
 {
     QStringList paths;
@@ -45,7 +48,17 @@ QStringList writeChosen(const QString &root, const QStringList &files)
             if (!parts.at(i).isEmpty())
                 tags.insert(QLatin1String(keys[i - 1]), parts.at(i));
         }
-        if (parts.size() > 1)
+        QDateTime face =
+            QDateTime::fromString(parts.value(1), QStringLiteral("yyyy:MM:dd HH:mm:ss"));
+        face.setTimeZone(QTimeZone::utc());
+        if (parts.size() > 1
+            && QRegularExpression(QStringLiteral("\\.(MP4|MOV|CR3)$")).match(path).hasMatch())
+            test::writeFile(platform::folderPart(path), platform::namePart(path),
+                test::movie(face, false, 1000,
+                    path.endsWith(QLatin1String("CR3")) ? "crx " : "qt  ",
+                    parts.size() > 2 ? test::keyedCreationDate(parts.at(2).toLatin1())
+                                     : QByteArray()));
+        else if (parts.size() > 1)
             test::writePhoto(platform::folderPart(path), platform::namePart(path), tags);
         else
             test::writeFile(platform::folderPart(path), platform::namePart(path));
@@ -238,6 +251,18 @@ void TestSuffisso::shots_data()
     // sidecars that stay, as "folder/name>-".
     QTest::addColumn<QStringList>("expected");
 
+    // A camera's movie on its clock, as its photos; a phone's by its zone; a
+    // CR3's header in UTC; a movie by its THM, whatever its header says.
+    QTest::newRow("movies among photos, each by its camera's clock")
+        << ""
+        << QStringList { "s/a.jpg|2026:08:10 10:29:00||", "s/b.jpg|2026:08:10 10:35:00||",
+               "s/MVI_1.MP4|2026:08:10 10:30:00", "s/MVI_2.MOV|2026:08:10 01:00:00",
+               "s/MVI_2.THM|2026:08:10 10:31:00||",
+               "s/IMG_3.MOV|2026:08:10 08:32:00|2026-08-10T10:32:00+0200",
+               "s/IMG_4.CR3|2026:08:10 08:33:00" }
+        << QStringList { "s/a.jpg>Img_001.jpg", "s/MVI_1.MP4>Img_002.mp4",
+               "s/MVI_2.MOV>Img_003.mov", "s/MVI_2.THM>Img_003.thm", "s/IMG_3.MOV>Img_004.mov",
+               "s/IMG_4.CR3>Img_005.cr3", "s/b.jpg>Img_006.jpg" };
     QTest::newRow("RAW and JPEG, a shot by its earliest photo")
         << ""
         << QStringList { "s/IMG_2.JPG@10:00:00", "s/IMG_1.JPG@10:00:05", "s/IMG_1.CR2@10:00:06",

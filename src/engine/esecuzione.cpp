@@ -327,10 +327,11 @@ void esegui(const PianoTrasferimento &piano, const std::function<void(int)> &ava
             lotti.attendiTutti();
             throw;
         }
-        // A photo whose dates cannot be rewritten where they lie, or would
-        // leave the calendar, is copied as it is, and the end of the run says so.
+        // A photo whose dates cannot be rewritten where they lie, are past
+        // reach in a damaged file, or would leave the calendar, is copied as
+        // it is, and the end of the run says so.
         if (file.correzione != 0 && !copie.front().datesCorrected()
-            && (file.scattoDallaFoto || copie.front().datesFound()))
+            && (file.fonte != FonteScatto::File || copie.front().keepsDates()))
             avanzamento.dateNonCorrette.append(file.origine);
         lotti.aggiungi(fatti, std::move(copie));
     }

@@ -5,6 +5,7 @@
 #include "engine/numerazione.h"
 #include "engine/ordine.h"
 #include "engine/scatti.h"
+#include "engine/selezione.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
 #include "platform/filestamps.h"
@@ -79,9 +80,50 @@ void modelliDelleCartelle(QList<FileDelPiano> &file)
     }
 }
 
+FonteScatto fonteDi(platform::MomentSource source)
+{
+    switch (source) {
+    case platform::MomentSource::None:
+        break;
+    case platform::MomentSource::Exif:
+        return FonteScatto::Exif;
+    case platform::MomentSource::Offset:
+        return FonteScatto::Fuso;
+    case platform::MomentSource::Utc:
+        return FonteScatto::Utc;
+    case platform::MomentSource::Local:
+        return FonteScatto::Locale;
+    }
+    return FonteScatto::File;
+}
+
+// The photo a camera wrote beside a movie of its shot, a THM or a JPEG,
+// whose EXIF tells the moment its clock showed; -1 for none.
+qsizetype compagnoDi(const Scatto &scatto, const QList<FileDelPiano> &file,
+    const QList<platform::PhotoMetadata> &metadati)
+{
+    for (const qsizetype i : scatto.file) {
+        const Genere genere = genereDi(platform::namePart(file.at(i).origine));
+        if ((genere == Genere::Foto || genere == Genere::Compagno)
+            && metadati.at(i).source == platform::MomentSource::Exif)
+            return i;
+    }
+    return -1;
+}
+
+// Whether a file is a movie whose moment its companion tells better: its
+// own was not read, or only on its camera's clock, whose zone it does not
+// say.
+bool prendeIlCompagno(const FileDelPiano &uno, const platform::PhotoMetadata &suo)
+{
+    return genereDi(platform::namePart(uno.origine)) == Genere::Video
+        && (suo.source == platform::MomentSource::None
+            || suo.source == platform::MomentSource::Local);
+}
+
 // Each file of the selection as the plan takes it: its size and time from
 // one look at it; when it was taken, by which camera and so its correction,
-// as its photo says.
+// as its photo says, or for a movie its companion photo.
 QList<FileDelPiano> leggiFile(const Richiesta &richiesta, const Scatti &gruppi)
 {
     const QList<std::optional<platform::FileFacts>> fatti = platform::fileFacts(richiesta.origini);
@@ -95,12 +137,16 @@ QList<FileDelPiano> leggiFile(const Richiesta &richiesta, const Scatti &gruppi)
     }
     const QList<platform::PhotoMetadata> metadati = metadatiDelleFoto(file, gruppi);
     for (const Scatto &scatto : gruppi.scatti) {
+        const qsizetype compagno = compagnoDi(scatto, file, metadati);
         for (qsizetype j = 0; j < scatto.file.size(); ++j) {
             FileDelPiano &uno = file[scatto.file.at(j)];
-            const platform::PhotoMetadata &suaFoto = metadati.at(scatto.foto.at(j));
+            const qsizetype foto = scatto.foto.at(j);
+            const bool dalCompagno =
+                compagno >= 0 && prendeIlCompagno(file.at(foto), metadati.at(foto));
+            const platform::PhotoMetadata &suaFoto = metadati.at(dalCompagno ? compagno : foto);
             if (suaFoto.captureTime) {
                 uno.scatto = suaFoto.captureTime;
-                uno.scattoDallaFoto = true;
+                uno.fonte = dalCompagno ? FonteScatto::Compagno : fonteDi(suaFoto.source);
             }
             uno.modello = suaFoto.model.trimmed();
         }

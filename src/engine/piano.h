@@ -52,6 +52,12 @@ struct Richiesta
     Doppioni doppioni = Doppioni::Trasferiti;
 };
 
+// Where a file's moment was read: its file time; its photo's EXIF; a
+// movie's date that carries its own time zone; a CR3's header, in UTC; the
+// photo of a movie's shot, its THM or JPEG; a movie's header, on its
+// camera's local clock.
+enum class FonteScatto { File, Exif, Fuso, Utc, Compagno, Locale };
+
 // One file of a run, with everything the engine knows of it.
 struct FileDelPiano
 {
@@ -66,11 +72,11 @@ struct FileDelPiano
     QString copiaDiRiserva;
     // Its running number: the files of one shot share theirs.
     qint64 numero = 0;
-    // When it was taken, in nanoseconds since 1970: as the photo says where
-    // scattoDallaFoto, else its file time; nothing where neither could be
-    // read. A sidecar takes its photo's.
+    // When it was taken, in nanoseconds since 1970, as its fonte says;
+    // nothing where neither the file nor its time could be read. A sidecar
+    // takes its photo's.
     std::optional<qint64> scatto;
-    bool scattoDallaFoto = false;
+    FonteScatto fonte = FonteScatto::File;
     // The camera model its photo names, else the one the files of its folder
     // all name; empty where there is none.
     QString modello;

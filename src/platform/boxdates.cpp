@@ -108,6 +108,8 @@ private:
         QByteArray::fromHex("be7acfcb97a942e89c71999491e3afac");
     static inline const QByteArray CanonUuid =
         QByteArray::fromHex("85c0b687820f11e08111f4ce462b6a48");
+    static inline const QByteArray CreationDate =
+        QByteArrayLiteral("mdtacom.apple.quicktime.creationdate");
 
     // The file's bytes from its head where they lie there; else read aside
     // and, where kept, checked by the copy against its own read.
@@ -171,12 +173,34 @@ private:
             return tiff(box);
         if (box.type == "meta")
             return depth == 0 ? items(box) : movieMeta(box, depth);
-        // Apple keeps a creation date by name, where this cannot rewrite it.
         if (box.type == "keys")
-            return !bytes(box.body, box.end - box.body, false)
-                        .value_or("creationdate")
-                        .contains("creationdate");
+            return keys(box);
+        // QuickTime types an item by the number of its key.
+        if (const qsizetype key = qsizetype(Cursor(box.type, 0).number(4));
+            key >= 1 && key <= m_keys.size() && m_keys.at(key - 1) == CreationDate)
+            return dayText(box, true);
         return true;
+    }
+
+    // The names QuickTime keeps its items by: a full box with the count of
+    // its keys, each sized, with its namespace and its name.
+    bool keys(const Box &box)
+    {
+        const std::optional<QByteArray> read = bytes(box.body, box.end - box.body, true);
+        if (!read)
+            return false;
+        Cursor cursor(*read, 4);
+        const quint64 count = cursor.number(4);
+        m_keys.clear();
+        for (quint64 i = 0; i < count && !cursor.past(); ++i) {
+            const qint64 at = cursor.at();
+            const qint64 size = qint64(cursor.number(4));
+            if (size < 8 || at + size > read->size())
+                return false;
+            m_keys.append(read->mid(at + 4, size - 4));
+            cursor = Cursor(*read, at + size);
+        }
+        return !cursor.past();
     }
 
     // The creation and modification times of a movie, a track or its media.
@@ -199,26 +223,38 @@ private:
         return true;
     }
 
-    // A QuickTime date as text, "2026-08-10T11:03:00+0200", or an MP4's in
-    // its data box.
-    bool dayText(const Box &box)
+    // A QuickTime date as text, "2026-08-10T11:03:00+0200", or an MP4's or
+    // a keyed item's in its data box; its time zone, where it has one, stays.
+    // A creation date by key that holds no clock face is one this cannot
+    // correct.
+    bool dayText(const Box &box, bool required = false)
     {
         const std::optional<QByteArray> read = bytes(box.body, box.end - box.body, true);
         if (!read)
             return false;
         const qint64 text = read->mid(4, 4) == "data" ? 16 : 4;
-        if (const qsizetype length =
-                faceLength(QByteArrayView(*read).sliced(std::min<qint64>(text, read->size()))))
-            m_dates.fields.append({ box.body + text, read->mid(text, length) });
-        return true;
+        const QByteArrayView value =
+            QByteArrayView(*read).sliced(std::min<qint64>(text, read->size()));
+        const qsizetype length = faceLength(value);
+        if (length > 0)
+            m_dates.fields.append({ box.body + text, read->mid(text, length), false,
+                zoneAfter(value.sliced(length)) });
+        return length > 0 || !required;
     }
 
     bool xmp(const Box &box)
     {
         const std::optional<QByteArray> read = bytes(box.body, box.end - box.body, true);
-        if (read)
-            xmpFields(*read, box.body, m_dates.fields);
-        return read.has_value();
+        if (!read)
+            return false;
+        const qsizetype first = m_dates.fields.size();
+        xmpFields(*read, box.body, m_dates.fields);
+        for (qsizetype i = first; i < m_dates.fields.size(); ++i) {
+            DateField &field = m_dates.fields[i];
+            field.zone = zoneAfter(
+                QByteArrayView(*read).sliced(field.offset - box.body + field.value.size()));
+        }
+        return true;
     }
 
     // A CR3's EXIF: its main directory and its EXIF one, each a TIFF structure.
@@ -228,9 +264,11 @@ private:
         return read && tiffFields(*read, 0, box.body, m_dates.fields);
     }
 
-    // A movie's metadata: a full box in MP4, a plain one in QuickTime.
+    // A movie's metadata: a full box in MP4, a plain one in QuickTime. Its
+    // items are numbered by its own keys.
     bool movieMeta(const Box &box, int depth)
     {
+        m_keys.clear();
         const std::optional<QByteArray> start = bytes(box.body, 8, false);
         const qint64 children = start && start->mid(4, 4) == "hdlr" ? box.body : box.body + 4;
         return walk(children, box.end, depth + 1);
@@ -343,6 +381,8 @@ private:
     const ReadAt &m_readAt;
     CaptureDates &m_dates;
     int m_boxes = 0;
+    // The keys of the movie metadata being walked, each its namespace and name.
+    QList<QByteArray> m_keys;
 };
 
 } // namespace

@@ -540,11 +540,20 @@ bool xmpFields(QByteArrayView bytes, qint64 base, QList<DateField> &fields)
 qsizetype faceLength(QByteArrayView text)
 {
     static const QRegularExpression face(QStringLiteral(
-        "^(?:\\d{4}-\\d\\d-\\d\\d(?:T\\d\\d:\\d\\d(?::\\d\\d)?)?|\\d{4}:\\d\\d:\\d\\d "
+        "^(?:\\d{4}-\\d\\d-\\d\\d(?:[T ]\\d\\d:\\d\\d(?::\\d\\d)?)?|\\d{4}:\\d\\d:\\d\\d "
         "\\d\\d:\\d\\d(?::\\d\\d)?)(?![\\d:T])"));
     const QRegularExpressionMatch found =
         face.match(QString::fromLatin1(text.first(std::min<qsizetype>(text.size(), 20))));
     return found.hasMatch() ? found.capturedLength() : 0;
+}
+
+QByteArray zoneAfter(QByteArrayView text)
+{
+    static const QRegularExpression zone(
+        QStringLiteral("^(?:\\.\\d{1,9})?(Z|[+-]\\d\\d:?\\d\\d)(?![\\d:])"));
+    const QRegularExpressionMatch found =
+        zone.match(QString::fromLatin1(text.first(std::min<qsizetype>(text.size(), 17))));
+    return found.hasMatch() ? found.captured(1).toLatin1() : QByteArray();
 }
 
 std::optional<CaptureDates> captureDates(QByteArrayView head, qint64 size, const ReadAt &readAt)
@@ -643,6 +652,28 @@ void putDates(char *piece, qint64 count, qint64 offset, const QList<DateField> &
         if (from < to)
             std::copy_n(values.at(i).constData() + (from - at), to - from, piece + (from - offset));
     }
+}
+
+std::optional<qint64> zonedCreated(const CaptureDates &dates)
+{
+    std::optional<qint64> earliest;
+    for (const DateField &field : dates.fields) {
+        const std::optional<Face> face = field.zone.isEmpty() ? std::nullopt : faceOf(field.value);
+        if (!face)
+            continue;
+        const qint64 east = field.zone == "Z"
+            ? 0
+            : (field.zone.mid(1, 2).toLongLong() * 60 + field.zone.right(2).toLongLong()) * 60;
+        const qint64 moment = (face->day - QDate(1970, 1, 1).toJulianDay()) * SecondsPerDay
+            + face->second - (field.zone.startsWith('-') ? -east : east);
+        earliest = std::min(moment, earliest.value_or(moment));
+    }
+    return earliest;
+}
+
+bool keepsDates(QByteArrayView head)
+{
+    return mayHoldDates(head) || isBoxFile(head);
 }
 
 std::optional<qint64> movieCreated(const CaptureDates &dates)

@@ -27,6 +27,9 @@ struct DateField
     // headers, seconds since 1904 in 4 or 8 bytes, most significant first.
     QByteArray value;
     bool movieTime = false;
+    // The time zone written after a movie's clock face, "+0200", "+02:00" or
+    // "Z", which a correction leaves as it is; empty where none is.
+    QByteArray zone {};
 };
 
 struct CaptureDates
@@ -76,8 +79,19 @@ bool agreesWithReadAside(QByteArrayView piece, qint64 offset, const CaptureDates
 void putDates(char *piece, qint64 count, qint64 offset, const QList<DateField> &fields,
     const QList<QByteArray> &values);
 
-// When a movie was made, in seconds since 1970: the creation time of its
-// header, the first of its times; nothing where it holds none.
+// When a movie was made, as the creation time of its header says: the
+// first of its times, as seconds since 1970 on a clock whose time zone it
+// does not tell; nothing where it holds none.
 std::optional<qint64> movieCreated(const CaptureDates &dates);
+
+// When a movie was made, in seconds since 1970, as its dates that carry
+// their own time zone say: the earliest, as a file is changed after it is
+// made; nothing where none carries one.
+std::optional<qint64> zonedCreated(const CaptureDates &dates);
+
+// Whether a file of this head is of a format whose capture dates this
+// reads: a JPEG, a TIFF, a sidecar, a movie, a HEIC, a CR3. Where their
+// dates were not found, the file is damaged.
+bool keepsDates(QByteArrayView head);
 
 } // namespace platform

@@ -160,7 +160,7 @@ struct ContentHashes
     XXH128_hash_t read;
     XXH128_hash_t written;
     XXH128_hash_t withoutDates;
-    bool datesFound = false;
+    bool keepsDates = false;
     bool datesCorrected = false;
 };
 
@@ -235,7 +235,7 @@ ContentHashes copyContent(int in, off_t size, const QList<Output> &outputs,
     hashes.written = shiftedHasher ? XXH3_128bits_digest(shiftedHasher.get()) : hashes.read;
     hashes.withoutDates = blanked ? XXH3_128bits_digest(blanked.get()) : hashes.read;
     // A photo whose dates were not all found still holds them.
-    hashes.datesFound = dates.has_value() || mayHoldDates(head.bytes);
+    hashes.keepsDates = dates.has_value() || keepsDates(head.bytes);
     hashes.datesCorrected = shift == 0 || shifted;
     return hashes;
 }
@@ -280,9 +280,9 @@ QByteArray PendingCopy::hashWithoutDatesHex() const
     return hexOf(d->hashes.withoutDates);
 }
 
-bool PendingCopy::datesFound() const
+bool PendingCopy::keepsDates() const
 {
-    return d->hashes.datesFound;
+    return d->hashes.keepsDates;
 }
 
 bool PendingCopy::datesCorrected() const

@@ -35,9 +35,9 @@ public:
     QByteArray hashWithoutDatesHex() const;
     qint64 size() const;
     qint64 sourceTime() const;
-    // Whether the file is of a format whose capture dates this rewrites in
-    // place, or they were found where they lie: not a PNG, say.
-    bool datesFound() const;
+    // Whether the file is of a format whose capture dates this reads, found
+    // or, the file being damaged, not: not a PNG, say.
+    bool keepsDates() const;
     // Whether the correction reached every capture date: none was asked, or
     // each was found where it lies and shifted. Otherwise the copy holds the
     // dates as they were, all of them.

@@ -19,6 +19,10 @@ bool xmpFields(QByteArrayView bytes, qint64 base, QList<DateField> &fields);
 // seconds, 10 for a day alone; 0 where none starts there.
 qsizetype faceLength(QByteArrayView text);
 
+// The time zone written at the start of text, as after a clock face and
+// its fraction of a second: "Z", "+02:00" or "+0200"; empty where none is.
+QByteArray zoneAfter(QByteArrayView text);
+
 // Whether the head is that of an ISO base media file: MP4, MOV, HEIC, CR3.
 bool isBoxFile(QByteArrayView head);
 

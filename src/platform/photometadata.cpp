@@ -95,15 +95,19 @@ std::optional<qint64> momentOf(
     return nanosecondsOf(moment, nanoseconds);
 }
 
+// Whether a file of boxes names the brand among its own.
+bool hasBrand(QByteArrayView start, const char *brand)
+{
+    return start.size() >= 16 && start.sliced(4, 4) == "ftyp"
+        && start.sliced(8, std::min<qsizetype>(start.size() - 8, 64)).contains(brand);
+}
+
 // Whether a file of boxes holds a picture, whose EXIF exiv2 reads: a HEIC,
 // an AVIF, a CR3; else it is a movie.
 bool isPictureOfBoxes(QByteArrayView start)
 {
-    if (start.size() < 16 || start.sliced(4, 4) != "ftyp")
-        return false;
-    const QByteArrayView brands = start.sliced(8, std::min<qsizetype>(start.size() - 8, 64));
     return std::any_of(std::begin(PictureBrands), std::end(PictureBrands),
-        [&](const char *brand) { return brands.contains(brand); });
+        [&](const char *brand) { return hasBrand(start, brand); });
 }
 
 // The capture dates of a file of boxes, found box by box.
@@ -129,20 +133,30 @@ PhotoMetadata metadataOf(const Exiv2::ExifData &exif)
             textOf(exif, "Exif.Photo.SubSecTimeDigitized"),
             textOf(exif, "Exif.Photo.OffsetTimeDigitized"));
     metadata.model = textOf(exif, "Exif.Image.Model");
+    if (metadata.captureTime)
+        metadata.source = MomentSource::Exif;
     return metadata;
 }
 
-// A movie's moment is its header's creation time, in UTC as the format has
-// it. A HEIC's EXIF block is found as its dates are: exiv2 0.27 misplaces
-// an item its table places from a base offset, as exiftool writes them.
+// A movie's moment: a date that carries its own time zone tells it; a
+// CR3's header is in UTC, as Canon writes it; most cameras write their
+// local clock in a movie's header, though the format would have it in UTC.
+// A HEIC's EXIF block is found as its dates are: exiv2 0.27 misplaces an
+// item its table places from a base offset, as exiftool writes them.
 PhotoMetadata boxMetadata(const QString &path, const QByteArray &start)
 {
     PhotoMetadata metadata;
     const std::optional<CaptureDates> dates = boxDates(path, start);
     if (!dates)
         return metadata;
-    if (const std::optional<qint64> created = movieCreated(*dates))
-        metadata.captureTime = nanosecondsOf(*created);
+    if (const std::optional<qint64> zoned = zonedCreated(*dates)) {
+        metadata.captureTime = nanosecondsOf(*zoned);
+        metadata.source = MomentSource::Offset;
+    } else if (const std::optional<qint64> created = movieCreated(*dates)) {
+        const bool utc = hasBrand(start, "crx ");
+        metadata.captureTime = nanosecondsOf(utc ? *created : localMoment(*created));
+        metadata.source = utc ? MomentSource::Utc : MomentSource::Local;
+    }
     if (dates->exif.isEmpty())
         return metadata;
     try {

@@ -8,13 +8,20 @@
 
 namespace platform {
 
+// Where a capture time was read: a photo's EXIF; a movie's date that
+// carries its own time zone; a movie's header, in UTC or on the camera's
+// local clock.
+enum class MomentSource { None, Exif, Offset, Utc, Local };
+
 // What a photo tells of itself in its metadata.
 struct PhotoMetadata
 {
     // When it was taken, in nanoseconds since 1970: EXIF DateTimeOriginal
-    // with its sub-seconds and offset, else CreateDate. A time without an
-    // offset is the machine's local time, as a card's file times are.
+    // with its sub-seconds and offset, else CreateDate; a movie's, as its
+    // source says. A time without an offset is the machine's local time, as
+    // a card's file times are.
     std::optional<qint64> captureTime;
+    MomentSource source = MomentSource::None;
     // The camera's model, as it gives it.
     QString model;
 };

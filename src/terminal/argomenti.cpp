@@ -81,7 +81,9 @@ const QList<Opzione> &opzioni()
                            "che non è UTF-8 vi è scritto \\udcXX, come lo legge il "
                            "\"surrogateescape\" di Python; un file che resta dov'è vi ha "
                            "\"nuovo\": null, e una foto che la destinazione ha già anche "
-                           "\"doppione\": true; con --riserva la cartella e ogni file hanno "
+                           "\"doppione\": true; ogni file che va dice da dove ha l'ora in "
+                           "\"fonte\": exif (una foto), offset, utc, compagno o locale (un "
+                           "video) o file; con --riserva la cartella e ogni file hanno "
                            "\"riserva\", il percorso della copia di riserva o null") },
         { { QStringLiteral("h"), QStringLiteral("help") }, {},
             QStringLiteral("mostra questo aiuto") },

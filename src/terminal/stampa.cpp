@@ -57,6 +57,26 @@ void cartelleInJson(QJsonObject &oggetto, const NomiDati &nomi)
         oggetto.insert(QStringLiteral("riserva"), nomeInJson(nomi.riserva));
 }
 
+// Where a file's moment was read, as --json names it.
+QString fonteInJson(FonteScatto fonte)
+{
+    switch (fonte) {
+    case FonteScatto::File:
+        break;
+    case FonteScatto::Exif:
+        return QStringLiteral("exif");
+    case FonteScatto::Fuso:
+        return QStringLiteral("offset");
+    case FonteScatto::Utc:
+        return QStringLiteral("utc");
+    case FonteScatto::Compagno:
+        return QStringLiteral("compagno");
+    case FonteScatto::Locale:
+        return QStringLiteral("locale");
+    }
+    return QStringLiteral("file");
+}
+
 // The files that go, then those that stay where they are, with no new name.
 QJsonArray fileInJson(const PianoTrasferimento &piano, const NomiDati &nomi, int fatti = -1)
 {
@@ -70,8 +90,7 @@ QJsonArray fileInJson(const PianoTrasferimento &piano, const NomiDati &nomi, int
         if (!file.nuovoNome.isEmpty()) {
             voce.insert(QStringLiteral("nuovo"), nomeInJson(nomi.nuovo(file)));
             voce.insert(QStringLiteral("scatto"), scattoInJson(file.scatto));
-            voce.insert(QStringLiteral("fonte"),
-                file.scattoDallaFoto ? QStringLiteral("exif") : QStringLiteral("file"));
+            voce.insert(QStringLiteral("fonte"), fonteInJson(file.fonte));
             voce.insert(QStringLiteral("corretto"), scattoInJson(file.scattoCorretto()));
             voce.insert(QStringLiteral("modello"),
                 file.modello.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(file.modello));

@@ -25,6 +25,26 @@ QString testoScatto(const FileDelPiano &file)
         .toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
 }
 
+// Where the moment was read, in a word or two.
+QString testoFonte(FonteScatto fonte)
+{
+    switch (fonte) {
+    case FonteScatto::File:
+        break;
+    case FonteScatto::Exif:
+        return QStringLiteral("foto");
+    case FonteScatto::Fuso:
+        return QStringLiteral("ora col fuso");
+    case FonteScatto::Utc:
+        return QStringLiteral("ora UTC");
+    case FonteScatto::Compagno:
+        return QStringLiteral("foto accanto");
+    case FonteScatto::Locale:
+        return QStringLiteral("ora locale");
+    }
+    return QStringLiteral("file");
+}
+
 void aggiungiRiga(
     QTableWidget *tabella, const FileDelPiano &file, const QString &nuovo, const QString &sorgente)
 {
@@ -33,7 +53,7 @@ void aggiungiRiga(
     const QString origine =
         file.origine.startsWith(sorgente) ? file.origine.mid(sorgente.size()) : file.origine;
     const QStringList celle { platform::displayFileName(origine), nuovo, testoScatto(file),
-        file.scattoDallaFoto ? QStringLiteral("foto") : QStringLiteral("file"), file.modello,
+        testoFonte(file.fonte), file.modello,
         file.correzione != 0 ? testoCorrezione(file.correzione) : QString() };
     for (int colonna = 0; colonna < celle.size(); ++colonna)
         tabella->setItem(riga, colonna, new QTableWidgetItem(celle.at(colonna)));
