@@ -170,7 +170,9 @@ QList<QByteArray> dateLette(const QString &file)
     exiftool.waitForFinished();
     QList<QByteArray> date = exiftool.readAllStandardOutput().split('\n');
     date.removeIf([](const QByteArray &riga) {
-        return !QRegularExpression(u"\\d:\\d\\d:\\d"_s).match(QString::fromLatin1(riga)).hasMatch();
+        return !QRegularExpression(u"\\d \\d\\d:\\d\\d"_s)
+                    .match(QString::fromLatin1(riga))
+                    .hasMatch();
     });
     return date;
 }
