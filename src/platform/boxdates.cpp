@@ -248,7 +248,8 @@ private:
         if (!read)
             return false;
         const qsizetype first = m_dates.fields.size();
-        xmpFields(*read, box.body, m_dates.fields);
+        if (!xmpFields(*read, box.body, m_dates.fields))
+            return false;
         for (qsizetype i = first; i < m_dates.fields.size(); ++i) {
             DateField &field = m_dates.fields[i];
             field.zone = zoneAfter(
@@ -304,7 +305,8 @@ private:
             // An EXIF item starts with the offset of its TIFF structure.
             const qint64 tiff = 4 + qint64(Cursor(*read, 0).number(4));
             if (item.xmp) {
-                xmpFields(*read, item.offset, m_dates.fields);
+                if (!xmpFields(*read, item.offset, m_dates.fields))
+                    return false;
             } else {
                 if (!tiffFields(*read, tiff, item.offset, m_dates.fields))
                     return false;
