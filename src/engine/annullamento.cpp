@@ -125,7 +125,11 @@ void riportaIndietro(Corsa &corsa, Voce &voce, Ripresa &ripresa)
             else
                 platform::moveFile(intento.nuovoNome, intento.origine);
         } catch (const platform::FileError &errore) {
-            ripresa.lascia(voce, errore.systemText());
+            // A copy back whose bytes are not the original's has no system error.
+            ripresa.lascia(voce,
+                errore.errorCode() == 0
+                    ? QStringLiteral("riportata indietro non ridarebbe i byte dell'originale")
+                    : errore.systemText());
             return;
         }
         try {

@@ -74,7 +74,12 @@ void impostaOra(Corsa &corsa, Voce &voce, Ripresa &ripresa)
         return;
     if (!ripresa.prova) {
         try {
-            platform::setFileTime(intento.nuovoNome, *intento.oraNuova);
+            // To the whole second, as the run writes a corrected time.
+            const qint64 ora = *intento.oraNuova;
+            const qint64 frazione =
+                (ora % platform::NanosecondsPerSecond + platform::NanosecondsPerSecond)
+                % platform::NanosecondsPerSecond;
+            platform::setFileTime(intento.nuovoNome, ora - frazione);
         } catch (const platform::FileError &) {
             return;
         }
