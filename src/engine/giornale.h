@@ -70,10 +70,10 @@ public:
     void originaleEliminato(int posizione);
     // Records the new file as it is once its time and attributes are final.
     void completato(int posizione, const QString &nuovoNome, bool riserva = false);
-    // Records the hidden files a file's copies are being written into, as
-    // soon as they are made, while its earlier files are still recorded.
-    // They are a help to clear what a kill leaves, not facts of the run: one
-    // that cannot be recorded stays for the clean-up of strangers' files.
+    // Records the hidden files a file's copies are written into as soon as
+    // they are made, while the proof of the files before may record theirs.
+    // They help clear what a kill leaves and are no facts of the run: one
+    // that cannot be recorded is left to the clean-up of strangers' files.
     void nascoste(int posizione, const QList<platform::HiddenFile> &file);
 
     // The first position whose facts the journal could not hold, from which

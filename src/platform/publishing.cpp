@@ -206,7 +206,8 @@ void forEachUnheldTemporary(const QByteArray &folder,
         if (!QByteArrayView(entry->d_name).startsWith(TemporaryPrefix))
             continue;
         struct stat status;
-        if (openUnheld(::dirfd(dir), entry->d_name, status).isValid())
+        const Descriptor held = openUnheld(::dirfd(dir), entry->d_name, status);
+        if (held.isValid())
             act(::dirfd(dir), entry->d_name, reservedBy(entry->d_name), status);
     }
 }
