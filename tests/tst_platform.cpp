@@ -548,6 +548,35 @@ void TestPlatform::staleTemporariesAreRemoved()
     QCOMPARE(test::entriesOf(dir.path()),
         QStringList({ ".altro", ".copia-e-rinomina-in-corso", ".copia-e-rinomina-recente",
             "Img_001.jpg", "Img_003.jpg" }));
+
+    // One its run recorded goes at once with its reservation, while it is that
+    // very file: not another put under its name, nor a link there, nor the
+    // photo a kill left under both names as it published it by a link.
+    const auto made = [](const QString &path) { return *fileStamp(path); };
+    const FileStamp own = made(write(".copia-e-rinomina-c.Img_004.jpg", "foto", now));
+    write("Img_004.jpg", "", {});
+    const FileStamp replaced = made(write(".copia-e-rinomina-d.Img_005.jpg", "foto", now));
+    write("altra", "altra", now);
+    QVERIFY(::rename(qPrintable(dir.filePath("altra")),
+                qPrintable(dir.filePath(".copia-e-rinomina-d.Img_005.jpg")))
+        == 0);
+    QVERIFY(QFile::link(dir.filePath("Img_003.jpg"), dir.filePath(".copia-e-rinomina-e.Img_006")));
+    const FileStamp published = made(write(".copia-e-rinomina-f.Img_007.jpg", "", now));
+    QVERIFY(::link(qPrintable(dir.filePath(".copia-e-rinomina-f.Img_007.jpg")),
+                qPrintable(dir.filePath("Img_007.jpg")))
+        == 0);
+    const QStringList before = test::entriesOf(dir.path());
+    QVERIFY(removeOwnTemporary(dir.filePath(".copia-e-rinomina-c.Img_004.jpg"), own, true));
+    QCOMPARE(test::entriesOf(dir.path()), before);
+    QVERIFY(removeOwnTemporary(dir.filePath(".copia-e-rinomina-c.Img_004.jpg"), own));
+    QVERIFY(!removeOwnTemporary(dir.filePath(".copia-e-rinomina-d.Img_005.jpg"), replaced));
+    QVERIFY(!removeOwnTemporary(
+        dir.filePath(".copia-e-rinomina-e.Img_006"), made(dir.filePath("Img_003.jpg"))));
+    QVERIFY(removeOwnTemporary(dir.filePath(".copia-e-rinomina-f.Img_007.jpg"), published));
+    QCOMPARE(test::entriesOf(dir.path()),
+        QStringList({ ".altro", ".copia-e-rinomina-d.Img_005.jpg", ".copia-e-rinomina-e.Img_006",
+            ".copia-e-rinomina-in-corso", ".copia-e-rinomina-recente", "Img_001.jpg", "Img_003.jpg",
+            "Img_007.jpg" }));
 }
 
 void TestPlatform::moveWithinFileSystemRenames()

@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimeZone>
 
@@ -72,6 +73,8 @@ private Q_SLOTS:
     void wrongUse();
     void stopsOnSignal_data();
     void stopsOnSignal();
+    void killedCopyOnCard_data();
+    void killedCopyOnCard();
     void trialRefusedAsTheRun_data();
     void trialRefusedAsTheRun();
     void namesAsTheyAre();
@@ -423,6 +426,65 @@ void TestRiga::stopsOnSignal()
         + QByteArray(signal == SIGTERM ? "SIGTERM" : "SIGHUP") + ")."));
     QCOMPARE(test::entriesOf(path(u"dest"_s)), (QStringList { "Img_001.jpg", "Img_002.jpg" }));
     QCOMPARE(test::contentOf(path(u"dest/Img_002.jpg"_s)), QByteArray(64 << 10, 'b'));
+}
+
+void TestRiga::killedCopyOnCard_data()
+{
+    QTest::addColumn<QStringList>("commands");
+    QTest::addColumn<int>("hidden");
+    QTest::addColumn<QStringList>("photos");
+
+    const QStringList all { "Img_001.jpg", "Img_002.jpg", "Img_003.jpg" };
+    QTest::newRow("the next run at once") << QStringList { "copia" } << 1 << all;
+    QTest::newRow("a trial, which counts their room free")
+        << QStringList { "copia --prova" } << 4 << QStringList();
+    QTest::newRow("an undo, then the next run") << QStringList { "annulla", "copia" } << 1 << all;
+}
+
+// A copy killed as it reads its third photo onto a small exFAT card leaves
+// the hidden copies of all three, the first two whole, which the card has
+// no room beside for the run again: what comes next removes them at once,
+// as the journal knows them for the run's own; a hidden file no journal
+// accounts for, just written, stays.
+void TestRiga::killedCopyOnCard()
+{
+    QFETCH(QStringList, commands);
+    QFETCH(int, hidden);
+    QFETCH(QStringList, photos);
+    test::Medium source(u"quirky:hold=c.jpg"_s);
+    test::Medium card(u"exfat:size=16M"_s);
+    if (!source.isMounted() || !card.isMounted())
+        QSKIP(qPrintable(source.whyNot() + card.whyNot()));
+    for (const char *name : { "a.jpg", "b.jpg", "c.jpg" })
+        test::writeFile(source.path(), QLatin1String(name), QByteArray(4 << 20, name[0]),
+            at(10, name[0] - 'a'));
+    // Journals of its own: an undo takes back no other test's run.
+    QProcessEnvironment own = environment();
+    own.insert(u"XDG_STATE_HOME"_s, path(u"stato"_s));
+    QProcess process;
+    process.setProcessEnvironment(own);
+    process.start(QStringLiteral(COPIA_EXE), { u"copia"_s, source.path(), card.path() });
+    QTRY_VERIFY_WITH_TIMEOUT(source.isHolding(), 60'000);
+    // Killed in the card's read, it ends once the read is let go.
+    QCOMPARE(::kill(pid_t(process.processId()), SIGKILL), 0);
+    source.release();
+    QVERIFY(process.waitForFinished(60'000));
+    test::writeFile(card.path(), u".copia-e-rinomina-altro.Img_009.jpg"_s, "altrui");
+    QCOMPARE(test::entriesOf(card.path()).size(), 4);
+
+    for (const QString &command : std::as_const(commands)) {
+        QStringList arguments = command.split(u' ');
+        if (arguments.first() == "copia"_L1)
+            arguments << source.path() << card.path();
+        const Run run = this->run(arguments, own);
+        QVERIFY2(run.status == 0, run.err.constData());
+        if (command == "annulla"_L1)
+            QVERIFY(run.out.startsWith("Eliminate 3 copie nascoste lasciate in «"));
+    }
+    const QStringList left = test::entriesOf(card.path());
+    QCOMPARE(left.filter(QRegularExpression(u"^\\."_s)).size(), hidden);
+    QVERIFY(left.contains(u".copia-e-rinomina-altro.Img_009.jpg"_s));
+    QCOMPARE(left.filter(QRegularExpression(u"^[^.]"_s)), photos);
 }
 
 void TestRiga::trialRefusedAsTheRun_data()

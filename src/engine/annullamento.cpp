@@ -341,6 +341,12 @@ void annullaUltima(const QStringList &tutti, Ripresa &ripresa)
             }
             corsa = std::move(apertura.corsa);
         }
+        // One a kill stopped as it wrote its first files left only their
+        // hidden copies, which the finishing just took away: all there was.
+        if (corsa && corsa->voci.isEmpty() && corsa->nascosteTolte > 0) {
+            ripresa.registra(*corsa, "A\n");
+            return;
+        }
         // A run that stopped before its first file has nothing to take back.
         if (corsa && !corsa->voci.isEmpty()) {
             annullaCorsa(*corsa, ripresa);

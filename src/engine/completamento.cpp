@@ -3,8 +3,52 @@
 #include "engine/giornale.h"
 #include "engine/ripresa.h"
 #include "platform/fileerror.h"
+#include "platform/publishing.h"
+
+#include <QMap>
 
 namespace {
+
+// What went of a run's hidden copies in one folder.
+struct Tolte
+{
+    int quante = 0;
+    qint64 byte = 0;
+};
+
+// Removes, or with prova only finds, the hidden copies the run recorded that
+// are still there, the very files; by folder, of soloIn alone where given.
+QMap<QString, Tolte> togliNascoste(const Corsa &corsa, bool prova, const QString &soloIn = {})
+{
+    QMap<QString, Tolte> tolte;
+    for (const CopiaNascosta &nascosta : corsa.nascoste) {
+        const QString cartella = platform::folderPart(nascosta.percorso);
+        if (!soloIn.isEmpty() && cartella != soloIn)
+            continue;
+        if (const auto byte =
+                platform::removeOwnTemporary(nascosta.percorso, nascosta.impronta, prova)) {
+            ++tolte[cartella].quante;
+            tolte[cartella].byte += *byte;
+        }
+    }
+    return tolte;
+}
+
+// What a kill left of the files the run was writing goes at once, said
+// folder by folder.
+void togliNascosteLasciate(Corsa &corsa, Ripresa &ripresa)
+{
+    const QMap<QString, Tolte> tolte = togliNascoste(corsa, ripresa.prova);
+    for (auto cartella = tolte.cbegin(); cartella != tolte.cend(); ++cartella) {
+        const int quante = cartella->quante;
+        corsa.nascosteTolte += quante;
+        ripresa.dice(quante == 1 ? "Sarà eliminata" : "Saranno eliminate",
+            quante == 1 ? "Eliminata" : "Eliminate",
+            (quante == 1 ? QStringLiteral(" 1 copia nascosta lasciata")
+                         : QStringLiteral(" %1 copie nascoste lasciate").arg(quante))
+                + QStringLiteral(" in «%1» da una corsa interrotta").arg(mostra(cartella.key())));
+    }
+}
 
 // A rename a kill kept from being recorded is known by its inode, which only
 // the rename brings to the new name.
@@ -143,6 +187,7 @@ std::map<QString, Corsa> completaCorse(const QStringList &tutti, Ripresa &ripres
         std::optional<Corsa> corsa = apriDaAgire(percorso, ripresa).corsa;
         if (!corsa)
             continue;
+        togliNascosteLasciate(*corsa, ripresa);
         riprendi(*corsa, ripresa);
         liberaRitorni(*corsa, ripresa);
         ripresi.emplace(percorso, std::move(*corsa));
@@ -154,4 +199,24 @@ EsitoAnnulla completaCorseInterrotte(bool prova)
 {
     return ripercorri(prova, false,
         [](const QStringList &tutti, Ripresa &ripresa) { completaCorse(tutti, ripresa); });
+}
+
+qint64 liberaCartella(const QString &cartella, bool prova)
+{
+    QStringList tutti;
+    try {
+        tutti = giornali(cartellaGiornali());
+    } catch (const platform::FileError &) {
+        // Journals that cannot be read leave their files to the clean-up of strangers' files.
+        return 0;
+    }
+    qint64 byte = 0;
+    for (const QString &percorso : std::as_const(tutti)) {
+        if (fineDi(percorso) != Fine::Aperta)
+            continue;
+        const Apertura apertura = apri(percorso);
+        if (apertura.corsa && !apertura.corsa->annullata)
+            byte += togliNascoste(*apertura.corsa, prova, cartella).value(cartella).byte;
+    }
+    return byte;
 }

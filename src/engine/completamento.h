@@ -19,3 +19,9 @@ struct EsitoAnnulla
 // kept from being set. Lists a photo that a kill left in two places
 // unconfirmed, once. Anything else is left for an undo.
 EsitoAnnulla completaCorseInterrotte(bool prova = false);
+
+// Before a run into cartella, given with its final separator: removes the
+// hidden copies that runs of this user, killed and over, recorded as made
+// there and left, each while it is still that very file; with prova only
+// finds them. Gives the bytes they took, which the run has free.
+qint64 liberaCartella(const QString &cartella, bool prova);

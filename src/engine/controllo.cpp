@@ -84,6 +84,8 @@ struct CartellaNuova
     std::optional<platform::Medium> supporto;
     // The space its files and their folder entries take.
     qint64 servono = 0;
+    // The room a trial counts free, which the run frees first.
+    qint64 nascoste = 0;
 };
 
 // What a refusal for a name taken adds where an undo left the file there
@@ -187,14 +189,17 @@ QString motivoSpazio(const CartellaNuova &cartella, const CartellaNuova *altra)
 {
     const platform::Medium &supporto = *cartella.supporto;
     qint64 servono = cartella.servono;
-    if (altra && altra->supporto->identity.device == supporto.identity.device)
+    qint64 libero = supporto.freeBytes + cartella.nascoste;
+    if (altra && altra->supporto->identity.device == supporto.identity.device) {
         servono += altra->servono;
-    if (supporto.freeBytes < 0 || servono <= supporto.freeBytes)
+        libero += altra->nascoste;
+    }
+    if (supporto.freeBytes < 0 || servono <= libero)
         return {};
     return QStringLiteral("Nella %1 «%2» lo spazio libero non basta: servono %3, ce ne sono %4")
         .arg(cartella.riserva ? QStringLiteral("cartella di riserva")
                               : QStringLiteral("destinazione"),
-            cartella.percorso, testoDimensione(servono), testoDimensione(supporto.freeBytes));
+            cartella.percorso, testoDimensione(servono), testoDimensione(libero));
 }
 
 // The originals go from their folders, which must allow it; the terminal
@@ -225,7 +230,7 @@ bool stessaCartella(const QString &una, const QString &altra)
 QString motivoPiano(const PianoTrasferimento &piano)
 {
     CartellaNuova destinazione { platform::folderPart(piano.file.first().nuovoNome),
-        piano.supportoDestinazione, false, {}, 0 };
+        piano.supportoDestinazione, false, {}, 0, piano.nascosteDestinazione };
     QString motivo = motivoCartellaNuova(piano, destinazione);
     if (motivo.isEmpty() && piano.spostare)
         motivo = motivoOrigini(piano);
@@ -234,7 +239,8 @@ QString motivoPiano(const PianoTrasferimento &piano)
     if (piano.riserva.isEmpty())
         return motivoSpazio(destinazione, nullptr);
     // One folder under two names, as through a link, would hold one copy.
-    CartellaNuova riserva { piano.riserva, piano.supportoRiserva, true, {}, 0 };
+    CartellaNuova riserva { piano.riserva, piano.supportoRiserva, true, {}, 0,
+        piano.nascosteRiserva };
     if (stessaCartella(riserva.percorso, destinazione.percorso))
         return QStringLiteral("La cartella di riserva «%1» è la cartella di destinazione")
             .arg(riserva.percorso);

@@ -87,6 +87,14 @@ VoceGiornale voceRinomina(const PianoTrasferimento &piano, int posizione)
 // A file's copies: in the destination, then in the backup folder if any.
 using Copie = std::vector<platform::PendingCopy>;
 
+// Records the hidden files a file's copies go into as soon as they are
+// made, so that what a kill leaves of them is known for the run's own.
+platform::HiddenFilesMade registraNascoste(Giornale &giornale, int posizione)
+{
+    return [&giornale, posizione](
+               const QList<platform::HiddenFile> &file) { giornale.nascoste(posizione, file); };
+}
+
 // Each copy is read back from its own medium, side by side; for a move the
 // source is read again with the first.
 void verificaTutte(Copie &copie, bool spostare)
@@ -163,7 +171,8 @@ void rinomina(
     }
     const FileDelPiano &file = piano.file.at(posizione);
     if (!platform::renameFile(file.origine, file.nuovoNome)) {
-        Copie copie = platform::writeCopies(file.origine, { file.nuovoNome });
+        Copie copie = platform::writeCopies(
+            file.origine, { file.nuovoNome }, nullptr, 0, registraNascoste(giornale, posizione));
         completaCopia(piano, posizione, copie, giornale, avanzamento);
         return;
     }
@@ -321,7 +330,8 @@ void esegui(const PianoTrasferimento &piano, const std::function<void(int)> &ava
             nomi.append(file.copiaDiRiserva);
         Copie copie;
         try {
-            copie = platform::writeCopies(file.origine, nomi, &lotti.fallito(), file.correzione);
+            copie = platform::writeCopies(file.origine, nomi, &lotti.fallito(), file.correzione,
+                registraNascoste(giornale, fatti));
         } catch (...) {
             // A failure of a file before comes first.
             lotti.attendiTutti();

@@ -32,6 +32,7 @@
 //   A                       (the run is undone, or closed keeping what it left)
 //   i p t u                 (as I P T U, of the file's copy in the backup folder)
 //   V  device  file system  (what names the file system of that device number)
+//   H  position  stamp  hidden file   (a copy's hidden file, once made)
 // clang-format on
 // I is an intent: C a copy, S a move by copy, R a rename, which has no hash.
 // A hash is the content's XXH3-128 in hex; a copy whose capture dates were
@@ -65,6 +66,8 @@ QByteArray testoRotta(int posizione);
 QByteArray rigaIntento(const VoceGiornale &voce);
 QByteArray rigaFatto(char tipo, int posizione, const Impronta &impronta = {});
 QByteArray rigaSupporto(quint64 dispositivo, const QByteArray &fileSystem);
+QByteArray rigaNascosta(
+    int posizione, const QString &percorso, const platform::FileStamp &impronta);
 // The letter of a record of the given kind: lower case for a backup copy's.
 char letteraFatto(char tipo, bool riserva);
 
@@ -96,6 +99,13 @@ struct Voce
     bool improntaBasta() const { return impronta && impronta->changeNanoseconds != 0; }
 };
 
+// A hidden file a run wrote a copy into, as the run recorded it once made.
+struct CopiaNascosta
+{
+    QString percorso;
+    platform::FileStamp impronta;
+};
+
 // A journal as read back, held open and locked while it is worked on.
 struct Corsa
 {
@@ -106,6 +116,10 @@ struct Corsa
     // The copies in the backup folder, by the position of their file.
     QMap<int, Voce> riserve;
     int rottaDa = -1;
+    QList<CopiaNascosta> nascoste;
+    // How many of them a kill left that the start-up finishing removed, or
+    // in a trial would.
+    int nascosteTolte = 0;
     bool elencata = false;
     bool annullamentoIniziato = false;
     bool annullata = false;

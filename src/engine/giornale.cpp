@@ -2,6 +2,7 @@
 
 #include "engine/formatogiornale.h"
 #include "platform/appendfile.h"
+#include "platform/copying.h"
 #include "platform/fileerror.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
@@ -10,6 +11,7 @@
 
 #include <QSet>
 #include <future>
+#include <mutex>
 
 namespace {
 
@@ -71,6 +73,12 @@ struct Giornale::Private
         const Impronta impronta = platform::fileStamp(nuovoNome);
         return supporto(impronta, nuovoNome) + rigaFatto(tipo, posizione, impronta);
     }
+    // The hidden files are recorded by the run as it writes a file, the
+    // facts by the proof of the files before.
+    std::mutex scrittura;
+    // A record of hidden files failed part way: what follows starts on a
+    // line of its own.
+    bool aCapo = false;
 
     bool sincronizzaInCorso() const
     {
@@ -88,9 +96,10 @@ struct Giornale::Private
     // records hold.
     void scrivi(int posizione, const QByteArray &righe, int nuovi = 0)
     {
+        const std::lock_guard lock(scrittura);
         if (nonRegistratoDa >= 0)
             return;
-        if (!file || !file->append(righe)) {
+        if (!file || !file->append(std::exchange(aCapo, false) ? '\n' + righe : righe)) {
             errore = file ? errno : errore;
             nonRegistratoDa = posizione;
             if (file && fineIntestazione > 0)
@@ -125,7 +134,7 @@ Giornale::~Giornale()
         return;
     d->attendiSincronia();
     if (d->nonRegistratoDa < 0)
-        d->file->append("E\n");
+        d->file->append(d->aCapo ? "\nE\n" : "E\n");
     d->file->sync();
 }
 
@@ -154,6 +163,16 @@ void Giornale::originaleEliminato(int posizione)
 void Giornale::completato(int posizione, const QString &nuovoNome, bool riserva)
 {
     d->scrivi(posizione, d->fatto(letteraFatto('T', riserva), posizione, nuovoNome));
+}
+
+void Giornale::nascoste(int posizione, const QList<platform::HiddenFile> &file)
+{
+    QByteArray righe;
+    for (const platform::HiddenFile &nascosta : file)
+        righe += rigaNascosta(posizione, nascosta.path, nascosta.stamp);
+    const std::lock_guard lock(d->scrittura);
+    if (d->nonRegistratoDa < 0 && d->file && !d->file->append(righe))
+        d->aCapo = true;
 }
 
 int Giornale::nonRegistratoDa() const

@@ -10,6 +10,10 @@
 #include <memory>
 #include <optional>
 
+namespace platform {
+struct HiddenFile;
+}
+
 // The journal of every run, window and terminal alike, kept under
 // $XDG_STATE_HOME/copia-e-rinomina/ (by default ~/.local/state/...), one file
 // a run, numbered in the order the runs started; the last 50 are kept.
@@ -68,6 +72,11 @@ public:
     void originaleEliminato(int posizione);
     // Records the new file as it is once its time and attributes are final.
     void completato(int posizione, const QString &nuovoNome, bool riserva = false);
+    // Records the hidden files a file's copies are written into as soon as
+    // they are made, while the proof of the files before may record theirs.
+    // They help clear what a kill leaves and are no facts of the run: one
+    // that cannot be recorded is left to the clean-up of strangers' files.
+    void nascoste(int posizione, const QList<platform::HiddenFile> &file);
 
     // The first position whose facts the journal could not hold, from which
     // the run cannot be undone; -1 while it holds them all.

@@ -1,5 +1,6 @@
 #include "engine/piano.h"
 
+#include "engine/completamento.h"
 #include "engine/controllo.h"
 #include "engine/doppioni.h"
 #include "engine/numerazione.h"
@@ -304,7 +305,11 @@ QString preparaPiano(const Richiesta &richiesta, PianoTrasferimento &piano)
         !motivo.isEmpty())
         return motivo;
     // What a killed run left goes before the running number is read, so
-    // that its empty reservations count for nothing.
+    // that its empty reservations count for nothing: what the journals know
+    // for this user's own at once, the rest once stale.
+    const qint64 nascosteDestinazione = liberaCartella(richiesta.destinazione, richiesta.prova);
+    const qint64 nascosteRiserva =
+        richiesta.riserva.isEmpty() ? 0 : liberaCartella(richiesta.riserva, richiesta.prova);
     if (!richiesta.prova) {
         platform::prepareDestination(richiesta.destinazione);
         if (!richiesta.riserva.isEmpty())
@@ -332,6 +337,10 @@ QString preparaPiano(const Richiesta &richiesta, PianoTrasferimento &piano)
     piano.riserva = richiesta.riserva;
     piano.supportoRiserva = richiesta.supportoRiserva;
     piano.lasciati = richiesta.lasciati;
+    if (richiesta.prova) {
+        piano.nascosteDestinazione = nascosteDestinazione;
+        piano.nascosteRiserva = nascosteRiserva;
+    }
     if (richiesta.doppioni != Doppioni::Trasferiti)
         segnaDoppioni(piano, richiesta.destinazione, richiesta.riserva);
     if (richiesta.doppioni == Doppioni::Saltati)

@@ -110,6 +110,11 @@ struct PianoTrasferimento
     std::optional<platform::VolumeIdentity> supportoOrigine;
     std::optional<platform::VolumeIdentity> supportoDestinazione;
     std::optional<platform::VolumeIdentity> supportoRiserva;
+    // In a trial, the room of the hidden copies that killed runs of this
+    // user left in the destination and in the backup folder: the run
+    // removes them before anything else, and the check counts it free.
+    qint64 nascosteDestinazione = 0;
+    qint64 nascosteRiserva = 0;
 
     // The doubles among the files, those that go and those left out.
     qsizetype doppioni() const;

@@ -306,7 +306,7 @@ FileStamp PendingCopy::sourceStamp() const
 }
 
 std::vector<PendingCopy> writeCopies(const QString &source, const QStringList &targets,
-    const std::atomic<bool> *cancel, qint64 shift)
+    const std::atomic<bool> *cancel, qint64 shift, const HiddenFilesMade &made)
 {
     struct stat sourceStat;
     const QStringList sourcePaths { source, targets.first() };
@@ -322,6 +322,7 @@ std::vector<PendingCopy> writeCopies(const QString &source, const QStringList &t
     const mode_t mode = modesAreMountOptions(in.get()) ? 0666 : sourceStat.st_mode & 0666;
     std::vector<std::unique_ptr<PendingCopy::Private>> copies;
     QList<Output> outputs;
+    QList<HiddenFile> hidden;
     for (const QString &target : targets) {
         auto d = std::make_unique<PendingCopy::Private>();
         d->paths = QStringList { source, target };
@@ -331,8 +332,13 @@ std::vector<PendingCopy> writeCopies(const QString &source, const QStringList &t
         if (d->file.temporaryName.isEmpty() && sourceStat.st_size >= 2 * ReadBackAlongside::Part)
             d->readBack = std::make_unique<ReadBackAlongside>(openToReadBack(d->file));
         outputs.append({ d->file.fd.get(), &d->paths, d->readBack.get() });
+        struct stat file;
+        if (!d->file.temporaryName.isEmpty() && ::fstat(d->file.fd.get(), &file) == 0)
+            hidden.append({ decodeFileName(d->file.temporaryName), stampOf(file) });
         copies.push_back(std::move(d));
     }
+    if (made && !hidden.isEmpty())
+        made(hidden);
     const ContentHashes hashes =
         copyContent(in.get(), sourceStat.st_size, outputs, sourcePaths, cancel, shift);
     std::vector<PendingCopy> written;

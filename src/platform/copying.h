@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -15,6 +16,17 @@
 // read back from the medium, published under its new name, and for a move
 // its original deleted.
 namespace platform {
+
+// The hidden file a copy is written into before it is published, where the
+// medium has no unnamed files, as it was made.
+struct HiddenFile
+{
+    QString path;
+    FileStamp stamp;
+};
+// Hears of a copy's hidden files once made, before a byte is written into
+// them: a run records them, so that what a kill leaves is known for its own.
+using HiddenFilesMade = std::function<void(const QList<HiddenFile> &files)>;
 
 // A copy written beside its new name, hashed as it was written; not yet
 // flushed to the medium, read back nor published. It is removed with the object
@@ -51,7 +63,7 @@ private:
     std::unique_ptr<Private> d;
 
     friend std::vector<PendingCopy> writeCopies(const QString &source, const QStringList &targets,
-        const std::atomic<bool> *cancel, qint64 shift);
+        const std::atomic<bool> *cancel, qint64 shift, const HiddenFilesMade &made);
     friend void flushCopy(PendingCopy &copy);
     friend void flushCopies(const QList<PendingCopy *> &copies);
     friend void verifyCopy(PendingCopy &copy, bool forMove);
@@ -67,9 +79,10 @@ PendingCopy writeCopy(const QString &source, const QString &target,
     const std::atomic<bool> *cancel = nullptr, qint64 shift = 0);
 
 // writeCopy to each of the targets from one reading of the source: the
-// same bytes, one hash, a pending copy for each, in their order.
+// same bytes, one hash, a pending copy for each, in their order. made hears
+// of the hidden files among them.
 std::vector<PendingCopy> writeCopies(const QString &source, const QStringList &targets,
-    const std::atomic<bool> *cancel = nullptr, qint64 shift = 0);
+    const std::atomic<bool> *cancel = nullptr, qint64 shift = 0, const HiddenFilesMade &made = {});
 
 // Puts the copy on the medium; verifyCopy does it too, where nobody did.
 void flushCopy(PendingCopy &copy);

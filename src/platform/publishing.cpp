@@ -180,6 +180,18 @@ void renameOverReservation(
     }
 }
 
+// The hidden file a copy wrote, opened with its lock taken, or an invalid
+// descriptor where it is not an ordinary file or somebody holds it.
+Descriptor openUnheld(int folder, const char *name, struct stat &status)
+{
+    Descriptor file(::openat(folder, name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    if (file.isValid()
+        && (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)
+            || ::flock(file.get(), LOCK_EX | LOCK_NB) != 0))
+        file.close();
+    return file;
+}
+
 // Calls act with each hidden file a copy wrote in the folder that nobody
 // holds locked, with the name it stood for and its status.
 void forEachUnheldTemporary(const QByteArray &folder,
@@ -193,21 +205,22 @@ void forEachUnheldTemporary(const QByteArray &folder,
     while (const dirent *entry = ::readdir(dir)) {
         if (!QByteArrayView(entry->d_name).startsWith(TemporaryPrefix))
             continue;
-        Descriptor file(
-            ::openat(::dirfd(dir), entry->d_name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
         struct stat status;
-        if (file.isValid() && ::fstat(file.get(), &status) == 0 && S_ISREG(status.st_mode)
-            && ::flock(file.get(), LOCK_EX | LOCK_NB) == 0)
+        const Descriptor held = openUnheld(::dirfd(dir), entry->d_name, status);
+        if (held.isValid())
             act(::dirfd(dir), entry->d_name, reservedBy(entry->d_name), status);
     }
 }
 
-// Removes the empty reservation that a killed run made for name, if any.
-void removeEmptyReservation(int folder, const QByteArray &name)
+// Removes the empty reservation that a killed run made for name beside its
+// hidden file, if any: not the hidden file itself under its final name, as
+// a kill between linking it there and unlinking the hidden name leaves it.
+void removeEmptyReservation(int folder, const QByteArray &name, const struct stat &temporary)
 {
     struct stat status;
     if (!name.isEmpty() && ::fstatat(folder, name.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0
-        && S_ISREG(status.st_mode) && status.st_size == 0)
+        && S_ISREG(status.st_mode) && status.st_size == 0
+        && (status.st_dev != temporary.st_dev || status.st_ino != temporary.st_ino))
         ::unlinkat(folder, name.constData(), 0);
 }
 
@@ -344,7 +357,7 @@ void prepareDestination(const QString &folder, time_t now)
             if (now - std::max(status.st_mtime, status.st_ctime) < StaleAfterSeconds)
                 return;
             // The reservation first: a temporary left alone is found again next time.
-            removeEmptyReservation(dir, reserved);
+            removeEmptyReservation(dir, reserved, status);
             ::unlinkat(dir, name, 0);
         });
 }
@@ -366,6 +379,28 @@ QHash<QString, QStringList> leftoversIn(const QString &folder)
             files.append(folder + decodeFileName(name));
         });
     return leftovers;
+}
+
+std::optional<qint64> removeOwnTemporary(const QString &path, const FileStamp &made, bool trial)
+{
+    const QByteArray bytes = encodeFileName(path);
+    const QByteArray name = nameOf(bytes);
+    const Descriptor folder(
+        ::open(folderOf(bytes).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!name.startsWith(TemporaryPrefix) || !folder.isValid())
+        return std::nullopt;
+    // Held until it is gone, so that nobody else takes it meanwhile.
+    struct stat status;
+    const Descriptor held = openUnheld(folder.get(), name.constData(), status);
+    const FileStamp now = held.isValid() ? stampOf(status) : FileStamp();
+    if (!held.isValid() || now.device != made.device || now.inode != made.inode)
+        return std::nullopt;
+    if (!trial) {
+        removeEmptyReservation(folder.get(), reservedBy(name), status);
+        if (::unlinkat(folder.get(), name.constData(), 0) != 0)
+            return std::nullopt;
+    }
+    return qint64(status.st_blocks) * 512;
 }
 
 } // namespace platform

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/fileerror.h"
+#include "platform/filestamps.h"
 #include "platform/posix.h"
 
 #include <QByteArray>
@@ -8,6 +9,7 @@
 #include <QStringList>
 
 #include <ctime>
+#include <optional>
 #include <sys/stat.h>
 
 // How a new file gets its final name without ever replacing another: the
@@ -46,6 +48,15 @@ void prepareDestination(const QString &folder, time_t now = ::time(nullptr));
 // the path each stood for: that path first where it is their empty
 // reservation, then the hidden files that nobody holds.
 QHash<QString, QStringList> leftoversIn(const QString &folder);
+
+// Removes a hidden file that a copy wrote at path and that its run, now
+// over, recorded as made, stamp and all; and with it the empty reservation
+// its name tells. Only while it is still that very file: an ordinary file,
+// not a link, of the recorded device and inode, that nobody holds locked.
+// Gives the bytes it took, or nothing where it is not that file or could
+// not be removed. With trial, only says what it would free.
+std::optional<qint64> removeOwnTemporary(
+    const QString &path, const FileStamp &made, bool trial = false);
 
 // Creates the pending file of target in target's folder, open to write and
 // read back, with the given permission bits less the umask, as cp does.
