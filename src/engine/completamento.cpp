@@ -203,15 +203,9 @@ EsitoAnnulla completaCorseInterrotte(bool prova)
 
 qint64 liberaCartella(const QString &cartella, bool prova)
 {
-    QStringList tutti;
-    try {
-        tutti = giornali(cartellaGiornali());
-    } catch (const platform::FileError &) {
-        // Journals that cannot be read leave their files to the clean-up of strangers' files.
-        return 0;
-    }
+    // Journals that cannot be read leave their files to the clean-up of strangers' files.
     qint64 byte = 0;
-    for (const QString &percorso : std::as_const(tutti)) {
+    for (const QString &percorso : giornaliLeggibili()) {
         if (fineDi(percorso) != Fine::Aperta)
             continue;
         const Apertura apertura = apri(percorso);

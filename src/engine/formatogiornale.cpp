@@ -369,18 +369,21 @@ Fine fineDi(const QString &percorso)
                                   : Fine::Aperta;
 }
 
+QStringList giornaliLeggibili()
+{
+    try {
+        return giornali(cartellaGiornali());
+    } catch (const platform::FileError &) {
+        return {};
+    }
+}
+
 QHash<QString, QByteArray> hashDaiGiornali(const QStringList &copie)
 {
     const QSet<QString> cercate(copie.begin(), copie.end());
     QHash<QString, QByteArray> hash;
-    QStringList tutti;
-    try {
-        tutti = giornali(cartellaGiornali());
-    } catch (const platform::FileError &) {
-        // Journals that cannot be read vouch for no copy: each is read instead.
-        return hash;
-    }
-    for (const QString &percorso : std::as_const(tutti)) {
+    // Journals that cannot be read vouch for no copy: each is read instead.
+    for (const QString &percorso : giornaliLeggibili()) {
         const Apertura apertura = apri(percorso);
         if (!apertura.corsa)
             continue;
@@ -401,13 +404,7 @@ bool lasciatoDaAnnullamento(const QString &file)
 {
     // As a run records it.
     const QString percorso = assoluto(file);
-    QStringList tutti;
-    try {
-        tutti = giornali(cartellaGiornali());
-    } catch (const platform::FileError &) {
-        return false;
-    }
-    for (const QString &giornale : std::as_const(tutti)) {
+    for (const QString &giornale : giornaliLeggibili()) {
         if (fineDi(giornale) != Fine::Aperta)
             continue;
         const Apertura apertura = apri(giornale);

@@ -74,6 +74,9 @@ char letteraFatto(char tipo, bool riserva);
 // The journals in the folder, from the first run to the last. Throws
 // platform::FileError when the folder cannot be read.
 QStringList giornali(const QString &cartella);
+// This user's journals, as giornali gives them; none where their folder
+// cannot be read, as what only reads them for facts then finds none.
+QStringList giornaliLeggibili();
 
 // One file of a run as read back: its intent and what was recorded of it.
 struct Voce
