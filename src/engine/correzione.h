@@ -2,6 +2,8 @@
 
 #include <QDateTime>
 
+#include <optional>
+
 // The window's three correction fields as one span of time in seconds: the
 // hours, minutes and seconds added, each with its own sign, so that -1 hour
 // and 30 minutes is half an hour back.
@@ -15,3 +17,7 @@ QDateTime oraCorretta(const QDateTime &ora, qint64 correzione);
 // A span as the terminal's --correggi takes it and the window's account
 // says it: "-1:30:00", "+0:00:05".
 QString testoCorrezione(qint64 correzione);
+
+// "[+|-]H:MM:SS", of at most 12:59:59, as a span in seconds; nothing for
+// any other text.
+std::optional<qint64> correzioneDaTesto(const QString &testo);

@@ -1,5 +1,6 @@
 #include "engine/impostazioni.h"
 
+#include "engine/correzione.h"
 #include "platform/settingsstore.h"
 
 #include <QFileInfo>
@@ -7,6 +8,7 @@
 namespace {
 
 const QString Applicazione = QStringLiteral("Vobi");
+const QString Correzioni = QStringLiteral("Correzioni");
 
 } // namespace
 
@@ -41,4 +43,25 @@ QString leggiImpostazione(const QString &sezione, const QString &chiave, const Q
 void scriviImpostazione(const QString &sezione, const QString &chiave, const QString &valore)
 {
     platform::writeSetting(Applicazione, sezione, chiave, valore);
+}
+
+QHash<QString, qint64> correzioniRicordate(const QString &sezione)
+{
+    QHash<QString, qint64> correzioni;
+    const QHash<QString, QString> testi =
+        platform::readSettingsGroup(Applicazione, sezione, Correzioni);
+    for (auto testo = testi.cbegin(); testo != testi.cend(); ++testo) {
+        if (const std::optional<qint64> correzione = correzioneDaTesto(testo.value()))
+            correzioni.insert(testo.key(), *correzione);
+    }
+    return correzioni;
+}
+
+void ricordaCorrezione(const QString &sezione, const QString &modello, qint64 correzione)
+{
+    const QString chiave = Correzioni + QLatin1Char('/') + modello;
+    if (correzione == 0)
+        platform::removeSetting(Applicazione, sezione, chiave);
+    else
+        platform::writeSetting(Applicazione, sezione, chiave, testoCorrezione(correzione));
 }

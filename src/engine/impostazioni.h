@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 
 // The settings section of an executable: its file name without folder and
@@ -18,3 +19,10 @@ bool impostazioniLeggibili();
 QString leggiImpostazione(
     const QString &sezione, const QString &chiave, const QString &predefinito);
 void scriviImpostazione(const QString &sezione, const QString &chiave, const QString &valore);
+
+// Each camera model's clock correction, in seconds, as remembered in the
+// group Correzioni: one key a model, its correction as the account says it
+// ("+1:00:00"). What cannot be read as a correction is passed over.
+QHash<QString, qint64> correzioniRicordate(const QString &sezione);
+// Remembers a model's correction; a zero one forgets the model.
+void ricordaCorrezione(const QString &sezione, const QString &modello, qint64 correzione);

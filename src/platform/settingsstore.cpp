@@ -30,6 +30,22 @@ void writeSetting(
     store(application).setValue(keyOf(section, key), value);
 }
 
+QHash<QString, QString> readSettingsGroup(
+    const QString &application, const QString &section, const QString &group)
+{
+    QSettings settings = store(application);
+    settings.beginGroup(keyOf(section, group));
+    QHash<QString, QString> values;
+    for (const QString &key : settings.allKeys())
+        values.insert(key, settings.value(key).toString());
+    return values;
+}
+
+void removeSetting(const QString &application, const QString &section, const QString &key)
+{
+    store(application).remove(keyOf(section, key));
+}
+
 bool canReadSettings(const QString &application)
 {
     return store(application).status() != QSettings::AccessError;

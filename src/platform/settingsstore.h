@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 
 namespace platform {
@@ -10,6 +11,11 @@ QString readSetting(const QString &application, const QString &section, const QS
     const QString &defaultValue);
 void writeSetting(
     const QString &application, const QString &section, const QString &key, const QString &value);
+
+// Every key of a group of a section, with its value; a key may hold "/".
+QHash<QString, QString> readSettingsGroup(
+    const QString &application, const QString &section, const QString &group);
+void removeSetting(const QString &application, const QString &section, const QString &key);
 
 // False when the store is there but cannot be read, for instance when its
 // file is a folder; a store not written yet reads as empty.

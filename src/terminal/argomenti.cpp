@@ -1,10 +1,13 @@
 #include "terminal/argomenti.h"
 
+#include "engine/correzione.h"
 #include "engine/numerazione.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
 #include <QSet>
+
+#include <algorithm>
 
 const QString Uso = QStringLiteral("Uso:\n"
                                    "  copia-e-rinomina copia  SORGENTE... DESTINAZIONE [opzioni]\n"
@@ -127,20 +130,15 @@ QString motivoDelParser(const QCommandLineParser &parser)
 
 // "[MODELLO=][+|-]H:MM:SS": a signed span of at most 12:59:59, in seconds,
 // for the photos of one camera model or, without it, for every other.
-Correzione correzioneDaTesto(const QString &testo)
+Correzione correzioneDiModello(const QString &testo)
 {
-    static const QRegularExpression forma(
-        QStringLiteral("^(?:([^=]*)=)?([+-]?)(\\d{1,2}):(\\d\\d):(\\d\\d)$"));
-    const QRegularExpressionMatch parti = forma.match(testo);
-    const int ore = parti.captured(3).toInt();
-    const int minuti = parti.captured(4).toInt();
-    const int secondi = parti.captured(5).toInt();
-    if (!parti.hasMatch() || ore > 12 || minuti > 59 || secondi > 59)
+    const qsizetype uguale = testo.indexOf(QLatin1Char('='));
+    const std::optional<qint64> span = correzioneDaTesto(testo.mid(uguale + 1));
+    if (!span)
         throw UsoSbagliato { QStringLiteral(
             "--correggi vuole [MODELLO=][+|-]H:MM:SS, al più 12:59:59, non «%1»")
                                  .arg(testo) };
-    const qint64 span = ore * 3600LL + minuti * 60LL + secondi;
-    return { parti.captured(1).trimmed(), parti.captured(2) == QLatin1String("-") ? -span : span };
+    return { testo.left(std::max<qsizetype>(uguale, 0)).trimmed(), *span };
 }
 
 // One correction a camera, and one for all the others.
@@ -149,7 +147,7 @@ QList<Correzione> correzioniDaTesti(const QStringList &testi)
     QList<Correzione> correzioni;
     QSet<QString> modelli;
     for (const QString &testo : testi) {
-        const Correzione correzione = correzioneDaTesto(testo);
+        const Correzione correzione = correzioneDiModello(testo);
         const QString chiave = correzione.modello.toCaseFolded();
         if (modelli.contains(chiave))
             throw UsoSbagliato {
