@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 # Reads a window through the accessibility bus as a screen reader does, for
 # tst_finestra's screenReader. Prints one JSON object a line: each object of
-# the window ("before"), "ready", then, once a line comes on standard input,
+# the window ("before", with the keys of its actions), "ready", then, once a line comes on standard input,
 # the name changes heard ("event") and each object read again ("after").
 # The arguments are the window's title and the names to wait for. Exits with
 # 77, after a "skip" line, where pyatspi is missing.
@@ -39,6 +39,15 @@ def find_window(title):
     return None
 
 
+def key_bindings(accessible):
+    # The keys of each of its actions, as a screen reader says them.
+    try:
+        action = accessible.queryAction()
+    except NotImplementedError:
+        return []
+    return [action.getKeyBinding(i) for i in range(action.nActions) if action.getKeyBinding(i)]
+
+
 def tell(phase, accessible):
     try:
         text = accessible.queryText().getText(0, -1)
@@ -46,7 +55,8 @@ def tell(phase, accessible):
         text = None
     say(kind=phase, role=accessible.getRoleName(), name=accessible.name,
         description=accessible.description,
-        focusable=accessible.getState().contains(pyatspi.STATE_FOCUSABLE), text=text)
+        focusable=accessible.getState().contains(pyatspi.STATE_FOCUSABLE), text=text,
+        keys=key_bindings(accessible))
 
 
 def tell_all(phase, window):

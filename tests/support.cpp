@@ -525,8 +525,9 @@ Sandbox::Sandbox()
     // The runs' journals too, so that no test reads another's.
     qputenv("XDG_STATE_HOME", QFile::encodeName(m_config.path()));
     desktop::setFailureSink([this](const QString &text) { reports.append(text); });
-    desktop::setQuestionSink([this](const QString &text) {
-        questions.append(text);
+    desktop::setQuestionSink([this](const desktop::Question &question) {
+        questions.append(question.text);
+        buttons.append({ question.yes, question.no, question.cancel });
         return answer;
     });
 }

@@ -172,6 +172,8 @@ public:
     QString configFile() const;
     QStringList reports;
     QStringList questions;
+    // Each question's buttons: the default, the other (if any), the escape.
+    QList<QStringList> buttons;
     desktop::Answer answer = desktop::Answer::No;
 
 private:

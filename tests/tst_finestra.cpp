@@ -138,7 +138,19 @@ struct Heard
     QString name;
     QString description;
     bool focusable = false;
+    // The Alt keys of its actions, in upper case.
+    QSet<QString> keys;
 };
+
+QSet<QString> altKeys(const QStringList &keys)
+{
+    QSet<QString> alt;
+    for (const QString &key : keys) {
+        if (key.startsWith(QLatin1String("Alt+")))
+            alt.insert(key.toUpper());
+    }
+    return alt;
+}
 
 // The window's objects as Qt tells them, where no bus carries them.
 QList<Heard> readInProcess(QWidget *window)
@@ -147,8 +159,13 @@ QList<Heard> readInProcess(QWidget *window)
     QAccessibleInterface *frame = QAccessible::queryAccessibleInterface(window);
     for (int i = -1; i < frame->childCount(); ++i) {
         QAccessibleInterface *object = i < 0 ? frame : frame->child(i);
+        QStringList keys { object->text(QAccessible::Accelerator) };
+        if (QAccessibleActionInterface *actions = object->actionInterface()) {
+            for (const QString &action : actions->actionNames())
+                keys += actions->keyBindingsForAction(action);
+        }
         heard.append({ object->text(QAccessible::Name), object->text(QAccessible::Description),
-            bool(object->state().focusable) });
+            bool(object->state().focusable), altKeys(keys) });
     }
     return heard;
 }
@@ -237,31 +254,31 @@ void TestFinestra::controls_data()
     };
     row("Label4", 360, 240, 7455, 375, "Copia i file assegnando un nome base e suffisso numerico",
         12, true);
-    row("Label2", 360, 840, 492, 252, "Da:", 9.75, true);
+    row("Label2", 360, 840, 492, 252, "&Da:", 9.75, true);
     row("SrcPath", 960, 840, 4935, 255, "", 8.25, true, source);
-    row("SfogliaS", 5880, 840, 855, 285, "Sfoglia", 8.25, true, source);
-    row("Copia", 6960, 840, 1095, 495, "Copia", 9.75, true);
+    row("SfogliaS", 5880, 840, 855, 285, "Sfo&glia", 8.25, true, source);
+    row("Copia", 6960, 840, 1095, 495, "&Copia", 9.75, true);
     row("SrcInfo", 960, 1152, 4932, 252, "Nessun file selezionato", 8.25, true,
         "Indica i file attualmente selezionati");
-    row("Label3", 72, 1440, 852, 252, "Nome:", 9.75, true);
+    row("Label3", 72, 1440, 852, 252, "&Nome:", 9.75, true);
     row("NomeBase", 960, 1440, 4935, 255, "Img_", 8.25, true,
         "Inserire il nome di base da assegnare ai file");
     row("Suffisso", 5880, 1440, 612, 252, "000", 9.75, true,
         "File presenti con il nome base impostato, nella cartella destinazione.");
-    row("Sposta", 6960, 1440, 1095, 495, "Sposta", 9.75, true);
-    row("Label1", 360, 2040, 492, 252, "A:", 9.75, true);
+    row("Sposta", 6960, 1440, 1095, 495, "&Sposta", 9.75, true);
+    row("Label1", 360, 2040, 492, 252, "&A:", 9.75, true);
     row("DestPath", 960, 2040, 4935, 255, "", 8.25, true, destination);
-    row("SfogliaD", 5880, 2040, 855, 285, "Sfoglia", 8.25, true, destination);
-    row("Termina", 6960, 2040, 1095, 495, "Termina", 9.75, true);
-    row("Label7", 72, 2640, 852, 252, "Riserva:", 9.75, true);
+    row("SfogliaD", 5880, 2040, 855, 285, "Sfog&lia", 8.25, true, destination);
+    row("Termina", 6960, 2040, 1095, 495, "&Termina", 9.75, true);
+    row("Label7", 72, 2640, 852, 252, "Riser&va:", 9.75, true);
     row("RiservaPath", 960, 2640, 4935, 255, "", 8.25, true, backup);
     row("SfogliaR", 5880, 2640, 855, 285, "Sfoglia", 8.25, true, backup);
-    row("NessunaRiserva", 6960, 2640, 1095, 285, "Nessuna", 8.25, true,
+    row("NessunaRiserva", 6960, 2640, 1095, 285, "N&essuna", 8.25, true,
         "Copia i file senza una cartella di riserva");
-    row("OptionData", 1440, 3240, 2292, 255, "Ordina per Data/Ora", 9.75, false);
-    row("OptionNome", 4680, 3240, 2052, 255, "Ordina per Nome", 9.75, false);
+    row("OptionData", 1440, 3240, 2292, 255, "&Ordina per Data/Ora", 9.75, false);
+    row("OptionNome", 4680, 3240, 2052, 255, "Ordina per No&me", 9.75, false);
     row("CorrOra", 1440, 3720, 3972, 492,
-        "Correggi Ore:Min:Sec  per compensare  differenze di impostazione fotocamere.", 9.75,
+        "Correggi Ore:Min:Sec  per compensare  differen&ze di impostazione fotocamere.", 9.75,
         false);
     row("OraPiu_0", 5520, 3630, 240, 240, "▲", 7.5, true);
     row("OraPiu_1", 5880, 3630, 240, 240, "▲", 7.5, true);
@@ -274,16 +291,16 @@ void TestFinestra::controls_data()
     row("OraMeno_0", 5520, 4080, 240, 216, "▼", 7.5, true);
     row("OraMeno_1", 5880, 4080, 240, 216, "▼", 7.5, true);
     row("OraMeno_2", 6240, 4080, 240, 216, "▼", 7.5, true);
-    row("SottoCartelle", 1440, 4560, 2292, 255, "Includi sottocartelle", 9.75, false,
+    row("SottoCartelle", 1440, 4560, 2292, 255, "&Includi sottocartelle", 9.75, false,
         "Seleziona anche i file delle sottocartelle, come DCIM/100CANON di una scheda");
-    row("Label6", 3840, 4560, 1320, 255, "Fotocamera:", 9.75, false);
+    row("Label6", 3840, 4560, 1320, 255, "&Fotocamera:", 9.75, false);
     row("Label5", 72, 4980, 852, 252, "Esito:", 9.75, true);
     row("Esito", 960, 4980, 5760, 504, "Nessuna corsa in questa sessione.", 8.25, false);
-    row("ApriCartella", 6840, 4980, 1215, 375, "Apri cartella", 8.25, true,
+    row("ApriCartella", 6840, 4980, 1215, 375, "Ap&ri cartella", 8.25, true,
         "Apre la cartella dell'ultima corsa nel gestore dei file");
-    row("Anteprima", 4200, 5580, 1455, 375, "Anteprima", 8.25, true,
+    row("Anteprima", 4200, 5580, 1455, 375, "Ante&prima", 8.25, true,
         "Mostra che cosa farebbe la corsa, file per file, senza toccare nulla");
-    row("AnnullaCorsa", 5760, 5580, 2295, 375, "Annulla ultima corsa", 8.25, true,
+    row("AnnullaCorsa", 5760, 5580, 2295, 375, "Annulla &ultima corsa", 8.25, true,
         "Riporta indietro l'ultima corsa, della finestra o del terminale, dopo averlo chiesto");
 }
 
@@ -507,7 +524,7 @@ void TestFinestra::accessibleNames_data()
     row("SrcInfo", "Nessun file selezionato", QAccessible::StaticText, "File selezionati");
     row("Esito", "Nessuna corsa in questa sessione.", QAccessible::StaticText, "Esito");
     row("Label6", "Fotocamera", QAccessible::StaticText);
-    row("Fotocamere", "Tutte le fotocamere", QAccessible::ComboBox,
+    row("Fotocamere", "Fotocamera", QAccessible::ComboBox,
         "La fotocamera di cui la correzione qui sopra mostra e imposta l'ora; «Tutte le "
         "fotocamere» vale per le foto delle altre");
     row("SottoCartelle", "Includi sottocartelle", QAccessible::CheckBox,
@@ -594,7 +611,10 @@ void TestFinestra::screenReader()
     test::writeFile(destination.path(), QStringLiteral("Img_004.jpg"));
     test::remember("Sorgente", test::slashed(source.path()));
     test::remember("Destinazione", test::slashed(destination.path()));
+    test::remember("Riserva", test::slashed(destination.path()));
     test::Window window;
+    // A disabled control has no action, nor a key for it, to tell.
+    window.button("ApriCartella")->setEnabled(true);
     const QString number = QStringLiteral("Ultimo numero");
     const QString selection = QStringLiteral("File selezionati");
     const QString chosen = QStringLiteral("3 file .JPG selezionati");
@@ -615,7 +635,8 @@ void TestFinestra::screenReader()
             if (line[QLatin1String("kind")] == kind)
                 heard.append({ line[QLatin1String("name")].toString(),
                     line[QLatin1String("description")].toString(),
-                    line[QLatin1String("focusable")].toBool() });
+                    line[QLatin1String("focusable")].toBool(),
+                    altKeys(line[QLatin1String("keys")].toVariant().toStringList()) });
         }
         return heard;
     };
@@ -650,9 +671,24 @@ void TestFinestra::screenReader()
     QVERIFY(!focusable.contains(QString()));
     QCOMPARE(QSet<QString>(focusable.cbegin(), focusable.cend()).size(), focusable.size());
     QVERIFY(focusable.contains(QStringLiteral("Includi sottocartelle")));
-    for (const char *name : { "Apri cartella", "Anteprima", "Annulla ultima corsa",
-             "Tutte le fotocamere", "Cartella di riserva", "Sfoglia riserva", "Nessuna riserva" })
+    for (const char *name : { "Apri cartella", "Anteprima", "Annulla ultima corsa", "Fotocamera",
+             "Cartella di riserva", "Sfoglia riserva", "Nessuna riserva" })
         QVERIFY(focusable.contains(QString::fromUtf8(name)));
+    // An Alt key for every control but the offset's arrows and fields and the
+    // backup's Sfoglia, next to its field: the captions hold no more letters.
+    QStringList withoutKey;
+    QSet<QString> keys;
+    for (const Heard &object : std::as_const(before)) {
+        if (object.focusable && object.keys.isEmpty())
+            withoutKey.append(object.name);
+        QVERIFY2(!keys.intersects(object.keys), qPrintable(object.name));
+        keys += object.keys;
+    }
+    QCOMPARE(withoutKey,
+        (QStringList { "Sfoglia riserva", "Ore più", "Ore meno", "Minuti più", "Minuti meno",
+            "Secondi più", "Secondi meno", "Ore", "Separatore ore minuti", "Minuti",
+            "Separatore minuti secondi", "Secondi" }));
+    QCOMPARE(keys.size(), 18);
     QCOMPARE(nameDescribedAs(before, QStringLiteral("Esito")),
         QStringLiteral("Nessuna corsa in questa sessione."));
     QCOMPARE(nameDescribedAs(before, number), QStringLiteral("004"));

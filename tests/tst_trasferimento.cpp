@@ -7,6 +7,7 @@
 #include "platform/fileerror.h"
 #include "platform/filestamps.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -773,6 +774,8 @@ void TestTrasferimento::previewThenUndo()
     QVERIFY(
         m_sandbox->questions.first().startsWith(QStringLiteral("Sarà annullata la corsa del ")));
     QVERIFY(m_sandbox->questions.first().contains(QStringLiteral("\nSarà eliminata la copia «")));
+    QCOMPARE(m_sandbox->buttons.last(),
+        (QStringList { "&Annulla la corsa", QString(), "&Non annullare" }));
     QCOMPARE(test::entriesOf(m_destination->path()), QStringList { "Img_001.jpg" });
     QVERIFY(m_window->text("Esito").startsWith(QStringLiteral("Annullo la corsa del ")));
     QVERIFY(m_window->text("Esito").endsWith(QStringLiteral(": fatto.")));
@@ -793,15 +796,13 @@ void TestTrasferimento::correctionPerCamera()
     test::remember("Sorgente", test::slashed(m_source->path()));
     m_window = std::make_unique<test::Window>();
     auto *cameras = m_window->form().findChild<QComboBox *>(QStringLiteral("Fotocamere"));
-    // Read once a correction is wanted.
-    QCOMPARE(cameras->count(), 1);
-    m_window->check("CorrOra");
     QTRY_COMPARE(cameras->count(), 3);
     QCOMPARE(cameras->itemText(1), QStringLiteral("Canon EOS R6 (2)"));
     QCOMPARE(cameras->itemText(2), QStringLiteral("NIKON Z 6 (1)"));
     cameras->setCurrentIndex(1);
     m_window->check("CorrOra");
-    m_window->state().CorrOre = -1;
+    m_window->click("OraMeno_0");
+    QCOMPARE(cameras->itemText(1), QStringLiteral("Canon EOS R6 (2) · -1:00:00"));
     // Another camera shows its own correction: none yet.
     cameras->setCurrentIndex(2);
     QVERIFY(!m_window->form().findChild<QCheckBox *>(QStringLiteral("CorrOra"))->isChecked());
@@ -818,6 +819,26 @@ void TestTrasferimento::correctionPerCamera()
     QCOMPARE(timeOf("Img_001.jpg"), Earlier.addSecs(-3600).toSecsSinceEpoch());
     QCOMPARE(timeOf("Img_002.jpg"), Earlier.addSecs(60 - 3600).toSecsSinceEpoch());
     QCOMPARE(timeOf("Img_003.jpg"), Later.toSecsSinceEpoch());
+
+    // The next start keeps the Canon's correction; the list, opened at once,
+    // opens again once read, whole.
+    m_window = std::make_unique<test::Window>();
+    cameras = m_window->form().findChild<QComboBox *>(QStringLiteral("Fotocamere"));
+    cameras->showPopup();
+    QTRY_COMPARE(cameras->count(), 3);
+    QVERIFY(cameras->view()->isVisible());
+    QVERIFY(cameras->view()->height() >= 3 * cameras->view()->sizeHintForRow(0));
+    QCOMPARE(cameras->itemText(1), QStringLiteral("Canon EOS R6 (2) · -1:00:00"));
+    QCOMPARE(cameras->itemText(2), QStringLiteral("NIKON Z 6 (1)"));
+    cameras->hidePopup();
+    QTemporaryDir another;
+    m_window->setText("DestPath", test::slashed(another.path()));
+    m_window->click("Copia");
+    QVERIFY2(m_window->text("Esito").contains(
+                 QStringLiteral("; ora della Canon EOS R6 corretta di -1:00:00;")),
+        qPrintable(m_window->text("Esito")));
+    QCOMPARE(test::statOf(another.filePath(QStringLiteral("Img_001.jpg"))).st_mtim.tv_sec,
+        Earlier.addSecs(-3600).toSecsSinceEpoch());
 }
 
 void TestTrasferimento::clockCorrection_data()
@@ -1106,12 +1127,11 @@ void TestTrasferimento::duplicatesAsked_data()
     const QStringList both { "DSC_0100.JPG", "DSC_0101.JPG" };
     const QString question = "1 foto su 2 è già nella destinazione con lo stesso contenuto. "
                              "Copiare solo le altre?";
-    QTest::newRow("Sì, the default: only the others")
-        << both << "Sì" << question << QStringList { "Img_007.jpg", "Img_008.jpg" };
-    QTest::newRow("No: all of them")
-        << both << "No" << question << QStringList { "Img_007.jpg", "Img_008.jpg", "Img_009.jpg" };
-    QTest::newRow("Annulla: nothing")
-        << both << "Annulla" << question << QStringList { "Img_007.jpg" };
+    QTest::newRow("the default: only the new ones") << both << "Copia &solo le nuove" << question
+                                                    << QStringList { "Img_007.jpg", "Img_008.jpg" };
+    QTest::newRow("all of them") << both << "Copia &tutte" << question
+                                 << QStringList { "Img_007.jpg", "Img_008.jpg", "Img_009.jpg" };
+    QTest::newRow("nothing") << both << "&Non copiare" << question << QStringList { "Img_007.jpg" };
     // Nothing to ask: it is said, and nothing is done.
     QTest::newRow("all there already")
         << QStringList { "DSC_0100.JPG" } << ""
@@ -1156,7 +1176,7 @@ void TestTrasferimento::duplicatesAsked()
         return;
     }
     QCOMPARE(shown, QStringLiteral("Copia e Rinomina|") + asked);
-    QCOMPARE(roles, (QStringList { "Sì", "Annulla" }));
+    QCOMPARE(roles, (QStringList { "Copia &solo le nuove", "&Non copiare" }));
     QVERIFY(m_sandbox->reports.isEmpty());
 }
 

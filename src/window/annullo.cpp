@@ -37,10 +37,11 @@ void Form1::AnnullaCorsa_Click()
             this, prova.righe.value(0, QStringLiteral("Nessuna corsa da annullare")));
         return;
     }
-    if (desktop::ask(this,
-            QStringLiteral("%1\n\nAnnullare l'ultima corsa così?")
-                .arg(righeDaMostrare(prova.righe)))
-        != desktop::Answer::Yes)
+    const desktop::Question domanda {
+        QStringLiteral("%1\n\nAnnullare l'ultima corsa così?").arg(righeDaMostrare(prova.righe)),
+        QStringLiteral("&Annulla la corsa"), QString(), QStringLiteral("&Non annullare")
+    };
+    if (desktop::ask(this, domanda) != desktop::Answer::Yes)
         return;
 
     bloccati = BloccaControlli();

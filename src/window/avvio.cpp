@@ -38,6 +38,7 @@ void Form1::Form_Load()
             booleanoDaTesto(LeggiImpostazione(QStringLiteral("OrdineNome"), testoBooleano(false)));
         SottoCartelle->setChecked(booleanoDaTesto(
             LeggiImpostazione(QStringLiteral("Sottocartelle"), testoBooleano(false))));
+        LeggiCorrezioniRicordate();
     }
     OptionNome->setChecked(m_stato.OrdinePerNome);
     m_stato.CorrOre = 0;
@@ -78,13 +79,10 @@ void Form1::SelezionaTutti()
 }
 
 // What SrcInfo says of the selection: how many files, and from how many
-// folders when the subfolders are in it; and the cameras in it, once asked for.
+// folders when the subfolders are in it; and the list shows the cameras in it.
 void Form1::MostraSelezione()
 {
-    // The cameras are read again when asked for.
-    m_fotocamereDaLeggere = true;
-    if (CorrOra->isChecked() || Fotocamere->hasFocus())
-        LeggiFotocamere();
+    LeggiFotocamere();
     if (Cartella(SrcPath).isEmpty()) {
         SrcInfo->setText(QStringLiteral("Nessun file selezionato"));
         return;

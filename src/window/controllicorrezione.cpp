@@ -26,11 +26,8 @@ QString testoOre(int ore)
 // always show what the next run applies.
 void Form1::CorrOra_Click()
 {
-    // A correction is for a camera: the list shows them once it is wanted.
-    if (CorrOra->isChecked()) {
-        LeggiFotocamere();
+    if (CorrOra->isChecked())
         return;
-    }
     m_stato.CorrOre = 0;
     m_stato.CorrMin = 0;
     m_stato.CorrSec = 0;
@@ -59,6 +56,7 @@ void Form1::OraPiu_Click(int indice)
         return;
     *passo.campo = *passo.campo < passo.massimo ? *passo.campo + 1 : passo.oltreIlMassimo;
     MostraCorrezione();
+    RicordaCorrezione();
 }
 
 void Form1::OraMeno_Click(int indice)
@@ -68,6 +66,7 @@ void Form1::OraMeno_Click(int indice)
         return;
     *passo.campo = *passo.campo > passo.minimo ? *passo.campo - 1 : passo.oltreIlMinimo;
     MostraCorrezione();
+    RicordaCorrezione();
 }
 
 void Form1::MostraCorrezione()
@@ -75,4 +74,5 @@ void Form1::MostraCorrezione()
     DiffOra->setText(testoOre(m_stato.CorrOre));
     DiffMin->setText(dueCifre(m_stato.CorrMin));
     DiffSec->setText(dueCifre(m_stato.CorrSec));
+    MostraCorrezioniNellaLista();
 }

@@ -16,9 +16,9 @@ std::function<void(const QString &)> &failureSink()
     return sink;
 }
 
-std::function<Answer(const QString &)> &questionSink()
+std::function<Answer(const Question &)> &questionSink()
 {
-    static std::function<Answer(const QString &)> sink;
+    static std::function<Answer(const Question &)> sink;
     return sink;
 }
 
@@ -44,19 +44,20 @@ void reportNotice(QWidget *parent, const QString &text)
     report(parent, text, QMessageBox::Information);
 }
 
-Answer ask(QWidget *parent, const QString &question)
+Answer ask(QWidget *parent, const Question &question)
 {
     if (questionSink())
         return questionSink()(question);
-    QMessageBox box(QMessageBox::Question, Title, question, QMessageBox::NoButton, parent);
-    QPushButton *yes = box.addButton(QStringLiteral("Sì"), QMessageBox::YesRole);
-    QPushButton *no = box.addButton(QStringLiteral("No"), QMessageBox::NoRole);
-    box.setEscapeButton(box.addButton(QStringLiteral("Annulla"), QMessageBox::RejectRole));
+    QMessageBox box(QMessageBox::Question, Title, question.text, QMessageBox::NoButton, parent);
+    QPushButton *yes = box.addButton(question.yes, QMessageBox::YesRole);
+    QPushButton *no =
+        question.no.isEmpty() ? nullptr : box.addButton(question.no, QMessageBox::NoRole);
+    box.setEscapeButton(box.addButton(question.cancel, QMessageBox::RejectRole));
     box.setDefaultButton(yes);
     box.exec();
-    return box.clickedButton() == yes ? Answer::Yes
-        : box.clickedButton() == no   ? Answer::No
-                                      : Answer::Cancel;
+    return box.clickedButton() == yes     ? Answer::Yes
+        : no && box.clickedButton() == no ? Answer::No
+                                          : Answer::Cancel;
 }
 
 void setFailureSink(std::function<void(const QString &)> sink)
@@ -64,7 +65,7 @@ void setFailureSink(std::function<void(const QString &)> sink)
     failureSink() = std::move(sink);
 }
 
-void setQuestionSink(std::function<Answer(const QString &)> sink)
+void setQuestionSink(std::function<Answer(const Question &)> sink)
 {
     questionSink() = std::move(sink);
 }

@@ -92,12 +92,45 @@ QLineEdit *casellaOrario(QWidget *finestra, const char *nome, const QString &tes
     return casella;
 }
 
+// On Linux Qt names a combo box by the line it shows, leaving its label to a
+// relation: the camera list is named by what it is, and the line it shows
+// is its value.
+class ListaAccessibile : public QAccessibleWidget
+{
+public:
+    explicit ListaAccessibile(QComboBox *lista)
+        : QAccessibleWidget(lista, QAccessible::ComboBox)
+    { }
+
+    QString text(QAccessible::Text testo) const override
+    {
+        return testo == QAccessible::Value ? static_cast<QComboBox *>(widget())->currentText()
+                                           : QAccessibleWidget::text(testo);
+    }
+
+    QStringList actionNames() const override
+    {
+        return QAccessibleWidget::actionNames() << showMenuAction();
+    }
+
+    void doAction(const QString &azione) override
+    {
+        if (azione == showMenuAction())
+            static_cast<QComboBox *>(widget())->showPopup();
+        else
+            QAccessibleWidget::doAction(azione);
+    }
+};
+
 // Screen readers present the window as a frame, like any program's main
 // window; Qt would give a plain widget the role of a filler.
 QAccessibleInterface *finestraAccessibile(const QString &classe, QObject *oggetto)
 {
     if (classe == QLatin1String("Form1") && oggetto->isWidgetType())
         return new QAccessibleWidget(static_cast<QWidget *>(oggetto), QAccessible::Window);
+    if (classe == QLatin1String("QComboBox")
+        && oggetto->objectName() == QLatin1String("Fotocamere"))
+        return new ListaAccessibile(static_cast<QComboBox *>(oggetto));
     return nullptr;
 }
 
@@ -120,6 +153,7 @@ void nominaControlli(QWidget *finestra)
         { "SrcInfo", nullptr, "File selezionati" },
         { "Esito", nullptr, "Esito" },
         { "Label6", "Fotocamera", nullptr },
+        { "Fotocamere", "Fotocamera", nullptr },
         { "SfogliaS", "Sfoglia origine", nullptr },
         { "NomeBase", "Nome base", nullptr },
         { "Suffisso", nullptr, "Ultimo numero" },
@@ -147,8 +181,6 @@ void nominaControlli(QWidget *finestra)
         if (nome.descrizione)
             controllo->setAccessibleDescription(QString::fromUtf8(nome.descrizione));
     }
-    static const bool installata = (QAccessible::installFactory(finestraAccessibile), true);
-    Q_UNUSED(installata);
 }
 
 } // namespace
@@ -161,6 +193,10 @@ Form1::Form1(QWidget *parent)
     setWindowIcon(QPixmap(copia_e_rinomina_xpm));
     setFont(sansSerif(9.75, false));
     setFixedSize(daTwips(0, 0, 8355, 6120).size());
+    // Before any control exists: a screen reader already listening asks
+    // for each one as it is made.
+    static const bool installata = (QAccessible::installFactory(finestraAccessibile), true);
+    Q_UNUSED(installata);
     creaControlli();
     impostaOrdineFocus();
     collegaEventi();
@@ -186,20 +222,20 @@ void Form1::creaControlli()
     Label4->setAlignment(Qt::AlignCenter);
 
     Label2 = crea<QLabel>(
-        this, "Label2", QStringLiteral("Da:"), daTwips(360, 840, 492, 252), sansSerif(9.75, true));
+        this, "Label2", QStringLiteral("&Da:"), daTwips(360, 840, 492, 252), sansSerif(9.75, true));
     Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     SrcPath = crea<QLineEdit>(
         this, "SrcPath", QString(), daTwips(960, 840, 4935, 255), sansSerif(8.25, true));
     SrcPath->setReadOnly(true);
-    SfogliaS = crea<QPushButton>(this, "SfogliaS", QStringLiteral("Sfoglia"),
+    SfogliaS = crea<QPushButton>(this, "SfogliaS", QStringLiteral("Sfo&glia"),
         daTwips(5880, 840, 855, 285), sansSerif(8.25, true));
-    Copia = crea<QPushButton>(this, "Copia", QStringLiteral("Copia"), daTwips(6960, 840, 1095, 495),
-        sansSerif(9.75, true));
+    Copia = crea<QPushButton>(this, "Copia", QStringLiteral("&Copia"),
+        daTwips(6960, 840, 1095, 495), sansSerif(9.75, true));
     SrcInfo = crea<QLabel>(
         this, "SrcInfo", QString(), daTwips(960, 1152, 4932, 252), sansSerif(8.25, true));
     SrcInfo->setAlignment(Qt::AlignCenter);
 
-    Label3 = crea<QLabel>(this, "Label3", QStringLiteral("Nome:"), daTwips(72, 1440, 852, 252),
+    Label3 = crea<QLabel>(this, "Label3", QStringLiteral("&Nome:"), daTwips(72, 1440, 852, 252),
         sansSerif(9.75, true));
     Label3->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     NomeBase = crea<QLineEdit>(this, "NomeBase", QStringLiteral("_"), daTwips(960, 1440, 4935, 255),
@@ -208,22 +244,22 @@ void Form1::creaControlli()
     Suffisso = crea<QLabel>(this, "Suffisso", QStringLiteral("000"), daTwips(5880, 1440, 612, 252),
         sansSerif(9.75, true));
     Suffisso->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    Sposta = crea<QPushButton>(this, "Sposta", QStringLiteral("Sposta"),
+    Sposta = crea<QPushButton>(this, "Sposta", QStringLiteral("&Sposta"),
         daTwips(6960, 1440, 1095, 495), sansSerif(9.75, true));
 
     Label1 = crea<QLabel>(
-        this, "Label1", QStringLiteral("A:"), daTwips(360, 2040, 492, 252), sansSerif(9.75, true));
+        this, "Label1", QStringLiteral("&A:"), daTwips(360, 2040, 492, 252), sansSerif(9.75, true));
     Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     DestPath = crea<QLineEdit>(
         this, "DestPath", QString(), daTwips(960, 2040, 4935, 255), sansSerif(8.25, true));
     DestPath->setReadOnly(true);
-    SfogliaD = crea<QPushButton>(this, "SfogliaD", QStringLiteral("Sfoglia"),
+    SfogliaD = crea<QPushButton>(this, "SfogliaD", QStringLiteral("Sfog&lia"),
         daTwips(5880, 2040, 855, 285), sansSerif(8.25, true));
-    Termina = crea<QPushButton>(this, "Termina", QStringLiteral("Termina"),
+    Termina = crea<QPushButton>(this, "Termina", QStringLiteral("&Termina"),
         daTwips(6960, 2040, 1095, 495), sansSerif(9.75, true));
 
     // A second folder that gets each new file too, under the same name.
-    Label7 = crea<QLabel>(this, "Label7", QStringLiteral("Riserva:"), daTwips(72, 2640, 852, 252),
+    Label7 = crea<QLabel>(this, "Label7", QStringLiteral("Riser&va:"), daTwips(72, 2640, 852, 252),
         sansSerif(9.75, true));
     Label7->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     RiservaPath = crea<QLineEdit>(
@@ -233,20 +269,20 @@ void Form1::creaControlli()
         daTwips(5880, 2640, 855, 285), sansSerif(8.25, true));
     // The box is read-only: a button clears it, from the keyboard too, and
     // is on only while there is a backup to clear.
-    NessunaRiserva = crea<QPushButton>(this, "NessunaRiserva", QStringLiteral("Nessuna"),
+    NessunaRiserva = crea<QPushButton>(this, "NessunaRiserva", QStringLiteral("N&essuna"),
         daTwips(6960, 2640, 1095, 285), sansSerif(8.25, true));
     NessunaRiserva->setEnabled(false);
 
     OptionData = crea<QRadioButton>(
-        this, "OptionData", QStringLiteral("Ordina per Data/Ora"), daTwips(1440, 3240, 2292, 255));
+        this, "OptionData", QStringLiteral("&Ordina per Data/Ora"), daTwips(1440, 3240, 2292, 255));
     OptionNome = crea<QRadioButton>(
-        this, "OptionNome", QStringLiteral("Ordina per Nome"), daTwips(4680, 3240, 2052, 255));
+        this, "OptionNome", QStringLiteral("Ordina per No&me"), daTwips(4680, 3240, 2052, 255));
     // Checked once both exist, so that the group's Tab stop is the checked one.
     OptionData->setChecked(true);
 
     CorrOra = crea<QCheckBox>(this, "CorrOra",
         QStringLiteral(
-            "Correggi Ore:Min:Sec  per compensare  differenze di impostazione fotocamere."),
+            "Correggi Ore:Min:Sec  per compensare  differen&ze di impostazione fotocamere."),
         daTwips(1440, 3720, 3972, 492));
 
     const QFont frecce = sansSerif(7.5, true);
@@ -272,9 +308,9 @@ void Form1::creaControlli()
         arial(9, false), Qt::AlignLeft);
 
     // What is new stands below the original layout, in its style.
-    SottoCartelle = crea<QCheckBox>(this, "SottoCartelle", QStringLiteral("Includi sottocartelle"),
+    SottoCartelle = crea<QCheckBox>(this, "SottoCartelle", QStringLiteral("&Includi sottocartelle"),
         daTwips(1440, 4560, 2292, 255));
-    Label6 = crea<QLabel>(this, "Label6", QStringLiteral("Fotocamera:"),
+    Label6 = crea<QLabel>(this, "Label6", QStringLiteral("&Fotocamera:"),
         daTwips(3840, 4560, 1320, 255), sansSerif(9.75, false));
     Label6->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Fotocamere = new QComboBox(this);
@@ -282,8 +318,8 @@ void Form1::creaControlli()
     Fotocamere->setGeometry(daTwips(5220, 4515, 2835, 330));
     Fotocamere->setFont(sansSerif(8.25, false));
     Fotocamere->addItem(QStringLiteral("Tutte le fotocamere"), QString());
-    // On Linux a combo box is named by what it shows; a screen reader names
-    // the control by its label, through this relation.
+    // On Linux a combo box is named by what it shows: its name is given
+    // (see nominaControlli()), and its label leads to it.
     Label6->setBuddy(Fotocamere);
     Label5 = crea<QLabel>(this, "Label5", QStringLiteral("Esito:"), daTwips(72, 4980, 852, 252),
         sansSerif(9.75, true));
@@ -292,13 +328,19 @@ void Form1::creaControlli()
         daTwips(960, 4980, 5760, 504), sansSerif(8.25, false));
     Esito->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Esito->setWordWrap(true);
-    ApriCartella = crea<QPushButton>(this, "ApriCartella", QStringLiteral("Apri cartella"),
+    ApriCartella = crea<QPushButton>(this, "ApriCartella", QStringLiteral("Ap&ri cartella"),
         daTwips(6840, 4980, 1215, 375), sansSerif(8.25, true));
     ApriCartella->setEnabled(false);
-    Anteprima = crea<QPushButton>(this, "Anteprima", QStringLiteral("Anteprima"),
+    Anteprima = crea<QPushButton>(this, "Anteprima", QStringLiteral("Ante&prima"),
         daTwips(4200, 5580, 1455, 375), sansSerif(8.25, true));
-    AnnullaCorsa = crea<QPushButton>(this, "AnnullaCorsa", QStringLiteral("Annulla ultima corsa"),
+    AnnullaCorsa = crea<QPushButton>(this, "AnnullaCorsa", QStringLiteral("Annulla &ultima corsa"),
         daTwips(5760, 5580, 2295, 375), sansSerif(8.25, true));
+
+    // Each label's Alt letter leads to its field.
+    Label2->setBuddy(SrcPath);
+    Label3->setBuddy(NomeBase);
+    Label1->setBuddy(DestPath);
+    Label7->setBuddy(RiservaPath);
 
     // A white field takes dark text of its own: the theme's text may be light.
     for (QLineEdit *casella : { SrcPath, NomeBase, DestPath, RiservaPath })
@@ -341,8 +383,6 @@ bool Form1::eventFilter(QObject *oggetto, QEvent *evento)
         disegnaCorrOra();
         return true;
     }
-    if (oggetto == Fotocamere && evento->type() == QEvent::FocusIn)
-        LeggiFotocamere();
     if (oggetto == NomeBase && evento->type() == QEvent::KeyPress)
         return NomeBase_KeyPress(static_cast<QKeyEvent *>(evento));
     if ((oggetto == OptionData || oggetto == OptionNome) && evento->type() == QEvent::FocusIn
@@ -407,7 +447,11 @@ void Form1::disegnaCorrOra()
     indicatore.moveTop((CorrOra->height() - indicatore.height()) / 2);
     const int spazio = style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, &opzione, CorrOra);
     const QRect testo = CorrOra->rect().adjusted(indicatore.right() + 1 + spazio, 0, 0, 0);
-    const int allineamento = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap;
+    // The Alt letter is underlined as the style underlines any caption's.
+    const int mnemonico = style()->styleHint(QStyle::SH_UnderlineShortcut, &opzione, CorrOra)
+        ? Qt::TextShowMnemonic
+        : Qt::TextHideMnemonic;
+    const int allineamento = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap | mnemonico;
     opzione.rect = indicatore;
     pittore.drawPrimitive(QStyle::PE_IndicatorCheckBox, opzione);
     pittore.drawItemText(testo, allineamento, CorrOra->palette(), CorrOra->isEnabled(),
@@ -467,11 +511,10 @@ void Form1::collegaEventi()
     connect(OptionData, &QRadioButton::clicked, this, &Form1::OptionData_Click);
     connect(OptionNome, &QRadioButton::clicked, this, &Form1::OptionNome_Click);
     connect(NomeBase, &QLineEdit::textChanged, this, &Form1::NomeBase_Change);
-    // The window draws the correction's caption, takes Enter in the base name,
-    // leads Tab into the order options and reads the cameras once their list
-    // is entered; see eventFilter().
+    // The window draws the correction's caption, takes Enter in the base name
+    // and leads Tab into the order options; see eventFilter().
     for (QWidget *controllo :
-        std::initializer_list<QWidget *> { CorrOra, NomeBase, OptionData, OptionNome, Fotocamere })
+        std::initializer_list<QWidget *> { CorrOra, NomeBase, OptionData, OptionNome })
         controllo->installEventFilter(this);
     // Reported once the field has handled the focus change itself, so that
     // the selection set here is the one that stays. Switching to another
@@ -501,6 +544,8 @@ void Form1::collegaEventi()
     connect(Copia, &QPushButton::clicked, this, &Form1::Copia_Click);
     connect(Sposta, &QPushButton::clicked, this, &Form1::Sposta_Click);
     connect(CorrOra, &QCheckBox::toggled, this, &Form1::CorrOra_Click);
+    // Only the user's own switching is remembered, not a camera's shown.
+    connect(CorrOra, &QCheckBox::clicked, this, &Form1::RicordaCorrezione);
     for (int i = 0; i < 3; ++i) {
         connect(OraPiu[size_t(i)], &QPushButton::clicked, this, [this, i] { OraPiu_Click(i); });
         connect(OraMeno[size_t(i)], &QPushButton::clicked, this, [this, i] { OraMeno_Click(i); });

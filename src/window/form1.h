@@ -17,6 +17,7 @@ struct Fotocamera;
 struct PianoTrasferimento;
 struct Richiesta;
 class QComboBox;
+class QFutureWatcherBase;
 class QCheckBox;
 class QKeyEvent;
 class QShowEvent;
@@ -165,7 +166,11 @@ private:
         int secondi = 0;
     };
     void LeggiFotocamere();
+    void AttendiFotocamere();
     void MostraFotocamere(const QList<Fotocamera> &fotocamere);
+    void MostraCorrezioniNellaLista();
+    void LeggiCorrezioniRicordate();
+    void RicordaCorrezione();
     void CambiaFotocamera();
     CorrezioneFotocamera CorrezioneMostrata() const;
     void MostraCorrezioneDi(const QString &modello);
@@ -191,11 +196,8 @@ private:
     // show that of m_fotocameraMostrata, and hold it while it is shown.
     QHash<QString, CorrezioneFotocamera> m_correzioni;
     QString m_fotocameraMostrata;
-    // The cameras are read once asked for, by a correction switched on or
-    // the list entered, and again after the selection changed. Each reading
-    // counts on; a result for an older selection than the latest is dropped.
-    bool m_fotocamereDaLeggere = true;
-    int m_letturaFotocamere = 0;
+    // The reading of the cameras of the latest selection, while it goes on.
+    QFutureWatcherBase *m_fotocamereInLettura = nullptr;
     // Termina, or closing the window, during a run; the run's work reads it.
     std::atomic<bool> m_chiusuraRichiesta = false;
     // The media the folders were on when they were chosen or read at

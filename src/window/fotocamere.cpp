@@ -1,10 +1,13 @@
 #include "engine/correzione.h"
+#include "engine/impostazioni.h"
 #include "engine/piano.h"
 #include "engine/selezione.h"
 #include "window/form1.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QFutureWatcher>
 #include <QtConcurrent>
 
@@ -15,34 +18,51 @@ namespace {
 
 const QString Tutte = QStringLiteral("Tutte le fotocamere");
 
+// Each line of the list keeps its text without the correction.
+constexpr int TestoSenzaCorrezione = Qt::UserRole + 1;
+
 } // namespace
 
-// The cameras of the selection are read aside, once asked for after it
-// changed: the window goes on answering, and the list fills in once they are
-// known. A large folder is not read for a run that corrects nothing.
+// The cameras of each new selection are read aside: the window goes on
+// answering, and the list fills in once they are known.
 void Form1::LeggiFotocamere()
 {
-    if (!std::exchange(m_fotocamereDaLeggere, false))
-        return;
-    const int lettura = ++m_letturaFotocamere;
     QStringList file;
     const QString sorgente = Cartella(SrcPath);
     for (int i = 1; i <= m_stato.NumFile; ++i)
         file.append(sorgente + m_stato.ElencoFile.at(i));
     auto *osservatore = new QFutureWatcher<QList<Fotocamera>>(this);
-    connect(osservatore, &QFutureWatcher<QList<Fotocamera>>::finished, this,
-        [this, osservatore, lettura] {
-            if (lettura == m_letturaFotocamere)
-                MostraFotocamere(osservatore->result());
-            osservatore->deleteLater();
-        });
+    m_fotocamereInLettura = osservatore;
+    // A result for an older selection than the latest is dropped.
+    connect(osservatore, &QFutureWatcher<QList<Fotocamera>>::finished, this, [this, osservatore] {
+        if (osservatore == m_fotocamereInLettura) {
+            m_fotocamereInLettura = nullptr;
+            MostraFotocamere(osservatore->result());
+        }
+        osservatore->deleteLater();
+    });
     osservatore->setFuture(QtConcurrent::run([file] { return fotocamereDi(file); }));
 }
 
+// A run or a preview waits for the cameras of its selection, as a model's
+// correction reaches its photos once the list holds the model.
+void Form1::AttendiFotocamere()
+{
+    if (!m_fotocamereInLettura)
+        return;
+    QEventLoop attesa;
+    connect(m_fotocamereInLettura, &QFutureWatcherBase::finished, &attesa, &QEventLoop::quit);
+    attesa.exec();
+}
+
 // «Tutte le fotocamere», then each model with its number of photos. The one
-// shown stays shown while the selection still holds it.
+// shown stays shown while the selection still holds it. A list opened while
+// it was read opens again, to the size of what it now holds.
 void Form1::MostraFotocamere(const QList<Fotocamera> &fotocamere)
 {
+    const bool aperta = Fotocamere->view()->isVisible();
+    if (aperta)
+        Fotocamere->hidePopup();
     const QSignalBlocker bloccato(Fotocamere);
     Fotocamere->clear();
     Fotocamere->addItem(Tutte, QString());
@@ -53,6 +73,55 @@ void Form1::MostraFotocamere(const QList<Fotocamera> &fotocamere)
     Fotocamere->setCurrentIndex(std::max(mostrata, 0));
     if (mostrata < 0)
         CambiaFotocamera();
+    MostraCorrezioniNellaLista();
+    if (aperta)
+        Fotocamere->showPopup();
+}
+
+// Each camera with a correction says it: «NIKON Z 6 (8) · +1:00:00».
+void Form1::MostraCorrezioniNellaLista()
+{
+    for (int i = 0; i < Fotocamere->count(); ++i) {
+        const QString modello = Fotocamere->itemData(i).toString();
+        const CorrezioneFotocamera correzione =
+            modello == m_fotocameraMostrata ? CorrezioneMostrata() : m_correzioni.value(modello);
+        const qint64 span = correzione.attiva
+            ? spanCorrezione(correzione.ore, correzione.minuti, correzione.secondi)
+            : 0;
+        // A line's own text, kept the first time it is shown here.
+        if (!Fotocamere->itemData(i, TestoSenzaCorrezione).isValid())
+            Fotocamere->setItemData(i, Fotocamere->itemText(i), TestoSenzaCorrezione);
+        const QString testo = Fotocamere->itemData(i, TestoSenzaCorrezione).toString();
+        Fotocamere->setItemText(
+            i, span != 0 ? testo + QStringLiteral(" · ") + testoCorrezione(span) : testo);
+    }
+}
+
+// The corrections remembered from earlier sessions come back on, each for
+// its model's photos whenever they are chosen.
+void Form1::LeggiCorrezioniRicordate()
+{
+    const QHash<QString, qint64> ricordate = correzioniRicordate(m_stato.NomeSezione);
+    for (auto voce = ricordate.cbegin(); voce != ricordate.cend(); ++voce) {
+        // As the controls hold it: signed hours, then minutes and seconds
+        // that add to them.
+        const qint64 ore = voce.value() / 3600 - (voce.value() % 3600 < 0 ? 1 : 0);
+        const qint64 resto = voce.value() - ore * 3600;
+        if (!voce.key().isEmpty() && ore >= -12)
+            m_correzioni.insert(voce.key(), { true, int(ore), int(resto / 60), int(resto % 60) });
+    }
+}
+
+// A model's correction is remembered as soon as it is set; the one for
+// every camera is not, as the next card may come from another.
+void Form1::RicordaCorrezione()
+{
+    if (m_fotocameraMostrata.isEmpty())
+        return;
+    const CorrezioneFotocamera correzione = CorrezioneMostrata();
+    ricordaCorrezione(m_stato.NomeSezione, m_fotocameraMostrata,
+        correzione.attiva ? spanCorrezione(correzione.ore, correzione.minuti, correzione.secondi)
+                          : 0);
 }
 
 // The controls keep the correction of the camera they showed, and show that

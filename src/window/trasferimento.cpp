@@ -126,6 +126,7 @@ void Form1::Trasferisci()
     }
     // The engine makes the plan aside, as a large or slow folder takes time
     // to read, and then carries it out aside, telling which file is next.
+    AttendiFotocamere();
     const Richiesta richiesta = RichiestaDellaFinestra();
     PianoTrasferimento piano;
     QString rifiuto;
@@ -137,13 +138,18 @@ void Form1::Trasferisci()
             desktop::reportNotice(this, TutteGiaPresenti(piano, int(doppioni)));
             return;
         }
-        const QString domanda =
+        const QString testo =
             QStringLiteral("%1 foto su %2 %3 già %4 con lo stesso contenuto. %5 solo le altre?")
                 .arg(doppioni)
                 .arg(piano.file.size())
                 .arg(doppioni == 1 ? QStringLiteral("è") : QStringLiteral("sono"),
                     doveIDoppioni(piano),
                     m_stato.Spostare ? QStringLiteral("Spostare") : QStringLiteral("Copiare"));
+        const desktop::Question domanda = m_stato.Spostare
+            ? desktop::Question { testo, QStringLiteral("Sposta &solo le nuove"),
+                  QStringLiteral("Sposta &tutte"), QStringLiteral("&Non spostare") }
+            : desktop::Question { testo, QStringLiteral("Copia &solo le nuove"),
+                  QStringLiteral("Copia &tutte"), QStringLiteral("&Non copiare") };
         const desktop::Answer risposta = desktop::ask(this, domanda);
         if (risposta == desktop::Answer::Cancel)
             return;
@@ -313,6 +319,7 @@ void Form1::Anteprima_Click()
     }
     QWidget *fuoco = focusWidget();
     const QList<QWidget *> bloccati = BloccaControlli();
+    AttendiFotocamere();
     const Richiesta richiesta = RichiestaDellaFinestra();
     PianoTrasferimento piano;
     QString rifiuto;
