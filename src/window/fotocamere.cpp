@@ -12,7 +12,6 @@
 #include <QtConcurrent>
 
 #include <algorithm>
-#include <utility>
 
 namespace {
 
