@@ -100,7 +100,7 @@ public:
     Avvio avvio = Avvio::Nessuno;
 
 private:
-    void aggiungiRiga(const FileDelPiano &file, const QString &sorgente);
+    void aggiungiRiga(int riga, const FileDelPiano &file, const QString &sorgente);
     void aggiorna();
     void avvia(Avvio scelto);
 
@@ -155,9 +155,14 @@ Dialogo::Dialogo(QWidget *finestra, const PianoTrasferimento &segnato, Richiesta
     for (QPushButton *pulsante : { m_copia, m_sposta, chiudi })
         pulsante->setAutoDefault(false);
 
+    m_tabella->setRowCount(int(segnato.file.size() + segnato.restano.size()));
+    int riga = 0;
     for (const FileDelPiano &file : segnato.file + segnato.restano)
-        aggiungiRiga(file, sorgente);
+        aggiungiRiga(riga++, file, sorgente);
     aggiorna();
+    // The widths from the first rows: a card's names are alike, and measuring
+    // a thousand rows would keep the dialog from opening at once.
+    m_tabella->horizontalHeader()->setResizeContentsPrecision(100);
     m_tabella->resizeColumnsToContents();
     m_tabella->setColumnWidth(Foto, Miniature::altezza() * 4 / 3);
     new Miniature(m_tabella, Foto, m_origini);
@@ -179,10 +184,8 @@ Dialogo::Dialogo(QWidget *finestra, const PianoTrasferimento &segnato, Richiesta
     m_tabella->setFocus();
 }
 
-void Dialogo::aggiungiRiga(const FileDelPiano &file, const QString &sorgente)
+void Dialogo::aggiungiRiga(int riga, const FileDelPiano &file, const QString &sorgente)
 {
-    const int riga = m_tabella->rowCount();
-    m_tabella->insertRow(riga);
     m_origini.append(file.origine);
     auto *spunta = new QTableWidgetItem;
     // A sidecar without its photo stays whatever is chosen.
