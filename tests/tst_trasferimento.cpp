@@ -66,6 +66,7 @@ private Q_SLOTS:
     void previewThenUndo();
     void previewIsTheRun_data();
     void previewIsTheRun();
+    void previewThumbnails();
     void correctionPerCamera();
     void clockCorrection_data();
     void clockCorrection();
@@ -852,6 +853,39 @@ void TestTrasferimento::previewIsTheRun()
     QCOMPARE(test::entriesOf(m_destination->path()), made);
     QVERIFY(m_sandbox->questions.isEmpty());
     QCOMPARE(m_window->text("Esito"), QString(account).replace("%1", m_destination->path()));
+}
+
+// A photo shows the thumbnail it carries, else itself; a movie its kind.
+void TestTrasferimento::previewThumbnails()
+{
+    test::writePhoto(m_source->path(), QStringLiteral("a.jpg"), { { "thumbnail", "" } }, Earlier);
+    test::writePhoto(m_source->path(), QStringLiteral("b.jpg"), {}, Later);
+    test::writeFile(m_source->path(), QStringLiteral("c.mp4"), "film", Later.addSecs(60));
+    m_window->prepare(m_source->path(), m_destination->path(), { "a.jpg", "b.jpg", "c.mp4" });
+    QStringList shown;
+    QTimer reader;
+    connect(&reader, &QTimer::timeout, this, [&] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        if (!dialog || dialog->objectName() != QLatin1String("Anteprima"))
+            return;
+        reader.stop();
+        auto *table = dialog->findChild<QTableWidget *>(QStringLiteral("TabellaAnteprima"));
+        QTRY_VERIFY(table->item(0, 1) && table->item(1, 1));
+        for (int row = 0; row < table->rowCount(); ++row) {
+            const QImage picture = table->item(row, 1)->data(Qt::DecorationRole).value<QImage>();
+            shown.append(picture.isNull() ? table->item(row, 1)->text()
+                                          : QColor(picture.pixel(picture.rect().center())).name());
+        }
+        QCOMPARE(table->horizontalHeaderItem(1)->text(), QStringLiteral("Foto"));
+        dialog->close();
+    });
+    reader.start(10);
+    m_window->click("Anteprima");
+    QCOMPARE(shown.size(), 3);
+    QCOMPARE(shown.last(), QStringLiteral("video"));
+    // JPEG shifts a colour a little.
+    QVERIFY2(QColor(shown.at(0)).red() > 200 && QColor(shown.at(1)).red() < 60,
+        qPrintable(shown.join(u' ')));
 }
 
 // The cameras of the selection are listed once read; each keeps its own
