@@ -16,6 +16,10 @@
 //                                              looking for doubles where asked
 //   copia-bench models SOURCE                  the cameras of every file of SOURCE,
 //                                              read aside as the window lists them
+//   copia-bench preview SOURCE DESTINATION     the preview of a copy of every file of
+//                                              SOURCE; prints the milliseconds until it
+//                                              is shown, until every thumbnail is in, and
+//                                              the longest stall while they came
 //
 // Prints the seconds the click took (for start-up, until the window is
 // painted), the peak resident memory in KiB, the number of files start-up
@@ -27,11 +31,13 @@
 #include "platform/photometadata.h"
 #include "window/failurereport.h"
 #include "window/form1.h"
+#include "window/miniature.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -45,6 +51,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <optional>
 #include <string_view>
 #include <sys/mman.h>
 #include <sys/resource.h>
@@ -253,6 +260,39 @@ int models(const QString &source)
     return 0;
 }
 
+// Clicks «Anteprima» and, once its dialog is on screen, waits for the
+// thumbnails and closes it; the stall counts from the dialog shown.
+int preview(Form1 &form)
+{
+    QElapsedTimer timer;
+    std::optional<StallMeter> stalls;
+    double openMs = 0;
+    double loadedMs = 0;
+    QTimer watch;
+    watch.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        if (!dialog || dialog->objectName() != QLatin1String("Anteprima")
+            || !dialog->windowHandle()->isExposed())
+            return;
+        watch.stop();
+        openMs = timer.nsecsElapsed() / 1e6;
+        stalls.emplace();
+        QObject::connect(
+            dialog->findChild<Miniature *>(), &Miniature::caricate, dialog, [&, dialog] {
+                loadedMs = timer.nsecsElapsed() / 1e6;
+                static_cast<QDialog *>(dialog)->reject();
+            });
+    });
+    watch.start(1);
+    timer.start();
+    form.findChild<QAbstractButton *>(QLatin1String("Anteprima"))->click();
+    if (loadedMs == 0)
+        return 1;
+    std::printf("%.0f %.0f %.1f\n", openMs, loadedMs, stalls->longestMs());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -283,10 +323,12 @@ int main(int argc, char *argv[])
         return models(args.at(2));
     const bool corrected = mode == QLatin1String("corrected-copy");
     if (!(args.size() == 4
-            && (mode == QLatin1String("copy") || mode == QLatin1String("move") || corrected))
+            && (mode == QLatin1String("copy") || mode == QLatin1String("move") || corrected
+                || mode == QLatin1String("preview")))
         && !(args.size() == 3 && mode == QLatin1String("scan"))) {
         std::fprintf(stderr,
-            "usage: copia-bench copy|corrected-copy|move SOURCE DESTINATION | scan DESTINATION\n"
+            "usage: copia-bench copy|corrected-copy|move|preview SOURCE DESTINATION | scan "
+            "DESTINATION\n"
             "       copia-bench startup | models FOLDER | capture FOLDER | noise JPEG | "
             "uncache|resident "
             "FOLDER...\n"
@@ -328,6 +370,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "%s\n", qPrintable(text));
         failed = true;
     });
+    if (mode == QLatin1String("preview"))
+        return preview(form);
     const char *button = mode == QLatin1String("move") ? "Sposta" : "Copia";
     QElapsedTimer timer;
     timer.start();

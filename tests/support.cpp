@@ -92,8 +92,20 @@ QString writePhoto(const QString &folder, const QString &name, const QMap<QStrin
     if (!tags.isEmpty()) {
         const auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
         image->readMetadata();
-        for (auto tag = tags.begin(); tag != tags.end(); ++tag)
-            image->exifData()[tag.key().toStdString()] = tag.value().toStdString();
+        for (auto tag = tags.begin(); tag != tags.end(); ++tag) {
+            if (tag.key() != QLatin1String("thumbnail"))
+                image->exifData()[tag.key().toStdString()] = tag.value().toStdString();
+        }
+        if (tags.contains(QStringLiteral("thumbnail"))) {
+            picture.fill(Qt::red);
+            QBuffer thumbnail;
+            thumbnail.open(QIODevice::WriteOnly);
+            picture.save(&thumbnail, "JPG");
+            Exiv2::ExifThumb(image->exifData())
+                .setJpegThumbnail(
+                    reinterpret_cast<const Exiv2::byte *>(thumbnail.data().constData()),
+                    thumbnail.data().size());
+        }
         image->writeMetadata();
     }
     if (time.isValid())

@@ -34,7 +34,8 @@ int runReportingSkips(int argc, char *argv[], const std::function<int(int &, cha
 QString writeFile(const QString &folder, const QString &name, const QByteArray &content = "foto",
     const QDateTime &time = {});
 // A small JPEG photo (PNG when so named) with the given EXIF tags, as exiv2 names them
-// ("Exif.Photo.DateTimeOriginal"), and, when valid, modification time.
+// ("Exif.Photo.DateTimeOriginal"; "thumbnail" embeds a red one), and, when valid,
+// modification time.
 QString writePhoto(const QString &folder, const QString &name,
     const QMap<QString, QString> &tags = {}, const QDateTime &time = {});
 // The TIFF structure of a photo's EXIF with the given tags, and with XMP in

@@ -245,7 +245,7 @@ void TestSuffisso::shots_data()
 {
     QTest::addColumn<QString>("medium");
     // As planOrder's, and in date order unless the row says "by name"; "no extension"
-    // asks new names without extensions.
+    // asks new names without extensions; a leading "-" leaves the file out.
     QTest::addColumn<QStringList>("files");
     // Each file as "folder/name>new name" in the plan's order, then the
     // sidecars that stay, as "folder/name>-".
@@ -282,6 +282,12 @@ void TestSuffisso::shots_data()
     QTest::newRow("a sidecar without its photo stays")
         << "" << QStringList { "s/A.JPG", "s/Z.xmp", "s/Z.JPG.xmp" }
         << QStringList { "s/A.JPG>Img_001.jpg", "s/Z.JPG.xmp>-", "s/Z.xmp>-" };
+    QTest::newRow("left out: a sidecar with its photo, a pair's other half numbered on")
+        << ""
+        << QStringList { "-s/A.JPG@10:00:00", "s/A.xmp", "s/B.JPG@10:00:01", "-s/C.JPG@10:00:02",
+               "s/C.CR2@10:00:02", "s/D.JPG@10:00:03" }
+        << QStringList { "s/B.JPG>Img_001.jpg", "s/C.CR2>Img_002.cr2", "s/D.JPG>Img_003.jpg",
+               "s/A.JPG>-", "s/A.xmp>-", "s/C.JPG>-" };
     QTest::newRow("without extensions, a photo a shot, and sidecars keep theirs")
         << ""
         << QStringList { "no extension", "s/A.JPG@10:00:00", "s/A.CR2@10:00:01", "s/A.CR2.xmp",
@@ -336,6 +342,10 @@ void TestSuffisso::shots()
     Richiesta richiesta;
     richiesta.perNome = files.removeAll(QStringLiteral("by name")) > 0;
     richiesta.senzaEstensione = files.removeAll(QStringLiteral("no extension")) > 0;
+    for (QString &file : files) {
+        if (file.startsWith(u'-'))
+            richiesta.fuori.append(root + u'/' + file.remove(0, 1).section(u'@', 0, 0));
+    }
     richiesta.origini = writeChosen(root, files);
     richiesta.destinazione = test::slashed(temporary.path());
     richiesta.nomeBase = QStringLiteral("Img_");

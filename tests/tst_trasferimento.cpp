@@ -65,6 +65,9 @@ private Q_SLOTS:
     void accountOfTheRun_data();
     void accountOfTheRun();
     void previewThenUndo();
+    void previewIsTheRun_data();
+    void previewIsTheRun();
+    void previewThumbnails();
     void correctionPerCamera();
     void clockCorrection_data();
     void clockCorrection();
@@ -753,15 +756,14 @@ void TestTrasferimento::previewThenUndo()
         reader.stop();
         const auto *table = dialog->findChild<QTableWidget *>(QStringLiteral("TabellaAnteprima"));
         for (int row = 0; row < table->rowCount(); ++row)
-            shown.append(table->item(row, 0)->text() + u'|' + table->item(row, 1)->text() + u'|'
-                + table->item(row, 3)->text());
+            shown.append(table->item(row, 2)->text() + u'|' + table->item(row, 3)->text() + u'|'
+                + table->item(row, 5)->text());
         QTest::keyClick(dialog, Qt::Key_Escape);
     });
     reader.start(10);
     m_window->click("Anteprima");
     QCOMPARE(shown,
-        (QStringList {
-            "a.jpg|Img_002.jpg (già nella destinazione)|file", "b.jpg|Img_003.jpg|file" }));
+        (QStringList { "a.jpg|resta: è già nella destinazione|file", "b.jpg|Img_002.jpg|file" }));
     QCOMPARE(test::entriesOf(m_destination->path()), QStringList { "Img_001.jpg" });
 
     m_sandbox->answer = desktop::Answer::Yes;
@@ -780,6 +782,113 @@ void TestTrasferimento::previewThenUndo()
     QVERIFY(m_window->text("Esito").startsWith(QStringLiteral("Annullo la corsa del ")));
     QVERIFY(m_window->text("Esito").endsWith(QStringLiteral(": fatto.")));
     QCOMPARE(m_window->text("Suffisso"), QStringLiteral("001"));
+}
+
+void TestTrasferimento::previewIsTheRun_data()
+{
+    QTest::addColumn<QStringList>("unticked");
+    QTest::addColumn<bool>("all");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<QString>("account");
+
+    const QString there = "resta: è già nella destinazione";
+    QTest::newRow("re-import: the new ones numbered on")
+        << QStringList {} << false << "CopiaAnteprima"
+        << QStringList { there, "Img_002.jpg", "Img_003.jpg" }
+        << "2 foto copiate in «%1»; 1 già presenti lasciati dove sono; si può annullare.";
+    QTest::newRow("the ones already there too")
+        << QStringList {} << true << "CopiaAnteprima"
+        << QStringList { "Img_002.jpg (già nella destinazione)", "Img_003.jpg", "Img_004.jpg" }
+        << "3 foto copiate in «%1»; si può annullare.";
+    QTest::newRow("one left out, the next takes its number")
+        << QStringList { "b.jpg" } << false << "CopiaAnteprima"
+        << QStringList { there, "resta: lasciato fuori", "Img_002.jpg" }
+        << "1 foto copiata in «%1»; 1 già presenti lasciati dove sono; 1 file lasciato fuori; "
+           "si può annullare.";
+    QTest::newRow("moved as shown")
+        << QStringList { "b.jpg" } << false << "SpostaAnteprima"
+        << QStringList { there, "resta: lasciato fuori", "Img_002.jpg" }
+        << "1 foto spostata in «%1»; 1 già presenti lasciati dove sono; 1 file lasciato fuori; "
+           "si può annullare.";
+}
+
+// The preview's names are those the run from it gives, after the choices
+// made in it; nothing asks again.
+void TestTrasferimento::previewIsTheRun()
+{
+    QFETCH(QStringList, unticked);
+    QFETCH(bool, all);
+    QFETCH(QString, button);
+    QFETCH(QStringList, shown);
+    QFETCH(QString, account);
+    test::writeFile(m_destination->path(), QStringLiteral("Img_001.jpg"), "uno");
+    test::writeFile(m_source->path(), QStringLiteral("a.jpg"), "uno", Earlier);
+    test::writeFile(m_source->path(), QStringLiteral("b.jpg"), "due", Later);
+    test::writeFile(m_source->path(), QStringLiteral("c.jpg"), "tre", Later.addSecs(60));
+    m_window->prepare(m_source->path(), m_destination->path(), { "a.jpg", "b.jpg", "c.jpg" });
+    QStringList names;
+    QTimer reader;
+    connect(&reader, &QTimer::timeout, this, [&] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        if (!dialog || dialog->objectName() != QLatin1String("Anteprima"))
+            return;
+        reader.stop();
+        auto *table = dialog->findChild<QTableWidget *>(QStringLiteral("TabellaAnteprima"));
+        if (all)
+            dialog->findChild<QCheckBox *>(QStringLiteral("AncheGiaPresenti"))->click();
+        for (int row = 0; row < table->rowCount(); ++row) {
+            if (unticked.contains(table->item(row, 2)->text()))
+                table->item(row, 0)->setCheckState(Qt::Unchecked);
+        }
+        for (int row = 0; row < table->rowCount(); ++row)
+            names.append(table->item(row, 3)->text());
+        dialog->findChild<QPushButton *>(button)->click();
+    });
+    reader.start(10);
+    m_window->click("Anteprima");
+    QCOMPARE(names, shown);
+    QStringList made { "Img_001.jpg" };
+    for (const QString &name : std::as_const(names)) {
+        if (name.startsWith(QLatin1String("Img_")))
+            made.append(name.left(11));
+    }
+    QCOMPARE(test::entriesOf(m_destination->path()), made);
+    QVERIFY(m_sandbox->questions.isEmpty());
+    QCOMPARE(m_window->text("Esito"), QString(account).replace("%1", m_destination->path()));
+}
+
+// A photo shows the thumbnail it carries, else itself; a movie its kind.
+void TestTrasferimento::previewThumbnails()
+{
+    test::writePhoto(m_source->path(), QStringLiteral("a.jpg"), { { "thumbnail", "" } }, Earlier);
+    test::writePhoto(m_source->path(), QStringLiteral("b.jpg"), {}, Later);
+    test::writeFile(m_source->path(), QStringLiteral("c.mp4"), "film", Later.addSecs(60));
+    m_window->prepare(m_source->path(), m_destination->path(), { "a.jpg", "b.jpg", "c.mp4" });
+    QStringList shown;
+    QTimer reader;
+    connect(&reader, &QTimer::timeout, this, [&] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        if (!dialog || dialog->objectName() != QLatin1String("Anteprima"))
+            return;
+        reader.stop();
+        auto *table = dialog->findChild<QTableWidget *>(QStringLiteral("TabellaAnteprima"));
+        QTRY_VERIFY(table->item(0, 1) && table->item(1, 1));
+        for (int row = 0; row < table->rowCount(); ++row) {
+            const QImage picture = table->item(row, 1)->data(Qt::DecorationRole).value<QImage>();
+            shown.append(picture.isNull() ? table->item(row, 1)->text()
+                                          : QColor(picture.pixel(picture.rect().center())).name());
+        }
+        QCOMPARE(table->horizontalHeaderItem(1)->text(), QStringLiteral("Foto"));
+        dialog->close();
+    });
+    reader.start(10);
+    m_window->click("Anteprima");
+    QCOMPARE(shown.size(), 3);
+    QCOMPARE(shown.last(), QStringLiteral("video"));
+    // JPEG shifts a colour a little.
+    QVERIFY2(QColor(shown.at(0)).red() > 200 && QColor(shown.at(1)).red() < 60,
+        qPrintable(shown.join(u' ')));
 }
 
 // The cameras of the selection are listed once read; each keeps its own

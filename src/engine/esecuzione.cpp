@@ -399,7 +399,7 @@ QString avvisoSenzaFoto(const PianoTrasferimento &piano)
 {
     QStringList senzaFoto;
     for (const FileDelPiano &file : piano.restano) {
-        if (!file.doppione)
+        if (!file.doppione && !file.fuori)
             senzaFoto.append(file.origine);
     }
     if (senzaFoto.isEmpty())

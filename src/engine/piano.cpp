@@ -269,6 +269,24 @@ QString numeraPiano(PianoTrasferimento &piano, const Richiesta &richiesta)
     return {};
 }
 
+// A sidecar is left out with its shot's photos, when they all are.
+void segueLaFoto(QList<FileDelPiano> &file)
+{
+    for (qsizetype inizio = 0, fine = 0; inizio < file.size(); inizio = fine) {
+        bool foto = false;
+        bool tutteFuori = true;
+        for (fine = inizio; fine < file.size() && file.at(fine).numero == file.at(inizio).numero;
+             ++fine) {
+            if (genereDi(platform::namePart(file.at(fine).origine)) != Genere::Sidecar) {
+                foto = true;
+                tutteFuori = tutteFuori && file.at(fine).fuori;
+            }
+        }
+        for (qsizetype i = inizio; foto && tutteFuori && i < fine; ++i)
+            file[i].fuori = true;
+    }
+}
+
 } // namespace
 
 std::optional<qint64> FileDelPiano::scattoCorretto() const
@@ -343,16 +361,20 @@ QString preparaPiano(const Richiesta &richiesta, PianoTrasferimento &piano)
     }
     if (richiesta.doppioni != Doppioni::Trasferiti)
         segnaDoppioni(piano, richiesta.destinazione, richiesta.riserva);
-    if (richiesta.doppioni == Doppioni::Saltati)
-        return saltaDoppioni(piano, richiesta);
+    if (richiesta.doppioni == Doppioni::Saltati || !richiesta.fuori.isEmpty())
+        return lasciaFuori(piano, richiesta);
     return controllaPiano(piano);
 }
 
-QString saltaDoppioni(PianoTrasferimento &piano, const Richiesta &richiesta)
+QString lasciaFuori(PianoTrasferimento &piano, const Richiesta &richiesta)
 {
+    const QSet<QString> fuori(richiesta.fuori.begin(), richiesta.fuori.end());
+    for (FileDelPiano &file : piano.file)
+        file.fuori = fuori.contains(file.origine);
+    segueLaFoto(piano.file);
     QList<FileDelPiano> vanno;
     for (FileDelPiano &file : piano.file) {
-        if (!file.doppione) {
+        if (!file.fuori && !(file.doppione && richiesta.doppioni == Doppioni::Saltati)) {
             vanno.append(file);
             continue;
         }

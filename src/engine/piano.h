@@ -50,6 +50,9 @@ struct Richiesta
     // a killed run left in the destination.
     bool prova = false;
     Doppioni doppioni = Doppioni::Trasferiti;
+    // The files the user left out of the run, as whole paths: they stay
+    // where they are, and a sidecar stays with its photo.
+    QStringList fuori;
 };
 
 // Where a file's moment was read: its file time; its photo's EXIF; a
@@ -87,6 +90,8 @@ struct FileDelPiano
     // Whether the destination already holds its shot, byte for byte, where
     // that was looked for.
     bool doppione = false;
+    // Whether the user left it out of the run, or its photo.
+    bool fuori = false;
 };
 
 // What one run does: the files that go, in the order they go, and how.
@@ -94,7 +99,7 @@ struct PianoTrasferimento
 {
     QList<FileDelPiano> file;
     // The files chosen that stay where they are: the sidecars without their
-    // photo, then the doubles left out.
+    // photo, then the doubles and the files the user left out.
     QList<FileDelPiano> restano;
     // The camera's own files the request left, as it gives them.
     QStringList lasciati;
@@ -129,7 +134,8 @@ struct PianoTrasferimento
 // platform::FileError when the destination cannot be read.
 QString preparaPiano(const Richiesta &richiesta, PianoTrasferimento &piano);
 
-// Leaves the plan's doppioni out of it, numbers the rest on from the same
-// number, and checks it again; a move leaves their originals where they are.
-// Returns why the run is refused, or an empty text.
-QString saltaDoppioni(PianoTrasferimento &piano, const Richiesta &richiesta);
+// Leaves out of the plan the files the request leaves out, and its doubles
+// where it skips them; numbers the rest on from the same number, and checks
+// it again. A move leaves their originals where they are. Returns why the
+// run is refused, or an empty text.
+QString lasciaFuori(PianoTrasferimento &piano, const Richiesta &richiesta);

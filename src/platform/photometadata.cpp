@@ -206,4 +206,23 @@ QList<PhotoMetadata> photoMetadata(const QStringList &paths)
         paths, [](const QString &path) { return photoMetadata(path); });
 }
 
+QByteArray embeddedPreview(const QString &path)
+{
+    prepareExiv2();
+    try {
+        const auto image = Exiv2::ImageFactory::open(encodeFileName(path).toStdString());
+        image->readMetadata();
+        const Exiv2::PreviewManager previews(*image);
+        // Listed from the smallest up.
+        const Exiv2::PreviewPropertiesList found = previews.getPreviewProperties();
+        if (found.empty())
+            return {};
+        const Exiv2::PreviewImage preview = previews.getPreviewImage(found.front());
+        return QByteArray(reinterpret_cast<const char *>(preview.pData()), preview.size());
+    } catch (const std::exception &) {
+        // No photo exiv2 knows, or a damaged one: no preview.
+    }
+    return {};
+}
+
 } // namespace platform

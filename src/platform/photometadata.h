@@ -34,4 +34,8 @@ PhotoMetadata photoMetadata(const QString &path);
 // opening each, which the processors share.
 QList<PhotoMetadata> photoMetadata(const QStringList &paths);
 
+// The smallest picture a photo carries of itself, its EXIF thumbnail or a
+// preview, as encoded bytes (mostly JPEG); empty where it has none.
+QByteArray embeddedPreview(const QString &path);
+
 } // namespace platform

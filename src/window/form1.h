@@ -8,6 +8,7 @@
 
 #include <array>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -127,10 +128,11 @@ private:
     // Copy and move engine.
     void Copia_Click();
     void Sposta_Click();
-    void EseguiTrasferimento();
+    void EseguiTrasferimento(const std::function<void()> &corsa);
     QList<QWidget *> BloccaControlli();
     void SbloccaControlli(const QList<QWidget *> &bloccati, QWidget *fuoco);
     void Trasferisci();
+    void TrasferisciPiano(Richiesta richiesta, const PianoTrasferimento &mostrato);
     Richiesta RichiestaDellaFinestra() const;
     QString TutteGiaPresenti(const PianoTrasferimento &piano, int foto) const;
     void SeguiCorsa(const PianoTrasferimento &piano, const QString &destinazione);

@@ -43,24 +43,24 @@ QString testoCartelle(const PianoTrasferimento &piano, const QString &destinazio
 void Form1::Copia_Click()
 {
     m_stato.Spostare = false;
-    EseguiTrasferimento();
+    EseguiTrasferimento([this] { Trasferisci(); });
 }
 
 void Form1::Sposta_Click()
 {
     m_stato.Spostare = true;
-    EseguiTrasferimento();
+    EseguiTrasferimento([this] { Trasferisci(); });
 }
 
 // A failed file operation ends the run at that file; nothing is undone.
-void Form1::EseguiTrasferimento()
+void Form1::EseguiTrasferimento(const std::function<void()> &corsa)
 {
     QWidget *fuoco = focusWidget();
     const QList<QWidget *> bloccati = BloccaControlli();
     QString errore;
     m_avvisiFine.clear();
     try {
-        Trasferisci();
+        corsa();
     } catch (const platform::FileError &eccezione) {
         errore = eccezione.message();
     }
@@ -127,7 +127,7 @@ void Form1::Trasferisci()
     // The engine makes the plan aside, as a large or slow folder takes time
     // to read, and then carries it out aside, telling which file is next.
     AttendiFotocamere();
-    const Richiesta richiesta = RichiestaDellaFinestra();
+    Richiesta richiesta = RichiestaDellaFinestra();
     PianoTrasferimento piano;
     QString rifiuto;
     platform::runInBackground(
@@ -153,8 +153,10 @@ void Form1::Trasferisci()
         const desktop::Answer risposta = desktop::ask(this, domanda);
         if (risposta == desktop::Answer::Cancel)
             return;
-        if (risposta == desktop::Answer::Yes)
-            rifiuto = saltaDoppioni(piano, richiesta);
+        if (risposta == desktop::Answer::Yes) {
+            richiesta.doppioni = Doppioni::Saltati;
+            rifiuto = lasciaFuori(piano, richiesta);
+        }
     }
     if (!piano.file.isEmpty())
         Suffisso->setText(numeroSuffisso(piano.ultimo));
@@ -164,6 +166,36 @@ void Form1::Trasferisci()
     }
     if (!piano.file.isEmpty())
         SeguiCorsa(piano, richiesta.destinazione);
+}
+
+// Carries out a plan the preview showed, its question answered there. The
+// plan is made again from the same request, for a copy or a move, and goes
+// only under the names shown: the destination may have changed meanwhile.
+void Form1::TrasferisciPiano(Richiesta richiesta, const PianoTrasferimento &mostrato)
+{
+    richiesta.spostare = m_stato.Spostare;
+    PianoTrasferimento piano;
+    QString rifiuto;
+    platform::runInBackground(
+        [&](const platform::Progress &) { rifiuto = preparaPiano(richiesta, piano); });
+    const auto nomi = [](const PianoTrasferimento &uno) {
+        QStringList coppie;
+        for (const FileDelPiano &file : uno.file)
+            coppie << file.origine << file.nuovoNome << file.copiaDiRiserva;
+        return coppie;
+    };
+    if (rifiuto.isEmpty() && nomi(piano) != nomi(mostrato))
+        rifiuto = QStringLiteral("La destinazione è cambiata dopo l'anteprima: i nuovi nomi non "
+                                 "sarebbero quelli mostrati. Nessun file è stato %1; "
+                                 "l'anteprima, aperta di nuovo, mostra quelli di ora.")
+                      .arg(m_stato.Spostare ? QStringLiteral("spostato")
+                                            : QStringLiteral("copiato"));
+    if (!rifiuto.isEmpty()) {
+        desktop::reportFailure(this, rifiuto);
+        return;
+    }
+    Suffisso->setText(numeroSuffisso(piano.ultimo));
+    SeguiCorsa(piano, richiesta.destinazione);
 }
 
 // What the window says when the destination, and the backup folder if any,
@@ -273,13 +305,19 @@ QString Form1::TestoEsito(const PianoTrasferimento &piano, const Avanzamento &av
         interrotta ? QStringLiteral("Corsa interrotta: ") : QString(),
         testoFatti(piano, avanzamento.fatti), testoCartelle(piano, destinazione)) };
     qsizetype doppioni = 0;
-    for (const FileDelPiano &resta : piano.restano)
-        doppioni += resta.doppione;
+    qsizetype fuori = 0;
+    for (const FileDelPiano &resta : piano.restano) {
+        fuori += resta.fuori;
+        doppioni += resta.doppione && !resta.fuori;
+    }
     if (doppioni > 0)
         parti.append(QStringLiteral("%1 già presenti lasciati dove sono").arg(doppioni));
-    if (piano.restano.size() > doppioni)
-        parti.append(QStringLiteral("%1 file .xmp senza la loro foto rimasti dove sono")
-                         .arg(piano.restano.size() - doppioni));
+    if (fuori > 0)
+        parti.append(fuori == 1 ? QStringLiteral("1 file lasciato fuori")
+                                : QStringLiteral("%1 file lasciati fuori").arg(fuori));
+    if (const qsizetype senzaFoto = piano.restano.size() - doppioni - fuori)
+        parti.append(
+            QStringLiteral("%1 file .xmp senza la loro foto rimasti dove sono").arg(senzaFoto));
     if (const qsizetype lasciati = piano.lasciati.size())
         parti.append(lasciati == 1
                 ? QStringLiteral("1 file della fotocamera rimasto dove è")
@@ -307,7 +345,7 @@ void Form1::ApriCartella_Click()
     QDesktopServices::openUrl(QUrl::fromLocalFile(platform::pathToQt(m_cartellaEsito)));
 }
 
-// The plan as the next Copia would make it, shown and not run.
+// The plan as the next Copia would make it, shown; run from there if asked.
 void Form1::Anteprima_Click()
 {
     if (nomeBaseVuoto(NomeBase->text()) || Cartella(SrcPath).isEmpty()
@@ -319,19 +357,28 @@ void Form1::Anteprima_Click()
     }
     QWidget *fuoco = focusWidget();
     const QList<QWidget *> bloccati = BloccaControlli();
+    // The preview shows a copy's plan; its Copia or Sposta plans again and
+    // goes only as shown.
     AttendiFotocamere();
-    const Richiesta richiesta = RichiestaDellaFinestra();
-    PianoTrasferimento piano;
+    Richiesta richiesta = RichiestaDellaFinestra();
+    richiesta.spostare = false;
+    PianoTrasferimento segnato;
     QString rifiuto;
     try {
         platform::runInBackground(
-            [&](const platform::Progress &) { rifiuto = preparaPiano(richiesta, piano); });
+            [&](const platform::Progress &) { rifiuto = preparaPiano(richiesta, segnato); });
     } catch (const platform::FileError &errore) {
         rifiuto = errore.message();
     }
     SbloccaControlli(bloccati, fuoco);
-    if (!rifiuto.isEmpty())
+    if (!rifiuto.isEmpty()) {
         desktop::reportFailure(this, rifiuto);
-    else
-        mostraAnteprima(this, piano, Cartella(SrcPath));
+        return;
+    }
+    PianoTrasferimento piano;
+    const Avvio avvio = mostraAnteprima(this, segnato, richiesta, piano, Cartella(SrcPath));
+    if (avvio == Avvio::Nessuno)
+        return;
+    m_stato.Spostare = avvio == Avvio::Sposta;
+    EseguiTrasferimento([&] { TrasferisciPiano(richiesta, piano); });
 }
