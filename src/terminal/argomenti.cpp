@@ -42,9 +42,10 @@ const QList<Opzione> &opzioni()
                            "nessun file nomina è rifiutato") },
         { { QStringLiteral("r"), QStringLiteral("sottocartelle") }, {},
             QStringLiteral("prende da ogni cartella anche i file delle sue sottocartelle (non "
-                           "quelle nascoste, né i collegamenti a cartelle), ma lascia dove sono "
-                           "i cataloghi che la fotocamera scrive per sé (.CTG, .BDM, .MPL...): "
-                           "copia -r /media/scheda/DCIM prende tutta la scheda") },
+                           "quelle nascoste, né i collegamenti a cartelle), ma solo foto, video, "
+                           "file .xmp e i THM e WAV della fotocamera; il resto (i suoi cataloghi "
+                           ".CTG, .BDM, .MPL..., un testo) resta dov'è: copia -r "
+                           "/media/scheda/DCIM prende tutta la scheda") },
         { { QStringLiteral("e"), QStringLiteral("senza-estensione") }, {},
             QStringLiteral("i nuovi nomi senza estensione; un file .xmp tiene la sua e il nome "
                            "della sua foto") },
