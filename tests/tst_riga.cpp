@@ -709,6 +709,9 @@ void TestRiga::bareEnvironment()
     QCOMPARE(result.err, err);
     QVERIFY2(result.out.startsWith(out), result.out.constData());
     QCOMPARE(result.status, status);
+    // A terminal of 80 columns shows each line whole, the help's too.
+    for (const QByteArray &line : result.out.split('\n'))
+        QVERIFY2(QString::fromUtf8(line).size() <= 80, line.constData());
 }
 
 void TestRiga::windowOrTerminal_data()
