@@ -30,7 +30,9 @@ QString motivoCartella(const QString &cartella, const std::optional<platform::Me
     const std::optional<platform::VolumeIdentity> &supportoScelto, const QString &ruolo)
 {
     const QString detta = platform::displayFolderName(cartella);
-    if (!supporto && platform::isOrdinaryFile(cartella.chopped(cartella.endsWith(u'/'))))
+    const QString senzaSeparatore =
+        cartella.endsWith(QLatin1Char('/')) ? cartella.chopped(1) : cartella;
+    if (!supporto && platform::isOrdinaryFile(senzaSeparatore))
         return QStringLiteral(
             "Il percorso «%1» scelto come cartella %2 è un file, non una cartella")
             .arg(detta, ruolo);
