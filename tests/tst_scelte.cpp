@@ -36,7 +36,7 @@ private Q_SLOTS:
 
 void TestScelte::sourcePicker_data()
 {
-    QTest::addColumn<QString>("kind"); // cancel, one, several or preset
+    QTest::addColumn<QString>("kind"); // cancel, one, several, preset, or preset then subfolders
     QTest::addColumn<QStringList>("chosen");
     QTest::addColumn<int>("filter");
     QTest::addColumn<QStringList>("selected");
@@ -61,12 +61,17 @@ void TestScelte::sourcePicker_data()
                                  << QStringList("x.gif") << "1 file .GIF selezionati";
     QTest::newRow("preset, photos and videos")
         << "preset" << QStringList(Preset) << 8
-        << QStringList({ "D.JPG", Preset + ".jpg", "a.jpg", "b.jpg", "c.PNG" })
-        << "5 file di foto e video selezionati";
+        << QStringList({ "D.JPG", Preset + ".jpg", "a.jpg", "b.jpg", "c.PNG", "x.gif" })
+        << "6 file di foto e video selezionati";
     QTest::newRow("preset, all files")
         << "preset" << QStringList(Preset) << 9
         << QStringList({ "D.JPG", Preset + ".jpg", "a.jpg", "b.jpg", "c.PNG", "x.gif" })
         << "6 file .* selezionati";
+    // Ticking «Includi sottocartelle» keeps the type.
+    QTest::newRow("preset, JPEG, then subfolders")
+        << "subfolders" << QStringList(Preset + ".jpg") << 1
+        << QStringList({ "D.JPG", Preset + ".jpg", "a.jpg", "b.jpg", "100CANON/e.jpg" })
+        << "5 file .JPG selezionati";
     QTest::newRow("preset in other letter case")
         << "preset" << QStringList("tutti i file del tipo selezionato.jpg") << 1
         << QStringList("tutti i file del tipo selezionato.jpg") << "1 file .JPG selezionati";
@@ -86,6 +91,9 @@ void TestScelte::sourcePicker()
     for (const char *name : { "a.jpg", "b.jpg", "D.JPG", "c.PNG", "x.gif" })
         test::writeFile(folder.path(), QLatin1String(name));
     test::writeFile(folder.path(), Preset + QStringLiteral(".jpg"));
+    QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("100CANON")));
+    for (const char *name : { "e.jpg", "e.mov" })
+        test::writeFile(folder.filePath(QStringLiteral("100CANON")), QLatin1String(name));
     test::writeFile(destination.path(), QStringLiteral("Img_004.jpg"));
     test::remember("Sorgente", test::slashed(previous.path()));
     test::remember("Destinazione", test::slashed(destination.path()));
@@ -107,6 +115,7 @@ void TestScelte::sourcePicker()
         dialog.answerFileTitle = chosen.first();
     }
     window.click("SfogliaS");
+    window.check("SottoCartelle", kind == QLatin1String("subfolders"));
 
     QCOMPARE(window.state().NumFile, int(selected.size()));
     // Kept as chosen; the engine orders them when a run is planned.

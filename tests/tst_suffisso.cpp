@@ -321,6 +321,9 @@ void TestSuffisso::shots_data()
         << QStringList { "s/IMG_1.jpg@10:00:01", "s/IMG_1.JPG@10:00:00", "s/IMG_1.CR2@10:00:02" }
         << QStringList { "s/IMG_1.CR2>Img_001.cr2", "s/IMG_1.JPG>Img_001.jpg",
                "s/IMG_1.jpg>Img_002.jpg" };
+    QTest::newRow("a text chosen by name goes as chosen")
+        << "" << QStringList { "s/LEGGIMI.TXT@10:00:01", "s/A.JPG@10:00:00" }
+        << QStringList { "s/A.JPG>Img_001.jpg", "s/LEGGIMI.TXT>Img_002.txt" };
 }
 
 // The files of one shot share a number and sit together, by extension;
@@ -392,10 +395,23 @@ void TestSuffisso::selection_data()
         << QStringList { "CANONMSC/M0100.CTG", "PRIVATE/AVCHD/BDMV/INDEX.BDM",
                "PRIVATE/AVCHD/BDMV/PLAYLIST/00000.mpl" }
         << QStringList { "Canon EOS R6: 1" };
+    // A walk takes what a camera makes, a shot's voice memo among it, and
+    // leaves what a person or a program put there.
+    QTest::newRow("a card's texts left, sidecars and companions taken")
+        << QStringList { "DCIM/100CANON/IMG_1.JPG", "DCIM/100CANON/IMG_1.WAV",
+               "DCIM/100CANON/IMG_1.xmp", "DCIM/100CANON/MVI_2.MOV", "DCIM/100CANON/MVI_2.THM",
+               "DCIM/100CANON/IMG_3.cr3", "DCIM/LEGGIMI.TXT", "DCIM/100CANON/indice.html",
+               "DCIM/100CANON/NOTE" }
+        << true
+        << QStringList { "DCIM/100CANON/IMG_1.JPG", "DCIM/100CANON/IMG_1.WAV",
+               "DCIM/100CANON/IMG_1.xmp", "DCIM/100CANON/IMG_3.cr3", "DCIM/100CANON/MVI_2.MOV",
+               "DCIM/100CANON/MVI_2.THM" }
+        << QStringList { "DCIM/100CANON/NOTE", "DCIM/100CANON/indice.html", "DCIM/LEGGIMI.TXT" }
+        << QStringList();
     // Chosen as a folder of its own, it is what was asked for.
     QTest::newRow("a catalogue's folder itself")
-        << QStringList { "M0100.CTG" } << false << QStringList { "M0100.CTG" } << QStringList()
-        << QStringList();
+        << QStringList { "M0100.CTG", "LEGGIMI.TXT" } << false
+        << QStringList { "LEGGIMI.TXT", "M0100.CTG" } << QStringList() << QStringList();
 }
 
 // The files a folder gives a run, in the window and the terminal alike, and

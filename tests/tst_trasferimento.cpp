@@ -530,7 +530,8 @@ void TestTrasferimento::refusedRuns()
         return;
     }
     QCOMPARE(m_sandbox->reports,
-        QStringList({ QString(message).replace("%1", destination).replace("%2", free) }));
+        QStringList(
+            { QString(message).replace("%1", QDir::cleanPath(destination)).replace("%2", free) }));
     QCOMPARE(test::entriesOf(root), before);
     QCOMPARE(test::entriesOf(beside.path()), QStringList());
     QCOMPARE(test::entriesOf(m_source->path()), names);
@@ -686,8 +687,14 @@ void TestTrasferimento::accountOfTheRun_data()
         << "Tutti i file (3)";
     QTest::newRow("a card's catalogue stays")
         << QStringList { "a.jpg", "b.jpg", "CANONMSC/M0100.CTG" } << true << 0 << false
-        << "1 foto spostata in «%1»; 1 già presenti lasciati dove sono; 1 file della fotocamera "
-           "rimasto dove è; si può annullare."
+        << "1 foto spostata in «%1»; 1 già presenti lasciati dove sono; 1 file che non è foto né "
+           "video rimasto dove è; si può annullare."
+        << "Tutti i file (1)";
+    QTest::newRow("a card's catalogue and a text stay")
+        << QStringList { "a.jpg", "b.jpg", "CANONMSC/M0100.CTG", "DCIM/LEGGIMI.TXT" } << true << 0
+        << false
+        << "1 foto spostata in «%1»; 1 già presenti lasciati dove sono; 2 file che non sono foto "
+           "né video rimasti dove sono; si può annullare."
         << "Tutti i file (1)";
     QTest::newRow("videos") << QStringList { "a.jpg", "b.mov", "c.MP4" } << false << 0 << false
                             << "2 video copiati in «%1»; 1 già presenti lasciati dove sono; si "

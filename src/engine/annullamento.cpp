@@ -50,7 +50,7 @@ void nuovoMancante(Corsa &corsa, Voce &voce, Ripresa &ripresa)
     if (!supporto || supporto->device != voce.impronta->device) {
         ripresa.lascia(voce,
             QStringLiteral("la cartella «%1» non è raggiungibile: il suo supporto è collegato?")
-                .arg(mostra(cartella)));
+                .arg(platform::displayFolderName(cartella)));
         return;
     }
     if (!voce.copia() && !giaRiportato(voce, ripresa)) {
@@ -221,13 +221,15 @@ QString descrizione(const Corsa &corsa, const Ripresa &ripresa)
         return testo;
     QStringList cartelle = origini.values();
     std::sort(cartelle.begin(), cartelle.end());
-    testo += QStringLiteral(" da «%1»").arg(mostra(cartelle.first()));
+    testo += QStringLiteral(" da «%1»").arg(platform::displayFolderName(cartelle.first()));
     if (cartelle.size() == 2)
         testo += QStringLiteral(" e da un'altra cartella");
     else if (cartelle.size() > 2)
         testo += QStringLiteral(" e da altre %1 cartelle").arg(cartelle.size() - 1);
-    testo += QStringLiteral(" a «%1»").arg(mostra(destinazione));
-    return riserva.isEmpty() ? testo : testo + QStringLiteral(" e a «%1»").arg(mostra(riserva));
+    testo += QStringLiteral(" a «%1»").arg(platform::displayFolderName(destinazione));
+    return riserva.isEmpty()
+        ? testo
+        : testo + QStringLiteral(" e a «%1»").arg(platform::displayFolderName(riserva));
 }
 
 // The files past the point where the journal could no longer be written

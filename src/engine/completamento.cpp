@@ -46,7 +46,8 @@ void togliNascosteLasciate(Corsa &corsa, Ripresa &ripresa)
             quante == 1 ? "Eliminata" : "Eliminate",
             (quante == 1 ? QStringLiteral(" 1 copia nascosta lasciata")
                          : QStringLiteral(" %1 copie nascoste lasciate").arg(quante))
-                + QStringLiteral(" in «%1» da una corsa interrotta").arg(mostra(cartella.key())));
+                + QStringLiteral(" in «%1» da una corsa interrotta")
+                      .arg(platform::displayFolderName(cartella.key())));
     }
 }
 

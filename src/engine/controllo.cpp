@@ -29,23 +29,24 @@ bool stessoSupporto(const platform::VolumeIdentity &prima, const platform::Volum
 QString motivoCartella(const QString &cartella, const std::optional<platform::Medium> &supporto,
     const std::optional<platform::VolumeIdentity> &supportoScelto, const QString &ruolo)
 {
+    const QString detta = platform::displayFolderName(cartella);
     const QString senzaSeparatore =
         cartella.endsWith(QLatin1Char('/')) ? cartella.chopped(1) : cartella;
     if (!supporto && platform::isOrdinaryFile(senzaSeparatore))
         return QStringLiteral(
             "Il percorso «%1» scelto come cartella %2 è un file, non una cartella")
-            .arg(senzaSeparatore, ruolo);
+            .arg(detta, ruolo);
     // Only a folder known when it was chosen can have gone since.
     if (!supporto)
         return (supportoScelto ? QStringLiteral("La cartella %1 «%2» non esiste più")
                                : QStringLiteral("La cartella %1 «%2» non esiste"))
-            .arg(ruolo, cartella);
+            .arg(ruolo, detta);
     if (supportoScelto && !stessoSupporto(*supportoScelto, supporto->identity))
         return QStringLiteral("La cartella %1 «%2» non è più sul supporto su cui era quando è "
                               "stata scelta: la scheda o il disco potrebbe essere stato rimosso")
-            .arg(ruolo, cartella);
+            .arg(ruolo, detta);
     if (!supporto->writable)
-        return QStringLiteral("Nella cartella %1 «%2» non si può scrivere").arg(ruolo, cartella);
+        return QStringLiteral("Nella cartella %1 «%2» non si può scrivere").arg(ruolo, detta);
     return {};
 }
 
@@ -122,7 +123,7 @@ QString motivoFile(const PianoTrasferimento &piano, CartellaNuova &cartella)
         if (presenti.contains(chiave(nome)))
             return (cartella.riserva
                            ? QStringLiteral("Nella cartella di riserva «%1» esiste già «%2»")
-                                 .arg(cartella.percorso, nome)
+                                 .arg(platform::displayFolderName(cartella.percorso), nome)
                            : QStringLiteral("Nella destinazione esiste già «%1»").arg(nome))
                 + seLasciatoDaAnnullamento(cartella.percorso + nome);
         QString motivo = supporto.fatNames ? motivoNomeRifiutato(nome) : QString();
@@ -174,7 +175,7 @@ QString motivoCartellaNuova(const PianoTrasferimento &piano, CartellaNuova &cart
     if (cartella.riserva && supportoNonMontato(cartella.percorso))
         return QStringLiteral("La cartella di riserva «%1» è sul disco del sistema, dove si "
                               "collegano gli altri dischi: il disco di riserva non è collegato")
-            .arg(cartella.percorso);
+            .arg(platform::displayFolderName(cartella.percorso));
     cartella.supporto = platform::mediumOf(cartella.percorso);
     const QString motivo =
         motivoCartella(cartella.percorso, cartella.supporto, cartella.supportoScelto,
@@ -199,7 +200,8 @@ QString motivoSpazio(const CartellaNuova &cartella, const CartellaNuova *altra)
     return QStringLiteral("Nella %1 «%2» lo spazio libero non basta: servono %3, ce ne sono %4")
         .arg(cartella.riserva ? QStringLiteral("cartella di riserva")
                               : QStringLiteral("destinazione"),
-            cartella.percorso, testoDimensione(servono), testoDimensione(libero));
+            platform::displayFolderName(cartella.percorso), testoDimensione(servono),
+            testoDimensione(libero));
 }
 
 // The originals go from their folders, which must allow it; the terminal
@@ -243,7 +245,7 @@ QString motivoPiano(const PianoTrasferimento &piano)
         piano.nascosteRiserva };
     if (stessaCartella(riserva.percorso, destinazione.percorso))
         return QStringLiteral("La cartella di riserva «%1» è la cartella di destinazione")
-            .arg(riserva.percorso);
+            .arg(platform::displayFolderName(riserva.percorso));
     motivo = motivoCartellaNuova(piano, riserva);
     if (motivo.isEmpty())
         motivo = motivoSpazio(destinazione, &riserva);

@@ -413,7 +413,7 @@ QString avvisoLasciati(const PianoTrasferimento &piano)
 {
     if (piano.lasciati.isEmpty())
         return {};
-    return QStringLiteral("Questi file che la fotocamera scrive per sé sono rimasti dove sono: %1.")
+    return QStringLiteral("Questi file che non sono foto né video sono rimasti dove sono: %1.")
         .arg(elenco(piano.lasciati));
 }
 

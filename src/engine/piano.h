@@ -26,7 +26,7 @@ struct Richiesta
 {
     // The files chosen, as whole paths, each once.
     QStringList origini;
-    // The files a camera writes for itself that a walk of the folders left
+    // The files that are not photos or videos a walk of the folders left
     // where they are, as whole paths: the end of the run names them.
     QStringList lasciati;
     // The folder the new files go to, ending with its separator.
@@ -101,7 +101,7 @@ struct PianoTrasferimento
     // The files chosen that stay where they are: the sidecars without their
     // photo, then the doubles and the files the user left out.
     QList<FileDelPiano> restano;
-    // The camera's own files the request left, as it gives them.
+    // The files the request left, as it gives them.
     QStringList lasciati;
     // The backup folder, ending with its separator; empty for none.
     QString riserva;

@@ -18,14 +18,12 @@ bool haEstensione(const QString &nome, const QStringList &estensioni)
     return punto > 0 && estensioni.contains(nome.sliced(punto + 1), Qt::CaseInsensitive);
 }
 
-// The files a camera keeps its account of the card in: Canon's catalogues
-// (CTG), AVCHD's index, playlists and clip information (BDM, MPL, CPI),
-// Sony's indexes (TID, TDT, BNP, INP, INT, IND, BIN), Nikon's (DSC).
-bool eFileDellaFotocamera(const QString &nome)
+// Whether a walk of a card takes the file: a photo, a video, a sidecar or
+// a shot's companion. Anything else there, as the camera's catalogues
+// (CANONMSC/M0100.CTG), AVCHD's indexes or a LEGGIMI.TXT, is no picture.
+bool eDaPrendere(const QString &nome)
 {
-    static const QStringList estensioni { "ctg", "bdm", "mpl", "cpi", "tid", "tdt", "bnp", "inp",
-        "int", "ind", "bin", "dsc" };
-    return haEstensione(nome, estensioni);
+    return genereDi(nome) != Genere::Foto || haEstensione(nome, estensioniFoto());
 }
 
 void aggiungiCartella(const QString &cartella, const QString &sotto, bool sottocartelle,
@@ -33,8 +31,7 @@ void aggiungiCartella(const QString &cartella, const QString &sotto, bool sottoc
 {
     platform::FolderListing elenco(cartella + sotto + schema);
     for (QString nome = elenco.next(); !nome.isEmpty(); nome = elenco.next()) {
-        QStringList &dove =
-            sottocartelle && eFileDellaFotocamera(nome) ? letta.lasciati : letta.file;
+        QStringList &dove = sottocartelle && !eDaPrendere(nome) ? letta.lasciati : letta.file;
         dove.append(sotto + nome);
     }
     if (!sottocartelle)
@@ -50,6 +47,28 @@ CartellaLetta fileDellaCartella(const QString &cartella, bool sottocartelle, con
     CartellaLetta letta;
     aggiungiCartella(platform::withSeparator(cartella), QString(), sottocartelle, schema, letta);
     return letta;
+}
+
+const QStringList &estensioniRaw()
+{
+    static const QStringList estensioni { "cr2", "cr3", "crw", "nef", "nrw", "arw", "srf", "sr2",
+        "orf", "rw2", "raf", "pef", "dng", "srw", "rwl", "raw", "3fr", "iiq", "x3f", "erf", "mrw",
+        "kdc", "dcr" };
+    return estensioni;
+}
+
+const QStringList &estensioniHeic()
+{
+    static const QStringList estensioni { "heic", "heif", "hif", "avif" };
+    return estensioni;
+}
+
+const QStringList &estensioniFoto()
+{
+    static const QStringList estensioni = QStringList { "jpg", "jpeg", "jpe", "tif", "tiff", "png",
+        "bmp", "gif", "webp", "jxl", "mpo" }
+        + estensioniRaw() + estensioniHeic();
+    return estensioni;
 }
 
 const QStringList &estensioniVideo()

@@ -9,9 +9,10 @@
 struct CartellaLetta
 {
     QStringList file;
-    // The catalogues and indexes a camera writes for itself beside its
-    // photos, as CANONMSC/M0100.CTG or PRIVATE/AVCHD/BDMV/INDEX.BDM: the
-    // camera reads them back from the card, and they hold no picture.
+    // The files of a walk of the subfolders that are not photos, videos,
+    // sidecars or a shot's companions: the catalogues and indexes a camera
+    // writes for itself (CANONMSC/M0100.CTG, PRIVATE/AVCHD/BDMV/INDEX.BDM),
+    // which it reads back from the card, and any text or other file.
     QStringList lasciati;
 };
 
@@ -19,7 +20,8 @@ struct CartellaLetta
 // alike: its ordinary files matching schema ("*.*" for all, "*.jpg"), and
 // with sottocartelle those of its subfolders, but for hidden ones and links
 // to folders, which may lead back up the tree or off the card. A walk of the
-// subfolders, as of a whole card, leaves the camera's own files.
+// subfolders, as of a whole card, takes only photos, videos, sidecars and
+// companions; a folder chosen alone gives whatever it holds.
 // Throws platform::FileError for a folder that cannot be read.
 CartellaLetta fileDellaCartella(
     const QString &cartella, bool sottocartelle, const QString &schema = QStringLiteral("*.*"));
@@ -27,6 +29,12 @@ CartellaLetta fileDellaCartella(
 // The extensions of videos, in lower case: the source dialog offers them as
 // a type, and the end of a run counts videos apart.
 const QStringList &estensioniVideo();
+
+// The extensions of photos, in lower case: every kind a walk of a card
+// takes, and of RAW and HEIC photos, which the source dialog offers apart.
+const QStringList &estensioniFoto();
+const QStringList &estensioniRaw();
+const QStringList &estensioniHeic();
 
 // What a file is, by its extension, as the end of a run counts it: a
 // sidecar is NAME.xmp, a shot's companion a camera's THM preview or WAV

@@ -148,7 +148,8 @@ QString FileError::message() const
     QString what;
     switch (m_operation) {
     case Operation::List:
-        what = QStringLiteral("Impossibile leggere la cartella «%1».").arg(first);
+        what = QStringLiteral("Impossibile leggere la cartella «%1».")
+                   .arg(displayFolderName(m_paths.value(0)));
         break;
     case Operation::Copy:
         what = QStringLiteral("Impossibile copiare «%1» in «%2».").arg(first, second);
@@ -219,14 +220,12 @@ QString FileError::message() const
     // The driver's words tell a photographer nothing: the medium of the path
     // refused is named, a folder by itself.
     if (m_mediumGone) {
-        const QString refused =
-            displayFileName(m_side == Side::Read ? m_paths.first() : m_paths.last());
-        const QString folder =
-            m_operation == Operation::List ? withSeparator(refused) : folderPart(refused);
+        const QString refused = m_side == Side::Read ? m_paths.first() : m_paths.last();
+        const QString folder = m_operation == Operation::List ? refused : folderPart(refused);
         return what
             + QStringLiteral("\n\nIl supporto di «%1» non risponde più: la scheda o il disco è "
                              "stato rimosso?")
-                  .arg(folder);
+                  .arg(displayFolderName(folder));
     }
     return what + QStringLiteral("\n\n") + systemText() + QLatin1Char('.');
 }

@@ -205,6 +205,14 @@ QString withSeparator(const QString &folder)
     return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
 }
 
+QString displayFolderName(const QString &folder)
+{
+    QString name = folder;
+    while (name.size() > 1 && name.endsWith(QLatin1Char('/')))
+        name.chop(1);
+    return displayFileName(name);
+}
+
 QString pathToQt(const QString &path)
 {
     return QFile::decodeName(encodeFileName(path));

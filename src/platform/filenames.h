@@ -35,4 +35,8 @@ QString namePart(const QString &path);
 // A folder text that ends with its separator.
 QString withSeparator(const QString &folder);
 
+// A folder as messages name it: as a display can show it, without its final
+// separator ("/media/scheda/DCIM"), but for the root, "/".
+QString displayFolderName(const QString &folder);
+
 } // namespace platform

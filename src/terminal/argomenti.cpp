@@ -45,9 +45,10 @@ const QList<Opzione> &opzioni()
                            "nessun file nomina è rifiutato") },
         { { QStringLiteral("r"), QStringLiteral("sottocartelle") }, {},
             QStringLiteral("prende da ogni cartella anche i file delle sue sottocartelle (non "
-                           "quelle nascoste, né i collegamenti a cartelle), ma lascia dove sono "
-                           "i cataloghi che la fotocamera scrive per sé (.CTG, .BDM, .MPL...): "
-                           "copia -r /media/scheda/DCIM prende tutta la scheda") },
+                           "quelle nascoste, né i collegamenti a cartelle), ma solo foto, video, "
+                           "file .xmp e i THM e WAV della fotocamera; il resto (i suoi cataloghi "
+                           ".CTG, .BDM, .MPL..., un testo) resta dov'è: copia -r "
+                           "/media/scheda/DCIM prende tutta la scheda") },
         { { QStringLiteral("e"), QStringLiteral("senza-estensione") }, {},
             QStringLiteral("i nuovi nomi senza estensione; un file .xmp tiene la sua e il nome "
                            "della sua foto") },
@@ -196,8 +197,8 @@ QString testoAiuto()
     testo += QStringLiteral(
         "\nEsempi:\n"
         "  Due fotocamere in una corsa, numerate insieme in ordine di scatto:\n"
-        "    copia-e-rinomina copia /media/scheda/DCIM/100CANON /media/telefono/DCIM/Camera \\\n"
-        "        ~/Foto/Vacanze -n Vacanze_\n"
+        "    copia-e-rinomina copia /media/scheda/DCIM/100CANON \\\n"
+        "        /media/telefono/DCIM/Camera ~/Foto/Vacanze -n Vacanze_\n"
         "  L'anteprima, che non tocca nulla:\n"
         "    copia-e-rinomina copia /media/scheda/DCIM/100CANON ~/Foto/Vacanze --prova\n"
         "  Una seconda importazione della stessa scheda, senza le foto già importate:\n"
@@ -208,8 +209,9 @@ QString testoAiuto()
         "  La fotocamera era un'ora e mezza avanti:\n"
         "    copia-e-rinomina sposta /media/scheda/DCIM/100CANON ~/Foto -c -1:30:00\n"
         "  Due fotocamere, la Canon un'ora avanti e la Nikon giusta:\n"
-        "    copia-e-rinomina copia /media/canon/DCIM/100CANON /media/nikon/DCIM/100NIKON \\\n"
-        "        ~/Foto/Gita -n Gita_ -c \"Canon EOS R6=-1:00:00\"\n"
+        "    copia-e-rinomina copia /media/canon/DCIM/100CANON \\\n"
+        "        /media/nikon/DCIM/100NIKON ~/Foto/Gita -n Gita_ \\\n"
+        "        -c \"Canon EOS R6=-1:00:00\"\n"
         "  Annullare l'ultima corsa, dopo aver visto che cosa farebbe:\n"
         "    copia-e-rinomina annulla --prova\n"
         "    copia-e-rinomina annulla\n\n"

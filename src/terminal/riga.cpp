@@ -135,7 +135,7 @@ int trasferisci(const Argomenti &argomenti)
     if (scelti.isEmpty()) {
         QStringList sorgenti;
         for (const QString &sorgente : argomenti.sorgenti)
-            sorgenti.append(QStringLiteral("«%1»").arg(platform::displayFileName(sorgente)));
+            sorgenti.append(QStringLiteral("«%1»").arg(platform::displayFolderName(sorgente)));
         return rifiuta(argomenti,
             QStringLiteral("Nessun file da %1 in %2")
                 .arg(argomenti.comando == QLatin1String("sposta") ? QStringLiteral("spostare")

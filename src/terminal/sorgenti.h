@@ -22,8 +22,8 @@ QString assoluto(const QString &percorso);
 
 // The files the sources name, in argument order; a folder gives its ordinary
 // files as start-up takes them, and with sottocartelle those of its
-// subfolders, where lasciati gets the whole paths of the camera's own files
-// it leaves. A file named twice counts once.
+// subfolders, where lasciati gets the whole paths of the files it leaves,
+// those that are not photos or videos. A file named twice counts once.
 // Throws UsoSbagliato for a source that is neither a file nor a folder, and
 // for a file named as a folder, with a final separator.
 QList<FileScelto> raccogli(const QStringList &sorgenti, bool sottocartelle, QStringList &lasciati);

@@ -228,8 +228,8 @@ void scriviEsitoCorsa(const Argomenti &argomenti, const PianoTrasferimento &pian
         QString riepilogo = testoFatti(piano, fatti);
         if (!piano.riserva.isEmpty())
             riepilogo += QStringLiteral(" in «%1» e in «%2»")
-                             .arg(platform::displayFileName(argomenti.destinazione),
-                                 platform::displayFileName(argomenti.riserva));
+                             .arg(platform::displayFolderName(argomenti.destinazione),
+                                 platform::displayFolderName(argomenti.riserva));
         riepilogo += QStringLiteral(" in %1 s").arg(decimale(double(millisecondi) / 1000, 1));
         if (!piano.rinomina && avanzamento.byte > 0 && millisecondi >= 100)
             riepilogo += QStringLiteral(" (%1)").arg(velocita(avanzamento.byte, millisecondi));

@@ -61,6 +61,7 @@ void Form1::SelezionaTutti()
 {
     m_selezioneTutti = true;
     m_estensioneScelta.clear();
+    m_schemiScelti.clear();
     m_stato.ElencoFile = QStringList { QString() };
     m_lasciati.clear();
     if (!Cartella(SrcPath).isEmpty()) {

@@ -101,6 +101,7 @@ private:
     void SfogliaS_Click();
     void SelezionaFileScelti();
     void SelezionaFileDelTipo(const QStringList &schemi);
+    void LeggiFileDelTipo();
     void SottoCartelle_Click();
     void CambiaSorgente(const QString &prima);
 
@@ -188,8 +189,11 @@ private:
     // one type (its extension), or files picked one by one.
     bool m_selezioneTutti = true;
     QString m_estensioneScelta;
-    // The camera's own files the walk of the subfolders left, named as the
-    // selection's files are.
+    // The patterns of the type chosen, which «Includi sottocartelle» keeps;
+    // empty for files picked one by one, or every file.
+    QStringList m_schemiScelti;
+    // The files that are not photos or videos the walk of the subfolders
+    // left, named as the selection's files are.
     QStringList m_lasciati;
     // The folder the last run went to, which «Apri cartella» opens.
     QString m_cartellaEsito;

@@ -24,28 +24,26 @@ struct TipoSorgente
     QString nome;
 };
 
+// "*.jpg", "*.jpeg"... as the dialog filters by them.
+QStringList schemiDi(const QStringList &estensioni)
+{
+    QStringList schemi;
+    for (const QString &estensione : estensioni)
+        schemi.append(QStringLiteral("*.") + estensione);
+    return schemi;
+}
+
 const QList<TipoSorgente> &tipiSorgente()
 {
-    static const QStringList raw { "*.cr2", "*.cr3", "*.crw", "*.nef", "*.nrw", "*.arw", "*.srf",
-        "*.sr2", "*.orf", "*.rw2", "*.raf", "*.pef", "*.dng", "*.srw", "*.rwl", "*.raw", "*.3fr",
-        "*.iiq", "*.x3f", "*.erf", "*.mrw", "*.kdc", "*.dcr" };
-    static const QStringList heic { "*.heic", "*.heif", "*.hif", "*.avif" };
-    static const QStringList video = [] {
-        QStringList schemi;
-        for (const QString &estensione : estensioniVideo())
-            schemi.append(QStringLiteral("*.") + estensione);
-        return schemi;
-    }();
-    static const QStringList foto { "*.jpg", "*.jpeg", "*.tif", "*.tiff", "*.png" };
     static const QList<TipoSorgente> tipi {
         { QStringLiteral("Immagini JPEG"), { "*.jpg" }, QStringLiteral(".JPG") },
         { QStringLiteral("Immagini BMP"), { "*.bmp" }, QStringLiteral(".BMP") },
         { QStringLiteral("Immagini TIFF"), { "*.tif" }, QStringLiteral(".TIF") },
         { QStringLiteral("Immagini GIF"), { "*.gif" }, QStringLiteral(".GIF") },
-        { QStringLiteral("Foto RAW"), raw, QStringLiteral("RAW") },
-        { QStringLiteral("Foto HEIC"), heic, QStringLiteral("HEIC") },
-        { QStringLiteral("Video"), video, QStringLiteral("video") },
-        { QStringLiteral("Foto e video"), foto + raw + heic + video,
+        { QStringLiteral("Foto RAW"), schemiDi(estensioniRaw()), QStringLiteral("RAW") },
+        { QStringLiteral("Foto HEIC"), schemiDi(estensioniHeic()), QStringLiteral("HEIC") },
+        { QStringLiteral("Video"), schemiDi(estensioniVideo()), QStringLiteral("video") },
+        { QStringLiteral("Foto e video"), schemiDi(estensioniFoto() + estensioniVideo()),
             QStringLiteral("di foto e video") },
         { QStringLiteral("Tutti i file"), { "*.*" }, QString() },
     };
@@ -83,6 +81,7 @@ void Form1::SfogliaS_Click()
     m_lasciati.clear();
     m_selezioneTutti = false;
     m_estensioneScelta.clear();
+    m_schemiScelti.clear();
     const QString prima = Cartella(SrcPath);
     try {
         Dialogo->ShowOpen(this);
@@ -124,7 +123,13 @@ void Form1::CambiaSorgente(const QString &prima)
 void Form1::SottoCartelle_Click()
 {
     ScriviImpostazione(QStringLiteral("Sottocartelle"), testoBooleano(SottoCartelle->isChecked()));
-    SelezionaTutti();
+    if (m_schemiScelti.isEmpty()) {
+        SelezionaTutti();
+        return;
+    }
+    LeggiFileDelTipo();
+    m_stato.NumFile = int(m_stato.ElencoFile.size()) - 1;
+    MostraSelezione();
 }
 
 // Several files come back as the folder, then each name after a NUL.
@@ -137,7 +142,7 @@ void Form1::SelezionaFileScelti()
 
 // One file; or, the preset name confirmed (with the extension the dialog
 // adds for a type of one pattern), every file of the type, in the
-// subfolders too where asked. A folder that cannot be read adds nothing.
+// subfolders too where asked.
 void Form1::SelezionaFileDelTipo(const QStringList &schemi)
 {
     const QString &percorso = m_stato.NomeFileDialogo;
@@ -151,8 +156,18 @@ void Form1::SelezionaFileDelTipo(const QStringList &schemi)
     }
     if (tutti)
         m_estensioneScelta = QStringLiteral(".*");
+    m_schemiScelti = schemi;
+    LeggiFileDelTipo();
+}
+
+// Every file of the type chosen in the source folder, and in its subfolders
+// where asked. A folder that cannot be read adds nothing.
+void Form1::LeggiFileDelTipo()
+{
+    m_stato.ElencoFile = QStringList { QString() };
+    m_lasciati.clear();
     try {
-        for (const QString &schema : schemi) {
+        for (const QString &schema : std::as_const(m_schemiScelti)) {
             const CartellaLetta letta =
                 fileDellaCartella(Cartella(SrcPath), SottoCartelle->isChecked(), schema);
             m_stato.ElencoFile += letta.file;

@@ -13,7 +13,6 @@
 
 #include <QCheckBox>
 #include <QDesktopServices>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,12 +29,10 @@ namespace {
 // Where a run's files went: the destination, and the backup where there is one.
 QString testoCartelle(const PianoTrasferimento &piano, const QString &destinazione)
 {
-    const auto mostra = [](const QString &cartella) {
-        return platform::displayFileName(QDir::cleanPath(cartella));
-    };
-    return piano.riserva.isEmpty()
-        ? QStringLiteral("in «%1»").arg(mostra(destinazione))
-        : QStringLiteral("in «%1» e in «%2»").arg(mostra(destinazione), mostra(piano.riserva));
+    const QString cartella = platform::displayFolderName(destinazione);
+    return piano.riserva.isEmpty() ? QStringLiteral("in «%1»").arg(cartella)
+                                   : QStringLiteral("in «%1» e in «%2»")
+                                         .arg(cartella, platform::displayFolderName(piano.riserva));
 }
 
 } // namespace
@@ -251,7 +248,7 @@ void Form1::SeguiCorsa(const PianoTrasferimento &piano, const QString &destinazi
             TestoEsito(piano, avanzamento, destinazione, std::uncaught_exceptions() > 0));
         m_cartellaEsito = destinazione;
         ApriCartella->setEnabled(true);
-        // The card's own files left are no fault: the account line says them.
+        // The files left that are not photos are no fault: the account line says them.
         QStringList avvisi { avanzamento.avvisoGiornale,
             avvisoDateNonCorrette(avanzamento.dateNonCorrette), avvisoSenzaFoto(piano) };
         avvisi.removeAll(QString());
@@ -320,8 +317,9 @@ QString Form1::TestoEsito(const PianoTrasferimento &piano, const Avanzamento &av
             QStringLiteral("%1 file .xmp senza la loro foto rimasti dove sono").arg(senzaFoto));
     if (const qsizetype lasciati = piano.lasciati.size())
         parti.append(lasciati == 1
-                ? QStringLiteral("1 file della fotocamera rimasto dove è")
-                : QStringLiteral("%1 file della fotocamera rimasti dove sono").arg(lasciati));
+                ? QStringLiteral("1 file che non è foto né video rimasto dove è")
+                : QStringLiteral("%1 file che non sono foto né video rimasti dove sono")
+                      .arg(lasciati));
     const QList<Correzione> correzioni = CorrezioniDellaFinestra();
     for (const Correzione &correzione : correzioni) {
         const QString di = !correzione.modello.isEmpty()
