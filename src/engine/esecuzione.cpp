@@ -251,13 +251,16 @@ private:
             m_inCorso.empty() ? std::shared_future<void>() : m_inCorso.back();
         m_inCorso.push_back(
             std::async(std::launch::async, [this, prima, lotto = std::move(m_lotto)]() mutable {
-                prova(lotto, prima);
+                // Handed on, so that they go once proven: the task is kept
+                // until the run ends, and through the batch before, every
+                // batch of the run with it.
+                prova(std::move(lotto), std::move(prima));
             }).share());
         m_lotto.clear();
         m_byte = 0;
     }
 
-    void prova(std::vector<Scritto> &lotto, const std::shared_future<void> &prima)
+    void prova(std::vector<Scritto> lotto, std::shared_future<void> prima)
     {
         int posizione = lotto.front().posizione;
         try {
