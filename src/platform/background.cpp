@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <exception>
+#include <malloc.h>
 #include <sys/resource.h>
 
 namespace platform {
@@ -77,6 +78,9 @@ void runInBackground(const std::function<void(const Progress &)> &work, const Pr
         } catch (...) {
             failure = std::current_exception();
         }
+        // What the work freed goes back to the system, rather than staying
+        // with the threads that read and copied beside it.
+        ::malloc_trim(0);
     }));
     if (!watcher.isFinished())
         loop.exec();
