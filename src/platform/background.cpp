@@ -84,9 +84,6 @@ void runInBackground(const std::function<void(const Progress &)> &work, const Pr
         } catch (...) {
             failure = std::current_exception();
         }
-        // What the work freed goes back to the system, rather than staying
-        // with the threads that read and copied beside it.
-        ::malloc_trim(0);
     }));
     if (!watcher.isFinished())
         loop.exec();
