@@ -1,6 +1,7 @@
 #include "support.h"
 
 #include "engine/controllo.h"
+#include "engine/esecuzione.h"
 #include "engine/impostazioni.h"
 #include "platform/settingsstore.h"
 
@@ -92,14 +93,22 @@ void TestApp::progressText_data()
     QTest::addColumn<qint64>("bytesDone");
     QTest::addColumn<qint64>("milliseconds");
     QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("line"); // the terminal's and the window's bar
     // Ten files, 1,000 bytes in all.
-    QTest::newRow("at the start") << 0 << qint64(0) << qint64(0) << "0/10";
-    QTest::newRow("too early to tell") << 3 << qint64(300) << qint64(1999) << "3/10";
-    QTest::newRow("no file done yet") << 0 << qint64(0) << qint64(5000) << "0/10";
-    QTest::newRow("half way") << 5 << qint64(500) << qint64(10000) << "5/10 · 0:10";
-    QTest::newRow("minutes") << 1 << qint64(100) << qint64(20000) << "1/10 · 3:00";
-    QTest::newRow("hours") << 1 << qint64(1) << qint64(10000) << "1/10 · 2:46:30";
-    QTest::newRow("done") << 10 << qint64(1000) << qint64(9000) << "10/10 · 0:00";
+    QTest::newRow("at the start") << 0 << qint64(0) << qint64(0) << "0/10"
+                                  << "0/10 · 0 byte di 1,0 kB";
+    QTest::newRow("too early to tell") << 3 << qint64(300) << qint64(1999) << "3/10"
+                                       << "3/10 · 300 byte di 1,0 kB · 0,0 MB/s";
+    QTest::newRow("no file done yet") << 0 << qint64(0) << qint64(5000) << "0/10"
+                                      << "0/10 · 0 byte di 1,0 kB · 0,0 MB/s";
+    QTest::newRow("half way") << 5 << qint64(500) << qint64(10000) << "5/10 · 0:10"
+                              << "5/10 · 500 byte di 1,0 kB · 0,0 MB/s · ancora 0:10";
+    QTest::newRow("minutes") << 1 << qint64(100) << qint64(20000) << "1/10 · 3:00"
+                             << "1/10 · 100 byte di 1,0 kB · 0,0 MB/s · ancora 3:00";
+    QTest::newRow("hours") << 1 << qint64(1) << qint64(10000) << "1/10 · 2:46:30"
+                           << "1/10 · 1 byte di 1,0 kB · 0,0 MB/s · ancora 2:46:30";
+    QTest::newRow("done") << 10 << qint64(1000) << qint64(9000) << "10/10 · 0:00"
+                          << "10/10 · 1,0 kB di 1,0 kB · 0,0 MB/s · ancora 0:00";
 }
 
 void TestApp::progressText()
@@ -108,7 +117,16 @@ void TestApp::progressText()
     QFETCH(qint64, bytesDone);
     QFETCH(qint64, milliseconds);
     QFETCH(QString, expected);
+    QFETCH(QString, line);
     QCOMPARE(testoAvanzamento(done, 10, bytesDone, 1000, milliseconds), expected);
+    PianoTrasferimento plan;
+    plan.file.resize(10);
+    for (FileDelPiano &file : plan.file)
+        file.dimensione = 100;
+    Avanzamento progress;
+    progress.fatti = done;
+    progress.byte = bytesDone;
+    QCOMPARE(rigaAvanzamento(plan, progress, milliseconds), line);
 }
 
 void TestApp::namesFatRefuses_data()

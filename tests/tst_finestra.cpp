@@ -295,7 +295,8 @@ void TestFinestra::controls_data()
         "Seleziona anche i file delle sottocartelle, come DCIM/100CANON di una scheda");
     row("Label6", 3840, 4560, 1320, 255, "&Fotocamera:", 9.75, false);
     row("Label5", 72, 4980, 852, 252, "Esito:", 9.75, true);
-    row("Esito", 960, 4980, 5760, 504, "Nessuna corsa in questa sessione.", 8.25, false);
+    row("Esito", 960, 4980, 5760, 504, "Nessuna corsa in questa sessione.", 8.25, false,
+        "Nessuna corsa in questa sessione.");
     row("ApriCartella", 6840, 4980, 1215, 375, "Ap&ri cartella", 8.25, true,
         "Apre la cartella dell'ultima corsa nel gestore dei file");
     row("Anteprima", 4200, 5580, 1455, 375, "Ante&prima", 8.25, true,
@@ -523,6 +524,7 @@ void TestFinestra::accessibleNames_data()
     // The labels that show a value are named by it, and described by what it is.
     row("SrcInfo", "Nessun file selezionato", QAccessible::StaticText, "File selezionati");
     row("Esito", "Nessuna corsa in questa sessione.", QAccessible::StaticText, "Esito");
+    row("BarraAvanzamento", "Avanzamento", QAccessible::ProgressBar);
     row("Label6", "Fotocamera", QAccessible::StaticText);
     row("Fotocamere", "Fotocamera", QAccessible::ComboBox,
         "La fotocamera di cui la correzione qui sopra mostra e imposta l'ora; «Tutte le "

@@ -2,9 +2,11 @@
 
 #include "platform/background.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
@@ -108,12 +110,19 @@ void TestReattivita::windowAnswersButIgnoresInputDuringRun()
     test::CannedDialog &dialog = m_window->cannedDialog();
     PaintLog log;
     m_window->label("Suffisso")->installEventFilter(&log);
+    auto *bar = m_window->form().findChild<QProgressBar *>(QStringLiteral("BarraAvanzamento"));
     bool held = false;
     const HeldWork work(0, [&] {
         held = true;
         // The platform may hold a repaint back to its next frame.
         QTRY_COMPARE(log.painted.value(log.painted.size() - 1), QStringLiteral("001"));
         QCOMPARE(m_window->form().windowTitle(), QStringLiteral("0/3 – Copia e Rinomina"));
+        // The bar stands in the account's place, in the terminal's words.
+        QVERIFY(bar->isVisible() && !m_window->label("Esito")->isVisible());
+        QVERIFY2(bar->text().startsWith(QStringLiteral("0/3 · 0 byte di 3,1 MB")),
+            qPrintable(bar->text()));
+        QCOMPARE(QAccessible::queryAccessibleInterface(bar)->text(QAccessible::Description),
+            bar->text());
         for (const char *control : { "Copia", "Sposta", "SfogliaS", "SfogliaD", "OptionNome" })
             m_window->click(control);
         QTest::keyClicks(m_window->lineEdit("NomeBase"), QStringLiteral("Mare"));
@@ -126,6 +135,7 @@ void TestReattivita::windowAnswersButIgnoresInputDuringRun()
         QStringList({ "Img_001.jpg", "Img_002.jpg", "Img_003.jpg" }));
     QCOMPARE(m_window->text("Suffisso"), QStringLiteral("003"));
     QCOMPARE(m_window->form().windowTitle(), QStringLiteral("Copia e Rinomina"));
+    QVERIFY(!bar->isVisible() && m_window->label("Esito")->isVisible());
     QCOMPARE(m_window->text("NomeBase"), QStringLiteral("Img_"));
     QVERIFY(dialog.shown.isEmpty());
     QVERIFY(!m_window->form().findChild<QRadioButton *>(QStringLiteral("OptionNome"))->isChecked());

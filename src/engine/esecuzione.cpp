@@ -1,5 +1,6 @@
 #include "engine/esecuzione.h"
 
+#include "engine/controllo.h"
 #include "engine/correzione.h"
 #include "engine/giornale.h"
 #include "engine/selezione.h"
@@ -9,6 +10,7 @@
 #include "platform/fileops.h"
 #include "platform/filestamps.h"
 
+#include <QLocale>
 #include <QScopeGuard>
 
 #include <algorithm>
@@ -249,13 +251,16 @@ private:
             m_inCorso.empty() ? std::shared_future<void>() : m_inCorso.back();
         m_inCorso.push_back(
             std::async(std::launch::async, [this, prima, lotto = std::move(m_lotto)]() mutable {
-                prova(lotto, prima);
+                // Handed on, so that they go once proven: the task is kept
+                // until the run ends, and through the batch before, every
+                // batch of the run with it.
+                prova(std::move(lotto), std::move(prima));
             }).share());
         m_lotto.clear();
         m_byte = 0;
     }
 
-    void prova(std::vector<Scritto> &lotto, const std::shared_future<void> &prima)
+    void prova(std::vector<Scritto> lotto, std::shared_future<void> prima)
     {
         int posizione = lotto.front().posizione;
         try {
@@ -357,7 +362,45 @@ void esegui(const PianoTrasferimento &piano, const std::function<void(int)> &ava
     }
 }
 
+QString decimale(double valore, int cifre)
+{
+    return QLocale(QLocale::Italian).toString(valore, 'f', cifre);
+}
+
+// "96 MB/s", or "4,5 MB/s" when slow; decimal megabytes.
+QString velocita(qint64 byte, qint64 millisecondi)
+{
+    const double megaAlSecondo = double(byte) / 1e6 / (double(millisecondi) / 1000);
+    return decimale(megaAlSecondo, megaAlSecondo < 10 ? 1 : 0) + QStringLiteral(" MB/s");
+}
+
 } // namespace
+
+QString rigaAvanzamento(
+    const PianoTrasferimento &piano, const Avanzamento &avanzamento, qint64 millisecondi)
+{
+    const qint64 byte = avanzamento.byte;
+    const qint64 byteTotali = piano.byteTotali();
+    const QString conto =
+        testoAvanzamento(avanzamento.fatti, int(piano.file.size()), byte, byteTotali, millisecondi);
+    QStringList parti { conto.section(QStringLiteral(" · "), 0, 0) };
+    if (!piano.rinomina) {
+        parti << QStringLiteral("%1 di %2").arg(testoDimensione(byte), testoDimensione(byteTotali));
+        if (millisecondi >= 100)
+            parti << velocita(byte, millisecondi);
+    }
+    if (const QString resto = conto.section(QStringLiteral(" · "), 1); !resto.isEmpty())
+        parti << QStringLiteral("ancora ") + resto;
+    return parti.join(QStringLiteral(" · "));
+}
+
+QString testoDurata(const PianoTrasferimento &piano, qint64 byte, qint64 millisecondi)
+{
+    QString durata = QStringLiteral("in %1 s").arg(decimale(double(millisecondi) / 1000, 1));
+    if (!piano.rinomina && byte > 0 && millisecondi >= 100)
+        durata += QStringLiteral(" (%1)").arg(velocita(byte, millisecondi));
+    return durata;
+}
 
 QString testoFatti(const PianoTrasferimento &piano, int fatti)
 {

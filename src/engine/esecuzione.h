@@ -26,6 +26,16 @@ struct Avanzamento
 // 2 video e 1 file .xmp copiati».
 QString testoFatti(const PianoTrasferimento &piano, int fatti);
 
+// How far a run has gone, as the terminal's line and the window's bar say
+// it: "21/120 · 63 MB di 360 MB · 96 MB/s · ancora 1:05"; the bytes and the
+// speed only where files are copied, the time left once it is known.
+QString rigaAvanzamento(
+    const PianoTrasferimento &piano, const Avanzamento &avanzamento, qint64 millisecondi);
+
+// How long a run took, as its end says it: "in 12,4 s (96 MB/s)"; the speed
+// only where files were copied.
+QString testoDurata(const PianoTrasferimento &piano, qint64 byte, qint64 millisecondi);
+
 // Where the plan's doubles are, as its texts say it: «nella destinazione»,
 // or, as a double is one that both hold, «nella destinazione e nella
 // cartella di riserva».

@@ -1,7 +1,6 @@
 #include "terminal/stampa.h"
 
 #include "engine/completamento.h"
-#include "engine/controllo.h"
 #include "engine/esecuzione.h"
 #include "engine/piano.h"
 #include "platform/console.h"
@@ -11,23 +10,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLocale>
 
 #include <optional>
 
 namespace {
-
-QString decimale(double valore, int cifre)
-{
-    return QLocale(QLocale::Italian).toString(valore, 'f', cifre);
-}
-
-// "96 MB/s", or "4,5 MB/s" when slow; decimal megabytes.
-QString velocita(qint64 byte, qint64 millisecondi)
-{
-    const double megaAlSecondo = double(byte) / 1e6 / (double(millisecondi) / 1000);
-    return decimale(megaAlSecondo, megaAlSecondo < 10 ? 1 : 0) + QStringLiteral(" MB/s");
-}
 
 void scriviJson(const QJsonObject &oggetto)
 {
@@ -124,26 +110,6 @@ QByteArray nomeInRiga(const QString &nome)
     return riga;
 }
 
-// The line that tells how far the run has gone: the window's "12/600 · 3:05",
-// with the bytes and the speed between.
-QString rigaAvanzamento(
-    const PianoTrasferimento &piano, const Avanzamento &avanzamento, qint64 millisecondi)
-{
-    const qint64 byteTotali = piano.byteTotali();
-    const QString conto = testoAvanzamento(
-        avanzamento.fatti, int(piano.file.size()), avanzamento.byte, byteTotali, millisecondi);
-    QStringList parti { conto.section(QStringLiteral(" · "), 0, 0) };
-    if (!piano.rinomina) {
-        parti << QStringLiteral("%1 di %2")
-                     .arg(testoDimensione(avanzamento.byte), testoDimensione(byteTotali));
-        if (millisecondi >= 100)
-            parti << velocita(avanzamento.byte, millisecondi);
-    }
-    if (const QString resto = conto.section(QStringLiteral(" · "), 1); !resto.isEmpty())
-        parti << QStringLiteral("mancano ") + resto;
-    return parti.join(QStringLiteral(" · "));
-}
-
 } // namespace
 
 void scrivi(std::FILE *flusso, const QByteArray &testo)
@@ -230,9 +196,7 @@ void scriviEsitoCorsa(const Argomenti &argomenti, const PianoTrasferimento &pian
             riepilogo += QStringLiteral(" in «%1» e in «%2»")
                              .arg(platform::displayFolderName(argomenti.destinazione),
                                  platform::displayFolderName(argomenti.riserva));
-        riepilogo += QStringLiteral(" in %1 s").arg(decimale(double(millisecondi) / 1000, 1));
-        if (!piano.rinomina && avanzamento.byte > 0 && millisecondi >= 100)
-            riepilogo += QStringLiteral(" (%1)").arg(velocita(avanzamento.byte, millisecondi));
+        riepilogo += QLatin1Char(' ') + testoDurata(piano, avanzamento.byte, millisecondi);
         scrivi(stderr, riepilogo + QLatin1Char('\n'));
     }
     if (const qsizetype saltate = piano.doppioni())

@@ -4,7 +4,6 @@
 #include "window/failurereport.h"
 #include "window/form1.h"
 
-#include <QLabel>
 #include <QPushButton>
 
 namespace {
@@ -52,7 +51,7 @@ void Form1::AnnullaCorsa_Click()
         [&](const platform::Progress &) { esito = annullaUltimaCorsa(false); });
     setWindowTitle(titolo);
     SbloccaControlli(bloccati, fuoco);
-    Esito->setText(esito.righe.value(0)
+    MostraEsito(esito.righe.value(0)
         + (esito.tuttoAnnullato ? QStringLiteral(": fatto.")
                                 : QStringLiteral(": non tutto è stato riportato indietro.")));
     ApriCartella->setEnabled(false);

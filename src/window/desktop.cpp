@@ -4,6 +4,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QFileInfo>
 #include <QPointer>
 #include <QVariantMap>
 #include <QWidget>
@@ -19,10 +20,23 @@ const QString appId = QStringLiteral("io.github.vobi.CopiaERinomina");
 const QString notifications = QStringLiteral("org.freedesktop.Notifications");
 const QString notificationsPath = QStringLiteral("/org/freedesktop/Notifications");
 
+// A desktop says where its session bus is, in the environment or as the
+// socket in the runtime folder. Without one there is no taskbar or
+// notification to reach, and no connection is tried: it would start a
+// thread and load code for nothing, during a run.
+bool sessionBusDeclared()
+{
+    return !qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")
+        || (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")
+            && QFileInfo::exists(qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/bus")));
+}
+
 // The bus is looked at only when there is something to say; a desktop
 // without one is no fault, so nothing is reported.
 void updateLauncherEntry(const QVariantMap &properties)
 {
+    if (!sessionBusDeclared())
+        return;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return;
@@ -97,6 +111,8 @@ void hideTaskbarProgress()
 
 void notifyRunEnded(QWidget *window, const QString &summary, const QString &body)
 {
+    if (!sessionBusDeclared())
+        return;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return;

@@ -17,10 +17,13 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+
+#include <algorithm>
 
 namespace {
 
@@ -51,6 +54,23 @@ QFont sansSerif(qreal punti, bool grassetto)
 QFont arial(qreal punti, bool grassetto)
 {
     return carattere(QStringLiteral("Arial"), punti, grassetto);
+}
+
+// The window's size and the account's place as drawn, with the account at
+// its shortest; a longer account lengthens both, and moves the buttons below.
+QSize misuraFinestra()
+{
+    return daTwips(0, 0, 8355, 6120).size();
+}
+
+QRect postoEsito()
+{
+    return daTwips(960, 4980, 5760, 504);
+}
+
+int cimaSottoEsito()
+{
+    return daTwips(0, 5580, 0, 0).top();
 }
 
 template<typename Controllo>
@@ -152,6 +172,7 @@ void nominaControlli(QWidget *finestra)
         { "SrcPath", "Cartella di origine", nullptr },
         { "SrcInfo", nullptr, "File selezionati" },
         { "Esito", nullptr, "Esito" },
+        { "BarraAvanzamento", "Avanzamento", nullptr },
         { "Label6", "Fotocamera", nullptr },
         { "Fotocamere", "Fotocamera", nullptr },
         { "SfogliaS", "Sfoglia origine", nullptr },
@@ -192,7 +213,7 @@ Form1::Form1(QWidget *parent)
     setWindowTitle(QStringLiteral("Copia e Rinomina"));
     setWindowIcon(QPixmap(copia_e_rinomina_xpm));
     setFont(sansSerif(9.75, false));
-    setFixedSize(daTwips(0, 0, 8355, 6120).size());
+    setFixedSize(misuraFinestra());
     // Before any control exists: a screen reader already listening asks
     // for each one as it is made.
     static const bool installata = (QAccessible::installFactory(finestraAccessibile), true);
@@ -324,10 +345,16 @@ void Form1::creaControlli()
     Label5 = crea<QLabel>(this, "Label5", QStringLiteral("Esito:"), daTwips(72, 4980, 852, 252),
         sansSerif(9.75, true));
     Label5->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    Esito = crea<QLabel>(this, "Esito", QStringLiteral("Nessuna corsa in questa sessione."),
-        daTwips(960, 4980, 5760, 504), sansSerif(8.25, false));
+    Esito = crea<QLabel>(this, "Esito", QString(), postoEsito(), sansSerif(8.25, false));
     Esito->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Esito->setWordWrap(true);
+    // A run shows how far it has gone in the account's place.
+    BarraAvanzamento = new QProgressBar(this);
+    BarraAvanzamento->setObjectName(QStringLiteral("BarraAvanzamento"));
+    BarraAvanzamento->setGeometry(daTwips(960, 4980, 5760, 375));
+    BarraAvanzamento->setFont(sansSerif(8.25, false));
+    BarraAvanzamento->setRange(0, 1000);
+    BarraAvanzamento->hide();
     ApriCartella = crea<QPushButton>(this, "ApriCartella", QStringLiteral("Ap&ri cartella"),
         daTwips(6840, 4980, 1215, 375), sansSerif(8.25, true));
     ApriCartella->setEnabled(false);
@@ -368,6 +395,7 @@ void Form1::creaControlli()
         "fotocamere» vale per le foto delle altre"));
     ApriCartella->setToolTip(
         QStringLiteral("Apre la cartella dell'ultima corsa nel gestore dei file"));
+    MostraEsito(QStringLiteral("Nessuna corsa in questa sessione."));
     Anteprima->setToolTip(
         QStringLiteral("Mostra che cosa farebbe la corsa, file per file, senza toccare nulla"));
     AnnullaCorsa->setToolTip(QStringLiteral(
@@ -375,6 +403,21 @@ void Form1::creaControlli()
     Suffisso->setToolTip(
         QStringLiteral("File presenti con il nome base impostato, nella cartella destinazione."));
     nominaControlli(this);
+}
+
+// The account is read whole: the label takes the height of its text, the
+// window grows by as much and the buttons below move down, and a shorter
+// account gives the room back. The tooltip says it too, for a glance.
+void Form1::MostraEsito(const QString &testo)
+{
+    Esito->setText(testo);
+    Esito->setToolTip(testo);
+    const QRect posto = postoEsito();
+    const int oltre = std::max(0, Esito->heightForWidth(posto.width()) - posto.height());
+    Esito->resize(posto.width(), posto.height() + oltre);
+    for (QPushButton *pulsante : { Anteprima, AnnullaCorsa })
+        pulsante->move(pulsante->x(), cimaSottoEsito() + oltre);
+    setFixedSize(misuraFinestra() + QSize(0, oltre));
 }
 
 bool Form1::eventFilter(QObject *oggetto, QEvent *evento)

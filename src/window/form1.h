@@ -24,6 +24,7 @@ class QKeyEvent;
 class QShowEvent;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QRadioButton;
 
@@ -138,7 +139,8 @@ private:
     QString TutteGiaPresenti(const PianoTrasferimento &piano, int foto) const;
     void SeguiCorsa(const PianoTrasferimento &piano, const QString &destinazione);
     QString TestoEsito(const PianoTrasferimento &piano, const Avanzamento &avanzamento,
-        const QString &destinazione, bool interrotta) const;
+        const QString &destinazione, qint64 millisecondi, bool interrotta) const;
+    void MostraEsito(const QString &testo);
     void ApriCartella_Click();
     void Anteprima_Click();
 
@@ -246,6 +248,7 @@ private:
     std::array<QPushButton *, 3> OraMeno {};
     QLabel *Label5 = nullptr;
     QLabel *Esito = nullptr;
+    QProgressBar *BarraAvanzamento = nullptr;
     QPushButton *ApriCartella = nullptr;
     QPushButton *Anteprima = nullptr;
     QPushButton *AnnullaCorsa = nullptr;

@@ -16,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
@@ -182,11 +183,11 @@ void Form1::TrasferisciPiano(Richiesta richiesta, const PianoTrasferimento &most
         return coppie;
     };
     if (rifiuto.isEmpty() && nomi(piano) != nomi(mostrato))
-        rifiuto = QStringLiteral("La destinazione è cambiata dopo l'anteprima: i nuovi nomi non "
-                                 "sarebbero quelli mostrati. Nessun file è stato %1; "
-                                 "l'anteprima, aperta di nuovo, mostra quelli di ora.")
-                      .arg(m_stato.Spostare ? QStringLiteral("spostato")
-                                            : QStringLiteral("copiato"));
+        rifiuto =
+            QStringLiteral("La destinazione è cambiata dopo l'anteprima: i nuovi nomi non "
+                           "sarebbero quelli mostrati. Nessun file è stato %1; "
+                           "l'anteprima, aperta di nuovo, mostra quelli di ora.")
+                .arg(m_stato.Spostare ? QStringLiteral("spostato") : QStringLiteral("copiato"));
     if (!rifiuto.isEmpty()) {
         desktop::reportFailure(this, rifiuto);
         return;
@@ -232,37 +233,50 @@ Richiesta Form1::RichiestaDellaFinestra() const
     return richiesta;
 }
 
-// Carries out the plan aside while the title and the taskbar tell how far
-// it has gone, four times a second; a long run that ends while the user is
-// elsewhere says so on the desktop.
+// Carries out the plan aside while the bar in the window, the title and the
+// taskbar tell how far it has gone, four times a second; a long run that
+// ends while the user is elsewhere says so on the desktop.
 void Form1::SeguiCorsa(const PianoTrasferimento &piano, const QString &destinazione)
 {
     Avanzamento avanzamento;
     const qint64 byteTotali = piano.byteTotali();
     const int totale = int(piano.file.size());
     const QString titolo = windowTitle();
-    const auto ripristina = qScopeGuard([this, titolo, &avanzamento, &piano, &destinazione] {
-        setWindowTitle(titolo);
-        desktop::hideTaskbarProgress();
-        Esito->setText(
-            TestoEsito(piano, avanzamento, destinazione, std::uncaught_exceptions() > 0));
-        m_cartellaEsito = destinazione;
-        ApriCartella->setEnabled(true);
-        // The files left that are not photos are no fault: the account line says them.
-        QStringList avvisi { avanzamento.avvisoGiornale,
-            avvisoDateNonCorrette(avanzamento.dateNonCorrette), avvisoSenzaFoto(piano) };
-        avvisi.removeAll(QString());
-        m_avvisiFine = avvisi.join(QStringLiteral("\n\n"));
-    });
     QElapsedTimer trascorso;
     trascorso.start();
+    const auto ripristina =
+        qScopeGuard([this, titolo, &avanzamento, &piano, &destinazione, &trascorso] {
+            setWindowTitle(titolo);
+            desktop::hideTaskbarProgress();
+            BarraAvanzamento->hide();
+            Esito->show();
+            MostraEsito(TestoEsito(piano, avanzamento, destinazione, trascorso.elapsed(),
+                std::uncaught_exceptions() > 0));
+            m_cartellaEsito = destinazione;
+            ApriCartella->setEnabled(true);
+            // The files left that are not photos are no fault: the account line says them.
+            QStringList avvisi { avanzamento.avvisoGiornale,
+                avvisoDateNonCorrette(avanzamento.dateNonCorrette), avvisoSenzaFoto(piano) };
+            avvisi.removeAll(QString());
+            m_avvisiFine = avvisi.join(QStringLiteral("\n\n"));
+        });
     const auto mostraAvanzamento = [&] {
-        setWindowTitle(testoAvanzamento(avanzamento.fatti, totale, avanzamento.byte, byteTotali,
-                           trascorso.elapsed())
+        const qint64 millisecondi = trascorso.elapsed();
+        setWindowTitle(
+            testoAvanzamento(avanzamento.fatti, totale, avanzamento.byte, byteTotali, millisecondi)
             + QStringLiteral(" – ") + titolo);
-        desktop::showTaskbarProgress(byteTotali > 0 ? double(avanzamento.byte) / byteTotali
-                                                    : double(avanzamento.fatti) / totale);
+        const double parte = byteTotali > 0 ? double(avanzamento.byte) / byteTotali
+                                            : double(avanzamento.fatti) / totale;
+        desktop::showTaskbarProgress(parte);
+        BarraAvanzamento->setValue(qRound(parte * BarraAvanzamento->maximum()));
+        // A screen reader speaks the bar's value as a percentage; the words
+        // that say the files, bytes and time left go in its description.
+        const QString riga = rigaAvanzamento(piano, avanzamento, millisecondi);
+        BarraAvanzamento->setFormat(riga);
+        BarraAvanzamento->setAccessibleDescription(riga);
     };
+    Esito->hide();
+    BarraAvanzamento->show();
     QTimer aggiornamento;
     connect(&aggiornamento, &QTimer::timeout, this, mostraAvanzamento);
     aggiornamento.start(250);
@@ -292,15 +306,17 @@ void Form1::SeguiCorsa(const PianoTrasferimento &piano, const QString &destinazi
         + testoCartelle(piano, destinazione));
 }
 
-// What the last run did, in one line under the window: how many files went
-// where, the doubles and sidecars left, the correction and the dates it could
+// What the last run did, under the window: how many files went where in how
+// long, the doubles and sidecars left, the correction and the dates it could
 // not reach, and whether the run can be undone.
 QString Form1::TestoEsito(const PianoTrasferimento &piano, const Avanzamento &avanzamento,
-    const QString &destinazione, bool interrotta) const
+    const QString &destinazione, qint64 millisecondi, bool interrotta) const
 {
-    QStringList parti { QStringLiteral("%1%2 %3").arg(
-        interrotta ? QStringLiteral("Corsa interrotta: ") : QString(),
-        testoFatti(piano, avanzamento.fatti), testoCartelle(piano, destinazione)) };
+    QStringList parti { QStringLiteral("%1%2 %3 %4")
+                            .arg(interrotta ? QStringLiteral("Corsa interrotta: ") : QString(),
+                                testoFatti(piano, avanzamento.fatti),
+                                testoCartelle(piano, destinazione),
+                                testoDurata(piano, avanzamento.byte, millisecondi)) };
     qsizetype doppioni = 0;
     qsizetype fuori = 0;
     for (const FileDelPiano &resta : piano.restano) {
