@@ -865,6 +865,9 @@ void TestTrasferimento::previewIsTheRun()
             return;
         reader.stop();
         auto *table = dialog->findChild<QTableWidget *>(QStringLiteral("TabellaAnteprima"));
+        // Enter in the table starts no run.
+        QTest::keyClick(table, Qt::Key_Return);
+        QVERIFY(dialog->isVisible());
         if (all)
             dialog->findChild<QCheckBox *>(QStringLiteral("AncheGiaPresenti"))->click();
         for (int row = 0; row < table->rowCount(); ++row) {

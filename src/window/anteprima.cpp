@@ -14,9 +14,13 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QSet>
 #include <QSignalBlocker>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace {
 
@@ -110,6 +114,9 @@ private:
     Richiesta &m_richiesta;
     PianoTrasferimento &m_piano;
     QStringList m_origini;
+    // The files the user unticked: a double's tick is off while it stays
+    // for being there already, which is no choice of the user's.
+    QSet<QString> m_lasciati;
     QLabel *m_riepilogo;
     QCheckBox *m_anche;
     QTableWidget *m_tabella;
@@ -144,8 +151,8 @@ Dialogo::Dialogo(QWidget *finestra, const PianoTrasferimento &segnato, Richiesta
     m_tabella->verticalHeader()->hide();
     m_tabella->verticalHeader()->setDefaultSectionSize(Miniature::altezza());
     auto *pulsanti = new QDialogButtonBox(this);
-    m_copia = pulsanti->addButton(QStringLiteral("&Copia"), QDialogButtonBox::AcceptRole);
-    m_sposta = pulsanti->addButton(QStringLiteral("&Sposta"), QDialogButtonBox::AcceptRole);
+    m_copia = pulsanti->addButton(QStringLiteral("&Copia"), QDialogButtonBox::ActionRole);
+    m_sposta = pulsanti->addButton(QStringLiteral("&Sposta"), QDialogButtonBox::ActionRole);
     QPushButton *chiudi = pulsanti->addButton(QDialogButtonBox::Close);
     chiudi->setText(QStringLiteral("C&hiudi"));
     m_copia->setObjectName(QStringLiteral("CopiaAnteprima"));
@@ -153,7 +160,8 @@ Dialogo::Dialogo(QWidget *finestra, const PianoTrasferimento &segnato, Richiesta
     m_sposta->setObjectName(QStringLiteral("SpostaAnteprima"));
     m_sposta->setAccessibleName(QStringLiteral("Sposta"));
     chiudi->setAccessibleName(QStringLiteral("Chiudi"));
-    // Enter does not start a run unasked.
+    // Enter does not start a run unasked: a run is an action, not the
+    // dialog's acceptance, so the box makes no button its default.
     for (QPushButton *pulsante : { m_copia, m_sposta, chiudi })
         pulsante->setAutoDefault(false);
 
@@ -173,8 +181,14 @@ Dialogo::Dialogo(QWidget *finestra, const PianoTrasferimento &segnato, Richiesta
     connect(pulsanti, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(m_anche, &QCheckBox::toggled, this, &Dialogo::aggiorna);
     connect(m_tabella, &QTableWidget::itemChanged, this, [this](QTableWidgetItem *cella) {
-        if (cella->column() == Spunta)
-            aggiorna();
+        if (cella->column() != Spunta)
+            return;
+        const QString &origine = m_origini.at(cella->row());
+        if (cella->checkState() == Qt::Unchecked)
+            m_lasciati.insert(origine);
+        else
+            m_lasciati.remove(origine);
+        aggiorna();
     });
 
     auto *colonna = new QVBoxLayout(this);
@@ -182,22 +196,19 @@ Dialogo::Dialogo(QWidget *finestra, const PianoTrasferimento &segnato, Richiesta
     colonna->addWidget(m_anche);
     colonna->addWidget(m_tabella);
     colonna->addWidget(pulsanti);
-    resize(800, 480);
+    // As wide as its columns, within the screen.
+    const QSize schermo = finestra->screen()->availableSize();
+    int larghezza = 0;
+    for (int colonna = 0; colonna < Colonne; ++colonna)
+        larghezza += m_tabella->columnWidth(colonna);
+    resize(qMin(larghezza + 60, schermo.width() * 9 / 10), qMin(640, schermo.height() * 8 / 10));
     m_tabella->setFocus();
 }
 
 void Dialogo::aggiungiRiga(int riga, const FileDelPiano &file, const QString &sorgente)
 {
     m_origini.append(file.origine);
-    auto *spunta = new QTableWidgetItem;
-    // A sidecar without its photo stays whatever is chosen.
-    if (file.nuovoNome.isEmpty()) {
-        spunta->setFlags(Qt::NoItemFlags);
-    } else {
-        spunta->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
-        spunta->setCheckState(Qt::Checked);
-    }
-    m_tabella->setItem(riga, Spunta, spunta);
+    m_tabella->setItem(riga, Spunta, new QTableWidgetItem);
     const QString origine =
         file.origine.startsWith(sorgente) ? file.origine.mid(sorgente.size()) : file.origine;
     const QStringList celle { platform::displayFileName(origine), QString(), testoScatto(file),
@@ -211,20 +222,25 @@ void Dialogo::aggiungiRiga(int riga, const FileDelPiano &file, const QString &so
 void Dialogo::aggiorna()
 {
     m_richiesta.doppioni = m_anche->isChecked() ? Doppioni::Segnati : Doppioni::Saltati;
-    m_richiesta.fuori.clear();
-    for (int riga = 0; riga < m_tabella->rowCount(); ++riga) {
-        if (m_tabella->item(riga, Spunta)->checkState() == Qt::Unchecked)
-            m_richiesta.fuori.append(m_origini.at(riga));
-    }
+    m_richiesta.fuori = QStringList(m_lasciati.cbegin(), m_lasciati.cend());
     m_piano = m_segnato;
     const QString rifiuto = lasciaFuori(m_piano, m_richiesta);
-    QHash<QString, QString> nuovi;
-    for (const FileDelPiano &file : m_piano.file + m_piano.restano)
-        nuovi.insert(file.origine, testoNuovo(file, m_piano));
+    QHash<QString, const FileDelPiano *> file;
+    for (const FileDelPiano &uno : std::as_const(m_piano.file))
+        file.insert(uno.origine, &uno);
+    for (const FileDelPiano &uno : std::as_const(m_piano.restano))
+        file.insert(uno.origine, &uno);
     const QSignalBlocker zitto(m_tabella);
     for (int riga = 0; riga < m_tabella->rowCount(); ++riga) {
-        if (QTableWidgetItem *cella = m_tabella->item(riga, Nuovo))
-            cella->setText(nuovi.value(m_origini.at(riga)));
+        const FileDelPiano &questo = *file.value(m_origini.at(riga));
+        m_tabella->item(riga, Nuovo)->setText(testoNuovo(questo, m_piano));
+        // Ticked where it goes; a file that stays for a reason of its own
+        // (there already, a sidecar without its photo) has no tick to give.
+        QTableWidgetItem *spunta = m_tabella->item(riga, Spunta);
+        const bool scelta = !questo.nuovoNome.isEmpty() || questo.fuori;
+        spunta->setFlags(scelta ? Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable
+                                : Qt::NoItemFlags);
+        spunta->setCheckState(questo.nuovoNome.isEmpty() ? Qt::Unchecked : Qt::Checked);
     }
     m_riepilogo->setText(rifiuto.isEmpty() ? testoRiepilogo(m_piano) : rifiuto);
     const bool corre = rifiuto.isEmpty() && !m_piano.file.isEmpty();
