@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QLabel>
 #include <QMessageBox>
@@ -25,12 +26,30 @@
 #include <QTimeZone>
 #include <QTimer>
 
+#include <functional>
+
 #include <unistd.h>
 
 namespace {
 
 const QDateTime Earlier(QDate(2026, 6, 1), QTime(9, 0, 0));
 const QDateTime Later(QDate(2026, 6, 1), QTime(9, 0, 5));
+
+// Clicks Anteprima and, once its dialog is open, hands it and its table to act,
+// which closes it or runs from it.
+void withPreview(test::Window &window, const std::function<void(QDialog *, QTableWidget *)> &act)
+{
+    QTimer reader;
+    QObject::connect(&reader, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dialog || dialog->objectName() != QLatin1String("Anteprima"))
+            return;
+        reader.stop();
+        act(dialog, dialog->findChild<QTableWidget *>(QStringLiteral("TabellaAnteprima")));
+    });
+    reader.start(10);
+    window.click("Anteprima");
+}
 
 // The account under the window; how long the run took, as the terminal says
 // it, is the one figure that varies.
@@ -777,20 +796,12 @@ void TestTrasferimento::previewThenUndo()
     test::writeFile(m_source->path(), QStringLiteral("b.jpg"), "due", Later);
     m_window->prepare(m_source->path(), m_destination->path(), { "a.jpg", "b.jpg" });
     QStringList shown;
-    QTimer reader;
-    connect(&reader, &QTimer::timeout, this, [&] {
-        QWidget *dialog = QApplication::activeModalWidget();
-        if (!dialog || dialog->objectName() != QLatin1String("Anteprima"))
-            return;
-        reader.stop();
-        const auto *table = dialog->findChild<QTableWidget *>(QStringLiteral("TabellaAnteprima"));
+    withPreview(*m_window, [&](QDialog *dialog, QTableWidget *table) {
         for (int row = 0; row < table->rowCount(); ++row)
             shown.append(table->item(row, 2)->text() + u'|' + table->item(row, 3)->text() + u'|'
                 + table->item(row, 5)->text());
         QTest::keyClick(dialog, Qt::Key_Escape);
     });
-    reader.start(10);
-    m_window->click("Anteprima");
     QCOMPARE(shown,
         (QStringList { "a.jpg|resta: è già nella destinazione|file", "b.jpg|Img_002.jpg|file" }));
     QCOMPARE(test::entriesOf(m_destination->path()), QStringList { "Img_001.jpg" });
@@ -858,13 +869,7 @@ void TestTrasferimento::previewIsTheRun()
     test::writeFile(m_source->path(), QStringLiteral("c.jpg"), "tre", Later.addSecs(60));
     m_window->prepare(m_source->path(), m_destination->path(), { "a.jpg", "b.jpg", "c.jpg" });
     QStringList names;
-    QTimer reader;
-    connect(&reader, &QTimer::timeout, this, [&] {
-        QWidget *dialog = QApplication::activeModalWidget();
-        if (!dialog || dialog->objectName() != QLatin1String("Anteprima"))
-            return;
-        reader.stop();
-        auto *table = dialog->findChild<QTableWidget *>(QStringLiteral("TabellaAnteprima"));
+    withPreview(*m_window, [&](QDialog *dialog, QTableWidget *table) {
         // Enter in the table starts no run.
         QTest::keyClick(table, Qt::Key_Return);
         QVERIFY(dialog->isVisible());
@@ -878,8 +883,6 @@ void TestTrasferimento::previewIsTheRun()
             names.append(table->item(row, 3)->text());
         dialog->findChild<QPushButton *>(button)->click();
     });
-    reader.start(10);
-    m_window->click("Anteprima");
     QCOMPARE(names, shown);
     QStringList made { "Img_001.jpg" };
     for (const QString &name : std::as_const(names)) {
@@ -899,13 +902,7 @@ void TestTrasferimento::previewThumbnails()
     test::writeFile(m_source->path(), QStringLiteral("c.mp4"), "film", Later.addSecs(60));
     m_window->prepare(m_source->path(), m_destination->path(), { "a.jpg", "b.jpg", "c.mp4" });
     QStringList shown;
-    QTimer reader;
-    connect(&reader, &QTimer::timeout, this, [&] {
-        QWidget *dialog = QApplication::activeModalWidget();
-        if (!dialog || dialog->objectName() != QLatin1String("Anteprima"))
-            return;
-        reader.stop();
-        auto *table = dialog->findChild<QTableWidget *>(QStringLiteral("TabellaAnteprima"));
+    withPreview(*m_window, [&](QDialog *dialog, QTableWidget *table) {
         QTRY_VERIFY(table->item(0, 1) && table->item(1, 1));
         for (int row = 0; row < table->rowCount(); ++row) {
             const QImage picture = table->item(row, 1)->data(Qt::DecorationRole).value<QImage>();
@@ -915,8 +912,6 @@ void TestTrasferimento::previewThumbnails()
         QCOMPARE(table->horizontalHeaderItem(1)->text(), QStringLiteral("Foto"));
         dialog->close();
     });
-    reader.start(10);
-    m_window->click("Anteprima");
     QCOMPARE(shown.size(), 3);
     QCOMPARE(shown.last(), QStringLiteral("video"));
     // JPEG shifts a colour a little.
