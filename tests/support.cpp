@@ -287,6 +287,7 @@ std::unique_ptr<QTemporaryDir> folderOnOtherFileSystem()
 }
 
 Medium::Medium(const QString &kind)
+    : m_kind(kind)
 {
     m_mountPoint = m_work.filePath(QStringLiteral("media"));
     if (::geteuid() != 0)
@@ -333,13 +334,12 @@ bool Medium::mount(const QString &kind)
     if (kind == QLatin1String("fat32"))
         return run(QStringLiteral("mkfs.vfat"),
                    { QStringLiteral("-F"), QStringLiteral("32"), image })
-            && run(QStringLiteral("fusefat"),
-                { QStringLiteral("-o"), QStringLiteral("rw+"), image, m_mountPoint });
+            && attach();
     if (kind == QLatin1String("ext4"))
         return run(QStringLiteral("mkfs.ext4"), { QStringLiteral("-q"), image })
             && run(QStringLiteral("losetup"),
                 { QStringLiteral("--find"), QStringLiteral("--show"), image }, &m_loopDevice)
-            && run(QStringLiteral("mount"), { m_loopDevice, m_mountPoint });
+            && attach();
     // exfat-fuse run by root wants a block device.
     QStringList format { image };
     if (!option("cluster").isEmpty())
@@ -347,7 +347,30 @@ bool Medium::mount(const QString &kind)
     return run(QStringLiteral("mkfs.exfat"), format)
         && run(QStringLiteral("losetup"),
             { QStringLiteral("--find"), QStringLiteral("--show"), image }, &m_loopDevice)
-        && run(QStringLiteral("mount.exfat-fuse"), { m_loopDevice, m_mountPoint });
+        && attach();
+}
+
+bool Medium::attach()
+{
+    if (m_kind == QLatin1String("fat32"))
+        return run(QStringLiteral("fusefat"),
+            { QStringLiteral("-o"), QStringLiteral("rw+"),
+                m_work.filePath(QStringLiteral("card.img")), m_mountPoint });
+    return run(m_kind == QLatin1String("ext4") ? QStringLiteral("mount")
+                                               : QStringLiteral("mount.exfat-fuse"),
+        { m_loopDevice, m_mountPoint });
+}
+
+bool Medium::takeOut()
+{
+    m_mounted = m_mounted && !run(QStringLiteral("umount"), { m_mountPoint });
+    return !m_mounted;
+}
+
+bool Medium::putBackIn()
+{
+    m_mounted = m_mounted || attach();
+    return m_mounted;
 }
 
 Medium::~Medium()
@@ -383,8 +406,7 @@ bool Medium::makeReadOnly()
 bool Medium::swapCard()
 {
     return !m_loopDevice.isEmpty() && run(QStringLiteral("umount"), { m_mountPoint })
-        && run(QStringLiteral("mkfs.exfat"), { m_loopDevice })
-        && run(QStringLiteral("mount.exfat-fuse"), { m_loopDevice, m_mountPoint });
+        && run(QStringLiteral("mkfs.exfat"), { m_loopDevice }) && attach();
 }
 
 bool Medium::remountElsewhere()
@@ -400,7 +422,7 @@ bool Medium::remountElsewhere()
         return false;
     run(QStringLiteral("losetup"), { QStringLiteral("--detach"), m_loopDevice });
     m_loopDevice = other;
-    return run(QStringLiteral("mount"), { m_loopDevice, m_mountPoint });
+    return attach();
 }
 
 bool Medium::run(const QString &program, const QStringList &arguments, QString *output)

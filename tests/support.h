@@ -98,6 +98,10 @@ public:
     // Puts another card, freshly formatted, in the reader of an exFAT one,
     // mounted again where it was: the same device, another volume.
     bool swapCard();
+    // Unmounts an "exfat", "fat32" or "ext4" card, and mounts it again
+    // where it was, as a card taken out of its reader and put back.
+    bool takeOut();
+    bool putBackIn();
     // Mounts an "ext4" medium again where it was from another loop device,
     // as a disk plugged in again: the same volume, another device number.
     bool remountElsewhere();
@@ -110,8 +114,11 @@ public:
 private:
     bool run(const QString &program, const QStringList &arguments, QString *output = nullptr);
     bool mount(const QString &kind);
+    // Mounts the formatted card of m_kind.
+    bool attach();
 
     QTemporaryDir m_work;
+    QString m_kind;
     QString m_mountPoint;
     QString m_loopDevice;
     bool m_mounted = false;

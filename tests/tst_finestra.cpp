@@ -299,6 +299,8 @@ void TestFinestra::controls_data()
         "Nessuna corsa in questa sessione.");
     row("ApriCartella", 6840, 4980, 1215, 375, "Ap&ri cartella", 8.25, true,
         "Apre la cartella dell'ultima corsa nel gestore dei file");
+    row("UsaScheda", 6840, 5415, 1215, 375, "Usa la scheda", 8.25, true,
+        "Prende come origine la cartella DCIM della scheda inserita, con le sue sottocartelle");
     row("Anteprima", 4200, 5580, 1455, 375, "Ante&prima", 8.25, true,
         "Mostra che cosa farebbe la corsa, file per file, senza toccare nulla");
     row("AnnullaCorsa", 5760, 5580, 2295, 375, "Annulla &ultima corsa", 8.25, true,
@@ -533,6 +535,8 @@ void TestFinestra::accessibleNames_data()
         "Seleziona anche i file delle sottocartelle, come DCIM/100CANON di una scheda");
     row("ApriCartella", "Apri cartella", QAccessible::PushButton,
         "Apre la cartella dell'ultima corsa nel gestore dei file");
+    row("UsaScheda", "Usa la scheda", QAccessible::PushButton,
+        "Prende come origine la cartella DCIM della scheda inserita, con le sue sottocartelle");
     row("Anteprima", "Anteprima", QAccessible::PushButton,
         "Mostra che cosa farebbe la corsa, file per file, senza toccare nulla");
     row("AnnullaCorsa", "Annulla ultima corsa", QAccessible::PushButton,
@@ -588,7 +592,7 @@ void TestFinestra::accessibleNames()
         if (other->focusPolicy() & Qt::TabFocus)
             focusable.append(QAccessible::queryAccessibleInterface(other)->text(QAccessible::Name));
     }
-    QCOMPARE(focusable.size(), 30);
+    QCOMPARE(focusable.size(), 31);
     QVERIFY(!focusable.contains(QString()));
     QCOMPARE(QSet<QString>(focusable.cbegin(), focusable.cend()).size(), focusable.size());
 }
@@ -669,15 +673,16 @@ void TestFinestra::screenReader()
         if (object.focusable)
             focusable.append(object.name);
     }
-    QCOMPARE(focusable.size(), 30);
+    QCOMPARE(focusable.size(), 31);
     QVERIFY(!focusable.contains(QString()));
     QCOMPARE(QSet<QString>(focusable.cbegin(), focusable.cend()).size(), focusable.size());
     QVERIFY(focusable.contains(QStringLiteral("Includi sottocartelle")));
     for (const char *name : { "Apri cartella", "Anteprima", "Annulla ultima corsa", "Fotocamera",
              "Cartella di riserva", "Sfoglia riserva", "Nessuna riserva" })
         QVERIFY(focusable.contains(QString::fromUtf8(name)));
-    // An Alt key for every control but the offset's arrows and fields and the
-    // backup's Sfoglia, next to its field: the captions hold no more letters.
+    // An Alt key for every control but the offset's arrows and fields, the
+    // backup's Sfoglia, next to its field, and «Usa la scheda»: the captions
+    // hold no more letters.
     QStringList withoutKey;
     QSet<QString> keys;
     for (const Heard &object : std::as_const(before)) {
@@ -689,7 +694,7 @@ void TestFinestra::screenReader()
     QCOMPARE(withoutKey,
         (QStringList { "Sfoglia riserva", "Ore più", "Ore meno", "Minuti più", "Minuti meno",
             "Secondi più", "Secondi meno", "Ore", "Separatore ore minuti", "Minuti",
-            "Separatore minuti secondi", "Secondi" }));
+            "Separatore minuti secondi", "Secondi", "Usa la scheda" }));
     QCOMPARE(keys.size(), 18);
     QCOMPARE(nameDescribedAs(before, QStringLiteral("Esito")),
         QStringLiteral("Nessuna corsa in questa sessione."));

@@ -43,6 +43,8 @@ private Q_SLOTS:
     void everyMedium();
     void vanishedCard_data();
     void vanishedCard();
+    void mountTable_data();
+    void mountTable();
     void volumeSerialOfCard_data();
     void volumeSerialOfCard();
     void faultyCard_data();
@@ -356,6 +358,49 @@ void TestPlatform::vanishedCard()
                                  "disco è stato rimosso?")
                       .arg(card.path()));
     }
+}
+
+void TestPlatform::mountTable_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("mountPoint"); // empty where the line gives no mount
+    QTest::addColumn<QByteArray>("root");
+    QTest::addColumn<QByteArray>("type");
+    QTest::addColumn<QByteArray>("source");
+
+    QTest::newRow("a blank in the label")
+        << QByteArray("36 25 7:0 / /media/EOS\\040DIGITAL rw,nosuid - vfat /dev/loop0 rw")
+        << "/media/EOS DIGITAL" << QByteArray("/") << QByteArray("vfat")
+        << QByteArray("/dev/loop0");
+    QTest::newRow("tab, backslash and optional fields")
+        << QByteArray("40 25 0:50 /sub /mnt/a\\011b\\134c rw shared:1 master:2 - fuse.fusefat "
+                      "/tmp/card\\040one.img rw")
+        << "/mnt/a\tb\\c" << QByteArray("/sub") << QByteArray("fuse.fusefat")
+        << QByteArray("/tmp/card one.img");
+    QTest::newRow("a byte that is not UTF-8")
+        << QByteArray("41 25 0:51 / /media/\xff\\012x rw - fuseblk /dev/sdb1 rw")
+        << decodeFileName("/media/\xff\nx") << QByteArray("/") << QByteArray("fuseblk")
+        << QByteArray("/dev/sdb1");
+    QTest::newRow("cut short") << QByteArray("42 25 0:52 / /media/x rw - vfat") << QString()
+                               << QByteArray() << QByteArray() << QByteArray();
+}
+
+// The mount table's names as the kernel escapes them, read back to the byte.
+void TestPlatform::mountTable()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QString, mountPoint);
+    QFETCH(QByteArray, root);
+    QFETCH(QByteArray, type);
+    QFETCH(QByteArray, source);
+    const QList<MountEntry> mounts = parseMountInfo(line + "\n");
+    QCOMPARE(mounts.size(), mountPoint.isEmpty() ? 0 : 1);
+    if (mounts.isEmpty())
+        return;
+    QCOMPARE(mounts.first().mountPoint, mountPoint);
+    QCOMPARE(mounts.first().root, root);
+    QCOMPARE(mounts.first().type, type);
+    QCOMPARE(mounts.first().source, source);
 }
 
 void TestPlatform::volumeSerialOfCard_data()

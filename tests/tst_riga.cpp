@@ -2,6 +2,7 @@
 
 #include "platform/filenames.h"
 #include "platform/fileops.h"
+#include "platform/media.h"
 #include "window/apertura.h"
 
 #include <QCheckBox>
@@ -81,6 +82,8 @@ private Q_SLOTS:
     void pathsAsTheSystemReadsThem();
     void cardWithItsFolders_data();
     void cardWithItsFolders();
+    void theCardMounted_data();
+    void theCardMounted();
     void secondImportSkipsWhatIsThere();
     void bareEnvironment_data();
     void bareEnvironment();
@@ -364,6 +367,11 @@ void TestRiga::wrongUse_data()
         << QStringList { "copia", "scheda", "dest" } << "«scheda» non è un file né una cartella";
     QTest::newRow("a file named as a folder") << QStringList { "copia", "card/Z.png/", "dest" }
                                               << "«card/Z.png» è un file, non una cartella";
+    QTest::newRow("a card and a source") << QStringList { "copia", "--scheda", "card", "dest" }
+                                         << "con --scheda si dà solo la destinazione: la scheda "
+                                            "prende il posto di «card»";
+    QTest::newRow("a card to undo") << QStringList { "annulla", "--scheda" }
+                                    << "--scheda vale per copia e sposta, non per annulla";
 }
 
 void TestRiga::wrongUse()
@@ -817,6 +825,55 @@ void TestRiga::cardWithItsFolders()
     for (const QString &name : copies)
         QCOMPARE(
             test::contentOf(path(u"riserva/"_s + name)), test::contentOf(path(u"dest/"_s + name)));
+}
+
+void TestRiga::theCardMounted_data()
+{
+    QTest::addColumn<QStringList>("tops"); // the top folder of each card mounted
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("said"); // %1, %2 for the cards' mount points
+
+    QTest::newRow("none, a disk without DCIM") << QStringList { "Foto" } << 2
+                                               << "copia-e-rinomina: --scheda: nessuna scheda "
+                                                  "montata ha una cartella DCIM\n";
+    QTest::newRow("one, its DCIM in lower case")
+        << QStringList { "dcim" } << 0
+        << "%1/dcim/100CANON/IMG_1.JPG\tdest/Img_001.jpg\n"
+           "%1/dcim/101CANON/IMG_2.JPG\tdest/Img_002.jpg\n";
+    QTest::newRow("two") << QStringList { "DCIM", "DCIM" } << 2
+                         << "copia-e-rinomina: --scheda: 2 schede montate hanno una cartella "
+                            "DCIM: «media» in %1, «media» in %2; indicare la cartella DCIM di una "
+                            "di esse, con -r\n";
+}
+
+// --scheda takes the DCIM of the one card mounted, with its subfolders; with
+// none or more it names them and writes nothing.
+void TestRiga::theCardMounted()
+{
+    QFETCH(QStringList, tops);
+    QFETCH(int, status);
+    QFETCH(QString, said);
+    const QList<platform::MountedCard> already = platform::mountedCards();
+    if (!already.isEmpty())
+        QSKIP(qPrintable(u"a card is mounted already, in "_s + already.first().mountPoint));
+    std::vector<std::unique_ptr<test::Medium>> cards;
+    for (const QString &top : std::as_const(tops)) {
+        cards.push_back(std::make_unique<test::Medium>(u"exfat"_s));
+        if (!cards.back()->isMounted())
+            QSKIP(qPrintable(cards.back()->whyNot()));
+        const QString folder = cards.back()->filePath(top);
+        QVERIFY(QDir().mkpath(folder + u"/100CANON"_s) && QDir().mkpath(folder + u"/101CANON"_s));
+        test::writeFile(folder + u"/100CANON"_s, u"IMG_1.JPG"_s, "uno", at(10, 0));
+        test::writeFile(folder + u"/101CANON"_s, u"IMG_2.JPG"_s, "due", at(10, 1));
+        said.replace(u"%"_s + QString::number(cards.size()), cards.back()->path());
+    }
+    QVERIFY(QDir().mkpath(path(u"dest"_s)));
+
+    const Run run = terminal({ "copia", "--scheda", "dest", "--prova" });
+    QCOMPARE(run.status, status);
+    QCOMPARE(
+        QString::fromUtf8(status == 0 ? run.out : run.err.left(run.err.indexOf('\n') + 1)), said);
+    QCOMPARE(test::entriesOf(path(u"dest"_s)), QStringList());
 }
 
 // A card imported twice, with a new photo since: only --salta-doppioni

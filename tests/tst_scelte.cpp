@@ -1,9 +1,13 @@
 #include "support.h"
 
+#include "platform/mountwatcher.h"
+
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace {
@@ -21,6 +25,8 @@ private Q_SLOTS:
     void sourcePicker();
     void sourcePickerAtRootKeepsOneSeparator();
     void sourcePickerHasNoCapacityLimit();
+    void cardOffered_data();
+    void cardOffered();
     void destinationPicker_data();
     void destinationPicker();
     void destinationExtensionChoiceIsSetAfresh();
@@ -161,6 +167,60 @@ void TestScelte::sourcePickerHasNoCapacityLimit()
     QCOMPARE(window.state().NumFile, 1200);
     QCOMPARE(window.state().ElencoFile.size(), 1201);
     QCOMPARE(window.text("SrcInfo"), QStringLiteral("1200 file .JPG selezionati"));
+}
+
+void TestScelte::cardOffered_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("exFAT, from its device") << "exfat";
+    QTest::newRow("FAT32, from an image through FUSE") << "fat32";
+}
+
+// A card put in while the window is open is offered with the photos and
+// videos of its DCIM; «Usa la scheda» takes all of it as the source; the
+// next card put in is offered too, and withdrawn once taken out.
+void TestScelte::cardOffered()
+{
+    QFETCH(QString, kind);
+    test::Medium first(kind);
+    test::Medium second(kind);
+    for (const test::Medium *card : { &first, &second }) {
+        if (!card->isMounted())
+            QSKIP(qPrintable(card->whyNot()));
+    }
+    QVERIFY(QDir().mkpath(first.filePath(QStringLiteral("DCIM/100CANON"))));
+    for (const char *name : { "IMG_1.JPG", "IMG_1.CR2", "IMG_1.xmp", "MVI_2.MP4" })
+        test::writeFile(first.filePath(QStringLiteral("DCIM/100CANON")), QLatin1String(name));
+    QVERIFY(QDir().mkpath(second.filePath(QStringLiteral("dcim/100NIKON"))));
+    test::writeFile(second.filePath(QStringLiteral("dcim/100NIKON")), QStringLiteral("DSC_1.JPG"));
+    QVERIFY(first.takeOut() && second.takeOut());
+    test::Sandbox sandbox;
+    test::Window window;
+    auto *watcher = window.form().findChild<platform::MountWatcher *>();
+    QVERIFY(watcher);
+    QSignalSpy changes(watcher, &platform::MountWatcher::mountsChanged);
+    const QString none = QStringLiteral("Nessuna corsa in questa sessione.");
+    const int height = window.form().height();
+    QCOMPARE(window.text("Esito"), none);
+
+    QVERIFY(first.putBackIn());
+    QTRY_VERIFY(!changes.isEmpty());
+    QTRY_COMPARE(window.text("Esito"), QStringLiteral("Scheda «media» inserita: 3 foto e video."));
+    QVERIFY(window.button("UsaScheda")->isVisible());
+    QVERIFY(window.form().height() > height);
+    window.click("UsaScheda");
+    QCOMPARE(window.text("SrcPath"), first.filePath(QStringLiteral("DCIM/")));
+    QVERIFY(window.form().findChild<QCheckBox *>(QStringLiteral("SottoCartelle"))->isChecked());
+    QCOMPARE(window.text("SrcInfo"), QStringLiteral("Tutti i file (4)"));
+    QCOMPARE(window.text("Esito"), none);
+    QVERIFY(!window.button("UsaScheda")->isVisible());
+    QCOMPARE(window.form().height(), height);
+
+    QVERIFY(second.putBackIn());
+    QTRY_COMPARE(window.text("Esito"), QStringLiteral("Scheda «media» inserita: 1 foto e video."));
+    QVERIFY(second.takeOut());
+    QTRY_COMPARE(window.text("Esito"), none);
+    QVERIFY(!window.button("UsaScheda")->isVisible());
 }
 
 void TestScelte::destinationPicker_data()

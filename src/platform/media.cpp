@@ -1,10 +1,12 @@
 #include "platform/media.h"
 
+#include "platform/console.h"
 #include "platform/filenames.h"
 #include "platform/posix.h"
 
 #include <QFile>
 #include <QRandomGenerator>
+#include <QSet>
 
 #include <cstring>
 #include <dirent.h>
@@ -23,29 +25,65 @@ constexpr long ExfatMagic = 0x2011BAB0;
 constexpr long FuseMagic = 0x65735546;
 constexpr qint64 Fat32LargestFile = (qint64(1) << 32) - 1;
 
-// A mount as /proc/self/mountinfo tells it: its type, as "fuse.fusefat" or
-// "fuseblk", and its source, as "/dev/sdb1".
-struct Mount
+// A field of /proc/self/mountinfo with its octal escapes undone: the kernel
+// writes a blank in a name as \040, as the fields are parted by blanks.
+QByteArray unescaped(const QByteArray &field)
 {
-    QByteArray type;
-    QByteArray source;
-};
+    const auto octal = [&field](qsizetype at) {
+        return at < field.size() && field.at(at) >= '0' && field.at(at) <= '7';
+    };
+    QByteArray bytes;
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        if (field.at(i) == '\\' && octal(i + 1) && octal(i + 2) && octal(i + 3)) {
+            bytes += char(field.mid(i + 1, 3).toInt(nullptr, 8));
+            i += 3;
+        } else {
+            bytes += field.at(i);
+        }
+    }
+    return bytes;
+}
+
+QList<MountEntry> currentMounts()
+{
+    QFile mounts(QStringLiteral("/proc/self/mountinfo"));
+    return mounts.open(QIODevice::ReadOnly) ? parseMountInfo(mounts.readAll())
+                                            : QList<MountEntry>();
+}
 
 // The mount of the file system that holds the folder; empty where it cannot
 // be read.
-Mount mountOf(const struct stat &folder)
+MountEntry mountOf(const struct stat &folder)
 {
-    QFile mounts(QStringLiteral("/proc/self/mountinfo"));
-    if (!mounts.open(QIODevice::ReadOnly))
-        return {};
     const QByteArray device =
         QByteArray::number(major(folder.st_dev)) + ':' + QByteArray::number(minor(folder.st_dev));
-    for (const QByteArray &line : mounts.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.split(' ');
-        const qsizetype separator = fields.indexOf("-");
-        if (fields.size() > 2 && fields.at(2) == device && separator > 0
-            && separator + 1 < fields.size())
-            return { fields.at(separator + 1), fields.value(separator + 2) };
+    for (const MountEntry &mount : currentMounts()) {
+        if (mount.device == device)
+            return mount;
+    }
+    return {};
+}
+
+// The block device a mount is from, as "/dev/sdb1"; nothing for a mount
+// from anything else, as an image a FUSE driver reads.
+std::optional<dev_t> blockDeviceOf(const MountEntry &mount)
+{
+    struct stat device;
+    if (!mount.source.startsWith('/') || ::stat(mount.source.constData(), &device) != 0
+        || !S_ISBLK(device.st_mode))
+        return std::nullopt;
+    return device.st_rdev;
+}
+
+// The name udev gives a block device in one of the folders of /dev/disk, as
+// by-uuid or by-label; empty where it gives none, or where udev does not run.
+QString udevNameOf(dev_t device, const QString &folder)
+{
+    for (const QString &name : namesIn(folder)) {
+        struct stat named;
+        if (::stat(encodeFileName(folder + name).constData(), &named) == 0 && S_ISBLK(named.st_mode)
+            && named.st_rdev == device)
+            return name;
     }
     return {};
 }
@@ -53,20 +91,66 @@ Mount mountOf(const struct stat &folder)
 // The volume's serial or UUID of a mount from a block device: the name udev
 // gives it under /dev/disk/by-uuid, or, where udev does not run, the serial
 // read off the device.
-QString volumeOf(const Mount &mount)
+QString volumeOf(const MountEntry &mount)
 {
-    struct stat device;
-    if (!mount.source.startsWith('/') || ::stat(mount.source.constData(), &device) != 0
-        || !S_ISBLK(device.st_mode))
+    const std::optional<dev_t> device = blockDeviceOf(mount);
+    if (!device)
         return {};
-    const QString byUuid = QStringLiteral("/dev/disk/by-uuid/");
-    for (const QString &name : namesIn(byUuid)) {
-        struct stat named;
-        if (::stat(encodeFileName(byUuid + name).constData(), &named) == 0 && S_ISBLK(named.st_mode)
-            && named.st_rdev == device.st_rdev)
-            return name;
+    const QString byUuid = udevNameOf(*device, QStringLiteral("/dev/disk/by-uuid/"));
+    return byUuid.isEmpty() ? volumeSerial(decodeFileName(mount.source)) : byUuid;
+}
+
+// The volume's label as udev names it, with its blanks and other bytes
+// written \x20 and so on, else the mount point's last name.
+QString labelOf(const MountEntry &mount)
+{
+    const std::optional<dev_t> device = blockDeviceOf(mount);
+    const QByteArray named = device
+        ? encodeFileName(udevNameOf(*device, QStringLiteral("/dev/disk/by-label/")))
+        : QByteArray();
+    if (named.isEmpty())
+        return namePart(mount.mountPoint);
+    QByteArray label;
+    for (qsizetype i = 0; i < named.size(); ++i) {
+        bool hex = false;
+        const int byte = named.mid(i + 2, 2).toInt(&hex, 16);
+        if (named.mid(i, 2) == "\\x" && hex) {
+            label += char(byte);
+            i += 3;
+        } else {
+            label += named.at(i);
+        }
     }
-    return volumeSerial(decodeFileName(mount.source));
+    return decodeFileName(label);
+}
+
+// The types of file system /proc/filesystems marks "nodev", which no device
+// holds (proc, sysfs, tmpfs...), but FUSE's, as cards are mounted through
+// it too.
+QSet<QByteArray> typesWithoutDevice()
+{
+    QFile types(QStringLiteral("/proc/filesystems"));
+    QSet<QByteArray> pseudo;
+    if (!types.open(QIODevice::ReadOnly))
+        return pseudo;
+    for (const QByteArray &line : types.readAll().split('\n')) {
+        if (line.startsWith("nodev\t"))
+            pseudo.insert(line.mid(6).trimmed());
+    }
+    pseudo.remove("fuse");
+    return pseudo;
+}
+
+// The DCIM folder at the top of a mounted file system, whatever its letter
+// case; empty where it has none.
+QString cameraFolderOf(const QString &mountPoint)
+{
+    const QString top = withSeparator(mountPoint);
+    for (const QString &name : namesIn(top)) {
+        if (name.compare(QLatin1String("DCIM"), Qt::CaseInsensitive) == 0 && isFolder(top + name))
+            return top + name;
+    }
+    return {};
 }
 
 // Whether the folder's file system refuses a name with a ":", as FAT
@@ -93,7 +177,7 @@ std::optional<Medium> mediumOf(const QString &folder)
     if (::stat(path.constData(), &status) != 0 || !S_ISDIR(status.st_mode)
         || ::statfs(path.constData(), &type) != 0 || ::statvfs(path.constData(), &space) != 0)
         return std::nullopt;
-    const Mount mount = mountOf(status);
+    const MountEntry mount = mountOf(status);
     Medium medium;
     medium.identity = { quint64(status.st_dev), volumeOf(mount) };
     if (space.f_frsize > 0)
@@ -181,6 +265,40 @@ QString volumeSerial(const QString &device)
         return {};
     return QString::asprintf(
         "%02X%02X-%02X%02X", sector[at + 3], sector[at + 2], sector[at + 1], sector[at]);
+}
+
+QList<MountEntry> parseMountInfo(const QByteArray &text)
+{
+    // "36 35 98:0 /mnt1 /mnt2 rw,noatime master:1 - ext3 /dev/root rw": the
+    // optional fields before "-" vary in number.
+    QList<MountEntry> mounts;
+    for (const QByteArray &line : text.split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        const qsizetype separator = fields.indexOf("-", 6);
+        if (separator < 0 || separator + 2 >= fields.size())
+            continue;
+        mounts.append(
+            { fields.at(2), unescaped(fields.at(3)), decodeFileName(unescaped(fields.at(4))),
+                fields.at(separator + 1), unescaped(fields.at(separator + 2)) });
+    }
+    return mounts;
+}
+
+QList<MountedCard> mountedCards()
+{
+    const QSet<QByteArray> pseudo = typesWithoutDevice();
+    QSet<QByteArray> devices;
+    QList<MountedCard> cards;
+    for (const MountEntry &mount : currentMounts()) {
+        if (mount.root != "/" || pseudo.contains(mount.type) || devices.contains(mount.device))
+            continue;
+        devices.insert(mount.device);
+        const QString cameraFolder = cameraFolderOf(mount.mountPoint);
+        const std::optional<VolumeIdentity> identity = fileSystemOf(mount.mountPoint);
+        if (!cameraFolder.isEmpty() && identity)
+            cards.append({ mount.mountPoint, labelOf(mount), cameraFolder, *identity });
+    }
+    return cards;
 }
 
 QStringList namesIn(const QString &folder)

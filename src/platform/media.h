@@ -14,6 +14,8 @@ struct VolumeIdentity
 {
     quint64 device = 0;
     QString volume;
+
+    bool operator==(const VolumeIdentity &) const = default;
 };
 
 // What a run needs to know of the file system that holds a folder.
@@ -69,5 +71,44 @@ QStringList namesIn(const QString &folder);
 // which writes nothing, as a trial must not. Nothing where the name has no
 // letters or cannot be looked up.
 std::optional<bool> namesIgnoreCase(const QString &folder, const QString &name);
+
+// One line of /proc/self/mountinfo, its names as the kernel has them, with
+// the octal escapes of blanks, tabs, line ends and backslashes undone.
+struct MountEntry
+{
+    // The device number, as "8:17".
+    QByteArray device;
+    // The folder of the file system mounted there: "/" for all of it.
+    QByteArray root;
+    QString mountPoint;
+    // As "vfat", "fuseblk" or "fuse.fusefat".
+    QByteArray type;
+    // As "/dev/sdb1".
+    QByteArray source;
+};
+
+// The mounts a text of /proc/self/mountinfo lists, in its order.
+QList<MountEntry> parseMountInfo(const QByteArray &text);
+
+// A card as a camera leaves it: a file system whose top folder holds DCIM.
+struct MountedCard
+{
+    QString mountPoint;
+    // The volume's label as udev names it under /dev/disk/by-label, else
+    // the mount point's last name: "EOS_DIGITAL".
+    QString label;
+    // Its DCIM folder, named in the letter case the card has it.
+    QString cameraFolder;
+    VolumeIdentity identity;
+
+    bool operator==(const MountedCard &) const = default;
+};
+
+// The cards mounted now, in mount order: each file system mounted whole
+// whose top folder holds a DCIM folder, in any letter case, once however
+// many times it is mounted. File systems with no device behind them (proc,
+// tmpfs...) are passed over, but for FUSE, through which cards are mounted
+// too.
+QList<MountedCard> mountedCards();
 
 } // namespace platform

@@ -9,11 +9,13 @@
 
 #include <algorithm>
 
-const QString Uso = QStringLiteral("Uso:\n"
-                                   "  copia-e-rinomina copia  SORGENTE... DESTINAZIONE [opzioni]\n"
-                                   "  copia-e-rinomina sposta SORGENTE... DESTINAZIONE [opzioni]\n"
-                                   "  copia-e-rinomina annulla [--prova] [--tieni]\n"
-                                   "  copia-e-rinomina --help | --version\n");
+const QString Uso =
+    QStringLiteral("Uso:\n"
+                   "  copia-e-rinomina copia  SORGENTE... DESTINAZIONE [opzioni]\n"
+                   "  copia-e-rinomina sposta SORGENTE... DESTINAZIONE [opzioni]\n"
+                   "  copia-e-rinomina copia|sposta --scheda DESTINAZIONE [opzioni]\n"
+                   "  copia-e-rinomina annulla [--prova] [--tieni]\n"
+                   "  copia-e-rinomina --help | --version\n");
 
 namespace {
 
@@ -49,6 +51,10 @@ const QList<Opzione> &opzioni()
                            "file .xmp e i THM e WAV della fotocamera; il resto (i suoi cataloghi "
                            ".CTG, .BDM, .MPL..., un testo) resta dov'è: copia -r "
                            "/media/scheda/DCIM prende tutta la scheda") },
+        { { QStringLiteral("scheda") }, {},
+            QStringLiteral("al posto delle sorgenti: la cartella DCIM della scheda montata, con le "
+                           "sue sottocartelle come con -r; se nessuna scheda montata ha una "
+                           "cartella DCIM, o più d'una, non fa nulla e le nomina") },
         { { QStringLiteral("e"), QStringLiteral("senza-estensione") }, {},
             QStringLiteral("i nuovi nomi senza estensione; un file .xmp tiene la sua e il nome "
                            "della sua foto") },
@@ -162,6 +168,24 @@ QList<Correzione> correzioniDaTesti(const QStringList &testi)
     return correzioni;
 }
 
+// The sources, then the destination; with --scheda the destination alone,
+// as the card takes the place of the sources.
+void leggiSorgentiEDestinazione(Argomenti &letti, QStringList posizionali)
+{
+    if (letti.scheda && posizionali.size() > 1)
+        throw UsoSbagliato { QStringLiteral(
+            "con --scheda si dà solo la destinazione: la scheda prende il posto di «%1»")
+                                 .arg(posizionali.first()) };
+    if (posizionali.isEmpty())
+        throw UsoSbagliato { letti.scheda
+                ? QStringLiteral("manca la destinazione")
+                : QStringLiteral("mancano le sorgenti e la destinazione") };
+    if (posizionali.size() < 2 && !letti.scheda)
+        throw UsoSbagliato { QStringLiteral("manca la destinazione, dopo le sorgenti") };
+    letti.destinazione = posizionali.takeLast();
+    letti.sorgenti = posizionali;
+}
+
 } // namespace
 
 QString testoAiuto()
@@ -201,6 +225,8 @@ QString testoAiuto()
         "        /media/telefono/DCIM/Camera ~/Foto/Vacanze -n Vacanze_\n"
         "  L'anteprima, che non tocca nulla:\n"
         "    copia-e-rinomina copia /media/scheda/DCIM/100CANON ~/Foto/Vacanze --prova\n"
+        "  Tutta la scheda montata, qualunque sia il suo punto di montaggio:\n"
+        "    copia-e-rinomina copia --scheda ~/Foto/Vacanze\n"
         "  Una seconda importazione della stessa scheda, senza le foto già importate:\n"
         "    copia-e-rinomina copia -r /media/scheda/DCIM ~/Foto/Vacanze --salta-doppioni\n"
         "  Una copia anche su un disco esterno, nella stessa corsa:\n"
@@ -243,13 +269,14 @@ Argomenti leggiArgomenti(const QStringList &argomenti, bool &aiuto, bool &versio
     letti.prova = parser.isSet(QStringLiteral("prova"));
     letti.json = parser.isSet(QStringLiteral("json"));
     letti.tieni = parser.isSet(QStringLiteral("tieni"));
+    letti.scheda = parser.isSet(QStringLiteral("scheda"));
     if (letti.comando == QLatin1String("annulla")) {
         if (!posizionali.isEmpty())
             throw UsoSbagliato {
                 QStringLiteral("annulla non prende argomenti, non «%1»").arg(posizionali.first())
             };
         for (const char *nome : { "nome", "ordine", "correggi", "senza-estensione", "sottocartelle",
-                 "riserva", "salta-doppioni" }) {
+                 "riserva", "salta-doppioni", "scheda" }) {
             if (parser.isSet(QLatin1String(nome)))
                 throw UsoSbagliato {
                     QStringLiteral("--%1 vale per copia e sposta, non per annulla").arg(nome)
@@ -265,13 +292,8 @@ Argomenti leggiArgomenti(const QStringList &argomenti, bool &aiuto, bool &versio
         throw UsoSbagliato {
             QStringLiteral("--tieni vale per annulla, non per %1").arg(letti.comando)
         };
-    if (posizionali.size() < 2)
-        throw UsoSbagliato { posizionali.isEmpty()
-                ? QStringLiteral("mancano le sorgenti e la destinazione")
-                : QStringLiteral("manca la destinazione, dopo le sorgenti") };
-    letti.destinazione = posizionali.takeLast();
-    letti.sorgenti = posizionali;
-    QStringList percorsi = posizionali + QStringList { letti.destinazione };
+    leggiSorgentiEDestinazione(letti, posizionali);
+    QStringList percorsi = letti.sorgenti + QStringList { letti.destinazione };
     if (parser.isSet(QStringLiteral("riserva"))) {
         letti.riserva = parser.value(QStringLiteral("riserva"));
         percorsi.append(letti.riserva);

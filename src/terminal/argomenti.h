@@ -29,6 +29,8 @@ struct Argomenti
     std::optional<QString> nome;
     std::optional<bool> perNome;
     QList<Correzione> correzioni;
+    // The card mounted takes the place of the sources (see prendiLaScheda()).
+    bool scheda = false;
     bool senzaEstensione = false;
     bool sottocartelle = false;
     bool saltaDoppioni = false;

@@ -175,7 +175,7 @@ int eseguiRigaDiComando(int argc, char **argv)
     try {
         bool aiuto = false;
         bool versione = false;
-        const Argomenti letti = leggiArgomenti(argomenti, aiuto, versione);
+        Argomenti letti = leggiArgomenti(argomenti, aiuto, versione);
         if (aiuto) {
             scrivi(stdout, testoAiuto());
             return Riuscito;
@@ -184,6 +184,8 @@ int eseguiRigaDiComando(int argc, char **argv)
             scrivi(stdout, QStringLiteral("copia-e-rinomina %1\n").arg(COPIA_VERSIONE));
             return Riuscito;
         }
+        if (letti.scheda)
+            prendiLaScheda(letti);
         if (letti.comando == QLatin1String("annulla"))
             return annulla(letti);
         try {

@@ -4,6 +4,7 @@
 #include "platform/console.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
+#include "platform/media.h"
 #include "terminal/argomenti.h"
 
 #include <QSet>
@@ -54,6 +55,27 @@ QList<FileScelto> raccogli(const QStringList &sorgenti, bool sottocartelle, QStr
     }
     lasciati.removeDuplicates();
     return scelti;
+}
+
+void prendiLaScheda(Argomenti &argomenti)
+{
+    const QList<platform::MountedCard> schede = platform::mountedCards();
+    if (schede.isEmpty())
+        throw UsoSbagliato { QStringLiteral(
+            "--scheda: nessuna scheda montata ha una cartella DCIM") };
+    if (schede.size() > 1) {
+        QStringList nomi;
+        for (const platform::MountedCard &scheda : schede)
+            nomi.append(QStringLiteral("«%1» in %2")
+                            .arg(scheda.label, platform::displayFolderName(scheda.mountPoint)));
+        throw UsoSbagliato { QStringLiteral(
+            "--scheda: %1 schede montate hanno una cartella DCIM: %2; "
+            "indicare la cartella DCIM di una di esse, con -r")
+                                 .arg(schede.size())
+                                 .arg(nomi.join(QStringLiteral(", "))) };
+    }
+    argomenti.sorgenti = QStringList { schede.first().cameraFolder };
+    argomenti.sottocartelle = true;
 }
 
 NomiDati::NomiDati(

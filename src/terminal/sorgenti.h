@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+struct Argomenti;
 struct FileDelPiano;
 
 // One file of the selection: its path for the engine, and as the user gave it.
@@ -27,6 +28,11 @@ QString assoluto(const QString &percorso);
 // Throws UsoSbagliato for a source that is neither a file nor a folder, and
 // for a file named as a folder, with a final separator.
 QList<FileScelto> raccogli(const QStringList &sorgenti, bool sottocartelle, QStringList &lasciati);
+
+// --scheda: the DCIM folder of the one card mounted becomes the source,
+// walked with its subfolders as with -r. Throws UsoSbagliato, naming the
+// cards, where none is mounted or more than one.
+void prendiLaScheda(Argomenti &argomenti);
 
 // The plan's files as the user named them, for what the terminal prints:
 // each source, and the destination and backup folders its new names go

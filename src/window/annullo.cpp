@@ -50,10 +50,11 @@ void Form1::AnnullaCorsa_Click()
     platform::runInBackground(
         [&](const platform::Progress &) { esito = annullaUltimaCorsa(false); });
     setWindowTitle(titolo);
-    SbloccaControlli(bloccati, fuoco);
+    // The account first: a card mounted meanwhile is offered in its place.
     MostraEsito(esito.righe.value(0)
         + (esito.tuttoAnnullato ? QStringLiteral(": fatto.")
                                 : QStringLiteral(": non tutto è stato riportato indietro.")));
+    SbloccaControlli(bloccati, fuoco);
     ApriCartella->setEnabled(false);
     if (!esito.tuttoAnnullato)
         desktop::reportFailure(this, righeDaMostrare(esito.righe));

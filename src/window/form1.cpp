@@ -222,6 +222,7 @@ Form1::Form1(QWidget *parent)
     impostaOrdineFocus();
     collegaEventi();
     Form_Load();
+    OsservaSchede();
 }
 
 // Focus moves while the controls go; this window's handlers must no longer hear of it.
@@ -358,6 +359,10 @@ void Form1::creaControlli()
     ApriCartella = crea<QPushButton>(this, "ApriCartella", QStringLiteral("Ap&ri cartella"),
         daTwips(6840, 4980, 1215, 375), sansSerif(8.25, true));
     ApriCartella->setEnabled(false);
+    // A card mounted meanwhile is offered in the account's row, below.
+    UsaScheda = crea<QPushButton>(this, "UsaScheda", QStringLiteral("Usa la scheda"),
+        daTwips(6840, 5415, 1215, 375), sansSerif(8.25, true));
+    UsaScheda->hide();
     Anteprima = crea<QPushButton>(this, "Anteprima", QStringLiteral("Ante&prima"),
         daTwips(4200, 5580, 1455, 375), sansSerif(8.25, true));
     AnnullaCorsa = crea<QPushButton>(this, "AnnullaCorsa", QStringLiteral("Annulla &ultima corsa"),
@@ -395,6 +400,8 @@ void Form1::creaControlli()
         "fotocamere» vale per le foto delle altre"));
     ApriCartella->setToolTip(
         QStringLiteral("Apre la cartella dell'ultima corsa nel gestore dei file"));
+    UsaScheda->setToolTip(QStringLiteral(
+        "Prende come origine la cartella DCIM della scheda inserita, con le sue sottocartelle"));
     MostraEsito(QStringLiteral("Nessuna corsa in questa sessione."));
     Anteprima->setToolTip(
         QStringLiteral("Mostra che cosa farebbe la corsa, file per file, senza toccare nulla"));
@@ -407,13 +414,17 @@ void Form1::creaControlli()
 
 // The account is read whole: the label takes the height of its text, the
 // window grows by as much and the buttons below move down, and a shorter
-// account gives the room back. The tooltip says it too, for a glance.
+// account gives the room back; a card offered takes the row down to its
+// button. The tooltip says it too, for a glance.
 void Form1::MostraEsito(const QString &testo)
 {
     Esito->setText(testo);
     Esito->setToolTip(testo);
     const QRect posto = postoEsito();
-    const int oltre = std::max(0, Esito->heightForWidth(posto.width()) - posto.height());
+    int altezza = Esito->heightForWidth(posto.width());
+    if (!UsaScheda->isHidden())
+        altezza = std::max(altezza, UsaScheda->geometry().bottom() + 1 - posto.top());
+    const int oltre = std::max(0, altezza - posto.height());
     Esito->resize(posto.width(), posto.height() + oltre);
     for (QPushButton *pulsante : { Anteprima, AnnullaCorsa })
         pulsante->move(pulsante->x(), cimaSottoEsito() + oltre);
@@ -537,7 +548,8 @@ void Form1::impostaOrdineFocus()
     const QList<QWidget *> ordine { SfogliaS, SfogliaD, NomeBase, Copia, Sposta, Termina, SrcPath,
         DestPath, OptionNome, OptionData, DiffOra, OraPiu[1], OraMeno[0], CorrOra, Text1, DiffMin,
         OraMeno[1], OraPiu[0], DiffSec, Text3, OraPiu[2], OraMeno[2], RiservaPath, SfogliaR,
-        NessunaRiserva, SottoCartelle, Fotocamere, ApriCartella, Anteprima, AnnullaCorsa };
+        NessunaRiserva, SottoCartelle, Fotocamere, ApriCartella, UsaScheda, Anteprima,
+        AnnullaCorsa };
     for (qsizetype i = 1; i < ordine.size(); ++i)
         setTabOrder(ordine.at(i - 1), ordine.at(i));
     SfogliaS->setFocus();
@@ -582,6 +594,7 @@ void Form1::collegaEventi()
     connect(SottoCartelle, &QCheckBox::clicked, this, &Form1::SottoCartelle_Click);
     connect(Fotocamere, &QComboBox::currentIndexChanged, this, &Form1::CambiaFotocamera);
     connect(ApriCartella, &QPushButton::clicked, this, &Form1::ApriCartella_Click);
+    connect(UsaScheda, &QPushButton::clicked, this, &Form1::UsaScheda_Click);
     connect(Anteprima, &QPushButton::clicked, this, &Form1::Anteprima_Click);
     connect(AnnullaCorsa, &QPushButton::clicked, this, &Form1::AnnullaCorsa_Click);
     connect(Copia, &QPushButton::clicked, this, &Form1::Copia_Click);

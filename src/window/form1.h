@@ -147,6 +147,20 @@ private:
     // The undo of the last run.
     void AnnullaCorsa_Click();
 
+    // A card mounted while the window is open, offered as the source.
+    struct SchedaInserita
+    {
+        platform::MountedCard scheda;
+        int fotoEVideo = 0;
+    };
+    void OsservaSchede();
+    void LeggiSchede();
+    void SchedeLette(
+        const QList<platform::MountedCard> &montate, const std::optional<SchedaInserita> &nuova);
+    void OffriScheda();
+    void RitiraScheda();
+    void UsaScheda_Click();
+
     // Clock correction.
     struct PassoCorrezione
     {
@@ -214,6 +228,13 @@ private:
     std::optional<platform::VolumeIdentity> m_supportoSorgente;
     std::optional<platform::VolumeIdentity> m_supportoDestinazione;
     std::optional<platform::VolumeIdentity> m_supportoRiserva;
+    // The cards mounted at the latest reading of the mount table, none
+    // before the first; the card offered, or waiting for a run to end; and
+    // the account it took the place of.
+    QFutureWatcherBase *m_schedeInLettura = nullptr;
+    std::optional<QList<platform::MountedCard>> m_schedeMontate;
+    std::optional<SchedaInserita> m_schedaInserita;
+    QString m_esitoSenzaScheda;
 
     QLabel *Label4 = nullptr;
     QLabel *Label2 = nullptr;
@@ -250,6 +271,7 @@ private:
     QLabel *Esito = nullptr;
     QProgressBar *BarraAvanzamento = nullptr;
     QPushButton *ApriCartella = nullptr;
+    QPushButton *UsaScheda = nullptr;
     QPushButton *Anteprima = nullptr;
     QPushButton *AnnullaCorsa = nullptr;
     std::unique_ptr<desktop::CommonDialog> Dialogo;

@@ -77,6 +77,9 @@ void Form1::EseguiTrasferimento(const std::function<void()> &corsa)
 // no input, and stay as they are to show the count.
 QList<QWidget *> Form1::BloccaControlli()
 {
+    // A card offered is withdrawn: the user has chosen what to do. One
+    // mounted meanwhile is offered at the end.
+    RitiraScheda();
     // The window itself holds the focus, and keeps it across a switch to
     // another program and back: a disabled button would hand it on to
     // Termina, which a Space meant for Copia would then press. Tab still
@@ -94,6 +97,7 @@ QList<QWidget *> Form1::BloccaControlli()
     return bloccati;
 }
 
+// A card mounted during the run is offered now, in place of its account.
 void Form1::SbloccaControlli(const QList<QWidget *> &bloccati, QWidget *fuoco)
 {
     m_trasferimentoInCorso = false;
@@ -103,6 +107,7 @@ void Form1::SbloccaControlli(const QList<QWidget *> &bloccati, QWidget *fuoco)
         fuoco->setFocus();
     else if (QWidget *dove = focusWidget())
         dove->clearFocus();
+    OffriScheda();
 }
 
 void Form1::Trasferisci()
