@@ -838,17 +838,19 @@ void TestTrasferimento::previewIsTheRun_data()
     QTest::newRow("re-import: the new ones numbered on")
         << QStringList {} << false << "CopiaAnteprima"
         << QStringList { there, "Img_002.jpg", "Img_003.jpg" }
-        << "2 foto copiate in «%1» in N s; 1 già presenti lasciati dove sono; si può annullare.";
+        << "2 foto copiate in «%1» in N s; 1 già presenti lasciati dove sono; si può annullare. "
+           "Prima di formattare la scheda: Verifica scheda.";
     QTest::newRow("the ones already there too")
         << QStringList {} << true << "CopiaAnteprima"
         << QStringList { "Img_002.jpg (già nella destinazione)", "Img_003.jpg", "Img_004.jpg" }
-        << "3 foto copiate in «%1» in N s; si può annullare.";
+        << "3 foto copiate in «%1» in N s; si può annullare. Prima di formattare la scheda: "
+           "Verifica scheda.";
     QTest::newRow("one left out, the next takes its number")
         << QStringList { "b.jpg" } << false << "CopiaAnteprima"
         << QStringList { there, "resta: lasciato fuori", "Img_002.jpg" }
         << "1 foto copiata in «%1» in N s; 1 già presenti lasciati dove sono; 1 file lasciato "
            "fuori; "
-           "si può annullare.";
+           "si può annullare. Prima di formattare la scheda: Verifica scheda.";
     QTest::newRow("moved as shown") << QStringList { "b.jpg" } << false << "SpostaAnteprima"
                                     << QStringList { there, "resta: lasciato fuori", "Img_002.jpg" }
                                     << "1 foto spostata in «%1» in N s; 1 già presenti lasciati "
