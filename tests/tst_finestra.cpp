@@ -209,7 +209,7 @@ void TestFinestra::firstRun()
     test::Window window;
     Form1 &form = window.form();
     QCOMPARE(form.windowTitle(), QStringLiteral("Copia e Rinomina"));
-    QCOMPARE(form.size(), QSize(557, 408));
+    QCOMPARE(form.size(), QSize(557, 432));
     QCOMPARE(form.minimumSize(), form.maximumSize());
     QVERIFY(!form.windowIcon().isNull());
     QVERIFY(!form.findChild<QCheckBox *>(QStringLiteral("CorrOra"))->isChecked());
@@ -247,6 +247,9 @@ void TestFinestra::controls_data()
     const QString destination = QStringLiteral("Indicare la cartella in cui copiare i file");
     const QString backup = QStringLiteral(
         "Indicare una seconda cartella che riceva una copia di ogni file, con lo stesso nome");
+    const QString verify =
+        QStringLiteral("Copia rilegge ogni foto dalla scheda, come fa Sposta, e la copia conta "
+                       "solo se la scheda dà gli stessi byte la seconda volta");
     const auto row = [](const char *name, int l, int t, int w, int h, const QString &caption,
                          qreal points, bool bold, const QString &tip = QString()) {
         QTest::newRow(name) << QString::fromLatin1(name) << QRect(l, t, w, h) << caption << points
@@ -294,16 +297,18 @@ void TestFinestra::controls_data()
     row("SottoCartelle", 1440, 4560, 2292, 255, "&Includi sottocartelle", 9.75, false,
         "Seleziona anche i file delle sottocartelle, come DCIM/100CANON di una scheda");
     row("Label6", 3840, 4560, 1320, 255, "&Fotocamera:", 9.75, false);
-    row("Label5", 72, 4980, 852, 252, "Esito:", 9.75, true);
-    row("Esito", 960, 4980, 5760, 504, "Nessuna corsa in questa sessione.", 8.25, false,
+    row("VerificaCopia", 1440, 4920, 3612, 255, "Verifica la scheda dopo la copia", 9.75, false,
+        verify);
+    row("Label5", 72, 5340, 852, 252, "Esito:", 9.75, true);
+    row("Esito", 960, 5340, 5760, 504, "Nessuna corsa in questa sessione.", 8.25, false,
         "Nessuna corsa in questa sessione.");
-    row("ApriCartella", 6840, 4980, 1215, 375, "Ap&ri cartella", 8.25, true,
+    row("ApriCartella", 6840, 5340, 1215, 375, "Ap&ri cartella", 8.25, true,
         "Apre la cartella dell'ultima corsa nel gestore dei file");
-    row("UsaScheda", 6840, 5415, 1215, 375, "Usa la scheda", 8.25, true,
+    row("UsaScheda", 6840, 5775, 1215, 375, "Usa la scheda", 8.25, true,
         "Prende come origine la cartella DCIM della scheda inserita, con le sue sottocartelle");
-    row("Anteprima", 4200, 5580, 1455, 375, "Ante&prima", 8.25, true,
+    row("Anteprima", 4200, 5940, 1455, 375, "Ante&prima", 8.25, true,
         "Mostra che cosa farebbe la corsa, file per file, senza toccare nulla");
-    row("AnnullaCorsa", 5760, 5580, 2295, 375, "Annulla &ultima corsa", 8.25, true,
+    row("AnnullaCorsa", 5760, 5940, 2295, 375, "Annulla &ultima corsa", 8.25, true,
         "Riporta indietro l'ultima corsa, della finestra o del terminale, dopo averlo chiesto");
 }
 
@@ -367,8 +372,8 @@ void TestFinestra::tabOrder()
     const QStringList round { "SfogliaS", "SfogliaD", "NomeBase", "Copia", "Sposta", "Termina",
         "SrcPath", "DestPath", option, "DiffOra", "OraPiu_1", "OraMeno_0", "CorrOra", "Text1",
         "DiffMin", "OraMeno_1", "OraPiu_0", "DiffSec", "Text3", "OraPiu_2", "OraMeno_2",
-        "RiservaPath", "SfogliaR", "SottoCartelle", "Fotocamere", "Anteprima", "AnnullaCorsa",
-        "SfogliaS" };
+        "RiservaPath", "SfogliaR", "SottoCartelle", "Fotocamere", "VerificaCopia", "Anteprima",
+        "AnnullaCorsa", "SfogliaS" };
     for (const bool backwards : { backwardsFirst, !backwardsFirst }) {
         QStringList expected = round;
         if (backwards)
@@ -533,6 +538,9 @@ void TestFinestra::accessibleNames_data()
         "fotocamere» vale per le foto delle altre");
     row("SottoCartelle", "Includi sottocartelle", QAccessible::CheckBox,
         "Seleziona anche i file delle sottocartelle, come DCIM/100CANON di una scheda");
+    row("VerificaCopia", "Verifica la scheda dopo la copia", QAccessible::CheckBox,
+        "Copia rilegge ogni foto dalla scheda, come fa Sposta, e la copia conta solo se la "
+        "scheda dà gli stessi byte la seconda volta");
     row("ApriCartella", "Apri cartella", QAccessible::PushButton,
         "Apre la cartella dell'ultima corsa nel gestore dei file");
     row("UsaScheda", "Usa la scheda", QAccessible::PushButton,
@@ -592,7 +600,7 @@ void TestFinestra::accessibleNames()
         if (other->focusPolicy() & Qt::TabFocus)
             focusable.append(QAccessible::queryAccessibleInterface(other)->text(QAccessible::Name));
     }
-    QCOMPARE(focusable.size(), 31);
+    QCOMPARE(focusable.size(), 32);
     QVERIFY(!focusable.contains(QString()));
     QCOMPARE(QSet<QString>(focusable.cbegin(), focusable.cend()).size(), focusable.size());
 }
@@ -673,7 +681,7 @@ void TestFinestra::screenReader()
         if (object.focusable)
             focusable.append(object.name);
     }
-    QCOMPARE(focusable.size(), 31);
+    QCOMPARE(focusable.size(), 32);
     QVERIFY(!focusable.contains(QString()));
     QCOMPARE(QSet<QString>(focusable.cbegin(), focusable.cend()).size(), focusable.size());
     QVERIFY(focusable.contains(QStringLiteral("Includi sottocartelle")));
@@ -681,8 +689,8 @@ void TestFinestra::screenReader()
              "Cartella di riserva", "Sfoglia riserva", "Nessuna riserva" })
         QVERIFY(focusable.contains(QString::fromUtf8(name)));
     // An Alt key for every control but the offset's arrows and fields, the
-    // backup's Sfoglia, next to its field, and «Usa la scheda»: the captions
-    // hold no more letters.
+    // backup's Sfoglia, next to its field, the check after a copy and «Usa
+    // la scheda»: the captions hold no more letters.
     QStringList withoutKey;
     QSet<QString> keys;
     for (const Heard &object : std::as_const(before)) {
@@ -694,7 +702,8 @@ void TestFinestra::screenReader()
     QCOMPARE(withoutKey,
         (QStringList { "Sfoglia riserva", "Ore più", "Ore meno", "Minuti più", "Minuti meno",
             "Secondi più", "Secondi meno", "Ore", "Separatore ore minuti", "Minuti",
-            "Separatore minuti secondi", "Secondi", "Usa la scheda" }));
+            "Separatore minuti secondi", "Secondi", "Verifica la scheda dopo la copia",
+            "Usa la scheda" }));
     QCOMPARE(keys.size(), 18);
     QCOMPARE(nameDescribedAs(before, QStringLiteral("Esito")),
         QStringLiteral("Nessuna corsa in questa sessione."));

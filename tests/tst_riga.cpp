@@ -361,6 +361,8 @@ void TestRiga::wrongUse_data()
                                             << "--tieni vale per annulla, non per copia";
     QTest::newRow("a backup is for a copy or a move") << QStringList { "annulla", "--riserva",
         "riserva" } << "--riserva vale per copia e sposta, non per annulla";
+    QTest::newRow("reading twice is for a copy or a move") << QStringList { "annulla",
+        "--verifica" } << "--verifica vale per copia e sposta, non per annulla";
     QTest::newRow("unknown option")
         << QStringList { "copia", "card", "dest", "--veloce" } << "opzione sconosciuta «--veloce»";
     QTest::newRow("missing source")
@@ -779,6 +781,10 @@ void TestRiga::cardWithItsFolders_data()
     QTest::newRow("copy of DCIM with a backup")
         << QStringList { "copia", "-r", "card/DCIM", "dest", "--riserva", "riserva" }
         << QByteArray()
+        << "Questi file .xmp sono rimasti dove sono, perché la loro foto non era tra i file "
+           "scelti: «%1/DCIM/101CANON/IMG_3.XMP».\n";
+    QTest::newRow("copy of DCIM, each photo read twice")
+        << QStringList { "copia", "-r", "card/DCIM", "dest", "--verifica" } << QByteArray()
         << "Questi file .xmp sono rimasti dove sono, perché la loro foto non era tra i file "
            "scelti: «%1/DCIM/101CANON/IMG_3.XMP».\n";
     QTest::newRow("move of the whole card")

@@ -697,49 +697,56 @@ void TestTrasferimento::accountOfTheRun_data()
     QTest::addColumn<bool>("move");
     QTest::addColumn<int>("correction");
     QTest::addColumn<bool>("backup"); // an empty one, %2 in the account
+    QTest::addColumn<bool>("verify"); // the card read again, as the box asks
     QTest::addColumn<QString>("account");
     QTest::addColumn<QString>("selection");
 
     const QStringList photos { "a.jpg", "b.jpg", "c.jpg" };
-    QTest::newRow("copy") << photos << false << 0 << false
+    QTest::newRow("copy") << photos << false << 0 << false << false
                           << "2 foto copiate in «%1» in N s; 1 già presenti lasciati dove sono; "
-                             "si può annullare."
+                             "si può annullare. Prima di formattare la scheda: Verifica scheda."
                           << "Tutti i file (3)";
     QTest::newRow("move, the selection follows")
-        << photos << true << 0 << false
+        << photos << true << 0 << false << false
         << "2 foto spostate in «%1» in N s; 1 già presenti lasciati dove sono; si può annullare."
         << "Tutti i file (1)";
     QTest::newRow("copy with a correction")
-        << photos << false << -1 << false
+        << photos << false << -1 << false << false
         << "2 foto copiate in «%1» in N s; 1 già presenti lasciati dove sono; ora corretta di "
-           "-1:00:00; si può annullare."
+           "-1:00:00; si può annullare. Prima di formattare la scheda: Verifica scheda."
         << "Tutti i file (3)";
     QTest::newRow("a card's catalogue stays")
-        << QStringList { "a.jpg", "b.jpg", "CANONMSC/M0100.CTG" } << true << 0 << false
+        << QStringList { "a.jpg", "b.jpg", "CANONMSC/M0100.CTG" } << true << 0 << false << false
         << "1 foto spostata in «%1» in N s; 1 già presenti lasciati dove sono; 1 file che non è "
            "foto né "
            "video rimasto dove è; si può annullare."
         << "Tutti i file (1)";
     QTest::newRow("a card's catalogue and a text stay")
         << QStringList { "a.jpg", "b.jpg", "CANONMSC/M0100.CTG", "DCIM/LEGGIMI.TXT" } << true << 0
-        << false
+        << false << false
         << "1 foto spostata in «%1» in N s; 1 già presenti lasciati dove sono; 2 file che non sono "
            "foto "
            "né video rimasti dove sono; si può annullare."
         << "Tutti i file (1)";
     QTest::newRow("videos")
-        << QStringList { "a.jpg", "b.mov", "c.MP4" } << false << 0 << false
+        << QStringList { "a.jpg", "b.mov", "c.MP4" } << false << 0 << false << false
         << "2 video copiati in «%1» in N s; 1 già presenti lasciati dove sono; si "
-           "può annullare."
+           "può annullare. Prima di formattare la scheda: Verifica scheda."
         << "Tutti i file (3)";
     QTest::newRow("a photo, a video, their sidecar and companion")
         << QStringList { "a.jpg", "b.jpg", "b.xmp", "c.MOV", "c.THM" } << true << 0 << false
+        << false
         << "1 foto, 1 video, 1 file .xmp e 1 altro file spostati in «%1» in N s; 1 già presenti "
            "lasciati dove sono; si può annullare."
         << "Tutti i file (1)";
     QTest::newRow("copy into a backup too, which holds none of them")
-        << photos << false << 0 << true
-        << "3 foto copiate in «%1» e in «%2» in N s; si può annullare."
+        << photos << false << 0 << true << false
+        << "3 foto copiate in «%1» e in «%2» in N s; si può annullare. Prima di formattare la "
+           "scheda: Verifica scheda."
+        << "Tutti i file (3)";
+    QTest::newRow("a copy that read the card twice, remembered")
+        << photos << false << 0 << false << true
+        << "2 foto copiate in «%1» in N s; 1 già presenti lasciati dove sono; si può annullare."
         << "Tutti i file (3)";
 }
 
@@ -751,6 +758,7 @@ void TestTrasferimento::accountOfTheRun()
     QFETCH(bool, move);
     QFETCH(int, correction);
     QFETCH(bool, backup);
+    QFETCH(bool, verify);
     QFETCH(QString, account);
     QFETCH(QString, selection);
     test::writeFile(m_destination->path(), QStringLiteral("Img_001.jpg"), "uno");
@@ -772,7 +780,12 @@ void TestTrasferimento::accountOfTheRun()
     QTemporaryDir backupFolder;
     if (backup)
         m_window->setText("RiservaPath", test::slashed(backupFolder.path()));
+    m_window->check("VerificaCopia", verify);
     m_window->click(move ? "Sposta" : "Copia");
+    QCOMPARE(
+        test::stored("Verifica"), verify ? QStringLiteral("True") : QStringLiteral("(assente)"));
+    if (verify)
+        QVERIFY(test::Window().form().findChild<QCheckBox *>("VerificaCopia")->isChecked());
     QCOMPARE(accountShown(*m_window),
         QString(account).replace("%1", m_destination->path()).replace("%2", backupFolder.path()));
     // Read whole, however long: no line cut, nothing under it, the same text
@@ -836,17 +849,19 @@ void TestTrasferimento::previewIsTheRun_data()
     QTest::newRow("re-import: the new ones numbered on")
         << QStringList {} << false << "CopiaAnteprima"
         << QStringList { there, "Img_002.jpg", "Img_003.jpg" }
-        << "2 foto copiate in «%1» in N s; 1 già presenti lasciati dove sono; si può annullare.";
+        << "2 foto copiate in «%1» in N s; 1 già presenti lasciati dove sono; si può annullare. "
+           "Prima di formattare la scheda: Verifica scheda.";
     QTest::newRow("the ones already there too")
         << QStringList {} << true << "CopiaAnteprima"
         << QStringList { "Img_002.jpg (già nella destinazione)", "Img_003.jpg", "Img_004.jpg" }
-        << "3 foto copiate in «%1» in N s; si può annullare.";
+        << "3 foto copiate in «%1» in N s; si può annullare. Prima di formattare la scheda: "
+           "Verifica scheda.";
     QTest::newRow("one left out, the next takes its number")
         << QStringList { "b.jpg" } << false << "CopiaAnteprima"
         << QStringList { there, "resta: lasciato fuori", "Img_002.jpg" }
         << "1 foto copiata in «%1» in N s; 1 già presenti lasciati dove sono; 1 file lasciato "
            "fuori; "
-           "si può annullare.";
+           "si può annullare. Prima di formattare la scheda: Verifica scheda.";
     QTest::newRow("moved as shown") << QStringList { "b.jpg" } << false << "SpostaAnteprima"
                                     << QStringList { there, "resta: lasciato fuori", "Img_002.jpg" }
                                     << "1 foto spostata in «%1» in N s; 1 già presenti lasciati "
@@ -1105,46 +1120,56 @@ void TestTrasferimento::everyCopyIsReadBack_data()
     QTest::addColumn<int>("stoppedAt");
     // The card is the backup folder, beside a destination on the disk.
     QTest::addColumn<bool>("backup");
+    // A copy that reads each photo off the card twice, as a move does.
+    QTest::addColumn<bool>("verify");
 
     const QStringList all { "a.jpg", "b.jpg", "c.jpg", "d.jpg" };
     const QStringList second { "b.jpg", "c.jpg", "d.jpg" };
     const QStringList three { "Img_001.jpg", "Img_002.jpg", "Img_003.jpg" };
     QTest::newRow("copy, all sound")
-        << "" << false << false << three + QStringList { "Img_004.jpg" } << all << "" << 0 << false;
+        << "" << false << false << three + QStringList { "Img_004.jpg" } << all << "" << 0 << false
+        << false;
     QTest::newRow("copy, second stored wrong")
         << "corrupt=Img_002" << false << false << QStringList({ "Img_001.jpg" }) << all
-        << "non corrisponde all'originale" << 2 << false;
+        << "non corrisponde all'originale" << 2 << false << false;
     QTest::newRow("move, second stored wrong")
         << "corrupt=Img_002" << false << true << QStringList({ "Img_001.jpg" }) << second
-        << "non corrisponde all'originale" << 2 << false;
+        << "non corrisponde all'originale" << 2 << false << false;
     QTest::newRow("move, second read off the card with a wrong byte once")
         << "flaky=b.jpg" << true << true << QStringList({ "Img_001.jpg" }) << second
-        << "riletta dal supporto, non coincide" << 2 << false;
+        << "riletta dal supporto, non coincide" << 2 << false << false;
+    QTest::newRow("checked copy, all sound off the card")
+        << "" << true << false << three + QStringList { "Img_004.jpg" } << all << "" << 0 << false
+        << true;
+    QTest::newRow("checked copy, second read off the card with a wrong byte once")
+        << "flaky=b.jpg" << true << false << QStringList({ "Img_001.jpg" }) << all
+        << "b.jpg» non è stata copiata in" << 2 << false << true;
     QTest::newRow("copy onto a card that refuses times")
         << "no-times" << false << false << QStringList({ "Img_001.jpg" }) << all
-        << "non è stato possibile darle la data" << 1 << false;
+        << "non è stato possibile darle la data" << 1 << false << false;
     QTest::newRow("copy, second read off the card ending early")
         << "short=b.jpg" << true << false << QStringList({ "Img_001.jpg" }) << all
-        << "non è stata letta per intero" << 2 << false;
+        << "non è stata letta per intero" << 2 << false << false;
     QTest::newRow("move, second read off the card ending early")
         << "short=b.jpg" << true << true << QStringList({ "Img_001.jpg" }) << second
-        << "non è stata letta per intero" << 2 << false;
+        << "non è stata letta per intero" << 2 << false << false;
     QTest::newRow("move onto a card whose folder cannot be flushed")
         << "no-folder-sync" << false << true << QStringList() << all << "non è stata spostata" << 1
-        << false;
+        << false << false;
     QTest::newRow("copy to a backup too, all sound")
-        << "" << false << false << three + QStringList { "Img_004.jpg" } << all << "" << 0 << true;
+        << "" << false << false << three + QStringList { "Img_004.jpg" } << all << "" << 0 << true
+        << false;
     // The four are flushed as one batch: those before the one that fails are proven and count.
     QTest::newRow("copy, the fourth's flush fails")
         << "full=Img_004" << false << false << three << all << "Sul supporto non c'è più spazio"
-        << 4 << false;
+        << 4 << false << false;
     QTest::newRow("move, the fourth's backup copy fails its flush")
         << "full=Img_004" << false << true << three << QStringList { "d.jpg" }
-        << "Sul supporto non c'è più spazio" << 4 << true;
+        << "Sul supporto non c'è più spazio" << 4 << true << false;
     // The original waits for both copies.
     QTest::newRow("move, the second's backup copy stored wrong")
         << "corrupt=Img_002" << false << true << QStringList({ "Img_001.jpg" }) << second
-        << "non corrisponde all'originale" << 2 << true;
+        << "non corrisponde all'originale" << 2 << true << false;
 }
 
 // A card that stores other bytes than it was given, while memory still holds
@@ -1161,6 +1186,7 @@ void TestTrasferimento::everyCopyIsReadBack()
     QFETCH(QString, report);
     QFETCH(int, stoppedAt);
     QFETCH(bool, backup);
+    QFETCH(bool, verify);
     const test::Medium card(QStringLiteral("quirky:") + faults);
     if (!card.isMounted())
         QSKIP(qPrintable(card.whyNot()));
@@ -1174,6 +1200,7 @@ void TestTrasferimento::everyCopyIsReadBack()
     m_window->prepare(from, to, names);
     if (backup)
         m_window->setText("RiservaPath", test::slashed(card.path()));
+    m_window->check("VerificaCopia", verify);
     m_window->click(move ? "Sposta" : "Copia");
     QCOMPARE(test::entriesOf(to), arrived);
     if (backup)
@@ -1189,6 +1216,8 @@ void TestTrasferimento::everyCopyIsReadBack()
         QCOMPARE(test::contentOf(from + '/' + left), QByteArray(256 << 10, left.at(0).toLatin1()));
     if (report.isEmpty()) {
         QVERIFY(m_sandbox->reports.isEmpty());
+        // Each copy read back from the card, or each photo read off it again
+        // past the page cache that holds what the test wrote.
         QVERIFY(card.bytesRead() >= names.size() * (256 << 10));
     } else {
         QCOMPARE(m_window->text("Suffisso"), numeroSuffisso(stoppedAt));

@@ -97,15 +97,15 @@ platform::HiddenFilesMade registraNascoste(Giornale &giornale, int posizione)
                const QList<platform::HiddenFile> &file) { giornale.nascoste(posizione, file); };
 }
 
-// Each copy is read back from its own medium, side by side; for a move the
-// source is read again with the first.
-void verificaTutte(Copie &copie, bool spostare)
+// Each copy is read back from its own medium, side by side; for a move, or
+// a copy that asks it, the source is read again with the first.
+void verificaTutte(Copie &copie, const PianoTrasferimento &piano)
 {
     std::future<void> riserva;
     if (copie.size() > 1)
         riserva =
             std::async(std::launch::async, [&copie] { platform::verifyCopy(copie.back(), false); });
-    platform::verifyCopy(copie.front(), spostare);
+    platform::verifyCopy(copie.front(), piano.spostare, piano.verifica);
     if (riserva.valid())
         riserva.get();
 }
@@ -132,7 +132,7 @@ void pubblica(platform::PendingCopy &copia, int posizione, const QString &nuovoN
 void completaCopia(const PianoTrasferimento &piano, int posizione, Copie &copie, Giornale &giornale,
     Avanzamento &avanzamento)
 {
-    verificaTutte(copie, piano.spostare);
+    verificaTutte(copie, piano);
     const FileDelPiano &file = piano.file.at(posizione);
     const platform::PendingCopy &copia = copie.front();
     VoceGiornale voce = voceGiornale(piano, posizione, copia.size(), copia.sourceHashHex(),
@@ -458,6 +458,13 @@ QString avvisoLasciati(const PianoTrasferimento &piano)
         return {};
     return QStringLiteral("Questi file che non sono foto né video sono rimasti dove sono: %1.")
         .arg(elenco(piano.lasciati));
+}
+
+QString avvisoDaVerificare(const PianoTrasferimento &piano, int fatti, const QString &come)
+{
+    if (piano.spostare || piano.verifica || fatti == 0)
+        return {};
+    return QStringLiteral("Prima di formattare la scheda: %1.").arg(come);
 }
 
 QString avvisoDateNonCorrette(const QStringList &origini)

@@ -49,6 +49,11 @@ QString avvisoSenzaFoto(const PianoTrasferimento &piano);
 // the walk of the folders left where they are; empty when there are none.
 QString avvisoLasciati(const PianoTrasferimento &piano);
 
+// What the end of a copy says when its sources were read once: how to prove
+// the card against its copies before it is formatted, as come says it;
+// empty after a move or a copy that read each source twice, or of nothing.
+QString avvisoDaVerificare(const PianoTrasferimento &piano, int fatti, const QString &come);
+
 // What the end of a run says of the photos whose capture dates could not be
 // corrected; empty when there are none.
 QString avvisoDateNonCorrette(const QStringList &origini);

@@ -343,6 +343,7 @@ QString preparaPiano(const Richiesta &richiesta, PianoTrasferimento &piano)
     if (const QString oltre = numeraPiano(piano, richiesta); !oltre.isEmpty())
         return oltre;
     piano.spostare = richiesta.spostare;
+    piano.verifica = richiesta.verifica;
     // A photo whose capture dates are corrected is a new file, even within
     // one file system; so is one that goes to a backup too, read once for both.
     const bool correzioni = std::any_of(piano.file.begin(), piano.file.end(),

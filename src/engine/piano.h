@@ -37,6 +37,9 @@ struct Richiesta
     QString nomeBase;
     bool perNome = false;
     bool spostare = false;
+    // A copy reads each source again from its medium, as a move does, and a
+    // copy counts only if the source gives the same bytes the second time.
+    bool verifica = false;
     bool senzaEstensione = false;
     // None leaves each time as it is.
     QList<Correzione> correzioni;
@@ -108,6 +111,8 @@ struct PianoTrasferimento
     // The running number before the first new name.
     qint64 ultimo = 0;
     bool spostare = false;
+    // Each copy counts only once its source read again gave the same bytes.
+    bool verifica = false;
     // A move within one file system: each file is renamed, no byte is copied.
     bool rinomina = false;
     // Name order leaves the last new file writable by its owner.

@@ -411,22 +411,24 @@ namespace {
 
 // A flaky reader or cable can hand out a wrong byte once: the copy then
 // matches what was read, not the photo. Read again from the medium, a moved
-// source must give the same bytes before it may go. It is opened afresh: a
-// card driver may answer a second read of one handle from a stale buffer.
-void rereadSource(const QStringList &paths, const struct stat &source, const XXH128_hash_t &hash)
+// source must give the same bytes before it may go, and a copied one where
+// asked before its copy counts. It is opened afresh: a card driver may
+// answer a second read of one handle from a stale buffer.
+void rereadSource(const QStringList &paths, const struct stat &source, const XXH128_hash_t &hash,
+    Operation operation)
 {
     const Descriptor again = openToRead(paths.first());
     struct stat now;
     if (!again.isValid() || ::fstat(again.get(), &now) != 0)
-        fail(Operation::Reread, paths);
+        fail(operation, paths);
     if (now.st_dev != source.st_dev || now.st_ino != source.st_ino
-        || !XXH128_isEqual(hashFromMedium(again.get(), Operation::Reread, paths), hash))
-        fail(Operation::Reread, paths, 0);
+        || !XXH128_isEqual(hashFromMedium(again.get(), operation, paths), hash))
+        fail(operation, paths, 0);
 }
 
 } // namespace
 
-void verifyCopy(PendingCopy &copy, bool forMove)
+void verifyCopy(PendingCopy &copy, bool forMove, bool rereadCopied)
 {
     flushCopy(copy);
     PendingCopy::Private &d = *copy.d;
@@ -435,9 +437,11 @@ void verifyCopy(PendingCopy &copy, bool forMove)
     // The source is read again while the copy is read back: most often they
     // are two media.
     std::future<void> again;
-    if (forMove)
-        again = std::async(
-            std::launch::async, [&d] { rereadSource(d.paths, d.source, d.hashes.read); });
+    if (forMove || rereadCopied)
+        again = std::async(std::launch::async, [&d, forMove] {
+            rereadSource(d.paths, d.source, d.hashes.read,
+                forMove ? Operation::Reread : Operation::CopyReread);
+        });
     // What was read back alongside the writing and the rest, or all of it now.
     const auto readBack = [&d] {
         if (d.readBack)

@@ -66,7 +66,7 @@ private:
         const std::atomic<bool> *cancel, qint64 shift, const HiddenFilesMade &made);
     friend void flushCopy(PendingCopy &copy);
     friend void flushCopies(const QList<PendingCopy *> &copies);
-    friend void verifyCopy(PendingCopy &copy, bool forMove);
+    friend void verifyCopy(PendingCopy &copy, bool forMove, bool rereadCopied);
     friend void publishCopy(PendingCopy &copy);
     friend void removeMovedOriginal(PendingCopy &copy, PendingCopy *backup);
 };
@@ -97,10 +97,11 @@ void flushCopy(PendingCopy &copy);
 void flushCopies(const QList<PendingCopy *> &copies);
 
 // Reads the copy back from the medium, which must hold the very bytes of the
-// source, and, for a move, the source again from its medium, which must give
-// them too; then gives the copy the source's modification time. A copy that
-// fails is removed with the object, and the failure says why.
-void verifyCopy(PendingCopy &copy, bool forMove);
+// source, and, for a move or where rereadCopied asks, the source again from
+// its medium, which must give them too; then gives the copy the source's
+// modification time. A copy that fails is removed with the object, and the
+// failure says why.
+void verifyCopy(PendingCopy &copy, bool forMove, bool rereadCopied = false);
 
 // Gives a verified copy its new name. Never replaces an existing file and
 // never leaves a partial file under target, on any file system. For a move,

@@ -81,6 +81,7 @@ FileError::Side sideOf(FileError::Operation operation)
     using Operation = FileError::Operation;
     return operation == Operation::Move || operation == Operation::ShortRead
             || operation == Operation::UnsteadyRead || operation == Operation::Reread
+            || operation == Operation::CopyReread
         ? FileError::Side::Read
         : FileError::Side::Written;
 }
@@ -198,16 +199,20 @@ QString FileError::message() const
                 .arg(first, second);
         break;
     case Operation::Reread:
+    case Operation::CopyReread: {
+        const QString fatto = m_operation == Operation::Reread ? QStringLiteral("spostata")
+                                                               : QStringLiteral("copiata");
         what = m_errorCode == 0
-            ? QStringLiteral("La foto «%1» non è stata spostata in «%2»: riletta dal supporto, "
+            ? QStringLiteral("La foto «%1» non è stata %3 in «%2»: riletta dal supporto, "
                              "non coincide con quanto era stato copiato. La scheda o il lettore "
                              "(o il suo cavo) potrebbe essere difettoso. L'originale è al suo "
                              "posto; la copia è stata tolta.")
-            : QStringLiteral("La foto «%1» non è stata spostata in «%2»: non è stato possibile "
+            : QStringLiteral("La foto «%1» non è stata %3 in «%2»: non è stato possibile "
                              "rileggerla dal supporto. L'originale è al suo posto; la copia è "
                              "stata tolta.");
-        what = what.arg(first, second);
+        what = what.arg(first, second, fatto);
         break;
+    }
     case Operation::MoveUndone:
         what = QStringLiteral("La foto «%1» non è stata spostata in «%2»: la copia non è stata "
                               "registrata per intero ed è stata tolta; l'originale è al suo posto.")

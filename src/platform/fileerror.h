@@ -36,6 +36,8 @@ public:
         UnsteadyRead,
         // A moved source that read again other bytes than were copied; the copy was removed.
         Reread,
+        // The same of a source copied with a second read asked for.
+        CopyReread,
         SetAttributes,
         ReadTime,
         // The time that a file now in place could not get.

@@ -73,6 +73,11 @@ const QList<Opzione> &opzioni()
                            "sposta (uno scatto solo se le ha tutte), e con --riserva solo quelle "
                            "che hanno tutte e due le cartelle; una foto non spostata resta "
                            "dov'è") },
+        { { QStringLiteral("verifica") }, {},
+            QStringLiteral("copia rilegge ogni foto dalla scheda, come fa sposta prima di "
+                           "cancellare l'originale, e la copia conta solo se la seconda lettura "
+                           "dà gli stessi byte; se no la copia è tolta, la foto nominata e la "
+                           "corsa si ferma lì") },
         { { QStringLiteral("prova") }, {},
             QStringLiteral(
                 "controlla la corsa come se cominciasse e mostra che cosa farebbe, una "
@@ -276,7 +281,7 @@ Argomenti leggiArgomenti(const QStringList &argomenti, bool &aiuto, bool &versio
                 QStringLiteral("annulla non prende argomenti, non «%1»").arg(posizionali.first())
             };
         for (const char *nome : { "nome", "ordine", "correggi", "senza-estensione", "sottocartelle",
-                 "riserva", "salta-doppioni", "scheda" }) {
+                 "riserva", "salta-doppioni", "scheda", "verifica" }) {
             if (parser.isSet(QLatin1String(nome)))
                 throw UsoSbagliato {
                     QStringLiteral("--%1 vale per copia e sposta, non per annulla").arg(nome)
@@ -322,5 +327,6 @@ Argomenti leggiArgomenti(const QStringList &argomenti, bool &aiuto, bool &versio
     letti.senzaEstensione = parser.isSet(QStringLiteral("senza-estensione"));
     letti.sottocartelle = parser.isSet(QStringLiteral("sottocartelle"));
     letti.saltaDoppioni = parser.isSet(QStringLiteral("salta-doppioni"));
+    letti.verifica = parser.isSet(QStringLiteral("verifica"));
     return letti;
 }

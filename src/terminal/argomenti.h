@@ -34,6 +34,8 @@ struct Argomenti
     bool senzaEstensione = false;
     bool sottocartelle = false;
     bool saltaDoppioni = false;
+    // copia reads each source twice, as sposta does.
+    bool verifica = false;
     bool prova = false;
     bool json = false;
     // annulla keeps what it must leave, and closes the run.

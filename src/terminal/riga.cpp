@@ -115,6 +115,7 @@ Richiesta richiestaDegliArgomenti(
     richiesta.perNome = argomenti.perNome.value_or(booleanoDaTesto(
         leggiImpostazione(sezione, QStringLiteral("OrdineNome"), testoBooleano(false))));
     richiesta.spostare = argomenti.comando == QLatin1String("sposta");
+    richiesta.verifica = argomenti.verifica;
     richiesta.senzaEstensione = argomenti.senzaEstensione;
     richiesta.correzioni = argomenti.correzioni;
     richiesta.prova = argomenti.prova;

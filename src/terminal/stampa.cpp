@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 #include <optional>
 
@@ -110,6 +111,31 @@ QByteArray nomeInRiga(const QString &nome)
     return riga;
 }
 
+// An argument as a shell reads it back: in single quotes where it holds
+// anything but letters, digits and /._-+~.
+QString perLaShell(const QString &argomento)
+{
+    static const QRegularExpression semplice(QStringLiteral("^[\\w/.+~-]+$"));
+    if (semplice.match(argomento).hasMatch())
+        return argomento;
+    QString citato = argomento;
+    citato.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
+    return QLatin1Char('\'') + citato + QLatin1Char('\'');
+}
+
+// The command that proves the card of this copy against its copies.
+QString comandoVerifica(const Argomenti &argomenti)
+{
+    QStringList parole { QStringLiteral("copia-e-rinomina verifica") };
+    for (const QString &sorgente : argomenti.sorgenti + QStringList { argomenti.destinazione })
+        parole.append(perLaShell(sorgente));
+    if (!argomenti.riserva.isEmpty())
+        parole << QStringLiteral("--riserva") << perLaShell(argomenti.riserva);
+    if (argomenti.sottocartelle)
+        parole.append(QStringLiteral("-r"));
+    return parole.join(QLatin1Char(' '));
+}
+
 } // namespace
 
 void scrivi(std::FILE *flusso, const QByteArray &testo)
@@ -197,6 +223,9 @@ void scriviEsitoCorsa(const Argomenti &argomenti, const PianoTrasferimento &pian
                              .arg(platform::displayFolderName(argomenti.destinazione),
                                  platform::displayFolderName(argomenti.riserva));
         riepilogo += QLatin1Char(' ') + testoDurata(piano, avanzamento.byte, millisecondi);
+        if (const QString avviso = avvisoDaVerificare(piano, fatti, comandoVerifica(argomenti));
+            !avviso.isEmpty())
+            riepilogo += QLatin1Char('\n') + avviso;
         scrivi(stderr, riepilogo + QLatin1Char('\n'));
     }
     if (const qsizetype saltate = piano.doppioni())
@@ -208,6 +237,7 @@ void scriviEsitoCorsa(const Argomenti &argomenti, const PianoTrasferimento &pian
             { QStringLiteral("totale"), totale }, { QStringLiteral("fatti"), fatti },
             { QStringLiteral("byte"), qint64(avanzamento.byte) },
             { QStringLiteral("secondi"), double(millisecondi) / 1000 },
+            { QStringLiteral("verifica"), piano.spostare || piano.verifica },
             { QStringLiteral("file"), fileInJson(piano, nomi, fatti) } };
         cartelleInJson(esito, nomi);
         if (!errore.isEmpty())

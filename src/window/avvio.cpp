@@ -38,6 +38,8 @@ void Form1::Form_Load()
             booleanoDaTesto(LeggiImpostazione(QStringLiteral("OrdineNome"), testoBooleano(false)));
         SottoCartelle->setChecked(booleanoDaTesto(
             LeggiImpostazione(QStringLiteral("Sottocartelle"), testoBooleano(false))));
+        VerificaCopia->setChecked(
+            booleanoDaTesto(LeggiImpostazione(QStringLiteral("Verifica"), testoBooleano(false))));
         LeggiCorrezioniRicordate();
     }
     OptionNome->setChecked(m_stato.OrdinePerNome);

@@ -60,17 +60,17 @@ QFont arial(qreal punti, bool grassetto)
 // its shortest; a longer account lengthens both, and moves the buttons below.
 QSize misuraFinestra()
 {
-    return daTwips(0, 0, 8355, 6120).size();
+    return daTwips(0, 0, 8355, 6480).size();
 }
 
 QRect postoEsito()
 {
-    return daTwips(960, 4980, 5760, 504);
+    return daTwips(960, 5340, 5760, 504);
 }
 
 int cimaSottoEsito()
 {
-    return daTwips(0, 5580, 0, 0).top();
+    return daTwips(0, 5940, 0, 0).top();
 }
 
 template<typename Controllo>
@@ -343,7 +343,10 @@ void Form1::creaControlli()
     // On Linux a combo box is named by what it shows: its name is given
     // (see nominaControlli()), and its label leads to it.
     Label6->setBuddy(Fotocamere);
-    Label5 = crea<QLabel>(this, "Label5", QStringLiteral("Esito:"), daTwips(72, 4980, 852, 252),
+    // Every letter of its caption is another control's Alt letter already.
+    VerificaCopia = crea<QCheckBox>(this, "VerificaCopia",
+        QStringLiteral("Verifica la scheda dopo la copia"), daTwips(1440, 4920, 3612, 255));
+    Label5 = crea<QLabel>(this, "Label5", QStringLiteral("Esito:"), daTwips(72, 5340, 852, 252),
         sansSerif(9.75, true));
     Label5->setAlignment(Qt::AlignRight | Qt::AlignTop);
     Esito = crea<QLabel>(this, "Esito", QString(), postoEsito(), sansSerif(8.25, false));
@@ -352,21 +355,21 @@ void Form1::creaControlli()
     // A run shows how far it has gone in the account's place.
     BarraAvanzamento = new QProgressBar(this);
     BarraAvanzamento->setObjectName(QStringLiteral("BarraAvanzamento"));
-    BarraAvanzamento->setGeometry(daTwips(960, 4980, 5760, 375));
+    BarraAvanzamento->setGeometry(daTwips(960, 5340, 5760, 375));
     BarraAvanzamento->setFont(sansSerif(8.25, false));
     BarraAvanzamento->setRange(0, 1000);
     BarraAvanzamento->hide();
     ApriCartella = crea<QPushButton>(this, "ApriCartella", QStringLiteral("Ap&ri cartella"),
-        daTwips(6840, 4980, 1215, 375), sansSerif(8.25, true));
+        daTwips(6840, 5340, 1215, 375), sansSerif(8.25, true));
     ApriCartella->setEnabled(false);
     // A card mounted meanwhile is offered in the account's row, below.
     UsaScheda = crea<QPushButton>(this, "UsaScheda", QStringLiteral("Usa la scheda"),
-        daTwips(6840, 5415, 1215, 375), sansSerif(8.25, true));
+        daTwips(6840, 5775, 1215, 375), sansSerif(8.25, true));
     UsaScheda->hide();
     Anteprima = crea<QPushButton>(this, "Anteprima", QStringLiteral("Ante&prima"),
-        daTwips(4200, 5580, 1455, 375), sansSerif(8.25, true));
+        daTwips(4200, 5940, 1455, 375), sansSerif(8.25, true));
     AnnullaCorsa = crea<QPushButton>(this, "AnnullaCorsa", QStringLiteral("Annulla &ultima corsa"),
-        daTwips(5760, 5580, 2295, 375), sansSerif(8.25, true));
+        daTwips(5760, 5940, 2295, 375), sansSerif(8.25, true));
 
     // Each label's Alt letter leads to its field.
     Label2->setBuddy(SrcPath);
@@ -395,6 +398,9 @@ void Form1::creaControlli()
     SrcInfo->setToolTip(QStringLiteral("Indica i file attualmente selezionati"));
     SottoCartelle->setToolTip(QStringLiteral(
         "Seleziona anche i file delle sottocartelle, come DCIM/100CANON di una scheda"));
+    VerificaCopia->setToolTip(QStringLiteral(
+        "Copia rilegge ogni foto dalla scheda, come fa Sposta, e la copia conta solo se la "
+        "scheda dà gli stessi byte la seconda volta"));
     Fotocamere->setToolTip(QStringLiteral(
         "La fotocamera di cui la correzione qui sopra mostra e imposta l'ora; «Tutte le "
         "fotocamere» vale per le foto delle altre"));
@@ -548,8 +554,8 @@ void Form1::impostaOrdineFocus()
     const QList<QWidget *> ordine { SfogliaS, SfogliaD, NomeBase, Copia, Sposta, Termina, SrcPath,
         DestPath, OptionNome, OptionData, DiffOra, OraPiu[1], OraMeno[0], CorrOra, Text1, DiffMin,
         OraMeno[1], OraPiu[0], DiffSec, Text3, OraPiu[2], OraMeno[2], RiservaPath, SfogliaR,
-        NessunaRiserva, SottoCartelle, Fotocamere, ApriCartella, UsaScheda, Anteprima,
-        AnnullaCorsa };
+        NessunaRiserva, SottoCartelle, Fotocamere, VerificaCopia, ApriCartella, UsaScheda,
+        Anteprima, AnnullaCorsa };
     for (qsizetype i = 1; i < ordine.size(); ++i)
         setTabOrder(ordine.at(i - 1), ordine.at(i));
     SfogliaS->setFocus();
@@ -592,6 +598,7 @@ void Form1::collegaEventi()
         NessunaRiserva->setEnabled(!testo.isEmpty());
     });
     connect(SottoCartelle, &QCheckBox::clicked, this, &Form1::SottoCartelle_Click);
+    connect(VerificaCopia, &QCheckBox::clicked, this, &Form1::VerificaCopia_Click);
     connect(Fotocamere, &QComboBox::currentIndexChanged, this, &Form1::CambiaFotocamera);
     connect(ApriCartella, &QPushButton::clicked, this, &Form1::ApriCartella_Click);
     connect(UsaScheda, &QPushButton::clicked, this, &Form1::UsaScheda_Click);

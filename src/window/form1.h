@@ -104,6 +104,7 @@ private:
     void SelezionaFileDelTipo(const QStringList &schemi);
     void LeggiFileDelTipo();
     void SottoCartelle_Click();
+    void VerificaCopia_Click();
     void CambiaSorgente(const QString &prima);
 
     // Ordering of the selection.
@@ -243,6 +244,7 @@ private:
     QPushButton *Copia = nullptr;
     QLabel *SrcInfo = nullptr;
     QCheckBox *SottoCartelle = nullptr;
+    QCheckBox *VerificaCopia = nullptr;
     QLabel *Label6 = nullptr;
     QComboBox *Fotocamere = nullptr;
     QLabel *Label3 = nullptr;

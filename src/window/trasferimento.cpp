@@ -1,6 +1,7 @@
 #include "engine/controllo.h"
 #include "engine/correzione.h"
 #include "engine/esecuzione.h"
+#include "engine/impostazioni.h"
 #include "engine/numerazione.h"
 #include "engine/piano.h"
 #include "platform/background.h"
@@ -214,6 +215,12 @@ QString Form1::TutteGiaPresenti(const PianoTrasferimento &piano, int foto) const
                            .arg(doveIDoppioni(piano), nulla);
 }
 
+// Remembered at once, as every setting of the window.
+void Form1::VerificaCopia_Click()
+{
+    ScriviImpostazione(QStringLiteral("Verifica"), testoBooleano(VerificaCopia->isChecked()));
+}
+
 // What the controls and the window state ask for.
 Richiesta Form1::RichiestaDellaFinestra() const
 {
@@ -228,6 +235,7 @@ Richiesta Form1::RichiestaDellaFinestra() const
     richiesta.nomeBase = NomeBase->text();
     richiesta.perNome = OptionNome->isChecked();
     richiesta.spostare = m_stato.Spostare;
+    richiesta.verifica = VerificaCopia->isChecked();
     richiesta.senzaEstensione = m_stato.RimuoviEstensione;
     richiesta.correzioni = CorrezioniDellaFinestra();
     richiesta.supportoOrigine = m_supportoSorgente;
@@ -356,7 +364,12 @@ QString Form1::TestoEsito(const PianoTrasferimento &piano, const Avanzamento &av
     parti.append(avanzamento.avvisoGiornale.isEmpty()
             ? QStringLiteral("si può annullare")
             : QStringLiteral("non si può annullare per intero"));
-    return parti.join(QStringLiteral("; ")) + QLatin1Char('.');
+    QString testo = parti.join(QStringLiteral("; ")) + QLatin1Char('.');
+    if (const QString avviso =
+            avvisoDaVerificare(piano, avanzamento.fatti, QStringLiteral("Verifica scheda"));
+        !avviso.isEmpty())
+        testo += QLatin1Char(' ') + avviso;
+    return testo;
 }
 
 void Form1::ApriCartella_Click()
