@@ -36,6 +36,9 @@ public:
         UnsteadyRead,
         // A moved source that read again other bytes than were copied; the copy was removed.
         Reread,
+        // A file that could not be read whole, as a verification reads it:
+        // a read that failed, or, without an error, one short or unsteady.
+        Read,
         SetAttributes,
         ReadTime,
         // The time that a file now in place could not get.
