@@ -19,7 +19,8 @@ namespace {
 QString motivoCartella(const QString &cartella, const QString &ruolo)
 {
     const QString detta = platform::displayFolderName(cartella);
-    if (platform::isOrdinaryFile(cartella))
+    if (platform::isOrdinaryFile(
+            cartella.endsWith(QLatin1Char('/')) ? cartella.chopped(1) : cartella))
         return QStringLiteral(
             "Il percorso «%1» scelto come cartella %2 è un file, non una cartella")
             .arg(detta, ruolo);
@@ -34,6 +35,7 @@ class CartellaDelleCopie
 {
 public:
     explicit CartellaDelleCopie(const QString &cartella)
+        : m_cartella(cartella)
     {
         for (const platform::StampedFile &file : platform::visibleFilesIn(cartella))
             m_perDimensione.insert(file.stamp.size, cartella + file.name);
@@ -67,7 +69,7 @@ public:
                 return Copia::Identica;
         }
         for (const QString &copia : fatteDaUnaCorsa) {
-            if (platform::isOrdinaryFile(copia))
+            if (copia.startsWith(m_cartella) && platform::isOrdinaryFile(copia))
                 return Copia::Diversa;
         }
         return Copia::Manca;
@@ -82,6 +84,7 @@ private:
         return *letto;
     }
 
+    QString m_cartella;
     QMultiHash<qint64, QString> m_perDimensione;
     QHash<QString, QByteArray> m_letti;
 };
@@ -180,6 +183,9 @@ QString preparaVerifica(const RichiestaVerifica &richiesta, Verifica &verifica)
     if (!richiesta.riserva.isEmpty())
         verifica.riserva = platform::withSeparator(richiesta.riserva);
     for (const QString &cartella : richiesta.cartelle) {
+        if (!platform::resolvedFolder(cartella))
+            return QStringLiteral("La cartella «%1» non esiste")
+                .arg(platform::displayFolderName(cartella));
         const QString conSeparatore = platform::withSeparator(cartella);
         verifica.cartelle << conSeparatore;
         for (const QString &nome : fileDellaCartella(cartella, richiesta.sottocartelle).file) {
