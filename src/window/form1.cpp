@@ -358,6 +358,8 @@ void Form1::creaControlli()
     ApriCartella = crea<QPushButton>(this, "ApriCartella", QStringLiteral("Ap&ri cartella"),
         daTwips(6840, 4980, 1215, 375), sansSerif(8.25, true));
     ApriCartella->setEnabled(false);
+    VerificaScheda = crea<QPushButton>(this, "VerificaScheda", QStringLiteral("Verifica sc&heda"),
+        daTwips(2040, 5580, 2055, 375), sansSerif(8.25, true));
     Anteprima = crea<QPushButton>(this, "Anteprima", QStringLiteral("Ante&prima"),
         daTwips(4200, 5580, 1455, 375), sansSerif(8.25, true));
     AnnullaCorsa = crea<QPushButton>(this, "AnnullaCorsa", QStringLiteral("Annulla &ultima corsa"),
@@ -398,6 +400,10 @@ void Form1::creaControlli()
     MostraEsito(QStringLiteral("Nessuna corsa in questa sessione."));
     Anteprima->setToolTip(
         QStringLiteral("Mostra che cosa farebbe la corsa, file per file, senza toccare nulla"));
+    VerificaScheda->setToolTip(
+        QStringLiteral("Rilegge dalla scheda ogni file della cartella di origine e lo cerca, "
+                       "per contenuto, nella destinazione e nella cartella di riserva: dice se "
+                       "la scheda si può formattare"));
     AnnullaCorsa->setToolTip(QStringLiteral(
         "Riporta indietro l'ultima corsa, della finestra o del terminale, dopo averlo chiesto"));
     Suffisso->setToolTip(
@@ -415,7 +421,7 @@ void Form1::MostraEsito(const QString &testo)
     const QRect posto = postoEsito();
     const int oltre = std::max(0, Esito->heightForWidth(posto.width()) - posto.height());
     Esito->resize(posto.width(), posto.height() + oltre);
-    for (QPushButton *pulsante : { Anteprima, AnnullaCorsa })
+    for (QPushButton *pulsante : { VerificaScheda, Anteprima, AnnullaCorsa })
         pulsante->move(pulsante->x(), cimaSottoEsito() + oltre);
     setFixedSize(misuraFinestra() + QSize(0, oltre));
 }
@@ -537,7 +543,8 @@ void Form1::impostaOrdineFocus()
     const QList<QWidget *> ordine { SfogliaS, SfogliaD, NomeBase, Copia, Sposta, Termina, SrcPath,
         DestPath, OptionNome, OptionData, DiffOra, OraPiu[1], OraMeno[0], CorrOra, Text1, DiffMin,
         OraMeno[1], OraPiu[0], DiffSec, Text3, OraPiu[2], OraMeno[2], RiservaPath, SfogliaR,
-        NessunaRiserva, SottoCartelle, Fotocamere, ApriCartella, Anteprima, AnnullaCorsa };
+        NessunaRiserva, SottoCartelle, Fotocamere, ApriCartella, Anteprima, AnnullaCorsa,
+        VerificaScheda };
     for (qsizetype i = 1; i < ordine.size(); ++i)
         setTabOrder(ordine.at(i - 1), ordine.at(i));
     SfogliaS->setFocus();
@@ -584,6 +591,7 @@ void Form1::collegaEventi()
     connect(ApriCartella, &QPushButton::clicked, this, &Form1::ApriCartella_Click);
     connect(Anteprima, &QPushButton::clicked, this, &Form1::Anteprima_Click);
     connect(AnnullaCorsa, &QPushButton::clicked, this, &Form1::AnnullaCorsa_Click);
+    connect(VerificaScheda, &QPushButton::clicked, this, &Form1::VerificaScheda_Click);
     connect(Copia, &QPushButton::clicked, this, &Form1::Copia_Click);
     connect(Sposta, &QPushButton::clicked, this, &Form1::Sposta_Click);
     connect(CorrOra, &QCheckBox::toggled, this, &Form1::CorrOra_Click);

@@ -138,6 +138,8 @@ private:
     Richiesta RichiestaDellaFinestra() const;
     QString TutteGiaPresenti(const PianoTrasferimento &piano, int foto) const;
     void SeguiCorsa(const PianoTrasferimento &piano, const QString &destinazione);
+    void MostraAvanzamento(const PianoTrasferimento &piano, const Avanzamento &avanzamento,
+        qint64 millisecondi, const QString &titolo);
     QString TestoEsito(const PianoTrasferimento &piano, const Avanzamento &avanzamento,
         const QString &destinazione, qint64 millisecondi, bool interrotta) const;
     void MostraEsito(const QString &testo);
@@ -146,6 +148,9 @@ private:
 
     // The undo of the last run.
     void AnnullaCorsa_Click();
+
+    // The card proven against its copies before it is formatted.
+    void VerificaScheda_Click();
 
     // Clock correction.
     struct PassoCorrezione
@@ -252,5 +257,6 @@ private:
     QPushButton *ApriCartella = nullptr;
     QPushButton *Anteprima = nullptr;
     QPushButton *AnnullaCorsa = nullptr;
+    QPushButton *VerificaScheda = nullptr;
     std::unique_ptr<desktop::CommonDialog> Dialogo;
 };
