@@ -242,6 +242,9 @@ void TestFinestra::controls_data()
     QTest::addColumn<bool>("bold");
     QTest::addColumn<QString>("toolTip");
 
+    const QString verifica = QStringLiteral(
+        "Rilegge dalla scheda ogni file della cartella di origine e lo cerca, per contenuto, "
+        "nella destinazione e nella cartella di riserva: dice se la scheda si può formattare");
     const QString source = QStringLiteral(
         "Indicare la cartella contenente i file ed eventualmente selezionare i file da copiare.");
     const QString destination = QStringLiteral("Indicare la cartella in cui copiare i file");
@@ -310,6 +313,7 @@ void TestFinestra::controls_data()
         "Mostra che cosa farebbe la corsa, file per file, senza toccare nulla");
     row("AnnullaCorsa", 5760, 5940, 2295, 375, "Annulla &ultima corsa", 8.25, true,
         "Riporta indietro l'ultima corsa, della finestra o del terminale, dopo averlo chiesto");
+    row("VerificaScheda", 2040, 5940, 2055, 375, "Verifica sc&heda", 8.25, true, verifica);
 }
 
 void TestFinestra::controls()
@@ -372,8 +376,8 @@ void TestFinestra::tabOrder()
     const QStringList round { "SfogliaS", "SfogliaD", "NomeBase", "Copia", "Sposta", "Termina",
         "SrcPath", "DestPath", option, "DiffOra", "OraPiu_1", "OraMeno_0", "CorrOra", "Text1",
         "DiffMin", "OraMeno_1", "OraPiu_0", "DiffSec", "Text3", "OraPiu_2", "OraMeno_2",
-        "RiservaPath", "SfogliaR", "SottoCartelle", "Fotocamere", "VerificaCopia", "Anteprima",
-        "AnnullaCorsa", "SfogliaS" };
+        "RiservaPath", "SfogliaR", "SottoCartelle", "Fotocamere", "VerificaCopia", "VerificaScheda",
+        "Anteprima", "AnnullaCorsa", "SfogliaS" };
     for (const bool backwards : { backwardsFirst, !backwardsFirst }) {
         QStringList expected = round;
         if (backwards)
@@ -513,6 +517,9 @@ void TestFinestra::accessibleNames_data()
     QTest::addColumn<QString>("description");
     QTest::addColumn<QAccessible::Role>("role");
 
+    const QString verifica = QStringLiteral(
+        "Rilegge dalla scheda ogni file della cartella di origine e lo cerca, per contenuto, "
+        "nella destinazione e nella cartella di riserva: dice se la scheda si può formattare");
     const QString source = QStringLiteral(
         "Indicare la cartella contenente i file ed eventualmente selezionare i file da copiare.");
     const QString destination = QStringLiteral("Indicare la cartella in cui copiare i file");
@@ -549,6 +556,7 @@ void TestFinestra::accessibleNames_data()
         "Mostra che cosa farebbe la corsa, file per file, senza toccare nulla");
     row("AnnullaCorsa", "Annulla ultima corsa", QAccessible::PushButton,
         "Riporta indietro l'ultima corsa, della finestra o del terminale, dopo averlo chiesto");
+    row("VerificaScheda", "Verifica scheda", QAccessible::PushButton, verifica);
     row("NomeBase", "Nome base", QAccessible::EditableText,
         "Inserire il nome di base da assegnare ai file");
     row("Suffisso", "000", QAccessible::StaticText, "Ultimo numero");
@@ -600,7 +608,7 @@ void TestFinestra::accessibleNames()
         if (other->focusPolicy() & Qt::TabFocus)
             focusable.append(QAccessible::queryAccessibleInterface(other)->text(QAccessible::Name));
     }
-    QCOMPARE(focusable.size(), 32);
+    QCOMPARE(focusable.size(), 33);
     QVERIFY(!focusable.contains(QString()));
     QCOMPARE(QSet<QString>(focusable.cbegin(), focusable.cend()).size(), focusable.size());
 }
@@ -681,12 +689,13 @@ void TestFinestra::screenReader()
         if (object.focusable)
             focusable.append(object.name);
     }
-    QCOMPARE(focusable.size(), 32);
+    QCOMPARE(focusable.size(), 33);
     QVERIFY(!focusable.contains(QString()));
     QCOMPARE(QSet<QString>(focusable.cbegin(), focusable.cend()).size(), focusable.size());
     QVERIFY(focusable.contains(QStringLiteral("Includi sottocartelle")));
-    for (const char *name : { "Apri cartella", "Anteprima", "Annulla ultima corsa", "Fotocamera",
-             "Cartella di riserva", "Sfoglia riserva", "Nessuna riserva" })
+    for (const char *name :
+        { "Apri cartella", "Anteprima", "Annulla ultima corsa", "Verifica scheda", "Fotocamera",
+            "Cartella di riserva", "Sfoglia riserva", "Nessuna riserva" })
         QVERIFY(focusable.contains(QString::fromUtf8(name)));
     // An Alt key for every control but the offset's arrows and fields, the
     // backup's Sfoglia, next to its field, the check after a copy and «Usa
@@ -704,7 +713,7 @@ void TestFinestra::screenReader()
             "Secondi più", "Secondi meno", "Ore", "Separatore ore minuti", "Minuti",
             "Separatore minuti secondi", "Secondi", "Verifica la scheda dopo la copia",
             "Usa la scheda" }));
-    QCOMPARE(keys.size(), 18);
+    QCOMPARE(keys.size(), 19);
     QCOMPARE(nameDescribedAs(before, QStringLiteral("Esito")),
         QStringLiteral("Nessuna corsa in questa sessione."));
     QCOMPARE(nameDescribedAs(before, number), QStringLiteral("004"));

@@ -363,6 +363,8 @@ void TestRiga::wrongUse_data()
         "riserva" } << "--riserva vale per copia e sposta, non per annulla";
     QTest::newRow("reading twice is for a copy or a move") << QStringList { "annulla",
         "--verifica" } << "--verifica vale per copia e sposta, non per annulla";
+    QTest::newRow("a trial is for a copy or a move") << QStringList { "verifica", "card", "dest",
+        "--prova" } << "--prova vale per copia e sposta, non per verifica";
     QTest::newRow("unknown option")
         << QStringList { "copia", "card", "dest", "--veloce" } << "opzione sconosciuta «--veloce»";
     QTest::newRow("missing source")
@@ -890,7 +892,17 @@ void TestRiga::secondImportSkipsWhatIsThere()
     test::writeFile(path(u"card"_s), u"IMG_1.JPG"_s, "uno", at(10, 0));
     test::writeFile(path(u"card"_s), u"IMG_2.JPG"_s, "due", at(10, 1));
     QCOMPARE(terminal({ "copia", "card", "dest" }).status, 0);
+    const Run proven = terminal({ "verifica", "card", "dest" });
+    QCOMPARE(proven.status, 0);
+    QCOMPARE(QString::fromUtf8(proven.out),
+        u"Tutti i 2 file di «%1» sono nella destinazione, identici: la scheda si può "
+        "formattare.\n"_s.arg(path(u"card"_s)));
     test::writeFile(path(u"card"_s), u"IMG_3.JPG"_s, "tre", at(10, 2));
+    const Run unproven = terminal({ "verifica", "card", "dest" });
+    QCOMPARE(unproven.status, 1);
+    QCOMPARE(unproven.out,
+        "«IMG_3.JPG»: manca nella destinazione.\nNon formattare la scheda: 1 file non è al "
+        "sicuro.\n"_ba);
 
     const Run preview = terminal({ "copia", "card", "dest", "--salta-doppioni", "--prova" });
     QCOMPARE(

@@ -3,8 +3,10 @@
 #include "engine/annullamento.h"
 #include "engine/controllo.h"
 #include "engine/numerazione.h"
+#include "engine/verifica.h"
 #include "platform/copying.h"
 #include "platform/fileerror.h"
+#include "platform/filenames.h"
 #include "platform/filestamps.h"
 
 #include <QAbstractItemView>
@@ -108,6 +110,10 @@ private Q_SLOTS:
     void asUserNotRoot();
     void duplicatesAsked_data();
     void duplicatesAsked();
+    void cardVerified_data();
+    void cardVerified();
+    void cardVerificationRefused_data();
+    void cardVerificationRefused();
 
 private:
     QString copyOf(const QStringList &names, bool move = false);
@@ -1344,6 +1350,134 @@ void TestTrasferimento::duplicatesAsked()
     QCOMPARE(shown, QStringLiteral("Copia e Rinomina|") + asked);
     QCOMPARE(roles, (QStringList { "Copia &solo le nuove", "&Non copiare" }));
     QVERIFY(m_sandbox->reports.isEmpty());
+}
+
+void TestTrasferimento::cardVerified_data()
+{
+    QTest::addColumn<QString>("faults");
+    QTest::addColumn<bool>("correct");
+    QTest::addColumn<bool>("backup");
+    QTest::addColumn<QString>("afterwards");
+    QTest::addColumn<QString>("verdict");
+
+    const QString safe = "Tutti i 2 file di «%1» sono nella destinazione%2, identici: la scheda si "
+                         "può formattare.";
+    const QString notSafe = "\nNon formattare la scheda: 1 file non è al sicuro.";
+    QTest::newRow("all there, corrected") << "" << true << false << "" << safe.arg("%1", "");
+    QTest::newRow("all there twice")
+        << "" << false << true << "" << safe.arg("%1", " e nella cartella di riserva");
+    QTest::newRow("a copy with a byte changed")
+        << "" << false << false << "damage"
+        << "«b.jpg»: la copia nella destinazione è diversa." + notSafe;
+    QTest::newRow("a photo never imported") << "" << false << false << "new"
+                                            << "«c.jpg»: manca nella destinazione." + notSafe;
+    QTest::newRow("only in the destination")
+        << "" << false << true << "backup lost"
+        << "«b.jpg»: manca nella cartella di riserva." + notSafe;
+    // The copy read a wrong byte once, and proved it against itself.
+    QTest::newRow("the card read wrong during the copy")
+        << "flaky=b.jpg@300000" << false << false << ""
+        << "«b.jpg»: la copia nella destinazione è diversa." + notSafe;
+}
+
+// Each photo of the card is read again and found by content in the copies a
+// run made, by the engine and by «Verifica scheda» alike.
+void TestTrasferimento::cardVerified()
+{
+    QFETCH(QString, faults);
+    QFETCH(bool, correct);
+    QFETCH(bool, backup);
+    QFETCH(QString, afterwards);
+    QFETCH(QString, verdict);
+    const test::Medium card(QStringLiteral("quirky:") + faults);
+    if (!card.isMounted())
+        QSKIP(qPrintable(card.whyNot()));
+    if (verdict.contains("%1"))
+        verdict = verdict.arg(platform::displayFolderName(card.path()));
+    QTemporaryDir riserva;
+    // Two shots that differ in more than their dates, large enough to be
+    // read as a copy reads.
+    for (const char *name : { "a", "b" }) {
+        const QString photo = test::writePhoto(card.path(), QStringLiteral("%1.jpg").arg(name),
+            { { "Exif.Photo.DateTimeOriginal",
+                QStringLiteral("2026:07:01 10:00:0%1").arg(name[0] == 'a' ? 0 : 5) } });
+        QFile file(photo);
+        QVERIFY(file.open(QIODevice::Append));
+        file.write(QByteArray(512 << 10, name[0]));
+    }
+    m_window->prepare(card.path(), m_destination->path(), { "a.jpg", "b.jpg" });
+    if (backup)
+        m_window->setText("RiservaPath", test::slashed(riserva.path()));
+    if (correct) {
+        m_window->check("CorrOra");
+        m_window->state().CorrOre = 1;
+    }
+    m_window->click("Copia");
+    QVERIFY(m_sandbox->reports.isEmpty());
+    const QString second = m_destination->filePath("Img_002.jpg");
+    if (afterwards == "damage") {
+        QByteArray bytes = test::contentOf(second);
+        bytes[bytes.size() - 3] ^= 1;
+        test::writeFile(m_destination->path(), "Img_002.jpg", bytes);
+    } else if (afterwards == "new") {
+        test::writePhoto(card.path(), "c.jpg");
+    } else if (afterwards == "backup lost") {
+        QVERIFY(QFile::remove(riserva.filePath("Img_002.jpg")));
+    }
+    const QStringList before = test::entriesOf(m_destination->path());
+
+    Verifica verifica;
+    QCOMPARE(preparaVerifica({ { card.path() }, false, m_destination->path(),
+                                 backup ? riserva.path() : QString() },
+                 verifica),
+        QString());
+    const std::atomic<bool> ferma = false;
+    Avanzamento avanzamento;
+    eseguiVerifica(verifica, ferma, avanzamento);
+    QCOMPARE(verifica.verdetto(), verdict);
+    QCOMPARE(verifica.siPuoFormattare(), verdict.endsWith("si può formattare."));
+    QCOMPARE(avanzamento.fatti, verifica.piano.file.size());
+
+    m_window->click("VerificaScheda");
+    QCOMPARE(m_window->text("Esito"), verdict);
+    QCOMPARE(m_sandbox->reports, QStringList { verdict });
+    QCOMPARE(test::entriesOf(m_destination->path()), before);
+}
+
+void TestTrasferimento::cardVerificationRefused_data()
+{
+    QTest::addColumn<QString>("card");
+    QTest::addColumn<QString>("destination");
+    QTest::addColumn<QString>("refusal");
+
+    QTest::newRow("no such card folder") << "nope"
+                                         << ""
+                                         << "La cartella «%1/nope» non esiste";
+    QTest::newRow("an empty card") << "empty"
+                                   << ""
+                                   << "In «%1/empty» non c'è nessun file da verificare";
+    QTest::newRow("a destination that is a file")
+        << "full"
+        << "full/a.jpg"
+        << "Il percorso «%1/full/a.jpg» scelto come cartella di destinazione è un file, non una "
+           "cartella";
+}
+
+// Bad input is said, and nothing is read or written.
+void TestTrasferimento::cardVerificationRefused()
+{
+    QFETCH(QString, card);
+    QFETCH(QString, destination);
+    QFETCH(QString, refusal);
+    QVERIFY(QDir(m_source->path()).mkpath("empty"));
+    QVERIFY(QDir(m_source->path()).mkpath("full"));
+    test::writePhoto(m_source->filePath("full"), "a.jpg");
+    Verifica verifica;
+    const QString to =
+        destination.isEmpty() ? m_destination->path() : m_source->filePath(destination);
+    QCOMPARE(preparaVerifica({ { m_source->filePath(card) }, true, to, {} }, verifica),
+        refusal.arg(m_source->path()));
+    QCOMPARE(test::entriesOf(m_destination->path()), QStringList());
 }
 
 COPIA_TEST_MAIN(TestTrasferimento)

@@ -400,6 +400,24 @@ QHash<QString, QByteArray> hashDaiGiornali(const QStringList &copie)
     return hash;
 }
 
+QMultiHash<QString, QString> copieDaiGiornali(const QStringList &originali)
+{
+    const QSet<QString> cercati(originali.begin(), originali.end());
+    QMultiHash<QString, QString> copie;
+    for (const QString &percorso : giornaliLeggibili()) {
+        const Apertura apertura = apri(percorso);
+        if (!apertura.corsa)
+            continue;
+        for (const QMap<int, Voce> *voci : { &apertura.corsa->voci, &apertura.corsa->riserve }) {
+            for (const Voce &voce : *voci) {
+                if (cercati.contains(voce.intento.origine) && voce.confermato() && !voce.annullato)
+                    copie.insert(voce.intento.origine, voce.intento.nuovoNome);
+            }
+        }
+    }
+    return copie;
+}
+
 bool lasciatoDaAnnullamento(const QString &file)
 {
     // As a run records it.

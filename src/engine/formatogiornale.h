@@ -190,6 +190,11 @@ Fine fineDi(const QString &percorso);
 // later write. By path; a file they cannot vouch for is not there.
 QHash<QString, QByteArray> hashDaiGiornali(const QStringList &copie);
 
+// The copies the journals say runs made of the given originals and did not
+// take back, in the destination and the backup folder alike, by original:
+// where a verification looks first. They vouch for no content.
+QMultiHash<QString, QString> copieDaiGiornali(const QStringList &originali);
+
 // Whether the file is one an undo began to take back and did not: of a run
 // whose undo began and did not end, placed by the run and not yet back.
 bool lasciatoDaAnnullamento(const QString &percorso);

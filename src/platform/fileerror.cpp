@@ -158,6 +158,14 @@ QString FileError::message() const
     case Operation::Rename:
         what = QStringLiteral("Impossibile spostare «%1» in «%2».").arg(first, second);
         break;
+    case Operation::Read:
+        what = m_errorCode == 0
+            ? QStringLiteral("«%1» non si legge per intero: due letture hanno dato byte diversi, "
+                             "o meno byte della sua dimensione. Il supporto o il lettore potrebbe "
+                             "essere difettoso.")
+            : QStringLiteral("Impossibile leggere «%1» per intero.");
+        what = what.arg(first);
+        break;
     case Operation::SetAttributes:
         what = QStringLiteral("Impossibile cambiare gli attributi di «%1».").arg(first);
         break;

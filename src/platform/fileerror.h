@@ -38,6 +38,9 @@ public:
         Reread,
         // The same of a source copied with a second read asked for.
         CopyReread,
+        // A file that could not be read whole, as a verification reads it:
+        // a read that failed, or, without an error, one short or unsteady.
+        Read,
         SetAttributes,
         ReadTime,
         // The time that a file now in place could not get.

@@ -143,14 +143,21 @@ QByteArray hashOfFile(const QString &path)
     return hexOf(XXH3_128bits_digest(hasher.get()));
 }
 
-QByteArray hashWithoutDates(const QString &path)
+namespace {
+
+// The hash of the file's content through fd, its capture-date fields
+// blanked. Throws for a read that failed, ended short, or gave the dates
+// other bytes than the read aside that found them.
+QByteArray blankedHash(int fd, const QString &path)
 {
-    const Descriptor fd = openToRead(path, O_NOFOLLOW);
     struct stat status;
     Head head;
-    if (!fd.isValid() || ::fstat(fd.get(), &status) != 0
-        || readHead(fd.get(), status.st_size, head) != 0 || head.endedEarly)
-        return {};
+    if (::fstat(fd, &status) != 0)
+        fail(FileError::Operation::Read, { path });
+    if (const int error = readHead(fd, status.st_size, head))
+        fail(FileError::Operation::Read, { path }, error);
+    if (head.endedEarly)
+        fail(FileError::Operation::Read, { path }, 0);
     const QList<DateField> fields = head.dates ? head.dates->fields : QList<DateField>();
     const QList<QByteArray> blanks = blankedDates(fields);
     const Hasher hasher = newHasher();
@@ -169,10 +176,34 @@ QByteArray hashWithoutDates(const QString &path)
         blank(data, count, read);
         read += off_t(count);
     };
-    if (hashPieces(fd.get(), nullptr, next, nullptr, read) != 0 || read != status.st_size
-        || !steady)
-        return {};
+    if (const int error = hashPieces(fd, nullptr, next, nullptr, read))
+        fail(FileError::Operation::Read, { path }, error);
+    if (read != status.st_size || !steady)
+        fail(FileError::Operation::Read, { path }, 0);
     return hexOf(XXH3_128bits_digest(hasher.get()));
+}
+
+} // namespace
+
+QByteArray hashWithoutDates(const QString &path)
+{
+    const Descriptor fd = openToRead(path, O_NOFOLLOW);
+    if (!fd.isValid())
+        return {};
+    try {
+        return blankedHash(fd.get(), path);
+    } catch (const FileError &) {
+        return {};
+    }
+}
+
+QByteArray hashWithoutDatesFromMedium(const QString &path)
+{
+    const Descriptor fd = openToRead(path, O_NOFOLLOW);
+    if (!fd.isValid())
+        fail(FileError::Operation::Read, { path });
+    ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_DONTNEED);
+    return blankedHash(fd.get(), path);
 }
 
 } // namespace platform

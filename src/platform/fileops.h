@@ -48,6 +48,11 @@ QByteArray hashOfFile(const QString &path);
 // whose dates were corrected. Empty too for a file read short.
 QByteArray hashWithoutDates(const QString &path);
 
+// The same of the file as its medium holds it: its cached pages are dropped
+// first, so that the read reaches the medium, not the cache. Throws
+// FileError (Operation::Read) for a file that cannot be read whole.
+QByteArray hashWithoutDatesFromMedium(const QString &path);
+
 // Puts the file and its folder's listing on the medium; 0 or the system's error.
 int flushToMedium(const QString &path);
 

@@ -14,6 +14,9 @@ const QString Uso =
                    "  copia-e-rinomina copia  SORGENTE... DESTINAZIONE [opzioni]\n"
                    "  copia-e-rinomina sposta SORGENTE... DESTINAZIONE [opzioni]\n"
                    "  copia-e-rinomina copia|sposta --scheda DESTINAZIONE [opzioni]\n"
+                   "  copia-e-rinomina verifica CARTELLA... DESTINAZIONE [--riserva "
+                   "CARTELLA]\n"
+                   "                            [-r] [--json]\n"
                    "  copia-e-rinomina annulla [--prova] [--tieni]\n"
                    "  copia-e-rinomina --help | --version\n");
 
@@ -92,7 +95,9 @@ const QList<Opzione> &opzioni()
                            "chiude la corsa, così che il prossimo annulla prenda quella "
                            "precedente") },
         { { QStringLiteral("json") }, {},
-            QStringLiteral("scrive il piano o l'esito in JSON, per gli script; un byte di un nome "
+            QStringLiteral("scrive il piano o l'esito (di verifica: ogni file con \"destinazione\" "
+                           "e \"riserva\" identica, manca o diversa, o \"illeggibile\") in JSON, "
+                           "per gli script; un byte di un nome "
                            "che non è UTF-8 vi è scritto \\udcXX, come lo legge il "
                            "\"surrogateescape\" di Python; un file che resta dov'è vi ha "
                            "\"nuovo\": null, e una foto che la destinazione ha già anche "
@@ -175,7 +180,7 @@ QList<Correzione> correzioniDaTesti(const QStringList &testi)
 
 // The sources, then the destination; with --scheda the destination alone,
 // as the card takes the place of the sources.
-void leggiSorgentiEDestinazione(Argomenti &letti, QStringList posizionali)
+void leggiSorgentiEDestinazione(Argomenti &letti, QStringList posizionali, const QString &sorgenti)
 {
     if (letti.scheda && posizionali.size() > 1)
         throw UsoSbagliato { QStringLiteral(
@@ -184,9 +189,9 @@ void leggiSorgentiEDestinazione(Argomenti &letti, QStringList posizionali)
     if (posizionali.isEmpty())
         throw UsoSbagliato { letti.scheda
                 ? QStringLiteral("manca la destinazione")
-                : QStringLiteral("mancano le sorgenti e la destinazione") };
+                : QStringLiteral("mancano le %1 e la destinazione").arg(sorgenti) };
     if (posizionali.size() < 2 && !letti.scheda)
-        throw UsoSbagliato { QStringLiteral("manca la destinazione, dopo le sorgenti") };
+        throw UsoSbagliato { QStringLiteral("manca la destinazione, dopo le %1").arg(sorgenti) };
     letti.destinazione = posizionali.takeLast();
     letti.sorgenti = posizionali;
 }
@@ -214,6 +219,11 @@ QString testoAiuto()
         "suo originale è ancora al suo posto, intatto; ciò che non può riportare lo\n"
         "lascia e lo elenca, e la volta dopo torna alla stessa corsa; con --tieni\n"
         "tiene ciò che resta e passa alla corsa precedente.\n\n"
+        "verifica rilegge dal supporto ogni foto, video e file .xmp delle CARTELLE di\n"
+        "una scheda (con -r delle loro sottocartelle) e cerca ciascuno per contenuto\n"
+        "nella DESTINAZIONE, e con --riserva anche in quella cartella, riletta anch'essa\n"
+        "dal supporto; le date di scatto corrette da una corsa non contano. Dice se la\n"
+        "scheda si può formattare, o quali file mancano o hanno una copia diversa.\n\n"
         "Opzioni:\n");
     for (const Opzione &opzione : opzioni()) {
         QString nomi = opzione.nomi.first().size() == 1
@@ -243,13 +253,17 @@ QString testoAiuto()
         "    copia-e-rinomina copia /media/canon/DCIM/100CANON \\\n"
         "        /media/nikon/DCIM/100NIKON ~/Foto/Gita -n Gita_ \\\n"
         "        -c \"Canon EOS R6=-1:00:00\"\n"
+        "  Prima di formattare la scheda, la prova che ogni foto è nelle due copie:\n"
+        "    copia-e-rinomina verifica -r /media/scheda/DCIM ~/Foto/Gita \\\n"
+        "        --riserva /media/riserva/Gita\n"
         "  Annullare l'ultima corsa, dopo aver visto che cosa farebbe:\n"
         "    copia-e-rinomina annulla --prova\n"
         "    copia-e-rinomina annulla\n\n"
         "Ctrl-C, SIGTERM o SIGHUP fermano la corsa dopo la foto in corso.\n\n"
         "Stato di uscita: 0 se ogni file è fatto (annulla: tutto è stato riportato\n"
         "indietro); 1 se la corsa si è fermata a un file o è stata rifiutata prima di\n"
-        "cominciare; 2 per un uso sbagliato.\n");
+        "cominciare; 2 per un uso sbagliato. verifica: 0 se la scheda si può\n"
+        "formattare, 1 altrimenti.\n");
     return testo;
 }
 
@@ -269,7 +283,8 @@ Argomenti leggiArgomenti(const QStringList &argomenti, bool &aiuto, bool &versio
     Argomenti letti;
     QStringList posizionali = parser.positionalArguments();
     if (posizionali.isEmpty())
-        throw UsoSbagliato { QStringLiteral("manca il comando: copia, sposta o annulla") };
+        throw UsoSbagliato { QStringLiteral(
+            "manca il comando: copia, sposta, verifica o annulla") };
     letti.comando = posizionali.takeFirst();
     letti.prova = parser.isSet(QStringLiteral("prova"));
     letti.json = parser.isSet(QStringLiteral("json"));
@@ -289,15 +304,27 @@ Argomenti leggiArgomenti(const QStringList &argomenti, bool &aiuto, bool &versio
         }
         return letti;
     }
-    if (letti.comando != QLatin1String("copia") && letti.comando != QLatin1String("sposta"))
-        throw UsoSbagliato {
-            QStringLiteral("comando sconosciuto «%1»: copia, sposta o annulla").arg(letti.comando)
-        };
+    const bool verifica = letti.comando == QLatin1String("verifica");
+    if (letti.comando != QLatin1String("copia") && letti.comando != QLatin1String("sposta")
+        && !verifica)
+        throw UsoSbagliato { QStringLiteral(
+            "comando sconosciuto «%1»: copia, sposta, verifica o annulla")
+                                 .arg(letti.comando) };
+    if (verifica) {
+        for (const char *nome :
+            { "nome", "ordine", "correggi", "senza-estensione", "salta-doppioni", "prova" }) {
+            if (parser.isSet(QLatin1String(nome)))
+                throw UsoSbagliato {
+                    QStringLiteral("--%1 vale per copia e sposta, non per verifica").arg(nome)
+                };
+        }
+    }
     if (letti.tieni)
         throw UsoSbagliato {
             QStringLiteral("--tieni vale per annulla, non per %1").arg(letti.comando)
         };
-    leggiSorgentiEDestinazione(letti, posizionali);
+    leggiSorgentiEDestinazione(
+        letti, posizionali, verifica ? QStringLiteral("cartelle") : QStringLiteral("sorgenti"));
     QStringList percorsi = letti.sorgenti + QStringList { letti.destinazione };
     if (parser.isSet(QStringLiteral("riserva"))) {
         letti.riserva = parser.value(QStringLiteral("riserva"));

@@ -6,6 +6,7 @@
 #include "engine/impostazioni.h"
 #include "engine/numerazione.h"
 #include "engine/piano.h"
+#include "engine/verifica.h"
 #include "platform/background.h"
 #include "platform/console.h"
 #include "platform/fileerror.h"
@@ -21,6 +22,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -43,13 +45,15 @@ int annulla(const Argomenti &argomenti)
     return esito.tuttoAnnullato ? Riuscito : Fermato;
 }
 
-// Runs the plan on the worker thread; on a terminal, one line on standard
-// error tells how far it has gone, four times a second.
-int esegui(const Argomenti &argomenti, const PianoTrasferimento &piano, const NomiDati &nomi)
+// Does the work on the worker thread, which it stops when asked by a
+// signal; on a terminal, one line on standard error tells how far it has
+// gone over the plan's files, four times a second. Returns the
+// milliseconds it took; errore gets why it failed.
+qint64 inDisparte(const PianoTrasferimento &piano, Avanzamento &avanzamento,
+    const std::function<void(const platform::Progress &, const std::atomic<bool> &)> &lavoro,
+    QString &errore)
 {
     const bool terminale = platform::standardErrorIsTerminal();
-    const int totale = int(piano.file.size());
-    Avanzamento avanzamento;
     std::atomic<bool> ferma = false;
     platform::stopOnInterrupt(ferma);
     QElapsedTimer trascorso;
@@ -59,20 +63,30 @@ int esegui(const Argomenti &argomenti, const PianoTrasferimento &piano, const No
         [&] { scriviAvanzamento(piano, avanzamento, trascorso.elapsed()); });
     if (terminale)
         aggiornamento.start(250);
-
-    QString errore;
     try {
-        platform::runInBackground([&](const platform::Progress &avanza) {
-            eseguiPiano(piano, avanza, ferma, avanzamento);
-        });
+        platform::runInBackground([&](const platform::Progress &avanza) { lavoro(avanza, ferma); });
     } catch (const platform::FileError &eccezione) {
         errore = eccezione.message();
     }
     aggiornamento.stop();
-    const qint64 millisecondi = trascorso.elapsed();
-    const int fatti = avanzamento.fatti;
     if (terminale)
         cancellaAvanzamento();
+    return trascorso.elapsed();
+}
+
+// Runs the plan, as inDisparte says.
+int esegui(const Argomenti &argomenti, const PianoTrasferimento &piano, const NomiDati &nomi)
+{
+    const int totale = int(piano.file.size());
+    Avanzamento avanzamento;
+    QString errore;
+    const qint64 millisecondi = inDisparte(
+        piano, avanzamento,
+        [&](const platform::Progress &avanza, const std::atomic<bool> &ferma) {
+            eseguiPiano(piano, avanza, ferma, avanzamento);
+        },
+        errore);
+    const int fatti = avanzamento.fatti;
     if (errore.isEmpty() && fatti < totale)
         errore = QStringLiteral("Interrotto dopo %1 file di %2 (%3).")
                      .arg(fatti)
@@ -159,6 +173,35 @@ int trasferisci(const Argomenti &argomenti)
     return esegui(argomenti, piano, nomi);
 }
 
+// verifica: the card's files read again and looked for among their copies;
+// writes nothing anywhere.
+int verifica(const Argomenti &argomenti)
+{
+    RichiestaVerifica richiesta;
+    for (const QString &cartella : argomenti.sorgenti)
+        richiesta.cartelle << cartellaAssoluta(cartella);
+    richiesta.sottocartelle = argomenti.sottocartelle;
+    richiesta.destinazione = cartellaAssoluta(argomenti.destinazione);
+    if (!argomenti.riserva.isEmpty())
+        richiesta.riserva = cartellaAssoluta(argomenti.riserva);
+    Verifica verifica;
+    QString rifiuto;
+    platform::runInBackground(
+        [&](const platform::Progress &) { rifiuto = preparaVerifica(richiesta, verifica); });
+    if (!rifiuto.isEmpty())
+        return rifiuta(argomenti, rifiuto);
+    Avanzamento avanzamento;
+    QString errore;
+    const qint64 millisecondi = inDisparte(
+        verifica.piano, avanzamento,
+        [&](const platform::Progress &, const std::atomic<bool> &ferma) {
+            eseguiVerifica(verifica, ferma, avanzamento);
+        },
+        errore);
+    scriviEsitoVerifica(argomenti, verifica, errore, millisecondi);
+    return errore.isEmpty() && verifica.siPuoFormattare() ? Riuscito : Fermato;
+}
+
 } // namespace
 
 int eseguiRigaDiComando(int argc, char **argv)
@@ -190,6 +233,8 @@ int eseguiRigaDiComando(int argc, char **argv)
         if (letti.comando == QLatin1String("annulla"))
             return annulla(letti);
         try {
+            if (letti.comando == QLatin1String("verifica"))
+                return verifica(letti);
             return trasferisci(letti);
         } catch (const platform::FileError &errore) {
             // A source or the destination that cannot be read.

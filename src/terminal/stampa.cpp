@@ -3,6 +3,7 @@
 #include "engine/completamento.h"
 #include "engine/esecuzione.h"
 #include "engine/piano.h"
+#include "engine/verifica.h"
 #include "platform/console.h"
 #include "platform/filenames.h"
 
@@ -136,6 +137,20 @@ QString comandoVerifica(const Argomenti &argomenti)
     return parole.join(QLatin1Char(' '));
 }
 
+// What a folder holds of a file of the card, as --json says it.
+QString copiaInJson(Copia copia)
+{
+    switch (copia) {
+    case Copia::Identica:
+        break;
+    case Copia::Manca:
+        return QStringLiteral("manca");
+    case Copia::Diversa:
+        return QStringLiteral("diversa");
+    }
+    return QStringLiteral("identica");
+}
+
 } // namespace
 
 void scrivi(std::FILE *flusso, const QByteArray &testo)
@@ -250,6 +265,45 @@ void scriviEsitoCorsa(const Argomenti &argomenti, const PianoTrasferimento &pian
             esito.insert(QStringLiteral("lasciati"), lasciati);
         scriviJson(esito);
     }
+}
+
+void scriviEsitoVerifica(const Argomenti &argomenti, const Verifica &verifica,
+    const QString &errore, qint64 millisecondi)
+{
+    if (!errore.isEmpty())
+        segnala(errore);
+    const QString verdetto = errore.isEmpty() ? verifica.verdetto() : QString();
+    if (!argomenti.json) {
+        if (!verdetto.isEmpty())
+            scrivi(stdout, verdetto + QLatin1Char('\n'));
+        return;
+    }
+    QJsonArray voci;
+    for (const FileVerificato &file : verifica.file) {
+        QJsonObject voce { { QStringLiteral("origine"), nomeInJson(file.origine) } };
+        if (!file.illeggibile.isEmpty()) {
+            voce.insert(QStringLiteral("illeggibile"), file.illeggibile);
+        } else {
+            voce.insert(QStringLiteral("destinazione"), copiaInJson(file.destinazione));
+            if (!verifica.riserva.isEmpty())
+                voce.insert(QStringLiteral("riserva"), copiaInJson(file.riserva));
+        }
+        voci.append(voce);
+    }
+    QJsonObject esito { { QStringLiteral("comando"), argomenti.comando },
+        { QStringLiteral("totale"), verifica.piano.file.size() },
+        { QStringLiteral("fatti"), verifica.file.size() },
+        { QStringLiteral("secondi"), double(millisecondi) / 1000 },
+        { QStringLiteral("destinazione"), nomeInJson(argomenti.destinazione) },
+        { QStringLiteral("siPuoFormattare"), errore.isEmpty() && verifica.siPuoFormattare() },
+        { QStringLiteral("file"), voci } };
+    if (!argomenti.riserva.isEmpty())
+        esito.insert(QStringLiteral("riserva"), nomeInJson(argomenti.riserva));
+    if (!verdetto.isEmpty())
+        esito.insert(QStringLiteral("verdetto"), verdetto);
+    if (!errore.isEmpty())
+        esito.insert(QStringLiteral("errore"), errore);
+    scriviJson(esito);
 }
 
 void scriviEsitoAnnulla(const Argomenti &argomenti, const EsitoAnnulla &esito)

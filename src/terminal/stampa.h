@@ -13,6 +13,7 @@
 struct Avanzamento;
 struct EsitoAnnulla;
 struct PianoTrasferimento;
+struct Verifica;
 
 // Writes the text at once: the line of a run in progress shows as it goes,
 // and what goes to both streams keeps its order.
@@ -41,6 +42,11 @@ void cancellaAvanzamento();
 void scriviEsitoCorsa(const Argomenti &argomenti, const PianoTrasferimento &piano,
     const NomiDati &nomi, const Avanzamento &avanzamento, const QString &errore,
     qint64 millisecondi);
+
+// The end of a card's verification: the verdict on standard output, or why
+// it failed on standard error; for a script the whole outcome in JSON.
+void scriviEsitoVerifica(const Argomenti &argomenti, const Verifica &verifica,
+    const QString &errore, qint64 millisecondi);
 
 // What an undo did, or would do: its lines, or for a script the same in JSON;
 // where it had to leave files, how to keep them and go on.

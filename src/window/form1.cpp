@@ -366,6 +366,8 @@ void Form1::creaControlli()
     UsaScheda = crea<QPushButton>(this, "UsaScheda", QStringLiteral("Usa la scheda"),
         daTwips(6840, 5775, 1215, 375), sansSerif(8.25, true));
     UsaScheda->hide();
+    VerificaScheda = crea<QPushButton>(this, "VerificaScheda", QStringLiteral("Verifica sc&heda"),
+        daTwips(2040, 5940, 2055, 375), sansSerif(8.25, true));
     Anteprima = crea<QPushButton>(this, "Anteprima", QStringLiteral("Ante&prima"),
         daTwips(4200, 5940, 1455, 375), sansSerif(8.25, true));
     AnnullaCorsa = crea<QPushButton>(this, "AnnullaCorsa", QStringLiteral("Annulla &ultima corsa"),
@@ -411,6 +413,10 @@ void Form1::creaControlli()
     MostraEsito(QStringLiteral("Nessuna corsa in questa sessione."));
     Anteprima->setToolTip(
         QStringLiteral("Mostra che cosa farebbe la corsa, file per file, senza toccare nulla"));
+    VerificaScheda->setToolTip(
+        QStringLiteral("Rilegge dalla scheda ogni file della cartella di origine e lo cerca, "
+                       "per contenuto, nella destinazione e nella cartella di riserva: dice se "
+                       "la scheda si può formattare"));
     AnnullaCorsa->setToolTip(QStringLiteral(
         "Riporta indietro l'ultima corsa, della finestra o del terminale, dopo averlo chiesto"));
     Suffisso->setToolTip(
@@ -432,7 +438,7 @@ void Form1::MostraEsito(const QString &testo)
         altezza = std::max(altezza, UsaScheda->geometry().bottom() + 1 - posto.top());
     const int oltre = std::max(0, altezza - posto.height());
     Esito->resize(posto.width(), posto.height() + oltre);
-    for (QPushButton *pulsante : { Anteprima, AnnullaCorsa })
+    for (QPushButton *pulsante : { VerificaScheda, Anteprima, AnnullaCorsa })
         pulsante->move(pulsante->x(), cimaSottoEsito() + oltre);
     setFixedSize(misuraFinestra() + QSize(0, oltre));
 }
@@ -555,7 +561,7 @@ void Form1::impostaOrdineFocus()
         DestPath, OptionNome, OptionData, DiffOra, OraPiu[1], OraMeno[0], CorrOra, Text1, DiffMin,
         OraMeno[1], OraPiu[0], DiffSec, Text3, OraPiu[2], OraMeno[2], RiservaPath, SfogliaR,
         NessunaRiserva, SottoCartelle, Fotocamere, VerificaCopia, ApriCartella, UsaScheda,
-        Anteprima, AnnullaCorsa };
+        VerificaScheda, Anteprima, AnnullaCorsa };
     for (qsizetype i = 1; i < ordine.size(); ++i)
         setTabOrder(ordine.at(i - 1), ordine.at(i));
     SfogliaS->setFocus();
@@ -604,6 +610,7 @@ void Form1::collegaEventi()
     connect(UsaScheda, &QPushButton::clicked, this, &Form1::UsaScheda_Click);
     connect(Anteprima, &QPushButton::clicked, this, &Form1::Anteprima_Click);
     connect(AnnullaCorsa, &QPushButton::clicked, this, &Form1::AnnullaCorsa_Click);
+    connect(VerificaScheda, &QPushButton::clicked, this, &Form1::VerificaScheda_Click);
     connect(Copia, &QPushButton::clicked, this, &Form1::Copia_Click);
     connect(Sposta, &QPushButton::clicked, this, &Form1::Sposta_Click);
     connect(CorrOra, &QCheckBox::toggled, this, &Form1::CorrOra_Click);

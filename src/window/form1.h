@@ -139,6 +139,8 @@ private:
     Richiesta RichiestaDellaFinestra() const;
     QString TutteGiaPresenti(const PianoTrasferimento &piano, int foto) const;
     void SeguiCorsa(const PianoTrasferimento &piano, const QString &destinazione);
+    void MostraAvanzamento(const PianoTrasferimento &piano, const Avanzamento &avanzamento,
+        qint64 millisecondi, const QString &titolo);
     QString TestoEsito(const PianoTrasferimento &piano, const Avanzamento &avanzamento,
         const QString &destinazione, qint64 millisecondi, bool interrotta) const;
     void MostraEsito(const QString &testo);
@@ -161,6 +163,8 @@ private:
     void OffriScheda();
     void RitiraScheda();
     void UsaScheda_Click();
+    // The card proven against its copies before it is formatted.
+    void VerificaScheda_Click();
 
     // Clock correction.
     struct PassoCorrezione
@@ -276,5 +280,6 @@ private:
     QPushButton *UsaScheda = nullptr;
     QPushButton *Anteprima = nullptr;
     QPushButton *AnnullaCorsa = nullptr;
+    QPushButton *VerificaScheda = nullptr;
     std::unique_ptr<desktop::CommonDialog> Dialogo;
 };

@@ -252,8 +252,6 @@ Richiesta Form1::RichiestaDellaFinestra() const
 void Form1::SeguiCorsa(const PianoTrasferimento &piano, const QString &destinazione)
 {
     Avanzamento avanzamento;
-    const qint64 byteTotali = piano.byteTotali();
-    const int totale = int(piano.file.size());
     const QString titolo = windowTitle();
     QElapsedTimer trascorso;
     trascorso.start();
@@ -274,19 +272,7 @@ void Form1::SeguiCorsa(const PianoTrasferimento &piano, const QString &destinazi
             m_avvisiFine = avvisi.join(QStringLiteral("\n\n"));
         });
     const auto mostraAvanzamento = [&] {
-        const qint64 millisecondi = trascorso.elapsed();
-        setWindowTitle(
-            testoAvanzamento(avanzamento.fatti, totale, avanzamento.byte, byteTotali, millisecondi)
-            + QStringLiteral(" – ") + titolo);
-        const double parte = byteTotali > 0 ? double(avanzamento.byte) / byteTotali
-                                            : double(avanzamento.fatti) / totale;
-        desktop::showTaskbarProgress(parte);
-        BarraAvanzamento->setValue(qRound(parte * BarraAvanzamento->maximum()));
-        // A screen reader speaks the bar's value as a percentage; the words
-        // that say the files, bytes and time left go in its description.
-        const QString riga = rigaAvanzamento(piano, avanzamento, millisecondi);
-        BarraAvanzamento->setFormat(riga);
-        BarraAvanzamento->setAccessibleDescription(riga);
+        MostraAvanzamento(piano, avanzamento, trascorso.elapsed(), titolo);
     };
     Esito->hide();
     BarraAvanzamento->show();
@@ -317,6 +303,27 @@ void Form1::SeguiCorsa(const PianoTrasferimento &piano, const QString &destinazi
     SeguiSelezione();
     annuncia(testoFatti(piano, avanzamento.fatti) + QLatin1Char(' ')
         + testoCartelle(piano, destinazione));
+}
+
+// How far the work on the plan's files has gone: in the bar in the window,
+// the title and the taskbar.
+void Form1::MostraAvanzamento(const PianoTrasferimento &piano, const Avanzamento &avanzamento,
+    qint64 millisecondi, const QString &titolo)
+{
+    const qint64 byteTotali = piano.byteTotali();
+    const int totale = int(piano.file.size());
+    setWindowTitle(
+        testoAvanzamento(avanzamento.fatti, totale, avanzamento.byte, byteTotali, millisecondi)
+        + QStringLiteral(" – ") + titolo);
+    const double parte =
+        byteTotali > 0 ? double(avanzamento.byte) / byteTotali : double(avanzamento.fatti) / totale;
+    desktop::showTaskbarProgress(parte);
+    BarraAvanzamento->setValue(qRound(parte * BarraAvanzamento->maximum()));
+    // A screen reader speaks the bar's value as a percentage; the words
+    // that say the files, bytes and time left go in its description.
+    const QString riga = rigaAvanzamento(piano, avanzamento, millisecondi);
+    BarraAvanzamento->setFormat(riga);
+    BarraAvanzamento->setAccessibleDescription(riga);
 }
 
 // What the last run did, under the window: how many files went where in how
