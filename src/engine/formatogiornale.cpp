@@ -13,6 +13,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <functional>
 
 namespace {
 
@@ -378,25 +379,36 @@ QStringList giornaliLeggibili()
     }
 }
 
-QHash<QString, QByteArray> hashDaiGiornali(const QStringList &copie)
+namespace {
+
+// Hands visita each entry of each journal that can be read, the copies in a
+// backup folder too: a journal that cannot be read vouches for nothing.
+void perOgniVoce(const std::function<void(const Voce &)> &visita)
 {
-    const QSet<QString> cercate(copie.begin(), copie.end());
-    QHash<QString, QByteArray> hash;
-    // Journals that cannot be read vouch for no copy: each is read instead.
     for (const QString &percorso : giornaliLeggibili()) {
         const Apertura apertura = apri(percorso);
         if (!apertura.corsa)
             continue;
         for (const QMap<int, Voce> *voci : { &apertura.corsa->voci, &apertura.corsa->riserve }) {
-            for (const Voce &voce : *voci) {
-                const QString &copia = voce.intento.nuovoNome;
-                if (cercate.contains(copia) && !voce.intento.hashSenzaDate.isEmpty()
-                    && !voce.annullato && voce.improntaBasta()
-                    && platform::fileStamp(copia) == voce.impronta)
-                    hash.insert(copia, voce.intento.hashSenzaDate);
-            }
+            for (const Voce &voce : *voci)
+                visita(voce);
         }
     }
+}
+
+} // namespace
+
+QHash<QString, QByteArray> hashDaiGiornali(const QStringList &copie)
+{
+    const QSet<QString> cercate(copie.begin(), copie.end());
+    QHash<QString, QByteArray> hash;
+    // A copy no journal vouches for is read instead.
+    perOgniVoce([&](const Voce &voce) {
+        const QString &copia = voce.intento.nuovoNome;
+        if (cercate.contains(copia) && !voce.intento.hashSenzaDate.isEmpty() && !voce.annullato
+            && voce.improntaBasta() && platform::fileStamp(copia) == voce.impronta)
+            hash.insert(copia, voce.intento.hashSenzaDate);
+    });
     return hash;
 }
 
@@ -404,17 +416,10 @@ QMultiHash<QString, QString> copieDaiGiornali(const QStringList &originali)
 {
     const QSet<QString> cercati(originali.begin(), originali.end());
     QMultiHash<QString, QString> copie;
-    for (const QString &percorso : giornaliLeggibili()) {
-        const Apertura apertura = apri(percorso);
-        if (!apertura.corsa)
-            continue;
-        for (const QMap<int, Voce> *voci : { &apertura.corsa->voci, &apertura.corsa->riserve }) {
-            for (const Voce &voce : *voci) {
-                if (cercati.contains(voce.intento.origine) && voce.confermato() && !voce.annullato)
-                    copie.insert(voce.intento.origine, voce.intento.nuovoNome);
-            }
-        }
-    }
+    perOgniVoce([&](const Voce &voce) {
+        if (cercati.contains(voce.intento.origine) && voce.confermato() && !voce.annullato)
+            copie.insert(voce.intento.origine, voce.intento.nuovoNome);
+    });
     return copie;
 }
 
