@@ -433,11 +433,8 @@ void TestSuffisso::selection()
     found.lasciati.sort();
     QCOMPARE(found.file, selected);
     QCOMPARE(found.lasciati, left);
-    QStringList paths;
-    for (const QString &name : std::as_const(found.file))
-        paths.append(root.path() + u'/' + name);
     QStringList seen;
-    for (const Fotocamera &camera : fotocamereDi(paths))
+    for (const Fotocamera &camera : fotocamereDi(root.path() + u'/', found.file))
         seen.append(camera.modello + QStringLiteral(": ") + QString::number(camera.foto));
     QCOMPARE(seen, cameras);
 }

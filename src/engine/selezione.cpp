@@ -96,13 +96,17 @@ int cartelleDeiFile(const QStringList &file)
     return int(cartelle.size());
 }
 
-QList<Fotocamera> fotocamereDi(const QStringList &file)
+QList<Fotocamera> fotocamereDi(
+    const QString &cartella, const QStringList &file, const std::function<bool()> &basta)
 {
     QMap<QString, Fotocamera> perNome;
     // One file at a time: the list is read aside, maybe while a run goes on,
-    // and costs little memory and only one processor so.
-    for (const QString &percorso : file) {
-        const QString modello = platform::photoMetadata(percorso).model.trimmed();
+    // and costs little memory and only one processor so: each whole path
+    // is made in its turn, not all before the first.
+    for (const QString &nome : file) {
+        if (basta && basta())
+            break;
+        const QString modello = platform::photoMetadata(cartella + nome).model.trimmed();
         if (modello.isEmpty())
             continue;
         Fotocamera &fotocamera = perNome[modello.toCaseFolded()];

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // What a folder gives a run: the files it takes, and those it leaves where
 // they are. Each is given as its path below the folder: "IMG_0001.JPG",
 // "100CANON/IMG_0001.JPG".
@@ -52,7 +54,9 @@ struct Fotocamera
     int foto = 0;
 };
 
-// The models the files name, by name, each once however its letters and
-// blanks vary as the plan's corrections match them; files that name none
-// are not counted. Reads each file's metadata, one after the other.
-QList<Fotocamera> fotocamereDi(const QStringList &file);
+// The models the files of the folder name (each given as its path below
+// it), by name, each once however its letters and blanks vary as the plan's
+// corrections match them; files that name none are not counted. Reads each
+// file's metadata, one after the other, and stops early once basta says so.
+QList<Fotocamera> fotocamereDi(
+    const QString &cartella, const QStringList &file, const std::function<bool()> &basta = {});

@@ -198,6 +198,7 @@ private:
     void CambiaFotocamera();
     CorrezioneFotocamera CorrezioneMostrata() const;
     void MostraCorrezioneDi(const QString &modello);
+    QHash<QString, qint64> CorrezioniAccese() const;
     QList<Correzione> CorrezioniDellaFinestra() const;
 
     StatoFinestra m_stato;

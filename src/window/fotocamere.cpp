@@ -26,10 +26,11 @@ constexpr int TestoSenzaCorrezione = Qt::UserRole + 1;
 // answering, and the list fills in once they are known.
 void Form1::LeggiFotocamere()
 {
-    QStringList file;
     const QString sorgente = Cartella(SrcPath);
-    for (int i = 1; i <= m_stato.NumFile; ++i)
-        file.append(sorgente + m_stato.ElencoFile.at(i));
+    const QStringList file = m_stato.ElencoFile.mid(1, m_stato.NumFile);
+    // The reading of an older selection stops: its result would be dropped.
+    if (m_fotocamereInLettura)
+        m_fotocamereInLettura->cancel();
     auto *osservatore = new QFutureWatcher<QList<Fotocamera>>(this);
     m_fotocamereInLettura = osservatore;
     // A result for an older selection than the latest is dropped.
@@ -40,14 +41,21 @@ void Form1::LeggiFotocamere()
         }
         osservatore->deleteLater();
     });
-    osservatore->setFuture(QtConcurrent::run([file] { return fotocamereDi(file); }));
+    osservatore->setFuture(
+        QtConcurrent::run([sorgente, file](QPromise<QList<Fotocamera>> &promessa) {
+            promessa.addResult(
+                fotocamereDi(sorgente, file, [&promessa] { return promessa.isCanceled(); }));
+        }));
 }
 
-// A run or a preview waits for the cameras of its selection, as a model's
-// correction reaches its photos once the list holds the model.
+// A run or a preview waits for the cameras of its selection when a model's
+// correction is on, as it reaches its photos once the list holds the model.
 void Form1::AttendiFotocamere()
 {
-    if (!m_fotocamereInLettura)
+    const QHash<QString, qint64> accese = CorrezioniAccese();
+    const bool perModello = std::any_of(accese.keyBegin(), accese.keyEnd(),
+        [](const QString &modello) { return !modello.isEmpty(); });
+    if (!m_fotocamereInLettura || !perModello)
         return;
     QEventLoop attesa;
     connect(m_fotocamereInLettura, &QFutureWatcherBase::finished, &attesa, &QEventLoop::quit);
@@ -147,20 +155,31 @@ void Form1::MostraCorrezioneDi(const QString &modello)
     MostraCorrezione();
 }
 
-// Every camera's correction that is on, as the engine takes them: the one
-// shown as the controls show it.
-QList<Correzione> Form1::CorrezioniDellaFinestra() const
+// The span of each camera's correction that is on, by model: the one shown
+// as the controls show it.
+QHash<QString, qint64> Form1::CorrezioniAccese() const
 {
     QHash<QString, CorrezioneFotocamera> tutte = m_correzioni;
     tutte.insert(m_fotocameraMostrata, CorrezioneMostrata());
-    QList<Correzione> correzioni;
+    QHash<QString, qint64> accese;
     for (auto voce = tutte.cbegin(); voce != tutte.cend(); ++voce) {
         const qint64 span = spanCorrezione(voce->ore, voce->minuti, voce->secondi);
+        if (voce->attiva && span != 0)
+            accese.insert(voce.key(), span);
+    }
+    return accese;
+}
+
+// Every camera's correction that is on, as the engine takes them.
+QList<Correzione> Form1::CorrezioniDellaFinestra() const
+{
+    const QHash<QString, qint64> accese = CorrezioniAccese();
+    QList<Correzione> correzioni;
+    for (auto voce = accese.cbegin(); voce != accese.cend(); ++voce) {
         // Only for the cameras of this selection: one kept from another
         // would be refused, as no file names it.
-        if (voce->attiva && span != 0
-            && (voce.key().isEmpty() || Fotocamere->findData(voce.key()) >= 0))
-            correzioni.append({ voce.key(), span });
+        if (voce.key().isEmpty() || Fotocamere->findData(voce.key()) >= 0)
+            correzioni.append({ voce.key(), voce.value() });
     }
     // The same order each time, as the account lists them.
     std::sort(correzioni.begin(), correzioni.end(),
