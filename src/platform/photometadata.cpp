@@ -60,8 +60,11 @@ std::optional<qint64> nanosecondsOf(qint64 seconds, qint64 nanoseconds = 0)
 // on would show it, an hour it shows twice in autumn as the first.
 qint64 localMoment(qint64 face)
 {
+    // The zone's own rules, read once a thread: the C library's local time
+    // looks at the zone's file again at every call.
+    thread_local const QTimeZone zone = QTimeZone::systemTimeZone();
     const auto offsetAt = [](qint64 moment) {
-        return qint64(QDateTime::fromSecsSinceEpoch(moment).offsetFromUtc());
+        return qint64(zone.offsetFromUtc(QDateTime::fromSecsSinceEpoch(moment, QTimeZone::utc())));
     };
     const qint64 before = offsetAt(face - 86400);
     const qint64 after = offsetAt(face + 86400);

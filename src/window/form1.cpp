@@ -14,6 +14,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFocusEvent>
+#include <QFutureWatcher>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -214,6 +215,8 @@ Form1::Form1(QWidget *parent)
     setWindowIcon(QPixmap(copia_e_rinomina_xpm));
     setFont(sansSerif(9.75, false));
     setFixedSize(misuraFinestra());
+    m_lettoreFotocamere.setMaxThreadCount(1);
+    m_lettoreFotocamere.setThreadPriority(QThread::IdlePriority);
     // Before any control exists: a screen reader already listening asks
     // for each one as it is made.
     static const bool installata = (QAccessible::installFactory(finestraAccessibile), true);
@@ -229,6 +232,9 @@ Form1::Form1(QWidget *parent)
 Form1::~Form1()
 {
     disconnect(qApp, &QApplication::focusChanged, this, nullptr);
+    // Its reader is waited for, and need not finish.
+    if (m_fotocamereInLettura)
+        m_fotocamereInLettura->cancel();
 }
 
 void Form1::sostituisciDialogo(std::unique_ptr<desktop::CommonDialog> dialogo)

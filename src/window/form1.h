@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QStringList>
+#include <QThreadPool>
 #include <QWidget>
 
 #include <array>
@@ -224,8 +225,11 @@ private:
     // show that of m_fotocameraMostrata, and hold it while it is shown.
     QHash<QString, CorrezioneFotocamera> m_correzioni;
     QString m_fotocameraMostrata;
-    // The reading of the cameras of the latest selection, while it goes on.
+    // The reading of the cameras of the latest selection, while it goes on,
+    // on a thread of its own that takes only what the processor has spare:
+    // a run or a preview never waits on it for a processor.
     QFutureWatcherBase *m_fotocamereInLettura = nullptr;
+    QThreadPool m_lettoreFotocamere;
     // Termina, or closing the window, during a run; the run's work reads it.
     std::atomic<bool> m_chiusuraRichiesta = false;
     // The media the folders were on when they were chosen or read at

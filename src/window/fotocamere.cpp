@@ -41,8 +41,8 @@ void Form1::LeggiFotocamere()
         }
         osservatore->deleteLater();
     });
-    osservatore->setFuture(
-        QtConcurrent::run([sorgente, file](QPromise<QList<Fotocamera>> &promessa) {
+    osservatore->setFuture(QtConcurrent::run(
+        &m_lettoreFotocamere, [sorgente, file](QPromise<QList<Fotocamera>> &promessa) {
             promessa.addResult(
                 fotocamereDi(sorgente, file, [&promessa] { return promessa.isCanceled(); }));
         }));
