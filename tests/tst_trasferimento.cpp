@@ -997,6 +997,14 @@ void TestTrasferimento::correctionPerCamera()
         qPrintable(m_window->text("Esito")));
     QCOMPARE(test::statOf(another.filePath(QStringLiteral("Img_001.jpg"))).st_mtim.tv_sec,
         Earlier.addSecs(-3600).toSecsSinceEpoch());
+
+    // A run clicked at once, before the list is read, reads it first.
+    m_window = std::make_unique<test::Window>();
+    QTemporaryDir third;
+    m_window->setText("DestPath", test::slashed(third.path()));
+    m_window->click("Copia");
+    QCOMPARE(test::statOf(third.filePath(QStringLiteral("Img_001.jpg"))).st_mtim.tv_sec,
+        Earlier.addSecs(-3600).toSecsSinceEpoch());
 }
 
 void TestTrasferimento::clockCorrection_data()

@@ -2,12 +2,12 @@
 #include "engine/impostazioni.h"
 #include "engine/piano.h"
 #include "engine/selezione.h"
+#include "platform/background.h"
 #include "window/form1.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QEventLoop>
 #include <QFutureWatcher>
 #include <QtConcurrent>
 
@@ -57,9 +57,16 @@ void Form1::AttendiFotocamere()
         [](const QString &modello) { return !modello.isEmpty(); });
     if (!m_fotocamereInLettura || !perModello)
         return;
-    QEventLoop attesa;
-    connect(m_fotocamereInLettura, &QFutureWatcherBase::finished, &attesa, &QEventLoop::quit);
-    attesa.exec();
+    // Waited for, they are read again at the run's own priority: a busy
+    // processor would keep the idle reader waiting.
+    m_fotocamereInLettura->cancel();
+    m_fotocamereInLettura = nullptr;
+    const QString sorgente = Cartella(SrcPath);
+    const QStringList file = m_stato.ElencoFile.mid(1, m_stato.NumFile);
+    QList<Fotocamera> fotocamere;
+    platform::runInBackground(
+        [&](const platform::Progress &) { fotocamere = fotocamereDi(sorgente, file); });
+    MostraFotocamere(fotocamere);
 }
 
 // «Tutte le fotocamere», then each model with its number of photos. The one
