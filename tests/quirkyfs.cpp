@@ -24,7 +24,8 @@
 // The files of flaky, short and hold are read past the page cache. A copy
 // reads in large pieces; what reads a photo's metadata first reads a page at
 // a time, and meets none of these faults.
-// It counts the bytes it hands out to readers in the file BACKING.reads.
+// It counts the bytes it hands out to readers in the file BACKING.reads, and
+// writes its process number in BACKING.pid.
 // Usage: quirkyfs FAULTS[,FAULTS] BACKING MOUNTPOINT [FUSE OPTIONS]
 
 #define FUSE_USE_VERSION 31
@@ -108,6 +109,14 @@ void *init(fuse_conn_info *connection, fuse_config *config)
     config->attr_timeout = 0;
     config->negative_timeout = 0;
     config->kernel_cache = 1;
+    // The driver, once on its own, says who it is: a test pulls the card
+    // out by ending it.
+    const std::string pid = std::to_string(::getpid()) + "\n";
+    const int fd = ::open((backing + ".pid").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd >= 0) {
+        [[maybe_unused]] const ssize_t written = ::write(fd, pid.data(), pid.size());
+        ::close(fd);
+    }
     return nullptr;
 }
 

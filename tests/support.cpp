@@ -397,6 +397,13 @@ void Medium::release()
     QFile(m_work.filePath(QStringLiteral("backing.release"))).open(QIODevice::WriteOnly);
 }
 
+bool Medium::pullOut() const
+{
+    QFile number(m_work.filePath(QStringLiteral("backing.pid")));
+    const pid_t pid = number.open(QIODevice::ReadOnly) ? number.readAll().trimmed().toInt() : 0;
+    return pid > 0 && ::kill(pid, SIGKILL) == 0;
+}
+
 bool Medium::makeReadOnly()
 {
     return run(QStringLiteral("mount"),

@@ -110,6 +110,8 @@ public:
     // Whether a "quirky:hold=" medium holds a read, and lets it go on.
     bool isHolding() const;
     void release();
+    // Ends a "quirky:" medium's driver, as a card pulled out of its reader.
+    bool pullOut() const;
 
 private:
     bool run(const QString &program, const QStringList &arguments, QString *output = nullptr);

@@ -29,6 +29,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <future>
 
 #include <unistd.h>
 
@@ -114,6 +115,7 @@ private Q_SLOTS:
     void cardVerified();
     void cardVerificationRefused_data();
     void cardVerificationRefused();
+    void cardPulledOutDuringVerification();
 
 private:
     QString copyOf(const QStringList &names, bool move = false);
@@ -1486,6 +1488,41 @@ void TestTrasferimento::cardVerificationRefused()
     QCOMPARE(preparaVerifica({ { m_source->filePath(card) }, true, to, {} }, verifica),
         refusal.arg(m_source->path()));
     QCOMPARE(test::entriesOf(m_destination->path()), QStringList());
+}
+
+// A card pulled out half way: the verification ends saying the card went,
+// not that a copy differs, and touches nothing.
+void TestTrasferimento::cardPulledOutDuringVerification()
+{
+    const test::Medium card(QStringLiteral("quirky:hold=b.jpg"));
+    if (!card.isMounted())
+        QSKIP(qPrintable(card.whyNot()));
+    // The copies are written from the same bytes: reading the card would
+    // meet the hold.
+    for (const char *name : { "a", "b" }) {
+        const QByteArray bytes(512 << 10, name[0]);
+        test::writeFile(card.path(), QStringLiteral("%1.jpg").arg(name), bytes);
+        test::writeFile(m_destination->path(), QStringLiteral("Img_%1.jpg").arg(name), bytes);
+    }
+    const QStringList before = test::entriesOf(m_destination->path());
+    Verifica verifica;
+    QCOMPARE(preparaVerifica({ { card.path() }, false, m_destination->path(), {} }, verifica),
+        QString());
+    const std::atomic<bool> ferma = false;
+    Avanzamento avanzamento;
+    auto verificando =
+        std::async(std::launch::async, [&] { eseguiVerifica(verifica, ferma, avanzamento); });
+    QTRY_VERIFY(card.isHolding());
+    QVERIFY(card.pullOut());
+    try {
+        verificando.get();
+        QFAIL("a verification of a card pulled out ended as if read whole");
+    } catch (const platform::FileError &error) {
+        QVERIFY2(error.message().contains(QStringLiteral("non risponde più")),
+            qPrintable(error.message()));
+    }
+    QVERIFY(avanzamento.fatti < 2);
+    QCOMPARE(test::entriesOf(m_destination->path()), before);
 }
 
 COPIA_TEST_MAIN(TestTrasferimento)
