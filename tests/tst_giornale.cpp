@@ -126,6 +126,7 @@ PianoTrasferimento piano(
         file.correzione = correzione;
         piano.file.append(file);
     }
+    piano.destinazione = platform::folderPart(nuovi.value(0));
     piano.spostare = modo != Modo::Copia;
     piano.rinomina = modo == Modo::Sposta;
     return piano;

@@ -36,6 +36,16 @@ QString rigaAvanzamento(
 // only where files were copied.
 QString testoDurata(const PianoTrasferimento &piano, qint64 byte, qint64 millisecondi);
 
+// Where the first fatti files of the plan went, as the end of a run says
+// it: «in «Foto»», «in «Foto» e in «Riserva»», and with folders by date «in
+// 3 cartelle per data, in «Foto»»; the destination as the front end names it.
+QString testoDove(const PianoTrasferimento &piano, int fatti, const QString &destinazione);
+
+// What the plan says of the folders the run makes, a destination that is
+// not there yet or its folders by date: «La cartella «Foto/Gita» non c'è:
+// sarà creata.»; empty when there are none.
+QString avvisoCartelleNuove(const PianoTrasferimento &piano);
+
 // Where the plan's doubles are, as its texts say it: «nella destinazione»,
 // or, as a double is one that both hold, «nella destinazione e nella
 // cartella di riserva».
