@@ -46,26 +46,6 @@ bool haLaForma(const QString &nome, const QString &parte)
     return true;
 }
 
-// The folder and, within it, the folders by date of the schema that are
-// there, whatever run or hand made them: where its photos may be filed.
-QStringList cartelleDellAlbero(const QString &radice, CartellePerData schema)
-{
-    QStringList livello { radice };
-    if (schema == CartellePerData::Nessuna)
-        return livello;
-    for (const QString &parte : testoCartellePerData(schema).split(QLatin1Char('/'))) {
-        QStringList sotto;
-        for (const QString &cartella : std::as_const(livello)) {
-            for (const QString &nome : platform::subfoldersOf(cartella)) {
-                if (haLaForma(nome, parte))
-                    sotto.append(cartella + nome + QLatin1Char('/'));
-            }
-        }
-        livello = sotto;
-    }
-    return QStringList { radice } + livello;
-}
-
 // Content hashes, each file read once at most, and a copy the journals
 // vouch for not at all.
 class Contenuti
@@ -164,4 +144,22 @@ void segnaDoppioni(PianoTrasferimento &piano, const QString &destinazione, const
         for (qsizetype i = inizio; i < fine; ++i)
             piano.file[i].doppione = tutti;
     }
+}
+
+QStringList cartelleDellAlbero(const QString &radice, CartellePerData schema)
+{
+    QStringList livello { radice };
+    if (schema == CartellePerData::Nessuna)
+        return livello;
+    for (const QString &parte : testoCartellePerData(schema).split(QLatin1Char('/'))) {
+        QStringList sotto;
+        for (const QString &cartella : std::as_const(livello)) {
+            for (const QString &nome : platform::subfoldersOf(cartella)) {
+                if (haLaForma(nome, parte))
+                    sotto.append(cartella + nome + QLatin1Char('/'));
+            }
+        }
+        livello = sotto;
+    }
+    return QStringList { radice } + livello;
 }

@@ -15,3 +15,8 @@
 // each folder is looked through with the folders by date of the schema in it.
 void segnaDoppioni(PianoTrasferimento &piano, const QString &destinazione,
     const QString &riserva = {}, CartellePerData schema = CartellePerData::Nessuna);
+
+// The folder and, within it, the folders by date of the schema that are
+// there, whatever run or hand made them: where its photos may be filed.
+// Each ends with its separator.
+QStringList cartelleDellAlbero(const QString &radice, CartellePerData schema);

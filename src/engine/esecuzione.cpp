@@ -458,11 +458,12 @@ QString testoFatti(const PianoTrasferimento &piano, int fatti)
         + QLatin1String(desinenza);
 }
 
-QString testoDove(const PianoTrasferimento &piano, int fatti, const QString &destinazione)
+QString testoDove(
+    const PianoTrasferimento &piano, int fatti, const QString &destinazione, const QString &riserva)
 {
     QString testo = QStringLiteral("in «%1»").arg(platform::displayFolderName(destinazione));
-    if (!piano.riserva.isEmpty())
-        testo += QStringLiteral(" e in «%1»").arg(platform::displayFolderName(piano.riserva));
+    if (!riserva.isEmpty())
+        testo += QStringLiteral(" e in «%1»").arg(platform::displayFolderName(riserva));
     const qsizetype cartelle = piano.cartellePerData(fatti);
     if (cartelle == 0)
         return testo;

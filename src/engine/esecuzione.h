@@ -38,8 +38,10 @@ QString testoDurata(const PianoTrasferimento &piano, qint64 byte, qint64 millise
 
 // Where the first fatti files of the plan went, as the end of a run says
 // it: «in «Foto»», «in «Foto» e in «Riserva»», and with folders by date «in
-// 3 cartelle per data, in «Foto»»; the destination as the front end names it.
-QString testoDove(const PianoTrasferimento &piano, int fatti, const QString &destinazione);
+// 3 cartelle per data, in «Foto»»; the folders as the front end names them,
+// the backup empty for none.
+QString testoDove(const PianoTrasferimento &piano, int fatti, const QString &destinazione,
+    const QString &riserva);
 
 // What the plan says of the folders the run makes, a destination that is
 // not there yet or its folders by date: «La cartella «Foto/Gita» non c'è:

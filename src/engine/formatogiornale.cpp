@@ -295,7 +295,8 @@ QByteArray rigaSupporto(quint64 dispositivo, const QByteArray &fileSystem)
 QByteArray rigaCreato(
     char tipo, int posizione, const QString &percorso, const platform::FileStamp &impronta)
 {
-    return rigaFatto(tipo, posizione, impronta).chopped(1) + '\t' + testoPercorso(percorso) + '\n';
+    return rigaFatto(tipo, posizione, impronta).chopped(1) + '\t'
+        + testoPercorso(assoluto(percorso)) + '\n';
 }
 
 char letteraFatto(char tipo, bool riserva)

@@ -103,10 +103,13 @@ int rifiuta(const Argomenti &argomenti, const QString &motivo)
     return Fermato;
 }
 
-// A folder given, as a whole path ending with its separator.
+// A folder given, as a whole path ending with its separator; one not made
+// yet, within its parent's whole path.
 QString cartellaAssoluta(const QString &cartella)
 {
-    return platform::withSeparator(assoluto(platform::withSeparator(cartella)));
+    const QString conSeparatore = platform::withSeparator(cartella);
+    return platform::withSeparator(assoluto(
+        platform::resolvedFolder(conSeparatore) ? conSeparatore : conSeparatore.chopped(1)));
 }
 
 // What the arguments ask, with the window's remembered choices (read and
@@ -133,6 +136,7 @@ Richiesta richiestaDegliArgomenti(
     richiesta.senzaEstensione = argomenti.senzaEstensione;
     richiesta.correzioni = argomenti.correzioni;
     richiesta.prova = argomenti.prova;
+    richiesta.cartellePerData = argomenti.cartellePerData;
     if (argomenti.saltaDoppioni)
         richiesta.doppioni = Doppioni::Saltati;
     return richiesta;
@@ -182,6 +186,7 @@ int verifica(const Argomenti &argomenti)
         richiesta.cartelle << cartellaAssoluta(cartella);
     richiesta.sottocartelle = argomenti.sottocartelle;
     richiesta.destinazione = cartellaAssoluta(argomenti.destinazione);
+    richiesta.cartellePerData = argomenti.cartellePerData;
     if (!argomenti.riserva.isEmpty())
         richiesta.riserva = cartellaAssoluta(argomenti.riserva);
     Verifica verifica;

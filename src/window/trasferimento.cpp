@@ -289,7 +289,7 @@ void Form1::SeguiCorsa(const PianoTrasferimento &piano, const QString &destinazi
     }
     SeguiSelezione();
     annuncia(testoFatti(piano, avanzamento.fatti) + QLatin1Char(' ')
-        + testoDove(piano, avanzamento.fatti, destinazione));
+        + testoDove(piano, avanzamento.fatti, destinazione, piano.riserva));
 }
 
 // How far the work on the plan's files has gone: in the bar in the window,
@@ -322,7 +322,7 @@ QString Form1::TestoEsito(const PianoTrasferimento &piano, const Avanzamento &av
     QStringList parti { QStringLiteral("%1%2 %3 %4")
                             .arg(interrotta ? QStringLiteral("Corsa interrotta: ") : QString(),
                                 testoFatti(piano, avanzamento.fatti),
-                                testoDove(piano, avanzamento.fatti, destinazione),
+                                testoDove(piano, avanzamento.fatti, destinazione, piano.riserva),
                                 testoDurata(piano, avanzamento.byte, millisecondi)) };
     qsizetype doppioni = 0;
     qsizetype fuori = 0;
