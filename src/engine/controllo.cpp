@@ -226,7 +226,7 @@ bool supportoNonMontato(const QString &cartella)
 QString motivoCartellaNuova(const PianoTrasferimento &piano, CartellaNuova &cartella)
 {
     const QString esistente = piano.cartelleNuove.contains(cartella.percorso)
-        ? platform::folderPart(cartella.percorso.chopped(1))
+        ? platform::parentFolder(cartella.percorso)
         : cartella.percorso;
     if (cartella.riserva && supportoNonMontato(esistente))
         return QStringLiteral("La cartella di riserva «%1» è sul disco del sistema, dove si "

@@ -295,7 +295,7 @@ QStringList cartelleDaFare(const PianoTrasferimento &piano)
         if (radice.isEmpty())
             continue;
         const bool manca = !platform::nameExists(senzaSeparatore(radice));
-        if (manca && !platform::isFolderItself(platform::folderPart(senzaSeparatore(radice))))
+        if (manca && !platform::resolvedFolder(platform::parentFolder(radice)))
             continue;
         if (manca)
             cartelle.append(radice);

@@ -103,13 +103,10 @@ int rifiuta(const Argomenti &argomenti, const QString &motivo)
     return Fermato;
 }
 
-// A folder given, as a whole path ending with its separator; one not made
-// yet, within its parent's whole path.
+// A folder given, as a whole path ending with its separator.
 QString cartellaAssoluta(const QString &cartella)
 {
-    const QString conSeparatore = platform::withSeparator(cartella);
-    return platform::withSeparator(assoluto(
-        platform::resolvedFolder(conSeparatore) ? conSeparatore : conSeparatore.chopped(1)));
+    return platform::withSeparator(assoluto(platform::withSeparator(cartella)));
 }
 
 // What the arguments ask, with the window's remembered choices (read and
