@@ -266,10 +266,6 @@ bool siRinomina(const QList<FileDelPiano> &file, const QString &destinazione)
     });
 }
 
-// Fills in the plan's new names: each file under the base name in the
-// destination, its shot numbered on from the plan's last number, the shots
-// one after the other; or says that the numbers would pass the largest
-// 64-bit one.
 // The path without its final separator: the folder itself, as a link
 // would not be.
 QString senzaSeparatore(const QString &cartella)
