@@ -88,6 +88,10 @@ private Q_SLOTS:
     void correctedCaptureDates();
     void importOnce_data();
     void importOnce();
+    void foldersByDate_data();
+    void foldersByDate();
+    void foldersByDateUndone_data();
+    void foldersByDateUndone();
 
 private:
     QString sorgente(const QString &nome) const { return m_sorgente->filePath(nome); }
@@ -126,6 +130,7 @@ PianoTrasferimento piano(
         file.correzione = correzione;
         piano.file.append(file);
     }
+    piano.destinazione = platform::folderPart(nuovi.value(0));
     piano.spostare = modo != Modo::Copia;
     piano.rinomina = modo == Modo::Sposta;
     return piano;
@@ -1171,6 +1176,163 @@ void TestGiornale::importOnce()
     // A move leaves the originals it did not copy where they were.
     if (move)
         QCOMPARE(test::entriesOf(m_sorgente->path()), expected);
+}
+
+namespace {
+
+// Writes each file given as "name@MM-dd HH:mm:ss" of 2026, local time, with
+// its name for content: its whole path.
+QStringList scritti(const QString &cartella, const QStringList &file)
+{
+    QStringList percorsi;
+    for (const QString &uno : file) {
+        const QString nome = uno.section(u'@', 0, 0);
+        percorsi.append(test::writeFile(cartella, nome, nome.toUtf8(),
+            QDateTime::fromString(u"2026-"_s + uno.section(u'@', 1), u"yyyy-MM-dd HH:mm:ss"_s)));
+    }
+    return percorsi;
+}
+
+} // namespace
+
+void TestGiornale::foldersByDate_data()
+{
+    QTest::addColumn<QString>("schema");
+    // In the destination: "path" a file, "path->" a link to a folder elsewhere.
+    QTest::addColumn<QStringList>("present");
+    QTest::addColumn<QStringList>("chosen");
+    QTest::addColumn<qint64>("correction");
+    QTest::addColumn<bool>("byName");
+    // The new paths within the destination in the plan's order, or none
+    // where the run is refused.
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("three days, an hour back takes one across midnight")
+        << "AAAA-MM-GG" << QStringList()
+        << QStringList { "a.jpg@08-10 12:00:00", "b.jpg@08-11 00:30:00", "c.jpg@08-11 15:00:00",
+               "d.jpg@08-12 09:00:00" }
+        << qint64(-3600) << false
+        << QStringList { "2026-08-10/Img_001.jpg", "2026-08-10/Img_002.jpg",
+               "2026-08-11/Img_001.jpg", "2026-08-12/Img_001.jpg" };
+    QTest::newRow("numbered on in a folder that holds photos")
+        << "AAAA/MM" << QStringList { "2026/08/Img_007.jpg", "Img_020.jpg" }
+        << QStringList { "a.jpg@08-10 12:00:00", "b.jpg@09-01 08:00:00" } << qint64(0) << false
+        << QStringList { "2026/08/Img_008.jpg", "2026/09/Img_001.jpg" };
+    QTest::newRow("a pair across midnight is one shot in one folder")
+        << "AAAA/AAAA-MM-GG" << QStringList()
+        << QStringList { "a.jpg@08-10 23:59:59", "a.cr2@08-11 00:00:01", "b.jpg@08-11 08:00:00" }
+        << qint64(0) << false
+        << QStringList { "2026/2026-08-10/Img_001.cr2", "2026/2026-08-10/Img_001.jpg",
+               "2026/2026-08-11/Img_001.jpg" };
+    QTest::newRow("name order numbers each folder from 001")
+        << "AAAA-MM-GG" << QStringList { "2026-08-10/Img_005.jpg" }
+        << QStringList { "a.jpg@08-11 10:00:00", "b.jpg@08-10 10:00:00", "c.jpg@08-11 09:00:00" }
+        << qint64(0) << true
+        << QStringList { "2026-08-11/Img_001.jpg", "2026-08-10/Img_001.jpg",
+               "2026-08-11/Img_002.jpg" };
+    QTest::newRow("flat, as ever")
+        << "" << QStringList { "Img_007.jpg" } << QStringList { "a.jpg@08-10 12:00:00" }
+        << qint64(0) << false << QStringList { "Img_008.jpg" };
+    QTest::newRow("a file where a day's folder goes")
+        << "AAAA-MM-GG" << QStringList { "2026-08-10" } << QStringList { "a.jpg@08-10 12:00:00" }
+        << qint64(0) << false << QStringList();
+    QTest::newRow("a link where a day's folder goes")
+        << "AAAA/MM" << QStringList { "2026->" } << QStringList { "a.jpg@08-10 12:00:00" }
+        << qint64(0) << false << QStringList();
+}
+
+// Each shot goes to the folder of its corrected day, numbered on in it; a
+// name there that is not a folder itself refuses the run before anything.
+void TestGiornale::foldersByDate()
+{
+    QFETCH(QString, schema);
+    QFETCH(QStringList, present);
+    QFETCH(QStringList, chosen);
+    QFETCH(qint64, correction);
+    QFETCH(bool, byName);
+    QFETCH(QStringList, expected);
+    const QString cartella = test::slashed(m_destinazione->path());
+    for (const QString &file : std::as_const(present)) {
+        const QFileInfo info(cartella + file.chopped(file.endsWith(u"->"_s) ? 2 : 0));
+        QVERIFY(QDir().mkpath(info.path()));
+        if (file.endsWith(u"->"_s))
+            QVERIFY(QFile::link(m_stato->path(), info.filePath()));
+        else
+            test::writeFile(info.path(), info.fileName());
+    }
+    const QStringList before = test::entriesOf(m_destinazione->path());
+    Richiesta richiesta;
+    richiesta.origini = scritti(m_sorgente->path(), chosen);
+    richiesta.destinazione = cartella;
+    richiesta.nomeBase = u"Img_"_s;
+    richiesta.perNome = byName;
+    richiesta.correzioni = { { {}, correction } };
+    richiesta.cartellePerData = *cartellePerDataDaTesto(schema);
+    PianoTrasferimento corsa;
+    const QString motivo = preparaPiano(richiesta, corsa);
+    if (expected.isEmpty()) {
+        QVERIFY2(motivo.contains(u"non è una cartella"_s), qPrintable(motivo));
+        QCOMPARE(test::entriesOf(m_destinazione->path()), before);
+        return;
+    }
+    QCOMPARE(motivo, QString());
+    QStringList nuovi;
+    for (const FileDelPiano &file : std::as_const(corsa.file))
+        nuovi.append(file.nuovoNome.sliced(cartella.size()));
+    QCOMPARE(nuovi, expected);
+    esegui(corsa);
+    for (const QString &nuovo : std::as_const(expected))
+        QVERIFY2(QFileInfo(cartella + nuovo).isFile(), qPrintable(nuovo));
+}
+
+void TestGiornale::foldersByDateUndone_data()
+{
+    QTest::addColumn<bool>("foreign");
+    QTest::newRow("every folder empty again") << false;
+    QTest::newRow("a file of another in a folder the run made") << true;
+}
+
+// A destination not there yet and the day's folders are made by the run
+// that needs them; a second import into them knows what they hold, and
+// makes only the folder it lacks. Each undo removes the folders its own run
+// made, and only once empty again.
+void TestGiornale::foldersByDateUndone()
+{
+    QFETCH(bool, foreign);
+    const QString gita = test::slashed(m_destinazione->path()) + u"Gita/"_s;
+    Richiesta richiesta;
+    richiesta.origini =
+        scritti(m_sorgente->path(), { "a.jpg@08-10 12:00:00", "b.jpg@08-11 12:00:00" });
+    richiesta.destinazione = gita;
+    richiesta.nomeBase = u"Img_"_s;
+    richiesta.cartellePerData = CartellePerData::Giorno;
+    richiesta.doppioni = Doppioni::Saltati;
+    PianoTrasferimento corsa;
+    QCOMPARE(preparaPiano(richiesta, corsa), QString());
+    QCOMPARE(corsa.cartelleNuove,
+        (QStringList { gita, gita + u"2026-08-10/"_s, gita + u"2026-08-11/"_s }));
+    esegui(corsa);
+    QCOMPARE(testoDove(corsa, 2, u"Gita/"_s, {}), u"in 2 cartelle per data, in «Gita»"_s);
+
+    richiesta.origini += scritti(m_sorgente->path(), { "c.jpg@08-12 12:00:00" });
+    QCOMPARE(preparaPiano(richiesta, corsa), QString());
+    QCOMPARE(corsa.restano.size(), 2);
+    QCOMPARE(corsa.cartelleNuove, QStringList { gita + u"2026-08-12/"_s });
+    esegui(corsa);
+    if (foreign)
+        test::writeFile(gita + u"2026-08-11"_s, u"mia.txt"_s);
+
+    QVERIFY(annullaUltimaCorsa(false).tuttoAnnullato);
+    QCOMPARE(test::entriesOf(gita), (QStringList { "2026-08-10", "2026-08-11" }));
+    const EsitoAnnulla esito = annullaUltimaCorsa(false);
+    QVERIFY(esito.tuttoAnnullato);
+    if (!foreign) {
+        QCOMPARE(test::entriesOf(m_destinazione->path()), QStringList());
+        return;
+    }
+    QCOMPARE(test::entriesOf(gita), QStringList { "2026-08-11" });
+    QVERIFY(esito.righe.contains(u"Lasciata la cartella «%1»: non è vuota"_s.arg(
+        platform::displayFolderName(gita + u"2026-08-11/"_s))));
 }
 
 COPIA_TEST_MAIN(TestGiornale)

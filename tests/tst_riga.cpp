@@ -322,6 +322,18 @@ void TestRiga::previewTouchesNothing()
     const QJsonDocument plan = QJsonDocument::fromJson(backup.out);
     QCOMPARE(plan[u"riserva"_s].toString(), u"riserva/"_s);
     QCOMPARE(plan[u"file"_s][0][u"riserva"_s].toString(), u"riserva/Foto-004.jpeg"_s);
+    // Folders by date in a destination not made yet: the new paths in full,
+    // an hour on taking Z.png into the next day.
+    const Run days = terminal({ "copia", "card/IMG_1.Jpeg", "card/Z.png", "nuova", "--prova", "-o",
+        "data", "-c", "1:00:00", "--cartelle-per-data", "AAAA/AAAA-MM-GG" });
+    QCOMPARE(days.status, 0);
+    QCOMPARE(days.out,
+        "card/IMG_1.Jpeg\tnuova/2026/2026-06-01/Foto-001.jpeg\n"
+        "card/Z.png\tnuova/2026/2026-06-02/Foto-001.png\n"_ba);
+    QCOMPARE(days.err,
+        "Le cartelle «nuova», «nuova/2026», «nuova/2026/2026-06-01», «nuova/2026/2026-06-02» non "
+        "ci sono: saranno create.\n"_ba);
+    QVERIFY(!QFileInfo::exists(path(u"nuova"_s)));
     QCOMPARE(snapshot(), before);
 }
 
@@ -376,6 +388,9 @@ void TestRiga::wrongUse_data()
                                             "prende il posto di «card»";
     QTest::newRow("a card to undo") << QStringList { "annulla", "--scheda" }
                                     << "--scheda vale per copia e sposta, non per annulla";
+    QTest::newRow("folders by a schema that is none of the three")
+        << QStringList { "copia", "card", "dest", "--cartelle-per-data", "AAAA/GG" }
+        << "--cartelle-per-data vuole AAAA-MM-GG, AAAA/AAAA-MM-GG o AAAA/MM, non «AAAA/GG»";
 }
 
 void TestRiga::wrongUse()
@@ -506,10 +521,15 @@ void TestRiga::trialRefusedAsTheRun_data()
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QString>("message"); // %2 for the root
 
-    QTest::newRow("destination never there")
-        << "assente"
+    QTest::newRow("destination never there, nor its parent")
+        << "assente/sotto"
         << "card" << QStringList()
-        << "La cartella di destinazione «assente» non esiste: nessun file è stato copiato.";
+        << "La cartella di destinazione «assente/sotto» non esiste: nessun file è stato copiato.";
+    QTest::newRow("a folder by date that is a file")
+        << "dest"
+        << "card" << QStringList { "--cartelle-per-data", "AAAA-MM-GG" }
+        << "«%2/dest/2026-06-01» c'è già e non è una cartella: non può essere la cartella per data "
+           "dei file che vi andrebbero: nessun file è stato copiato.";
     QTest::newRow("destination that is a file")
         << "card/Z.png"
         << "card" << QStringList()
@@ -567,6 +587,8 @@ void TestRiga::trialRefusedAsTheRun()
     test::writePhoto(path(u"fotocamere/canon"_s), u"MVI_3.THM"_s,
         { { "Exif.Photo.DateTimeOriginal", "2026:08:10 11:45:00" } });
     fill(u"card"_s, u"dest"_s);
+    // Where the card's folder by date would be.
+    test::writeFile(path(u"dest"_s), u"2026-06-01"_s);
     // The card's first photo by date, after the destination's Img_007.jpg.
     QVERIFY(QDir().mkpath(path(u"riserva"_s)));
     test::writeFile(path(u"riserva"_s), u"Img_008.jpeg"_s);

@@ -450,9 +450,10 @@ void TestTrasferimento::refusedRuns_data()
         << ""
         << ""
         << "Img_" << qint64(10 << 10) << 0 << false << "" << QString() << false;
+    // A missing folder within one that is there is made by the run.
     QTest::newRow("missing folder")
         << ""
-        << "assente/"
+        << "assente/sotto/"
         << ""
         << "Img_" << small << 1 << false << ""
         << "La cartella di destinazione «%1» non esiste: nessun file è stato copiato." << false;

@@ -4,8 +4,10 @@
 #include "engine/ripresa.h"
 #include "platform/copying.h"
 #include "platform/fileerror.h"
+#include "platform/media.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace {
 
@@ -118,6 +120,7 @@ void riportaIndietro(Corsa &corsa, Voce &voce, Ripresa &ripresa)
     }
     if (ripresa.prova) {
         ripresa.riportati.insert(intento.origine);
+        ripresa.eliminati.insert(intento.nuovoNome);
     } else {
         try {
             if (voce.corretta())
@@ -188,6 +191,19 @@ void annullaVoce(Corsa &corsa, Voce &voce, Ripresa &ripresa)
         riportaIndietro(corsa, voce, ripresa);
 }
 
+// The folder both are in: with folders by date, the destination they are in.
+QString cartellaComune(const QString &una, const QString &altra)
+{
+    if (una.isEmpty())
+        return altra;
+    qsizetype comune = 0;
+    for (qsizetype i = 0; i < std::min(una.size(), altra.size()) && una.at(i) == altra.at(i); ++i) {
+        if (una.at(i) == QLatin1Char('/'))
+            comune = i + 1;
+    }
+    return una.first(comune);
+}
+
 // When the run started, copy or move, how many files, from where to where.
 QString descrizione(const Corsa &corsa, const Ripresa &ripresa)
 {
@@ -207,9 +223,9 @@ QString descrizione(const Corsa &corsa, const Ripresa &ripresa)
             continue;
         ++fatti;
         origini.insert(platform::folderPart(voce.intento.origine));
-        destinazione = platform::folderPart(voce.intento.nuovoNome);
+        destinazione = cartellaComune(destinazione, platform::folderPart(voce.intento.nuovoNome));
         if (const Voce *copia = riservaDi(corsa, voce); copia && copia->confermato())
-            riserva = platform::folderPart(copia->intento.nuovoNome);
+            riserva = cartellaComune(riserva, platform::folderPart(copia->intento.nuovoNome));
     }
     QString testo =
         QStringLiteral("%1 la corsa del %2: %3 di %4 file")
@@ -247,6 +263,49 @@ void avvisaIncompleto(const Corsa &corsa, Ripresa &ripresa)
     ripresa.esito.tuttoAnnullato = false;
 }
 
+// Whether a trial would leave the folder empty: all it holds would go.
+bool vuotaDopoLaProva(const QString &cartella, const Ripresa &ripresa)
+{
+    const QStringList nomi = platform::namesIn(cartella);
+    return std::all_of(nomi.begin(), nomi.end(), [&](const QString &nome) {
+        return ripresa.eliminati.contains(cartella + nome)
+            || ripresa.eliminati.contains(cartella + nome + QLatin1Char('/'));
+    });
+}
+
+// Removes the folders the run made, deepest first, each while it is still
+// the very folder made, and only once empty again: what anyone put in one
+// since keeps it there, and is said.
+void togliCartelle(const Corsa &corsa, Ripresa &ripresa)
+{
+    QList<CreatoDallaCorsa> cartelle = corsa.cartelle;
+    std::stable_sort(cartelle.begin(), cartelle.end(),
+        [](const CreatoDallaCorsa &una, const CreatoDallaCorsa &altra) {
+            return una.percorso.size() > altra.percorso.size();
+        });
+    for (const CreatoDallaCorsa &cartella : std::as_const(cartelle)) {
+        const Impronta ora = corsa.comeNellaCorsa(ripresa.impronta(cartella.percorso));
+        // Gone already, or another folder in its place.
+        if (!ora || !platform::isFolderItself(cartella.percorso)
+            || ora->device != cartella.impronta.device || ora->inode != cartella.impronta.inode)
+            continue;
+        const int errore = ripresa.prova
+            ? (vuotaDopoLaProva(cartella.percorso, ripresa) ? 0 : ENOTEMPTY)
+            : platform::removeEmptyFolder(cartella.percorso);
+        if (errore != 0) {
+            ripresa.esito.righe.append(QStringLiteral("Lasciata la cartella «%1»: %2")
+                                           .arg(platform::displayFolderName(cartella.percorso),
+                                               errore == ENOTEMPTY || errore == EEXIST
+                                                   ? QStringLiteral("non è vuota")
+                                                   : platform::systemErrorText(errore)));
+            continue;
+        }
+        ripresa.eliminati.insert(cartella.percorso);
+        ripresa.dice("Sarà eliminata la cartella", "Eliminata la cartella",
+            QStringLiteral(" «%1»").arg(platform::displayFolderName(cartella.percorso)));
+    }
+}
+
 void annullaCorsa(Corsa &corsa, Ripresa &ripresa)
 {
     ripresa.esito.righe.append(descrizione(corsa, ripresa));
@@ -262,6 +321,7 @@ void annullaCorsa(Corsa &corsa, Ripresa &ripresa)
         if (const auto riserva = corsa.riserve.find(voce.key()); riserva != corsa.riserve.end())
             annullaVoce(corsa, *riserva, ripresa);
     }
+    togliCartelle(corsa, ripresa);
     // All the journal holds is taken back, or what is left is kept as asked:
     // the run counts as undone, and the next undo takes the one before. What
     // a journal cut short could not hold is said as it is left behind.
@@ -349,8 +409,9 @@ void annullaUltima(const QStringList &tutti, Ripresa &ripresa)
             ripresa.registra(*corsa, "A\n");
             return;
         }
-        // A run that stopped before its first file has nothing to take back.
-        if (corsa && !corsa->voci.isEmpty()) {
+        // A run that stopped before its first file has nothing to take
+        // back, but the folders it made for it.
+        if (corsa && (!corsa->voci.isEmpty() || !corsa->cartelle.isEmpty())) {
             annullaCorsa(*corsa, ripresa);
             return;
         }

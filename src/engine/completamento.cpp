@@ -17,13 +17,14 @@ struct Tolte
 };
 
 // Removes, or with prova only finds, the hidden copies the run recorded that
-// are still there, the very files; by folder, of soloIn alone where given.
-QMap<QString, Tolte> togliNascoste(const Corsa &corsa, bool prova, const QString &soloIn = {})
+// are still there, the very files; by folder, of those of soloIn alone where given.
+QMap<QString, Tolte> togliNascoste(
+    const Corsa &corsa, bool prova, const QSet<QString> *soloIn = nullptr)
 {
     QMap<QString, Tolte> tolte;
-    for (const CopiaNascosta &nascosta : corsa.nascoste) {
+    for (const CreatoDallaCorsa &nascosta : corsa.nascoste) {
         const QString cartella = platform::folderPart(nascosta.percorso);
-        if (!soloIn.isEmpty() && cartella != soloIn)
+        if (soloIn && !soloIn->contains(cartella))
             continue;
         if (const auto byte =
                 platform::removeOwnTemporary(nascosta.percorso, nascosta.impronta, prova)) {
@@ -202,16 +203,20 @@ EsitoAnnulla completaCorseInterrotte(bool prova)
         [](const QStringList &tutti, Ripresa &ripresa) { completaCorse(tutti, ripresa); });
 }
 
-qint64 liberaCartella(const QString &cartella, bool prova)
+QHash<QString, qint64> liberaCartelle(const QStringList &cartelle, bool prova)
 {
     // Journals that cannot be read leave their files to the clean-up of strangers' files.
-    qint64 byte = 0;
+    const QSet<QString> soloIn(cartelle.begin(), cartelle.end());
+    QHash<QString, qint64> byte;
     for (const QString &percorso : giornaliLeggibili()) {
         if (fineDi(percorso) != Fine::Aperta)
             continue;
         const Apertura apertura = apri(percorso);
-        if (apertura.corsa && !apertura.corsa->annullata)
-            byte += togliNascoste(*apertura.corsa, prova, cartella).value(cartella).byte;
+        if (!apertura.corsa || apertura.corsa->annullata)
+            continue;
+        const QMap<QString, Tolte> tolte = togliNascoste(*apertura.corsa, prova, &soloIn);
+        for (auto cartella = tolte.cbegin(); cartella != tolte.cend(); ++cartella)
+            byte[cartella.key()] += cartella->byte;
     }
     return byte;
 }

@@ -20,8 +20,9 @@ struct EsitoAnnulla
 // unconfirmed, once. Anything else is left for an undo.
 EsitoAnnulla completaCorseInterrotte(bool prova = false);
 
-// Before a run into cartella, given with its final separator: removes the
-// hidden copies that runs of this user, killed and over, recorded as made
-// there and left, each while it is still that very file; with prova only
-// finds them. Gives the bytes they took, which the run has free.
-qint64 liberaCartella(const QString &cartella, bool prova);
+// Before a run into the folders, given with their final separator: removes
+// the hidden copies that runs of this user, killed and over, recorded as
+// made there and left, each while it is still that very file; with prova
+// only finds them. Gives the bytes they took, which the run has free, by
+// folder.
+QHash<QString, qint64> liberaCartelle(const QStringList &cartelle, bool prova);

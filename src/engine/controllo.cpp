@@ -2,12 +2,14 @@
 
 #include "engine/formatogiornale.h"
 #include "engine/numerazione.h"
+#include "platform/appendfile.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
 #include "platform/filestamps.h"
 #include "platform/media.h"
 #include "platform/publishing.h"
 
+#include <QHash>
 #include <QLocale>
 #include <QSet>
 
@@ -99,6 +101,50 @@ QString seLasciatoDaAnnullamento(const QString &percorso)
                           "ultima corsa» o con «copia-e-rinomina annulla»)");
 }
 
+// Why a name, of a file or a folder, cannot be written on the medium, or
+// an empty text.
+QString motivoNomeSulSupporto(const QString &nome, const CartellaNuova &cartella)
+{
+    const platform::Medium &supporto = *cartella.supporto;
+    QString motivo = supporto.fatNames ? motivoNomeRifiutato(nome) : QString();
+    if (motivo.isEmpty())
+        motivo = motivoNomeLungo(nome, supporto);
+    if (motivo.isEmpty())
+        return {};
+    return QStringLiteral("Il nome «%1» non può essere scritto %2 (%3)")
+        .arg(nome,
+            cartella.riserva ? QStringLiteral("sul supporto della cartella di riserva")
+                             : QStringLiteral("su questo supporto"),
+            motivo);
+}
+
+// Why the folders by date cannot be used, or made, in the folder, or an
+// empty text: a name there that is not a folder itself, a file or a link,
+// which the photos would go beside or through; a name the medium cannot
+// hold.
+QString motivoCartellePerData(const PianoTrasferimento &piano, const CartellaNuova &cartella)
+{
+    QSet<QString> viste;
+    for (const FileDelPiano &file : piano.file) {
+        if (file.cartella.isEmpty() || viste.contains(file.cartella))
+            continue;
+        viste.insert(file.cartella);
+        for (const QString &nome : file.cartella.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+            if (const QString motivo = motivoNomeSulSupporto(nome, cartella); !motivo.isEmpty())
+                return motivo;
+        }
+        for (qsizetype fine = file.cartella.indexOf(QLatin1Char('/')); fine >= 0;
+             fine = file.cartella.indexOf(QLatin1Char('/'), fine + 1)) {
+            const QString percorso = cartella.percorso + file.cartella.first(fine);
+            if (platform::nameExists(percorso) && !platform::isFolderItself(percorso))
+                return QStringLiteral("«%1» c'è già e non è una cartella: non può essere la "
+                                      "cartella per data dei file che vi andrebbero")
+                    .arg(platform::displayFileName(percorso));
+        }
+    }
+    return {};
+}
+
 // The first reason of a plan's files and names against a folder they go
 // to, or an empty text. Adds up the space the files take there, and, where
 // the folder takes space of the medium for its entries, the bytes of those.
@@ -108,30 +154,33 @@ QString motivoFile(const PianoTrasferimento &piano, CartellaNuova &cartella)
     const auto chiave = [&supporto](const QString &nome) {
         return supporto.fatNames ? nome.toCaseFolded() : nome;
     };
-    QSet<QString> presenti;
-    for (const QString &nome : platform::namesIn(cartella.percorso))
-        presenti.insert(chiave(nome));
+    // The names in each folder the files go to, looked at once a folder.
+    QHash<QString, QSet<QString>> presentiIn;
+    const auto presenti = [&](const QString &sottocartella) -> const QSet<QString> & {
+        auto nomi = presentiIn.find(sottocartella);
+        if (nomi == presentiIn.end()) {
+            nomi = presentiIn.insert(sottocartella, {});
+            for (const QString &nome : platform::namesIn(cartella.percorso + sottocartella))
+                nomi->insert(chiave(nome));
+        }
+        return *nomi;
+    };
 
-    const QString questoSupporto = cartella.riserva
-        ? QStringLiteral("sul supporto della cartella di riserva")
-        : QStringLiteral("su questo supporto");
     qint64 spazioFile = 0;
     qint64 byteCartella = 0;
     for (const FileDelPiano &file : piano.file) {
         const qint64 byte = file.dimensione;
         const QString nome = platform::namePart(file.nuovoNome);
-        if (presenti.contains(chiave(nome)))
+        if (presenti(file.cartella).contains(chiave(nome)))
             return (cartella.riserva
                            ? QStringLiteral("Nella cartella di riserva «%1» esiste già «%2»")
-                                 .arg(platform::displayFolderName(cartella.percorso), nome)
-                           : QStringLiteral("Nella destinazione esiste già «%1»").arg(nome))
-                + seLasciatoDaAnnullamento(cartella.percorso + nome);
-        QString motivo = supporto.fatNames ? motivoNomeRifiutato(nome) : QString();
-        if (motivo.isEmpty())
-            motivo = motivoNomeLungo(nome, supporto);
-        if (!motivo.isEmpty())
-            return QStringLiteral("Il nome «%1» non può essere scritto %2 (%3)")
-                .arg(nome, questoSupporto, motivo);
+                                 .arg(platform::displayFolderName(cartella.percorso),
+                                     file.cartella + nome)
+                           : QStringLiteral("Nella destinazione esiste già «%1»")
+                                 .arg(file.cartella + nome))
+                + seLasciatoDaAnnullamento(cartella.percorso + file.cartella + nome);
+        if (const QString motivo = motivoNomeSulSupporto(nome, cartella); !motivo.isEmpty())
+            return motivo;
         if (piano.rinomina)
             continue;
         if (supporto.largestFile >= 0 && byte > supporto.largestFile)
@@ -149,8 +198,11 @@ QString motivoFile(const PianoTrasferimento &piano, CartellaNuova &cartella)
                 byteVoci(nome.size()) + byteVoci(nome.size() + platform::TemporaryNameExtra);
     }
     // The folder grows by whole units, and the room left in its last one
-    // is not told, so it counts for nothing.
-    cartella.servono = spazioFile + inUnitaIntere(byteCartella, supporto.allocationUnit);
+    // is not told, so it counts for nothing; each folder made takes one.
+    const qsizetype nuove = std::count_if(piano.cartelleNuove.begin(), piano.cartelleNuove.end(),
+        [&](const QString &nuova) { return nuova.startsWith(cartella.percorso); });
+    cartella.servono = spazioFile + inUnitaIntere(byteCartella, supporto.allocationUnit)
+        + nuove * std::max<qint64>(supporto.allocationUnit, 1);
     return {};
 }
 
@@ -169,17 +221,22 @@ bool supportoNonMontato(const QString &cartella)
     return sistema && qui && sistema->device == qui->device;
 }
 
-// Why the folder cannot take the plan's new files, or an empty text.
+// Why the folder cannot take the plan's new files, or an empty text. A
+// folder the run makes is judged by its parent, which is there.
 QString motivoCartellaNuova(const PianoTrasferimento &piano, CartellaNuova &cartella)
 {
-    if (cartella.riserva && supportoNonMontato(cartella.percorso))
+    const QString esistente = piano.cartelleNuove.contains(cartella.percorso)
+        ? platform::parentFolder(cartella.percorso)
+        : cartella.percorso;
+    if (cartella.riserva && supportoNonMontato(esistente))
         return QStringLiteral("La cartella di riserva «%1» è sul disco del sistema, dove si "
                               "collegano gli altri dischi: il disco di riserva non è collegato")
             .arg(platform::displayFolderName(cartella.percorso));
-    cartella.supporto = platform::mediumOf(cartella.percorso);
-    const QString motivo =
-        motivoCartella(cartella.percorso, cartella.supporto, cartella.supportoScelto,
-            cartella.riserva ? QStringLiteral("di riserva") : QStringLiteral("di destinazione"));
+    cartella.supporto = platform::mediumOf(esistente);
+    QString motivo = motivoCartella(esistente, cartella.supporto, cartella.supportoScelto,
+        cartella.riserva ? QStringLiteral("di riserva") : QStringLiteral("di destinazione"));
+    if (motivo.isEmpty())
+        motivo = motivoCartellePerData(piano, cartella);
     return motivo.isEmpty() ? motivoFile(piano, cartella) : motivo;
 }
 
@@ -231,8 +288,8 @@ bool stessaCartella(const QString &una, const QString &altra)
 
 QString motivoPiano(const PianoTrasferimento &piano)
 {
-    CartellaNuova destinazione { platform::folderPart(piano.file.first().nuovoNome),
-        piano.supportoDestinazione, false, {}, 0, piano.nascosteDestinazione };
+    CartellaNuova destinazione { piano.destinazione, piano.supportoDestinazione, false, {}, 0,
+        piano.nascosteDestinazione };
     QString motivo = motivoCartellaNuova(piano, destinazione);
     if (motivo.isEmpty() && piano.spostare)
         motivo = motivoOrigini(piano);

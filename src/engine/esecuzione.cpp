@@ -12,6 +12,7 @@
 
 #include <QLocale>
 #include <QScopeGuard>
+#include <QSet>
 
 #include <algorithm>
 #include <array>
@@ -296,6 +297,29 @@ private:
     int m_fallitoA = 0;
 };
 
+// Makes the folders of the plan that the file's copies go into, before the
+// first file in each, and records each once made. pronte holds the folders
+// there by now, each looked for once.
+void faiCartelle(
+    const PianoTrasferimento &piano, int posizione, Giornale &giornale, QSet<QString> &pronte)
+{
+    const FileDelPiano &file = piano.file.at(posizione);
+    for (const QString &nuovo : { file.nuovoNome, file.copiaDiRiserva }) {
+        const QString cartella = platform::folderPart(nuovo);
+        if (nuovo.isEmpty() || pronte.contains(cartella))
+            continue;
+        for (const QString &daFare : piano.cartelleNuove) {
+            if (!cartella.startsWith(daFare) || pronte.contains(daFare))
+                continue;
+            // One made meanwhile by another is not the run's own to remove.
+            if (const auto impronta = platform::makeFolder(daFare))
+                giornale.cartellaFatta(posizione, daFare, *impronta);
+            pronte.insert(daFare);
+        }
+        pronte.insert(cartella);
+    }
+}
+
 // Paths as the end of a run lists them: «/a/b.jpg», «/a/c.jpg».
 QString elenco(const QStringList &percorsi)
 {
@@ -322,10 +346,12 @@ void esegui(const PianoTrasferimento &piano, const std::function<void(int)> &ava
                     giornale.nonRegistratoDa(), giornale.motivo());
     });
     Lotti lotti(piano, giornale, avanzamento, avanza);
+    QSet<QString> pronte;
     int fatti = 0;
     for (; fatti < piano.file.size() && !ferma && !lotti.fallito(); ++fatti) {
         avanza(fatti);
         if (piano.rinomina) {
+            faiCartelle(piano, fatti, giornale, pronte);
             rinomina(piano, fatti, giornale, avanzamento);
             continue;
         }
@@ -335,6 +361,7 @@ void esegui(const PianoTrasferimento &piano, const std::function<void(int)> &ava
             nomi.append(file.copiaDiRiserva);
         Copie copie;
         try {
+            faiCartelle(piano, fatti, giornale, pronte);
             copie = platform::writeCopies(file.origine, nomi, &lotti.fallito(), file.correzione,
                 registraNascoste(giornale, fatti));
         } catch (...) {
@@ -429,6 +456,33 @@ QString testoFatti(const PianoTrasferimento &piano, int fatti)
     const char *desinenza = fatti == 1 ? (soloFoto ? "a" : "o") : (soloFoto ? "e" : "i");
     return detti + (piano.spostare ? QStringLiteral(" spostat") : QStringLiteral(" copiat"))
         + QLatin1String(desinenza);
+}
+
+QString testoDove(
+    const PianoTrasferimento &piano, int fatti, const QString &destinazione, const QString &riserva)
+{
+    QString testo = QStringLiteral("in «%1»").arg(platform::displayFolderName(destinazione));
+    if (!riserva.isEmpty())
+        testo += QStringLiteral(" e in «%1»").arg(platform::displayFolderName(riserva));
+    const qsizetype cartelle = piano.cartellePerData(fatti);
+    if (cartelle == 0)
+        return testo;
+    return (cartelle == 1 ? QStringLiteral("in 1 cartella per data, ")
+                          : QStringLiteral("in %1 cartelle per data, ").arg(cartelle))
+        + testo;
+}
+
+QString avvisoCartelleNuove(const PianoTrasferimento &piano)
+{
+    QStringList cartelle;
+    for (const QString &cartella : piano.cartelleNuove)
+        cartelle.append(QStringLiteral("«%1»").arg(platform::displayFolderName(cartella)));
+    if (cartelle.size() < 2)
+        return cartelle.isEmpty()
+            ? QString()
+            : QStringLiteral("La cartella %1 non c'è: sarà creata.").arg(cartelle.first());
+    return QStringLiteral("Le cartelle %1 non ci sono: saranno create.")
+        .arg(cartelle.join(QStringLiteral(", ")));
 }
 
 QString doveIDoppioni(const PianoTrasferimento &piano)

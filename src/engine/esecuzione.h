@@ -36,6 +36,18 @@ QString rigaAvanzamento(
 // only where files were copied.
 QString testoDurata(const PianoTrasferimento &piano, qint64 byte, qint64 millisecondi);
 
+// Where the first fatti files of the plan went, as the end of a run says
+// it: «in «Foto»», «in «Foto» e in «Riserva»», and with folders by date «in
+// 3 cartelle per data, in «Foto»»; the folders as the front end names them,
+// the backup empty for none.
+QString testoDove(const PianoTrasferimento &piano, int fatti, const QString &destinazione,
+    const QString &riserva);
+
+// What the plan says of the folders the run makes, a destination that is
+// not there yet or its folders by date: «La cartella «Foto/Gita» non c'è:
+// sarà creata.»; empty when there are none.
+QString avvisoCartelleNuove(const PianoTrasferimento &piano);
+
 // Where the plan's doubles are, as its texts say it: «nella destinazione»,
 // or, as a double is one that both hold, «nella destinazione e nella
 // cartella di riserva».

@@ -191,12 +191,13 @@ void leggiRiga(Corsa &corsa, const QByteArray &riga)
     const int posizione = campi[1].toInt(&numero);
     if (!numero)
         return;
-    // A hidden file is known by its own name, before its file has an intent.
-    if (tipo == "H") {
+    // A hidden file or a folder is known by its own name, before its file
+    // has an intent.
+    if (tipo == "H" || tipo == "D") {
         const auto impronta = campi.size() == 4 ? improntaDaTesto(campi[2]) : std::nullopt;
         const auto percorso = campi.size() == 4 ? percorsoDaTesto(campi[3]) : std::nullopt;
         if (impronta && *impronta && percorso)
-            corsa.nascoste.append({ *percorso, **impronta });
+            (tipo == "H" ? corsa.nascoste : corsa.cartelle).append({ *percorso, **impronta });
         return;
     }
     // A backup copy's records are those of a file, in lower case.
@@ -291,9 +292,11 @@ QByteArray rigaSupporto(quint64 dispositivo, const QByteArray &fileSystem)
     return "V\t" + QByteArray::number(dispositivo) + '\t' + fileSystem + '\n';
 }
 
-QByteArray rigaNascosta(int posizione, const QString &percorso, const platform::FileStamp &impronta)
+QByteArray rigaCreato(
+    char tipo, int posizione, const QString &percorso, const platform::FileStamp &impronta)
 {
-    return rigaFatto('H', posizione, impronta).chopped(1) + '\t' + testoPercorso(percorso) + '\n';
+    return rigaFatto(tipo, posizione, impronta).chopped(1) + '\t'
+        + testoPercorso(assoluto(percorso)) + '\n';
 }
 
 char letteraFatto(char tipo, bool riserva)

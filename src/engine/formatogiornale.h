@@ -33,6 +33,7 @@
 //   i p t u                 (as I P T U, of the file's copy in the backup folder)
 //   V  device  file system  (what names the file system of that device number)
 //   H  position  stamp  hidden file   (a copy's hidden file, once made)
+//   D  position  stamp  folder        (a folder the run made, once made)
 // clang-format on
 // I is an intent: C a copy, S a move by copy, R a rename, which has no hash.
 // A hash is the content's XXH3-128 in hex; a copy whose capture dates were
@@ -66,8 +67,9 @@ QByteArray testoRotta(int posizione);
 QByteArray rigaIntento(const VoceGiornale &voce);
 QByteArray rigaFatto(char tipo, int posizione, const Impronta &impronta = {});
 QByteArray rigaSupporto(quint64 dispositivo, const QByteArray &fileSystem);
-QByteArray rigaNascosta(
-    int posizione, const QString &percorso, const platform::FileStamp &impronta);
+// H of a hidden file, or D of a folder.
+QByteArray rigaCreato(
+    char tipo, int posizione, const QString &percorso, const platform::FileStamp &impronta);
 // The letter of a record of the given kind: lower case for a backup copy's.
 char letteraFatto(char tipo, bool riserva);
 
@@ -102,8 +104,9 @@ struct Voce
     bool improntaBasta() const { return impronta && impronta->changeNanoseconds != 0; }
 };
 
-// A hidden file a run wrote a copy into, as the run recorded it once made.
-struct CopiaNascosta
+// What a run made, as it recorded it once made: a hidden file it wrote a
+// copy into, or a folder.
+struct CreatoDallaCorsa
 {
     QString percorso;
     platform::FileStamp impronta;
@@ -119,7 +122,9 @@ struct Corsa
     // The copies in the backup folder, by the position of their file.
     QMap<int, Voce> riserve;
     int rottaDa = -1;
-    QList<CopiaNascosta> nascoste;
+    QList<CreatoDallaCorsa> nascoste;
+    // The folders it made, in the order it made them: each after its parent.
+    QList<CreatoDallaCorsa> cartelle;
     // How many of them a kill left that the start-up finishing removed, or
     // in a trial would.
     int nascosteTolte = 0;

@@ -169,10 +169,17 @@ void Giornale::nascoste(int posizione, const QList<platform::HiddenFile> &file)
 {
     QByteArray righe;
     for (const platform::HiddenFile &nascosta : file)
-        righe += rigaNascosta(posizione, nascosta.path, nascosta.stamp);
+        righe += rigaCreato('H', posizione, nascosta.path, nascosta.stamp);
     const std::lock_guard lock(d->scrittura);
     if (d->nonRegistratoDa < 0 && d->file && !d->file->append(righe))
         d->aCapo = true;
+}
+
+void Giornale::cartellaFatta(
+    int posizione, const QString &cartella, const platform::FileStamp &impronta)
+{
+    d->scrivi(posizione,
+        d->supporto(impronta, cartella) + rigaCreato('D', posizione, cartella, impronta));
 }
 
 int Giornale::nonRegistratoDa() const

@@ -77,6 +77,9 @@ public:
     // They help clear what a kill leaves and are no facts of the run: one
     // that cannot be recorded is left to the clean-up of strangers' files.
     void nascoste(int posizione, const QList<platform::HiddenFile> &file);
+    // Records a folder the run made for the file at posizione, once made: an
+    // undo removes it again once empty.
+    void cartellaFatta(int posizione, const QString &cartella, const platform::FileStamp &impronta);
 
     // The first position whose facts the journal could not hold, from which
     // the run cannot be undone; -1 while it holds them all.

@@ -7,12 +7,14 @@
 #include "engine/ordine.h"
 #include "engine/scatti.h"
 #include "engine/selezione.h"
+#include "platform/appendfile.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
 #include "platform/filestamps.h"
 #include "platform/photometadata.h"
 #include "platform/publishing.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QSet>
 
@@ -187,6 +189,25 @@ QString motivoModelliAssenti(const QList<Correzione> &correzioni, const QList<Fi
     return {};
 }
 
+// The folder by date of a moment, by the local calendar: the schema's text
+// with the year, month and day in place of AAAA, MM and GG. None for a
+// file whose time could not be read, which stays in the destination itself.
+QString cartellaDelGiorno(CartellePerData schema, const std::optional<qint64> &momento)
+{
+    if (schema == CartellePerData::Nessuna || !momento)
+        return {};
+    const qint64 millisecondi = *momento / 1'000'000 - (*momento % 1'000'000 < 0 ? 1 : 0);
+    const QDate giorno = QDateTime::fromMSecsSinceEpoch(millisecondi).date();
+    const auto cifre = [](int numero, int quante) {
+        return QString::number(numero).rightJustified(quante, QLatin1Char('0'));
+    };
+    return testoCartellePerData(schema)
+               .replace(QLatin1String("AAAA"), cifre(giorno.year(), 4))
+               .replace(QLatin1String("MM"), cifre(giorno.month(), 2))
+               .replace(QLatin1String("GG"), cifre(giorno.day(), 2))
+        + QLatin1Char('/');
+}
+
 // The files in the order asked, shot by shot, each shot in its place by its
 // earliest photo or by the first of its names, numbered from 1.
 void ordina(const Richiesta &richiesta, PianoTrasferimento &piano)
@@ -220,9 +241,13 @@ void ordina(const Richiesta &richiesta, PianoTrasferimento &piano)
     qint64 numero = 0;
     for (const qsizetype posizione : ordine) {
         ++numero;
+        // A shot goes whole to the folder of the moment it takes its place
+        // by, a pair taken across midnight too.
+        const QString cartella = cartellaDelGiorno(richiesta.cartellePerData, ore.at(posizione));
         for (const qsizetype i : gruppi.scatti.at(posizione).file) {
             piano.file.append(file.at(i));
             piano.file.last().numero = numero;
+            piano.file.last().cartella = cartella;
         }
     }
     for (const qsizetype i : gruppi.senzaFoto)
@@ -241,32 +266,111 @@ bool siRinomina(const QList<FileDelPiano> &file, const QString &destinazione)
     });
 }
 
-// Fills in the plan's new names: each file under the base name in the
-// destination, its shot numbered on from the plan's last number, the shots
-// one after the other; or says that the numbers would pass the largest
-// 64-bit one.
+// The path without its final separator: the folder itself, as a link
+// would not be.
+QString senzaSeparatore(const QString &cartella)
+{
+    return cartella.chopped(1);
+}
+
+// The folders the plan's files go to that are not there yet, each after
+// its parent. A destination or backup folder is made only within a parent
+// that is there; without one it is refused as missing.
+QStringList cartelleDaFare(const PianoTrasferimento &piano)
+{
+    QSet<QString> viste;
+    QStringList perData;
+    for (const FileDelPiano &file : piano.file) {
+        if (!file.cartella.isEmpty() && !viste.contains(file.cartella)) {
+            viste.insert(file.cartella);
+            perData.append(file.cartella);
+        }
+    }
+    QStringList cartelle;
+    for (const QString &radice : { piano.destinazione, piano.riserva }) {
+        if (radice.isEmpty())
+            continue;
+        const bool manca = !platform::nameExists(senzaSeparatore(radice));
+        if (manca && !platform::resolvedFolder(platform::parentFolder(radice)))
+            continue;
+        if (manca)
+            cartelle.append(radice);
+        for (const QString &cartella : std::as_const(perData)) {
+            for (qsizetype fine = cartella.indexOf(QLatin1Char('/')); fine >= 0;
+                 fine = cartella.indexOf(QLatin1Char('/'), fine + 1)) {
+                const QString percorso = radice + cartella.first(fine + 1);
+                if (!viste.contains(percorso)
+                    && (manca || !platform::nameExists(senzaSeparatore(percorso)))) {
+                    viste.insert(percorso);
+                    cartelle.append(percorso);
+                }
+            }
+        }
+    }
+    return cartelle;
+}
+
+// Fills in the plan's new names: each file under the base name in its
+// folder, its shot numbered on from the plan's last number in that folder,
+// the shots one after the other; or says that the numbers would pass the
+// largest 64-bit one. Then lists the folders the run makes.
 QString numeraPiano(PianoTrasferimento &piano, const Richiesta &richiesta)
 {
-    QList<qint64> numeri;
-    qint64 numero = piano.ultimo;
+    QHash<QString, qint64> numeri = piano.ultimoPerCartella;
+    numeri.insert(QString(), piano.ultimo);
+    QList<qint64> nuovi;
     for (qsizetype i = 0; i < piano.file.size(); ++i) {
-        if (i == 0 || piano.file.at(i).numero != piano.file.at(i - 1).numero) {
+        qint64 &numero = numeri[piano.file.at(i).cartella];
+        if (i == 0 || !piano.file.at(i).stessoScattoDi(piano.file.at(i - 1))) {
             if (numero == std::numeric_limits<qint64>::max())
                 return QStringLiteral("Il numero progressivo supera il massimo possibile.");
             ++numero;
         }
-        numeri.append(numero);
+        nuovi.append(numero);
     }
     for (qsizetype i = 0; i < piano.file.size(); ++i) {
         FileDelPiano &file = piano.file[i];
-        file.numero = numeri.at(i);
-        const QString nome = nuovoNome(platform::namePart(file.origine), richiesta.nomeBase,
-            file.numero, richiesta.senzaEstensione);
+        file.numero = nuovi.at(i);
+        const QString nome = file.cartella
+            + nuovoNome(platform::namePart(file.origine), richiesta.nomeBase, file.numero,
+                richiesta.senzaEstensione);
         file.nuovoNome = richiesta.destinazione + nome;
         if (!richiesta.riserva.isEmpty())
             file.copiaDiRiserva = richiesta.riserva + nome;
     }
+    piano.cartelleNuove = cartelleDaFare(piano);
     return {};
+}
+
+// The folders by date the plan's files go to, in the destination and in
+// the backup folder, each once.
+QStringList cartelleDeiFile(const PianoTrasferimento &piano)
+{
+    QSet<QString> cartelle;
+    for (const FileDelPiano &file : piano.file) {
+        if (!file.cartella.isEmpty())
+            cartelle.insert(file.cartella);
+    }
+    QStringList percorsi;
+    for (const QString &cartella : std::as_const(cartelle)) {
+        percorsi.append(piano.destinazione + cartella);
+        if (!piano.riserva.isEmpty())
+            percorsi.append(piano.riserva + cartella);
+    }
+    return percorsi;
+}
+
+// The running number before the first new name in each folder by date: in
+// date order, the highest its files of the base name carry.
+QHash<QString, qint64> ultimiPerCartella(const PianoTrasferimento &piano, const QString &nomeBase)
+{
+    QHash<QString, qint64> ultimi;
+    for (const FileDelPiano &file : piano.file) {
+        if (!file.cartella.isEmpty() && !ultimi.contains(file.cartella))
+            ultimi.insert(
+                file.cartella, ultimoNumero(piano.destinazione + file.cartella, nomeBase));
+    }
+    return ultimi;
 }
 
 // A sidecar is left out with its shot's photos, when they all are.
@@ -275,7 +379,7 @@ void segueLaFoto(QList<FileDelPiano> &file)
     for (qsizetype inizio = 0, fine = 0; inizio < file.size(); inizio = fine) {
         bool foto = false;
         bool tutteFuori = true;
-        for (fine = inizio; fine < file.size() && file.at(fine).numero == file.at(inizio).numero;
+        for (fine = inizio; fine < file.size() && file.at(fine).stessoScattoDi(file.at(inizio));
              ++fine) {
             if (genereDi(platform::namePart(file.at(fine).origine)) != Genere::Sidecar) {
                 foto = true;
@@ -288,6 +392,36 @@ void segueLaFoto(QList<FileDelPiano> &file)
 }
 
 } // namespace
+
+QString testoCartellePerData(CartellePerData schema)
+{
+    switch (schema) {
+    case CartellePerData::Nessuna:
+        break;
+    case CartellePerData::Giorno:
+        return QStringLiteral("AAAA-MM-GG");
+    case CartellePerData::AnnoGiorno:
+        return QStringLiteral("AAAA/AAAA-MM-GG");
+    case CartellePerData::AnnoMese:
+        return QStringLiteral("AAAA/MM");
+    }
+    return {};
+}
+
+std::optional<CartellePerData> cartellePerDataDaTesto(const QString &testo)
+{
+    for (const CartellePerData schema : { CartellePerData::Nessuna, CartellePerData::Giorno,
+             CartellePerData::AnnoGiorno, CartellePerData::AnnoMese }) {
+        if (testoCartellePerData(schema) == testo)
+            return schema;
+    }
+    return std::nullopt;
+}
+
+bool FileDelPiano::stessoScattoDi(const FileDelPiano &altro) const
+{
+    return numero == altro.numero && cartella == altro.cartella;
+}
 
 std::optional<qint64> FileDelPiano::scattoCorretto() const
 {
@@ -302,6 +436,16 @@ qsizetype PianoTrasferimento::doppioni() const
     const auto doppione = [](const FileDelPiano &uno) { return uno.doppione; };
     return std::count_if(file.begin(), file.end(), doppione)
         + std::count_if(restano.begin(), restano.end(), doppione);
+}
+
+qsizetype PianoTrasferimento::cartellePerData(qsizetype fatti) const
+{
+    QSet<QString> cartelle;
+    for (const FileDelPiano &uno : file.first(fatti)) {
+        if (!uno.cartella.isEmpty())
+            cartelle.insert(uno.cartella);
+    }
+    return cartelle.size();
 }
 
 qint64 PianoTrasferimento::byteTotali() const
@@ -322,16 +466,26 @@ QString preparaPiano(const Richiesta &richiesta, PianoTrasferimento &piano)
             motivoModelliAssenti(richiesta.correzioni, piano.file + piano.restano);
         !motivo.isEmpty())
         return motivo;
+    piano.destinazione = richiesta.destinazione;
+    piano.riserva = richiesta.riserva;
     // What a killed run left goes before the running number is read, so
     // that its empty reservations count for nothing: what the journals know
     // for this user's own at once, the rest once stale.
-    const qint64 nascosteDestinazione = liberaCartella(richiesta.destinazione, richiesta.prova);
-    const qint64 nascosteRiserva =
-        richiesta.riserva.isEmpty() ? 0 : liberaCartella(richiesta.riserva, richiesta.prova);
+    QStringList cartelle = cartelleDeiFile(piano);
+    cartelle.append(richiesta.destinazione);
+    if (!richiesta.riserva.isEmpty())
+        cartelle.append(richiesta.riserva);
+    const QHash<QString, qint64> nascoste = liberaCartelle(cartelle, richiesta.prova);
+    qint64 nascosteDestinazione = 0;
+    qint64 nascosteRiserva = 0;
+    for (auto cartella = nascoste.cbegin(); cartella != nascoste.cend(); ++cartella) {
+        const bool inRiserva =
+            !richiesta.riserva.isEmpty() && cartella.key().startsWith(richiesta.riserva);
+        (inRiserva ? nascosteRiserva : nascosteDestinazione) += cartella.value();
+    }
     if (!richiesta.prova) {
-        platform::prepareDestination(richiesta.destinazione);
-        if (!richiesta.riserva.isEmpty())
-            platform::prepareDestination(richiesta.riserva);
+        for (const QString &cartella : std::as_const(cartelle))
+            platform::prepareDestination(cartella);
     }
     if (piano.file.isEmpty() && !piano.restano.isEmpty())
         return richiesta.spostare
@@ -339,7 +493,10 @@ QString preparaPiano(const Richiesta &richiesta, PianoTrasferimento &piano)
                              "nessun file è stato spostato.")
             : QStringLiteral("Tra i file scelti ci sono solo file .xmp, senza la loro foto: "
                              "nessun file è stato copiato.");
-    piano.ultimo = richiesta.perNome ? 0 : ultimoNumero(richiesta.destinazione, richiesta.nomeBase);
+    if (!richiesta.perNome) {
+        piano.ultimo = ultimoNumero(richiesta.destinazione, richiesta.nomeBase);
+        piano.ultimoPerCartella = ultimiPerCartella(piano, richiesta.nomeBase);
+    }
     if (const QString oltre = numeraPiano(piano, richiesta); !oltre.isEmpty())
         return oltre;
     piano.spostare = richiesta.spostare;
@@ -353,7 +510,6 @@ QString preparaPiano(const Richiesta &richiesta, PianoTrasferimento &piano)
     piano.liberaUltimo = richiesta.perNome;
     piano.supportoOrigine = richiesta.supportoOrigine;
     piano.supportoDestinazione = richiesta.supportoDestinazione;
-    piano.riserva = richiesta.riserva;
     piano.supportoRiserva = richiesta.supportoRiserva;
     piano.lasciati = richiesta.lasciati;
     if (richiesta.prova) {
@@ -361,7 +517,7 @@ QString preparaPiano(const Richiesta &richiesta, PianoTrasferimento &piano)
         piano.nascosteRiserva = nascosteRiserva;
     }
     if (richiesta.doppioni != Doppioni::Trasferiti)
-        segnaDoppioni(piano, richiesta.destinazione, richiesta.riserva);
+        segnaDoppioni(piano, richiesta.destinazione, richiesta.riserva, richiesta.cartellePerData);
     if (richiesta.doppioni == Doppioni::Saltati || !richiesta.fuori.isEmpty())
         return lasciaFuori(piano, richiesta);
     return controllaPiano(piano);

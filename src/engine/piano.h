@@ -2,6 +2,7 @@
 
 #include "platform/media.h"
 
+#include <QHash>
 #include <QStringList>
 
 #include <optional>
@@ -19,6 +20,17 @@ struct Correzione
 // for byte: by default they are not looked for and go as any other; or they
 // are listed in the plan; or listed and left out of it.
 enum class Doppioni { Trasferiti, Segnati, Saltati };
+
+// The folders by date the new files are filed in, under the destination and
+// the backup folder alike, by the corrected moment each shot was taken:
+// none, AAAA-MM-GG, AAAA/AAAA-MM-GG or AAAA/MM.
+enum class CartellePerData { Nessuna, Giorno, AnnoGiorno, AnnoMese };
+
+// The schema's text, as the terminal takes it and the settings keep it;
+// empty for none.
+QString testoCartellePerData(CartellePerData schema);
+// The schema a text names; nothing for a text that names none.
+std::optional<CartellePerData> cartellePerDataDaTesto(const QString &testo);
 
 // What a front end asks of the engine. The window and the terminal hand it
 // the same; the engine makes the plan from it, orders, numbers and checks it.
@@ -53,6 +65,7 @@ struct Richiesta
     // a killed run left in the destination.
     bool prova = false;
     Doppioni doppioni = Doppioni::Trasferiti;
+    CartellePerData cartellePerData = CartellePerData::Nessuna;
     // The files the user left out of the run, as whole paths: they stay
     // where they are, and a sidecar stays with its photo.
     QStringList fuori;
@@ -73,6 +86,10 @@ struct FileDelPiano
     qint64 dimensione = 0;
     // The whole path it goes to; empty for a file that stays where it is.
     QString nuovoNome;
+    // The folder by date its shot goes to, within the destination and the
+    // backup folder, ending with its separator: "2024/2024-05-01/"; empty
+    // without folders by date.
+    QString cartella;
     // The whole path of its copy in the backup folder, under the same name;
     // empty without one.
     QString copiaDiRiserva;
@@ -90,6 +107,9 @@ struct FileDelPiano
     qint64 correzione = 0;
     // When it was taken, by its camera's corrected clock.
     std::optional<qint64> scattoCorretto() const;
+    // Whether the other file is of its shot, as the plan numbers them: the
+    // same number in the same folder.
+    bool stessoScattoDi(const FileDelPiano &altro) const;
     // Whether the destination already holds its shot, byte for byte, where
     // that was looked for.
     bool doppione = false;
@@ -106,10 +126,18 @@ struct PianoTrasferimento
     QList<FileDelPiano> restano;
     // The files the request left, as it gives them.
     QStringList lasciati;
-    // The backup folder, ending with its separator; empty for none.
+    // The destination and the backup folder, ending with their separator;
+    // the backup empty for none.
+    QString destinazione;
     QString riserva;
-    // The running number before the first new name.
+    // The running number before the first new name; with folders by date,
+    // before the first in each folder, by folder.
     qint64 ultimo = 0;
+    QHash<QString, qint64> ultimoPerCartella;
+    // The folders the run makes, each after its parent, as whole paths
+    // ending with their separator: a destination or backup folder whose
+    // parent is there, and the folders by date missing.
+    QStringList cartelleNuove;
     bool spostare = false;
     // Each copy counts only once its source read again gave the same bytes.
     bool verifica = false;
@@ -130,6 +158,8 @@ struct PianoTrasferimento
     qsizetype doppioni() const;
     // The bytes of the files that go.
     qint64 byteTotali() const;
+    // The folders by date the first fatti files go to.
+    qsizetype cartellePerData(qsizetype fatti) const;
 };
 
 // The plan of a request: its shots in date order, by the corrected moment

@@ -1,5 +1,6 @@
 #include "engine/verifica.h"
 
+#include "engine/doppioni.h"
 #include "engine/formatogiornale.h"
 #include "engine/selezione.h"
 #include "platform/fileerror.h"
@@ -34,11 +35,13 @@ QString motivoCartella(const QString &cartella, const QString &ruolo)
 class CartellaDelleCopie
 {
 public:
-    explicit CartellaDelleCopie(const QString &cartella)
+    CartellaDelleCopie(const QString &cartella, CartellePerData schema)
         : m_cartella(cartella)
     {
-        for (const platform::StampedFile &file : platform::visibleFilesIn(cartella))
-            m_perDimensione.insert(file.stamp.size, cartella + file.name);
+        for (const QString &unaCartella : cartelleDellAlbero(cartella, schema)) {
+            for (const platform::StampedFile &file : platform::visibleFilesIn(unaCartella))
+                m_perDimensione.insert(file.stamp.size, unaCartella + file.name);
+        }
     }
 
     // Reads the copy most likely to be the file's: the one a run made of it,
@@ -180,6 +183,7 @@ QString preparaVerifica(const RichiestaVerifica &richiesta, Verifica &verifica)
             return motivo;
     }
     verifica.destinazione = platform::withSeparator(richiesta.destinazione);
+    verifica.cartellePerData = richiesta.cartellePerData;
     if (!richiesta.riserva.isEmpty())
         verifica.riserva = platform::withSeparator(richiesta.riserva);
     for (const QString &cartella : richiesta.cartelle) {
@@ -211,10 +215,10 @@ void eseguiVerifica(Verifica &verifica, const std::atomic<bool> &ferma, Avanzame
     for (const FileDelPiano &file : std::as_const(verifica.piano.file))
         origini << file.origine;
     const QMultiHash<QString, QString> fatte = copieDaiGiornali(origini);
-    CartellaDelleCopie destinazione(verifica.destinazione);
+    CartellaDelleCopie destinazione(verifica.destinazione, verifica.cartellePerData);
     std::optional<CartellaDelleCopie> riserva;
     if (!verifica.riserva.isEmpty())
-        riserva.emplace(verifica.riserva);
+        riserva.emplace(verifica.riserva, verifica.cartellePerData);
     verifica.file.clear();
     for (const FileDelPiano &file : std::as_const(verifica.piano.file)) {
         if (ferma) {

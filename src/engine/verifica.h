@@ -21,6 +21,8 @@ struct RichiestaVerifica
     QString destinazione;
     // Empty for none.
     QString riserva;
+    // The photos are looked for in the folders by date of the schema too.
+    CartellePerData cartellePerData = CartellePerData::Nessuna;
 };
 
 // What one folder holds of a file of the card.
@@ -52,6 +54,7 @@ struct Verifica
     QStringList cartelle;
     QString destinazione;
     QString riserva;
+    CartellePerData cartellePerData = CartellePerData::Nessuna;
     // The card's files, each with its origine and dimensione only, as a
     // run's plan lists them: rigaAvanzamento and testoFatti count them as a
     // run's. A caller that knows the files already may fill it instead of

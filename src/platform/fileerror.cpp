@@ -172,6 +172,10 @@ QString FileError::message() const
     case Operation::ReadTime:
         what = QStringLiteral("Impossibile leggere la data di «%1».").arg(first);
         break;
+    case Operation::MakeFolder:
+        what = QStringLiteral("Impossibile creare la cartella «%1».")
+                   .arg(displayFolderName(m_paths.value(0)));
+        break;
     case Operation::SetTime:
         what =
             QStringLiteral("La foto «%1» è al suo posto con il nuovo nome, ma non è stato "

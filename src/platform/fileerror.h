@@ -45,6 +45,8 @@ public:
         ReadTime,
         // The time that a file now in place could not get.
         SetTime,
+        // A folder the new files go to, which could not be made.
+        MakeFolder,
     };
 
     // Which of the paths the system refused: the file read, the first path,

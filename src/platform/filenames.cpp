@@ -195,6 +195,12 @@ QString folderPart(const QString &path)
     return path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
+QString parentFolder(const QString &folder)
+{
+    const QString parent = folderPart(folder.chopped(1));
+    return parent.isEmpty() ? QStringLiteral("./") : parent;
+}
+
 QString namePart(const QString &path)
 {
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);

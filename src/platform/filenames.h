@@ -30,6 +30,9 @@ QString pathToQt(const QString &path);
 
 // The parts of a path text: its folder with the final separator, and its name.
 QString folderPart(const QString &path);
+// The folder a folder given with its separator is in, with its separator:
+// "./" for a single name relative to the working folder.
+QString parentFolder(const QString &folder);
 QString namePart(const QString &path);
 
 // A folder text that ends with its separator.

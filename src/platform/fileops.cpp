@@ -134,6 +134,39 @@ int removeFile(const QString &path)
     return ::unlink(encodeFileName(path).constData()) == 0 ? 0 : errno;
 }
 
+bool isFolderItself(const QString &path)
+{
+    struct stat status;
+    const QByteArray name =
+        encodeFileName(path.endsWith(QLatin1Char('/')) ? path.chopped(1) : path);
+    return ::lstat(name.constData(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+std::optional<FileStamp> makeFolder(const QString &path)
+{
+    const QByteArray name =
+        encodeFileName(path.endsWith(QLatin1Char('/')) ? path.chopped(1) : path);
+    if (::mkdir(name.constData(), 0777) != 0) {
+        if (errno == EEXIST && isFolderItself(path))
+            return std::nullopt;
+        fail(FileError::Operation::MakeFolder, { path });
+    }
+    // A folder whose name is lost in a power cut would take its photos with it.
+    if (const int error = flushFolder(folderOf(name)))
+        fail(FileError::Operation::MakeFolder, { path }, error);
+    const std::optional<FileStamp> stamp = fileStamp(withSeparator(path));
+    if (!stamp)
+        fail(FileError::Operation::MakeFolder, { path });
+    return stamp;
+}
+
+int removeEmptyFolder(const QString &path)
+{
+    const QByteArray name =
+        encodeFileName(path.endsWith(QLatin1Char('/')) ? path.chopped(1) : path);
+    return ::rmdir(name.constData()) == 0 ? 0 : errno;
+}
+
 QByteArray hashOfFile(const QString &path)
 {
     const Descriptor fd = openToRead(path, O_NOFOLLOW);

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "platform/filestamps.h"
 #include <QByteArray>
 #include <QDateTime>
+
 #include <QString>
 
 #include <optional>
@@ -58,5 +60,17 @@ int flushToMedium(const QString &path);
 
 // Deletes a file; 0 or the system's error.
 int removeFile(const QString &path);
+
+// Whether the path is a folder itself: a link, even to a folder, is not.
+bool isFolderItself(const QString &path);
+
+// Makes the folder, within its existing parent, and puts the parent's listing
+// on the medium: the new folder's stamp; nothing where a folder already has
+// the name, which this call then did not make. Throws FileError
+// (Operation::MakeFolder) where it cannot.
+std::optional<FileStamp> makeFolder(const QString &path);
+
+// Removes the folder where it is empty; 0 or the system's error.
+int removeEmptyFolder(const QString &path);
 
 } // namespace platform

@@ -70,6 +70,14 @@ const QList<Opzione> &opzioni()
                            "toccare nulla se la cartella non c'è o è il punto di montaggio vuoto "
                            "di un disco non collegato, se un nuovo nome vi è già preso o se vi "
                            "manca lo spazio") },
+        { { QStringLiteral("cartelle-per-data") }, QStringLiteral("SCHEMA"),
+            QStringLiteral("ogni scatto va nella cartella del giorno in cui è stato scattato, "
+                           "per l'ora corretta, fatta dove manca: AAAA-MM-GG (2024-05-01), "
+                           "AAAA/AAAA-MM-GG (2024/2024-05-01) o AAAA/MM (2024/05); in ogni "
+                           "cartella i numeri seguono il più alto che vi si trova, e con "
+                           "--riserva la stessa cartella vi è fatta; --salta-doppioni e verifica "
+                           "cercano le foto anche in quelle cartelle; annulla toglie le cartelle "
+                           "che la corsa ha fatto, quando sono di nuovo vuote") },
         { { QStringLiteral("salta-doppioni") }, {},
             QStringLiteral("non copia né sposta le foto che la destinazione ha già, con gli stessi "
                            "byte sotto qualsiasi nome, salvo le date di scatto che una correzione "
@@ -244,6 +252,8 @@ QString testoAiuto()
         "    copia-e-rinomina copia --scheda ~/Foto/Vacanze\n"
         "  Una seconda importazione della stessa scheda, senza le foto già importate:\n"
         "    copia-e-rinomina copia -r /media/scheda/DCIM ~/Foto/Vacanze --salta-doppioni\n"
+        "  Una cartella per giorno, 2024/2024-05-01 e così via:\n"
+        "    copia-e-rinomina copia --scheda ~/Foto --cartelle-per-data AAAA/AAAA-MM-GG\n"
         "  Una copia anche su un disco esterno, nella stessa corsa:\n"
         "    copia-e-rinomina copia /media/scheda/DCIM/100CANON ~/Foto/Gita \\\n"
         "        --riserva /media/riserva/Gita\n"
@@ -296,7 +306,7 @@ Argomenti leggiArgomenti(const QStringList &argomenti, bool &aiuto, bool &versio
                 QStringLiteral("annulla non prende argomenti, non «%1»").arg(posizionali.first())
             };
         for (const char *nome : { "nome", "ordine", "correggi", "senza-estensione", "sottocartelle",
-                 "riserva", "salta-doppioni", "scheda", "verifica" }) {
+                 "riserva", "salta-doppioni", "scheda", "verifica", "cartelle-per-data" }) {
             if (parser.isSet(QLatin1String(nome)))
                 throw UsoSbagliato {
                     QStringLiteral("--%1 vale per copia e sposta, non per annulla").arg(nome)
@@ -355,5 +365,14 @@ Argomenti leggiArgomenti(const QStringList &argomenti, bool &aiuto, bool &versio
     letti.sottocartelle = parser.isSet(QStringLiteral("sottocartelle"));
     letti.saltaDoppioni = parser.isSet(QStringLiteral("salta-doppioni"));
     letti.verifica = parser.isSet(QStringLiteral("verifica"));
+    if (parser.isSet(QStringLiteral("cartelle-per-data"))) {
+        const QString testo = parser.value(QStringLiteral("cartelle-per-data"));
+        const std::optional<CartellePerData> schema = cartellePerDataDaTesto(testo);
+        if (!schema || *schema == CartellePerData::Nessuna)
+            throw UsoSbagliato { QStringLiteral("--cartelle-per-data vuole AAAA-MM-GG, "
+                                                "AAAA/AAAA-MM-GG o AAAA/MM, non «%1»")
+                                     .arg(testo) };
+        letti.cartellePerData = *schema;
+    }
     return letti;
 }

@@ -36,6 +36,7 @@ struct Argomenti
     bool saltaDoppioni = false;
     // copia reads each source twice, as sposta does.
     bool verifica = false;
+    CartellePerData cartellePerData = CartellePerData::Nessuna;
     bool prova = false;
     bool json = false;
     // annulla keeps what it must leave, and closes the run.

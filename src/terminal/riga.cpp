@@ -133,6 +133,7 @@ Richiesta richiestaDegliArgomenti(
     richiesta.senzaEstensione = argomenti.senzaEstensione;
     richiesta.correzioni = argomenti.correzioni;
     richiesta.prova = argomenti.prova;
+    richiesta.cartellePerData = argomenti.cartellePerData;
     if (argomenti.saltaDoppioni)
         richiesta.doppioni = Doppioni::Saltati;
     return richiesta;
@@ -182,6 +183,7 @@ int verifica(const Argomenti &argomenti)
         richiesta.cartelle << cartellaAssoluta(cartella);
     richiesta.sottocartelle = argomenti.sottocartelle;
     richiesta.destinazione = cartellaAssoluta(argomenti.destinazione);
+    richiesta.cartellePerData = argomenti.cartellePerData;
     if (!argomenti.riserva.isEmpty())
         richiesta.riserva = cartellaAssoluta(argomenti.riserva);
     Verifica verifica;

@@ -94,10 +94,10 @@ QString NomiDati::origine(const FileDelPiano &file) const
 
 QString NomiDati::nuovo(const FileDelPiano &file) const
 {
-    return destinazione + platform::namePart(file.nuovoNome);
+    return destinazione + file.cartella + platform::namePart(file.nuovoNome);
 }
 
 QString NomiDati::copiaDiRiserva(const FileDelPiano &file) const
 {
-    return riserva + platform::namePart(file.copiaDiRiserva);
+    return riserva + file.cartella + platform::namePart(file.copiaDiRiserva);
 }

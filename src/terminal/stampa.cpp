@@ -37,12 +37,18 @@ QJsonValue scattoInJson(const std::optional<qint64> &scatto)
     return ora.toOffsetFromUtc(ora.offsetFromUtc()).toString(Qt::ISODateWithMs);
 }
 
-// The folders the new files go to, as the user named them.
-void cartelleInJson(QJsonObject &oggetto, const NomiDati &nomi)
+// The folders the new files go to, as the user named them, and those the
+// run makes, where there are any.
+void cartelleInJson(QJsonObject &oggetto, const PianoTrasferimento &piano, const NomiDati &nomi)
 {
     oggetto.insert(QStringLiteral("destinazione"), nomeInJson(nomi.destinazione));
     if (!nomi.riserva.isEmpty())
         oggetto.insert(QStringLiteral("riserva"), nomeInJson(nomi.riserva));
+    QJsonArray nuove;
+    for (const QString &cartella : piano.cartelleNuove)
+        nuove.append(nomeInJson(cartella));
+    if (!nuove.isEmpty())
+        oggetto.insert(QStringLiteral("cartelleNuove"), nuove);
 }
 
 // Where a file's moment was read, as --json names it.
@@ -77,6 +83,8 @@ QJsonArray fileInJson(const PianoTrasferimento &piano, const NomiDati &nomi, int
                                               : nomeInJson(nomi.copiaDiRiserva(file)));
         if (!file.nuovoNome.isEmpty()) {
             voce.insert(QStringLiteral("nuovo"), nomeInJson(nomi.nuovo(file)));
+            if (!file.cartella.isEmpty())
+                voce.insert(QStringLiteral("cartella"), nomeInJson(file.cartella));
             voce.insert(QStringLiteral("scatto"), scattoInJson(file.scatto));
             voce.insert(QStringLiteral("fonte"), fonteInJson(file.fonte));
             voce.insert(QStringLiteral("corretto"), scattoInJson(file.scattoCorretto()));
@@ -132,6 +140,9 @@ QString comandoVerifica(const Argomenti &argomenti)
         parole.append(perLaShell(sorgente));
     if (!argomenti.riserva.isEmpty())
         parole << QStringLiteral("--riserva") << perLaShell(argomenti.riserva);
+    if (argomenti.cartellePerData != CartellePerData::Nessuna)
+        parole << QStringLiteral("--cartelle-per-data")
+               << testoCartellePerData(argomenti.cartellePerData);
     if (argomenti.sottocartelle)
         parole.append(QStringLiteral("-r"));
     return parole.join(QLatin1Char(' '));
@@ -186,10 +197,12 @@ void scriviProva(const Argomenti &argomenti, const PianoTrasferimento &piano, co
         QJsonObject prova { { QStringLiteral("comando"), argomenti.comando },
             { QStringLiteral("prova"), true },
             { QStringLiteral("file"), fileInJson(piano, nomi) } };
-        cartelleInJson(prova, nomi);
+        cartelleInJson(prova, piano, nomi);
         scriviJson(prova);
         return;
     }
+    if (const QString nuove = avvisoCartelleNuove(piano); !nuove.isEmpty())
+        segnala(nuove);
     const auto colonna = [](const QString &percorso, const QString &dato) {
         return percorso.isEmpty() ? QByteArray("-") : nomeInRiga(dato);
     };
@@ -233,10 +246,9 @@ void scriviEsitoCorsa(const Argomenti &argomenti, const PianoTrasferimento &pian
 
     if (platform::standardErrorIsTerminal()) {
         QString riepilogo = testoFatti(piano, fatti);
-        if (!piano.riserva.isEmpty())
-            riepilogo += QStringLiteral(" in «%1» e in «%2»")
-                             .arg(platform::displayFolderName(argomenti.destinazione),
-                                 platform::displayFolderName(argomenti.riserva));
+        if (!piano.riserva.isEmpty() || piano.cartellePerData(fatti) > 0)
+            riepilogo += QLatin1Char(' ')
+                + testoDove(piano, fatti, argomenti.destinazione, argomenti.riserva);
         riepilogo += QLatin1Char(' ') + testoDurata(piano, avanzamento.byte, millisecondi);
         if (const QString avviso = avvisoDaVerificare(piano, fatti, comandoVerifica(argomenti));
             !avviso.isEmpty())
@@ -254,7 +266,7 @@ void scriviEsitoCorsa(const Argomenti &argomenti, const PianoTrasferimento &pian
             { QStringLiteral("secondi"), double(millisecondi) / 1000 },
             { QStringLiteral("verifica"), piano.spostare || piano.verifica },
             { QStringLiteral("file"), fileInJson(piano, nomi, fatti) } };
-        cartelleInJson(esito, nomi);
+        cartelleInJson(esito, piano, nomi);
         if (!errore.isEmpty())
             esito.insert(QStringLiteral("errore"), errore);
         if (!avanzamento.avvisoGiornale.isEmpty())

@@ -26,19 +26,6 @@
 
 #include <exception>
 
-namespace {
-
-// Where a run's files went: the destination, and the backup where there is one.
-QString testoCartelle(const PianoTrasferimento &piano, const QString &destinazione)
-{
-    const QString cartella = platform::displayFolderName(destinazione);
-    return piano.riserva.isEmpty() ? QStringLiteral("in «%1»").arg(cartella)
-                                   : QStringLiteral("in «%1» e in «%2»")
-                                         .arg(cartella, platform::displayFolderName(piano.riserva));
-}
-
-} // namespace
-
 void Form1::Copia_Click()
 {
     m_stato.Spostare = false;
@@ -302,7 +289,7 @@ void Form1::SeguiCorsa(const PianoTrasferimento &piano, const QString &destinazi
     }
     SeguiSelezione();
     annuncia(testoFatti(piano, avanzamento.fatti) + QLatin1Char(' ')
-        + testoCartelle(piano, destinazione));
+        + testoDove(piano, avanzamento.fatti, destinazione, piano.riserva));
 }
 
 // How far the work on the plan's files has gone: in the bar in the window,
@@ -335,7 +322,7 @@ QString Form1::TestoEsito(const PianoTrasferimento &piano, const Avanzamento &av
     QStringList parti { QStringLiteral("%1%2 %3 %4")
                             .arg(interrotta ? QStringLiteral("Corsa interrotta: ") : QString(),
                                 testoFatti(piano, avanzamento.fatti),
-                                testoCartelle(piano, destinazione),
+                                testoDove(piano, avanzamento.fatti, destinazione, piano.riserva),
                                 testoDurata(piano, avanzamento.byte, millisecondi)) };
     qsizetype doppioni = 0;
     qsizetype fuori = 0;
