@@ -209,7 +209,7 @@ void TestFinestra::firstRun()
     test::Window window;
     Form1 &form = window.form();
     QCOMPARE(form.windowTitle(), QStringLiteral("Copia e Rinomina"));
-    QCOMPARE(form.size(), QSize(557, 432));
+    QCOMPARE(form.size(), QSize(557, 456));
     QCOMPARE(form.minimumSize(), form.maximumSize());
     QVERIFY(!form.windowIcon().isNull());
     QVERIFY(!form.findChild<QCheckBox *>(QStringLiteral("CorrOra"))->isChecked());
@@ -279,7 +279,7 @@ void TestFinestra::controls_data()
     row("Label7", 72, 2640, 852, 252, "Riser&va:", 9.75, true);
     row("RiservaPath", 960, 2640, 4935, 255, "", 8.25, true, backup);
     row("SfogliaR", 5880, 2640, 855, 285, "Sfoglia", 8.25, true, backup);
-    row("NessunaRiserva", 6960, 2640, 1095, 285, "N&essuna", 8.25, true,
+    row("NessunaRiserva", 6960, 2640, 1095, 285, "Nessuna", 8.25, true,
         "Copia i file senza una cartella di riserva");
     row("OptionData", 1440, 3240, 2292, 255, "&Ordina per Data/Ora", 9.75, false);
     row("OptionNome", 4680, 3240, 2052, 255, "Ordina per No&me", 9.75, false);
@@ -302,18 +302,19 @@ void TestFinestra::controls_data()
     row("Label6", 3840, 4560, 1320, 255, "&Fotocamera:", 9.75, false);
     row("VerificaCopia", 1440, 4920, 3612, 255, "Verifica la scheda dopo la copia", 9.75, false,
         verify);
-    row("Label5", 72, 5340, 852, 252, "Esito:", 9.75, true);
-    row("Esito", 960, 5340, 5760, 504, "Nessuna corsa in questa sessione.", 8.25, false,
+    row("Label8", 3240, 5280, 1920, 255, "Cart&elle per data:", 9.75, false);
+    row("Label5", 72, 5700, 852, 252, "Esito:", 9.75, true);
+    row("Esito", 960, 5700, 5760, 504, "Nessuna corsa in questa sessione.", 8.25, false,
         "Nessuna corsa in questa sessione.");
-    row("ApriCartella", 6840, 5340, 1215, 375, "Ap&ri cartella", 8.25, true,
+    row("ApriCartella", 6840, 5700, 1215, 375, "Ap&ri cartella", 8.25, true,
         "Apre la cartella dell'ultima corsa nel gestore dei file");
-    row("UsaScheda", 6840, 5775, 1215, 375, "Usa la scheda", 8.25, true,
+    row("UsaScheda", 6840, 6135, 1215, 375, "Usa la scheda", 8.25, true,
         "Prende come origine la cartella DCIM della scheda inserita, con le sue sottocartelle");
-    row("Anteprima", 4200, 5940, 1455, 375, "Ante&prima", 8.25, true,
+    row("Anteprima", 4200, 6300, 1455, 375, "Ante&prima", 8.25, true,
         "Mostra che cosa farebbe la corsa, file per file, senza toccare nulla");
-    row("AnnullaCorsa", 5760, 5940, 2295, 375, "Annulla &ultima corsa", 8.25, true,
+    row("AnnullaCorsa", 5760, 6300, 2295, 375, "Annulla &ultima corsa", 8.25, true,
         "Riporta indietro l'ultima corsa, della finestra o del terminale, dopo averlo chiesto");
-    row("VerificaScheda", 2040, 5940, 2055, 375, "Verifica sc&heda", 8.25, true, verifica);
+    row("VerificaScheda", 2040, 6300, 2055, 375, "Verifica sc&heda", 8.25, true, verifica);
 }
 
 void TestFinestra::controls()
@@ -376,8 +377,8 @@ void TestFinestra::tabOrder()
     const QStringList round { "SfogliaS", "SfogliaD", "NomeBase", "Copia", "Sposta", "Termina",
         "SrcPath", "DestPath", option, "DiffOra", "OraPiu_1", "OraMeno_0", "CorrOra", "Text1",
         "DiffMin", "OraMeno_1", "OraPiu_0", "DiffSec", "Text3", "OraPiu_2", "OraMeno_2",
-        "RiservaPath", "SfogliaR", "SottoCartelle", "Fotocamere", "VerificaCopia", "VerificaScheda",
-        "Anteprima", "AnnullaCorsa", "SfogliaS" };
+        "RiservaPath", "SfogliaR", "SottoCartelle", "Fotocamere", "VerificaCopia", "SchemaCartelle",
+        "VerificaScheda", "Anteprima", "AnnullaCorsa", "SfogliaS" };
     for (const bool backwards : { backwardsFirst, !backwardsFirst }) {
         QStringList expected = round;
         if (backwards)
@@ -548,6 +549,9 @@ void TestFinestra::accessibleNames_data()
     row("VerificaCopia", "Verifica la scheda dopo la copia", QAccessible::CheckBox,
         "Copia rilegge ogni foto dalla scheda, come fa Sposta, e la copia conta solo se la "
         "scheda dà gli stessi byte la seconda volta");
+    row("SchemaCartelle", "Cartelle per data", QAccessible::ComboBox,
+        "Mette ogni foto nella sottocartella del giorno in cui è stata scattata, creandola se "
+        "manca, e numera in ogni cartella dopo il numero più alto che già contiene");
     row("ApriCartella", "Apri cartella", QAccessible::PushButton,
         "Apre la cartella dell'ultima corsa nel gestore dei file");
     row("UsaScheda", "Usa la scheda", QAccessible::PushButton,
@@ -608,7 +612,7 @@ void TestFinestra::accessibleNames()
         if (other->focusPolicy() & Qt::TabFocus)
             focusable.append(QAccessible::queryAccessibleInterface(other)->text(QAccessible::Name));
     }
-    QCOMPARE(focusable.size(), 33);
+    QCOMPARE(focusable.size(), 34);
     QVERIFY(!focusable.contains(QString()));
     QCOMPARE(QSet<QString>(focusable.cbegin(), focusable.cend()).size(), focusable.size());
 }
@@ -689,17 +693,17 @@ void TestFinestra::screenReader()
         if (object.focusable)
             focusable.append(object.name);
     }
-    QCOMPARE(focusable.size(), 33);
+    QCOMPARE(focusable.size(), 34);
     QVERIFY(!focusable.contains(QString()));
     QCOMPARE(QSet<QString>(focusable.cbegin(), focusable.cend()).size(), focusable.size());
     QVERIFY(focusable.contains(QStringLiteral("Includi sottocartelle")));
     for (const char *name :
         { "Apri cartella", "Anteprima", "Annulla ultima corsa", "Verifica scheda", "Fotocamera",
-            "Cartella di riserva", "Sfoglia riserva", "Nessuna riserva" })
+            "Cartelle per data", "Cartella di riserva", "Sfoglia riserva", "Nessuna riserva" })
         QVERIFY(focusable.contains(QString::fromUtf8(name)));
     // An Alt key for every control but the offset's arrows and fields, the
-    // backup's Sfoglia, next to its field, the check after a copy and «Usa
-    // la scheda»: the captions hold no more letters.
+    // backup's Sfoglia and «Nessuna», next to its field, the check after a
+    // copy and «Usa la scheda»: the captions hold no more letters.
     QStringList withoutKey;
     QSet<QString> keys;
     for (const Heard &object : std::as_const(before)) {
@@ -709,8 +713,8 @@ void TestFinestra::screenReader()
         keys += object.keys;
     }
     QCOMPARE(withoutKey,
-        (QStringList { "Sfoglia riserva", "Ore più", "Ore meno", "Minuti più", "Minuti meno",
-            "Secondi più", "Secondi meno", "Ore", "Separatore ore minuti", "Minuti",
+        (QStringList { "Sfoglia riserva", "Nessuna riserva", "Ore più", "Ore meno", "Minuti più",
+            "Minuti meno", "Secondi più", "Secondi meno", "Ore", "Separatore ore minuti", "Minuti",
             "Separatore minuti secondi", "Secondi", "Verifica la scheda dopo la copia",
             "Usa la scheda" }));
     QCOMPARE(keys.size(), 19);

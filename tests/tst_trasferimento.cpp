@@ -116,6 +116,7 @@ private Q_SLOTS:
     void cardVerificationRefused_data();
     void cardVerificationRefused();
     void cardPulledOutDuringVerification();
+    void foldersByDateChosen();
 
 private:
     QString copyOf(const QStringList &names, bool move = false);
@@ -1524,6 +1525,35 @@ void TestTrasferimento::cardPulledOutDuringVerification()
     }
     QVERIFY(avanzamento.fatti < 2);
     QCOMPARE(test::entriesOf(m_destination->path()), before);
+}
+
+// The list files each photo in the folder of its day, in a destination the
+// run makes; the preview shows where, and the choice is remembered.
+void TestTrasferimento::foldersByDateChosen()
+{
+    test::writeFile(m_source->path(), QStringLiteral("a.jpg"), "uno", Earlier);
+    test::writeFile(m_source->path(), QStringLiteral("b.jpg"), "due", Earlier.addDays(1));
+    test::remember("CartellePerData", QStringLiteral("AAAA-MM-GG"));
+    m_window = std::make_unique<test::Window>();
+    auto *list = m_window->form().findChild<QComboBox *>(QStringLiteral("SchemaCartelle"));
+    QCOMPARE(list->currentText(), QStringLiteral("AAAA-MM-GG"));
+    const QString gita = m_destination->filePath(QStringLiteral("Gita"));
+    m_window->prepare(m_source->path(), gita, { "a.jpg", "b.jpg" });
+    QStringList shown;
+    QString summary;
+    withPreview(*m_window, [&](QDialog *dialog, QTableWidget *table) {
+        for (int row = 0; row < table->rowCount(); ++row)
+            shown.append(table->item(row, 3)->text());
+        summary = dialog->findChild<QLabel *>(QStringLiteral("RiepilogoAnteprima"))->text();
+        dialog->findChild<QPushButton *>(QStringLiteral("CopiaAnteprima"))->click();
+    });
+    QCOMPARE(shown, (QStringList { "2026-06-01/Img_001.jpg", "2026-06-02/Img_001.jpg" }));
+    QVERIFY2(summary.endsWith(QStringLiteral("saranno create.")), qPrintable(summary));
+    QCOMPARE(test::entriesOf(gita + QStringLiteral("/2026-06-02")), { "Img_001.jpg" });
+    QVERIFY2(m_window->text("Esito").contains(QStringLiteral("in 2 cartelle per data, in «")),
+        qPrintable(m_window->text("Esito")));
+    QTest::keyClick(list, Qt::Key_Home);
+    QCOMPARE(test::stored("CartellePerData"), QString());
 }
 
 COPIA_TEST_MAIN(TestTrasferimento)

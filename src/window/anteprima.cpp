@@ -61,7 +61,7 @@ QString testoNuovo(const FileDelPiano &file, const PianoTrasferimento &piano)
 {
     const QString dove = doveIDoppioni(piano);
     if (!file.nuovoNome.isEmpty())
-        return platform::namePart(file.nuovoNome)
+        return platform::displayFileName(file.cartella + platform::namePart(file.nuovoNome))
             + (file.doppione ? QStringLiteral(" (già %1)").arg(dove) : QString());
     if (file.fuori)
         return QStringLiteral("resta: lasciato fuori");
@@ -87,12 +87,15 @@ QString testoRiepilogo(const PianoTrasferimento &piano)
         restano.append(QStringLiteral("%1 lasciati fuori").arg(fuori));
     if (senzaFoto > 0)
         restano.append(QStringLiteral("%1 file .xmp senza la loro foto").arg(senzaFoto));
-    return QStringLiteral("%1 file andranno nella destinazione%2%3. Nulla è stato ancora toccato.")
+    const QString nuove = avvisoCartelleNuove(piano);
+    return QStringLiteral(
+        "%1 file andranno nella destinazione%2%3. Nulla è stato ancora toccato.%4")
         .arg(piano.file.size())
         .arg(piano.riserva.isEmpty() ? QString() : QStringLiteral(" e nella cartella di riserva"),
             restano.isEmpty() ? QString()
                               : QStringLiteral(", %1 resteranno dove sono")
-                                    .arg(restano.join(QStringLiteral(" e "))));
+                                    .arg(restano.join(QStringLiteral(" e "))),
+            nuove.isEmpty() ? QString() : QLatin1Char(' ') + nuove);
 }
 
 // The dialog over the plan: its rows stay in the order of the plan with the

@@ -1,5 +1,6 @@
 #include "engine/completamento.h"
 #include "engine/impostazioni.h"
+#include "engine/piano.h"
 #include "engine/selezione.h"
 #include "platform/appendfile.h"
 #include "platform/background.h"
@@ -40,6 +41,11 @@ void Form1::Form_Load()
             LeggiImpostazione(QStringLiteral("Sottocartelle"), testoBooleano(false))));
         VerificaCopia->setChecked(
             booleanoDaTesto(LeggiImpostazione(QStringLiteral("Verifica"), testoBooleano(false))));
+        // A schema this version does not know files nothing by date.
+        const CartellePerData schema =
+            cartellePerDataDaTesto(LeggiImpostazione(QStringLiteral("CartellePerData"), QString()))
+                .value_or(CartellePerData::Nessuna);
+        SchemaCartelle->setCurrentIndex(SchemaCartelle->findData(int(schema)));
         LeggiCorrezioniRicordate();
     }
     OptionNome->setChecked(m_stato.OrdinePerNome);

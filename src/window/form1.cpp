@@ -2,6 +2,7 @@
 
 #include "copia-e-rinomina.xpm"
 
+#include "engine/piano.h"
 #include "platform/fileerror.h"
 #include "platform/filenames.h"
 #include "platform/media.h"
@@ -61,17 +62,17 @@ QFont arial(qreal punti, bool grassetto)
 // its shortest; a longer account lengthens both, and moves the buttons below.
 QSize misuraFinestra()
 {
-    return daTwips(0, 0, 8355, 6480).size();
+    return daTwips(0, 0, 8355, 6840).size();
 }
 
 QRect postoEsito()
 {
-    return daTwips(960, 5340, 5760, 504);
+    return daTwips(960, 5700, 5760, 504);
 }
 
 int cimaSottoEsito()
 {
-    return daTwips(0, 5940, 0, 0).top();
+    return daTwips(0, 6300, 0, 0).top();
 }
 
 template<typename Controllo>
@@ -150,7 +151,8 @@ QAccessibleInterface *finestraAccessibile(const QString &classe, QObject *oggett
     if (classe == QLatin1String("Form1") && oggetto->isWidgetType())
         return new QAccessibleWidget(static_cast<QWidget *>(oggetto), QAccessible::Window);
     if (classe == QLatin1String("QComboBox")
-        && oggetto->objectName() == QLatin1String("Fotocamere"))
+        && (oggetto->objectName() == QLatin1String("Fotocamere")
+            || oggetto->objectName() == QLatin1String("SchemaCartelle")))
         return new ListaAccessibile(static_cast<QComboBox *>(oggetto));
     return nullptr;
 }
@@ -176,6 +178,8 @@ void nominaControlli(QWidget *finestra)
         { "BarraAvanzamento", "Avanzamento", nullptr },
         { "Label6", "Fotocamera", nullptr },
         { "Fotocamere", "Fotocamera", nullptr },
+        { "Label8", "Cartelle per data", nullptr },
+        { "SchemaCartelle", "Cartelle per data", nullptr },
         { "SfogliaS", "Sfoglia origine", nullptr },
         { "NomeBase", "Nome base", nullptr },
         { "Suffisso", nullptr, "Ultimo numero" },
@@ -297,7 +301,7 @@ void Form1::creaControlli()
         daTwips(5880, 2640, 855, 285), sansSerif(8.25, true));
     // The box is read-only: a button clears it, from the keyboard too, and
     // is on only while there is a backup to clear.
-    NessunaRiserva = crea<QPushButton>(this, "NessunaRiserva", QStringLiteral("N&essuna"),
+    NessunaRiserva = crea<QPushButton>(this, "NessunaRiserva", QStringLiteral("Nessuna"),
         daTwips(6960, 2640, 1095, 285), sansSerif(8.25, true));
     NessunaRiserva->setEnabled(false);
 
@@ -352,7 +356,20 @@ void Form1::creaControlli()
     // Every letter of its caption is another control's Alt letter already.
     VerificaCopia = crea<QCheckBox>(this, "VerificaCopia",
         QStringLiteral("Verifica la scheda dopo la copia"), daTwips(1440, 4920, 3612, 255));
-    Label5 = crea<QLabel>(this, "Label5", QStringLiteral("Esito:"), daTwips(72, 5340, 852, 252),
+    // Its letter was «Nessuna»'s, whose every letter another control has.
+    Label8 = crea<QLabel>(this, "Label8", QStringLiteral("Cart&elle per data:"),
+        daTwips(3240, 5280, 1920, 255), sansSerif(9.75, false));
+    Label8->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    SchemaCartelle = new QComboBox(this);
+    SchemaCartelle->setObjectName(QStringLiteral("SchemaCartelle"));
+    SchemaCartelle->setGeometry(daTwips(5220, 5235, 2835, 330));
+    SchemaCartelle->setFont(sansSerif(8.25, false));
+    SchemaCartelle->addItem(QStringLiteral("Nessuna"), int(CartellePerData::Nessuna));
+    for (const auto schema :
+        { CartellePerData::Giorno, CartellePerData::AnnoGiorno, CartellePerData::AnnoMese })
+        SchemaCartelle->addItem(testoCartellePerData(schema), int(schema));
+    Label8->setBuddy(SchemaCartelle);
+    Label5 = crea<QLabel>(this, "Label5", QStringLiteral("Esito:"), daTwips(72, 5700, 852, 252),
         sansSerif(9.75, true));
     Label5->setAlignment(Qt::AlignRight | Qt::AlignTop);
     Esito = crea<QLabel>(this, "Esito", QString(), postoEsito(), sansSerif(8.25, false));
@@ -361,23 +378,23 @@ void Form1::creaControlli()
     // A run shows how far it has gone in the account's place.
     BarraAvanzamento = new QProgressBar(this);
     BarraAvanzamento->setObjectName(QStringLiteral("BarraAvanzamento"));
-    BarraAvanzamento->setGeometry(daTwips(960, 5340, 5760, 375));
+    BarraAvanzamento->setGeometry(daTwips(960, 5700, 5760, 375));
     BarraAvanzamento->setFont(sansSerif(8.25, false));
     BarraAvanzamento->setRange(0, 1000);
     BarraAvanzamento->hide();
     ApriCartella = crea<QPushButton>(this, "ApriCartella", QStringLiteral("Ap&ri cartella"),
-        daTwips(6840, 5340, 1215, 375), sansSerif(8.25, true));
+        daTwips(6840, 5700, 1215, 375), sansSerif(8.25, true));
     ApriCartella->setEnabled(false);
     // A card mounted meanwhile is offered in the account's row, below.
     UsaScheda = crea<QPushButton>(this, "UsaScheda", QStringLiteral("Usa la scheda"),
-        daTwips(6840, 5775, 1215, 375), sansSerif(8.25, true));
+        daTwips(6840, 6135, 1215, 375), sansSerif(8.25, true));
     UsaScheda->hide();
     VerificaScheda = crea<QPushButton>(this, "VerificaScheda", QStringLiteral("Verifica sc&heda"),
-        daTwips(2040, 5940, 2055, 375), sansSerif(8.25, true));
+        daTwips(2040, 6300, 2055, 375), sansSerif(8.25, true));
     Anteprima = crea<QPushButton>(this, "Anteprima", QStringLiteral("Ante&prima"),
-        daTwips(4200, 5940, 1455, 375), sansSerif(8.25, true));
+        daTwips(4200, 6300, 1455, 375), sansSerif(8.25, true));
     AnnullaCorsa = crea<QPushButton>(this, "AnnullaCorsa", QStringLiteral("Annulla &ultima corsa"),
-        daTwips(5760, 5940, 2295, 375), sansSerif(8.25, true));
+        daTwips(5760, 6300, 2295, 375), sansSerif(8.25, true));
 
     // Each label's Alt letter leads to its field.
     Label2->setBuddy(SrcPath);
@@ -412,6 +429,9 @@ void Form1::creaControlli()
     Fotocamere->setToolTip(QStringLiteral(
         "La fotocamera di cui la correzione qui sopra mostra e imposta l'ora; «Tutte le "
         "fotocamere» vale per le foto delle altre"));
+    SchemaCartelle->setToolTip(QStringLiteral(
+        "Mette ogni foto nella sottocartella del giorno in cui è stata scattata, creandola se "
+        "manca, e numera in ogni cartella dopo il numero più alto che già contiene"));
     ApriCartella->setToolTip(
         QStringLiteral("Apre la cartella dell'ultima corsa nel gestore dei file"));
     UsaScheda->setToolTip(QStringLiteral(
@@ -566,8 +586,8 @@ void Form1::impostaOrdineFocus()
     const QList<QWidget *> ordine { SfogliaS, SfogliaD, NomeBase, Copia, Sposta, Termina, SrcPath,
         DestPath, OptionNome, OptionData, DiffOra, OraPiu[1], OraMeno[0], CorrOra, Text1, DiffMin,
         OraMeno[1], OraPiu[0], DiffSec, Text3, OraPiu[2], OraMeno[2], RiservaPath, SfogliaR,
-        NessunaRiserva, SottoCartelle, Fotocamere, VerificaCopia, ApriCartella, UsaScheda,
-        VerificaScheda, Anteprima, AnnullaCorsa };
+        NessunaRiserva, SottoCartelle, Fotocamere, VerificaCopia, SchemaCartelle, ApriCartella,
+        UsaScheda, VerificaScheda, Anteprima, AnnullaCorsa };
     for (qsizetype i = 1; i < ordine.size(); ++i)
         setTabOrder(ordine.at(i - 1), ordine.at(i));
     SfogliaS->setFocus();
@@ -611,6 +631,7 @@ void Form1::collegaEventi()
     });
     connect(SottoCartelle, &QCheckBox::clicked, this, &Form1::SottoCartelle_Click);
     connect(VerificaCopia, &QCheckBox::clicked, this, &Form1::VerificaCopia_Click);
+    connect(SchemaCartelle, &QComboBox::activated, this, &Form1::SchemaCartelle_Click);
     connect(Fotocamere, &QComboBox::currentIndexChanged, this, &Form1::CambiaFotocamera);
     connect(ApriCartella, &QPushButton::clicked, this, &Form1::ApriCartella_Click);
     connect(UsaScheda, &QPushButton::clicked, this, &Form1::UsaScheda_Click);

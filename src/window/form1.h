@@ -106,6 +106,7 @@ private:
     void LeggiFileDelTipo();
     void SottoCartelle_Click();
     void VerificaCopia_Click();
+    void SchemaCartelle_Click();
     void CambiaSorgente(const QString &prima);
 
     // Ordering of the selection.
@@ -256,6 +257,8 @@ private:
     QCheckBox *VerificaCopia = nullptr;
     QLabel *Label6 = nullptr;
     QComboBox *Fotocamere = nullptr;
+    QLabel *Label8 = nullptr;
+    QComboBox *SchemaCartelle = nullptr;
     QLabel *Label3 = nullptr;
     QLineEdit *NomeBase = nullptr;
     QLabel *Suffisso = nullptr;

@@ -13,6 +13,7 @@
 #include "window/form1.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -208,6 +209,12 @@ void Form1::VerificaCopia_Click()
     ScriviImpostazione(QStringLiteral("Verifica"), testoBooleano(VerificaCopia->isChecked()));
 }
 
+void Form1::SchemaCartelle_Click()
+{
+    ScriviImpostazione(QStringLiteral("CartellePerData"),
+        testoCartellePerData(CartellePerData(SchemaCartelle->currentData().toInt())));
+}
+
 // What the controls and the window state ask for.
 Richiesta Form1::RichiestaDellaFinestra() const
 {
@@ -223,6 +230,7 @@ Richiesta Form1::RichiestaDellaFinestra() const
     richiesta.perNome = OptionNome->isChecked();
     richiesta.spostare = m_stato.Spostare;
     richiesta.verifica = VerificaCopia->isChecked();
+    richiesta.cartellePerData = CartellePerData(SchemaCartelle->currentData().toInt());
     richiesta.senzaEstensione = m_stato.RimuoviEstensione;
     richiesta.correzioni = CorrezioniDellaFinestra();
     richiesta.supportoOrigine = m_supportoSorgente;
