@@ -400,6 +400,10 @@ void Medium::release()
 bool Medium::pullOut() const
 {
     QFile number(m_work.filePath(QStringLiteral("backing.pid")));
+    // The driver writes it as the kernel first speaks to it, which the
+    // first look at the card waits for.
+    if (!number.exists())
+        QDir(m_mountPoint).exists();
     const pid_t pid = number.open(QIODevice::ReadOnly) ? number.readAll().trimmed().toInt() : 0;
     return pid > 0 && ::kill(pid, SIGKILL) == 0;
 }
