@@ -196,8 +196,15 @@ QString cartellaDelGiorno(CartellePerData schema, const std::optional<qint64> &m
 {
     if (schema == CartellePerData::Nessuna || !momento)
         return {};
-    const qint64 millisecondi = *momento / 1'000'000 - (*momento % 1'000'000 < 0 ? 1 : 0);
-    const QDate giorno = QDateTime::fromMSecsSinceEpoch(millisecondi).date();
+    // By the zone's offset at that moment: no date in the zone need be made,
+    // thousands of times.
+    const qint64 secondi = *momento / 1'000'000'000 - (*momento % 1'000'000'000 < 0 ? 1 : 0);
+    const qint64 locali = secondi
+        + platform::localZone().offsetFromUtc(
+            QDateTime::fromSecsSinceEpoch(secondi, QTimeZone::utc()));
+    constexpr qint64 GiornoGiuliano1970 = 2440588;
+    const QDate giorno =
+        QDate::fromJulianDay(GiornoGiuliano1970 + locali / 86400 - (locali % 86400 < 0 ? 1 : 0));
     const auto cifre = [](int numero, int quante) {
         return QString::number(numero).rightJustified(quante, QLatin1Char('0'));
     };

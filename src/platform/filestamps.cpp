@@ -105,4 +105,10 @@ QDateTime momentOf(qint64 seconds)
     return QDateTime::fromSecsSinceEpoch(seconds, utc);
 }
 
+const QTimeZone &localZone()
+{
+    thread_local const QTimeZone zone = QTimeZone::systemTimeZone();
+    return zone;
+}
+
 } // namespace platform

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QTimeZone>
 
 #include <optional>
 
@@ -60,5 +61,9 @@ QList<std::optional<FileFacts>> fileFacts(const QStringList &paths);
 
 // A moment given in seconds since 1970, as fileTime() gives it.
 QDateTime momentOf(qint64 seconds);
+
+// The local time zone's rules, read once a thread: the C library's local
+// time looks at the zone's file again at every call.
+const QTimeZone &localZone();
 
 } // namespace platform

@@ -3,6 +3,7 @@
 #include "platform/datefields.h"
 #include "platform/filenames.h"
 #include "platform/fileops.h"
+#include "platform/filestamps.h"
 #include "platform/hashing.h"
 #include "platform/posix.h"
 
@@ -60,10 +61,8 @@ std::optional<qint64> nanosecondsOf(qint64 seconds, qint64 nanoseconds = 0)
 // on would show it, an hour it shows twice in autumn as the first.
 qint64 localMoment(qint64 face)
 {
-    // The zone's own rules, read once a thread: the C library's local time
-    // looks at the zone's file again at every call.
-    thread_local const QTimeZone zone = QTimeZone::systemTimeZone();
-    const auto offsetAt = [](qint64 moment) {
+    const QTimeZone &zone = localZone();
+    const auto offsetAt = [&zone](qint64 moment) {
         return qint64(zone.offsetFromUtc(QDateTime::fromSecsSinceEpoch(moment, QTimeZone::utc())));
     };
     const qint64 before = offsetAt(face - 86400);
