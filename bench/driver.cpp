@@ -9,11 +9,12 @@
 //   copia-bench resident FOLDER...             prints how many KiB of their files
 //                                              the page cache holds
 //   copia-bench warm MIB                       touches that much memory and frees it
-//   copia-bench check SOURCE DESTINATION [doppioni]
+//   copia-bench check SOURCE DESTINATION [doppioni|SCHEMA]
 //                                              prints the milliseconds the plan
 //                                              before a copy of every file of
 //                                              SOURCE and its folders takes,
-//                                              looking for doubles where asked
+//                                              looking for doubles, or into
+//                                              folders by date, where asked
 //   copia-bench models SOURCE                  the cameras of every file of SOURCE,
 //                                              read aside as the window lists them
 //   copia-bench preview SOURCE DESTINATION     the preview of a copy of every file of
@@ -220,8 +221,8 @@ int capture(const QString &folder)
 
 // The plan that a run makes before its first file, its shots and its check,
 // as a trial makes it; looking for the photos the destination holds too,
-// as the window does, where asked.
-int check(const QString &source, const QString &destination, bool doubles)
+// as the window does, or filing them in folders by date, where asked.
+int check(const QString &source, const QString &destination, const QString &asked)
 {
     Richiesta richiesta;
     for (const QString &name : fileDellaCartella(slashed(source), true).file)
@@ -229,8 +230,10 @@ int check(const QString &source, const QString &destination, bool doubles)
     richiesta.destinazione = slashed(destination);
     richiesta.nomeBase = QStringLiteral("Img_");
     richiesta.prova = true;
-    if (doubles)
+    if (asked == QLatin1String("doppioni"))
         richiesta.doppioni = Doppioni::Segnati;
+    else if (!asked.isEmpty())
+        richiesta.cartellePerData = cartellePerDataDaTesto(asked).value();
     PianoTrasferimento piano;
     QElapsedTimer timer;
     timer.start();
@@ -298,7 +301,8 @@ int preview(Form1 &form)
 int main(int argc, char *argv[])
 {
     if ((argc == 4 || argc == 5) && std::string_view(argv[1]) == "check")
-        return check(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]), argc == 5);
+        return check(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+            argc == 5 ? QString::fromLocal8Bit(argv[4]) : QString());
     // Neither needs a window; they run between the timed runs.
     if (argc >= 3 && std::string_view(argv[1]) == "uncache")
         return uncache(argc, argv);
@@ -333,7 +337,7 @@ int main(int argc, char *argv[])
             "uncache|resident "
             "FOLDER...\n"
             "       copia-bench warm MIB\n"
-            "       copia-bench check SOURCE DESTINATION [doppioni]\n");
+            "       copia-bench check SOURCE DESTINATION [doppioni|SCHEMA]\n");
         return 2;
     }
 
