@@ -1552,6 +1552,10 @@ void TestTrasferimento::foldersByDateChosen()
     QCOMPARE(test::entriesOf(gita + QStringLiteral("/2026-06-02")), { "Img_001.jpg" });
     QVERIFY2(m_window->text("Esito").contains(QStringLiteral("in 2 cartelle per data, in «")),
         qPrintable(m_window->text("Esito")));
+    // «Verifica scheda» finds them in their days' folders.
+    m_window->click("VerificaScheda");
+    QVERIFY2(m_window->text("Esito").endsWith(QStringLiteral("la scheda si può formattare.")),
+        qPrintable(m_window->text("Esito")));
     QTest::keyClick(list, Qt::Key_Home);
     QCOMPARE(test::stored("CartellePerData"), QString());
 }

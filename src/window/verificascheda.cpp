@@ -6,6 +6,7 @@
 #include "window/form1.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
@@ -37,6 +38,8 @@ void Form1::VerificaScheda_Click()
     richiesta.sottocartelle = SottoCartelle->isChecked();
     richiesta.destinazione = Cartella(DestPath);
     richiesta.riserva = Cartella(RiservaPath);
+    // The photos a run filed by date are looked for in those folders too.
+    richiesta.cartellePerData = CartellePerData(SchemaCartelle->currentData().toInt());
     Verifica verifica;
     Avanzamento avanzamento;
     QString errore;
