@@ -297,27 +297,15 @@ private:
     int m_fallitoA = 0;
 };
 
-// Makes the folders of the plan that the file's copies go into, before the
-// first file in each, and records each once made. pronte holds the folders
-// there by now, each looked for once.
-void faiCartelle(
-    const PianoTrasferimento &piano, int posizione, Giornale &giornale, QSet<QString> &pronte)
+// Makes the folders the plan's files go into before the first file, and
+// records each once it is on the medium.
+void faiCartelle(const PianoTrasferimento &piano, Giornale &giornale)
 {
-    const FileDelPiano &file = piano.file.at(posizione);
-    for (const QString &nuovo : { file.nuovoNome, file.copiaDiRiserva }) {
-        const QString cartella = platform::folderPart(nuovo);
-        if (nuovo.isEmpty() || pronte.contains(cartella))
-            continue;
-        for (const QString &daFare : piano.cartelleNuove) {
-            if (!cartella.startsWith(daFare) || pronte.contains(daFare))
-                continue;
-            // One made meanwhile by another is not the run's own to remove.
-            if (const auto impronta = platform::makeFolder(daFare))
-                giornale.cartellaFatta(posizione, daFare, *impronta);
-            pronte.insert(daFare);
-        }
-        pronte.insert(cartella);
-    }
+    // One made meanwhile by another is not the run's own to remove.
+    platform::makeNewFolders(
+        piano.cartelleNuove, [&](qsizetype i, const platform::FileStamp &stamp) {
+            giornale.cartellaFatta(0, piano.cartelleNuove.at(i), stamp);
+        });
 }
 
 // Paths as the end of a run lists them: «/a/b.jpg», «/a/c.jpg».
@@ -345,13 +333,12 @@ void esegui(const PianoTrasferimento &piano, const std::function<void(int)> &ava
                 avvisoGiornale(piano.file.value(giornale.nonRegistratoDa()).origine,
                     giornale.nonRegistratoDa(), giornale.motivo());
     });
+    faiCartelle(piano, giornale);
     Lotti lotti(piano, giornale, avanzamento, avanza);
-    QSet<QString> pronte;
     int fatti = 0;
     for (; fatti < piano.file.size() && !ferma && !lotti.fallito(); ++fatti) {
         avanza(fatti);
         if (piano.rinomina) {
-            faiCartelle(piano, fatti, giornale, pronte);
             rinomina(piano, fatti, giornale, avanzamento);
             continue;
         }
@@ -361,7 +348,6 @@ void esegui(const PianoTrasferimento &piano, const std::function<void(int)> &ava
             nomi.append(file.copiaDiRiserva);
         Copie copie;
         try {
-            faiCartelle(piano, fatti, giornale, pronte);
             copie = platform::writeCopies(file.origine, nomi, &lotti.fallito(), file.correzione,
                 registraNascoste(giornale, fatti));
         } catch (...) {

@@ -6,6 +6,8 @@
 #include "platform/posix.h"
 #include "platform/publishing.h"
 
+#include <QSet>
+
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -142,22 +144,41 @@ bool isFolderItself(const QString &path)
     return ::lstat(name.constData(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
-std::optional<FileStamp> makeFolder(const QString &path)
+void makeNewFolders(
+    const QStringList &paths, const std::function<void(qsizetype, const FileStamp &)> &made)
 {
-    const QByteArray name =
-        encodeFileName(path.endsWith(QLatin1Char('/')) ? path.chopped(1) : path);
-    if (::mkdir(name.constData(), 0777) != 0) {
-        if (errno == EEXIST && isFolderItself(path))
-            return std::nullopt;
-        fail(FileError::Operation::MakeFolder, { path });
+    QList<qsizetype> madeHere;
+    QSet<QByteArray> parents;
+    // A folder whose name is lost in a power cut would take its photos with
+    // it: those made are put on the medium, one flush of each parent, and
+    // only then heard of, even when a later one cannot be made.
+    const auto flushAndTell = [&] {
+        for (const QByteArray &parent : std::as_const(parents)) {
+            if (const int error = flushFolder(parent))
+                fail(FileError::Operation::MakeFolder, { decodeFileName(parent) }, error);
+        }
+        for (const qsizetype i : std::as_const(madeHere)) {
+            const std::optional<FileStamp> stamp = fileStamp(withSeparator(paths.at(i)));
+            if (!stamp)
+                fail(FileError::Operation::MakeFolder, { paths.at(i) });
+            made(i, *stamp);
+        }
+    };
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        const QString &path = paths.at(i);
+        const QByteArray name =
+            encodeFileName(path.endsWith(QLatin1Char('/')) ? path.chopped(1) : path);
+        if (::mkdir(name.constData(), 0777) != 0) {
+            const int error = errno;
+            if (error == EEXIST && isFolderItself(path))
+                continue;
+            flushAndTell();
+            fail(FileError::Operation::MakeFolder, { path }, error);
+        }
+        madeHere.append(i);
+        parents.insert(folderOf(name));
     }
-    // A folder whose name is lost in a power cut would take its photos with it.
-    if (const int error = flushFolder(folderOf(name)))
-        fail(FileError::Operation::MakeFolder, { path }, error);
-    const std::optional<FileStamp> stamp = fileStamp(withSeparator(path));
-    if (!stamp)
-        fail(FileError::Operation::MakeFolder, { path });
-    return stamp;
+    flushAndTell();
 }
 
 int removeEmptyFolder(const QString &path)

@@ -5,7 +5,9 @@
 #include <QDateTime>
 
 #include <QString>
+#include <QStringList>
 
+#include <functional>
 #include <optional>
 
 // The plain operations on one file or folder.
@@ -64,11 +66,13 @@ int removeFile(const QString &path);
 // Whether the path is a folder itself: a link, even to a folder, is not.
 bool isFolderItself(const QString &path);
 
-// Makes the folder, within its existing parent, and puts the parent's listing
-// on the medium: the new folder's stamp; nothing where a folder already has
-// the name, which this call then did not make. Throws FileError
-// (Operation::MakeFolder) where it cannot.
-std::optional<FileStamp> makeFolder(const QString &path);
+// Makes the folders in their order, each within its parent, and puts the
+// parents' listings on the medium, once each; then made hears of each it
+// made, by its place in paths and its stamp. A folder that already has the
+// name was not made here. Throws FileError (Operation::MakeFolder) at the
+// first it cannot make, once made has heard of those before it.
+void makeNewFolders(
+    const QStringList &paths, const std::function<void(qsizetype, const FileStamp &)> &made);
 
 // Removes the folder where it is empty; 0 or the system's error.
 int removeEmptyFolder(const QString &path);
