@@ -18,6 +18,7 @@ struct Correzione;
 struct Fotocamera;
 struct PianoTrasferimento;
 struct Richiesta;
+enum class CartellePerData;
 class QComboBox;
 class QFutureWatcherBase;
 class QCheckBox;
@@ -202,6 +203,8 @@ private:
     void MostraCorrezioneDi(const QString &modello);
     QHash<QString, qint64> CorrezioniAccese() const;
     QList<Correzione> CorrezioniDellaFinestra() const;
+    // The folders by date the list asks for.
+    CartellePerData SchemaScelto() const;
 
     StatoFinestra m_stato;
     bool m_trasferimentoInCorso = false;

@@ -209,10 +209,14 @@ void Form1::VerificaCopia_Click()
     ScriviImpostazione(QStringLiteral("Verifica"), testoBooleano(VerificaCopia->isChecked()));
 }
 
+CartellePerData Form1::SchemaScelto() const
+{
+    return CartellePerData(SchemaCartelle->currentData().toInt());
+}
+
 void Form1::SchemaCartelle_Click()
 {
-    ScriviImpostazione(QStringLiteral("CartellePerData"),
-        testoCartellePerData(CartellePerData(SchemaCartelle->currentData().toInt())));
+    ScriviImpostazione(QStringLiteral("CartellePerData"), testoCartellePerData(SchemaScelto()));
 }
 
 // What the controls and the window state ask for.
@@ -230,7 +234,7 @@ Richiesta Form1::RichiestaDellaFinestra() const
     richiesta.perNome = OptionNome->isChecked();
     richiesta.spostare = m_stato.Spostare;
     richiesta.verifica = VerificaCopia->isChecked();
-    richiesta.cartellePerData = CartellePerData(SchemaCartelle->currentData().toInt());
+    richiesta.cartellePerData = SchemaScelto();
     richiesta.senzaEstensione = m_stato.RimuoviEstensione;
     richiesta.correzioni = CorrezioniDellaFinestra();
     richiesta.supportoOrigine = m_supportoSorgente;

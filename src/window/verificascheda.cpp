@@ -39,7 +39,7 @@ void Form1::VerificaScheda_Click()
     richiesta.destinazione = Cartella(DestPath);
     richiesta.riserva = Cartella(RiservaPath);
     // The photos a run filed by date are looked for in those folders too.
-    richiesta.cartellePerData = CartellePerData(SchemaCartelle->currentData().toInt());
+    richiesta.cartellePerData = SchemaScelto();
     Verifica verifica;
     Avanzamento avanzamento;
     QString errore;
