@@ -23,20 +23,31 @@ namespace {
 
 constexpr const char *PictureBrands[] = { "heic", "heix", "mif1", "msf1", "avif", "crx " };
 
-// Exiv2 speaks on standard error of every damaged file, and its XMP toolkit
-// must be set up once before threads use it.
+// Exiv2 speaks on standard error of every damaged file.
 void prepareExiv2()
 {
     static std::once_flag once;
     std::call_once(once, [] {
         Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
-        Exiv2::XmpParser::initialize();
         // HEIC, AVIF and CR3 keep their EXIF in boxes, which exiv2 before
         // 0.28 reads only when asked to.
 #if !EXIV2_TEST_VERSION(0, 28, 0)
         Exiv2::enableBMFF(true);
 #endif
     });
+}
+
+// Opens a file exiv2 knows, its metadata read. The XMP toolkit that a
+// photo's XMP packet needs must be set up once before threads use it: only
+// once the first such file comes, as its tables take memory that a card of
+// videos never needs.
+std::unique_ptr<Exiv2::Image> openImage(const QString &path)
+{
+    static std::once_flag once;
+    std::call_once(once, [] { Exiv2::XmpParser::initialize(); });
+    auto image = Exiv2::ImageFactory::open(encodeFileName(path).toStdString());
+    image->readMetadata();
+    return image;
 }
 
 QString textOf(const Exiv2::ExifData &exif, const char *key)
@@ -189,9 +200,7 @@ PhotoMetadata photoMetadata(const QString &path)
             && Exiv2::ImageFactory::getType(
                    reinterpret_cast<const Exiv2::byte *>(start.constData()), start.size())
                 != Exiv2::ImageType::none) {
-            const auto image = Exiv2::ImageFactory::open(encodeFileName(path).toStdString());
-            image->readMetadata();
-            metadata = metadataOf(image->exifData());
+            metadata = metadataOf(openImage(path)->exifData());
         }
     } catch (const std::exception &) {
         // Not a photo exiv2 knows, or a damaged one: it tells nothing.
@@ -212,8 +221,7 @@ QByteArray embeddedPreview(const QString &path)
 {
     prepareExiv2();
     try {
-        const auto image = Exiv2::ImageFactory::open(encodeFileName(path).toStdString());
-        image->readMetadata();
+        const auto image = openImage(path);
         const Exiv2::PreviewManager previews(*image);
         // Listed from the smallest up.
         const Exiv2::PreviewPropertiesList found = previews.getPreviewProperties();
