@@ -15,15 +15,16 @@ namespace platform {
 
 namespace {
 
-// The threads beside the window's mostly wait for the media; sharing two
-// allocation arenas, rather than one each up to eight per processor, keeps
-// the memory they leave behind small on a machine with many processors.
-// Set before the first of them allocates.
+// The threads beside the window mostly wait for the media, and allocate
+// little and seldom, chiefly a read buffer per file. Sharing the one heap,
+// each reuses what another freed, such as a large folder's listing, where
+// a heap of each thread's own, up to eight per processor, would stay as
+// large as its busiest moment. Set as the program loads, before any thread.
+[[maybe_unused]] const bool oneHeap = ::mallopt(M_ARENA_MAX, 1) == 1;
+
 QThreadPool &worker()
 {
     static QThreadPool pool;
-    static const bool arenas = (::mallopt(M_ARENA_MAX, 2), true);
-    Q_UNUSED(arenas);
     pool.setMaxThreadCount(1);
     return pool;
 }
