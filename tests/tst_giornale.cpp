@@ -691,9 +691,17 @@ void TestGiornale::runsAreUndoneInTheOrderTheyRan()
             "Nessuna corsa da annullare" }));
     QCOMPARE(test::entriesOf(m_destinazione->path()), QStringList { "c.jpg" });
 
+    // Only the run's own names are journals, for the oldest to go.
+    const QDir cartella(m_stato->filePath(QStringLiteral("copia-e-rinomina")));
+    const QStringList estranei { "corsa-.giornale", "corsa-1a.giornale",
+        "corsa-1.giornale.giornale", "corsa-1234567890123456.giornale" };
+    for (const QString &nome : estranei)
+        test::writeFile(cartella.path(), nome, "");
     for (int corsa = 0; corsa < 55; ++corsa)
         Giornale(1).registra({ intento(0, sorgente("a.jpg"), "/b", Modo::Copia) });
-    QCOMPARE(giornali().size(), 50);
+    QCOMPARE(giornali().size(), 50 + estranei.size());
+    for (const QString &nome : estranei)
+        QVERIFY(cartella.exists(nome));
 }
 
 void TestGiornale::unwritableJournalNeverStopsRun_data()
