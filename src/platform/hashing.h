@@ -19,9 +19,11 @@
 // system's reads.
 namespace platform {
 
-// Large enough that a read costs little more than its copying, small enough
-// that the few readers a run keeps going hold little memory.
-inline constexpr size_t BufferSize = 256 << 10;
+// Large enough that a read costs little more than its copying; small enough
+// that the readers a move keeps going at once (its writer, the read-back of
+// a copy, the second read of its source) hold little memory, and that each
+// piece is still in the processor's cache when it is hashed and written.
+inline constexpr size_t BufferSize = 128 << 10;
 
 struct HashState
 {
