@@ -42,6 +42,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFutureWatcher>
 #include <QImage>
 #include <QLineEdit>
 #include <QRandomGenerator>
@@ -112,6 +113,20 @@ void showWindow(Form1 &form)
     while (!form.windowHandle()->isExposed())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     form.repaint();
+}
+
+// A user picks the photos once the window has read what it remembered, such
+// as the cameras of a large card: a new selection would have stopped that
+// reading, which the selection made here in place of a user's does not.
+void waitForReadings(const Form1 &form)
+{
+    const auto reading = [&form] {
+        const QList<QFutureWatcherBase *> watchers = form.findChildren<QFutureWatcherBase *>();
+        return std::any_of(watchers.cbegin(), watchers.cend(),
+            [](const QFutureWatcherBase *watcher) { return !watcher->isFinished(); });
+    };
+    while (reading())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 int startUp()
@@ -344,6 +359,7 @@ int main(int argc, char *argv[])
     // A click comes on a window already shown, not while it is first painted.
     Form1 form;
     showWindow(form);
+    waitForReadings(form);
     const QString destination = slashed(args.last());
     QStringList names;
     if (mode != QLatin1String("scan")) {
