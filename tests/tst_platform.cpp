@@ -807,6 +807,10 @@ void TestPlatform::captureTime_data()
     QTest::newRow("damaged header") << QStringList { original } << "cut"
                                     << ""
                                     << "";
+    QTest::newRow("past a large segment and fill bytes")
+        << QStringList { original, "Exif.Image.Model=NIKON Z 6" } << "profile"
+        << "2026-08-10T08:10:00.000"
+        << "NIKON Z 6";
     QTest::newRow("in an hour the local clock skips")
         << QStringList { "Exif.Photo.DateTimeOriginal=2026:03:29 02:30:00" } << ""
         << "2026-03-29T01:30:00.000"
@@ -851,6 +855,15 @@ void TestPlatform::captureTime()
         photo = dir.filePath(QStringLiteral("a.png"));
     } else if (spoilt == QLatin1String("cut")) {
         QVERIFY(QFile::resize(photo, 40));
+    } else if (spoilt == QLatin1String("profile")) {
+        // An 8 KiB colour profile ahead of the EXIF, as some cameras write.
+        QFile file(photo);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        const QByteArray bytes = file.readAll();
+        const QByteArray profile =
+            QByteArray("\xFF\xFF\xFF\xE2\x20\x02", 6) + QByteArray(0x2000, 'p');
+        QVERIFY(file.seek(0));
+        file.write(bytes.first(2) + profile + bytes.sliced(2));
     } else if (spoilt == QLatin1String("text")) {
         test::writeFile(dir.path(), QStringLiteral("a.jpg"), "Exif 2026:08:10 10:10:00");
     } else if (const QMap<QString, QPair<QByteArray, QByteArray>> movies {

@@ -134,6 +134,44 @@ std::optional<CaptureDates> boxDates(const QString &path, const QByteArray &star
         [&fd](qint64 offset, qint64 count) { return readAt(fd.get(), offset, count); });
 }
 
+// A JPEG's EXIF block, the TIFF structure of its first "Exif" APP1 segment,
+// as exiv2 takes it: read here, the photo's XMP is not parsed as exiv2 would
+// for every photo, which takes as long as all the rest and tells nothing
+// asked. Empty where no such segment comes before the picture; nothing for
+// segments that are not a JPEG's, which exiv2 then reads as it can.
+std::optional<QByteArray> jpegExif(const QString &path)
+{
+    static const QByteArray exifMark("Exif\0\0", 6);
+    const Descriptor fd = openToRead(path);
+    if (!fd.isValid())
+        return std::nullopt;
+    // A camera writes a few segments before the picture; a file of
+    // thousands is left to exiv2.
+    constexpr int MostSegments = 256;
+    qint64 at = 2;
+    for (int segment = 0; segment < MostSegments; ++segment) {
+        const std::optional<QByteArray> header = readAt(fd.get(), at, 4);
+        if (!header || uchar(header->at(0)) != 0xFF)
+            return std::nullopt;
+        const uchar marker = uchar(header->at(1));
+        // A marker may follow fill bytes of 0xFF.
+        if (marker == 0xFF) {
+            ++at;
+            continue;
+        }
+        if (marker == 0xDA || marker == 0xD9)
+            return QByteArray();
+        const qint64 length = qint64(uchar(header->at(2))) << 8 | uchar(header->at(3));
+        if (length < 2)
+            return std::nullopt;
+        if (marker == 0xE1 && length >= 2 + exifMark.size()
+            && readAt(fd.get(), at + 4, exifMark.size()) == exifMark)
+            return readAt(fd.get(), at + 4 + exifMark.size(), length - 2 - exifMark.size());
+        at += 2 + length;
+    }
+    return std::nullopt;
+}
+
 // When it was taken, as EXIF says, and by which camera.
 PhotoMetadata metadataOf(const Exiv2::ExifData &exif)
 {
@@ -196,7 +234,15 @@ PhotoMetadata photoMetadata(const QString &path)
     try {
         if (isBoxFile(start) && !isPictureOfBoxes(start))
             return boxMetadata(path, start);
-        if (!start.isEmpty()
+        const bool jpeg = start.startsWith("\xFF\xD8");
+        if (const std::optional<QByteArray> exif = jpeg ? jpegExif(path) : std::nullopt) {
+            Exiv2::ExifData data;
+            if (!exif->isEmpty())
+                Exiv2::ExifParser::decode(data,
+                    reinterpret_cast<const Exiv2::byte *>(exif->constData()),
+                    uint32_t(exif->size()));
+            metadata = metadataOf(data);
+        } else if (!start.isEmpty()
             && Exiv2::ImageFactory::getType(
                    reinterpret_cast<const Exiv2::byte *>(start.constData()), start.size())
                 != Exiv2::ImageType::none) {
