@@ -189,6 +189,16 @@ PhotoMetadata metadataOf(const Exiv2::ExifData &exif)
     return metadata;
 }
 
+// What an EXIF block, its TIFF structure, tells; nothing of an empty one.
+PhotoMetadata metadataOfBlock(const QByteArray &block)
+{
+    Exiv2::ExifData exif;
+    if (!block.isEmpty())
+        Exiv2::ExifParser::decode(
+            exif, reinterpret_cast<const Exiv2::byte *>(block.constData()), uint32_t(block.size()));
+    return metadataOf(exif);
+}
+
 // A movie's moment: a date that carries its own time zone tells it; a
 // CR3's header is in UTC, as Canon writes it; most cameras write their
 // local clock in a movie's header, though the format would have it in UTC.
@@ -211,11 +221,7 @@ PhotoMetadata boxMetadata(const QString &path, const QByteArray &start)
     if (dates->exif.isEmpty())
         return metadata;
     try {
-        Exiv2::ExifData exif;
-        Exiv2::ExifParser::decode(exif,
-            reinterpret_cast<const Exiv2::byte *>(dates->exif.constData()),
-            uint32_t(dates->exif.size()));
-        metadata = metadataOf(exif);
+        metadata = metadataOfBlock(dates->exif);
     } catch (const std::exception &) {
         // A damaged block tells nothing.
     }
@@ -236,12 +242,7 @@ PhotoMetadata photoMetadata(const QString &path)
             return boxMetadata(path, start);
         const bool jpeg = start.startsWith("\xFF\xD8");
         if (const std::optional<QByteArray> exif = jpeg ? jpegExif(path) : std::nullopt) {
-            Exiv2::ExifData data;
-            if (!exif->isEmpty())
-                Exiv2::ExifParser::decode(data,
-                    reinterpret_cast<const Exiv2::byte *>(exif->constData()),
-                    uint32_t(exif->size()));
-            metadata = metadataOf(data);
+            metadata = metadataOfBlock(*exif);
         } else if (!start.isEmpty()
             && Exiv2::ImageFactory::getType(
                    reinterpret_cast<const Exiv2::byte *>(start.constData()), start.size())
