@@ -138,10 +138,13 @@ std::optional<CaptureDates> boxDates(const QString &path, const QByteArray &star
 // as exiv2 takes it: read here, the photo's XMP is not parsed as exiv2 would
 // for every photo, which takes as long as all the rest and tells nothing
 // asked. Empty where no such segment comes before the picture; nothing for
-// segments that are not a JPEG's, which exiv2 then reads as it can.
-std::optional<QByteArray> jpegExif(const QString &path)
+// a file that is not a JPEG, or whose segments are not a JPEG's, which exiv2
+// then reads as it can.
+std::optional<QByteArray> jpegExif(const QString &path, QByteArrayView start)
 {
     static const QByteArray exifMark("Exif\0\0", 6);
+    if (!start.startsWith("\xFF\xD8"))
+        return std::nullopt;
     const Descriptor fd = openToRead(path);
     if (!fd.isValid())
         return std::nullopt;
@@ -240,8 +243,7 @@ PhotoMetadata photoMetadata(const QString &path)
     try {
         if (isBoxFile(start) && !isPictureOfBoxes(start))
             return boxMetadata(path, start);
-        const bool jpeg = start.startsWith("\xFF\xD8");
-        if (const std::optional<QByteArray> exif = jpeg ? jpegExif(path) : std::nullopt) {
+        if (const std::optional<QByteArray> exif = jpegExif(path, start)) {
             metadata = metadataOfBlock(*exif);
         } else if (!start.isEmpty()
             && Exiv2::ImageFactory::getType(
