@@ -1184,6 +1184,11 @@ void TestTrasferimento::everyCopyIsReadBack_data()
     QTest::newRow("move, the fourth's backup copy fails its flush")
         << "full=Img_004" << false << true << three << QStringList { "d.jpg" }
         << "Sul supporto non c'è più spazio" << 4 << true << false;
+    // The backup copies are read back ahead of the destination's: those
+    // before the one that fails still count.
+    QTest::newRow("copy, the third's backup copy stored wrong")
+        << "corrupt=Img_003" << false << false << QStringList({ "Img_001.jpg", "Img_002.jpg" })
+        << all << "non corrisponde all'originale" << 3 << true << false;
     // The original waits for both copies.
     QTest::newRow("move, the second's backup copy stored wrong")
         << "corrupt=Img_002" << false << true << QStringList({ "Img_001.jpg" }) << second

@@ -98,14 +98,11 @@ platform::HiddenFilesMade registraNascoste(Giornale &giornale, int posizione)
                const QList<platform::HiddenFile> &file) { giornale.nascoste(posizione, file); };
 }
 
-// Each copy is read back from its own medium, side by side; for a move, or
-// a copy that asks it, the source is read again with the first.
-void verificaTutte(Copie &copie, const PianoTrasferimento &piano)
+// Verifies a file's copy in the destination, the source read again with it
+// for a move or a copy that asks it; its backup copy, if any, is read back
+// meanwhile from its own medium, and its verdict awaited.
+void verificaTutte(Copie &copie, const PianoTrasferimento &piano, std::future<void> riserva)
 {
-    std::future<void> riserva;
-    if (copie.size() > 1)
-        riserva =
-            std::async(std::launch::async, [&copie] { platform::verifyCopy(copie.back(), false); });
     platform::verifyCopy(copie.front(), piano.spostare, piano.verifica);
     if (riserva.valid())
         riserva.get();
@@ -130,10 +127,10 @@ void pubblica(platform::PendingCopy &copia, int posizione, const QString &nuovoN
 // Verifies a file's written copies, publishes them and, for a move, deletes
 // its original once both are in place: the intents are recorded once
 // nothing but the publishing is left, and each step once it is done.
-void completaCopia(const PianoTrasferimento &piano, int posizione, Copie &copie, Giornale &giornale,
-    Avanzamento &avanzamento)
+void completaCopia(const PianoTrasferimento &piano, int posizione, Copie &copie,
+    std::future<void> riserva, Giornale &giornale, Avanzamento &avanzamento)
 {
-    verificaTutte(copie, piano);
+    verificaTutte(copie, piano, std::move(riserva));
     const FileDelPiano &file = piano.file.at(posizione);
     const platform::PendingCopy &copia = copie.front();
     VoceGiornale voce = voceGiornale(piano, posizione, copia.size(), copia.sourceHashHex(),
@@ -176,7 +173,7 @@ void rinomina(
     if (!platform::renameFile(file.origine, file.nuovoNome)) {
         Copie copie = platform::writeCopies(
             file.origine, { file.nuovoNome }, nullptr, 0, registraNascoste(giornale, posizione));
-        completaCopia(piano, posizione, copie, giornale, avanzamento);
+        completaCopia(piano, posizione, copie, {}, giornale, avanzamento);
         return;
     }
     giornale.pubblicato(posizione, file.nuovoNome);
@@ -206,7 +203,7 @@ public:
     void aggiungi(int posizione, Copie copie)
     {
         m_byte += m_piano.file.at(posizione).dimensione;
-        m_lotto.push_back({ posizione, std::move(copie) });
+        m_lotto.push_back({ posizione, std::move(copie), {} });
         if (m_byte >= ByteInLotto || m_lotto.size() >= FileInLotto)
             avvia();
     }
@@ -228,6 +225,60 @@ private:
     {
         int posizione;
         Copie copie;
+        // The verdict on its backup copy, if any, once read back.
+        std::future<void> riserva;
+    };
+
+    // Reads back the backup copies of a batch on a thread of its own, one
+    // after another in their order, while the destination's are read back:
+    // each medium reads one file after another, and no thread is started
+    // for each file. The first that fails ends it, as does the batch's end.
+    class Riserve
+    {
+    public:
+        explicit Riserve(std::vector<Scritto> &lotto)
+        {
+            for (Scritto &scritto : lotto) {
+                if (scritto.copie.size() > 1) {
+                    m_copie.push_back({ &scritto.copie.back(), {} });
+                    scritto.riserva = m_copie.back().esito.get_future();
+                }
+            }
+            if (!m_copie.empty())
+                m_lavoro = std::async(std::launch::async, [this] { verifica(); });
+        }
+        ~Riserve()
+        {
+            m_interrotte = true;
+            if (m_lavoro.valid())
+                m_lavoro.wait();
+        }
+
+    private:
+        struct Riserva
+        {
+            platform::PendingCopy *copia;
+            std::promise<void> esito;
+        };
+
+        void verifica()
+        {
+            for (Riserva &riserva : m_copie) {
+                if (m_interrotte)
+                    return;
+                try {
+                    platform::verifyCopy(*riserva.copia, false);
+                    riserva.esito.set_value();
+                } catch (...) {
+                    riserva.esito.set_exception(std::current_exception());
+                    return;
+                }
+            }
+        }
+
+        std::vector<Riserva> m_copie;
+        std::atomic<bool> m_interrotte = false;
+        std::future<void> m_lavoro;
     };
 
     void attendiPrimo()
@@ -274,9 +325,11 @@ private:
             // Published only after the batch before; its failure ends this one too.
             if (prima.valid())
                 prima.get();
+            const Riserve riserve(lotto);
             for (Scritto &scritto : lotto) {
                 posizione = scritto.posizione;
-                completaCopia(m_piano, posizione, scritto.copie, m_giornale, m_avanzamento);
+                completaCopia(m_piano, posizione, scritto.copie, std::move(scritto.riserva),
+                    m_giornale, m_avanzamento);
             }
         } catch (...) {
             if (!m_fallito.exchange(true))
